@@ -1,0 +1,175 @@
+# Shared build helpers: the JDK, the ANTLR 2 tool and runtime, GoogleTest registration.
+
+# --- JDK 17 ---------------------------------------------------------------
+set(KAVRIN_JAVA  "${KAVRIN_JDK_HOME}/bin/java")
+set(KAVRIN_JAVAC "${KAVRIN_JDK_HOME}/bin/javac")
+set(KAVRIN_JAR   "${KAVRIN_JDK_HOME}/bin/jar")
+set(KAVRIN_JAVAP "${KAVRIN_JDK_HOME}/bin/javap")
+foreach(tool KAVRIN_JAVA KAVRIN_JAVAC KAVRIN_JAR KAVRIN_JAVAP)
+  if(NOT EXISTS "${${tool}}")
+    message(FATAL_ERROR "JDK tool ${${tool}} not found; set KAVRIN_JDK_HOME to a JDK 17 home")
+  endif()
+endforeach()
+set(KAVRIN_JNI_INCLUDE_DIRS "${KAVRIN_JDK_HOME}/include" "${KAVRIN_JDK_HOME}/include/linux")
+set(KAVRIN_LIBJVM "${KAVRIN_JDK_HOME}/lib/server/libjvm.so")
+
+# --- ANTLR 2.7.7 ----------------------------------------------------------
+find_file(KAVRIN_ANTLR_JAR antlr.jar PATHS /usr/share/java NO_DEFAULT_PATH)
+find_path(KAVRIN_ANTLR_INCLUDE_DIR antlr/AST.hpp PATHS /usr/include)
+find_library(KAVRIN_ANTLR_PIC_LIB NAMES libantlr-pic.a PATHS /usr/lib /usr/lib/x86_64-linux-gnu)
+if(NOT KAVRIN_ANTLR_JAR OR NOT KAVRIN_ANTLR_INCLUDE_DIR OR NOT KAVRIN_ANTLR_PIC_LIB)
+  message(FATAL_ERROR "ANTLR 2 tool or runtime missing: run scripts/setup.sh")
+endif()
+if(NOT TARGET kavrin_antlr)
+  add_library(kavrin_antlr INTERFACE)
+  target_include_directories(kavrin_antlr SYSTEM INTERFACE "${KAVRIN_ANTLR_INCLUDE_DIR}")
+  target_link_libraries(kavrin_antlr INTERFACE "${KAVRIN_ANTLR_PIC_LIB}")
+endif()
+
+# kavrin_antlr_grammar(<out-var> GRAMMAR <file.g> OUTPUTS <generated file names...>
+#                      [VOCAB <vocabulary files...>] [DEPENDS <files...>])
+# Runs the ANTLR 2 tool on GRAMMAR into ${CMAKE_CURRENT_BINARY_DIR}/antlr. Vocabulary files
+# are copied next to the output first, where the tool looks for imported vocabularies.
+# The generated .cpp files are appended to <out-var>.
+function(kavrin_antlr_grammar out_var)
+  cmake_parse_arguments(G "" "GRAMMAR" "OUTPUTS;VOCAB;DEPENDS" ${ARGN})
+  set(outdir "${CMAKE_CURRENT_BINARY_DIR}/antlr")
+  get_filename_component(grammar "${G_GRAMMAR}" ABSOLUTE)
+  set(outputs)
+  set(sources)
+  foreach(o ${G_OUTPUTS})
+    list(APPEND outputs "${outdir}/${o}")
+    if(o MATCHES "\\.cpp$")
+      list(APPEND sources "${outdir}/${o}")
+    endif()
+  endforeach()
+  set(copy_cmds)
+  set(vocab_abs)
+  foreach(v ${G_VOCAB})
+    get_filename_component(va "${v}" ABSOLUTE)
+    list(APPEND vocab_abs "${va}")
+    list(APPEND copy_cmds COMMAND ${CMAKE_COMMAND} -E copy_if_different "${va}" "${outdir}/")
+  endforeach()
+  add_custom_command(
+    OUTPUT ${outputs}
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${outdir}"
+    ${copy_cmds}
+    COMMAND "${KAVRIN_JAVA}" -cp "${KAVRIN_ANTLR_JAR}" antlr.Tool -o "${outdir}" "${grammar}"
+    WORKING_DIRECTORY "${outdir}"
+    DEPENDS "${grammar}" ${vocab_abs} ${G_DEPENDS}
+    COMMENT "ANTLR ${G_GRAMMAR}"
+    VERBATIM)
+  set_source_files_properties(${sources} PROPERTIES COMPILE_OPTIONS "-Wno-unused-but-set-variable;-Wno-unused-parameter")
+  set(${out_var} ${${out_var}} ${sources} PARENT_SCOPE)
+endfunction()
+
+# --- Tests ----------------------------------------------------------------
+find_package(GTest REQUIRED)
+find_package(Threads REQUIRED)
+if(KAVRIN_BENCHMARKS)
+  find_package(benchmark REQUIRED)
+endif()
+include(GoogleTest)
+
+# kavrin_add_gtest(<name> SOURCES <files...> [LIBS <libs...>] LABELS <labels...>
+#                  [JVM] [TIMEOUT <seconds>] [ENVIRONMENT <VAR=value...>])
+# Builds one GoogleTest program and registers each of its tests with ctest.
+# JVM: the tests start a Java VM. Each test case then runs in a process of its own (a process
+# can host one VM), gets the label "jvm", and is left out of sanitizer runs.
+function(kavrin_add_gtest name)
+  cmake_parse_arguments(T "JVM" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set(labels ${T_LABELS})
+  set(env "JAVA_TOOL_OPTIONS=" "_JAVA_OPTIONS=" ${T_ENVIRONMENT})
+  if(T_JVM)
+    list(APPEND labels jvm)
+  endif()
+  if(KAVRIN_SANITIZE)
+    list(APPEND env "ASAN_OPTIONS=detect_leaks=0:handle_segv=0:allow_user_segv_handler=1"
+                    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  endif()
+  # List-valued properties do not survive gtest_discover_tests' PROPERTIES, so they are set
+  # by a script that ctest runs after discovery.
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    TEST_PREFIX "${name}."
+    TEST_LIST ${name}_TESTS)
+  set(props "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake")
+  file(WRITE "${props}"
+    "if(DEFINED ${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\" TIMEOUT ${T_TIMEOUT} ENVIRONMENT \"${env}\")\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${props}")
+endfunction()
+
+# kavrin_add_benchmark(<name> SOURCES <files...> [LIBS <libs...>])
+function(kavrin_add_benchmark name)
+  if(NOT KAVRIN_BENCHMARKS)
+    return()
+  endif()
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark Threads::Threads)
+  set_property(GLOBAL APPEND PROPERTY KAVRIN_BENCHMARK_TARGETS ${name})
+endfunction()
+
+# --- Java ----------------------------------------------------------------------
+# kavrin_java_classes(<target> OUTDIR <dir> SOURCES <.java files...>
+#                     [JAR <jar path>] [JAVAC_OPTIONS <options...>] [CLASSPATH <path>] [DEPENDS <targets/files>])
+# Compiles Java sources with JDK 17's javac --release 8 into OUTDIR (cleaned first) and,
+# when JAR is given, packs OUTDIR into that jar. <target> is a custom target that later
+# targets can depend on.
+function(kavrin_java_classes target)
+  cmake_parse_arguments(J "" "OUTDIR;JAR;CLASSPATH" "SOURCES;JAVAC_OPTIONS;DEPENDS" ${ARGN})
+  set(srcs)
+  foreach(s ${J_SOURCES})
+    get_filename_component(sa "${s}" ABSOLUTE)
+    list(APPEND srcs "${sa}")
+  endforeach()
+  set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp")
+  set(cp_args)
+  if(J_CLASSPATH)
+    set(cp_args -cp "${J_CLASSPATH}")
+  endif()
+  set(jar_cmd)
+  set(outputs "${stamp}")
+  if(J_JAR)
+    set(jar_cmd COMMAND "${KAVRIN_JAR}" cf "${J_JAR}" -C "${J_OUTDIR}" .)
+    list(APPEND outputs "${J_JAR}")
+  endif()
+  add_custom_command(
+    OUTPUT ${outputs}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf "${J_OUTDIR}"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${J_OUTDIR}"
+    COMMAND "${KAVRIN_JAVAC}" --release 8 -encoding UTF-8 -nowarn ${J_JAVAC_OPTIONS} ${cp_args} -d "${J_OUTDIR}" ${srcs}
+    ${jar_cmd}
+    COMMAND ${CMAKE_COMMAND} -E touch "${stamp}"
+    DEPENDS ${srcs} ${J_DEPENDS}
+    COMMENT "javac ${target}"
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS ${outputs})
+endfunction()
+
+# kavrin_add_test_command(<name> COMMAND <command...> LABELS <labels...> [JVM] [TIMEOUT <s>])
+# Registers a test that is a command line rather than a GoogleTest program.
+function(kavrin_add_test_command name)
+  cmake_parse_arguments(T "JVM" "TIMEOUT;WORKING_DIRECTORY" "COMMAND;LABELS;ENVIRONMENT" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  if(NOT T_WORKING_DIRECTORY)
+    set(T_WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
+  endif()
+  set(labels ${T_LABELS})
+  if(T_JVM)
+    list(APPEND labels jvm)
+  endif()
+  add_test(NAME ${name} COMMAND ${T_COMMAND} WORKING_DIRECTORY "${T_WORKING_DIRECTORY}")
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "JAVA_TOOL_OPTIONS=;_JAVA_OPTIONS=;${T_ENVIRONMENT}")
+endfunction()

@@ -1,0 +1,187 @@
+// Kernel services of the Win32 platform, stood in for on POSIX.
+//
+// Only what the system uses is declared here, under the names the system's code calls.
+// Paths use '/', the narrow code page is UTF-8, handles are pointer-sized.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef unsigned short WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t UINT;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t UINT_PTR;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef char CHAR;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+typedef BYTE* LPBYTE;
+typedef DWORD* LPDWORD;
+typedef void* LPVOID;
+typedef void* HANDLE;
+typedef struct HWND__* HWND;
+typedef struct HINSTANCE__* HMODULE;
+typedef HMODULE HINSTANCE;
+typedef void (*FARPROC)();
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif
+
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+#define INVALID_FILE_ATTRIBUTES (static_cast<DWORD>(0xFFFFFFFFu))
+
+// File attributes
+#define FILE_ATTRIBUTE_READONLY  0x00000001u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_NORMAL    0x00000080u
+
+// Error codes shared by the kernel and the registry stand-ins
+#define ERROR_SUCCESS         0L
+#define ERROR_FILE_NOT_FOUND  2L
+#define ERROR_PATH_NOT_FOUND  3L
+#define ERROR_ACCESS_DENIED   5L
+#define ERROR_INVALID_HANDLE  6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA    13L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_MOD_NOT_FOUND   126L
+#define ERROR_PROC_NOT_FOUND  127L
+#define ERROR_MORE_DATA       234L
+#define ERROR_NO_MORE_ITEMS   259L
+#define ERROR_NO_MORE_FILES   18L
+#define ERROR_BADDB           1009L
+#define ERROR_KEY_HAS_CHILDREN 1020L
+
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+// --- Environment ---------------------------------------------------------------
+// Returns the length of the value without its terminator when it fits into `size`
+// bytes, the size needed (terminator included) when it does not, 0 when not set.
+DWORD GetEnvironmentVariable(LPCSTR name, LPSTR buffer, DWORD size);
+// A null value removes the variable.
+BOOL SetEnvironmentVariable(LPCSTR name, LPCSTR value);
+// Expands every %NAME% of a set variable; unknown ones stay as written. Returns the
+// size needed including the terminator.
+DWORD ExpandEnvironmentStrings(LPCSTR source, LPSTR dest, DWORD size);
+
+// --- Files ---------------------------------------------------------------------
+DWORD GetFileAttributes(LPCSTR path);
+BOOL SetFileAttributes(LPCSTR path, DWORD attributes);
+BOOL DeleteFile(LPCSTR path);
+
+struct WIN32_FIND_DATA {
+  DWORD dwFileAttributes;
+  uint64_t nFileSize;
+  char cFileName[MAX_PATH];
+};
+// `pattern` is a folder and a file pattern ("dir/*.jar", "dir/*", "dir/name.class").
+// A "*.suffix" pattern matches the suffix without regard to case; dangling links are skipped.
+HANDLE FindFirstFile(LPCSTR pattern, WIN32_FIND_DATA* data);
+BOOL FindNextFile(HANDLE find, WIN32_FIND_DATA* data);
+BOOL FindClose(HANDLE find);
+
+// --- Modules -------------------------------------------------------------------
+HMODULE LoadLibrary(LPCSTR path);
+// Only modules already loaded into the process (no loading).
+HMODULE GetModuleHandle(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
+
+// --- Synchronisation -----------------------------------------------------------
+struct CRITICAL_SECTION {
+  void* impl;
+};
+void InitializeCriticalSection(CRITICAL_SECTION* cs);
+void EnterCriticalSection(CRITICAL_SECTION* cs);
+BOOL TryEnterCriticalSection(CRITICAL_SECTION* cs);
+void LeaveCriticalSection(CRITICAL_SECTION* cs);
+void DeleteCriticalSection(CRITICAL_SECTION* cs);
+
+LONG InterlockedIncrement(volatile LONG* value);
+LONG InterlockedDecrement(volatile LONG* value);
+LONG InterlockedExchange(volatile LONG* target, LONG value);
+LONG InterlockedCompareExchange(volatile LONG* target, LONG exchange, LONG comparand);
+
+// --- Thread-local slots --------------------------------------------------------
+#define TLS_OUT_OF_INDEXES (static_cast<DWORD>(0xFFFFFFFFu))
+DWORD TlsAlloc();
+LPVOID TlsGetValue(DWORD index);
+BOOL TlsSetValue(DWORD index, LPVOID value);
+BOOL TlsFree(DWORD index);
+
+DWORD GetCurrentThreadId();
+void Sleep(DWORD milliseconds);
+
+// --- Message boxes and broadcasts ----------------------------------------------
+#define MB_OK              0x00000000u
+#define MB_OKCANCEL        0x00000001u
+#define MB_YESNO           0x00000004u
+#define MB_ICONERROR       0x00000010u
+#define MB_ICONQUESTION    0x00000020u
+#define MB_ICONWARNING     0x00000030u
+#define MB_ICONINFORMATION 0x00000040u
+#define IDOK     1
+#define IDCANCEL 2
+#define IDYES    6
+#define IDNO     7
+
+#define HWND_BROADCAST (reinterpret_cast<HWND>(static_cast<intptr_t>(0xffff)))
+#define WM_SETTINGCHANGE 0x001A
+#define SMTO_ABORTIFHUNG 0x0002
+
+// Never blocks: the box is recorded in the message-box journal and answered with the
+// scripted answer (IDOK by default).
+int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+LRESULT SendMessageTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                           UINT flags, UINT timeout, DWORD* result);
+
+namespace win32 {
+
+// One recorded message box or broadcast.
+struct JournalEntry {
+  std::string kind;     // "MessageBox" or "Broadcast"
+  std::string caption;  // box caption; for a broadcast the message number in decimal
+  std::string text;     // box text; for a broadcast the lParam text ("Environment")
+  UINT type = 0;
+};
+
+// The journal of this process. When the environment variable KAVRIN_JOURNAL names a file,
+// every entry is also appended to it as one line: kind<TAB>caption<TAB>text.
+std::vector<JournalEntry> journal();
+void clearJournal();
+// Answer given by the next message boxes (IDOK when unset).
+void setMessageBoxAnswer(int answer);
+
+// std::string conveniences over the calls above.
+bool getEnv(const std::string& name, std::string& value);
+std::string expandEnvironment(const std::string& text);
+bool fileExists(const std::string& path);
+bool isDirectory(const std::string& path);
+// Names (not paths) of the entries of `folder` whose names end with `suffix`, case ignored,
+// sorted; dangling links skipped. An empty suffix lists every entry except "." and "..".
+std::vector<std::string> listFolder(const std::string& folder, const std::string& suffix);
+// Text of the last LoadLibrary/GetProcAddress failure.
+std::string lastLoadError();
+// Registers a function run on each thread's exit with the slot's last non-null value
+// (a thread-local slot with a destructor).
+DWORD tlsAllocWithDestructor(void (*destructor)(void*));
+
+}  // namespace win32
