@@ -173,3 +173,11 @@ function(kavrin_add_test_command name)
   set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "JAVA_TOOL_OPTIONS=;_JAVA_OPTIONS=;${T_ENVIRONMENT}")
 endfunction()
+
+# --- Deliverable KAVRINGEN ------------------------------------------------------
+# kavrin_gen_component(<static library target>)
+# Adds a static library of the generator to the shared library KAVRINGEN, which is put together
+# at the end of the top-level CMakeLists.txt from every registered component.
+function(kavrin_gen_component target)
+  set_property(GLOBAL APPEND PROPERTY KAVRINGEN_COMPONENTS ${target})
+endfunction()

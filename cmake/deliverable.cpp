@@ -1,0 +1,1 @@
+// Anchor source of the shared libraries that are put together from component archives.
