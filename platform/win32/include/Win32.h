@@ -68,6 +68,10 @@ typedef void (*FARPROC)();
 #define ERROR_NO_MORE_FILES   18L
 #define ERROR_BADDB           1009L
 #define ERROR_KEY_HAS_CHILDREN 1020L
+#define ERROR_ENVVAR_NOT_FOUND 203L
+#define ERROR_DISK_FULL       112L
+#define ERROR_KEY_DELETED     1018L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
 
 DWORD GetLastError();
 void SetLastError(DWORD code);
@@ -94,16 +98,23 @@ struct WIN32_FIND_DATA {
 };
 // `pattern` is a folder and a file pattern ("dir/*.jar", "dir/*", "dir/name.class").
 // A "*.suffix" pattern matches the suffix without regard to case; dangling links are skipped.
+// Entries come sorted by name, case ignored; "." and ".." are never reported. A name
+// without '*' or '?' is looked up exactly as written.
 HANDLE FindFirstFile(LPCSTR pattern, WIN32_FIND_DATA* data);
 BOOL FindNextFile(HANDLE find, WIN32_FIND_DATA* data);
 BOOL FindClose(HANDLE find);
 
 // --- Modules -------------------------------------------------------------------
+// A name without '/' that is not found as given is also tried in its Linux spelling
+// ("jvm.dll" and "jvm" as "libjvm.so"). Failures leave their text in win32::lastLoadError().
 HMODULE LoadLibrary(LPCSTR path);
 // Only modules already loaded into the process (no loading).
 HMODULE GetModuleHandle(LPCSTR name);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
+// Full path of a loaded module (the program itself for a null module). Returns the length
+// copied without the terminator; `size` when the path had to be cut (ERROR_INSUFFICIENT_BUFFER).
+DWORD GetModuleFileName(HMODULE module, LPSTR buffer, DWORD size);
 
 // --- Synchronisation -----------------------------------------------------------
 struct CRITICAL_SECTION {
@@ -148,7 +159,7 @@ void Sleep(DWORD milliseconds);
 #define SMTO_ABORTIFHUNG 0x0002
 
 // Never blocks: the box is recorded in the message-box journal and answered with the
-// scripted answer (IDOK by default).
+// scripted answer (IDOK by default; a MB_YESNO box gets its first button, IDYES).
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 LRESULT SendMessageTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                            UINT flags, UINT timeout, DWORD* result);
@@ -167,7 +178,7 @@ struct JournalEntry {
 // every entry is also appended to it as one line: kind<TAB>caption<TAB>text.
 std::vector<JournalEntry> journal();
 void clearJournal();
-// Answer given by the next message boxes (IDOK when unset).
+// Answer given by the next message boxes (IDOK when unset; 0 unsets it).
 void setMessageBoxAnswer(int answer);
 
 // std::string conveniences over the calls above.
@@ -183,5 +194,7 @@ std::string lastLoadError();
 // Registers a function run on each thread's exit with the slot's last non-null value
 // (a thread-local slot with a destructor).
 DWORD tlsAllocWithDestructor(void (*destructor)(void*));
+// The Win32 error code that stands for a POSIX errno value.
+DWORD errorFromErrno(int err);
 
 }  // namespace win32

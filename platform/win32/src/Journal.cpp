@@ -1,0 +1,109 @@
+// Message boxes and broadcasts: nothing is shown; each is recorded in the journal.
+#include "Internal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <mutex>
+
+namespace {
+
+std::mutex gJournalMutex;
+std::vector<win32::JournalEntry> gJournal;
+int gAnswer = 0;  // 0: the box's first button
+
+// One line per entry; line breaks and tabs inside a field are written as \n, \r and \t.
+std::string journalField(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+void appendToFile(const win32::JournalEntry& entry) {
+  std::string path;
+  if (!win32::getEnv("KAVRIN_JOURNAL", path) || path.empty()) return;
+  const std::string line = journalField(entry.kind) + "\t" + journalField(entry.caption) + "\t" +
+                           journalField(entry.text) + "\n";
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  // One write per line, so lines of several processes do not interleave.
+  const ssize_t written = write(fd, line.data(), line.size());
+  (void)written;
+  close(fd);
+}
+
+void record(win32::JournalEntry entry) {
+  std::lock_guard<std::mutex> lock(gJournalMutex);
+  appendToFile(entry);
+  gJournal.push_back(std::move(entry));
+}
+
+int firstButton(UINT type) {
+  switch (type & 0x0Fu) {
+    case MB_YESNO: return IDYES;
+    default: return IDOK;
+  }
+}
+
+}  // namespace
+
+int MessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+  win32::JournalEntry entry;
+  entry.kind = "MessageBox";
+  entry.caption = caption != nullptr ? caption : "Error";
+  entry.text = text != nullptr ? text : "";
+  entry.type = type;
+  int answer;
+  {
+    std::lock_guard<std::mutex> lock(gJournalMutex);
+    answer = gAnswer != 0 ? gAnswer : firstButton(type);
+  }
+  record(std::move(entry));
+  return answer;
+}
+
+LRESULT SendMessageTimeout(HWND window, UINT message, WPARAM, LPARAM lParam, UINT, UINT,
+                           DWORD* result) {
+  if (result != nullptr) *result = 0;
+  if (window != HWND_BROADCAST) {
+    // There are no windows here, so only broadcasts reach anyone (nobody, recorded).
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  win32::JournalEntry entry;
+  entry.kind = "Broadcast";
+  entry.caption = std::to_string(message);
+  if (message == WM_SETTINGCHANGE) {
+    entry.text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+  } else {
+    entry.text = std::to_string(lParam);
+  }
+  record(std::move(entry));
+  return 1;
+}
+
+namespace win32 {
+
+std::vector<JournalEntry> journal() {
+  std::lock_guard<std::mutex> lock(gJournalMutex);
+  return gJournal;
+}
+
+void clearJournal() {
+  std::lock_guard<std::mutex> lock(gJournalMutex);
+  gJournal.clear();
+}
+
+void setMessageBoxAnswer(int answer) {
+  std::lock_guard<std::mutex> lock(gJournalMutex);
+  gAnswer = answer;
+}
+
+}  // namespace win32
