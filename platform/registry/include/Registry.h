@@ -5,6 +5,12 @@
 // the environment variable KAVRIN_REGISTRY (default: $XDG_CONFIG_HOME/kavrin/registry.reg or
 // ~/.config/kavrin/registry.reg). Every change is written back at once, under a lock file,
 // so processes sharing the file lose nothing.
+//
+// The variable is read again on every call, and every call reads the file afresh: a test
+// points the registry at a file of its own with setenv("KAVRIN_REGISTRY", ...) at any time.
+// A file that cannot be parsed makes every call fail with ERROR_BADDB (the reason, with its
+// line number, in registry::lastFileError()) and is never written over.
+// A handle whose key was deleted meanwhile gives ERROR_KEY_DELETED.
 #pragma once
 
 #include "Win32.h"
@@ -79,10 +85,19 @@ void setNoAdminMode(bool on);
 // "HKEY_LOCAL_MACHINE\SOFTWARE\JavaSoft") or a key below it fails with `error`.
 void injectFailure(const std::string& keyPath, LONG error);
 void clearInjectedFailures();
+// The same hooks for other processes, read on every call: KAVRIN_REGISTRY_NOADMIN=1, and
+// KAVRIN_REGISTRY_FAIL="HKEY_LOCAL_MACHINE\SOFTWARE\X=5;HKCU\Y=2" (key path = error code).
 
 // The file this process uses (KAVRIN_REGISTRY or the default), as resolved now.
 std::string registryFilePath();
 // Text of the last error met while reading the file (empty when none).
 std::string lastFileError();
+
+// Applies a .reg file (as `reg import` does) in one step: all of it or, on an error, nothing.
+// A malformed file gives ERROR_INVALID_DATA with the reason in lastFileError().
+LONG importFile(const std::string& regFile);
+// Writes the key named by `keyPath` ("HKEY_CURRENT_USER\Environment", short root names
+// accepted) and everything below it to `regFile` as .reg text.
+LONG exportKey(const std::string& keyPath, const std::string& regFile);
 
 }  // namespace registry
