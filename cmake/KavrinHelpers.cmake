@@ -34,6 +34,8 @@ endif()
 function(kavrin_antlr_grammar out_var)
   cmake_parse_arguments(G "" "GRAMMAR" "OUTPUTS;VOCAB;DEPENDS" ${ARGN})
   set(outdir "${CMAKE_CURRENT_BINARY_DIR}/antlr")
+  # The tool runs in the output directory, which must exist before the command starts.
+  file(MAKE_DIRECTORY "${outdir}")
   get_filename_component(grammar "${G_GRAMMAR}" ABSOLUTE)
   set(outputs)
   set(sources)
