@@ -1,0 +1,285 @@
+// Typed nodes of the class-file tree.
+//
+// Every item of a class file is one antlr node whose token type (ClassFileTokenTypes) names the
+// item and whose class carries its value. A node gives its value back in class-file byte order
+// (high byte first) through getBytes()/getByteCount(); the class-file writer emits exactly those
+// bytes, so code that builds trees never encodes bytes itself.
+//
+//   class          value                    text                              bytes
+//   ByteArrayAST   bytes                    "[Value Size:N]" + "%02X" per byte the bytes as held
+//   ShortAST       unsigned 16-bit          "%d" of the value as signed 16    2, high byte first
+//   StringAST      8-bit string             the value                         the characters
+//   WStringAST     16-bit units             the value narrowed to UTF-8       2 per unit, high first
+//   IntAST         signed 32-bit            "%d"                              4, high byte first
+//   FloatAST       IEEE float               "%e"                              4 (NaN: 7F C0 00 00)
+//   LongAST        signed 64-bit            decimal followed by 'l'           8, high byte first
+//   DoubleAST      IEEE double              "%g"                              8 (NaN: 7F F8 00 .. 00)
+//
+// A node's text (getText) is always computed from its value, so the two never disagree; setText
+// on a node stores a value parsed from the text where the class can hold it.
+//
+// Copies: antlr's ASTFactory::dup/dupTree/dupList call clone(), and ASTFactory::create(RefAST)
+// makes the node class registered for the token type and calls initialize(RefAST). Every class
+// here answers clone() with a node of its own class holding its own copy of the value, and
+// initialize(RefAST) copies the value from a node of the same class, or otherwise decodes the
+// source node's class-file bytes (three node kinds are built with a class other than the one
+// registered for their token type: a stack-map frame, ATTR_ENCLOSINGMETHOD and the METHOD_INFO
+// under it).
+//
+// Nodes are reference counted by antlr (not atomically): a tree is used by one thread at a time.
+#pragma once
+
+#include <antlr/AST.hpp>
+#include <antlr/CommonAST.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "the class-file byte order codecs assume a little-endian host");
+
+// --- Class-file byte order ---------------------------------------------------------------
+// The class file is big-endian and the host little-endian: each swap converts both ways.
+uint16_t swapBytes16(uint16_t value);
+uint32_t swapBytes32(uint32_t value);
+uint64_t swapBytes64(uint64_t value);
+
+// The value's IEEE bits in class-file order (as a word whose bytes in memory are the file's
+// bytes). Any NaN becomes the canonical quiet NaN (7F C0 00 00 / 7F F8 00 00 00 00 00 00).
+uint32_t floatToClassFile(float value);
+uint64_t doubleToClassFile(double value);
+// The inverse: a word read from the file as it lies in memory. Any NaN gives the quiet NaN.
+float floatFromClassFile(uint32_t word);
+double doubleFromClassFile(uint64_t word);
+
+// Publishes the token-name table that ValueAST::typeName reads (the parser's static table of
+// 100 names followed by a null entry). The class repository calls it before every parse.
+void setTokenNameTable(const char* const* table);
+const char* const* getTokenNameTable();
+
+// --- Nodes -------------------------------------------------------------------------------
+class ValueAST : public antlr::CommonAST {
+public:
+    ValueAST() = default;
+    ValueAST(const ValueAST& other);
+    ~ValueAST() override;
+
+    // The name of the node's token type from the published token-name table.
+    const char* typeName() const override;
+
+    // The value in class-file byte order: getByteCount() bytes in storage owned by the node,
+    // valid until the next getBytes() on the node or its destruction.
+    virtual const unsigned char* getBytes() const = 0;
+    virtual std::size_t getByteCount() const = 0;
+
+    virtual bool isString() const { return false; }
+    virtual bool isDouble() const { return false; }
+    virtual bool isFloat() const { return false; }
+    virtual bool isInt() const { return false; }
+    virtual bool isLong() const { return false; }
+    virtual bool isShort() const { return false; }
+    virtual bool isByteArray() const { return false; }
+
+protected:
+    // The source node's class-file bytes when it is a ValueAST, else null (count 0).
+    static const unsigned char* bytesOf(const antlr::RefAST& node, std::size_t& count);
+
+private:
+    ValueAST& operator=(const ValueAST&) = delete;
+};
+
+typedef antlr::ASTRefCount<ValueAST> RefValueAST;
+
+class ByteArrayAST : public ValueAST {
+public:
+    ByteArrayAST() = default;
+    ByteArrayAST(int type, std::vector<unsigned char> value);
+    ByteArrayAST(const ByteArrayAST& other) = default;
+
+    std::vector<unsigned char> getValue() const { return m_value; }
+    const std::vector<unsigned char>& value() const { return m_value; }
+    void setValue(std::vector<unsigned char> value) { m_value = std::move(value); }
+
+    antlr::RefAST clone() const override;
+    void initialize(antlr::RefAST t) override;
+    using antlr::CommonAST::initialize;
+    std::string getText() const override;
+    const unsigned char* getBytes() const override;
+    std::size_t getByteCount() const override { return m_value.size(); }
+    bool isByteArray() const override { return true; }
+    static antlr::RefAST factory();
+
+private:
+    std::vector<unsigned char> m_value;
+};
+
+class ShortAST : public ValueAST {
+public:
+    ShortAST() = default;
+    ShortAST(int type, uint16_t value);
+    ShortAST(const ShortAST& other) = default;
+
+    uint16_t getValue() const { return m_value; }
+    void setValue(uint16_t value) { m_value = value; }
+
+    antlr::RefAST clone() const override;
+    void initialize(antlr::RefAST t) override;
+    using antlr::CommonAST::initialize;
+    std::string getText() const override;
+    void setText(const std::string& text) override;
+    const unsigned char* getBytes() const override;
+    std::size_t getByteCount() const override { return 2; }
+    bool isShort() const override { return true; }
+    static antlr::RefAST factory();
+
+private:
+    uint16_t m_value = 0;
+    mutable unsigned char m_bytes[2] = {0, 0};
+};
+
+class StringAST : public ValueAST {
+public:
+    StringAST() = default;
+    StringAST(int type, std::string value);
+    StringAST(const StringAST& other) = default;
+
+    std::string getValue() const { return m_value; }
+    const std::string& value() const { return m_value; }
+    void setValue(std::string value) { m_value = std::move(value); }
+
+    antlr::RefAST clone() const override;
+    void initialize(antlr::RefAST t) override;
+    using antlr::CommonAST::initialize;
+    std::string getText() const override { return m_value; }
+    void setText(const std::string& text) override { m_value = text; }
+    const unsigned char* getBytes() const override;
+    std::size_t getByteCount() const override { return m_value.size(); }
+    bool isString() const override { return true; }
+    static antlr::RefAST factory();
+
+private:
+    std::string m_value;
+};
+
+class WStringAST : public ValueAST {
+public:
+    WStringAST() = default;
+    WStringAST(int type, std::u16string value);
+    WStringAST(const WStringAST& other);
+
+    std::u16string getValue() const { return m_value; }
+    void setValue(std::u16string value) { m_value = std::move(value); }
+
+    antlr::RefAST clone() const override;
+    void initialize(antlr::RefAST t) override;
+    using antlr::CommonAST::initialize;
+    // The value narrowed to UTF-8 (an unpaired surrogate becomes '?').
+    std::string getText() const override;
+    void setText(const std::string& text) override;
+    const unsigned char* getBytes() const override;
+    std::size_t getByteCount() const override { return 2 * m_value.size(); }
+    bool isString() const override { return true; }
+    static antlr::RefAST factory();
+
+private:
+    std::u16string m_value;
+    mutable std::vector<unsigned char> m_buffer;
+};
+
+class IntAST : public ValueAST {
+public:
+    IntAST() = default;
+    IntAST(int type, int32_t value);
+    IntAST(const IntAST& other) = default;
+
+    int32_t getValue() const { return m_value; }
+    void setValue(int32_t value) { m_value = value; }
+
+    antlr::RefAST clone() const override;
+    void initialize(antlr::RefAST t) override;
+    using antlr::CommonAST::initialize;
+    std::string getText() const override;
+    void setText(const std::string& text) override;
+    const unsigned char* getBytes() const override;
+    std::size_t getByteCount() const override { return 4; }
+    bool isInt() const override { return true; }
+    static antlr::RefAST factory();
+
+private:
+    int32_t m_value = 0;
+    mutable unsigned char m_bytes[4] = {0, 0, 0, 0};
+};
+
+class FloatAST : public ValueAST {
+public:
+    FloatAST() = default;
+    FloatAST(int type, float value);
+    FloatAST(const FloatAST& other) = default;
+
+    float getValue() const { return m_value; }
+    void setValue(float value) { m_value = value; }
+
+    antlr::RefAST clone() const override;
+    void initialize(antlr::RefAST t) override;
+    using antlr::CommonAST::initialize;
+    std::string getText() const override;
+    void setText(const std::string& text) override;
+    const unsigned char* getBytes() const override;
+    std::size_t getByteCount() const override { return 4; }
+    bool isFloat() const override { return true; }
+    static antlr::RefAST factory();
+
+private:
+    float m_value = 0.0f;
+    mutable unsigned char m_bytes[4] = {0, 0, 0, 0};
+};
+
+class LongAST : public ValueAST {
+public:
+    LongAST() = default;
+    LongAST(int type, int64_t value);
+    LongAST(const LongAST& other) = default;
+
+    int64_t getValue() const { return m_value; }
+    void setValue(int64_t value) { m_value = value; }
+
+    antlr::RefAST clone() const override;
+    void initialize(antlr::RefAST t) override;
+    using antlr::CommonAST::initialize;
+    std::string getText() const override;
+    void setText(const std::string& text) override;
+    const unsigned char* getBytes() const override;
+    std::size_t getByteCount() const override { return 8; }
+    bool isLong() const override { return true; }
+    static antlr::RefAST factory();
+
+private:
+    int64_t m_value = 0;
+    mutable unsigned char m_bytes[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+};
+
+class DoubleAST : public ValueAST {
+public:
+    DoubleAST() = default;
+    DoubleAST(int type, double value);
+    DoubleAST(const DoubleAST& other) = default;
+
+    double getValue() const { return m_value; }
+    void setValue(double value) { m_value = value; }
+
+    antlr::RefAST clone() const override;
+    void initialize(antlr::RefAST t) override;
+    using antlr::CommonAST::initialize;
+    std::string getText() const override;
+    void setText(const std::string& text) override;
+    const unsigned char* getBytes() const override;
+    std::size_t getByteCount() const override { return 8; }
+    bool isDouble() const override { return true; }
+    static antlr::RefAST factory();
+
+private:
+    double m_value = 0.0;
+    mutable unsigned char m_bytes[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+};
