@@ -1,0 +1,875 @@
+// Java class files: a byte-level lexer and an LL(1) parser that builds the class-file tree.
+//
+// The lexer makes one BYTE token of every input byte. The parser reads the class-file
+// structure from those tokens, builds the tree of typed nodes (ValueAST.h), checks the
+// structure with validating predicates (a failed one throws antlr's SemanticException whose
+// text is the predicate as written here) and records the class name, the two flags and the
+// version. The tree's shape is described in ClassFileParserBase.h.
+//
+// Rules read numbers with u1, u2, u4 and u8, which return the bytes as they lie in memory; a
+// rule turns them into class-file values with swapBytes16/32 (ValueAST.h).
+
+header "post_include_hpp" {
+#include "ClassFileLexerBase.h"
+#include "ClassFileParserBase.h"
+#include "ValueAST.h"
+
+#include <string>
+#include <vector>
+}
+
+header "post_include_cpp" {
+#include <algorithm>
+#include <cstring>
+}
+
+options {
+    language = "Cpp";
+}
+
+// ---------------------------------------------------------------------------------------------
+class ClassFileParser extends Parser("ClassFileParserBase");
+
+options {
+    k = 1;
+    buildAST = true;
+    defaultErrorHandler = false;
+    exportVocab = ClassFile;
+}
+
+// The class-file vocabulary, types 4 to 99 in order, each with the node class that the factory
+// registration gives it. The same numbers stand in ClassFileTokenTypes.txt, which the tree
+// walkers import; the reader's tests check that the two agree.
+tokens {
+    MAGIC_NUMBER<AST=ByteArrayAST>;
+    VERSION<AST=StringAST>;
+    MAJOR<AST=ShortAST>;
+    MINOR<AST=ShortAST>;
+    CONSTANT_POOL<AST=ShortAST>;
+    CONSTANT_UTF8<AST=StringAST>;
+    CONSTANT_UNICODE<AST=WStringAST>;
+    CONSTANT_INTEGER<AST=IntAST>;
+    CONSTANT_FLOAT<AST=FloatAST>;
+    CONSTANT_LONG<AST=LongAST>;
+    CONSTANT_DOUBLE<AST=DoubleAST>;
+    CONSTANT_CLASS<AST=ShortAST>;
+    CONSTANT_STRING<AST=ShortAST>;
+    CONSTANT_FIELDREF<AST=StringAST>;
+    CONSTANT_METHODREF<AST=StringAST>;
+    CONSTANT_INTERFACEMETHODREF<AST=StringAST>;
+    CONSTANT_NAMEANDTYPE<AST=StringAST>;
+    THIS_CLASS<AST=StringAST>;
+    THIS_INTERFACE<AST=StringAST>;
+    CLASS_INDEX<AST=ShortAST>;
+    STRING_INDEX<AST=ShortAST>;
+    NAME<AST=ShortAST>;
+    NAME_AND_TYPE_INDEX<AST=ShortAST>;
+    ACCESS_FLAGS<AST=ShortAST>;
+    CLASS_INFO<AST=ShortAST>;
+    TYPE<AST=ShortAST>;
+    IMPLEMENTS<AST=StringAST>;
+    EXTENDS<AST=StringAST>;
+    FIELDS<AST=ShortAST>;
+    FIELD_ATTRIBUTES<AST=ShortAST>;
+    FIELD_INFO<AST=StringAST>;
+    METHODS<AST=ShortAST>;
+    METHOD_INFO<AST=StringAST>;
+    METHOD_ATTRIBUTES<AST=ShortAST>;
+    SIGNATURE<AST=ShortAST>;
+    ATTRIBUTES<AST=ShortAST>;
+    MAXSTACK<AST=ShortAST>;
+    MAXLOCALS<AST=ShortAST>;
+    CODE_BYTES<AST=ByteArrayAST>;
+    ATTR_CODE<AST=StringAST>;
+    EXCEPTION_INFO<AST=StringAST>;
+    START_PC<AST=ShortAST>;
+    END_PC<AST=ShortAST>;
+    HANDLER_PC<AST=ShortAST>;
+    CATCH_TYPE<AST=ShortAST>;
+    ATTRIBUTE_INFO_LENGTH<AST=IntAST>;
+    LINE_NUMBER<AST=ShortAST>;
+    LINE_NUMBER_ENTRY<AST=StringAST>;
+    EXCEPTION_CLASS<AST=ShortAST>;
+    LENGTH<AST=ShortAST>;
+    INDEX<AST=ShortAST>;
+    LOCAL_VARIABLE_TABLE_ENTRY<AST=StringAST>;
+    ATTR_LINE_NUMBER_TABLE<AST=ShortAST>;
+    ATTR_EXCEPTIONS<AST=ShortAST>;
+    ATTR_SOURCE_FILE<AST=ShortAST>;
+    ATTR_CONSTANT_VALUE<AST=ShortAST>;
+    ATTR_LOCAL_VARIABLE_TABLE<AST=ShortAST>;
+    ATTR_STACK_MAP<AST=ShortAST>;
+    ATTR_SYNTHETIC<AST=StringAST>;
+    ATTR_DEPRECATED<AST=StringAST>;
+    ATTR_PMG<AST=StringAST>;
+    ATTR_INNER_CLASSES<AST=ShortAST>;
+    ATTR_SIGNATURE<AST=StringAST>;
+    ATTR_UNKNOWN<AST=ByteArrayAST>;
+    ATTR_STACK_MAP_LOCALS<AST=ShortAST>;
+    ATTR_STACK_MAP_ITEMS<AST=StringAST>;
+    ATTR_ENCLOSINGMETHOD<AST=ShortAST>;
+    ATTR_RUNTIMEVISIBLEANNOTATIONS<AST=ShortAST>;
+    ANNOTATION<AST=StringAST>;
+    ATTR_RUNTIMEINVISIBLEANNOTATIONS<AST=ShortAST>;
+    TAG<AST=StringAST>;
+    VALUE_INDEX<AST=ShortAST>;
+    ARRAY_VALUES<AST=ShortAST>;
+    ANNOTATION_DEFAULT<AST=StringAST>;
+    VALUE_PAIR<AST=StringAST>;
+    VALUE_PAIRS<AST=ShortAST>;
+    VALUE<AST=StringAST>;
+    SIGNATURE_INDEX<AST=ShortAST>;
+    INNER_CLASS<AST=StringAST>;
+    INNER_CLASS_INFO<AST=ShortAST>;
+    OUTER_CLASS_INFO<AST=ShortAST>;
+    INNER_CLASS_NAME<AST=ShortAST>;
+    INNER_ACCESS_FLAGS<AST=ShortAST>;
+    ITEM_BOGUS<AST=StringAST>;
+    ITEM_INTEGER<AST=StringAST>;
+    ITEM_FLOAT<AST=StringAST>;
+    ITEM_DOUBLE<AST=StringAST>;
+    ITEM_LONG<AST=StringAST>;
+    ITEM_NULL<AST=StringAST>;
+    ITEM_UNINITIALIZEDTHIS<AST=ShortAST>;
+    ITEM_OBJECT<AST=StringAST>;
+    ITEM_UNINITIALIZED<AST=ShortAST>;
+    CONSTANT_CONTINUED<AST=StringAST>;
+    DEBUG_ATTRIBUTES<AST=ShortAST>;
+    UNKNOWN_ATTRIBUTE_NAME<AST=StringAST>;
+    BYTE;
+}
+
+{
+public:
+    // Over no token source, for the factory registration and the token names alone.
+    ClassFileParser() : ClassFileParserBase() {}
+
+private:
+    static antlr::RefAST shortNode(int type, unsigned short raw)
+    {
+        return antlr::RefAST(new ShortAST(type, swapBytes16(raw)));
+    }
+    static antlr::RefAST emptyNode(int type)
+    {
+        return antlr::RefAST(new StringAST(type, std::string()));
+    }
+}
+
+// --- Numbers ---------------------------------------------------------------------------------
+
+// One byte: the first character of a BYTE token's text.
+u1! returns [unsigned char b = 0]
+    :   { b = lookaheadByte(); } BYTE!
+    ;
+
+u2! returns [unsigned short w = 0]
+{ unsigned char b1 = 0, b2 = 0; }
+    :   b1=u1 b2=u1 { w = static_cast<unsigned short>(b1 + b2 * 256); }
+    ;
+
+u4! returns [unsigned int w = 0]
+{ unsigned short w1 = 0, w2 = 0; }
+    :   w1=u2 w2=u2 { w = w1 + w2 * 65536u; }
+    ;
+
+u8! returns [uint64_t w = 0]
+{ unsigned int lo = 0, hi = 0; }
+    :   lo=u4 hi=u4 { w = lo | (static_cast<uint64_t>(hi) << 32); }
+    ;
+
+// --- The class file --------------------------------------------------------------------------
+
+classFile! [std::string path]
+{ ParseScope scope(*this); }
+    :   { beginClassFile(path); }
+        m:magic v:version cp:constantPool ci:classInfo f:fields me:methods a:attributes
+        {
+            #m->setNextSibling(#v);
+            #v->setNextSibling(#cp);
+            #cp->setNextSibling(#ci);
+            #ci->setNextSibling(#f);
+            #f->setNextSibling(#me);
+            #me->setNextSibling(#a);
+            ## = #m;
+        }
+        EOF!
+    ;
+
+magic!
+{ unsigned char ca = 0, fe = 0, ba = 0, be = 0; }
+    :   ca=u1 fe=u1 ba=u1 be=u1
+        {ca == 0xca && fe == 0xfe && ba == 0xba && be == 0xbe}?
+        { ## = antlr::RefAST(new ByteArrayAST(MAGIC_NUMBER, std::vector<unsigned char>{ca, fe, ba, be})); }
+    ;
+
+version!
+{ unsigned short minor = 0, major = 0; }
+    :   minor=u2 major=u2
+        {
+            std::memcpy(m_aVersion, &minor, 2);
+            std::memcpy(m_aVersion + 2, &major, 2);
+            ## = emptyNode(VERSION);
+            ChildAppender kids(##);
+            kids.add(shortNode(MINOR, minor));
+            kids.add(shortNode(MAJOR, major));
+        }
+    ;
+
+// --- Constant pool ---------------------------------------------------------------------------
+
+constantPool!
+{ unsigned short count = 0, i = 1; ChildAppender kids(antlr::nullAST); }
+    :   count=u2
+        {
+            count = swapBytes16(count);
+            ## = antlr::RefAST(new ShortAST(CONSTANT_POOL, count));
+            kids = ChildAppender(##);
+            m_oCPNodeList.push_back(antlr::nullAST);
+        }
+        (   options { greedy = true; }
+        :   {i < count}? e:cpInfo
+            {
+                kids.add(#e);
+                m_oCPNodeList.push_back(#e);
+                ++i;
+                const int t = #e->getType();
+                if (t == CONSTANT_LONG || t == CONSTANT_DOUBLE) {
+                    ++i;
+                    kids.add(emptyNode(CONSTANT_CONTINUED));
+                    m_oCPNodeList.push_back(antlr::nullAST);
+                }
+            }
+        )*
+    ;
+
+cpInfo!
+{ unsigned char tag = 0; }
+    :   tag=u1
+        (   options { generateAmbigWarnings = false; }
+        :   {tag == 7}? c7:constantClass { ## = #c7; }
+        |   {tag == 9}? c9:constantFieldref { ## = #c9; }
+        |   {tag == 10}? c10:constantMethodref { ## = #c10; }
+        |   {tag == 11}? c11:constantInterfaceMethodref { ## = #c11; }
+        |   {tag == 8}? c8:constantString { ## = #c8; }
+        |   {tag == 3}? c3:constantInteger { ## = #c3; }
+        |   {tag == 4}? c4:constantFloat { ## = #c4; }
+        |   {tag == 5}? c5:constantLong { ## = #c5; }
+        |   {tag == 6}? c6:constantDouble { ## = #c6; }
+        |   {tag == 12}? c12:constantNameAndType { ## = #c12; }
+        |   {tag == 1}? c1:constantUtf8 { ## = #c1; }
+        |   {tag == 2}? c2:constantUnicode { ## = #c2; }
+        |   {tag == 15}? o3:opaqueConstant[tag, 3] { ## = #o3; }
+        |   {tag == 16 || tag == 19 || tag == 20}? o2:opaqueConstant[tag, 2] { ## = #o2; }
+        |   {tag == 17 || tag == 18}? o4:opaqueConstant[tag, 4] { ## = #o4; }
+        )
+    ;
+
+constantClass!
+{ unsigned short nameIndex = 0; }
+    :   nameIndex=u2 { ## = shortNode(CONSTANT_CLASS, nameIndex); }
+    ;
+
+constantFieldref!
+{ unsigned short classIndex = 0, natIndex = 0; }
+    :   classIndex=u2 natIndex=u2
+        {
+            ## = emptyNode(CONSTANT_FIELDREF);
+            ChildAppender kids(##);
+            kids.add(shortNode(CLASS_INDEX, classIndex));
+            kids.add(shortNode(NAME_AND_TYPE_INDEX, natIndex));
+        }
+    ;
+
+constantMethodref!
+{ unsigned short classIndex = 0, natIndex = 0; }
+    :   classIndex=u2 natIndex=u2
+        {
+            ## = emptyNode(CONSTANT_METHODREF);
+            ChildAppender kids(##);
+            kids.add(shortNode(CLASS_INDEX, classIndex));
+            kids.add(shortNode(NAME_AND_TYPE_INDEX, natIndex));
+        }
+    ;
+
+constantInterfaceMethodref!
+{ unsigned short classIndex = 0, natIndex = 0; }
+    :   classIndex=u2 natIndex=u2
+        {
+            ## = emptyNode(CONSTANT_INTERFACEMETHODREF);
+            ChildAppender kids(##);
+            kids.add(shortNode(CLASS_INDEX, classIndex));
+            kids.add(shortNode(NAME_AND_TYPE_INDEX, natIndex));
+        }
+    ;
+
+constantString!
+{ unsigned short stringIndex = 0; }
+    :   stringIndex=u2
+        {
+            ## = emptyNode(CONSTANT_STRING);
+            ##->addChild(shortNode(STRING_INDEX, stringIndex));
+        }
+    ;
+
+constantInteger!
+{ unsigned int raw = 0; }
+    :   raw=u4 { ## = antlr::RefAST(new IntAST(CONSTANT_INTEGER, static_cast<int32_t>(swapBytes32(raw)))); }
+    ;
+
+constantFloat!
+{ unsigned int raw = 0; }
+    :   raw=u4 { ## = antlr::RefAST(new FloatAST(CONSTANT_FLOAT, floatFromClassFile(raw))); }
+    ;
+
+constantLong!
+{ unsigned int high = 0, low = 0; }
+    :   high=u4 low=u4
+        {
+            const uint64_t value = (static_cast<uint64_t>(swapBytes32(high)) << 32) | swapBytes32(low);
+            ## = antlr::RefAST(new LongAST(CONSTANT_LONG, static_cast<int64_t>(value)));
+        }
+    ;
+
+constantDouble!
+{ uint64_t raw = 0; }
+    :   raw=u8 { ## = antlr::RefAST(new DoubleAST(CONSTANT_DOUBLE, doubleFromClassFile(raw))); }
+    ;
+
+constantNameAndType!
+{ unsigned short nameIndex = 0, descriptorIndex = 0; }
+    :   nameIndex=u2 descriptorIndex=u2
+        {
+            ## = emptyNode(CONSTANT_NAMEANDTYPE);
+            ChildAppender kids(##);
+            kids.add(shortNode(NAME, nameIndex));
+            kids.add(shortNode(TYPE, descriptorIndex));
+        }
+    ;
+
+constantUtf8!
+{ unsigned short length = 0; std::string value; }
+    :   length=u2
+        {
+            length = swapBytes16(length);
+            value.reserve(length);
+        }
+        (   options { greedy = true; }
+        :   {length > 0}? { value.push_back(static_cast<char>(lookaheadByte())); } BYTE! { --length; }
+        )*
+        { ## = antlr::RefAST(new StringAST(CONSTANT_UTF8, std::move(value))); }
+    ;
+
+constantUnicode!
+{ unsigned short count = 0, unit = 0; std::u16string value; }
+    :   count=u2
+        { count = swapBytes16(count); }
+        (   options { greedy = true; }
+        :   {count > 0}? unit=u2 { value.push_back(static_cast<char16_t>(swapBytes16(unit))); --count; }
+        )*
+        { ## = antlr::RefAST(new WStringAST(CONSTANT_UNICODE, std::move(value))); }
+    ;
+
+// A MethodHandle, MethodType, Dynamic, InvokeDynamic, Module or Package entry, kept whole as
+// its tag byte followed by its body of fixed size.
+opaqueConstant! [unsigned char tag, int size]
+{ std::vector<unsigned char> bytes(1, tag); }
+    :   {
+            for (int n = 0; n < size; ++n)
+                bytes.push_back(u1());
+            ## = antlr::RefAST(new ByteArrayAST(ATTR_UNKNOWN, std::move(bytes)));
+        }
+    ;
+
+// --- Class info ------------------------------------------------------------------------------
+
+classInfo!
+{ antlr::RefAST root; }
+    :   af:accessFlags tc:thisClass
+        { classNameKnown(#tc); }
+        sc:superClass
+        { loadSuperType(#sc); }
+        ifs:interfaces
+        {
+            const unsigned short flags = static_cast<ShortAST*>(#af.get())->getValue();
+            m_bIsInterface = (flags & 0x0200) != 0;
+            root = emptyNode(m_bIsInterface ? THIS_INTERFACE : THIS_CLASS);
+            antlr::RefAST ext = emptyNode(EXTENDS);
+            ext->setFirstChild(#sc);
+            ChildAppender kids(root);
+            kids.add(#af);
+            kids.add(#tc);
+            kids.add(ext);
+            kids.add(#ifs);
+            ## = root;
+        }
+    ;
+
+accessFlags!
+{ unsigned short raw = 0; }
+    :   raw=u2 { ## = shortNode(ACCESS_FLAGS, raw); }
+    ;
+
+thisClass!
+{ unsigned short raw = 0; }
+    :   raw=u2 { ## = shortNode(CLASS_INFO, raw); }
+    ;
+
+superClass!
+{ unsigned short raw = 0; }
+    :   raw=u2 { ## = shortNode(CLASS_INFO, raw); }
+    ;
+
+interfaces!
+{ unsigned short count = 0; ChildAppender kids(antlr::nullAST); }
+    :   count=u2
+        {
+            count = swapBytes16(count);
+            ## = emptyNode(IMPLEMENTS);
+            kids = ChildAppender(##);
+        }
+        (   options { greedy = true; }
+        :   {count > 0}? e:interfaceEntry
+            {
+                kids.add(#e);
+                loadSuperType(#e);
+                --count;
+            }
+        )*
+    ;
+
+interfaceEntry!
+{ unsigned short raw = 0; }
+    :   raw=u2 { ## = shortNode(CLASS_INFO, raw); }
+    ;
+
+// --- Fields and methods ----------------------------------------------------------------------
+
+fields!
+{ unsigned short fields_count = 0; ChildAppender kids(antlr::nullAST); }
+    :   fields_count=u2
+        {
+            fields_count = swapBytes16(fields_count);
+            ## = antlr::RefAST(new ShortAST(FIELDS, fields_count));
+            kids = ChildAppender(##);
+        }
+        (   options { greedy = true; }
+        :   {fields_count != 0}? fi:fieldInfo { kids.add(#fi); --fields_count; }
+        )*
+        {fields_count==0}?
+    ;
+
+fieldInfo!
+{ unsigned short flags = 0, nameIndex = 0, descriptorIndex = 0, attributes_count = 0; antlr::RefAST list; }
+    :   flags=u2 nameIndex=u2 descriptorIndex=u2 attributes_count=u2
+        {
+            attributes_count = swapBytes16(attributes_count);
+            ## = emptyNode(FIELD_INFO);
+            list = antlr::RefAST(new ShortAST(FIELD_ATTRIBUTES, attributes_count));
+            ChildAppender kids(##);
+            kids.add(shortNode(ACCESS_FLAGS, flags));
+            kids.add(shortNode(NAME, nameIndex));
+            kids.add(shortNode(TYPE, descriptorIndex));
+            kids.add(list);
+        }
+        attributeList[list, attributes_count]
+    ;
+
+methods!
+{ unsigned short methods_count = 0; ChildAppender kids(antlr::nullAST); }
+    :   methods_count=u2
+        {
+            methods_count = swapBytes16(methods_count);
+            ## = antlr::RefAST(new ShortAST(METHODS, methods_count));
+            kids = ChildAppender(##);
+        }
+        (   options { greedy = true; }
+        :   {methods_count != 0}? mi:methodInfo { kids.add(#mi); --methods_count; }
+        )*
+        {methods_count==0}?
+    ;
+
+methodInfo!
+{ unsigned short flags = 0, nameIndex = 0, descriptorIndex = 0, attributes_count = 0; antlr::RefAST list; }
+    :   flags=u2 nameIndex=u2 descriptorIndex=u2 attributes_count=u2
+        {
+            if (swapBytes16(flags) & 0x0100)
+                m_bHasNativeMethods = true;
+            attributes_count = swapBytes16(attributes_count);
+            ## = emptyNode(METHOD_INFO);
+            list = antlr::RefAST(new ShortAST(METHOD_ATTRIBUTES, attributes_count));
+            ChildAppender kids(##);
+            kids.add(shortNode(ACCESS_FLAGS, flags));
+            kids.add(shortNode(NAME, nameIndex));
+            kids.add(shortNode(SIGNATURE, descriptorIndex));
+            kids.add(list);
+        }
+        attributeList[list, attributes_count]
+    ;
+
+// The attributes of a field or a method, appended to their list node.
+attributeList! [antlr::RefAST list, unsigned short attributes_count]
+{ ChildAppender kids(list); }
+    :   (   options { greedy = true; }
+        :   {attributes_count > 0}? at:attribute { kids.add(#at); --attributes_count; }
+        )*
+        {attributes_count==0}?
+    ;
+
+// The class's own attributes.
+attributes!
+{ unsigned short attributes_count = 0; ChildAppender kids(antlr::nullAST); }
+    :   attributes_count=u2
+        {
+            attributes_count = swapBytes16(attributes_count);
+            ## = antlr::RefAST(new ShortAST(ATTRIBUTES, attributes_count));
+            kids = ChildAppender(##);
+        }
+        (   options { greedy = true; }
+        :   {attributes_count > 0}? at:attribute { kids.add(#at); --attributes_count; }
+        )*
+        {attributes_count == 0}?
+    ;
+
+// --- Attributes ------------------------------------------------------------------------------
+
+attribute!
+{ unsigned short attribute_name_index = 0; unsigned int attribute_length = 0; std::string name; antlr::RefAST body; }
+    :   attribute_name_index=u2
+        { attribute_name_index = swapBytes16(attribute_name_index); }
+        {m_oCPNodeList[attribute_name_index]->getType() == CONSTANT_UTF8}?
+        { name = static_cast<StringAST*>(m_oCPNodeList[attribute_name_index].get())->value(); }
+        attribute_length=u4
+        { attribute_length = swapBytes32(attribute_length); }
+        (   options { generateAmbigWarnings = false; }
+        :   {name == "Code"}? a1:codeAttribute { body = #a1; }
+        |   {name == "ConstantValue"}? a2:constantValueAttribute { body = #a2; }
+        |   {name == "Exceptions"}? a3:exceptionsAttribute { body = #a3; }
+        |   {name == "LineNumberTable"}? a4:lineNumberTableAttribute { body = #a4; }
+        |   {name == "LocalVariableTable"}? a5:localVariableTableAttribute { body = #a5; }
+        |   {attribute_length == 2 && name == "SourceFile"}? a6:sourceFileAttribute { body = #a6; }
+        |   {name == "StackMap"}? a7:stackMapAttribute { body = #a7; }
+        |   {name == "InnerClasses"}? a8:innerClassesAttribute { body = #a8; }
+        |   {name == "Synthetic"}? a9:syntheticAttribute[attribute_length] { body = #a9; }
+        |   {name == "Deprecated"}? a10:deprecatedAttribute[attribute_length] { body = #a10; }
+        |   {name == "PMGClass"}? a11:pmgClassAttribute { body = #a11; }
+        |   {name == "Signature"}? a12:signatureAttribute { body = #a12; }
+        |   {name == "EnclosingMethod"}? a13:enclosingMethodAttribute { body = #a13; }
+        |   a14:unknownAttribute[attribute_length]
+            {
+                body = #a14;
+                body->addChild(antlr::RefAST(new StringAST(UNKNOWN_ATTRIBUTE_NAME, name)));
+            }
+        )
+        {
+            ## = antlr::RefAST(new IntAST(ATTRIBUTE_INFO_LENGTH, static_cast<int32_t>(attribute_length)));
+            ##->setFirstChild(body);
+        }
+    ;
+
+codeAttribute!
+{
+    CodeNestingScope nesting(*this);
+    unsigned short max_stack = 0, max_locals = 0, exception_table_length = 0, attribute_count = 0;
+    unsigned int code_length = 0, codepos = 0;
+    int exceptionpos = 0, attributepos = 0;
+    std::vector<unsigned char> code;
+    antlr::RefAST table, debug;
+    ChildAppender tableKids(antlr::nullAST), debugKids(antlr::nullAST);
+}
+    :   {m_nCodeNesting <= kMaxCodeNesting}?
+        max_stack=u2 max_locals=u2 code_length=u4
+        {
+            code_length = swapBytes32(code_length);
+            code.reserve(std::min(code_length, 65536u));
+        }
+        (   options { greedy = true; }
+        :   {codepos < code_length}? { code.push_back(lookaheadByte()); } BYTE! { ++codepos; }
+        )*
+        {codepos == code_length}?
+        exception_table_length=u2
+        {
+            exception_table_length = swapBytes16(exception_table_length);
+            table = antlr::RefAST(new ShortAST(ATTR_EXCEPTIONS, exception_table_length));
+            tableKids = ChildAppender(table);
+        }
+        (   options { greedy = true; }
+        :   {exceptionpos < exception_table_length}? e:exceptionTableEntry { tableKids.add(#e); ++exceptionpos; }
+        )*
+        {exceptionpos == ((int)exception_table_length & 0xffff)}?
+        attribute_count=u2
+        {
+            attribute_count = swapBytes16(attribute_count);
+            debug = antlr::RefAST(new ShortAST(DEBUG_ATTRIBUTES, attribute_count));
+            debugKids = ChildAppender(debug);
+        }
+        (   options { greedy = true; }
+        :   {attributepos < attribute_count}? at:attribute { debugKids.add(#at); ++attributepos; }
+        )*
+        {attributepos == ((int)attribute_count & 0xffff)}?
+        {
+            ## = emptyNode(ATTR_CODE);
+            ChildAppender kids(##);
+            kids.add(shortNode(MAXSTACK, max_stack));
+            kids.add(shortNode(MAXLOCALS, max_locals));
+            kids.add(antlr::RefAST(new ByteArrayAST(CODE_BYTES, std::move(code))));
+            kids.add(table);
+            kids.add(debug);
+        }
+    ;
+
+exceptionTableEntry!
+{ unsigned short startPc = 0, endPc = 0, handlerPc = 0, catchType = 0; }
+    :   startPc=u2 endPc=u2 handlerPc=u2 catchType=u2
+        {
+            ## = emptyNode(EXCEPTION_INFO);
+            ChildAppender kids(##);
+            kids.add(shortNode(START_PC, startPc));
+            kids.add(shortNode(END_PC, endPc));
+            kids.add(shortNode(HANDLER_PC, handlerPc));
+            kids.add(shortNode(CATCH_TYPE, catchType));
+        }
+    ;
+
+constantValueAttribute!
+{ unsigned short raw = 0; }
+    :   raw=u2 { ## = shortNode(ATTR_CONSTANT_VALUE, raw); }
+    ;
+
+exceptionsAttribute!
+{ unsigned short count = 0; unsigned short entrypos = 0; ChildAppender kids(antlr::nullAST); }
+    :   count=u2
+        {
+            count = swapBytes16(count);
+            ## = antlr::RefAST(new ShortAST(ATTR_EXCEPTIONS, count));
+            kids = ChildAppender(##);
+        }
+        (   options { greedy = true; }
+        :   {entrypos < count}? e:exceptionClass { kids.add(#e); ++entrypos; }
+        )*
+    ;
+
+exceptionClass!
+{ unsigned short index = 0; }
+    :   index=u2
+        { index = swapBytes16(index); }
+        {index != 0}?
+        { ## = antlr::RefAST(new ShortAST(EXCEPTION_CLASS, index)); }
+    ;
+
+lineNumberTableAttribute!
+{ unsigned short line_number_table_length = 0; int entrypos = 0; ChildAppender kids(antlr::nullAST); }
+    :   line_number_table_length=u2
+        {
+            line_number_table_length = swapBytes16(line_number_table_length);
+            ## = antlr::RefAST(new ShortAST(ATTR_LINE_NUMBER_TABLE, line_number_table_length));
+            kids = ChildAppender(##);
+        }
+        (   options { greedy = true; }
+        :   {entrypos < line_number_table_length}? e:lineNumberEntry { kids.add(#e); ++entrypos; }
+        )*
+        {entrypos == ((int)line_number_table_length & 0xffff)}?
+    ;
+
+lineNumberEntry!
+{ unsigned short startPc = 0, line = 0; }
+    :   startPc=u2 line=u2
+        {
+            ## = emptyNode(LINE_NUMBER_ENTRY);
+            ChildAppender kids(##);
+            kids.add(shortNode(START_PC, startPc));
+            kids.add(shortNode(LINE_NUMBER, line));
+        }
+    ;
+
+localVariableTableAttribute!
+{ unsigned short count = 0; unsigned short entrypos = 0; ChildAppender kids(antlr::nullAST); }
+    :   count=u2
+        {
+            count = swapBytes16(count);
+            ## = antlr::RefAST(new ShortAST(ATTR_LOCAL_VARIABLE_TABLE, count));
+            kids = ChildAppender(##);
+        }
+        (   options { greedy = true; }
+        :   {entrypos < count}? e:localVariableEntry { kids.add(#e); ++entrypos; }
+        )*
+    ;
+
+localVariableEntry!
+{ unsigned short startPc = 0, length = 0, nameIndex = 0, descriptorIndex = 0, index = 0; }
+    :   startPc=u2 length=u2 nameIndex=u2 descriptorIndex=u2 index=u2
+        {
+            ## = emptyNode(LOCAL_VARIABLE_TABLE_ENTRY);
+            ChildAppender kids(##);
+            kids.add(shortNode(START_PC, startPc));
+            kids.add(shortNode(LENGTH, length));
+            kids.add(shortNode(NAME, nameIndex));
+            kids.add(shortNode(TYPE, descriptorIndex));
+            kids.add(shortNode(INDEX, index));
+        }
+    ;
+
+sourceFileAttribute!
+{ unsigned short raw = 0; }
+    :   raw=u2 { ## = shortNode(ATTR_SOURCE_FILE, raw); }
+    ;
+
+stackMapAttribute!
+{ unsigned short frame_count = 0; unsigned short entrypos = 0; ChildAppender kids(antlr::nullAST); }
+    :   frame_count=u2
+        {
+            frame_count = swapBytes16(frame_count);
+            ## = antlr::RefAST(new ShortAST(ATTR_STACK_MAP, frame_count));
+            kids = ChildAppender(##);
+        }
+        (   options { greedy = true; }
+        :   {entrypos < frame_count}? f:stackMapFrame { kids.add(#f); ++entrypos; }
+        )*
+        {entrypos == frame_count}?
+    ;
+
+stackMapFrame!
+{
+    unsigned short offset = 0, number_of_locals = 0, number_of_stack_items = 0, entrypos = 0;
+    antlr::RefAST locals, items;
+    ChildAppender localKids(antlr::nullAST), itemKids(antlr::nullAST);
+}
+    :   offset=u2 number_of_locals=u2
+        {
+            number_of_locals = swapBytes16(number_of_locals);
+            ## = emptyNode(ATTR_STACK_MAP);
+            locals = shortNode(ATTR_STACK_MAP_LOCALS, offset);
+            ##->setFirstChild(locals);
+            localKids = ChildAppender(locals);
+        }
+        (   options { greedy = true; }
+        :   {entrypos < number_of_locals}? l:verificationType { localKids.add(#l); ++entrypos; }
+        )*
+        {entrypos == number_of_locals}?
+        {
+            items = emptyNode(ATTR_STACK_MAP_ITEMS);
+            locals->setNextSibling(items);
+            itemKids = ChildAppender(items);
+            entrypos = 0;
+        }
+        number_of_stack_items=u2
+        { number_of_stack_items = swapBytes16(number_of_stack_items); }
+        (   options { greedy = true; }
+        :   {entrypos < number_of_stack_items}? s:verificationType { itemKids.add(#s); ++entrypos; }
+        )*
+        {entrypos == number_of_stack_items}?
+    ;
+
+verificationType!
+{ unsigned char tag = 0; unsigned short raw = 0; bool hasIndex = false; }
+    :   tag=u1
+        (   options { greedy = true; }
+        :   {tag == 7 || tag == 8}? raw=u2 { hasIndex = true; }
+        )?
+        {
+            if (tag <= 5) {
+                ## = emptyNode(ITEM_BOGUS + tag);
+            } else if (tag == 6) {
+                ## = antlr::RefAST(new ShortAST(ITEM_UNINITIALIZEDTHIS, 0));
+            } else if (tag == 7 && hasIndex) {
+                std::string index(2, '\0');
+                std::memcpy(&index[0], &raw, 2);
+                ## = antlr::RefAST(new StringAST(ITEM_OBJECT, index));
+            } else if (tag == 8 && hasIndex) {
+                ## = shortNode(ITEM_UNINITIALIZED, raw);
+            } else {
+                ## = antlr::RefAST(new ShortAST(TYPE, tag));
+            }
+        }
+    ;
+
+innerClassesAttribute!
+{ unsigned short number_of_classes = 0; unsigned short entrypos = 0; ChildAppender kids(antlr::nullAST); }
+    :   number_of_classes=u2
+        {
+            number_of_classes = swapBytes16(number_of_classes);
+            ## = antlr::RefAST(new ShortAST(ATTR_INNER_CLASSES, number_of_classes));
+            kids = ChildAppender(##);
+        }
+        (   options { greedy = true; }
+        :   {entrypos < number_of_classes}? e:innerClass { kids.add(#e); ++entrypos; }
+        )*
+        {entrypos == number_of_classes}?
+    ;
+
+innerClass!
+{ unsigned short inner = 0, outer = 0, innerName = 0, flags = 0; }
+    :   inner=u2 outer=u2 innerName=u2 flags=u2
+        {
+            ## = emptyNode(INNER_CLASS);
+            ChildAppender kids(##);
+            kids.add(shortNode(INNER_CLASS_INFO, inner));
+            kids.add(shortNode(OUTER_CLASS_INFO, outer));
+            kids.add(shortNode(INNER_CLASS_NAME, innerName));
+            kids.add(shortNode(INNER_ACCESS_FLAGS, flags));
+        }
+    ;
+
+syntheticAttribute! [unsigned int length]
+    :   {length == 0}?
+        { ## = emptyNode(ATTR_SYNTHETIC); }
+    ;
+
+deprecatedAttribute! [unsigned int length]
+    :   {length == 0}?
+        { ## = emptyNode(ATTR_DEPRECATED); }
+    ;
+
+pmgClassAttribute!
+{ unsigned short first = 0, second = 0; }
+    :   first=u2 second=u2
+        {
+            ## = emptyNode(ATTR_PMG);
+            ChildAppender kids(##);
+            kids.add(shortNode(NAME, first));
+            kids.add(shortNode(CLASS_INFO, second));
+        }
+    ;
+
+signatureAttribute!
+{ unsigned short raw = 0; }
+    :   raw=u2
+        {
+            ## = emptyNode(ATTR_SIGNATURE);
+            ##->addChild(shortNode(SIGNATURE_INDEX, raw));
+        }
+    ;
+
+enclosingMethodAttribute!
+{ unsigned short classIndex = 0, methodIndex = 0; }
+    :   classIndex=u2 methodIndex=u2
+        {
+            ## = emptyNode(ATTR_ENCLOSINGMETHOD);
+            ChildAppender kids(##);
+            kids.add(shortNode(CLASS_INFO, classIndex));
+            kids.add(shortNode(METHOD_INFO, methodIndex));
+        }
+    ;
+
+unknownAttribute! [unsigned int length]
+{ unsigned int count = 0; std::vector<unsigned char> bytes; }
+    :   { bytes.reserve(std::min(length, 65536u)); }
+        (   options { greedy = true; }
+        :   {count < length}? { bytes.push_back(lookaheadByte()); } BYTE! { ++count; }
+        )*
+        { ## = antlr::RefAST(new ByteArrayAST(ATTR_UNKNOWN, std::move(bytes))); }
+    ;
+
+// ---------------------------------------------------------------------------------------------
+class ClassFileLexer extends Lexer("ClassFileLexerBase");
+
+options {
+    k = 1;
+    charVocabulary = '\u0000'..'\u00FF';
+    importVocab = ClassFile;
+    caseSensitive = true;
+    testLiterals = false;
+}
+
+BYTE
+    :   .
+    ;

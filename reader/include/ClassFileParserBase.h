@@ -1,0 +1,195 @@
+// Base of the generated ClassFileParser (grammar reader/grammar/ClassFile.g): the state that
+// the parser's rules record, its accessors, and the token access that the rules use.
+//
+// Tree built by ClassFileParser::classFile (getAST returns the first of seven siblings):
+//   MAGIC_NUMBER   ByteArrayAST CA FE BA BE
+//   VERSION        { MINOR MAJOR }
+//   CONSTANT_POOL  (constant_pool_count) { one node per pool slot 1..count-1 }
+//                  CONSTANT_UTF8 (StringAST, bytes as stored), CONSTANT_UNICODE (WStringAST),
+//                  CONSTANT_INTEGER/FLOAT/LONG/DOUBLE (IntAST/FloatAST/LongAST/DoubleAST),
+//                  CONSTANT_CLASS (name_index), CONSTANT_STRING { STRING_INDEX },
+//                  CONSTANT_FIELDREF/METHODREF/INTERFACEMETHODREF { CLASS_INDEX NAME_AND_TYPE_INDEX },
+//                  CONSTANT_NAMEANDTYPE { NAME TYPE }, CONSTANT_CONTINUED after every long and double,
+//                  ATTR_UNKNOWN (ByteArrayAST) for a MethodHandle, MethodType, Dynamic,
+//                  InvokeDynamic, Module or Package entry (tags 15-20): its tag byte followed by
+//                  its body, one pool slot; a writer writes these bytes as they are.
+//   THIS_CLASS | THIS_INTERFACE { ACCESS_FLAGS CLASS_INFO EXTENDS { CLASS_INFO } IMPLEMENTS { CLASS_INFO* } }
+//   FIELDS (count)  { FIELD_INFO  { ACCESS_FLAGS NAME TYPE FIELD_ATTRIBUTES (count) { attribute* } }* }
+//   METHODS (count) { METHOD_INFO { ACCESS_FLAGS NAME SIGNATURE METHOD_ATTRIBUTES (count) { attribute* } }* }
+//   ATTRIBUTES (count) { attribute* }
+// where an attribute is ATTRIBUTE_INFO_LENGTH (IntAST, attribute_length) over exactly one node of
+// its kind (ATTR_CODE, ATTR_CONSTANT_VALUE, ..., ATTR_UNKNOWN { UNKNOWN_ATTRIBUTE_NAME }).
+//
+// Stack-map verification items: tags 0-5 give ITEM_BOGUS..ITEM_NULL (StringAST, empty); tag 6
+// gives ITEM_UNINITIALIZEDTHIS (ShortAST 0) and reads nothing more; tag 7 reads a u2 and gives
+// ITEM_OBJECT, a StringAST whose value is the u2's two bytes as in the file (so getBytes gives
+// them back); tag 8 reads a u2 and gives ITEM_UNINITIALIZED (ShortAST). A tag of 7 or 8 at the
+// end of the input, and tags 9-255, give TYPE (ShortAST, the tag).
+//
+// Errors are antlr exceptions; no rule catches any.
+#pragma once
+
+#include "ClassBytesInput.h"
+#include "ClassFileLexerBase.h"
+#include "ClassFileTokenTypes.hpp"
+#include "ValueAST.h"
+
+#include <antlr/AST.hpp>
+#include <antlr/LLkParser.hpp>
+#include <antlr/ParserSharedInputState.hpp>
+#include <antlr/TokenBuffer.hpp>
+#include <antlr/TokenStream.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The parsed constant pool indexed by pool index: entry 0 and the slot after every long and
+// double are empty. Indexing never fails: an index outside the list or naming an empty slot
+// gives a node of type 0, which matches no constant kind.
+class CPNodeList {
+public:
+    const antlr::RefAST& operator[](std::size_t index) const;
+    // The node at the index, or a null reference.
+    antlr::RefAST at(std::size_t index) const;
+    void push_back(const antlr::RefAST& node) { m_oNodes.push_back(node); }
+    std::size_t size() const { return m_oNodes.size(); }
+    bool empty() const { return m_oNodes.empty(); }
+    void clear() { m_oNodes.clear(); }
+
+private:
+    std::vector<antlr::RefAST> m_oNodes;
+};
+
+// Appends children to a node in constant time (antlr's addChild walks the whole child list).
+class ChildAppender {
+public:
+    explicit ChildAppender(const antlr::RefAST& parent) : m_oParent(parent) {}
+    void add(const antlr::RefAST& child);
+
+private:
+    antlr::RefAST m_oParent;
+    antlr::RefAST m_oLast;
+};
+
+class ClassFileParserBase : public antlr::LLkParser {
+protected:
+    ClassFileParserBase(antlr::TokenBuffer& tokenBuf, int k);
+    ClassFileParserBase(antlr::TokenStream& lexer, int k);
+    ClassFileParserBase(const antlr::ParserSharedInputState& state, int k);
+    // Over no token source: only the static parts (factory registration, token names) are of use.
+    ClassFileParserBase();
+
+public:
+    ~ClassFileParserBase() override;
+
+    // The class's internal name (java/lang/String); empty until the class-info rule ran.
+    std::string getClassName() const { return m_strClassName; }
+    // The class-path root that the path check found; empty unless it ran.
+    std::string getClassPathRoot() const { return m_strClassPathRoot; }
+    // minor_version then major_version, each 2 bytes as they stand in the file.
+    const unsigned char* getVersion() const { return m_aVersion; }
+    bool isInterface() const { return m_bIsInterface; }
+    bool hasNativeMethods() const { return m_bHasNativeMethods; }
+    const CPNodeList& getConstantPoolNodes() const { return m_oCPNodeList; }
+
+    // Token access for the LL(1) rules: the lookahead token is kept at hand, so a rule's tests
+    // and its match cost no trip through antlr's token queue.
+    int LA(unsigned int i) final
+    {
+        if (i != 1)
+            return antlr::LLkParser::LA(i);
+        if (!m_bHaveLookahead)
+            fetchLookahead();
+        return m_nLookaheadType;
+    }
+    antlr::RefToken LT(unsigned int i) final;
+    void consume() final
+    {
+        m_bHaveLookahead = false;
+        m_oLookahead = antlr::nullToken;
+        antlr::LLkParser::consume();
+    }
+    void match(int t) final
+    {
+        if (LA(1) != t)
+            mismatch(t);
+        consume();
+    }
+
+protected:
+    // Keeps the class in the set of parses under way for the life of one classFile call.
+    class ParseScope {
+    public:
+        explicit ParseScope(ClassFileParserBase& parser) : m_rParser(parser) {}
+        ~ParseScope() { m_rParser.endClassFile(); }
+        ParseScope(const ParseScope&) = delete;
+        ParseScope& operator=(const ParseScope&) = delete;
+
+    private:
+        ClassFileParserBase& m_rParser;
+    };
+    // Counts one level of Code attributes nested in Code attributes.
+    class CodeNestingScope {
+    public:
+        explicit CodeNestingScope(ClassFileParserBase& parser) : m_rParser(parser) { ++m_rParser.m_nCodeNesting; }
+        ~CodeNestingScope() { --m_rParser.m_nCodeNesting; }
+        CodeNestingScope(const CodeNestingScope&) = delete;
+        CodeNestingScope& operator=(const CodeNestingScope&) = delete;
+
+    private:
+        ClassFileParserBase& m_rParser;
+    };
+
+    // The byte of the lookahead token when it is a BYTE, else 0.
+    unsigned char lookaheadByte()
+    {
+        if (!m_bHaveLookahead)
+            fetchLookahead();
+        return static_cast<unsigned char>(m_nLookaheadByte);
+    }
+    // The byte of a BYTE token: the first character of its text.
+    static unsigned char byteOf(const antlr::RefToken& token);
+
+    // Resets what classFile records, before a parse.
+    void beginClassFile(const std::string& path);
+    // After the class-info rule has read this_class: records the class name, enters the class
+    // into the set of parses under way and runs the path check ("Wrong Path!").
+    void classNameKnown(const antlr::RefAST& thisClass);
+    // Loads a super class or interface through the class parse host, unless its index names no
+    // class or the class is being parsed already.
+    void loadSuperType(const antlr::RefAST& classInfo);
+    // Ends the parse's entry in the set of parses under way.
+    void endClassFile();
+
+    std::string m_strClassName;
+    std::string m_strPath;
+    std::string m_strClassPathRoot;
+    unsigned char m_aVersion[4] = {0, 0, 0, 0};
+    CPNodeList m_oCPNodeList;
+    bool m_bIsInterface = false;
+    bool m_bHasNativeMethods = false;
+    // Depth of Code attributes nested in Code attributes.
+    int m_nCodeNesting = 0;
+    static const int kMaxCodeNesting = 16;
+
+private:
+    void fetchLookahead();
+    [[noreturn]] void mismatch(int t);
+
+    bool m_bHaveLookahead = false;
+    int m_nLookaheadType = 0;
+    int m_nLookaheadByte = 0;
+    antlr::RefToken m_oLookahead;
+    // The token source is a ClassFileLexer, whose tokens are all ByteTokens.
+    bool m_bByteTokens = false;
+    // The class name entered into the set of parses under way, if any.
+    bool m_bRegistered = false;
+    std::string m_strRegisteredName;
+};
+
+// The '/'-separated class name that a CLASS_INFO node names through the constant pool
+// (CLASS_INFO -> CONSTANT_CLASS -> CONSTANT_UTF8); empty for any other node and for an index
+// that does not lead to such entries.
+std::string resolveClassName(const ClassFileParserBase& parser, const antlr::RefAST& node);

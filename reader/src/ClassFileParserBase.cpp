@@ -1,0 +1,213 @@
+#include "ClassFileParserBase.h"
+
+#include "ClassParseHost.h"
+#include "StringHelpers.h"
+
+#include <antlr/ANTLRException.hpp>
+#include <antlr/CommonAST.hpp>
+#include <antlr/CommonToken.hpp>
+#include <antlr/MismatchedTokenException.hpp>
+
+#include <algorithm>
+#include <exception>
+#include <set>
+
+namespace {
+ClassParseHost* g_host = nullptr;
+
+// The classes whose parse is under way on this thread, outermost first.
+std::set<std::string>& activeParses()
+{
+    static thread_local std::set<std::string> names;
+    return names;
+}
+
+// A token source that is at its end: the input of a parser made without one.
+class EmptyTokenStream : public antlr::TokenStream {
+public:
+    antlr::RefToken nextToken() override { return antlr::RefToken(new antlr::CommonToken(antlr::Token::EOF_TYPE, "")); }
+};
+
+antlr::TokenStream& emptyTokenStream()
+{
+    static EmptyTokenStream stream;
+    return stream;
+}
+}  // namespace
+
+void setClassParseHost(ClassParseHost* host)
+{
+    g_host = host;
+}
+
+ClassParseHost* getClassParseHost()
+{
+    return g_host;
+}
+
+// --- CPNodeList ----------------------------------------------------------------------------
+const antlr::RefAST& CPNodeList::operator[](std::size_t index) const
+{
+    static const antlr::RefAST none(new antlr::CommonAST);
+    if (index < m_oNodes.size() && m_oNodes[index])
+        return m_oNodes[index];
+    return none;
+}
+
+antlr::RefAST CPNodeList::at(std::size_t index) const
+{
+    if (index < m_oNodes.size())
+        return m_oNodes[index];
+    return antlr::RefAST();
+}
+
+// --- ChildAppender -------------------------------------------------------------------------
+void ChildAppender::add(const antlr::RefAST& child)
+{
+    if (!child)
+        return;
+    if (m_oLast)
+        m_oLast->setNextSibling(child);
+    else
+        m_oParent->setFirstChild(child);
+    m_oLast = child;
+}
+
+// --- ClassFileParserBase -------------------------------------------------------------------
+ClassFileParserBase::ClassFileParserBase(antlr::TokenBuffer& tokenBuf, int k) : antlr::LLkParser(tokenBuf, k) {}
+
+ClassFileParserBase::ClassFileParserBase(antlr::TokenStream& lexer, int k)
+    : antlr::LLkParser(lexer, k), m_bByteTokens(dynamic_cast<ClassFileLexerBase*>(&lexer) != nullptr)
+{
+}
+
+ClassFileParserBase::ClassFileParserBase(const antlr::ParserSharedInputState& state, int k)
+    : antlr::LLkParser(state, k)
+{
+}
+
+ClassFileParserBase::ClassFileParserBase() : antlr::LLkParser(emptyTokenStream(), 1) {}
+
+ClassFileParserBase::~ClassFileParserBase()
+{
+    endClassFile();
+}
+
+antlr::RefToken ClassFileParserBase::LT(unsigned int i)
+{
+    if (i != 1)
+        return antlr::LLkParser::LT(i);
+    if (!m_bHaveLookahead)
+        fetchLookahead();
+    return m_oLookahead;
+}
+
+void ClassFileParserBase::fetchLookahead()
+{
+    m_oLookahead = inputState->getInput().LT(1);
+    m_nLookaheadType = m_oLookahead->getType();
+    m_nLookaheadByte = 0;
+    if (m_nLookaheadType == ClassFileTokenTypes::BYTE) {
+        if (m_bByteTokens) {
+            const int b = static_cast<const ByteToken*>(m_oLookahead.get())->byte();
+            m_nLookaheadByte = b < 0 ? 0 : b;
+        } else {
+            m_nLookaheadByte = byteOf(m_oLookahead);
+        }
+    }
+    m_bHaveLookahead = true;
+}
+
+void ClassFileParserBase::mismatch(int t)
+{
+    throw antlr::MismatchedTokenException(getTokenNames(), getNumTokens(), LT(1), t, false, getFilename());
+}
+
+unsigned char ClassFileParserBase::byteOf(const antlr::RefToken& token)
+{
+    const std::string text = token->getText();
+    return text.empty() ? 0 : static_cast<unsigned char>(text[0]);
+}
+
+void ClassFileParserBase::beginClassFile(const std::string& path)
+{
+    endClassFile();
+    m_strClassName.clear();
+    m_strClassPathRoot.clear();
+    m_strPath = path;
+    m_bIsInterface = false;
+    m_bHasNativeMethods = false;
+    std::fill(m_aVersion, m_aVersion + 4, 0);
+}
+
+void ClassFileParserBase::classNameKnown(const antlr::RefAST& thisClass)
+{
+    m_strClassName = resolveClassName(*this, thisClass);
+    if (!m_strClassName.empty() && !m_bRegistered) {
+        m_bRegistered = activeParses().insert(m_strClassName).second;
+        if (m_bRegistered)
+            m_strRegisteredName = m_strClassName;
+    }
+    if (m_strPath.empty())
+        return;
+
+    // The class's own relative path must end the given path, as a whole path component.
+    const std::string relative = m_strClassName + ".class";
+    const std::size_t pathLength = m_strPath.size();
+    if (m_strClassName.empty() || relative.size() > pathLength ||
+        m_strPath.compare(pathLength - relative.size(), relative.size(), relative) != 0)
+        throw antlr::ANTLRException("Wrong Path!");
+    const std::size_t pos = pathLength - relative.size();
+    if (pos > 0) {
+        if (m_strPath[pos - 1] != '/')
+            throw antlr::ANTLRException("Wrong Path!");
+        m_strPath = pos == 1 ? std::string("/") : m_strPath.substr(0, pos - 1);
+    }
+    m_strClassPathRoot = m_strPath;
+    if (g_host)
+        g_host->addModule(m_strClassPathRoot);
+}
+
+void ClassFileParserBase::loadSuperType(const antlr::RefAST& classInfo)
+{
+    if (!g_host)
+        return;
+    const std::string name = resolveClassName(*this, classInfo);
+    if (name.empty() || activeParses().count(name) != 0)
+        return;
+    try {
+        g_host->loadSuperType(name);
+    } catch (const antlr::ANTLRException&) {
+        // A super type that cannot be loaded is not an error of this parse.
+    } catch (const std::exception&) {
+    }
+}
+
+void ClassFileParserBase::endClassFile()
+{
+    if (m_bRegistered) {
+        activeParses().erase(m_strRegisteredName);
+        m_bRegistered = false;
+        m_strRegisteredName.clear();
+    }
+}
+
+std::string resolveClassName(const ClassFileParserBase& parser, const antlr::RefAST& node)
+{
+    if (!node || node->getType() != ClassFileTokenTypes::CLASS_INFO)
+        return std::string();
+    const ShortAST* info = dynamic_cast<const ShortAST*>(node.get());
+    if (!info)
+        return std::string();
+    const CPNodeList& pool = parser.getConstantPoolNodes();
+    const antlr::RefAST cls = pool.at(info->getValue());
+    if (!cls || cls->getType() != ClassFileTokenTypes::CONSTANT_CLASS)
+        return std::string();
+    const ShortAST* clsIndex = dynamic_cast<const ShortAST*>(cls.get());
+    if (!clsIndex)
+        return std::string();
+    const antlr::RefAST utf = pool.at(clsIndex->getValue());
+    if (!utf || utf->getType() != ClassFileTokenTypes::CONSTANT_UTF8)
+        return std::string();
+    return utf->getText();
+}
