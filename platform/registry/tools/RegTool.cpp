@@ -310,7 +310,14 @@ int remove(const std::vector<std::string>& args) {
 
 int import(const std::vector<std::string>& args) {
   if (args.size() != 3) throw Failure{"Usage: reg import FILE"};
-  check(registry::importFile(args[2]));
+  const LONG rc = registry::importFile(args[2]);
+  if (rc != ERROR_SUCCESS) {
+    // Problems with the file itself are told in its own words.
+    const std::string detail = registry::lastFileError();
+    throw Failure{detail.empty() || rc == ERROR_BADDB || rc == ERROR_INVALID_DATA
+                      ? errorText(rc)
+                      : "Cannot import: " + detail};
+  }
   std::cout << "The operation completed successfully.\n";
   return 0;
 }
