@@ -13,6 +13,7 @@ const char* const kHeader = "Windows Registry Editor Version 5.00";
 const char* const kHeader4 = "REGEDIT4";
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
+constexpr size_t kMaxKeyDepth = 512;
 
 struct RootNames {
   const char* longName;
@@ -326,6 +327,7 @@ bool splitKeyPath(const std::string& text, std::vector<std::string>& names) {
         return false;
       }
       names.push_back(name);
+      if (names.size() > kMaxKeyDepth) return false;
     }
     pos = sep + 1;
   }
@@ -370,6 +372,11 @@ bool parseRegText(const std::string& input, std::vector<RegOp>& ops, std::string
     pos = nl + 1;
   }
 
+  if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) {
+    error = "line 1: the file is UTF-16 text; save it as UTF-8";
+    return false;
+  }
+
   size_t first = 0;
   while (first < lines.size() && trim(lines[first]).empty()) ++first;
   if (first == lines.size()) return true;  // nothing at all: an empty registry
@@ -404,8 +411,9 @@ bool parseRegText(const std::string& input, std::vector<RegOp>& ops, std::string
       keyDeleted = !name.empty() && name[0] == '-';
       if (keyDeleted) name.erase(0, 1);
       if (!parseFullKeyPath(name, root, path)) {
-        error = where + "bad key name \"" + name + "\" (it must start with a root such as "
-                "HKEY_LOCAL_MACHINE)";
+        error = where + "bad key name \"" + name.substr(0, 80) +
+                "\" (it must start with a root such as HKEY_LOCAL_MACHINE, and its names be "
+                "at most 255 characters, at most 512 deep)";
         return false;
       }
       if (keyDeleted && path.empty()) {

@@ -15,12 +15,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <unordered_set>
 
 namespace registry {
 namespace detail {
 namespace {
+
+constexpr size_t kMaxDepth = 512;
 
 // Rights that change a key or what is below it.
 constexpr REGSAM kDelete = 0x00010000u;
@@ -426,6 +429,7 @@ LONG RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
   if (!splitKeyPath(subKey != nullptr ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
   std::vector<std::string> path = base.path;
   path.insert(path.end(), names.begin(), names.end());
+  if (path.size() > kMaxDepth) return ERROR_INVALID_PARAMETER;
   if (LONG rc = injectedError(base.root, path, false)) return rc;
   if (adminDenied(base.root, access)) return ERROR_ACCESS_DENIED;
   Store store;
@@ -449,9 +453,20 @@ LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
   if (!splitKeyPath(subKey != nullptr ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
   std::vector<std::string> path = base.path;
   path.insert(path.end(), names.begin(), names.end());
+  if (path.size() > kMaxDepth) return ERROR_INVALID_PARAMETER;
   if (LONG rc = injectedError(base.root, path, false)) return rc;
   if (adminDenied(base.root, access)) return ERROR_ACCESS_DENIED;
 
+  // An existing key is only opened: no lock, so a registry file that cannot be written
+  // still serves. Otherwise the file is read again under the lock before the change.
+  std::unique_ptr<Store> reader = std::make_unique<Store>();
+  if (LONG rc = reader->open(false)) return rc;
+  if (reader->tree.find(base.root, path) != nullptr) {
+    if (disposition != nullptr) *disposition = REG_OPENED_EXISTING_KEY;
+    *result = newHandle(base.root, storedNames(reader->tree, base.root, path), access);
+    return ERROR_SUCCESS;
+  }
+  reader.reset();
   Store store;
   if (LONG rc = store.open(true)) return rc;
   Key* parent = store.tree.find(base.root, base.path);

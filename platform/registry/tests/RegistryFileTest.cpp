@@ -107,6 +107,7 @@ TEST_F(RegistryFile, MalformedFileIsReportedAndNeverWrittenOver) {
        "unknown escape", 4},
       {"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\ngarbage\n",
        "unrecognised line", 4},
+      {"\xFF\xFE" "W\0", "UTF-16", 1},
   };
   for (const Malformed& c : cases) {
     SCOPED_TRACE(c.text);
@@ -124,6 +125,16 @@ TEST_F(RegistryFile, MalformedFileIsReportedAndNeverWrittenOver) {
     EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "A"), ERROR_BADDB);
     EXPECT_EQ(readText(file()), c.text);
   }
+
+  // Keys nested deeper than any registry holds are refused, not followed until the stack ends.
+  std::string deep = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER";
+  for (int i = 0; i < 100000; ++i) deep += "\\k";
+  deep += "]\n";
+  writeText(file(), deep);
+  KeyHolder deepKey;
+  EXPECT_EQ(open(HKEY_CURRENT_USER, "k", deepKey), ERROR_BADDB);
+  EXPECT_NE(registry::lastFileError().find("512 deep"), std::string::npos);
+  EXPECT_EQ(readText(file()), deep);
 
   // Once mended, the file works again and the error is gone.
   writeText(file(), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"1\"\n");

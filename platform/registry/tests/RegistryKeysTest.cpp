@@ -139,7 +139,12 @@ TEST_F(Keys, BadNamesAreRefused) {
   KeyHolder key;
   EXPECT_EQ(create(HKEY_CURRENT_USER, std::string(256, 'k').c_str(), key), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(create(HKEY_CURRENT_USER, "line\nbreak", key), ERROR_INVALID_PARAMETER);
+  std::string deep;
+  for (int i = 0; i < 513; ++i) deep += "d\\";
+  EXPECT_EQ(create(HKEY_CURRENT_USER, deep.c_str(), key), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(create(HKEY_CURRENT_USER, "a", key), ERROR_SUCCESS);
+  KeyHolder tooDeep;
+  EXPECT_EQ(create(key.get(), deep.c_str(), tooDeep), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(setString(key.get(), "line\nbreak", "x"), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "a", 0, nullptr, 0, KEY_READ, nullptr, nullptr,
                            nullptr),

@@ -75,8 +75,10 @@ HMODULE LoadLibrary(LPCSTR path) {
 
 HMODULE GetModuleHandle(LPCSTR name) {
   if (name == nullptr) {
-    // The program itself; this handle is not counted by the dynamic linker.
-    return static_cast<HMODULE>(dlopen(nullptr, RTLD_NOW));
+    // The program itself, which stays loaded: the reference just taken is given back.
+    void* self = dlopen(nullptr, RTLD_NOW);
+    if (self != nullptr) dlclose(self);
+    return static_cast<HMODULE>(self);
   }
   std::string error;
   HMODULE module = open(name, RTLD_NOW | RTLD_NOLOAD, error);
