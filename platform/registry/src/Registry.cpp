@@ -95,13 +95,13 @@ bool noAdmin() {
 std::vector<Injected> injectedFailures() {
   std::vector<Injected> all = gInjected;
   // KAVRIN_REGISTRY_FAIL="KEYPATH=code;KEYPATH=code" does the same for child processes.
-  std::string spec;
-  if (!win32::getEnv("KAVRIN_REGISTRY_FAIL", spec)) return all;
+  std::string setting;
+  if (!win32::getEnv("KAVRIN_REGISTRY_FAIL", setting)) return all;
   size_t pos = 0;
-  while (pos < spec.size()) {
-    size_t end = spec.find(';', pos);
-    if (end == std::string::npos) end = spec.size();
-    const std::string item = spec.substr(pos, end - pos);
+  while (pos < setting.size()) {
+    size_t end = setting.find(';', pos);
+    if (end == std::string::npos) end = setting.size();
+    const std::string item = setting.substr(pos, end - pos);
     const size_t eq = item.rfind('=');
     Injected inj;
     if (eq != std::string::npos && parseFullKeyPath(item.substr(0, eq), inj.root, inj.path)) {
