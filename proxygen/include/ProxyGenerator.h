@@ -1,0 +1,173 @@
+// The proxy generator: the object that turns one Java class into its C++ proxy.
+//
+// One object serves one class. It loads the class through the ClassRepository, lets the
+// ClassInfoWalker walk the class-file tree, and receives every constructor, method and field
+// that the walker reports through its add operations; it filters them by the global filter
+// switches and by the class's own member selection and keeps them as records. The same object is
+// the collector behind the wizard's member lists and behind the implementation and delegator
+// builders.
+//
+// Member filter (addField, addMethod; addConstructor below). A switch counts only when
+// m_bUseGlobalFilter is set:
+//   - a member whose name or descriptor holds '$' is dropped;
+//   - a public member is kept at every level;
+//   - a member with default access is kept unless ExcludeRegular;
+//   - at level 0 a private member is kept unless ExcludePrivate, a protected one unless
+//     ExcludeProtected;
+//   - at level 1 a protected member is kept unless ExcludePrivate (sic: the private switch), a
+//     private member is dropped;
+//   - from level 2 on private and protected members are dropped.
+// addConstructor drops a descriptor with '$' and every constructor above level 0, then keeps
+// public ones, and default, private and protected ones unless their method switch excludes them.
+//
+// Collecting: a later report replaces an earlier record of the same member; a member whose key
+// (name immediately followed by descriptor) is in the member selection is not collected. Methods
+// that would make uncompilable C++ are not collected: bridge methods (ACC_BRIDGE) are ignored,
+// and a method replaces an earlier one with the same name and parameter list whatever its return
+// type (covariant overrides), so the class's own override is the one kept.
+#pragma once
+
+#include "MemberRecords.h"
+
+#include <cstdint>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+// Member display line to the member's record (the wizard's member lists).
+typedef std::map<std::string, MethodDescriptor> MethodLineMap;
+typedef std::map<std::string, FieldDescriptor> FieldLineMap;
+
+class ProxyGenerator {
+public:
+    explicit ProxyGenerator(std::string javaClassName = std::string());
+    // Flushes and deletes a header or source stream that is still open.
+    virtual ~ProxyGenerator();
+    ProxyGenerator(const ProxyGenerator&) = delete;
+    ProxyGenerator& operator=(const ProxyGenerator&) = delete;
+
+    // --- Loading ----------------------------------------------------------------------------
+    // Loads the class's description without walking it: sets m_bClassMissing and, when the class
+    // was found, the version, the dotted class name, m_bIsInterface, m_classPath and
+    // m_bHasNativeMethods from the repository.
+    ProxyGenerator& loadClass(std::string javaClassName, std::string modulePath);
+    // The same for a single .class file given by its path (m_bClassMissing and m_version stay).
+    // When the file cannot be used the generator keeps its state.
+    ProxyGenerator& loadClassFile(std::string path);
+
+    // Loads the class (className, when not empty, replaces the generator's) and walks it under
+    // the member filter, filling the member sets. Load and walk errors are dropped; the sets keep
+    // what was collected before.
+    ProxyGenerator& loadMembers(std::string className = std::string());
+
+    // Loads m_javaClassName through a repository, copies its version and kind, and walks its tree
+    // with a ClassInfoWalker under the filter options, filling the member sets. False, with
+    // nothing walked, when the repository gives no tree; recognition errors of the walk are
+    // dropped. The writers of proxies, implementations and delegators walk through this.
+    bool walkClass();
+
+    // --- The walker's and the builders' callbacks (virtual so that a walk can be observed) ------
+    virtual void setIsInterface(bool isInterface);
+    virtual void addField(const FieldDescriptor& field, int16_t level);
+    virtual void addMethod(const MethodDescriptor& method, int16_t level);
+    virtual void addConstructor(const MethodDescriptor& constructor, int16_t level);
+    // No access filter and no member selection: only the '$' and bridge rules.
+    void addDelegatorMethod(const MethodDescriptor& method);
+
+    ProxyGenerator& setImplementNatives(bool implementNatives);
+    bool isInterface() const { return m_bIsInterface; }
+    std::string& getClassName() { return m_javaClassName; }
+
+    // --- Member listing for the wizard ------------------------------------------------------
+    // Each clears the map and fills it with one Java-like line per member, such as
+    // "public static native void gc();" or "public java.lang.String(char[] p0);".
+    void listMethods(MethodLineMap& lines);
+    void listNativeMethods(MethodLineMap& lines);
+    void listConstructors(MethodLineMap& lines);
+    // Fields that are not constants (arrays, non-final, non-static or non-primitive fields).
+    void listFields(FieldLineMap& lines);
+    // Static final primitive fields with a writable constant value.
+    void listConstants(FieldLineMap& lines);
+
+    // Whether a constant's value can be written as a C++ literal: NaN and the infinities of
+    // float and double constants cannot.
+    bool isConstantWritable(const FieldDescriptor& field) const;
+    // A static final field of a primitive non-array type with a writable constant value and no '$'
+    // in its name.
+    bool isConstant(const FieldDescriptor& field) const;
+
+    // --- Helpers of the file writers --------------------------------------------------------
+    // directory + the class name with '.' made '_' + suffix (the stem of ".h" and ".cpp").
+    std::string outputStem(const std::string& directory, const std::string& suffix) const;
+    // Deletes streams left from an earlier call, then opens stem ".h" and ".cpp" (out|trunc),
+    // the header first. When either is not open, logs "FAILED TO WRITE:" + path for each one that
+    // is not (header first) in the directory's log, deletes both streams and returns false.
+    bool openOutputFiles(const std::string& directory, const std::string& suffix);
+    // Flushes, closes and deletes both streams.
+    void closeOutputFiles();
+    // m_packageParts from the text before the last '.' of the class name (none for the default
+    // package).
+    void makePackageParts();
+
+    // --- State (read and set by the generation run, the builders and the wizard) -----------
+    unsigned char m_version[4];                  // minor_version, major_version as in the file
+    bool m_bUseGlobalFilter;                     // the global switches apply to this class
+    bool m_bClassMissing;                        // loadClass found no class-file tree
+    bool m_bImplementNatives;                    // native methods get C++ skeletons
+    bool m_bHasNativeMethods;                    // the loaded class has native methods
+    std::set<std::string>* m_pMemberSelection;   // keys the user unchecked (not owned); null: none
+    std::string m_classPath;                     // module in which the class was found
+    bool m_bIsInterface;
+    std::string m_javaClassName;                 // dotted
+    std::set<MethodDescriptor> m_constructors;
+    std::set<MethodDescriptor> m_methods;
+    std::set<MethodDescriptor> m_delegatedMethods;
+    std::set<MethodDescriptor> m_nativeMethods;  // the class's own native methods
+    std::set<FieldDescriptor> m_fields;
+    std::vector<std::string> m_packageParts;     // outermost first
+    std::map<std::string, std::string> m_methodNames;  // member key to unique C++ name
+    std::map<std::string, std::string> m_fieldNames;   // member key to unique C++ name
+    std::map<std::string, int> m_nameCounts;           // C++ base name to its uses so far
+    std::map<std::string, std::string> m_nativeNames;  // native method key to JNI export name
+    std::ofstream* m_pHeader;                    // owned, while a writer writes it
+    std::ofstream* m_pSource;                    // owned, while a writer writes it
+
+private:
+    bool keepByAccess(uint16_t flags, int level, bool excludeRegular, bool excludePrivate,
+                      bool excludeProtected) const;
+    bool isSelectedOut(const std::string& key) const;
+    // Loads m_javaClassName and walks it; false when there is no tree.
+    bool loadAndWalk(bool takeNativeFlag);
+};
+
+// Class entries of a .zip or .jar archive (the exact lower-case suffix ends the path), in archive
+// order; a .jmod module gives its entries under classes/ without that prefix. Returns their
+// number; out is replaced only when there is at least one. 0 for any other path and for an
+// archive that cannot be read.
+int listArchiveClasses(std::string path, std::vector<std::string>* out);
+
+// --- Global filter switches ---------------------------------------------------------------------
+// Process-wide, false at start; each setter stores its argument and returns it.
+extern bool fieldsExcludeInherited;   // the walker reports no fields of super types
+extern bool fieldsExcludeRegular;     // drop fields with default access
+extern bool fieldsExcludePrivate;     // drop private fields; protected ones one level up
+extern bool fieldsExcludeProtected;   // drop protected fields of the class
+extern bool methodsExcludeInherited;  // the walker reports no methods of super types
+extern bool methodsExcludeRegular;    // drop methods and constructors with default access
+extern bool methodsExcludePrivate;    // drop private ones; protected methods one level up
+extern bool methodsExcludeProtected;  // drop protected methods and constructors of the class
+extern bool addFieldPrefix;           // field-derived C++ names get "fld_"
+extern bool addMethodPrefix;          // method-derived C++ names get "mth_"
+
+bool setFieldsExcludeInherited(bool value);
+bool setFieldsExcludeRegular(bool value);
+bool setFieldsExcludePrivate(bool value);
+bool setFieldsExcludeProtected(bool value);
+bool setMethodsExcludeInherited(bool value);
+bool setMethodsExcludeRegular(bool value);
+bool setMethodsExcludePrivate(bool value);
+bool setMethodsExcludeProtected(bool value);
+bool setAddFieldPrefix(bool value);
+bool setAddMethodPrefix(bool value);

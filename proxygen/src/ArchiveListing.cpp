@@ -1,0 +1,51 @@
+// The class entries of an archive, for the wizard's "Add Java Classes" dialog.
+#include "ClassRepository.h"
+#include "ProxyGenerator.h"
+
+#include <unzip.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+bool endsWith(const std::string& text, const std::string& suffix)
+{
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+int listArchiveClasses(std::string path, std::vector<std::string>* out)
+{
+    const bool jmod = endsWith(path, ".jmod");
+    if (!endsWith(path, ".zip") && !endsWith(path, ".jar") && !jmod)
+        return 0;
+    unzFile zip = unzOpen64(path.c_str());
+    if (!zip)
+        return 0;
+    unz_global_info64 global;
+    if (unzGetGlobalInfo64(zip, &global) != UNZ_OK) {
+        unzClose(zip);
+        return 0;
+    }
+    const std::string prefix = jmod ? "classes/" : "";
+    std::vector<std::string> kept;
+    std::vector<char> name(0x10000 + 1);
+    ZPOS64_T visited = 0;
+    for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK && visited < global.number_entry;
+         rc = unzGoToNextFile(zip), ++visited) {
+        unz_file_info64 info;
+        if (unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr,
+                                    0) != UNZ_OK)
+            break;
+        std::string entry(name.data(), std::min<std::size_t>(info.size_filename, name.size() - 1));
+        if (!endsWith(entry, ".class") || entry.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        kept.push_back(entry.substr(prefix.size()));
+    }
+    unzClose(zip);
+    if (out && !kept.empty())
+        *out = kept;
+    return static_cast<int>(kept.size());
+}

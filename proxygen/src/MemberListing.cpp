@@ -1,0 +1,128 @@
+// The member lists of the wizard's views: one Java-like line per member.
+#include "ProxyGenerator.h"
+#include "TypeMapping.h"
+
+#include <cmath>
+
+namespace {
+
+std::string accessWord(uint16_t flags)
+{
+    if (flags & 0x0001)
+        return "public ";
+    if (flags & 0x0004)
+        return "protected ";
+    if (flags & 0x0002)
+        return "private ";
+    return "";
+}
+
+std::string staticFinalWords(uint16_t flags)
+{
+    std::string words;
+    if (flags & 0x0008)
+        words += "static ";
+    if (flags & 0x0010)
+        words += "final ";
+    return words;
+}
+
+// "(" + "type p0, type p1" + ");"
+std::string parameterList(const std::string& descriptor)
+{
+    const std::vector<std::string> types = jmethodParams(descriptor);
+    std::string list = "(";
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        if (i)
+            list += ", ";
+        list += types[i] + " p" + std::to_string(i);
+    }
+    return list + ");";
+}
+
+std::string methodLine(const MethodDescriptor& method)
+{
+    std::string line = accessWord(method.getAccessFlags());
+    if (method.isAbstract())
+        line += "abstract ";
+    if (method.isNative())
+        line += "native ";
+    line += staticFinalWords(method.getAccessFlags());
+    line += replaceChar(jmethodType(method.getSignature()), '$', '.') + " " + method.getName();
+    return line + parameterList(method.getSignature());
+}
+
+void listMethodSet(const std::set<MethodDescriptor>& methods, MethodLineMap& lines)
+{
+    lines.clear();
+    for (const MethodDescriptor& method : methods)
+        lines[methodLine(method)] = method;
+}
+
+}  // namespace
+
+bool ProxyGenerator::isConstantWritable(const FieldDescriptor& field) const
+{
+    const ConstValue& value = field.getConstValue();
+    if (value.getKind() == ConstValue::kFloat)
+        return std::isfinite(value.getFloat());
+    if (value.getKind() == ConstValue::kDouble)
+        return std::isfinite(value.getDouble());
+    return true;
+}
+
+bool ProxyGenerator::isConstant(const FieldDescriptor& field) const
+{
+    const std::string type = field.getType();
+    return arrayDimensions(type) == 0 && field.isStatic() && field.isFinal() && isPrimitiveElement(type) &&
+           field.getConstValue().getKind() != ConstValue::kNone && !containsChar(field.getName(), '$') &&
+           isConstantWritable(field);
+}
+
+void ProxyGenerator::listMethods(MethodLineMap& lines)
+{
+    listMethodSet(m_methods, lines);
+}
+
+void ProxyGenerator::listNativeMethods(MethodLineMap& lines)
+{
+    listMethodSet(m_nativeMethods, lines);
+}
+
+void ProxyGenerator::listConstructors(MethodLineMap& lines)
+{
+    lines.clear();
+    for (const MethodDescriptor& constructor : m_constructors) {
+        const std::string line = accessWord(constructor.getAccessFlags()) +
+                                 staticFinalWords(constructor.getAccessFlags()) + m_javaClassName +
+                                 parameterList(constructor.getSignature());
+        lines[line] = constructor;
+    }
+}
+
+void ProxyGenerator::listFields(FieldLineMap& lines)
+{
+    lines.clear();
+    for (const FieldDescriptor& field : m_fields) {
+        const std::string type = field.getType();
+        if (containsChar(field.getName(), '$'))
+            continue;
+        if (!(arrayDimensions(type) > 0 || !field.isFinal() || !field.isStatic() || !isPrimitiveElement(type)))
+            continue;
+        const std::string line = accessWord(field.getAccessFlags()) + staticFinalWords(field.getAccessFlags()) +
+                                 replaceChar(javaTypeName(type), '$', '.') + " " + field.getName() + ";";
+        lines[line] = field;
+    }
+}
+
+void ProxyGenerator::listConstants(FieldLineMap& lines)
+{
+    lines.clear();
+    for (const FieldDescriptor& field : m_fields) {
+        if (!isConstant(field))
+            continue;
+        const std::string line = accessWord(field.getAccessFlags()) + staticFinalWords(field.getAccessFlags()) +
+                                 javaTypeName(field.getType()) + " " + field.getName() + ";";
+        lines[line] = field;
+    }
+}

@@ -1,0 +1,327 @@
+#include "ProxyGenerator.h"
+
+#include "ClassInfoWalker.hpp"
+#include "ClassRepository.h"
+#include "GenerationLog.h"
+#include "TypeMapping.h"
+
+#include <antlr/ANTLRException.hpp>
+#include <antlr/ASTFactory.hpp>
+
+#include <algorithm>
+
+bool fieldsExcludeInherited = false;
+bool fieldsExcludeRegular = false;
+bool fieldsExcludePrivate = false;
+bool fieldsExcludeProtected = false;
+bool methodsExcludeInherited = false;
+bool methodsExcludeRegular = false;
+bool methodsExcludePrivate = false;
+bool methodsExcludeProtected = false;
+bool addFieldPrefix = false;
+bool addMethodPrefix = false;
+
+bool setFieldsExcludeInherited(bool value) { return fieldsExcludeInherited = value; }
+bool setFieldsExcludeRegular(bool value) { return fieldsExcludeRegular = value; }
+bool setFieldsExcludePrivate(bool value) { return fieldsExcludePrivate = value; }
+bool setFieldsExcludeProtected(bool value) { return fieldsExcludeProtected = value; }
+bool setMethodsExcludeInherited(bool value) { return methodsExcludeInherited = value; }
+bool setMethodsExcludeRegular(bool value) { return methodsExcludeRegular = value; }
+bool setMethodsExcludePrivate(bool value) { return methodsExcludePrivate = value; }
+bool setMethodsExcludeProtected(bool value) { return methodsExcludeProtected = value; }
+bool setAddFieldPrefix(bool value) { return addFieldPrefix = value; }
+bool setAddMethodPrefix(bool value) { return addMethodPrefix = value; }
+
+namespace {
+
+const uint16_t kAccPublic = 0x0001;
+const uint16_t kAccPrivate = 0x0002;
+const uint16_t kAccProtected = 0x0004;
+const uint16_t kAccBridge = 0x0040;
+const uint16_t kAccNative = 0x0100;
+
+bool hasDollar(const std::string& text)
+{
+    return text.find('$') != std::string::npos;
+}
+
+// The method key up to and including the ')' of its descriptor: name and parameter list.
+std::string parameterKey(const MethodDescriptor& method)
+{
+    const std::string descriptor = method.getSignature();
+    const std::size_t paren = descriptor.find(')');
+    return method.getName() + (paren == std::string::npos ? descriptor : descriptor.substr(0, paren + 1));
+}
+
+// Removes every method with the same name and parameter list, whatever its return type. Such
+// records are neighbours in the set, which is ordered by name + descriptor.
+void eraseSameParameters(std::set<MethodDescriptor>& set, const MethodDescriptor& method)
+{
+    const std::string prefix = parameterKey(method);
+    MethodDescriptor probe;
+    probe.setName(method.getName());
+    probe.setSignature(prefix.substr(method.getName().size()));
+    auto it = set.lower_bound(probe);
+    while (it != set.end()) {
+        const std::string key = it->getName() + it->getSignature();
+        if (it->getName() != method.getName() || key.compare(0, prefix.size(), prefix) != 0)
+            break;
+        it = set.erase(it);
+    }
+}
+
+void deleteStream(std::ofstream*& stream)
+{
+    if (stream) {
+        stream->flush();
+        delete stream;
+        stream = nullptr;
+    }
+}
+
+}  // namespace
+
+ProxyGenerator::ProxyGenerator(std::string javaClassName)
+    : m_version{0, 0, 0, 0},
+      m_bUseGlobalFilter(true),
+      m_bClassMissing(false),
+      m_bImplementNatives(false),
+      m_bHasNativeMethods(false),
+      m_pMemberSelection(nullptr),
+      m_bIsInterface(false),
+      m_javaClassName(std::move(javaClassName)),
+      m_pHeader(nullptr),
+      m_pSource(nullptr)
+{
+}
+
+ProxyGenerator::~ProxyGenerator()
+{
+    deleteStream(m_pHeader);
+    deleteStream(m_pSource);
+}
+
+// --- Loading ------------------------------------------------------------------------------------
+
+ProxyGenerator& ProxyGenerator::loadClass(std::string javaClassName, std::string modulePath)
+{
+    ClassRepository repository;
+    antlr::RefAST tree = repository.loadClass(javaClassName, modulePath);
+    m_bClassMissing = !tree;
+    if (tree) {
+        std::copy(repository.getVersion(), repository.getVersion() + 4, m_version);
+        m_javaClassName = replaceChar(repository.getClassName(), '/', '.');
+        m_bIsInterface = repository.isInterface();
+        m_classPath = repository.getModulePath();
+        m_bHasNativeMethods = repository.hasNativeMethods();
+    }
+    return *this;
+}
+
+ProxyGenerator& ProxyGenerator::loadClassFile(std::string path)
+{
+    ClassRepository repository;
+    antlr::RefAST tree = repository.loadClassFile(path);
+    if (tree) {
+        m_javaClassName = replaceChar(repository.getClassName(), '/', '.');
+        m_bIsInterface = repository.isInterface();
+        m_classPath = repository.getModulePath();
+        m_bHasNativeMethods = repository.hasNativeMethods();
+    }
+    return *this;
+}
+
+ProxyGenerator& ProxyGenerator::loadMembers(std::string className)
+{
+    if (!className.empty())
+        m_javaClassName = className;
+    if (!m_javaClassName.empty())
+        loadAndWalk(true);
+    return *this;
+}
+
+bool ProxyGenerator::walkClass()
+{
+    return loadAndWalk(false);
+}
+
+bool ProxyGenerator::loadAndWalk(bool takeNativeFlag)
+{
+    ClassRepository repository;
+    antlr::RefAST tree = repository.loadClass(m_javaClassName, std::string());
+    if (!tree)
+        return false;
+    std::copy(repository.getVersion(), repository.getVersion() + 4, m_version);
+    m_bIsInterface = repository.isInterface();
+    if (takeNativeFlag)
+        m_bHasNativeMethods = repository.hasNativeMethods();
+
+    antlr::ASTFactory factory;
+    ClassInfoWalker walker(this, 0);
+    walker.setFieldsExcludeInherited(fieldsExcludeInherited);
+    walker.setMethodsExcludeInherited(methodsExcludeInherited);
+    walker.setFieldsExcludeRegular(fieldsExcludeRegular);
+    walker.setMethodsExcludeRegular(methodsExcludeRegular);
+    walker.setFieldsExcludePrivate(fieldsExcludePrivate);
+    walker.setMethodsExcludePrivate(methodsExcludePrivate);
+    walker.setFieldsExcludeProtected(fieldsExcludeProtected);
+    walker.setMethodsExcludeProtected(methodsExcludeProtected);
+    walker.setUseGlobalFilter(m_bUseGlobalFilter);
+    ClassInfoWalker::initializeASTFactory(factory);
+    walker.setASTFactory(&factory);
+    try {
+        walker.classFile(tree);
+    } catch (const antlr::ANTLRException&) {
+        // What was collected before the error stays collected.
+    }
+    return true;
+}
+
+// --- Member collection --------------------------------------------------------------------------
+
+void ProxyGenerator::setIsInterface(bool isInterface)
+{
+    m_bIsInterface = isInterface;
+}
+
+ProxyGenerator& ProxyGenerator::setImplementNatives(bool implementNatives)
+{
+    m_bImplementNatives = implementNatives;
+    return *this;
+}
+
+bool ProxyGenerator::keepByAccess(uint16_t flags, int level, bool excludeRegular, bool excludePrivate,
+                                  bool excludeProtected) const
+{
+    const bool g = m_bUseGlobalFilter;
+    const uint16_t access = flags & (kAccPublic | kAccPrivate | kAccProtected);
+    if (access & kAccPublic)
+        return true;
+    if (access == 0)
+        return !(g && excludeRegular);
+    if (level <= 0) {
+        if (access & kAccPrivate)
+            return !(g && excludePrivate);
+        return !(g && excludeProtected);
+    }
+    if (level == 1 && !(access & kAccPrivate))
+        return !(g && excludePrivate);
+    return false;
+}
+
+bool ProxyGenerator::isSelectedOut(const std::string& key) const
+{
+    return m_pMemberSelection && m_pMemberSelection->count(key) != 0;
+}
+
+void ProxyGenerator::addField(const FieldDescriptor& field, int16_t level)
+{
+    if (hasDollar(field.getName()) || hasDollar(field.getType()))
+        return;
+    if (!keepByAccess(field.getAccessFlags(), level, fieldsExcludeRegular, fieldsExcludePrivate,
+                      fieldsExcludeProtected))
+        return;
+    m_fields.erase(field);
+    if (!isSelectedOut(field.getName() + field.getType()))
+        m_fields.insert(field);
+}
+
+void ProxyGenerator::addMethod(const MethodDescriptor& method, int16_t level)
+{
+    if (method.getAccessFlags() & kAccBridge)
+        return;
+    if (hasDollar(method.getName()) || hasDollar(method.getSignature()))
+        return;
+    if (!keepByAccess(method.getAccessFlags(), level, methodsExcludeRegular, methodsExcludePrivate,
+                      methodsExcludeProtected))
+        return;
+    eraseSameParameters(m_methods, method);
+    if (!isSelectedOut(method.getName() + method.getSignature()))
+        m_methods.insert(method);
+    if (level == 0 && (method.getAccessFlags() & kAccNative))
+        m_nativeMethods.insert(method);
+}
+
+void ProxyGenerator::addConstructor(const MethodDescriptor& constructor, int16_t level)
+{
+    if (hasDollar(constructor.getSignature()))
+        return;
+    if (level > 0)
+        return;
+    const bool g = m_bUseGlobalFilter;
+    const uint16_t access = constructor.getAccessFlags() & (kAccPublic | kAccPrivate | kAccProtected);
+    bool keep = true;
+    if (access & kAccPublic)
+        keep = true;
+    else if (access == 0)
+        keep = !(g && methodsExcludeRegular);
+    else if (access & kAccPrivate)
+        keep = !(g && methodsExcludePrivate);
+    else
+        keep = !(g && methodsExcludeProtected);
+    if (!keep)
+        return;
+    m_constructors.erase(constructor);
+    if (!isSelectedOut(constructor.getName() + constructor.getSignature()))
+        m_constructors.insert(constructor);
+}
+
+void ProxyGenerator::addDelegatorMethod(const MethodDescriptor& method)
+{
+    if (method.getAccessFlags() & kAccBridge)
+        return;
+    if (hasDollar(method.getName()) || hasDollar(method.getSignature()))
+        return;
+    eraseSameParameters(m_delegatedMethods, method);
+    m_delegatedMethods.insert(method);
+}
+
+// --- Helpers of the file writers ------------------------------------------------------------------
+
+std::string ProxyGenerator::outputStem(const std::string& directory, const std::string& suffix) const
+{
+    return directory + replaceChar(m_javaClassName, '.', '_') + suffix;
+}
+
+bool ProxyGenerator::openOutputFiles(const std::string& directory, const std::string& suffix)
+{
+    deleteStream(m_pHeader);
+    deleteStream(m_pSource);
+    const std::string stem = outputStem(directory, suffix);
+    const std::string headerPath = stem + ".h";
+    const std::string sourcePath = stem + ".cpp";
+    m_pHeader = new std::ofstream(headerPath, std::ios::out | std::ios::trunc);
+    m_pSource = new std::ofstream(sourcePath, std::ios::out | std::ios::trunc);
+    const bool headerOpen = m_pHeader->is_open();
+    const bool sourceOpen = m_pSource->is_open();
+    if (headerOpen && sourceOpen)
+        return true;
+    std::vector<std::string> lines;
+    if (!headerOpen)
+        lines.push_back(kLogFailedToWrite + headerPath);
+    if (!sourceOpen)
+        lines.push_back(kLogFailedToWrite + sourcePath);
+    appendLogLines(directory, lines);
+    deleteStream(m_pHeader);
+    deleteStream(m_pSource);
+    return false;
+}
+
+void ProxyGenerator::closeOutputFiles()
+{
+    for (std::ofstream** stream : {&m_pHeader, &m_pSource}) {
+        if (*stream) {
+            (*stream)->flush();
+            (*stream)->close();
+        }
+        deleteStream(*stream);
+    }
+}
+
+void ProxyGenerator::makePackageParts()
+{
+    m_packageParts.clear();
+    const std::size_t dot = m_javaClassName.rfind('.');
+    if (dot != std::string::npos)
+        splitString(&m_packageParts, m_javaClassName.substr(0, dot), ".");
+}

@@ -1,0 +1,594 @@
+#include "TypeMapping.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+const std::string indentUnit = "    ";
+const std::string proxySuffix = "JNIProxy";
+const std::string implSuffix = "JNIImpl";
+const std::string delegatorSuffix = "JNIDelegator";
+const std::string nativeSuffix = "_Native";
+const std::string nativeMethodPrefix = "native0";
+const std::string implClassPrefix = "JNIImplementationOf";
+const std::string delegatorClassPrefix = "Delegator";
+
+std::map<std::string, std::string>* nameSubstitutions = nullptr;
+
+namespace {
+
+const std::string kPrimitiveLetters = "BCDFIJSVZ";
+
+bool isPrimitiveLetter(char c)
+{
+    return c != '\0' && kPrimitiveLetters.find(c) != std::string::npos;
+}
+
+// The JNI array type of a primitive element letter (not V), or "" for any other letter.
+std::string primitiveArrayType(char c)
+{
+    switch (c) {
+    case 'B': return "jbyteArray";
+    case 'C': return "jcharArray";
+    case 'D': return "jdoubleArray";
+    case 'F': return "jfloatArray";
+    case 'I': return "jintArray";
+    case 'J': return "jlongArray";
+    case 'S': return "jshortArray";
+    case 'Z': return "jbooleanArray";
+    default: return "";
+    }
+}
+
+// The JNI type of a primitive letter (V included), or "" for any other letter.
+std::string primitiveJniType(char c)
+{
+    switch (c) {
+    case 'B': return "jbyte";
+    case 'C': return "jchar";
+    case 'D': return "jdouble";
+    case 'F': return "jfloat";
+    case 'I': return "jint";
+    case 'J': return "jlong";
+    case 'S': return "jshort";
+    case 'Z': return "jboolean";
+    case 'V': return "void";
+    default: return "";
+    }
+}
+
+// The wrapper class of an array of a primitive element, or "".
+std::string primitiveArrayHelper(char c)
+{
+    switch (c) {
+    case 'B': return "JByteArray";
+    case 'C': return "JCharArray";
+    case 'D': return "JDoubleArray";
+    case 'F': return "JFloatArray";
+    case 'I': return "JIntArray";
+    case 'J': return "JLongArray";
+    case 'S': return "JShortArray";
+    case 'Z': return "JBooleanArray";
+    default: return "";
+    }
+}
+
+// The Type word of the JNI accessor functions for a primitive letter other than V, or "".
+std::string primitiveCallWord(char c)
+{
+    switch (c) {
+    case 'B': return "Byte";
+    case 'C': return "Char";
+    case 'D': return "Double";
+    case 'F': return "Float";
+    case 'I': return "Int";
+    case 'J': return "Long";
+    case 'S': return "Short";
+    case 'Z': return "Boolean";
+    default: return "";
+    }
+}
+
+std::size_t leadingBrackets(const std::string& d)
+{
+    std::size_t n = 0;
+    while (n < d.size() && d[n] == '[')
+        ++n;
+    return n;
+}
+
+// The parameters of a method descriptor that starts with '('; false when it does not.
+bool scanParameters(const std::string& d, std::vector<std::string>& params)
+{
+    params.clear();
+    if (d.empty() || d[0] != '(')
+        return false;
+    std::size_t pos = 1;
+    while (pos < d.size() && d[pos] != ')') {
+        std::size_t end = pos;
+        while (end < d.size() && d[end] == '[')
+            ++end;
+        if (end < d.size() && d[end] == 'L') {
+            const std::size_t semi = d.find(';', end);
+            end = semi == std::string::npos ? d.size() : semi + 1;
+        } else if (end < d.size()) {
+            ++end;
+        }
+        params.push_back(d.substr(pos, end - pos));
+        pos = end;
+    }
+    return true;
+}
+
+// The text after the last ')' (the whole descriptor when it has none); lastParen is its position
+// or npos.
+std::string returnPart(const std::string& d, std::size_t& lastParen)
+{
+    lastParen = d.rfind(')');
+    return lastParen == std::string::npos ? d : d.substr(lastParen + 1);
+}
+
+}  // namespace
+
+// --- Text tools -------------------------------------------------------------------------------
+
+void splitString(std::vector<std::string>* out, std::string text, std::string delimiters)
+{
+    if (!out)
+        return;
+    out->clear();
+    std::string part;
+    for (char c : text) {
+        if (delimiters.find(c) != std::string::npos) {
+            if (!part.empty())
+                out->push_back(part);
+            part.clear();
+        } else {
+            part.push_back(c);
+        }
+    }
+    if (!part.empty())
+        out->push_back(part);
+}
+
+bool containsChar(std::string text, char c)
+{
+    return text.find(c) != std::string::npos;
+}
+
+std::string replaceDelimiters(std::string text, std::string delimiters, std::string separator)
+{
+    std::vector<std::string> parts;
+    splitString(&parts, text, delimiters);
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i)
+            out += separator;
+        out += parts[i];
+    }
+    return out;
+}
+
+// --- Names ------------------------------------------------------------------------------------
+
+std::string substituteName(std::string name)
+{
+    std::string result = replaceChar(name, '$', '_');
+    if (nameSubstitutions) {
+        auto it = nameSubstitutions->find(name);
+        if (it != nameSubstitutions->end())
+            result = it->second;
+    }
+    return result;
+}
+
+std::string substituteQualifiedName(std::string name)
+{
+    std::vector<std::string> parts;
+    splitString(&parts, name, ".;");
+    if (parts.empty())
+        return name;
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i)
+            out += ".";
+        out += substituteName(parts[i]);
+    }
+    if (containsChar(name, ';'))
+        out += ";";
+    return out;
+}
+
+std::string simpleCppName(std::string dottedName)
+{
+    const std::size_t dot = dottedName.rfind('.');
+    return substituteName(dot == std::string::npos ? dottedName : dottedName.substr(dot + 1));
+}
+
+std::string cppQualifiedName(std::string dottedName)
+{
+    std::vector<std::string> parts;
+    splitString(&parts, dottedName, ".");
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i)
+            out += "::";
+        out += substituteName(parts[i]);
+    }
+    return out;
+}
+
+// --- Descriptor tools -------------------------------------------------------------------------
+
+int arrayDimensions(std::string descriptor)
+{
+    return static_cast<int>(leadingBrackets(descriptor));
+}
+
+bool isPrimitiveElement(std::string descriptor)
+{
+    const std::size_t n = leadingBrackets(descriptor);
+    return n < descriptor.size() && isPrimitiveLetter(descriptor[n]);
+}
+
+std::vector<char> objectParamFlags(std::string methodDescriptor)
+{
+    std::vector<std::string> params;
+    std::vector<char> flags;
+    scanParameters(methodDescriptor, params);
+    for (const std::string& p : params)
+        flags.push_back(!p.empty() && (p[0] == 'L' || p[0] == '[') ? 1 : 0);
+    return flags;
+}
+
+std::string javaTypeName(std::string descriptor)
+{
+    const std::size_t dims = leadingBrackets(descriptor);
+    const std::string element = descriptor.substr(dims);
+    std::string text;
+    if (!element.empty() && isPrimitiveLetter(element[0])) {
+        switch (element[0]) {
+        case 'B': text = "byte"; break;
+        case 'C': text = "char"; break;
+        case 'D': text = "double"; break;
+        case 'F': text = "float"; break;
+        case 'I': text = "int"; break;
+        case 'J': text = "long"; break;
+        case 'S': text = "short"; break;
+        case 'V': text = "void"; break;
+        default: text = "boolean"; break;
+        }
+    } else if (!element.empty() && element[0] == 'L' && element.back() == ';') {
+        text = replaceChar(element.substr(1, element.size() - 2), '/', '.');
+    } else {
+        text = element;
+    }
+    for (std::size_t i = 0; i < dims; ++i)
+        text += "[]";
+    return text;
+}
+
+std::string jniTypeName(std::string descriptor)
+{
+    if (descriptor.empty())
+        return "jobject";
+    const char c = descriptor[0];
+    if (c == '[') {
+        const std::string array = descriptor.size() > 1 ? primitiveArrayType(descriptor[1]) : "";
+        return array.empty() ? "jobjectArray" : array;
+    }
+    const std::string primitive = primitiveJniType(c);
+    return primitive.empty() ? "jobject" : primitive;
+}
+
+std::string cppTypeName(std::string descriptor, bool plain)
+{
+    if (descriptor.empty())
+        return descriptor;
+    const char c = descriptor[0];
+    if (c == '[') {
+        const std::size_t dims = leadingBrackets(descriptor);
+        if (plain && dims >= 2)
+            return "jobjectArray";
+        const std::string array = dims < descriptor.size() ? primitiveArrayType(descriptor[dims]) : "";
+        return array.empty() ? "jobjectArray" : array;
+    }
+    const std::string primitive = primitiveJniType(c);
+    if (!primitive.empty())
+        return primitive;
+    if (c == 'L') {
+        if (plain || descriptor.back() != ';' || descriptor.size() < 2)
+            return "jobject";
+        const std::string dotted = replaceChar(descriptor.substr(1, descriptor.size() - 2), '/', '.');
+        if (dotted == "java.lang.String")
+            return "jstring";
+        referencedClasses.insert(replaceChar(dotted, '$', '_'));
+        return "CPP_Java_Bridge::" + cppQualifiedName(dotted);
+    }
+    return descriptor;
+}
+
+std::string helperType(std::string descriptor, bool plain, bool stringHelper)
+{
+    const std::string text = replaceChar(descriptor, '/', '.');
+    if (!text.empty() && text[0] == '[') {
+        const std::size_t dims = leadingBrackets(text);
+        const std::string element = text.substr(dims);
+        std::string base;
+        if (!element.empty() && !primitiveArrayHelper(element[0]).empty())
+            base = primitiveArrayHelper(element[0]);
+        else if (element.size() >= 2 && element[0] == 'L' && element.back() == ';')
+            base = element.substr(1, element.size() - 2) + "Array";
+        else
+            base = element;
+        const std::string name = base + std::to_string(dims) + "D";
+        if (!plain)
+            referencedClasses.insert(replaceChar(name, '$', '_'));
+        return "CPP_Java_Bridge::" + cppQualifiedName(name);
+    }
+    std::string result = cppTypeName(text, plain);
+    if (result == "jstring" && (stringHelper || !plain))
+        result = "::jni_helpers::JStringHelper";
+    return result;
+}
+
+// --- Return-type helpers ----------------------------------------------------------------------
+
+std::string jmethodType(std::string methodDescriptor)
+{
+    std::size_t paren;
+    const std::string ret = returnPart(methodDescriptor, paren);
+    if (methodDescriptor.empty() || paren == std::string::npos || paren == 0)
+        return "ERROR:jmethodType(" + methodDescriptor + ")";
+    return javaTypeName(ret);
+}
+
+std::string jniMethodType(std::string methodDescriptor)
+{
+    std::size_t paren;
+    const std::string ret = returnPart(methodDescriptor, paren);
+    if (methodDescriptor.empty() || paren == 0)
+        return "ERROR::jniMethodType(" + methodDescriptor + ")";
+    return jniTypeName(ret);
+}
+
+std::string methodHelperType(std::string methodDescriptor, bool stringHelper)
+{
+    std::size_t paren;
+    const std::string ret = returnPart(methodDescriptor, paren);
+    if (methodDescriptor.empty() || (paren == 0 && !stringHelper))
+        return "ERROR::methodHelperType(" + methodDescriptor + ")";
+    return helperType(ret, false, stringHelper);
+}
+
+// --- Per-parameter helpers --------------------------------------------------------------------
+
+std::vector<std::string> jmethodParams(std::string methodDescriptor)
+{
+    std::vector<std::string> params;
+    if (!scanParameters(methodDescriptor, params))
+        return {"ERROR:jmethodParams(" + methodDescriptor + ")"};
+    for (std::string& p : params)
+        p = javaTypeName(p);
+    return params;
+}
+
+std::vector<std::string> jniMethodParams(std::string methodDescriptor)
+{
+    std::vector<std::string> params;
+    if (!scanParameters(methodDescriptor, params))
+        return {"ERROR:methodHelperParams(" + methodDescriptor + ")"};
+    for (std::string& p : params) {
+        p = jniTypeName(p);
+        if (p.empty())
+            p = "jobject";
+    }
+    return params;
+}
+
+std::vector<std::string> methodHelperParams(std::string methodDescriptor)
+{
+    std::vector<std::string> params;
+    if (!scanParameters(methodDescriptor, params))
+        return {"ERROR:methodHelperParams(" + methodDescriptor + ")"};
+    for (std::string& p : params) {
+        p = helperType(p, false, false);
+        if (p.empty())
+            p = "jobject";
+    }
+    return params;
+}
+
+std::vector<std::string> jvalueMembers(std::string methodDescriptor)
+{
+    std::vector<std::string> params;
+    if (!scanParameters(methodDescriptor, params))
+        return {"ERROR:methodHelperParams(" + methodDescriptor + ")"};
+    for (std::string& p : params) {
+        if (p.empty() || p[0] == 'L' || p[0] == '[')
+            p = "l";
+        else
+            p = std::string(1, static_cast<char>(p[0] >= 'A' && p[0] <= 'Z' ? p[0] - 'A' + 'a' : p[0]));
+    }
+    return params;
+}
+
+// --- Call words -------------------------------------------------------------------------------
+
+std::string fieldCallType(std::string fieldDescriptor)
+{
+    if (fieldDescriptor.empty())
+        return "ERROR:fieldCallType(" + fieldDescriptor + ")";
+    if (fieldDescriptor.size() == 1) {
+        const std::string word = primitiveCallWord(fieldDescriptor[0]);
+        if (!word.empty())
+            return word;
+    }
+    return "Object";
+}
+
+std::string methodCallType(std::string methodDescriptor)
+{
+    std::size_t paren;
+    const std::string ret = returnPart(methodDescriptor, paren);
+    if (methodDescriptor.empty() || paren == std::string::npos)
+        return "ERROR:methodCallType(" + methodDescriptor + ")";
+    if (ret.size() == 1) {
+        if (ret[0] == 'V')
+            return "Void";
+        const std::string word = primitiveCallWord(ret[0]);
+        if (!word.empty())
+            return word;
+    }
+    return "Object";
+}
+
+std::string defaultReturnStatement(std::string methodDescriptor)
+{
+    const std::size_t paren = methodDescriptor.find(')');
+    const std::string ret = paren == std::string::npos ? methodDescriptor : methodDescriptor.substr(paren + 1);
+    if (ret.size() > 1)
+        return "return 0;";
+    if (ret.size() == 1) {
+        switch (ret[0]) {
+        case 'B': return "return 0x00;";
+        case 'C':
+        case 'I':
+        case 'S': return "return 0;";
+        case 'D':
+        case 'F': return "return 0.0;";
+        case 'J': return "return 0L;";
+        case 'Z': return "return false;";
+        default: break;
+        }
+    }
+    return "";
+}
+
+std::string genNativeCallArgs(std::string methodDescriptor, int first)
+{
+    const std::vector<std::string> types = methodHelperParams(methodDescriptor);
+    const std::vector<char> flags = objectParamFlags(methodDescriptor);
+    const std::size_t count = std::min(types.size(), flags.size());
+    std::string out;
+    bool any = false;
+    for (std::size_t i = first < 0 ? 0 : static_cast<std::size_t>(first); i < count; ++i) {
+        if (any)
+            out += ", ";
+        any = true;
+        if (flags[i])
+            out += types[i] + "(JObject_t(p" + std::to_string(i) + "))";
+        else
+            out += "p" + std::to_string(i);
+    }
+    return out;
+}
+
+void genTry(std::string indent, std::ostream& out)
+{
+    out << indent << "try{" << '\n';
+}
+
+void genCatch(std::string indent, std::string context, std::ostream& out)
+{
+    out << indent << "}catch(::jni_helpers::JVMException e){" << '\n';
+    out << indent << indentUnit << "throw ::jni_helpers::JVMException(jni_helpers::CSmartString(\"" << context
+        << ":\\n\") + e.getMessage());" << '\n';
+    out << indent << "}catch(...){" << '\n';
+    out << indent << indentUnit << "throw ::jni_helpers::JVMException(\"" << context << ": System Error\");" << '\n';
+    out << indent << "}" << '\n';
+}
+
+// --- JNI export names -------------------------------------------------------------------------
+
+std::string jniUnicodeEscape(char16_t unit)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "_0%04x", static_cast<unsigned>(unit));
+    return buf;
+}
+
+std::string jniUnicodeEscape(char c)
+{
+    return jniUnicodeEscape(static_cast<char16_t>(static_cast<unsigned char>(c)));
+}
+
+namespace {
+
+// The UTF-16 units of text in UTF-8 or in the modified UTF-8 of class files (where U+0000 is
+// C0 80 and a supplementary character is two encoded surrogates). A byte that starts no valid
+// sequence stands for itself.
+std::u16string utf16Units(const std::string& text)
+{
+    std::u16string out;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    auto cont = [&](std::size_t k) {
+        return k < n && (static_cast<unsigned char>(text[k]) & 0xC0) == 0x80;
+    };
+    while (i < n) {
+        const unsigned char b0 = static_cast<unsigned char>(text[i]);
+        if (b0 < 0x80) {
+            out.push_back(b0);
+            i += 1;
+        } else if ((b0 & 0xE0) == 0xC0 && cont(i + 1)) {
+            out.push_back(static_cast<char16_t>(((b0 & 0x1F) << 6) | (text[i + 1] & 0x3F)));
+            i += 2;
+        } else if ((b0 & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
+            out.push_back(static_cast<char16_t>(((b0 & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F)));
+            i += 3;
+        } else if ((b0 & 0xF8) == 0xF0 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
+            uint32_t cp = ((b0 & 0x07u) << 18) | ((text[i + 1] & 0x3Fu) << 12) | ((text[i + 2] & 0x3Fu) << 6) |
+                          (text[i + 3] & 0x3Fu);
+            if (cp >= 0x10000 && cp <= 0x10FFFF) {
+                cp -= 0x10000;
+                out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+                out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            } else {
+                out.push_back(static_cast<char16_t>(cp & 0xFFFF));
+            }
+            i += 4;
+        } else {
+            out.push_back(b0);
+            i += 1;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string jniMangle(std::string text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char16_t u : utf16Units(text)) {
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9'))
+            out.push_back(static_cast<char>(u));
+        else if (u == '_')
+            out += "_1";
+        else if (u == '.' || u == '/')
+            out += "_";
+        else if (u == ';')
+            out += "_2";
+        else if (u == '[')
+            out += "_3";
+        else
+            out += jniUnicodeEscape(u);
+    }
+    return out;
+}
+
+std::string jniFunctionName(std::string methodName, std::string descriptor, std::string dottedClassName,
+                            bool overloaded)
+{
+    std::string name = "Java_" + jniMangle(dottedClassName) + "_" + jniMangle(methodName);
+    if (overloaded) {
+        std::string args = descriptor.empty() ? descriptor : descriptor.substr(1);
+        const std::size_t paren = args.rfind(')');
+        if (paren != std::string::npos)
+            args.erase(paren);
+        name += "__" + jniMangle(replaceChar(args, '/', '.'));
+    }
+    return name;
+}

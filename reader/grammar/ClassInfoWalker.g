@@ -1,0 +1,411 @@
+// The class-info walker: a tree parser over the class-file tree that reports the kind of a class
+// and each of its fields (with its constant value), methods and constructors to a ProxyGenerator,
+// and follows the class's super class and, for a class, its interfaces: it loads each through the
+// class repository and walks it with a nested walker one inheritance level deeper. Everything
+// inherited is reported before the class's own members; the level goes with every report.
+//
+// The generator applies the member filters; the walker decides only whether the fields and
+// methods of super types are reported at all (the exclude-inherited options, under the
+// use-global-filter option). Constructors of super types are reported in any case.
+//
+// Every rule catches the recognition errors that arise in it: antlr's TreeParser reports the error
+// on the standard error stream, the position moves to the next sibling and the caller goes on.
+// A super-type chain that leads back to a type on it (malformed class files) is cut there.
+
+header "pre_include_hpp" {
+#include "MemberRecords.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class ProxyGenerator;
+}
+
+header "post_include_cpp" {
+#include "ClassRepository.h"
+#include "ProxyGenerator.h"
+#include "ValueAST.h"
+
+#include <antlr/ANTLRException.hpp>
+#include <antlr/ASTFactory.hpp>
+
+#include <algorithm>
+#include <iostream>
+
+ClassInfoWalker::ClassInfoWalker(ProxyGenerator* generator, int level) : ClassInfoWalker()
+{
+    m_pGenerator = generator;
+    m_nLevel = level;
+}
+
+namespace {
+
+const ValueAST* valueOf(const antlr::RefAST& node)
+{
+    return node ? dynamic_cast<const ValueAST*>(node.get()) : nullptr;
+}
+
+// The 16-bit value of a ShortAST node (an index or access flags); 0 for any other node.
+uint16_t shortOf(const antlr::RefAST& node)
+{
+    const ShortAST* value = node ? dynamic_cast<const ShortAST*>(node.get()) : nullptr;
+    return value ? value->getValue() : 0;
+}
+
+}  // namespace
+
+antlr::RefAST ClassInfoWalker::poolNode(uint16_t index, int type) const
+{
+    if (index == 0 || index >= m_oPoolNodeList.size())
+        return antlr::nullAST;
+    const antlr::RefAST& node = m_oPoolNodeList[index];
+    if (!node || node->getType() != type)
+        return antlr::nullAST;
+    return node;
+}
+
+bool ClassInfoWalker::utf8At(uint16_t index, std::string& text) const
+{
+    const StringAST* utf8 = dynamic_cast<const StringAST*>(valueOf(poolNode(index, CONSTANT_UTF8)));
+    if (!utf8)
+        return false;
+    text = utf8->getValue();
+    return true;
+}
+
+std::string ClassInfoWalker::classNameAt(const antlr::RefAST& classInfo) const
+{
+    std::string name;
+    const antlr::RefAST entry = poolNode(shortOf(classInfo), CONSTANT_CLASS);
+    if (entry)
+        utf8At(shortOf(entry), name);
+    return name;
+}
+
+ConstValue ClassInfoWalker::constantValueAt(uint16_t index) const
+{
+    if (index == 0 || index >= m_oPoolNodeList.size() || !m_oPoolNodeList[index])
+        return ConstValue();
+    const antlr::RefAST& node = m_oPoolNodeList[index];
+    switch (node->getType()) {
+    case CONSTANT_INTEGER:
+        if (const IntAST* v = dynamic_cast<const IntAST*>(valueOf(node)))
+            return ConstValue(static_cast<int32_t>(v->getValue()));
+        break;
+    case CONSTANT_FLOAT:
+        if (const FloatAST* v = dynamic_cast<const FloatAST*>(valueOf(node)))
+            return ConstValue(static_cast<float>(v->getValue()));
+        break;
+    case CONSTANT_LONG:
+        if (const LongAST* v = dynamic_cast<const LongAST*>(valueOf(node)))
+            return ConstValue(static_cast<int64_t>(v->getValue()));
+        break;
+    case CONSTANT_DOUBLE:
+        if (const DoubleAST* v = dynamic_cast<const DoubleAST*>(valueOf(node)))
+            return ConstValue(static_cast<double>(v->getValue()));
+        break;
+    case CONSTANT_STRING: {
+        antlr::RefAST child = node->getFirstChild();
+        std::string text;
+        if (child && child->getType() == STRING_INDEX && utf8At(shortOf(child), text))
+            return ConstValue(text);
+        break;
+    }
+    default:
+        break;
+    }
+    return ConstValue();
+}
+
+void ClassInfoWalker::enterClass(const antlr::RefAST& classInfo)
+{
+    const std::string name = classNameAt(classInfo);
+    if (!name.empty())
+        m_oChain.push_back(name);
+}
+
+void ClassInfoWalker::followSuperType(const antlr::RefAST& classInfo)
+{
+    if (shortOf(classInfo) == 0)
+        return;
+    const std::string name = classNameAt(classInfo);
+    if (name.empty())
+        return;
+    if (std::find(m_oChain.begin(), m_oChain.end(), name) != m_oChain.end()) {
+        std::cerr << "cyclic inheritance: " << name << " is its own super type" << std::endl;
+        return;
+    }
+    ClassRepository repository;
+    antlr::RefAST tree = repository.loadClass(name, std::string());
+    antlr::ASTFactory factory;
+    ClassInfoWalker nested(m_pGenerator, m_nLevel + 1);
+    ClassInfoWalker::initializeASTFactory(factory);
+    nested.setASTFactory(&factory);
+    nested.setSkipFields(m_bUseGlobalFilter && (m_bFieldsExcludeInherited || m_bSkipFields));
+    nested.setSkipMethods(m_bUseGlobalFilter && (m_bMethodsExcludeInherited || m_bSkipMethods));
+    nested.m_oChain = m_oChain;
+    try {
+        nested.classFile(tree);
+    } catch (const antlr::ANTLRException&) {
+        // A nested walk that fails reports nothing more; the walk of this class goes on.
+    }
+}
+
+void ClassInfoWalker::reportField(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& type,
+                                  const ConstValue& value)
+{
+    FieldDescriptor field;
+    field.setAccessFlags(shortOf(flags));
+    std::string text;
+    if (utf8At(shortOf(name), text))
+        field.setName(text);
+    if (utf8At(shortOf(type), text))
+        field.setType(text);
+    field.setConstValue(value);
+    if (!m_bSkipFields)
+        m_pGenerator->addField(field, static_cast<int16_t>(m_nLevel));
+}
+
+void ClassInfoWalker::reportMethod(const antlr::RefAST& flags, const antlr::RefAST& name,
+                                   const antlr::RefAST& signature)
+{
+    MethodDescriptor method;
+    uint16_t accessFlags = shortOf(flags);
+    // Inherited native methods are reported as ordinary methods.
+    if (m_nLevel > 0)
+        accessFlags = static_cast<uint16_t>(accessFlags & ~0x0100);
+    method.setAccessFlags(accessFlags);
+    std::string text;
+    if (utf8At(shortOf(name), text))
+        method.setName(text);
+    if (utf8At(shortOf(signature), text))
+        method.setSignature(text);
+    const std::string methodName = method.getName();
+    if (methodName != "<init>" && methodName != "<clinit>") {
+        if (!m_bSkipMethods)
+            m_pGenerator->addMethod(method, static_cast<int16_t>(m_nLevel));
+    } else if (methodName == "<init>") {
+        m_pGenerator->addConstructor(method, static_cast<int16_t>(m_nLevel));
+    }
+}
+}
+
+options {
+    language = "Cpp";
+}
+
+class ClassInfoWalker extends TreeParser;
+
+options {
+    importVocab = ClassFile;
+    buildAST = false;
+    defaultErrorHandler = true;
+}
+
+{
+public:
+    // A walker that reports to the generator at the given inheritance level (0: the class being
+    // generated).
+    ClassInfoWalker(ProxyGenerator* generator, int level);
+
+    // The member-filter options, set by the creator before the walk. Of them the walker reads
+    // only use-global-filter and the two exclude-inherited options; the generator applies the
+    // others itself.
+    void setFieldsExcludeInherited(bool value) { m_bFieldsExcludeInherited = value; }
+    void setMethodsExcludeInherited(bool value) { m_bMethodsExcludeInherited = value; }
+    void setFieldsExcludeRegular(bool value) { m_bFieldsExcludeRegular = value; }
+    void setMethodsExcludeRegular(bool value) { m_bMethodsExcludeRegular = value; }
+    void setFieldsExcludePrivate(bool value) { m_bFieldsExcludePrivate = value; }
+    void setMethodsExcludePrivate(bool value) { m_bMethodsExcludePrivate = value; }
+    void setFieldsExcludeProtected(bool value) { m_bFieldsExcludeProtected = value; }
+    void setMethodsExcludeProtected(bool value) { m_bMethodsExcludeProtected = value; }
+    void setUseGlobalFilter(bool value) { m_bUseGlobalFilter = value; }
+    // Set on nested walkers only: report no fields / no methods (constructors still).
+    void setSkipFields(bool value) { m_bSkipFields = value; }
+    void setSkipMethods(bool value) { m_bSkipMethods = value; }
+
+    int getLevel() const { return m_nLevel; }
+
+private:
+    // The pool entry at an index when it has the token type, else null.
+    antlr::RefAST poolNode(uint16_t index, int type) const;
+    // The text of the CONSTANT_UTF8 entry at an index; false (text untouched) when there is none.
+    bool utf8At(uint16_t index, std::string& text) const;
+    // The '/'-separated class name that a CLASS_INFO node names; empty when it names none.
+    std::string classNameAt(const antlr::RefAST& classInfo) const;
+    // The constant of a ConstantValue attribute's index (kind 0 when it does not resolve).
+    ConstValue constantValueAt(uint16_t index) const;
+    // Records the walked class itself on the chain of super types being followed.
+    void enterClass(const antlr::RefAST& classInfo);
+    // Loads a super class or interface and walks it one level deeper.
+    void followSuperType(const antlr::RefAST& classInfo);
+    void reportField(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& type,
+                     const ConstValue& value);
+    void reportMethod(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& signature);
+
+    ProxyGenerator* m_pGenerator = nullptr;
+    // Indexed by constant-pool index: the entry node for UTF8, numeric, class and string entries,
+    // a null reference for index 0, the second slot of a long or double and every other entry.
+    std::vector<antlr::RefAST> m_oPoolNodeList;
+    int m_nLevel = 0;
+    bool m_bUseGlobalFilter = true;
+    bool m_bFieldsExcludeInherited = false;
+    bool m_bFieldsExcludeRegular = false;
+    bool m_bFieldsExcludePrivate = false;
+    bool m_bFieldsExcludeProtected = false;
+    bool m_bMethodsExcludeInherited = false;
+    bool m_bMethodsExcludeRegular = false;
+    bool m_bMethodsExcludePrivate = false;
+    bool m_bMethodsExcludeProtected = false;
+    bool m_bSkipFields = false;
+    bool m_bSkipMethods = false;
+    // '/'-separated names of the types from the walked class down to this one.
+    std::vector<std::string> m_oChain;
+}
+
+// The walk of one class: the constant pool, then the class head, fields and methods; every other
+// top-level node (MAGIC_NUMBER, VERSION, ATTRIBUTES) is passed over.
+classFile
+    :   (   options { generateAmbigWarnings = false; }
+        :   constantPool classInfo fields methods
+        |   .
+        )+
+    ;
+
+constantPool
+    :   #( CONSTANT_POOL { m_oPoolNodeList.push_back(antlr::nullAST); } ( constantPoolEntry )+ )
+    ;
+
+// One pool slot: the node itself where the walker resolves through it, else a null reference.
+// An entry in error still takes its slot, so that later indices stay right.
+constantPoolEntry
+{ antlr::RefAST keep; }
+    :   (   u:CONSTANT_UTF8 { keep = u; }
+        |   CONSTANT_UNICODE
+        |   i:CONSTANT_INTEGER { keep = i; }
+        |   f:CONSTANT_FLOAT { keep = f; }
+        |   l:CONSTANT_LONG { keep = l; }
+        |   d:CONSTANT_DOUBLE { keep = d; }
+        |   c:CONSTANT_CLASS { keep = c; }
+        |   CONSTANT_CONTINUED
+        |   #( s:CONSTANT_STRING STRING_INDEX ) { keep = s; }
+        |   #( CONSTANT_FIELDREF CLASS_INDEX NAME_AND_TYPE_INDEX )
+        |   #( CONSTANT_METHODREF CLASS_INDEX NAME_AND_TYPE_INDEX )
+        |   #( CONSTANT_INTERFACEMETHODREF CLASS_INDEX NAME_AND_TYPE_INDEX )
+        |   #( CONSTANT_NAMEANDTYPE NAME TYPE )
+            // A method handle, method type, dynamic, invokedynamic, module or package entry.
+        |   ATTR_UNKNOWN
+        )
+        { m_oPoolNodeList.push_back(keep); }
+    ;
+    exception
+    catch [antlr::RecognitionException& ex] {
+        reportError(ex);
+        m_oPoolNodeList.push_back(antlr::nullAST);
+        if (_t != antlr::nullAST)
+            _t = _t->getNextSibling();
+    }
+
+classInfo
+    :   #(  THIS_CLASS { if (m_nLevel == 0) m_pGenerator->setIsInterface(false); }
+            accessFlags self:CLASS_INFO { enterClass(self); }
+            #( EXTENDS ( sup:CLASS_INFO { followSuperType(sup); } )? )
+            interfaces
+        )
+    |   #(  THIS_INTERFACE { if (m_nLevel == 0) m_pGenerator->setIsInterface(true); }
+            accessFlags iself:CLASS_INFO { enterClass(iself); }
+            #( EXTENDS ( isuper:CLASS_INFO { followSuperType(isuper); } )? )
+            // The super-interfaces (IMPLEMENTS) of an interface are not followed.
+        )
+    ;
+
+accessFlags
+    :   ACCESS_FLAGS
+    ;
+
+interfaces
+    :   #( IMPLEMENTS ( c:CLASS_INFO { followSuperType(c); } )* )
+    ;
+
+fields
+    :   #( FIELDS ( fieldInfo )* )
+    ;
+
+fieldInfo
+{ ConstValue value; }
+    :   #( FIELD_INFO a:ACCESS_FLAGS n:NAME t:TYPE value=fieldAttributes )
+        { reportField(a, n, t, value); }
+    ;
+
+// The field's constant: the value of its ConstantValue attribute, wherever that stands.
+fieldAttributes returns [ConstValue value]
+{ ConstValue v; bool isConstant = false; }
+    :   #( FIELD_ATTRIBUTES
+            ( #( ATTRIBUTE_INFO_LENGTH v=attribute[&isConstant] )
+              { if (isConstant) value = v; isConstant = false; }
+            )*
+        )
+    ;
+
+methods
+    :   #( METHODS ( methodInfo )* )
+    ;
+
+// The method is reported before its attributes are walked.
+methodInfo
+    :   #( METHOD_INFO a:ACCESS_FLAGS n:NAME s:SIGNATURE { reportMethod(a, n, s); } methodAttributes )
+    ;
+
+methodAttributes
+{ bool ignored = false; ConstValue dropped; }
+    :   #( METHOD_ATTRIBUTES ( #( ATTRIBUTE_INFO_LENGTH dropped=attribute[&ignored] ) )* )
+    ;
+
+// One attribute subtree. Yields the constant of a ConstantValue attribute (and sets *isConstant),
+// kind 0 for every other attribute.
+attribute [bool* isConstant] returns [ConstValue value]
+    :   #( ATTR_CODE MAXSTACK MAXLOCALS CODE_BYTES
+            #( ATTR_EXCEPTIONS ( #( EXCEPTION_INFO START_PC END_PC HANDLER_PC CATCH_TYPE ) )* )
+            #( DEBUG_ATTRIBUTES ( #( ATTRIBUTE_INFO_LENGTH nestedAttribute ) )* )
+        )
+    |   cv:ATTR_CONSTANT_VALUE { value = constantValueAt(shortOf(cv)); *isConstant = true; }
+    |   #( ATTR_EXCEPTIONS ( EXCEPTION_CLASS )* )
+    |   #( ATTR_LINE_NUMBER_TABLE ( #( LINE_NUMBER_ENTRY START_PC LINE_NUMBER ) )* )
+    |   #( ATTR_LOCAL_VARIABLE_TABLE ( #( LOCAL_VARIABLE_TABLE_ENTRY START_PC LENGTH NAME TYPE INDEX ) )* )
+    |   ATTR_SOURCE_FILE
+    |   ATTR_SYNTHETIC
+    |   ATTR_DEPRECATED
+    |   ATTR_UNKNOWN
+    |   #( ATTR_STACK_MAP ( stackMapFrame )* )
+    |   #( ATTR_PMG NAME CLASS_INFO )
+    |   #( ATTR_INNER_CLASSES
+            ( #( INNER_CLASS INNER_CLASS_INFO OUTER_CLASS_INFO INNER_CLASS_NAME INNER_ACCESS_FLAGS ) )*
+        )
+    |   #( ATTR_SIGNATURE SIGNATURE_INDEX )
+    |   #( ATTR_ENCLOSINGMETHOD CLASS_INFO METHOD_INFO )
+    ;
+
+// An attribute inside a Code attribute; its value is dropped.
+nestedAttribute
+{ bool ignored = false; ConstValue dropped; }
+    :   dropped=attribute[&ignored]
+    ;
+
+stackMapFrame
+    :   #( ATTR_STACK_MAP #( ATTR_STACK_MAP_LOCALS ( verificationItem )* ) #( ATTR_STACK_MAP_ITEMS ( verificationItem )* ) )
+    ;
+
+verificationItem
+    :   ITEM_BOGUS
+    |   ITEM_INTEGER
+    |   ITEM_FLOAT
+    |   ITEM_DOUBLE
+    |   ITEM_LONG
+    |   ITEM_NULL
+    |   ITEM_UNINITIALIZEDTHIS
+    |   ITEM_OBJECT
+    |   ITEM_UNINITIALIZED
+        // An item whose tag the parser did not know.
+    |   TYPE
+    ;

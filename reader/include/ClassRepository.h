@@ -1,0 +1,98 @@
+// The class repository: finds the bytes of a Java class in the configured modules (directories,
+// .zip/.jar archives and, in a modern JDK, .jmod modules), parses them into a class-file tree,
+// caches the tree by class name, and reports facts about the class it loaded last.
+//
+// The module set and the tree cache are process-wide; a ClassRepository object is a small loader
+// that callers make on their stack for one or a few loads. Trees in the cache are shared by all
+// loaders and live until the module set is rebuilt or the class is removed.
+//
+// Modules are searched in the byte-wise order of their path strings, not in insertion order. A
+// module whose path ends in ".zip", ".jar" or ".jmod" (any case) is an archive; any other module
+// is a directory. An archive entry a/B.class is looked up as "a/B.class", in a .jmod module as
+// "classes/a/B.class". Archives are not trusted: an entry larger than 64 MiB, one that cannot be
+// allocated, a short read or a bad checksum make the archive yield nothing.
+//
+// Parse errors are written as one line to the standard error stream; no exception leaves the
+// repository. No locks: the statics are changed by one job at a time, and a tree is used by one
+// thread at a time.
+#pragma once
+
+#include <antlr/AST.hpp>
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+class ClassBytesInput;
+
+class ClassRepository {
+public:
+    // Largest class file or archive entry that is read.
+    static constexpr std::size_t kMaxClassBytes = 64u * 1024u * 1024u;
+
+    ClassRepository();
+    virtual ~ClassRepository();
+    ClassRepository(const ClassRepository&) = delete;
+    ClassRepository& operator=(const ClassRepository&) = delete;
+
+    // Loads a class by its name, dotted or '/'-separated, from the cache or from the modules (the
+    // hint, when not empty, is added to the module set and searched first). Null when the class is
+    // not found or cannot be parsed; the facts of this loader then keep their previous values.
+    antlr::RefAST loadClass(std::string className, std::string moduleHint);
+    // Parses one .class file. The class's own relative path (a/B.class for a/B) must end the path;
+    // the part before it becomes the module path and is added to the module set. The tree replaces
+    // a cached tree of the same class. Null on failure ("Wrong Path!" and other parse errors).
+    antlr::RefAST loadClassFile(std::string path);
+
+    // Clears the cache, the module set and the generated-class sets; then, for a non-empty JRE
+    // home, adds <home>/lib and its *.zip and *.jar archives, the same for lib/ext and
+    // lib/javaws, every <home>/jmods/*.jmod, ".", and each non-empty ':'-separated piece of
+    // CLASSPATH.
+    static void resetModules(std::string jreHome);
+    // Adds a path to the module set as it is given; an empty path is ignored.
+    static void addModule(std::string path);
+    // Erases the cached tree of a class (dotted name) if there is one.
+    static void removeFromCache(std::string dottedClassName);
+
+    // minor_version then major_version, each 2 bytes in class-file (big-endian) order, of the last
+    // load (taken from the tree on a cache hit); valid while the loader lives.
+    const unsigned char* getVersion() const { return m_aVersion; }
+    bool isInterface() const { return m_bIsInterface; }
+    bool hasNativeMethods() const { return m_bHasNativeMethods; }
+    // The '/'-separated name of the last loaded class.
+    std::string getClassName() const { return m_strClassName; }
+    // The module in which the last load found its class (on a failed search: the last archive
+    // searched), or the class-path root of the last .class file load.
+    std::string getModulePath() const { return m_strModulePath; }
+
+    // '/'-separated class name to the root of its parsed tree.
+    static std::map<std::string, antlr::RefAST> classCache;
+    // Module paths, in search order.
+    static std::set<std::string> modules;
+
+private:
+    bool openClassStream(const std::string& name, const std::string& moduleHint);
+    bool openModule(const std::string& module, const std::string& name);
+    bool openArchiveEntry(const std::string& archivePath, const std::string& entryName);
+    bool openClassFile(const std::string& path);
+    // Parses the bytes of m_pInput; on success records the facts and returns the tree.
+    antlr::RefAST parse(const std::string& path);
+    // Takes the facts of a cached tree.
+    void takeFactsFromTree(const antlr::RefAST& tree);
+
+    std::string m_strModulePath;
+    unsigned char m_aVersion[4] = {0, 0, 0, 0};
+    std::vector<unsigned char> m_oClassBytes;
+    std::unique_ptr<ClassBytesInput> m_pInput;
+    std::string m_strClassName;
+    bool m_bIsInterface = false;
+    bool m_bHasNativeMethods = false;
+};
+
+// Whether a module path names an archive (.zip, .jar or .jmod, any case) and whether it is a
+// .jmod module.
+bool isArchiveModule(const std::string& path);
+bool isJmodModule(const std::string& path);

@@ -1,0 +1,450 @@
+#include "ClassRepository.h"
+
+#include "ClassBytesInput.h"
+#include "ClassFileLexer.hpp"
+#include "ClassFileParser.hpp"
+#include "ClassFileTokenTypes.hpp"
+#include "ClassParseHost.h"
+#include "GeneratedClassSets.h"
+#include "StringHelpers.h"
+#include "ValueAST.h"
+#include "Win32.h"
+
+#include <antlr/ANTLRException.hpp>
+#include <antlr/ASTFactory.hpp>
+
+#include <sys/stat.h>
+#include <unzip.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <new>
+#include <unordered_map>
+
+std::map<std::string, antlr::RefAST> ClassRepository::classCache;
+std::set<std::string> ClassRepository::modules;
+
+namespace {
+
+// Lets the parser add class-path roots and load super types through the repository.
+class RepositoryParseHost : public ClassParseHost {
+public:
+    void addModule(const std::string& path) override { ClassRepository::addModule(path); }
+    void loadSuperType(const std::string& className) override
+    {
+        ClassRepository loader;
+        loader.loadClass(className, std::string());
+    }
+};
+
+RepositoryParseHost g_parseHost;
+
+bool endsWithIgnoringCase(const std::string& text, const char* suffix)
+{
+    const std::size_t n = std::char_traits<char>::length(suffix);
+    if (text.size() < n)
+        return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        char c = text[text.size() - n + i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i])
+            return false;
+    }
+    return true;
+}
+
+// --- Archive directories ----------------------------------------------------------------------
+// Looking an entry up with unzLocateFile reads the central directory from its start, which for a
+// module of thousands of classes costs more than the parse. The directory of each archive is
+// therefore read once into a map from entry name to position, and used again as long as the
+// archive's size and modification time stay the same.
+struct ArchiveDirectory {
+    off_t size = 0;
+    struct timespec mtime = {0, 0};
+    std::unordered_map<std::string, unz64_file_pos> entries;
+};
+
+std::map<std::string, ArchiveDirectory>& archiveDirectories()
+{
+    static std::map<std::string, ArchiveDirectory> directories;
+    return directories;
+}
+
+const ArchiveDirectory* directoryOf(const std::string& path, unzFile zip)
+{
+    struct stat st;
+    auto& directories = archiveDirectories();
+    if (stat(path.c_str(), &st) != 0) {
+        directories.erase(path);
+        return nullptr;
+    }
+    auto it = directories.find(path);
+    if (it != directories.end() && it->second.size == st.st_size && it->second.mtime.tv_sec == st.st_mtim.tv_sec &&
+        it->second.mtime.tv_nsec == st.st_mtim.tv_nsec)
+        return &it->second;
+
+    ArchiveDirectory dir;
+    dir.size = st.st_size;
+    dir.mtime = st.st_mtim;
+    std::vector<char> name(0x10000 + 1);
+    for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
+        unz_file_info64 info;
+        if (unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr, 0) !=
+            UNZ_OK)
+            break;
+        unz64_file_pos pos;
+        if (unzGetFilePos64(zip, &pos) != UNZ_OK)
+            break;
+        const std::size_t length = std::min<std::size_t>(info.size_filename, name.size() - 1);
+        dir.entries.emplace(std::string(name.data(), length), pos);
+    }
+    auto& stored = directories[path];
+    stored = std::move(dir);
+    return &stored;
+}
+
+class ZipCloser {
+public:
+    explicit ZipCloser(unzFile zip) : m_zip(zip) {}
+    ~ZipCloser()
+    {
+        if (m_zip)
+            unzClose(m_zip);
+    }
+    ZipCloser(const ZipCloser&) = delete;
+    ZipCloser& operator=(const ZipCloser&) = delete;
+
+private:
+    unzFile m_zip;
+};
+
+// The bytes of the current entry, all of them or none.
+bool readCurrentEntry(unzFile zip, std::vector<unsigned char>& bytes)
+{
+    unz_file_info64 info;
+    if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return false;
+    if (info.uncompressed_size > ClassRepository::kMaxClassBytes)
+        return false;
+    const std::size_t size = static_cast<std::size_t>(info.uncompressed_size);
+    try {
+        bytes.assign(size, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (unzOpenCurrentFile(zip) != UNZ_OK)
+        return false;
+    std::size_t got = 0;
+    while (got < size) {
+        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(size - got, 1u << 24));
+        const int read = unzReadCurrentFile(zip, bytes.data() + got, chunk);
+        if (read <= 0)
+            break;
+        got += static_cast<std::size_t>(read);
+    }
+    // Closing checks the entry's CRC once every declared byte has been read.
+    const int closed = unzCloseCurrentFile(zip);
+    return got == size && closed == UNZ_OK;
+}
+
+// The contents of a regular file of at most kMaxClassBytes, or false.
+bool readClassFile(const std::string& path, std::vector<unsigned char>& bytes)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<unsigned long long>(st.st_size) > ClassRepository::kMaxClassBytes)
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    try {
+        bytes.assign(static_cast<std::size_t>(st.st_size), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (static_cast<std::size_t>(in.gcount()) != bytes.size())
+        return false;
+    return true;
+}
+
+// Adds folder/<name> for every file of the folder whose name ends in the suffix (any case).
+void addArchivesOf(const std::string& folder, const char* pattern)
+{
+    WIN32_FIND_DATA data;
+    HANDLE find = FindFirstFile((folder + "/" + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ClassRepository::addModule(folder + "/" + data.cFileName);
+    } while (FindNextFile(find, &data));
+    FindClose(find);
+}
+
+uint16_t shortValue(const antlr::RefAST& node)
+{
+    const ShortAST* value = node ? dynamic_cast<const ShortAST*>(node.get()) : nullptr;
+    return value ? value->getValue() : 0;
+}
+
+}  // namespace
+
+bool isArchiveModule(const std::string& path)
+{
+    return endsWithIgnoringCase(path, ".zip") || endsWithIgnoringCase(path, ".jar") || isJmodModule(path);
+}
+
+bool isJmodModule(const std::string& path)
+{
+    return endsWithIgnoringCase(path, ".jmod");
+}
+
+ClassRepository::ClassRepository()
+{
+    setClassParseHost(&g_parseHost);
+}
+
+ClassRepository::~ClassRepository() = default;
+
+antlr::RefAST ClassRepository::loadClass(std::string className, std::string moduleHint)
+{
+    setClassParseHost(&g_parseHost);
+    const std::string key = replaceChar(className, '.', '/');
+    if (key.empty())
+        return antlr::nullAST;
+
+    auto cached = classCache.find(key);
+    if (cached != classCache.end()) {
+        antlr::RefAST tree = cached->second;
+        if (tree) {
+            takeFactsFromTree(tree);
+            m_strClassName = key;
+        }
+        return tree;
+    }
+
+    if (!openClassStream(key, moduleHint))
+        return antlr::nullAST;
+    antlr::RefAST tree = parse(std::string());
+    if (tree)
+        classCache[key] = tree;
+    return tree;
+}
+
+antlr::RefAST ClassRepository::loadClassFile(std::string path)
+{
+    setClassParseHost(&g_parseHost);
+    m_pInput.reset();
+    std::vector<unsigned char> bytes;
+    // A file that cannot be read is parsed as empty input, which the parser rejects.
+    if (!readClassFile(path, bytes))
+        bytes.clear();
+    m_oClassBytes = std::move(bytes);
+    m_pInput.reset(new ClassBytesInput(m_oClassBytes.data(), m_oClassBytes.size()));
+
+    antlr::RefAST tree = parse(path);
+    if (tree)
+        classCache[m_strClassName] = tree;
+    return tree;
+}
+
+void ClassRepository::resetModules(std::string jreHome)
+{
+    classCache.clear();
+    modules.clear();
+    clearGeneratedClassSets();
+    archiveDirectories().clear();
+    if (jreHome.empty())
+        return;
+
+    const std::string lib = jreHome + "/lib";
+    const std::string ext = lib + "/ext";
+    const std::string javaws = lib + "/javaws";
+    for (const std::string& folder : {lib, ext, javaws}) {
+        addModule(folder);
+        addArchivesOf(folder, "*.zip");
+        addArchivesOf(folder, "*.jar");
+    }
+    // A JDK 9 or later keeps its class library in jmods/*.jmod.
+    const std::string jmods = jreHome + "/jmods";
+    if (win32::isDirectory(jmods))
+        addArchivesOf(jmods, "*.jmod");
+    addModule(".");
+
+    if (const char* classPath = std::getenv("CLASSPATH")) {
+        std::string piece;
+        for (const char* p = classPath;; ++p) {
+            if (*p == ':' || *p == '\0') {
+                addModule(piece);
+                piece.clear();
+                if (*p == '\0')
+                    break;
+            } else {
+                piece.push_back(*p);
+            }
+        }
+    }
+}
+
+void ClassRepository::addModule(std::string path)
+{
+    if (!path.empty())
+        modules.insert(path);
+}
+
+void ClassRepository::removeFromCache(std::string dottedClassName)
+{
+    classCache.erase(replaceChar(dottedClassName, '.', '/'));
+}
+
+bool ClassRepository::openClassStream(const std::string& name, const std::string& moduleHint)
+{
+    m_pInput.reset();
+    if (!moduleHint.empty()) {
+        addModule(moduleHint);
+        if (openModule(moduleHint, name))
+            return true;
+    }
+    for (const std::string& module : modules) {
+        if (module.empty() || module == moduleHint)
+            continue;
+        if (openModule(module, name))
+            return true;
+    }
+    return false;
+}
+
+bool ClassRepository::openModule(const std::string& module, const std::string& name)
+{
+    if (isArchiveModule(module))
+        return openArchiveEntry(module, name + ".class");
+    if (!openClassFile(module + "/" + name + ".class"))
+        return false;
+    m_strModulePath = module;
+    return true;
+}
+
+bool ClassRepository::openArchiveEntry(const std::string& archivePath, const std::string& entryName)
+{
+    if (archivePath.empty())
+        return false;
+    if (!endsWithIgnoringCase(archivePath, ".class") && !isArchiveModule(archivePath))
+        return false;
+    modules.insert(archivePath);
+    m_strModulePath = archivePath;
+
+    std::string entry = replaceChar(entryName, '.', '/');
+    if (entry.size() >= 6)
+        entry.replace(entry.size() - 6, 6, ".class");
+    if (isJmodModule(archivePath))
+        entry = "classes/" + entry;
+
+    unzFile zip = unzOpen64(archivePath.c_str());
+    if (!zip)
+        return false;
+    ZipCloser closer(zip);
+    const ArchiveDirectory* directory = directoryOf(archivePath, zip);
+    if (!directory)
+        return false;
+    auto found = directory->entries.find(entry);
+    if (found == directory->entries.end())
+        return false;
+    unz64_file_pos pos = found->second;
+    if (unzGoToFilePos64(zip, &pos) != UNZ_OK)
+        return false;
+    std::vector<unsigned char> bytes;
+    if (!readCurrentEntry(zip, bytes))
+        return false;
+    m_oClassBytes = std::move(bytes);
+    m_pInput.reset(new ClassBytesInput(m_oClassBytes.data(), m_oClassBytes.size()));
+    return true;
+}
+
+bool ClassRepository::openClassFile(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    std::vector<unsigned char> bytes;
+    if (!readClassFile(path, bytes))
+        return false;
+    m_oClassBytes = std::move(bytes);
+    m_pInput.reset(new ClassBytesInput(m_oClassBytes.data(), m_oClassBytes.size()));
+    return true;
+}
+
+antlr::RefAST ClassRepository::parse(const std::string& path)
+{
+    antlr::RefAST tree;
+    if (!m_pInput)
+        return tree;
+    {
+        ClassFileLexer lexer(*m_pInput);
+        ClassFileParser parser(lexer);
+        antlr::ASTFactory factory;
+        parser.initializeASTFactory(factory);
+        parser.setASTFactory(&factory);
+        setTokenNameTable(parser.getTokenNames());
+        try {
+            parser.classFile(path);
+            antlr::RefAST root = parser.getAST();
+            if (root) {
+                std::copy(parser.getVersion(), parser.getVersion() + 4, m_aVersion);
+                m_strClassName = parser.getClassName();
+                m_bIsInterface = parser.isInterface();
+                m_bHasNativeMethods = parser.hasNativeMethods();
+                if (!path.empty()) {
+                    m_strModulePath = parser.getClassPathRoot();
+                    addModule(m_strModulePath);
+                }
+                referencedClasses.insert(replaceChar(m_strClassName, '/', '.'));
+                tree = root;
+            }
+        } catch (const antlr::ANTLRException& ex) {
+            std::cerr << ex.toString() << std::endl;
+        } catch (const std::exception& ex) {
+            std::cerr << ex.what() << std::endl;
+        }
+    }
+    m_pInput.reset();
+    return tree;
+}
+
+void ClassRepository::takeFactsFromTree(const antlr::RefAST& tree)
+{
+    bool isInterface = false;
+    bool hasNatives = false;
+    for (antlr::RefAST node = tree; node; node = node->getNextSibling()) {
+        switch (node->getType()) {
+        case ClassFileTokenTypes::VERSION:
+            for (antlr::RefAST part = node->getFirstChild(); part; part = part->getNextSibling()) {
+                const uint16_t value = shortValue(part);
+                const int at = part->getType() == ClassFileTokenTypes::MINOR   ? 0
+                               : part->getType() == ClassFileTokenTypes::MAJOR ? 2
+                                                                               : -1;
+                if (at >= 0) {
+                    m_aVersion[at] = static_cast<unsigned char>(value >> 8);
+                    m_aVersion[at + 1] = static_cast<unsigned char>(value & 0xFF);
+                }
+            }
+            break;
+        case ClassFileTokenTypes::THIS_INTERFACE:
+            isInterface = true;
+            break;
+        case ClassFileTokenTypes::METHODS:
+            for (antlr::RefAST method = node->getFirstChild(); method; method = method->getNextSibling()) {
+                antlr::RefAST flags = method->getFirstChild();
+                if (flags && flags->getType() == ClassFileTokenTypes::ACCESS_FLAGS && (shortValue(flags) & 0x0100))
+                    hasNatives = true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    m_bIsInterface = isInterface;
+    m_bHasNativeMethods = hasNatives;
+}
