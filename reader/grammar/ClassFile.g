@@ -145,17 +145,24 @@ public:
     ClassFileParser() : ClassFileParserBase() {}
 
 private:
-    static antlr::RefAST shortNode(int type, unsigned short raw)
+    // A count or index node of a u2 read as it lies in memory.
+    static ValueAST* shortNode(int type, unsigned short raw)
     {
-        return antlr::RefAST(new ShortAST(type, swapBytes16(raw)));
+        return new ShortAST(type, swapBytes16(raw));
     }
-    static antlr::RefAST emptyNode(int type)
+    static ValueAST* valueNode(int type, unsigned short value)
     {
-        return antlr::RefAST(new StringAST(type, std::string()));
+        return new ShortAST(type, value);
+    }
+    // A node that stands for a structure and holds no value.
+    static ValueAST* emptyNode(int type)
+    {
+        return new StringAST(type, std::string());
     }
 }
 
 // --- Numbers ---------------------------------------------------------------------------------
+// Each returns the bytes as they lie in memory (the first byte lowest).
 
 // One byte: the first character of a BYTE token's text.
 u1! returns [unsigned char b = 0]
@@ -163,8 +170,9 @@ u1! returns [unsigned char b = 0]
     ;
 
 u2! returns [unsigned short w = 0]
-{ unsigned char b1 = 0, b2 = 0; }
-    :   b1=u1 b2=u1 { w = static_cast<unsigned short>(b1 + b2 * 256); }
+{ unsigned int b1 = 0; }
+    :   { b1 = lookaheadByte(); } BYTE!
+        { w = static_cast<unsigned short>(b1 + lookaheadByte() * 256u); } BYTE!
     ;
 
 u4! returns [unsigned int w = 0]
@@ -190,9 +198,9 @@ classFile! [std::string path]
             #ci->setNextSibling(#f);
             #f->setNextSibling(#me);
             #me->setNextSibling(#a);
-            ## = #m;
         }
         EOF!
+        { ## = #m; }
     ;
 
 magic!
@@ -203,13 +211,16 @@ magic!
     ;
 
 version!
-{ unsigned short minor = 0, major = 0; }
+{ unsigned short minor = 0, major = 0; ValueAST* root = nullptr; }
     :   minor=u2 major=u2
         {
             std::memcpy(m_aVersion, &minor, 2);
             std::memcpy(m_aVersion + 2, &major, 2);
-            ## = emptyNode(VERSION);
-            ChildAppender kids(##);
+            root = emptyNode(VERSION);
+            ## = antlr::RefAST(root);
+        }
+        {
+            ChildAppender kids(root);
             kids.add(shortNode(MINOR, minor));
             kids.add(shortNode(MAJOR, major));
         }
@@ -218,12 +229,15 @@ version!
 // --- Constant pool ---------------------------------------------------------------------------
 
 constantPool!
-{ unsigned short count = 0, i = 1; ChildAppender kids(antlr::nullAST); }
+{ unsigned short count = 0, i = 1; ValueAST* root = nullptr; ChildAppender kids; }
     :   count=u2
         {
             count = swapBytes16(count);
-            ## = antlr::RefAST(new ShortAST(CONSTANT_POOL, count));
-            kids = ChildAppender(##);
+            root = valueNode(CONSTANT_POOL, count);
+            ## = antlr::RefAST(root);
+        }
+        {
+            kids = ChildAppender(root);
             m_oCPNodeList.push_back(antlr::nullAST);
         }
         (   options { greedy = true; }
@@ -266,49 +280,47 @@ cpInfo!
 
 constantClass!
 { unsigned short nameIndex = 0; }
-    :   nameIndex=u2 { ## = shortNode(CONSTANT_CLASS, nameIndex); }
+    :   nameIndex=u2 { ## = antlr::RefAST(shortNode(CONSTANT_CLASS, nameIndex)); }
     ;
 
 constantFieldref!
-{ unsigned short classIndex = 0, natIndex = 0; }
+{ unsigned short classIndex = 0, natIndex = 0; ValueAST* root = nullptr; }
     :   classIndex=u2 natIndex=u2
+        { root = emptyNode(CONSTANT_FIELDREF); ## = antlr::RefAST(root); }
         {
-            ## = emptyNode(CONSTANT_FIELDREF);
-            ChildAppender kids(##);
+            ChildAppender kids(root);
             kids.add(shortNode(CLASS_INDEX, classIndex));
             kids.add(shortNode(NAME_AND_TYPE_INDEX, natIndex));
         }
     ;
 
 constantMethodref!
-{ unsigned short classIndex = 0, natIndex = 0; }
+{ unsigned short classIndex = 0, natIndex = 0; ValueAST* root = nullptr; }
     :   classIndex=u2 natIndex=u2
+        { root = emptyNode(CONSTANT_METHODREF); ## = antlr::RefAST(root); }
         {
-            ## = emptyNode(CONSTANT_METHODREF);
-            ChildAppender kids(##);
+            ChildAppender kids(root);
             kids.add(shortNode(CLASS_INDEX, classIndex));
             kids.add(shortNode(NAME_AND_TYPE_INDEX, natIndex));
         }
     ;
 
 constantInterfaceMethodref!
-{ unsigned short classIndex = 0, natIndex = 0; }
+{ unsigned short classIndex = 0, natIndex = 0; ValueAST* root = nullptr; }
     :   classIndex=u2 natIndex=u2
+        { root = emptyNode(CONSTANT_INTERFACEMETHODREF); ## = antlr::RefAST(root); }
         {
-            ## = emptyNode(CONSTANT_INTERFACEMETHODREF);
-            ChildAppender kids(##);
+            ChildAppender kids(root);
             kids.add(shortNode(CLASS_INDEX, classIndex));
             kids.add(shortNode(NAME_AND_TYPE_INDEX, natIndex));
         }
     ;
 
 constantString!
-{ unsigned short stringIndex = 0; }
+{ unsigned short stringIndex = 0; ValueAST* root = nullptr; }
     :   stringIndex=u2
-        {
-            ## = emptyNode(CONSTANT_STRING);
-            ##->addChild(shortNode(STRING_INDEX, stringIndex));
-        }
+        { root = emptyNode(CONSTANT_STRING); ## = antlr::RefAST(root); }
+        { ChildAppender(root).add(shortNode(STRING_INDEX, stringIndex)); }
     ;
 
 constantInteger!
@@ -336,11 +348,11 @@ constantDouble!
     ;
 
 constantNameAndType!
-{ unsigned short nameIndex = 0, descriptorIndex = 0; }
+{ unsigned short nameIndex = 0, descriptorIndex = 0; ValueAST* root = nullptr; }
     :   nameIndex=u2 descriptorIndex=u2
+        { root = emptyNode(CONSTANT_NAMEANDTYPE); ## = antlr::RefAST(root); }
         {
-            ## = emptyNode(CONSTANT_NAMEANDTYPE);
-            ChildAppender kids(##);
+            ChildAppender kids(root);
             kids.add(shortNode(NAME, nameIndex));
             kids.add(shortNode(TYPE, descriptorIndex));
         }
@@ -383,50 +395,52 @@ opaqueConstant! [unsigned char tag, int size]
 // --- Class info ------------------------------------------------------------------------------
 
 classInfo!
-{ antlr::RefAST root; }
+{ ValueAST* root = nullptr; ValueAST* ext = nullptr; }
     :   af:accessFlags tc:thisClass
         { classNameKnown(#tc); }
         sc:superClass
         { loadSuperType(#sc); }
         ifs:interfaces
         {
-            const unsigned short flags = static_cast<ShortAST*>(#af.get())->getValue();
-            m_bIsInterface = (flags & 0x0200) != 0;
+            m_bIsInterface = (static_cast<ShortAST*>(#af.get())->getValue() & 0x0200) != 0;
             root = emptyNode(m_bIsInterface ? THIS_INTERFACE : THIS_CLASS);
-            antlr::RefAST ext = emptyNode(EXTENDS);
-            ext->setFirstChild(#sc);
+            ## = antlr::RefAST(root);
+        }
+        {
             ChildAppender kids(root);
             kids.add(#af);
             kids.add(#tc);
+            ext = emptyNode(EXTENDS);
             kids.add(ext);
+            ChildAppender(ext).add(#sc);
             kids.add(#ifs);
-            ## = root;
         }
     ;
 
 accessFlags!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = shortNode(ACCESS_FLAGS, raw); }
+    :   raw=u2 { ## = antlr::RefAST(shortNode(ACCESS_FLAGS, raw)); }
     ;
 
 thisClass!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = shortNode(CLASS_INFO, raw); }
+    :   raw=u2 { ## = antlr::RefAST(shortNode(CLASS_INFO, raw)); }
     ;
 
 superClass!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = shortNode(CLASS_INFO, raw); }
+    :   raw=u2 { ## = antlr::RefAST(shortNode(CLASS_INFO, raw)); }
     ;
 
 interfaces!
-{ unsigned short count = 0; ChildAppender kids(antlr::nullAST); }
+{ unsigned short count = 0; ValueAST* root = nullptr; ChildAppender kids; }
     :   count=u2
         {
             count = swapBytes16(count);
-            ## = emptyNode(IMPLEMENTS);
-            kids = ChildAppender(##);
+            root = emptyNode(IMPLEMENTS);
+            ## = antlr::RefAST(root);
         }
+        { kids = ChildAppender(root); }
         (   options { greedy = true; }
         :   {count > 0}? e:interfaceEntry
             {
@@ -439,19 +453,20 @@ interfaces!
 
 interfaceEntry!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = shortNode(CLASS_INFO, raw); }
+    :   raw=u2 { ## = antlr::RefAST(shortNode(CLASS_INFO, raw)); }
     ;
 
 // --- Fields and methods ----------------------------------------------------------------------
 
 fields!
-{ unsigned short fields_count = 0; ChildAppender kids(antlr::nullAST); }
+{ unsigned short fields_count = 0; ValueAST* root = nullptr; ChildAppender kids; }
     :   fields_count=u2
         {
             fields_count = swapBytes16(fields_count);
-            ## = antlr::RefAST(new ShortAST(FIELDS, fields_count));
-            kids = ChildAppender(##);
+            root = valueNode(FIELDS, fields_count);
+            ## = antlr::RefAST(root);
         }
+        { kids = ChildAppender(root); }
         (   options { greedy = true; }
         :   {fields_count != 0}? fi:fieldInfo { kids.add(#fi); --fields_count; }
         )*
@@ -459,29 +474,33 @@ fields!
     ;
 
 fieldInfo!
-{ unsigned short flags = 0, nameIndex = 0, descriptorIndex = 0, attributes_count = 0; antlr::RefAST list; }
+{ unsigned short flags = 0, nameIndex = 0, descriptorIndex = 0, attributes_count = 0; ValueAST* root = nullptr; ValueAST* list = nullptr; }
     :   flags=u2 nameIndex=u2 descriptorIndex=u2 attributes_count=u2
         {
             attributes_count = swapBytes16(attributes_count);
-            ## = emptyNode(FIELD_INFO);
-            list = antlr::RefAST(new ShortAST(FIELD_ATTRIBUTES, attributes_count));
-            ChildAppender kids(##);
+            root = emptyNode(FIELD_INFO);
+            ## = antlr::RefAST(root);
+        }
+        {
+            ChildAppender kids(root);
             kids.add(shortNode(ACCESS_FLAGS, flags));
             kids.add(shortNode(NAME, nameIndex));
             kids.add(shortNode(TYPE, descriptorIndex));
+            list = valueNode(FIELD_ATTRIBUTES, attributes_count);
             kids.add(list);
         }
         attributeList[list, attributes_count]
     ;
 
 methods!
-{ unsigned short methods_count = 0; ChildAppender kids(antlr::nullAST); }
+{ unsigned short methods_count = 0; ValueAST* root = nullptr; ChildAppender kids; }
     :   methods_count=u2
         {
             methods_count = swapBytes16(methods_count);
-            ## = antlr::RefAST(new ShortAST(METHODS, methods_count));
-            kids = ChildAppender(##);
+            root = valueNode(METHODS, methods_count);
+            ## = antlr::RefAST(root);
         }
+        { kids = ChildAppender(root); }
         (   options { greedy = true; }
         :   {methods_count != 0}? mi:methodInfo { kids.add(#mi); --methods_count; }
         )*
@@ -489,25 +508,28 @@ methods!
     ;
 
 methodInfo!
-{ unsigned short flags = 0, nameIndex = 0, descriptorIndex = 0, attributes_count = 0; antlr::RefAST list; }
+{ unsigned short flags = 0, nameIndex = 0, descriptorIndex = 0, attributes_count = 0; ValueAST* root = nullptr; ValueAST* list = nullptr; }
     :   flags=u2 nameIndex=u2 descriptorIndex=u2 attributes_count=u2
         {
             if (swapBytes16(flags) & 0x0100)
                 m_bHasNativeMethods = true;
             attributes_count = swapBytes16(attributes_count);
-            ## = emptyNode(METHOD_INFO);
-            list = antlr::RefAST(new ShortAST(METHOD_ATTRIBUTES, attributes_count));
-            ChildAppender kids(##);
+            root = emptyNode(METHOD_INFO);
+            ## = antlr::RefAST(root);
+        }
+        {
+            ChildAppender kids(root);
             kids.add(shortNode(ACCESS_FLAGS, flags));
             kids.add(shortNode(NAME, nameIndex));
             kids.add(shortNode(SIGNATURE, descriptorIndex));
+            list = valueNode(METHOD_ATTRIBUTES, attributes_count);
             kids.add(list);
         }
         attributeList[list, attributes_count]
     ;
 
 // The attributes of a field or a method, appended to their list node.
-attributeList! [antlr::RefAST list, unsigned short attributes_count]
+attributeList! [ValueAST* list, unsigned short attributes_count]
 { ChildAppender kids(list); }
     :   (   options { greedy = true; }
         :   {attributes_count > 0}? at:attribute { kids.add(#at); --attributes_count; }
@@ -517,13 +539,14 @@ attributeList! [antlr::RefAST list, unsigned short attributes_count]
 
 // The class's own attributes.
 attributes!
-{ unsigned short attributes_count = 0; ChildAppender kids(antlr::nullAST); }
+{ unsigned short attributes_count = 0; ValueAST* root = nullptr; ChildAppender kids; }
     :   attributes_count=u2
         {
             attributes_count = swapBytes16(attributes_count);
-            ## = antlr::RefAST(new ShortAST(ATTRIBUTES, attributes_count));
-            kids = ChildAppender(##);
+            root = valueNode(ATTRIBUTES, attributes_count);
+            ## = antlr::RefAST(root);
         }
+        { kids = ChildAppender(root); }
         (   options { greedy = true; }
         :   {attributes_count > 0}? at:attribute { kids.add(#at); --attributes_count; }
         )*
@@ -533,37 +556,44 @@ attributes!
 // --- Attributes ------------------------------------------------------------------------------
 
 attribute!
-{ unsigned short attribute_name_index = 0; unsigned int attribute_length = 0; std::string name; antlr::RefAST body; }
+{
+    unsigned short attribute_name_index = 0;
+    unsigned int attribute_length = 0;
+    const std::string* name = nullptr;
+    antlr::RefAST body;
+    ValueAST* root = nullptr;
+}
     :   attribute_name_index=u2
         { attribute_name_index = swapBytes16(attribute_name_index); }
         {m_oCPNodeList[attribute_name_index]->getType() == CONSTANT_UTF8}?
-        { name = static_cast<StringAST*>(m_oCPNodeList[attribute_name_index].get())->value(); }
+        { name = &static_cast<StringAST*>(m_oCPNodeList[attribute_name_index].get())->value(); }
         attribute_length=u4
         { attribute_length = swapBytes32(attribute_length); }
         (   options { generateAmbigWarnings = false; }
-        :   {name == "Code"}? a1:codeAttribute { body = #a1; }
-        |   {name == "ConstantValue"}? a2:constantValueAttribute { body = #a2; }
-        |   {name == "Exceptions"}? a3:exceptionsAttribute { body = #a3; }
-        |   {name == "LineNumberTable"}? a4:lineNumberTableAttribute { body = #a4; }
-        |   {name == "LocalVariableTable"}? a5:localVariableTableAttribute { body = #a5; }
-        |   {attribute_length == 2 && name == "SourceFile"}? a6:sourceFileAttribute { body = #a6; }
-        |   {name == "StackMap"}? a7:stackMapAttribute { body = #a7; }
-        |   {name == "InnerClasses"}? a8:innerClassesAttribute { body = #a8; }
-        |   {name == "Synthetic"}? a9:syntheticAttribute[attribute_length] { body = #a9; }
-        |   {name == "Deprecated"}? a10:deprecatedAttribute[attribute_length] { body = #a10; }
-        |   {name == "PMGClass"}? a11:pmgClassAttribute { body = #a11; }
-        |   {name == "Signature"}? a12:signatureAttribute { body = #a12; }
-        |   {name == "EnclosingMethod"}? a13:enclosingMethodAttribute { body = #a13; }
+        :   {*name == "Code"}? a1:codeAttribute { body = #a1; }
+        |   {*name == "ConstantValue"}? a2:constantValueAttribute { body = #a2; }
+        |   {*name == "Exceptions"}? a3:exceptionsAttribute { body = #a3; }
+        |   {*name == "LineNumberTable"}? a4:lineNumberTableAttribute { body = #a4; }
+        |   {*name == "LocalVariableTable"}? a5:localVariableTableAttribute { body = #a5; }
+        |   {attribute_length == 2 && *name == "SourceFile"}? a6:sourceFileAttribute { body = #a6; }
+        |   {*name == "StackMap"}? a7:stackMapAttribute { body = #a7; }
+        |   {*name == "InnerClasses"}? a8:innerClassesAttribute { body = #a8; }
+        |   {*name == "Synthetic"}? a9:syntheticAttribute[attribute_length] { body = #a9; }
+        |   {*name == "Deprecated"}? a10:deprecatedAttribute[attribute_length] { body = #a10; }
+        |   {*name == "PMGClass"}? a11:pmgClassAttribute { body = #a11; }
+        |   {*name == "Signature"}? a12:signatureAttribute { body = #a12; }
+        |   {*name == "EnclosingMethod"}? a13:enclosingMethodAttribute { body = #a13; }
         |   a14:unknownAttribute[attribute_length]
             {
                 body = #a14;
-                body->addChild(antlr::RefAST(new StringAST(UNKNOWN_ATTRIBUTE_NAME, name)));
+                ChildAppender(static_cast<ValueAST*>(body.get())).add(new StringAST(UNKNOWN_ATTRIBUTE_NAME, *name));
             }
         )
         {
-            ## = antlr::RefAST(new IntAST(ATTRIBUTE_INFO_LENGTH, static_cast<int32_t>(attribute_length)));
-            ##->setFirstChild(body);
+            root = new IntAST(ATTRIBUTE_INFO_LENGTH, static_cast<int32_t>(attribute_length));
+            ## = antlr::RefAST(root);
         }
+        { ChildAppender(root).add(body); }
     ;
 
 codeAttribute!
@@ -573,8 +603,9 @@ codeAttribute!
     unsigned int code_length = 0, codepos = 0;
     int exceptionpos = 0, attributepos = 0;
     std::vector<unsigned char> code;
+    ValueAST* root = nullptr;
     antlr::RefAST table, debug;
-    ChildAppender tableKids(antlr::nullAST), debugKids(antlr::nullAST);
+    ChildAppender tableKids, debugKids;
 }
     :   {m_nCodeNesting <= kMaxCodeNesting}?
         max_stack=u2 max_locals=u2 code_length=u4
@@ -589,8 +620,9 @@ codeAttribute!
         exception_table_length=u2
         {
             exception_table_length = swapBytes16(exception_table_length);
-            table = antlr::RefAST(new ShortAST(ATTR_EXCEPTIONS, exception_table_length));
-            tableKids = ChildAppender(table);
+            ValueAST* tableNode = valueNode(ATTR_EXCEPTIONS, exception_table_length);
+            table = antlr::RefAST(tableNode);
+            tableKids = ChildAppender(tableNode);
         }
         (   options { greedy = true; }
         :   {exceptionpos < exception_table_length}? e:exceptionTableEntry { tableKids.add(#e); ++exceptionpos; }
@@ -599,30 +631,34 @@ codeAttribute!
         attribute_count=u2
         {
             attribute_count = swapBytes16(attribute_count);
-            debug = antlr::RefAST(new ShortAST(DEBUG_ATTRIBUTES, attribute_count));
-            debugKids = ChildAppender(debug);
+            ValueAST* debugNode = valueNode(DEBUG_ATTRIBUTES, attribute_count);
+            debug = antlr::RefAST(debugNode);
+            debugKids = ChildAppender(debugNode);
         }
         (   options { greedy = true; }
         :   {attributepos < attribute_count}? at:attribute { debugKids.add(#at); ++attributepos; }
         )*
         {attributepos == ((int)attribute_count & 0xffff)}?
         {
-            ## = emptyNode(ATTR_CODE);
-            ChildAppender kids(##);
+            root = emptyNode(ATTR_CODE);
+            ## = antlr::RefAST(root);
+        }
+        {
+            ChildAppender kids(root);
             kids.add(shortNode(MAXSTACK, max_stack));
             kids.add(shortNode(MAXLOCALS, max_locals));
-            kids.add(antlr::RefAST(new ByteArrayAST(CODE_BYTES, std::move(code))));
+            kids.add(new ByteArrayAST(CODE_BYTES, std::move(code)));
             kids.add(table);
             kids.add(debug);
         }
     ;
 
 exceptionTableEntry!
-{ unsigned short startPc = 0, endPc = 0, handlerPc = 0, catchType = 0; }
+{ unsigned short startPc = 0, endPc = 0, handlerPc = 0, catchType = 0; ValueAST* root = nullptr; }
     :   startPc=u2 endPc=u2 handlerPc=u2 catchType=u2
+        { root = emptyNode(EXCEPTION_INFO); ## = antlr::RefAST(root); }
         {
-            ## = emptyNode(EXCEPTION_INFO);
-            ChildAppender kids(##);
+            ChildAppender kids(root);
             kids.add(shortNode(START_PC, startPc));
             kids.add(shortNode(END_PC, endPc));
             kids.add(shortNode(HANDLER_PC, handlerPc));
@@ -632,17 +668,18 @@ exceptionTableEntry!
 
 constantValueAttribute!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = shortNode(ATTR_CONSTANT_VALUE, raw); }
+    :   raw=u2 { ## = antlr::RefAST(shortNode(ATTR_CONSTANT_VALUE, raw)); }
     ;
 
 exceptionsAttribute!
-{ unsigned short count = 0; unsigned short entrypos = 0; ChildAppender kids(antlr::nullAST); }
+{ unsigned short count = 0; unsigned short entrypos = 0; ValueAST* root = nullptr; ChildAppender kids; }
     :   count=u2
         {
             count = swapBytes16(count);
-            ## = antlr::RefAST(new ShortAST(ATTR_EXCEPTIONS, count));
-            kids = ChildAppender(##);
+            root = valueNode(ATTR_EXCEPTIONS, count);
+            ## = antlr::RefAST(root);
         }
+        { kids = ChildAppender(root); }
         (   options { greedy = true; }
         :   {entrypos < count}? e:exceptionClass { kids.add(#e); ++entrypos; }
         )*
@@ -653,17 +690,18 @@ exceptionClass!
     :   index=u2
         { index = swapBytes16(index); }
         {index != 0}?
-        { ## = antlr::RefAST(new ShortAST(EXCEPTION_CLASS, index)); }
+        { ## = antlr::RefAST(valueNode(EXCEPTION_CLASS, index)); }
     ;
 
 lineNumberTableAttribute!
-{ unsigned short line_number_table_length = 0; int entrypos = 0; ChildAppender kids(antlr::nullAST); }
+{ unsigned short line_number_table_length = 0; int entrypos = 0; ValueAST* root = nullptr; ChildAppender kids; }
     :   line_number_table_length=u2
         {
             line_number_table_length = swapBytes16(line_number_table_length);
-            ## = antlr::RefAST(new ShortAST(ATTR_LINE_NUMBER_TABLE, line_number_table_length));
-            kids = ChildAppender(##);
+            root = valueNode(ATTR_LINE_NUMBER_TABLE, line_number_table_length);
+            ## = antlr::RefAST(root);
         }
+        { kids = ChildAppender(root); }
         (   options { greedy = true; }
         :   {entrypos < line_number_table_length}? e:lineNumberEntry { kids.add(#e); ++entrypos; }
         )*
@@ -671,35 +709,36 @@ lineNumberTableAttribute!
     ;
 
 lineNumberEntry!
-{ unsigned short startPc = 0, line = 0; }
+{ unsigned short startPc = 0, line = 0; ValueAST* root = nullptr; }
     :   startPc=u2 line=u2
+        { root = emptyNode(LINE_NUMBER_ENTRY); ## = antlr::RefAST(root); }
         {
-            ## = emptyNode(LINE_NUMBER_ENTRY);
-            ChildAppender kids(##);
+            ChildAppender kids(root);
             kids.add(shortNode(START_PC, startPc));
             kids.add(shortNode(LINE_NUMBER, line));
         }
     ;
 
 localVariableTableAttribute!
-{ unsigned short count = 0; unsigned short entrypos = 0; ChildAppender kids(antlr::nullAST); }
+{ unsigned short count = 0; unsigned short entrypos = 0; ValueAST* root = nullptr; ChildAppender kids; }
     :   count=u2
         {
             count = swapBytes16(count);
-            ## = antlr::RefAST(new ShortAST(ATTR_LOCAL_VARIABLE_TABLE, count));
-            kids = ChildAppender(##);
+            root = valueNode(ATTR_LOCAL_VARIABLE_TABLE, count);
+            ## = antlr::RefAST(root);
         }
+        { kids = ChildAppender(root); }
         (   options { greedy = true; }
         :   {entrypos < count}? e:localVariableEntry { kids.add(#e); ++entrypos; }
         )*
     ;
 
 localVariableEntry!
-{ unsigned short startPc = 0, length = 0, nameIndex = 0, descriptorIndex = 0, index = 0; }
+{ unsigned short startPc = 0, length = 0, nameIndex = 0, descriptorIndex = 0, index = 0; ValueAST* root = nullptr; }
     :   startPc=u2 length=u2 nameIndex=u2 descriptorIndex=u2 index=u2
+        { root = emptyNode(LOCAL_VARIABLE_TABLE_ENTRY); ## = antlr::RefAST(root); }
         {
-            ## = emptyNode(LOCAL_VARIABLE_TABLE_ENTRY);
-            ChildAppender kids(##);
+            ChildAppender kids(root);
             kids.add(shortNode(START_PC, startPc));
             kids.add(shortNode(LENGTH, length));
             kids.add(shortNode(NAME, nameIndex));
@@ -710,17 +749,18 @@ localVariableEntry!
 
 sourceFileAttribute!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = shortNode(ATTR_SOURCE_FILE, raw); }
+    :   raw=u2 { ## = antlr::RefAST(shortNode(ATTR_SOURCE_FILE, raw)); }
     ;
 
 stackMapAttribute!
-{ unsigned short frame_count = 0; unsigned short entrypos = 0; ChildAppender kids(antlr::nullAST); }
+{ unsigned short frame_count = 0; unsigned short entrypos = 0; ValueAST* root = nullptr; ChildAppender kids; }
     :   frame_count=u2
         {
             frame_count = swapBytes16(frame_count);
-            ## = antlr::RefAST(new ShortAST(ATTR_STACK_MAP, frame_count));
-            kids = ChildAppender(##);
+            root = valueNode(ATTR_STACK_MAP, frame_count);
+            ## = antlr::RefAST(root);
         }
+        { kids = ChildAppender(root); }
         (   options { greedy = true; }
         :   {entrypos < frame_count}? f:stackMapFrame { kids.add(#f); ++entrypos; }
         )*
@@ -730,15 +770,20 @@ stackMapAttribute!
 stackMapFrame!
 {
     unsigned short offset = 0, number_of_locals = 0, number_of_stack_items = 0, entrypos = 0;
-    antlr::RefAST locals, items;
-    ChildAppender localKids(antlr::nullAST), itemKids(antlr::nullAST);
+    ValueAST* root = nullptr;
+    ValueAST* locals = nullptr;
+    ValueAST* items = nullptr;
+    ChildAppender localKids, itemKids;
 }
     :   offset=u2 number_of_locals=u2
         {
             number_of_locals = swapBytes16(number_of_locals);
-            ## = emptyNode(ATTR_STACK_MAP);
+            root = emptyNode(ATTR_STACK_MAP);
+            ## = antlr::RefAST(root);
+        }
+        {
             locals = shortNode(ATTR_STACK_MAP_LOCALS, offset);
-            ##->setFirstChild(locals);
+            ChildAppender(root).add(locals);
             localKids = ChildAppender(locals);
         }
         (   options { greedy = true; }
@@ -747,7 +792,7 @@ stackMapFrame!
         {entrypos == number_of_locals}?
         {
             items = emptyNode(ATTR_STACK_MAP_ITEMS);
-            locals->setNextSibling(items);
+            ValueAST::appendChild(root, locals, items);
             itemKids = ChildAppender(items);
             entrypos = 0;
         }
@@ -767,29 +812,30 @@ verificationType!
         )?
         {
             if (tag <= 5) {
-                ## = emptyNode(ITEM_BOGUS + tag);
+                ## = antlr::RefAST(emptyNode(ITEM_BOGUS + tag));
             } else if (tag == 6) {
-                ## = antlr::RefAST(new ShortAST(ITEM_UNINITIALIZEDTHIS, 0));
+                ## = antlr::RefAST(valueNode(ITEM_UNINITIALIZEDTHIS, 0));
             } else if (tag == 7 && hasIndex) {
                 std::string index(2, '\0');
                 std::memcpy(&index[0], &raw, 2);
                 ## = antlr::RefAST(new StringAST(ITEM_OBJECT, index));
             } else if (tag == 8 && hasIndex) {
-                ## = shortNode(ITEM_UNINITIALIZED, raw);
+                ## = antlr::RefAST(shortNode(ITEM_UNINITIALIZED, raw));
             } else {
-                ## = antlr::RefAST(new ShortAST(TYPE, tag));
+                ## = antlr::RefAST(valueNode(TYPE, tag));
             }
         }
     ;
 
 innerClassesAttribute!
-{ unsigned short number_of_classes = 0; unsigned short entrypos = 0; ChildAppender kids(antlr::nullAST); }
+{ unsigned short number_of_classes = 0; unsigned short entrypos = 0; ValueAST* root = nullptr; ChildAppender kids; }
     :   number_of_classes=u2
         {
             number_of_classes = swapBytes16(number_of_classes);
-            ## = antlr::RefAST(new ShortAST(ATTR_INNER_CLASSES, number_of_classes));
-            kids = ChildAppender(##);
+            root = valueNode(ATTR_INNER_CLASSES, number_of_classes);
+            ## = antlr::RefAST(root);
         }
+        { kids = ChildAppender(root); }
         (   options { greedy = true; }
         :   {entrypos < number_of_classes}? e:innerClass { kids.add(#e); ++entrypos; }
         )*
@@ -797,11 +843,11 @@ innerClassesAttribute!
     ;
 
 innerClass!
-{ unsigned short inner = 0, outer = 0, innerName = 0, flags = 0; }
+{ unsigned short inner = 0, outer = 0, innerName = 0, flags = 0; ValueAST* root = nullptr; }
     :   inner=u2 outer=u2 innerName=u2 flags=u2
+        { root = emptyNode(INNER_CLASS); ## = antlr::RefAST(root); }
         {
-            ## = emptyNode(INNER_CLASS);
-            ChildAppender kids(##);
+            ChildAppender kids(root);
             kids.add(shortNode(INNER_CLASS_INFO, inner));
             kids.add(shortNode(OUTER_CLASS_INFO, outer));
             kids.add(shortNode(INNER_CLASS_NAME, innerName));
@@ -811,40 +857,38 @@ innerClass!
 
 syntheticAttribute! [unsigned int length]
     :   {length == 0}?
-        { ## = emptyNode(ATTR_SYNTHETIC); }
+        { ## = antlr::RefAST(emptyNode(ATTR_SYNTHETIC)); }
     ;
 
 deprecatedAttribute! [unsigned int length]
     :   {length == 0}?
-        { ## = emptyNode(ATTR_DEPRECATED); }
+        { ## = antlr::RefAST(emptyNode(ATTR_DEPRECATED)); }
     ;
 
 pmgClassAttribute!
-{ unsigned short first = 0, second = 0; }
+{ unsigned short first = 0, second = 0; ValueAST* root = nullptr; }
     :   first=u2 second=u2
+        { root = emptyNode(ATTR_PMG); ## = antlr::RefAST(root); }
         {
-            ## = emptyNode(ATTR_PMG);
-            ChildAppender kids(##);
+            ChildAppender kids(root);
             kids.add(shortNode(NAME, first));
             kids.add(shortNode(CLASS_INFO, second));
         }
     ;
 
 signatureAttribute!
-{ unsigned short raw = 0; }
+{ unsigned short raw = 0; ValueAST* root = nullptr; }
     :   raw=u2
-        {
-            ## = emptyNode(ATTR_SIGNATURE);
-            ##->addChild(shortNode(SIGNATURE_INDEX, raw));
-        }
+        { root = emptyNode(ATTR_SIGNATURE); ## = antlr::RefAST(root); }
+        { ChildAppender(root).add(shortNode(SIGNATURE_INDEX, raw)); }
     ;
 
 enclosingMethodAttribute!
-{ unsigned short classIndex = 0, methodIndex = 0; }
+{ unsigned short classIndex = 0, methodIndex = 0; ValueAST* root = nullptr; }
     :   classIndex=u2 methodIndex=u2
+        { root = emptyNode(ATTR_ENCLOSINGMETHOD); ## = antlr::RefAST(root); }
         {
-            ## = emptyNode(ATTR_ENCLOSINGMETHOD);
-            ChildAppender kids(##);
+            ChildAppender kids(root);
             kids.add(shortNode(CLASS_INFO, classIndex));
             kids.add(shortNode(METHOD_INFO, methodIndex));
         }

@@ -24,16 +24,20 @@ public:
 
     std::string getText() const override;
     void setText(const std::string& text) override;
+    int getType() const override { return m_type; }
+    void setType(int t) override { m_type = t; }
     int getLine() const override { return 1; }
     int getColumn() const override { return m_column; }
     void setLine(int) override {}
     void setColumn(int column) override { m_column = column; }
 
-    // The byte of a BYTE token as 0..255; -1 when the token has no text.
+    // The type and the byte (0..255; -1 when the token has no text) without a virtual call.
+    int type() const { return m_type; }
     int byte() const { return m_byte; }
     void setByte(int b) { m_byte = b; }
 
 private:
+    int m_type = antlr::Token::INVALID_TYPE;
     int m_byte = -1;
     int m_column = 0;
 };
@@ -53,6 +57,29 @@ public:
     void matchNot(int c) final;
     void resetText() final;
     antlr::RefToken makeToken(int t) final;
+
+    // The token after the last one, as nextToken() would make it, without a token object:
+    // over a ClassBytesInput the parser takes its tokens this way, one per byte (BYTE and the
+    // byte's value, or EOF with -1 at the end of the input).
+    bool hasDirectInput() const { return m_pBytes != nullptr; }
+    void nextDirectToken(int& type, int& byte)
+    {
+        const int c = m_pBytes->peek(1);
+        if (c == EOF_CHAR) {
+            type = antlr::Token::EOF_TYPE;
+            byte = -1;
+            return;
+        }
+        m_pBytes->advance();
+        ++inputState->column;
+        type = kByteTokenType;
+        byte = c;
+    }
+    // The column (offset plus one) of the next byte.
+    int column() const { return inputState->column; }
+
+    // The vocabulary's BYTE (ClassFileTokenTypes::BYTE).
+    static const int kByteTokenType = 99;
 
 private:
     void attachInput();

@@ -62,15 +62,24 @@ private:
     std::vector<antlr::RefAST> m_oNodes;
 };
 
-// Appends children to a node in constant time (antlr's addChild walks the whole child list).
+// Appends children to a node of the class-file tree in constant time. The parent must be kept
+// alive by a reference elsewhere; a child given as a plain pointer becomes owned by the tree.
 class ChildAppender {
 public:
-    explicit ChildAppender(const antlr::RefAST& parent) : m_oParent(parent) {}
-    void add(const antlr::RefAST& child);
+    explicit ChildAppender(ValueAST* parent = nullptr) : m_pParent(parent) {}
+    void add(ValueAST* child)
+    {
+        if (!child)
+            return;
+        ValueAST::appendChild(m_pParent, m_pLast, child);
+        m_pLast = child;
+    }
+    // A subtree built by a rule of the parser (its nodes are all ValueAST nodes).
+    void add(const antlr::RefAST& child) { add(static_cast<ValueAST*>(child.get())); }
 
 private:
-    antlr::RefAST m_oParent;
-    antlr::RefAST m_oLast;
+    ValueAST* m_pParent;
+    ValueAST* m_pLast = nullptr;
 };
 
 class ClassFileParserBase : public antlr::LLkParser {
@@ -99,7 +108,7 @@ public:
     int LA(unsigned int i) final
     {
         if (i != 1)
-            return antlr::LLkParser::LA(i);
+            return LT(i)->getType();
         if (!m_bHaveLookahead)
             fetchLookahead();
         return m_nLookaheadType;
@@ -108,8 +117,10 @@ public:
     void consume() final
     {
         m_bHaveLookahead = false;
-        m_oLookahead = antlr::nullToken;
-        antlr::LLkParser::consume();
+        if (m_oLookahead)
+            m_oLookahead = antlr::nullToken;
+        if (!m_pDirect)
+            antlr::LLkParser::consume();
     }
     void match(int t) final
     {
@@ -175,15 +186,36 @@ protected:
     static const int kMaxCodeNesting = 16;
 
 private:
-    void fetchLookahead();
+    void fetchLookahead()
+    {
+        if (m_pByteLexer && m_oAhead.empty()) {
+            m_nLookaheadColumn = m_pByteLexer->column();
+            m_pByteLexer->nextDirectToken(m_nLookaheadType, m_nLookaheadByte);
+            if (m_nLookaheadByte < 0)
+                m_nLookaheadByte = 0;
+            m_bHaveLookahead = true;
+            return;
+        }
+        fetchLookaheadToken();
+    }
+    void fetchLookaheadToken();
     [[noreturn]] void mismatch(int t);
 
     bool m_bHaveLookahead = false;
     int m_nLookaheadType = 0;
     int m_nLookaheadByte = 0;
     antlr::RefToken m_oLookahead;
+    // Over a token source given directly, tokens are taken from it one at a time rather than
+    // through antlr's token buffer (which keeps consumed tokens alive for thousands of tokens).
+    antlr::TokenStream* m_pDirect = nullptr;
+    // Tokens read ahead beyond the lookahead token, for LT(i) with i > 1 (direct source only).
+    std::vector<antlr::RefToken> m_oAhead;
     // The token source is a ClassFileLexer, whose tokens are all ByteTokens.
     bool m_bByteTokens = false;
+    // That lexer, when it reads a ClassBytesInput: the parser then takes each token's type and
+    // byte from it directly, and makes a token object only when one is asked for (LT).
+    ClassFileLexerBase* m_pByteLexer = nullptr;
+    int m_nLookaheadColumn = 0;
     // The class name entered into the set of parses under way, if any.
     bool m_bRegistered = false;
     std::string m_strRegisteredName;

@@ -82,6 +82,16 @@ public:
     virtual bool isShort() const { return false; }
     virtual bool isByteArray() const { return false; }
 
+    // Makes `child` the next sibling of `last`, or the first child of `parent` when `last` is
+    // null, without walking the child list (antlr's addChild walks it every time).
+    static void appendChild(ValueAST* parent, ValueAST* last, ValueAST* child)
+    {
+        if (last)
+            last->right = child;
+        else
+            parent->down = child;
+    }
+
 protected:
     // The source node's class-file bytes when it is a ValueAST, else null (count 0).
     static const unsigned char* bytesOf(const antlr::RefAST& node, std::size_t& count);

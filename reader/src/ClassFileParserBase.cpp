@@ -61,24 +61,15 @@ antlr::RefAST CPNodeList::at(std::size_t index) const
     return antlr::RefAST();
 }
 
-// --- ChildAppender -------------------------------------------------------------------------
-void ChildAppender::add(const antlr::RefAST& child)
-{
-    if (!child)
-        return;
-    if (m_oLast)
-        m_oLast->setNextSibling(child);
-    else
-        m_oParent->setFirstChild(child);
-    m_oLast = child;
-}
-
 // --- ClassFileParserBase -------------------------------------------------------------------
 ClassFileParserBase::ClassFileParserBase(antlr::TokenBuffer& tokenBuf, int k) : antlr::LLkParser(tokenBuf, k) {}
 
-ClassFileParserBase::ClassFileParserBase(antlr::TokenStream& lexer, int k)
-    : antlr::LLkParser(lexer, k), m_bByteTokens(dynamic_cast<ClassFileLexerBase*>(&lexer) != nullptr)
+ClassFileParserBase::ClassFileParserBase(antlr::TokenStream& lexer, int k) : antlr::LLkParser(lexer, k), m_pDirect(&lexer)
 {
+    ClassFileLexerBase* byteLexer = dynamic_cast<ClassFileLexerBase*>(&lexer);
+    m_bByteTokens = byteLexer != nullptr;
+    if (byteLexer && byteLexer->hasDirectInput())
+        m_pByteLexer = byteLexer;
 }
 
 ClassFileParserBase::ClassFileParserBase(const antlr::ParserSharedInputState& state, int k)
@@ -86,7 +77,7 @@ ClassFileParserBase::ClassFileParserBase(const antlr::ParserSharedInputState& st
 {
 }
 
-ClassFileParserBase::ClassFileParserBase() : antlr::LLkParser(emptyTokenStream(), 1) {}
+ClassFileParserBase::ClassFileParserBase() : antlr::LLkParser(emptyTokenStream(), 1), m_pDirect(&emptyTokenStream()) {}
 
 ClassFileParserBase::~ClassFileParserBase()
 {
@@ -95,25 +86,46 @@ ClassFileParserBase::~ClassFileParserBase()
 
 antlr::RefToken ClassFileParserBase::LT(unsigned int i)
 {
-    if (i != 1)
-        return antlr::LLkParser::LT(i);
     if (!m_bHaveLookahead)
         fetchLookahead();
-    return m_oLookahead;
+    if (i <= 1) {
+        if (!m_oLookahead) {
+            // A lookahead taken straight from the lexer has no token object yet.
+            ByteToken* token = new ByteToken;
+            token->setType(m_nLookaheadType);
+            token->setByte(m_nLookaheadType == ClassFileTokenTypes::BYTE ? m_nLookaheadByte : -1);
+            token->setColumn(m_nLookaheadColumn);
+            m_oLookahead = antlr::RefToken(token);
+        }
+        return m_oLookahead;
+    }
+    if (!m_pDirect)
+        return antlr::LLkParser::LT(i);
+    while (m_oAhead.size() < i - 1)
+        m_oAhead.push_back(m_pDirect->nextToken());
+    return m_oAhead[i - 2];
 }
 
-void ClassFileParserBase::fetchLookahead()
+void ClassFileParserBase::fetchLookaheadToken()
 {
-    m_oLookahead = inputState->getInput().LT(1);
-    m_nLookaheadType = m_oLookahead->getType();
+    if (!m_pDirect) {
+        m_oLookahead = inputState->getInput().LT(1);
+    } else if (!m_oAhead.empty()) {
+        m_oLookahead = m_oAhead.front();
+        m_oAhead.erase(m_oAhead.begin());
+    } else {
+        m_oLookahead = m_pDirect->nextToken();
+    }
     m_nLookaheadByte = 0;
-    if (m_nLookaheadType == ClassFileTokenTypes::BYTE) {
-        if (m_bByteTokens) {
-            const int b = static_cast<const ByteToken*>(m_oLookahead.get())->byte();
-            m_nLookaheadByte = b < 0 ? 0 : b;
-        } else {
+    if (m_bByteTokens) {
+        const ByteToken* token = static_cast<const ByteToken*>(m_oLookahead.get());
+        m_nLookaheadType = token->type();
+        if (m_nLookaheadType == ClassFileTokenTypes::BYTE && token->byte() >= 0)
+            m_nLookaheadByte = token->byte();
+    } else {
+        m_nLookaheadType = m_oLookahead->getType();
+        if (m_nLookaheadType == ClassFileTokenTypes::BYTE)
             m_nLookaheadByte = byteOf(m_oLookahead);
-        }
     }
     m_bHaveLookahead = true;
 }

@@ -125,25 +125,33 @@ ValueAST::ValueAST(const ValueAST& other) : antlr::CommonAST(other) {}
 
 ValueAST::~ValueAST()
 {
-    // antlr releases a sibling chain recursively, one nesting level per node; a pool or member
-    // list of tens of thousands of nodes would exhaust the stack. Unlink the chain here and
-    // release its nodes one after another instead, as long as this chain holds the only
-    // reference to them.
-    antlr::RefAST next = getNextSibling();
-    if (!next)
+    // antlr releases a sibling chain recursively, one nesting level per node: a pool or member
+    // list of tens of thousands of nodes would exhaust the stack. Nodes release their next
+    // sibling here, counting the nesting; deep in a long chain the rest of the chain is released
+    // one node after another instead, as far as this chain holds the only reference to it.
+    if (!right)
         return;
-    setNextSibling(antlr::RefAST());
-    while (next) {
-        antlr::ASTRef* ref = antlr::ASTRef::getRef(next.get());
-        const bool onlyHere = ref->count == 2;  // `next` and the getRef above
-        ref->decrement();
-        if (!onlyHere)
-            break;
-        antlr::RefAST after = next->getNextSibling();
-        if (after)
-            next->setNextSibling(antlr::RefAST());
-        next = after;
+    static thread_local int depth = 0;
+    const int kMaxRecursion = 1000;
+    ++depth;
+    if (depth < kMaxRecursion) {
+        right = antlr::RefBaseAST();
+    } else {
+        antlr::RefAST next = getNextSibling();
+        right = antlr::RefBaseAST();
+        while (next) {
+            antlr::ASTRef* ref = antlr::ASTRef::getRef(next.get());
+            const bool onlyHere = ref->count == 2;  // `next` and the getRef above
+            ref->decrement();
+            if (!onlyHere)
+                break;
+            antlr::RefAST after = next->getNextSibling();
+            if (after)
+                next->setNextSibling(antlr::RefAST());
+            next = after;
+        }
     }
+    --depth;
 }
 
 const char* ValueAST::typeName() const
