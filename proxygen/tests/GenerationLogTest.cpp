@@ -1,0 +1,164 @@
+// The generation log, the output files of a writer, walking a class that cannot be loaded, and the
+// class entries of archives.
+#include "GenerationLog.h"
+#include "ProxygenTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using kavrin_test::TempDir;
+using proxygen_test::CleanGlobals;
+
+TEST(GenerationLog, LinesInTheOrderTheyHappened)
+{
+    TempDir dir("kavrin-log");
+    const std::string project = dir.path() + "/";
+    EXPECT_EQ(getLogFileName(), "/KAVRIN.LOG");
+    EXPECT_EQ(logFilePath(project), project + "/KAVRIN.LOG");
+    EXPECT_TRUE(appendLogLine(project, std::string(kLogMissingBytecode) + "a.B$C"));
+    EXPECT_TRUE(appendLogLines(project, {std::string(kLogCannotProcess) + "x.Y", std::string(kLogFailedToWrite) + "/p/q.h"}));
+    EXPECT_EQ(kavrin_test::readFile(dir.path() + "/KAVRIN.LOG"),
+              "MISSING BYTECODE: a.B$C\nCannot process Bytecode: x.Y\nFAILED TO WRITE:/p/q.h\n");
+}
+
+TEST(GenerationLog, UnopenableLogDropsTheLine)
+{
+    TempDir dir("kavrin-log");
+    // A folder where the log file should be.
+    std::filesystem::create_directory(dir.path() + "/KAVRIN.LOG");
+    EXPECT_FALSE(appendLogLine(dir.path() + "/", "lost"));
+    EXPECT_FALSE(appendLogLine(dir.path() + "/missing/folder/", "lost"));
+}
+
+TEST(OutputFiles, OpenedUnderTheClassNameWithTheSuffix)
+{
+    TempDir dir("kavrin-out");
+    ProxyGenerator gen("a.b.Outer$Inner");
+    ASSERT_TRUE(gen.openOutputFiles(dir.path() + "/", proxySuffix));
+    ASSERT_NE(gen.m_pHeader, nullptr);
+    ASSERT_NE(gen.m_pSource, nullptr);
+    *gen.m_pHeader << "header";
+    *gen.m_pSource << "source";
+    gen.closeOutputFiles();
+    EXPECT_EQ(gen.m_pHeader, nullptr);
+    EXPECT_EQ(gen.m_pSource, nullptr);
+    EXPECT_EQ(kavrin_test::readFile(dir.path() + "/a_b_Outer$InnerJNIProxy.h"), "header");
+    EXPECT_EQ(kavrin_test::readFile(dir.path() + "/a_b_Outer$InnerJNIProxy.cpp"), "source");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "/KAVRIN.LOG"));
+
+    ProxyGenerator top("TopLevel");
+    EXPECT_EQ(top.outputStem("/out/", implSuffix), "/out/TopLevelJNIImpl");
+}
+
+TEST(OutputFiles, FileThatCannotBeOpenedIsLogged)
+{
+    TempDir dir("kavrin-out");
+    const std::string project = dir.path() + "/";
+    // Only the source cannot be written: a folder stands where the file would go.
+    std::filesystem::create_directory(project + "p_AJNIProxy.cpp");
+    ProxyGenerator gen("p.A");
+    EXPECT_FALSE(gen.openOutputFiles(project, proxySuffix));
+    EXPECT_EQ(gen.m_pHeader, nullptr);
+    EXPECT_EQ(gen.m_pSource, nullptr);
+    EXPECT_TRUE(std::filesystem::exists(project + "p_AJNIProxy.h")) << "the header was created empty";
+    EXPECT_EQ(kavrin_test::readFile(project + "/KAVRIN.LOG"), "FAILED TO WRITE:" + project + "p_AJNIProxy.cpp\n");
+
+    // Both: two lines, header first.
+    ProxyGenerator nowhere("p.A");
+    EXPECT_FALSE(nowhere.openOutputFiles(project + "no/such/", delegatorSuffix));
+    EXPECT_EQ(kavrin_test::readFile(project + "/KAVRIN.LOG"), "FAILED TO WRITE:" + project + "p_AJNIProxy.cpp\n");
+    std::filesystem::create_directories(project + "sub");
+    std::filesystem::create_directory(project + "sub/p_AJNIDelegator.h");
+    std::filesystem::create_directory(project + "sub/p_AJNIDelegator.cpp");
+    EXPECT_FALSE(nowhere.openOutputFiles(project + "sub/", delegatorSuffix));
+    EXPECT_EQ(kavrin_test::readFile(project + "sub//KAVRIN.LOG"), "FAILED TO WRITE:" + project +
+                                                                      "sub/p_AJNIDelegator.h\nFAILED TO WRITE:" + project +
+                                                                      "sub/p_AJNIDelegator.cpp\n");
+}
+
+TEST(WalkClass, NoTreeMeansFailure)
+{
+    CleanGlobals clean;
+    proxygen_test::useJdkAndFixtures();
+    ProxyGenerator missing("no.such.Class");
+    EXPECT_FALSE(missing.walkClass());
+    EXPECT_TRUE(missing.m_methods.empty());
+
+    ProxyGenerator derived("fixtures.Derived");
+    ASSERT_TRUE(derived.walkClass());
+    EXPECT_EQ(derived.m_version[3], 52) << "javac --release 8";
+    EXPECT_FALSE(derived.m_bIsInterface);
+    EXPECT_FALSE(derived.m_bHasNativeMethods) << "the proxy writers leave that flag to loadClass";
+    EXPECT_EQ(derived.m_nativeMethods.size(), 1u);
+    derived.makePackageParts();
+    EXPECT_EQ(derived.m_packageParts, (std::vector<std::string>{"fixtures"}));
+
+    ProxyGenerator named("fixtures.Named");
+    ASSERT_TRUE(named.walkClass());
+    EXPECT_TRUE(named.m_bIsInterface);
+    ProxyGenerator top("DefaultPackageFixture");
+    top.makePackageParts();
+    EXPECT_TRUE(top.m_packageParts.empty());
+}
+
+TEST(LoadClass, FactsOfTheLoadedClass)
+{
+    CleanGlobals clean;
+    proxygen_test::useJdkAndFixtures();
+    ProxyGenerator gen;
+    gen.loadClass("fixtures/natives/NativeMethods", "");
+    EXPECT_FALSE(gen.m_bClassMissing);
+    EXPECT_EQ(gen.getClassName(), "fixtures.natives.NativeMethods");
+    EXPECT_TRUE(gen.m_bHasNativeMethods);
+    EXPECT_EQ(gen.m_classPath, kavrin_test::kFixtureClasses);
+    EXPECT_TRUE(gen.m_methods.empty()) << "nothing is walked";
+
+    gen.loadClass("no.such.Class", "");
+    EXPECT_TRUE(gen.m_bClassMissing);
+    EXPECT_EQ(gen.getClassName(), "fixtures.natives.NativeMethods") << "the name of a missing class is not erased";
+
+    ProxyGenerator file;
+    file.loadClassFile(std::string(kavrin_test::kFixtureClasses) + "/fixtures/Named.class");
+    EXPECT_EQ(file.getClassName(), "fixtures.Named");
+    EXPECT_TRUE(file.isInterface());
+    EXPECT_EQ(file.m_classPath, kavrin_test::kFixtureClasses);
+    EXPECT_FALSE(file.m_bClassMissing);
+}
+
+TEST(ArchiveListing, ClassEntriesInArchiveOrder)
+{
+    const std::vector<std::string> expected = kavrin_test::listArchiveClasses(kavrin_test::kFixtureJar);
+    ASSERT_GT(expected.size(), 20u);
+    std::vector<std::string> listed{"stale"};
+    EXPECT_EQ(listArchiveClasses(kavrin_test::kFixtureJar, &listed), static_cast<int>(expected.size()));
+    EXPECT_EQ(listed, expected);
+
+    // A .jmod module gives its classes without the classes/ prefix.
+    std::vector<std::string> base;
+    const int count = listArchiveClasses(kavrin_test::kJavaBaseJmod, &base);
+    EXPECT_GT(count, 5000);
+    EXPECT_NE(std::find(base.begin(), base.end(), "java/lang/String.class"), base.end());
+}
+
+TEST(ArchiveListing, WhatIsNotReadGivesNothing)
+{
+    TempDir dir("kavrin-list");
+    std::vector<std::string> listed{"kept"};
+    // The suffix test is exact.
+    const std::string upper = dir.path() + "/F.JAR";
+    std::filesystem::copy_file(kavrin_test::kFixtureJar, upper);
+    EXPECT_EQ(listArchiveClasses(upper, &listed), 0);
+    EXPECT_EQ(listArchiveClasses(std::string(kavrin_test::kFixtureClasses) + "/fixtures/Base.class", &listed), 0);
+    EXPECT_EQ(listArchiveClasses(dir.path() + "/missing.jar", &listed), 0);
+    kavrin_test::writeFile(dir.path() + "/garbage.zip", std::string("not a zip at all"));
+    EXPECT_EQ(listArchiveClasses(dir.path() + "/garbage.zip", &listed), 0);
+    // An archive without class entries leaves the list as it was.
+    kavrin_test::writeFile(dir.path() + "/readme.txt", std::string("text"));
+    ASSERT_EQ(kavrin_test::runCommand({"zip", "-q", "-j", dir.path() + "/noclasses.zip", dir.path() + "/readme.txt"}).exitCode,
+              0);
+    EXPECT_EQ(listArchiveClasses(dir.path() + "/noclasses.zip", &listed), 0);
+    EXPECT_EQ(listed, (std::vector<std::string>{"kept"}));
+}

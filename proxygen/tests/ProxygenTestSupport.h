@@ -1,0 +1,44 @@
+// Helpers of the proxy generator's tests: a clean process-wide state per test, and the module
+// set of JDK 17 plus the fixture classes.
+#pragma once
+
+#include "ClassRepository.h"
+#include "ProxyGenerator.h"
+#include "TestSupport.h"
+#include "TypeMapping.h"
+
+#include <optional>
+#include <string>
+
+namespace proxygen_test {
+
+// Clears the global filter switches, the name substitutions, the module set, the tree cache and
+// the generated-class sets, on construction and again on destruction.
+class CleanGlobals {
+public:
+    CleanGlobals() { reset(); }
+    ~CleanGlobals() { reset(); }
+    CleanGlobals(const CleanGlobals&) = delete;
+    CleanGlobals& operator=(const CleanGlobals&) = delete;
+
+    static void reset()
+    {
+        for (bool (*setter)(bool) : {setFieldsExcludeInherited, setFieldsExcludeRegular, setFieldsExcludePrivate,
+                                     setFieldsExcludeProtected, setMethodsExcludeInherited, setMethodsExcludeRegular,
+                                     setMethodsExcludePrivate, setMethodsExcludeProtected, setAddFieldPrefix,
+                                     setAddMethodPrefix})
+            setter(false);
+        nameSubstitutions = nullptr;
+        ClassRepository::resetModules("");
+    }
+};
+
+// Modules: JDK 17's jmods and the fixture classes (CLASSPATH left out).
+inline void useJdkAndFixtures()
+{
+    kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
+    ClassRepository::resetModules(kavrin_test::kJdkHome);
+    ClassRepository::addModule(kavrin_test::kFixtureClasses);
+}
+
+}  // namespace proxygen_test
