@@ -47,7 +47,8 @@
 #include <map>
 #include <ostream>
 #include <string>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 // antlr's generated tree parser names antlr::TreeParser in its constructor's initialiser list,
 // which is allowed only for a direct or a virtual base.
@@ -135,7 +136,21 @@ private:
     const char* nodeTypeName(int type) const;
     std::string describe(const antlr::RefAST& node) const;
 
-    // Every CONSTANT_Utf8 text of the written pool to its index (filled only with a stream).
-    std::unordered_map<std::string, uint16_t> m_oUtf8IndexMap;
+    // The index of the last CONSTANT_Utf8 entry of the written pool that holds the text; 0 when
+    // none does.
+    uint16_t utf8Index(const std::string& text);
+
+    // Every CONSTANT_Utf8 text of the written pool with its index, in pool order (filled only with
+    // a stream, emptied at the start and end of a walk). The texts stay in their nodes, which the
+    // caller holds during the walk; those of nodes that are no StringAST are copied.
+    struct Utf8Text {
+        const char* data;
+        std::size_t size;
+        uint16_t index;
+    };
+    std::vector<Utf8Text> m_oUtf8Texts;
+    std::deque<std::string> m_oUtf8Copies;
+    // Names looked up already in this walk, with their indices.
+    std::vector<std::pair<std::string, uint16_t>> m_oUtf8Found;
     std::size_t m_nErrorCount = 0;
 };

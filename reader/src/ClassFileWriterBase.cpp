@@ -88,10 +88,16 @@ std::string ClassFileWriterBase::describe(const antlr::RefAST& node) const
 void ClassFileWriterBase::beginWalk()
 {
     m_oLengthStack.clear();
-    m_oAttrIndexMap.clear();
-    for (const char* name : kSeededNames)
-        m_oAttrIndexMap[name] = 0;
-    m_oUtf8IndexMap.clear();
+    // Reseeded in place: after a walk the map holds the seeded names and at most "Signature".
+    if (m_oAttrIndexMap.size() < 12)
+        for (const char* name : kSeededNames)
+            m_oAttrIndexMap[name] = 0;
+    for (auto& entry : m_oAttrIndexMap)
+        entry.second = 0;
+    m_oAttrIndexMap.erase("Signature");
+    m_oUtf8Texts.clear();
+    m_oUtf8Copies.clear();
+    m_oUtf8Found.clear();
     m_bHasNativeMethods = false;
     m_bIsInterface = false;
     m_nErrorCount = 0;
@@ -99,6 +105,9 @@ void ClassFileWriterBase::beginWalk()
 
 void ClassFileWriterBase::endWalk()
 {
+    m_oUtf8Texts.clear();
+    m_oUtf8Copies.clear();
+    m_oUtf8Found.clear();
     if (m_pOutput && !*m_pOutput)
         report("the output stream failed; the class file is incomplete");
 }
@@ -184,18 +193,22 @@ void ClassFileWriterBase::flushOutput()
 void ClassFileWriterBase::writeUtf8Entry(const antlr::RefAST& node, uint16_t index)
 {
     const StringAST* s = dynamic_cast<const StringAST*>(node.get());
-    const std::string text = s ? std::string() : node->getText();
-    const std::string& value = s ? s->value() : text;
+    if (!s)
+        m_oUtf8Copies.push_back(node->getText());
+    const std::string& value = s ? s->value() : m_oUtf8Copies.back();
 
-    for (const char* name : kAttributeNames) {
-        if (value.size() == std::strlen(name) && value == name) {
-            m_oAttrIndexMap[name] = index;
-            break;
+    // The names are 4 to 18 bytes long and start with one of C, D, E, I, L, P, S.
+    if (value.size() >= 4 && value.size() <= 18 && std::strchr("CDEILPS", value[0])) {
+        for (const char* name : kAttributeNames) {
+            if (value == name) {
+                m_oAttrIndexMap[name] = index;
+                break;
+            }
         }
     }
     if (!m_pOutput)
         return;
-    m_oUtf8IndexMap[value] = index;
+    m_oUtf8Texts.push_back({value.data(), value.size(), index});
 
     writeU1(1);
     if (value.size() > 0xFFFF)
@@ -307,6 +320,21 @@ void ClassFileWriterBase::popLength()
         m_oLengthStack.pop_back();
 }
 
+uint16_t ClassFileWriterBase::utf8Index(const std::string& text)
+{
+    for (const auto& found : m_oUtf8Found)
+        if (found.first == text)
+            return found.second;
+    // From the end: the last entry holding the text wins.
+    for (auto it = m_oUtf8Texts.rbegin(); it != m_oUtf8Texts.rend(); ++it) {
+        if (it->size == text.size() && std::memcmp(it->data, text.data(), text.size()) == 0) {
+            m_oUtf8Found.emplace_back(text, it->index);
+            return it->index;
+        }
+    }
+    return 0;
+}
+
 void ClassFileWriterBase::writeUnknownAttribute(const antlr::RefAST& node)
 {
     if (!m_pOutput)
@@ -320,10 +348,8 @@ void ClassFileWriterBase::writeUnknownAttribute(const antlr::RefAST& node)
     const antlr::RefAST nameNode = node->getFirstChild();
     if (nameNode && nameNode->getType() == ClassFileWriterTokenTypes::UNKNOWN_ATTRIBUTE_NAME) {
         const std::string name = nameNode->getText();
-        const auto found = m_oUtf8IndexMap.find(name);
-        if (found != m_oUtf8IndexMap.end())
-            index = found->second;
-        else
+        index = utf8Index(name);
+        if (index == 0)
             report("no CONSTANT_Utf8 entry of the constant pool holds the attribute name \"" + name +
                    "\"; name index 0 written");
     } else {
