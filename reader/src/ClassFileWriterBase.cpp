@@ -44,6 +44,14 @@ bool numberOf(const antlr::RefAST& node, std::size_t width, uint32_t& value)
     return true;
 }
 
+std::string oneLine(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return text;
+}
+
 }  // namespace
 
 ClassFileWriterBase::ClassFileWriterBase() = default;
@@ -52,16 +60,18 @@ ClassFileWriterBase::ClassFileWriterBase(std::ostream* output) : m_pOutput(outpu
 
 ClassFileWriterBase::~ClassFileWriterBase() = default;
 
+// The runtime's report formats, kept to one line: a node text quoted in a message may hold any
+// byte, so control characters become '?'.
 void ClassFileWriterBase::reportError(const antlr::RecognitionException& ex)
 {
     ++m_nErrorCount;
-    antlr::TreeParser::reportError(ex);
+    std::cerr << oneLine(ex.toString()) << std::endl;
 }
 
 void ClassFileWriterBase::reportError(const std::string& message)
 {
     ++m_nErrorCount;
-    antlr::TreeParser::reportError(message);
+    std::cerr << "error: " << oneLine(message) << std::endl;
 }
 
 void ClassFileWriterBase::report(const std::string& message)

@@ -297,3 +297,15 @@ TEST_F(WriterClass, TokenVocabularyIsTheReadersOne)
     EXPECT_EQ(writer.getTokenNames()[100], nullptr);
     EXPECT_FALSE(writer.getAST());
 }
+
+TEST_F(WriterClass, EveryReportIsOneLine)
+{
+    // A pool entry where an attribute belongs: its text, quoted in the report, holds line breaks.
+    RuleWriter rules(&out);
+    RuleRun r = runRule(rules, out, utf8Pool({{1, "Code"}}),
+                        [](RuleWriter& w, const antlr::RefAST& n) { w.attributeLength(n); },
+                        attribute(2, stringNode(T::CONSTANT_UTF8, "two\nlines\r\n")));
+    EXPECT_EQ(countLines(r.errors), 1u) << r.errors;
+    EXPECT_EQ(r.bytes.size(), 0u);
+    EXPECT_EQ(rules.getErrorCount(), 1u);
+}
