@@ -1,0 +1,46 @@
+// KAVRINLIB: the base class of generated interface implementations and delegators.
+//
+// A JNIInterface is the C++ peer of a Java object of a small generated Java class whose methods
+// forward to native methods. `init` makes the class available in the VM (found, or defined from
+// the bytes the generated C++ class carries), registers the native methods, creates the Java
+// object and stores this object's address in its long field "peer".
+#ifndef KAVRIN_JNIINTEFACE_H
+#define KAVRIN_JNIINTEFACE_H
+
+#include "JNIHelpers.h"
+
+namespace jni_helpers {
+
+class KAVRIN_API JNIInterface : public JObject_t {
+public:
+    JNIInterface();
+    // Shares the Java peer and the delegate; from now on the peer's native calls reach the copy.
+    JNIInterface(const JNIInterface& other);
+    JNIInterface& operator=(const JNIInterface& other);
+    virtual ~JNIInterface();
+
+protected:
+    // Interface implementation: the generated class `className` (slash form) with its native
+    // methods and its class-file bytes.
+    void init(CSmartString className, const JNINativeMethod* methods, int methodCount,
+              const signed char* classBytes, int byteCount);
+    // Delegator: as above, forwarding to `delegate`; the Java object is made with the
+    // constructor `ctorSignature` and `ctorArgs` (null: the constructor without arguments).
+    void init(JObject_t delegate, CSmartString className, const JNINativeMethod* methods,
+              int methodCount, const signed char* classBytes, int byteCount,
+              CSmartString ctorSignature, jvalue* ctorArgs);
+    // The object a delegator forwards to.
+    JObject_t getDelegator();
+
+private:
+    jclass getClass(CSmartString name, const signed char* classBytes, int byteCount);
+
+    jclass m_clazz;           // global reference, or null
+    jmethodID m_ctorID;
+    CSmartString m_className;  // slash form
+    JObject_t m_delegate;
+};
+
+}  // namespace jni_helpers
+
+#endif  // KAVRIN_JNIINTEFACE_H

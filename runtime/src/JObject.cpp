@@ -1,0 +1,96 @@
+// JObject_t: a Java object held through one global reference shared by all copies.
+#include "RuntimeInternal.h"
+
+namespace jni_helpers {
+
+// The shared global reference and its share count. Deleting the holder deletes the reference.
+class GlobalRefHolder {
+public:
+    explicit GlobalRefHolder(jobject r) : ref(r), count(1) {}
+    GlobalRefHolder(const GlobalRefHolder&) = delete;
+    GlobalRefHolder& operator=(const GlobalRefHolder&) = delete;
+    virtual ~GlobalRefHolder() { detail::releaseGlobalRef(ref); }
+
+    jobject ref;
+    std::atomic<long> count;
+};
+
+namespace {
+
+// A new holder of a global reference to `obj`; null for a null object.
+GlobalRefHolder* holderFor(jobject obj) {
+    if (obj == nullptr)
+        return nullptr;
+    jobject ref = JNIEnvHelper::NewGlobalRef(obj);
+    if (ref == nullptr)
+        return nullptr;
+    try {
+        return new GlobalRefHolder(ref);
+    } catch (...) {
+        detail::releaseGlobalRef(ref);
+        throw;
+    }
+}
+
+}  // namespace
+
+}  // namespace jni_helpers
+
+using jni_helpers::GlobalRefHolder;
+
+JObject_t::JObject_t() : m_pHolder(nullptr) {}
+
+JObject_t::JObject_t(const jobject obj) : m_pHolder(jni_helpers::holderFor(obj)) {}
+
+JObject_t::JObject_t(const JObject_t& other) : m_pHolder(other.m_pHolder) {
+    if (m_pHolder != nullptr)
+        m_pHolder->count.fetch_add(1, std::memory_order_relaxed);
+}
+
+JObject_t::~JObject_t() { release(); }
+
+JObject_t& JObject_t::operator=(const JObject_t& other) {
+    Assign(other);
+    return *this;
+}
+
+void JObject_t::Assign(const JObject_t& other) {
+    if (m_pHolder == other.m_pHolder)
+        return;
+    GlobalRefHolder* holder = other.m_pHolder;
+    if (holder != nullptr)
+        holder->count.fetch_add(1, std::memory_order_relaxed);
+    release();
+    m_pHolder = holder;
+}
+
+void JObject_t::Assign(const jobject obj) {
+    GlobalRefHolder* holder = nullptr;
+    try {
+        holder = jni_helpers::holderFor(obj);
+    } catch (...) {
+        release();
+        throw;
+    }
+    release();
+    m_pHolder = holder;
+}
+
+JObject_t::operator jobject() const { return m_pHolder != nullptr ? m_pHolder->ref : nullptr; }
+
+bool JObject_t::isNullObject() const { return m_pHolder == nullptr || m_pHolder->ref == nullptr; }
+
+void JObject_t::clear() {
+    if (m_pHolder == nullptr)
+        return;
+    // Every copy that shares the holder sees the object as null from now on.
+    m_pHolder->ref = nullptr;
+    release();
+}
+
+void JObject_t::release() {
+    GlobalRefHolder* holder = m_pHolder;
+    m_pHolder = nullptr;
+    if (holder != nullptr && holder->count.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        delete holder;
+}
