@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -98,6 +99,66 @@ public:
     // in its name.
     bool isConstant(const FieldDescriptor& field) const;
 
+    // --- Proxy files ------------------------------------------------------------------------
+    // Writes directory + the class name with '.' made '_' + "JNIProxy" + ".h" and ".cpp": loads
+    // and walks the class, then writes the banner, the header sections and the source sections.
+    // False when a file cannot be opened (logged as "FAILED TO WRITE:") or the class cannot be
+    // loaded (the files are then left empty); true otherwise.
+    bool genProxy(std::string directory, bool includeStdafx);
+
+    // Header sections, in the order genProxy writes them (each does nothing without a header).
+    void makeFieldNames();
+    void makeMethodNames();
+    void genClassHead();
+    void genFieldIds();
+    void genMethodIds();
+    void genConstructorIds();
+    void genConstantDecls();
+    void genFieldProperties();
+    void genAccessorDecls();
+    void genStandardCode();
+    void genConstructorDecls();
+    void genMethodDecls();
+    void genClassTail();
+
+    // Source sections, in the order genProxy writes them (each does nothing without a source).
+    void genSourceHead(bool includeStdafx);
+    void genFieldIdResets();
+    void genMethodIdResets();
+    void genConstantDefs();
+    void genAccessors();
+    void genAccessor(const FieldDescriptor& field);
+    void genConstructors();
+    void genConstructor(const MethodDescriptor& constructor);
+    // The method bodies, then the native stubs.
+    void genMethods();
+    void genStaticCall(const MethodDescriptor& method);
+    void genNonvirtualCall(const MethodDescriptor& method);
+    void genVirtualCall(const MethodDescriptor& method);
+    // The arguments after the method ID of a generated JNI call: ", p0, (jobject)p1".
+    std::string genFunctionCallParams(std::string descriptor);
+
+    // Native skeletons: the JNI export name of every native method (when natives are
+    // implemented and a source is open), and the exported stubs with the closing comment.
+    void makeNativeNames();
+    void genNativeStubs();
+
+    // Names shared by the header and the source.
+    // CPP_Java_Bridge::<package parts>::<Simple>JNIProxy
+    std::string qualifiedProxyName() const;
+    // The C++ name of a field: its unique name with the field prefix, through the substitutions.
+    std::string fieldCppName(const FieldDescriptor& field) const;
+    // The C++ name of a method (overloads share it): the Java name with the method prefix.
+    std::string methodCppName(const MethodDescriptor& method) const;
+    // A field that becomes a static const member: a static final primitive that is not an array.
+    bool isConstantLike(const FieldDescriptor& field) const;
+    // A field with an ID and accessors: not constant-like, no '$' in its name.
+    bool isPropertyField(const FieldDescriptor& field) const;
+    // A constant-like field whose value is written as a constant.
+    bool isWrittenConstant(const FieldDescriptor& field) const;
+    // Whether the method gets a native skeleton instead of a proxy body.
+    bool hasNativeSkeleton(const MethodDescriptor& method) const;
+
     // --- Helpers of the file writers --------------------------------------------------------
     // directory + the class name with '.' made '_' + suffix (the stem of ".h" and ".cpp").
     std::string outputStem(const std::string& directory, const std::string& suffix) const;
@@ -141,6 +202,15 @@ private:
     // Loads m_javaClassName and walks it; false when there is no tree.
     bool loadAndWalk(bool takeNativeFlag);
 };
+
+// The comment box at the top of every generated file, followed by an empty line.
+void genBanner(std::ostream& out);
+
+// Writes directory + "defproxies.h" and "defproxies.cpp": one default proxy class per emitted C++
+// name of referencedClasses, and the includes of every generated proxy, implementation and
+// delegator header. False, with "FAILED TO WRITE:" lines in the directory's log for each file
+// that cannot be opened, when either cannot be opened.
+bool genDefProxies(std::string directory, bool includeStdafx);
 
 // Class entries of a .zip or .jar archive (the exact lower-case suffix ends the path), in archive
 // order; a .jmod module gives its entries under classes/ without that prefix. Returns their
