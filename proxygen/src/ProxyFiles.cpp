@@ -1,0 +1,47 @@
+// genProxy: the proxy header and source of one class.
+#include "ProxyGenerator.h"
+
+#include "TypeMapping.h"
+
+#include <antlr/ANTLRException.hpp>
+
+bool ProxyGenerator::genProxy(std::string directory, bool includeStdafx)
+{
+    if (!openOutputFiles(directory, proxySuffix))
+        return false;
+    // A class that cannot be loaded leaves its two files empty and is reported to the caller,
+    // which logs it; it gets no include line in the shared header.
+    if (!walkClass()) {
+        closeOutputFiles();
+        return false;
+    }
+    generatedProxies.insert(m_javaClassName);
+    makePackageParts();
+    try {
+        genBanner(*m_pHeader);
+        makeFieldNames();
+        makeMethodNames();
+        genClassHead();
+        genFieldIds();
+        genMethodIds();
+        genConstructorIds();
+        genConstantDecls();
+        genFieldProperties();
+        genAccessorDecls();
+        genStandardCode();
+        genConstructorDecls();
+        genMethodDecls();
+        genClassTail();
+
+        genBanner(*m_pSource);
+        genSourceHead(includeStdafx);
+        genConstantDefs();
+        genAccessors();
+        genConstructors();
+        genMethods();
+    } catch (const antlr::ANTLRException&) {
+        // The files keep what was written so far.
+    }
+    closeOutputFiles();
+    return true;
+}

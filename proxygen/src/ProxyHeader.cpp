@@ -1,0 +1,476 @@
+// The proxy header: unique C++ names of the members, and the sections of the class declaration.
+//
+// The proxy of a.b.Bar is CPP_Java_Bridge::a::b::BarJNIProxy, derived from JObject_t. Member lines
+// sit at (package parts + 2) indentation units. Every section writer does nothing without an open
+// header stream.
+#include "ProxyGenerator.h"
+
+#include "TypeMapping.h"
+
+#include <set>
+
+namespace {
+
+const uint16_t kAccPublic = 0x0001;
+const uint16_t kAccPrivate = 0x0002;
+const uint16_t kAccProtected = 0x0004;
+const uint16_t kAccStatic = 0x0008;
+const uint16_t kAccFinal = 0x0010;
+const uint16_t kAccNative = 0x0100;
+const uint16_t kAccAbstract = 0x0400;
+
+std::string indent(std::size_t units)
+{
+    std::string text;
+    for (std::size_t i = 0; i < units; ++i)
+        text += indentUnit;
+    return text;
+}
+
+// "// public ", "// protected ", "// private " or "// " (default access).
+std::string accessComment(uint16_t flags)
+{
+    if (flags & kAccPublic)
+        return "// public ";
+    if (flags & kAccProtected)
+        return "// protected ";
+    if (flags & kAccPrivate)
+        return "// private ";
+    return "// ";
+}
+
+std::string staticFinalWords(uint16_t flags)
+{
+    std::string words;
+    if (flags & kAccStatic)
+        words += "static ";
+    if (flags & kAccFinal)
+        words += "final ";
+    return words;
+}
+
+// The entries joined as "<entry i> p<i>", with ", " between them.
+std::string numberedParameters(const std::vector<std::string>& types)
+{
+    std::string text;
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        if (i)
+            text += ", ";
+        text += types[i] + " p" + std::to_string(i);
+    }
+    return text;
+}
+
+// A unique name: the Java name with '$' made '_', then "_<n>" from the second use of the name on.
+std::string uniqueName(std::map<std::string, int>& counts, const std::string& countedName,
+                       const std::string& baseName)
+{
+    auto it = counts.find(countedName);
+    const int n = it == counts.end() ? 0 : it->second + 1;
+    counts[countedName] = n;
+    std::string name = replaceChar(baseName, '$', '_');
+    if (n != 0)
+        name += "_" + std::to_string(n);
+    return name;
+}
+
+}  // namespace
+
+// --- Names shared by the header and the source --------------------------------------------------
+
+std::string ProxyGenerator::qualifiedProxyName() const
+{
+    std::string name = "CPP_Java_Bridge::";
+    for (const std::string& part : m_packageParts)
+        name += substituteName(part) + "::";
+    return name + simpleCppName(m_javaClassName) + proxySuffix;
+}
+
+std::string ProxyGenerator::fieldCppName(const FieldDescriptor& field) const
+{
+    auto it = m_fieldNames.find(field.getName() + field.getType());
+    const std::string unique = it == m_fieldNames.end() ? replaceChar(field.getName(), '$', '_') : it->second;
+    return substituteName((addFieldPrefix ? "fld_" : "") + unique);
+}
+
+std::string ProxyGenerator::methodCppName(const MethodDescriptor& method) const
+{
+    return substituteName((addMethodPrefix ? "mth_" : "") + replaceChar(method.getName(), '$', '_'));
+}
+
+bool ProxyGenerator::isConstantLike(const FieldDescriptor& field) const
+{
+    const std::string type = field.getType();
+    return arrayDimensions(type) == 0 && field.isStatic() && field.isFinal() && isPrimitiveElement(type);
+}
+
+bool ProxyGenerator::isPropertyField(const FieldDescriptor& field) const
+{
+    return !isConstantLike(field) && !containsChar(field.getName(), '$');
+}
+
+bool ProxyGenerator::isWrittenConstant(const FieldDescriptor& field) const
+{
+    return isConstantLike(field) && field.getConstValue().getKind() != ConstValue::kNone &&
+           isConstantWritable(field) && !containsChar(field.getName(), '$');
+}
+
+bool ProxyGenerator::hasNativeSkeleton(const MethodDescriptor& method) const
+{
+    return m_bImplementNatives && m_nativeNames.count(method.getName() + method.getSignature()) != 0;
+}
+
+// --- Unique names -------------------------------------------------------------------------------
+
+void ProxyGenerator::makeFieldNames()
+{
+    m_nameCounts.clear();
+    m_fieldNames.clear();
+    for (const FieldDescriptor& field : m_fields)
+        m_fieldNames[field.getName() + field.getType()] = uniqueName(m_nameCounts, field.getName(), field.getName());
+}
+
+void ProxyGenerator::makeMethodNames()
+{
+    if (m_bImplementNatives)
+        makeNativeNames();
+    m_methodNames.clear();
+    for (const MethodDescriptor& method : m_methods) {
+        const std::string key = method.getName() + method.getSignature();
+        if (m_bImplementNatives && m_nativeNames.count(key))
+            continue;
+        m_methodNames[key] = uniqueName(m_nameCounts, method.getName(), method.getName());
+    }
+    const std::string simple = simpleCppName(m_javaClassName);
+    for (const MethodDescriptor& constructor : m_constructors)
+        m_methodNames["<init>" + constructor.getSignature()] = uniqueName(m_nameCounts, "<init>", simple);
+}
+
+// --- Sections -----------------------------------------------------------------------------------
+
+void ProxyGenerator::genClassHead()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    const std::string cls = simpleCppName(m_javaClassName) + proxySuffix;
+    const std::size_t parts = m_packageParts.size();
+    const std::string m = indent(parts + 2);
+    out << "#pragma once\n\n\n";
+    out << "namespace CPP_Java_Bridge {\n";
+    for (std::size_t k = 1; k <= parts; ++k)
+        out << indent(k) << "namespace " << substituteName(m_packageParts[k - 1]) << " {\n";
+    const std::string c = indent(parts + 1);
+    out << "#ifdef __JNIHDLL\n";
+    out << c << "class __declspec(dllexport) " << cls << ": public JObject_t {\n";
+    out << "#elif __USEDLL\n";
+    out << c << "class __declspec(dllimport) " << cls << ": public JObject_t {\n";
+    out << "#else\n";
+    out << c << "class " << cls << ": public JObject_t {\n";
+    out << "#endif\n";
+    out << m << "typedef jobjectArray jstringArray;\n";
+    out << "private:\n";
+    out << m << "static const char* _clazzName;\n";
+    out << m << "mutable jclass clazz;\n";
+}
+
+void ProxyGenerator::genFieldIds()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    const std::string m = indent(m_packageParts.size() + 2);
+    bool any = false;
+    for (const FieldDescriptor& field : m_fields) {
+        if (!isPropertyField(field))
+            continue;
+        if (!any)
+            out << "\n" << m << "// Field IDs:\n";
+        any = true;
+        out << m << "jfieldID  " << m_fieldNames[field.getName() + field.getType()] << "_ID;\n";
+    }
+}
+
+void ProxyGenerator::genMethodIds()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    const std::string m = indent(m_packageParts.size() + 2);
+    bool any = false;
+    for (const auto& entry : m_methodNames) {
+        if (entry.first.compare(0, 6, "<init>") == 0)
+            continue;
+        if (!any)
+            out << "\n" << m << "// Method IDs:\n";
+        any = true;
+        out << m << "jmethodID " << entry.second << "_ID;\n";
+    }
+}
+
+void ProxyGenerator::genConstructorIds()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    const std::string m = indent(m_packageParts.size() + 2);
+    out << "\n" << m << "// Constructor IDs:\n";
+    for (const auto& entry : m_methodNames) {
+        if (entry.first.compare(0, 6, "<init>") == 0)
+            out << m << "jmethodID " << entry.second << "_ID;\n";
+    }
+    out << "\n" << m << "void " << simpleCppName(m_javaClassName) << "_init();\n";
+}
+
+void ProxyGenerator::genConstantDecls()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    const std::string m = indent(m_packageParts.size() + 2);
+    // The public section opens here whether or not constants follow.
+    out << "public:\n";
+    bool any = false;
+    for (const FieldDescriptor& field : m_fields) {
+        if (!isWrittenConstant(field))
+            continue;
+        if (!any)
+            out << m << "// Constants:\n";
+        any = true;
+        out << m << "// " << javaTypeName(field.getType()) << " " << field.getName() << ";\n";
+        out << m << "static const " << cppTypeName(field.getType(), false) << " " << fieldCppName(field) << ";\n";
+    }
+}
+
+void ProxyGenerator::genFieldProperties()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    const std::string m = indent(m_packageParts.size() + 2);
+    bool any = false;
+    for (const FieldDescriptor& field : m_fields) {
+        if (!isPropertyField(field))
+            continue;
+        if (!any)
+            out << "\n" << m << "// Fields:\n"
+                << "#ifdef _MSC_VER\n";
+        any = true;
+        const std::string n = fieldCppName(field);
+        const std::string type = helperType(field.getType(), false, false);
+        out << m << accessComment(field.getAccessFlags()) << staticFinalWords(field.getAccessFlags())
+            << javaTypeName(field.getType()) << " " << field.getName() << ";\n";
+        if (field.isFinal())
+            out << m << "__declspec(property(get=get_" << n << "))\n";
+        else
+            out << m << "__declspec(property(get=get_" << n << " ,put=put_" << n << "))\n";
+        out << m << type << " " << n << ";\n";
+    }
+    if (any)
+        out << "#endif\n";
+}
+
+void ProxyGenerator::genAccessorDecls()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    const std::string m = indent(m_packageParts.size() + 2);
+    bool any = false;
+    for (const FieldDescriptor& field : m_fields) {
+        if (!isPropertyField(field))
+            continue;
+        if (!any)
+            out << "\n" << m << "// Property gets/sets:\n";
+        any = true;
+        const std::string n = fieldCppName(field);
+        const std::string type = replaceDelimiters(helperType(field.getType(), false, false), ".", "::");
+        const std::string st = field.isStatic() ? "static " : "";
+        out << m << st << type << " get_" << n << "();\n";
+        if (!field.isFinal())
+            out << m << st << "void put_" << n << "(" << type << " p);\n";
+    }
+}
+
+void ProxyGenerator::genStandardCode()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    const std::size_t parts = m_packageParts.size();
+    const std::string m = indent(parts + 2);
+    const std::string m1 = m + indentUnit;
+    const std::string m2 = m1 + indentUnit;
+    const std::string m3 = m2 + indentUnit;
+    const std::string simple = simpleCppName(m_javaClassName);
+    const std::string cls = simple + proxySuffix;
+    const std::string context = replaceDelimiters(m_javaClassName, ".", "::") + proxySuffix;
+
+    out << "\n" << m << "////////// Begin Proxy's standard code //////////////\n";
+
+    // Form A: from a Java reference.
+    auto fromReference = [&]() {
+        out << m << cls << "(const jobject _peerObj):JObject_t(_peerObj),clazz(0){\n";
+        genTry(m1, out);
+        out << m2 << "jclass tmpclazz = jni_helpers::_simple_class_loader::getClass(_clazzName);\n";
+        out << m2 << "if(tmpclazz == 0)\n";
+        out << m3 << "tmpclazz = reinterpret_cast<jclass> (jni_helpers::JNIEnvHelper::FindClass(_clazzName));\n";
+        out << m2 << "clazz = reinterpret_cast<jclass> (jni_helpers::JNIEnvHelper::NewGlobalRef(tmpclazz));\n";
+        out << m2 << simple << "_init();\n";
+        out << m2 << "jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
+        genCatch(m1, context, out);
+        out << m << "};\n";
+    };
+    // Lines 3 to 6 of form B: the class, held through a global reference.
+    auto classLookup = [&]() {
+        out << m2 << "jobject tmpclazz = jni_helpers::_simple_class_loader::getClass(_clazzName);\n";
+        out << m2 << "if(tmpclazz == 0)\n";
+        out << m3 << "tmpclazz = jni_helpers::JNIEnvHelper::FindClass(_clazzName);\n";
+        out << m2 << "clazz = reinterpret_cast<jclass> (jni_helpers::JNIEnvHelper::NewGlobalRef(tmpclazz));\n";
+    };
+
+    if (m_bIsInterface) {
+        fromReference();
+    } else {
+        // Form B: from a JObject_t (temporaries bind as well).
+        out << m << cls << "(const JObject_t& o):JObject_t(o),clazz(0){\n";
+        genTry(m1, out);
+        classLookup();
+        out << m2 << simple << "_init();\n";
+        out << m2 << "jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
+        genCatch(m1, context, out);
+        out << m << "};\n";
+        fromReference();
+        // Form C: from another proxy of the class.
+        out << m << cls << "( " << cls << "&" << " _Obj):/*peerObj(0),*/clazz(0){\n";
+        genTry(m1, out);
+        classLookup();
+        out << m2 << "if(clazz != 0){\n";
+        out << m3 << "Assign(_Obj);\n";
+        out << m3 << simple << "_init();\n";
+        out << m2 << "}\n";
+        out << m2 << "jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
+        genCatch(m1, context, out);
+        out << m << "};\n";
+    }
+
+    // A destructor must not throw: a failure to release the class reference is dropped.
+    out << "\n" << m << "// Destructor:\n";
+    out << m << "virtual ~" << cls << "(){\n";
+    genTry(m1, out);
+    out << m2 << "if(clazz != 0)\n";
+    out << m3 << "jni_helpers::JNIEnvHelper::DeleteGlobalRef(clazz);\n";
+    out << m1 << "}catch(...){\n";
+    out << m1 << "}\n";
+    out << m << "}\n";
+
+    out << m << "jobject getObjectClass(jobject obj) {\n";
+    out << m1 << "jobject result = 0;\n";
+    out << m1 << "jclass tmpclazz = reinterpret_cast<jclass> (jni_helpers::JNIEnvHelper::FindClass(\"java/lang/Object\"));\n";
+    out << m1 << "jmethodID getClass_ID = jni_helpers::JNIEnvHelper::GetMethodID(tmpclazz, \"getClass\", "
+                 "\"()Ljava/lang/Class;\" );\n";
+    out << m1 << "result = jni_helpers::JNIEnvHelper::CallNonvirtualObjectMethod(obj, tmpclazz, getClass_ID);\n";
+    out << m1 << "jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
+    out << m1 << "return result;\n";
+    out << m << "}\n";
+
+    out << m << cls << "& operator = (const jobject o){\n";
+    genTry(m1, out);
+    out << m2 << "Assign(o);\n";
+    genCatch(m1, context + "::operator =", out);
+    out << m1 << "return *this;\n";
+    out << m << "}\n";
+
+    out << m << "bool isNullObject() const {\n";
+    out << m1 << "return JObject_t::isNullObject();\n";
+    out << m << "}\n";
+
+    out << m << "const jclass getProxyClass() const {\n";
+    out << m1 << "return clazz;\n";
+    out << m << "}\n";
+
+    out << m << "static const char* getJavaClassName() { \n";
+    out << m1 << "return _clazzName;\n";
+    out << m << "}\n";
+
+    // A conversion to a base class is never called by other compilers, which warn about it.
+    out << "#ifdef _MSC_VER\n";
+    out << m << "operator const JObject_t&() const {\n";
+    out << m1 << "return (JObject_t&)*this;\n";
+    out << m << "}\n";
+    out << "#endif\n";
+
+    out << m << cls << "& operator = (const JObject_t& o){\n";
+    out << m1 << "Assign(o);\n";
+    out << m1 << "return *this;\n";
+    out << m << "}\n";
+
+    // Copy assignment shares the other's object; the class reference stays this proxy's own.
+    out << m << cls << "& operator = (const " << cls << "& o){\n";
+    out << m1 << "Assign(o);\n";
+    out << m1 << "return *this;\n";
+    out << m << "}\n";
+
+    out << m << "////////// End Proxy's standard code //////////////\n";
+}
+
+void ProxyGenerator::genConstructorDecls()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    const std::string m = indent(m_packageParts.size() + 2);
+    const std::string cls = simpleCppName(m_javaClassName) + proxySuffix;
+    out << "\n" << m << "// Constructors:\n";
+    for (const MethodDescriptor& constructor : m_constructors) {
+        const uint16_t flags = constructor.getAccessFlags();
+        const std::string st = (flags & kAccStatic) ? "static " : "";
+        out << m << accessComment(flags) << staticFinalWords(flags) << m_javaClassName << "("
+            << numberedParameters(jmethodParams(constructor.getSignature())) << ");\n";
+        out << m << st << cls << "(" << numberedParameters(methodHelperParams(constructor.getSignature())) << ");\n";
+    }
+}
+
+void ProxyGenerator::genMethodDecls()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    const std::string m = indent(m_packageParts.size() + 2);
+    // With skeletons on, every native of the class is declared: its stub calls it, also when the
+    // user unchecked it.
+    std::set<MethodDescriptor> methods = m_methods;
+    if (m_bImplementNatives)
+        methods.insert(m_nativeMethods.begin(), m_nativeMethods.end());
+    out << "\n" << m << "// Methods:\n";
+    for (const MethodDescriptor& method : methods) {
+        const uint16_t flags = method.getAccessFlags();
+        const std::string descriptor = method.getSignature();
+        std::string words = accessComment(flags);
+        if (flags & kAccAbstract)
+            words += "abstract ";
+        if (flags & kAccNative)
+            words += "native ";
+        words += staticFinalWords(flags);
+        out << m << words << jmethodType(descriptor) << " " << method.getName() << "("
+            << numberedParameters(jmethodParams(descriptor)) << ");\n";
+
+        const std::vector<std::string> javaParams = jmethodParams(descriptor);
+        std::string params = numberedParameters(methodHelperParams(descriptor));
+        if (method.getName() == "main" && !javaParams.empty() && javaParams.back() == "java.lang.String[]")
+            params += " = ::jni_helpers::JStringArrayHelper(0L)";
+        out << m << ((flags & kAccStatic) ? "static " : "")
+            << replaceDelimiters(methodHelperType(descriptor, false), ".", "::") << " " << methodCppName(method)
+            << "(" << params << ");\n";
+    }
+}
+
+void ProxyGenerator::genClassTail()
+{
+    if (!m_pHeader)
+        return;
+    std::ostream& out = *m_pHeader;
+    for (std::size_t k = m_packageParts.size() + 1; k >= 1; --k)
+        out << indent(k) << "};\n";
+    out << "};\n";
+}

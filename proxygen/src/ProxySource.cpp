@@ -1,0 +1,385 @@
+// The proxy source: the class name, the ID reset function, the constants, the property accessors,
+// the constructors and the method bodies.
+//
+// Every body turns one C++ call into the runtime's checked JNI calls, caches instance-member IDs
+// in the proxy object, converts object results into wrappers and releases every local reference it
+// made, on failures too: local references made on a thread that the program attached itself are
+// never freed by the VM. Every writer does nothing without an open source stream.
+#include "ProxyGenerator.h"
+
+#include "TypeMapping.h"
+
+namespace {
+
+const std::string I = indentUnit;
+const std::string kHelper = "::jni_helpers::JNIEnvHelper::";
+
+std::string numberedParameters(const std::vector<std::string>& types)
+{
+    std::string text;
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        if (i)
+            text += ", ";
+        text += types[i] + " p" + std::to_string(i);
+    }
+    return text;
+}
+
+// The catch clauses of a generated body (as genCatch writes them); the release lines run first
+// in each clause, so that a failing call leaves no reference behind.
+void writeCatch(std::ostream& out, const std::string& indent, const std::string& context,
+                const std::vector<std::string>& release)
+{
+    if (release.empty()) {
+        genCatch(indent, context, out);
+        return;
+    }
+    const std::string body = indent + indentUnit;
+    out << indent << "}catch(::jni_helpers::JVMException e){\n";
+    for (const std::string& line : release)
+        out << body << line << "\n";
+    out << body << "throw ::jni_helpers::JVMException(jni_helpers::CSmartString(\"" << context
+        << ":\\n\") + e.getMessage());\n";
+    out << indent << "}catch(...){\n";
+    for (const std::string& line : release)
+        out << body << line << "\n";
+    out << body << "throw ::jni_helpers::JVMException(\"" << context << ": System Error\");\n";
+    out << indent << "}\n";
+}
+
+// The release of the local class reference of a static member, for the catch clauses.
+const std::vector<std::string> kReleaseLocalClass = {
+    "if(clazz != 0)",
+    indentUnit + kHelper + "DeleteLocalRef(clazz);",
+};
+
+// The three lines that look the class up into the local clazz of a static member.
+void writeStaticClassLookup(std::ostream& out)
+{
+    out << I << I << "clazz = ::jni_helpers::_simple_class_loader::getClass(_clazzName);\n";
+    out << I << I << "if(clazz == 0)\n";
+    out << I << I << I << "clazz = reinterpret_cast<jclass> (" << kHelper << "FindClass(_clazzName));\n";
+}
+
+void writeStaticClassRelease(std::ostream& out)
+{
+    out << I << I << "if(clazz != 0)\n";
+    out << I << I << I << kHelper << "DeleteLocalRef(clazz);\n";
+}
+
+// A floating constant keeps a floating literal ("-0" would be the integer 0 and lose the sign).
+std::string floatingLiteral(std::string literal)
+{
+    if (literal.find_first_of(".eEn") == std::string::npos)
+        literal += ".0";
+    return literal;
+}
+
+}  // namespace
+
+void ProxyGenerator::genSourceHead(bool includeStdafx)
+{
+    if (!m_pSource)
+        return;
+    std::ostream& out = *m_pSource;
+    const std::string q = qualifiedProxyName();
+    if (includeStdafx)
+        out << "#include \"stdafx.h\"\n";
+    out << "#include \"defproxies.h\"\n";
+    out << "\n";
+    out << "const char* " << q << "::_clazzName = \"" << replaceDelimiters(m_javaClassName, ".", "/") << "\";\n";
+    out << "\n";
+    out << "void " << q << "::" << simpleCppName(m_javaClassName) << "_init(){\n";
+    genFieldIdResets();
+    genMethodIdResets();
+    out << "}\n";
+}
+
+void ProxyGenerator::genFieldIdResets()
+{
+    if (!m_pSource)
+        return;
+    for (const FieldDescriptor& field : m_fields) {
+        if (isPropertyField(field))
+            *m_pSource << I << m_fieldNames[field.getName() + field.getType()] << "_ID = 0;\n";
+    }
+}
+
+void ProxyGenerator::genMethodIdResets()
+{
+    if (!m_pSource)
+        return;
+    for (const auto& entry : m_methodNames)
+        *m_pSource << I << entry.second << "_ID = 0;\n";
+}
+
+void ProxyGenerator::genConstantDefs()
+{
+    if (!m_pSource)
+        return;
+    std::ostream& out = *m_pSource;
+    const std::string q = qualifiedProxyName();
+    for (const FieldDescriptor& field : m_fields) {
+        if (!isWrittenConstant(field))
+            continue;
+        std::string literal = field.getConstValue().toLiteral();
+        const uint8_t kind = field.getConstValue().getKind();
+        if (kind == ConstValue::kFloat || kind == ConstValue::kDouble)
+            literal = floatingLiteral(literal);
+        out << "const " << cppTypeName(field.getType(), false) << " " << q << "::" << fieldCppName(field) << " = "
+            << literal << ";\n";
+    }
+}
+
+void ProxyGenerator::genAccessors()
+{
+    if (!m_pSource)
+        return;
+    for (const FieldDescriptor& field : m_fields) {
+        if (isPropertyField(field))
+            genAccessor(field);
+    }
+}
+
+void ProxyGenerator::genAccessor(const FieldDescriptor& field)
+{
+    if (!m_pSource)
+        return;
+    std::ostream& out = *m_pSource;
+    const std::string q = qualifiedProxyName();
+    const std::string descriptor = field.getType();
+    const std::string type = helperType(descriptor, false, true);
+    const std::string call = fieldCallType(descriptor);
+    const std::string id = m_fieldNames[field.getName() + descriptor] + "_ID";
+    const std::string accessor = fieldCppName(field);
+    const bool isStatic = field.isStatic();
+    const std::string target = isStatic ? "clazz, " + id : "*this, " + id;
+    const std::string access = kHelper + (isStatic ? "GetStatic" : "Get") + call + "Field(" + target + ");";
+
+    auto idLines = [&]() {
+        if (isStatic) {
+            writeStaticClassLookup(out);
+            out << I << I << "jfieldID " << id << " = " << kHelper << "GetStaticFieldID(clazz, \"" << field.getName()
+                << "\", \"" << descriptor << "\");\n";
+        } else {
+            out << I << I << "if(" << id << " == 0)\n";
+            out << I << I << I << id << " = " << kHelper << "GetFieldID(clazz, \"" << field.getName() << "\", \""
+                << descriptor << "\");\n";
+        }
+    };
+    const std::vector<std::string> release = isStatic ? kReleaseLocalClass : std::vector<std::string>();
+
+    // Getter.
+    out << "\n";
+    out << type << " " << q << "::get_" << accessor << "() {\n";
+    if (isStatic)
+        out << I << "jclass clazz = 0;\n";
+    genTry(I, out);
+    out << I << I << type << " result;\n";
+    idLines();
+    if (call == "Object") {
+        out << I << I << "jobject tmpobject = " << access << "\n";
+        out << I << I << "result = tmpobject;\n";
+        out << I << I << "if(tmpobject)\n";
+        out << I << I << I << kHelper << "DeleteLocalRef(tmpobject);\n";
+    } else {
+        out << I << I << "result = " << access << "\n";
+    }
+    if (isStatic)
+        writeStaticClassRelease(out);
+    out << I << I << "return result;\n";
+    writeCatch(out, I, q + "::get_" + accessor, release);
+    out << "}\n";
+
+    if (field.isFinal())
+        return;
+
+    // Setter.
+    out << "\n";
+    out << "void " << q << "::put_" << accessor << "(" << type << " p) {\n";
+    if (isStatic)
+        out << I << "jclass clazz = 0;\n";
+    genTry(I, out);
+    idLines();
+    out << I << I << kHelper << (isStatic ? "SetStatic" : "Set") << call << "Field(" << target << ", p);\n";
+    if (isStatic)
+        writeStaticClassRelease(out);
+    writeCatch(out, I, q + "::put_" + accessor, release);
+    out << "}\n";
+}
+
+void ProxyGenerator::genConstructors()
+{
+    if (!m_pSource)
+        return;
+    for (const MethodDescriptor& constructor : m_constructors)
+        genConstructor(constructor);
+}
+
+void ProxyGenerator::genConstructor(const MethodDescriptor& constructor)
+{
+    if (!m_pSource)
+        return;
+    std::ostream& out = *m_pSource;
+    const std::string q = qualifiedProxyName();
+    const std::string simple = simpleCppName(m_javaClassName);
+    const std::string descriptor = constructor.getSignature();
+    const std::string id = m_methodNames["<init>" + descriptor] + "_ID";
+
+    out << "\n";
+    out << q << "::" << simple << proxySuffix << "(" << numberedParameters(methodHelperParams(descriptor))
+        << ") : clazz(0) {\n";
+    out << I << "jobject tmpclazz = 0;\n";
+    genTry(I, out);
+    out << I << I << "tmpclazz = ::jni_helpers::_simple_class_loader::getClass(_clazzName);\n";
+    out << I << I << "if(tmpclazz == 0)\n";
+    out << I << I << I << "tmpclazz = " << kHelper << "FindClass(_clazzName);\n";
+    out << I << I << "clazz = reinterpret_cast<jclass> (" << kHelper << "NewGlobalRef(tmpclazz));\n";
+    out << I << I << simple << "_init();\n";
+    out << I << I << "if(" << id << " == 0)\n";
+    out << I << I << I << id << " = " << kHelper << "GetMethodID( clazz, \"<init>\", \"" << descriptor << "\" );\n";
+    out << I << I << "jobject tmpobj = " << kHelper << "NewObject(clazz, " << id << genFunctionCallParams(descriptor)
+        << ");\n";
+    out << I << I << "Assign(tmpobj);\n";
+    out << I << I << "if(tmpobj)\n";
+    out << I << I << I << kHelper << "DeleteLocalRef(tmpobj);\n";
+    out << I << I << kHelper << "DeleteLocalRef(tmpclazz);\n";
+    // A constructor that fails leaves no class reference behind (its destructor does not run).
+    writeCatch(out, I, q + "::" + simple + proxySuffix,
+               {"if(tmpclazz != 0)", I + kHelper + "DeleteLocalRef(tmpclazz);", "if(clazz != 0)",
+                I + kHelper + "DeleteGlobalRef(clazz);"});
+    out << "}\n";
+}
+
+std::string ProxyGenerator::genFunctionCallParams(std::string descriptor)
+{
+    if (descriptor.empty() || descriptor[0] != '(')
+        return "ERROR:genFunctionCallParams(" + descriptor + ")";
+    std::string text;
+    std::size_t pos = 1;
+    int n = 0;
+    while (pos < descriptor.size() && descriptor[pos] != ')') {
+        std::size_t end = pos;
+        while (end < descriptor.size() && descriptor[end] == '[')
+            ++end;
+        const bool array = end > pos;
+        bool object = array;
+        if (end < descriptor.size() && descriptor[end] == 'L') {
+            const std::size_t semi = descriptor.find(';', end);
+            end = semi == std::string::npos ? descriptor.size() : semi + 1;
+            object = true;
+        } else if (end < descriptor.size()) {
+            ++end;
+        }
+        text += ", ";
+        if (object)
+            text += "(jobject)";
+        text += "p" + std::to_string(n++);
+        pos = end;
+    }
+    return text;
+}
+
+void ProxyGenerator::genMethods()
+{
+    if (!m_pSource)
+        return;
+    for (const MethodDescriptor& method : m_methods) {
+        // A native method of the class with a skeleton gets its stub below; every other method,
+        // inherited natives included, gets a proxy body.
+        if (hasNativeSkeleton(method))
+            continue;
+        if (method.isStatic())
+            genStaticCall(method);
+        else if (method.isFinal())
+            genNonvirtualCall(method);
+        else
+            genVirtualCall(method);
+    }
+    genNativeStubs();
+}
+
+namespace {
+
+enum class CallKind { Static, Nonvirtual, Virtual };
+
+}  // namespace
+
+static void writeMethodBody(ProxyGenerator& gen, const MethodDescriptor& method, CallKind kind)
+{
+    std::ostream& out = *gen.m_pSource;
+    const std::string q = gen.qualifiedProxyName();
+    const std::string descriptor = method.getSignature();
+    const std::string name = method.getName();
+    const std::string id = gen.m_methodNames[name + descriptor] + "_ID";
+    const std::string resultType = methodHelperType(descriptor, true);
+    const std::string returnType = replaceDelimiters(resultType, ".", "::");
+    const bool isVoid = methodHelperType(descriptor, false) == "void";
+    const std::string call = methodCallType(descriptor);
+    const std::string args = gen.genFunctionCallParams(descriptor);
+    const bool isStatic = kind == CallKind::Static;
+
+    out << "\n";
+    out << returnType << " " << q << "::" << gen.methodCppName(method) << "("
+        << numberedParameters(methodHelperParams(descriptor)) << ") {\n";
+    if (isStatic)
+        out << I << "jclass clazz = 0;\n";
+    genTry(I, out);
+    if (!isVoid)
+        out << I << I << resultType << " result;\n";
+    if (isStatic) {
+        writeStaticClassLookup(out);
+        out << I << I << "jmethodID " << id << " = " << kHelper << "GetStaticMethodID(clazz, \"" << name << "\", \""
+            << descriptor << "\");\n";
+    } else {
+        out << I << I << "if(" << id << " == 0)\n";
+        out << I << I << I << id << " = " << kHelper << "GetMethodID(clazz, \"" << name << "\", \"" << descriptor
+            << "\");\n";
+    }
+    std::string callText;
+    switch (kind) {
+    case CallKind::Static:
+        callText = kHelper + "CallStatic" + call + "Method(clazz, " + id + args + ");";
+        break;
+    case CallKind::Nonvirtual:
+        callText = kHelper + "CallNonvirtual" + call + "Method(*this, clazz, " + id + args + ");";
+        break;
+    case CallKind::Virtual:
+        callText = kHelper + "Call" + call + "Method(*this, " + id + args + ");";
+        break;
+    }
+    out << I << I;
+    if (!isVoid)
+        out << (call == "Object" ? "jobject tmpobject =" : "result = ");
+    out << callText << "\n";
+    if (!isVoid && call == "Object") {
+        out << I << I << "result = tmpobject;\n";
+        out << I << I << "if(tmpobject)\n";
+        out << I << I << I << kHelper << "DeleteLocalRef(tmpobject);\n";
+    }
+    // Static methods release their class reference, void ones too.
+    if (isStatic)
+        writeStaticClassRelease(out);
+    if (!isVoid)
+        out << I << I << "return result;\n";
+    writeCatch(out, I, q + "::" + name, isStatic ? kReleaseLocalClass : std::vector<std::string>());
+    out << "}\n";
+}
+
+void ProxyGenerator::genStaticCall(const MethodDescriptor& method)
+{
+    if (m_pSource)
+        writeMethodBody(*this, method, CallKind::Static);
+}
+
+void ProxyGenerator::genNonvirtualCall(const MethodDescriptor& method)
+{
+    if (m_pSource)
+        writeMethodBody(*this, method, CallKind::Nonvirtual);
+}
+
+void ProxyGenerator::genVirtualCall(const MethodDescriptor& method)
+{
+    if (m_pSource)
+        writeMethodBody(*this, method, CallKind::Virtual);
+}
