@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -46,11 +45,15 @@ std::set<std::string> exportNames(const std::string& dottedClassName)
 std::set<std::string> headerNames()
 {
     std::set<std::string> names;
-    const std::regex exported(R"(JNICALL (Java_[A-Za-z0-9_]+))");
+    const std::string marker = "JNICALL ";
     for (const auto& entry : std::filesystem::directory_iterator(kavrin_test::kFixtureJniHeaders)) {
         const std::string text = kavrin_test::readFile(entry.path().string());
-        for (std::sregex_iterator it(text.begin(), text.end(), exported), end; it != end; ++it)
-            names.insert((*it)[1]);
+        for (std::size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1)) {
+            const std::size_t begin = at + marker.size();
+            const std::size_t end = text.find_first_not_of(
+                "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_", begin);
+            names.insert(text.substr(begin, end - begin));
+        }
     }
     return names;
 }
