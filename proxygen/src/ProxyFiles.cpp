@@ -1,6 +1,7 @@
 // genProxy: the proxy header and source of one class.
 #include "ProxyGenerator.h"
 
+#include "GeneratedText.h"
 #include "TypeMapping.h"
 
 #include <antlr/ANTLRException.hpp>
@@ -43,5 +44,8 @@ bool ProxyGenerator::genProxy(std::string directory, bool includeStdafx)
         // The files keep what was written so far.
     }
     closeOutputFiles();
+    const std::string stem = outputStem(directory, proxySuffix);
+    reencodeGeneratedFile(stem + ".h");
+    reencodeGeneratedFile(stem + ".cpp");
     return true;
 }

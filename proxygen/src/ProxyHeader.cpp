@@ -329,6 +329,21 @@ void ProxyGenerator::genStandardCode()
         out << m2 << "clazz = reinterpret_cast<jclass> (jni_helpers::JNIEnvHelper::NewGlobalRef(tmpclazz));\n";
     };
 
+    // Form C: from another proxy of the class. Interfaces get it too: the implicit copy would
+    // share the raw class reference and delete it twice.
+    auto fromProxy = [&]() {
+        out << m << cls << "( " << cls << "&" << " _Obj):/*peerObj(0),*/clazz(0){\n";
+        genTry(m1, out);
+        classLookup();
+        out << m2 << "if(clazz != 0){\n";
+        out << m3 << "Assign(_Obj);\n";
+        out << m3 << simple << "_init();\n";
+        out << m2 << "}\n";
+        out << m2 << "jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
+        genCatch(m1, context, out);
+        out << m << "};\n";
+    };
+
     if (m_bIsInterface) {
         fromReference();
     } else {
@@ -341,18 +356,8 @@ void ProxyGenerator::genStandardCode()
         genCatch(m1, context, out);
         out << m << "};\n";
         fromReference();
-        // Form C: from another proxy of the class.
-        out << m << cls << "( " << cls << "&" << " _Obj):/*peerObj(0),*/clazz(0){\n";
-        genTry(m1, out);
-        classLookup();
-        out << m2 << "if(clazz != 0){\n";
-        out << m3 << "Assign(_Obj);\n";
-        out << m3 << simple << "_init();\n";
-        out << m2 << "}\n";
-        out << m2 << "jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
-        genCatch(m1, context, out);
-        out << m << "};\n";
     }
+    fromProxy();
 
     // A destructor must not throw: a failure to release the class reference is dropped.
     out << "\n" << m << "// Destructor:\n";

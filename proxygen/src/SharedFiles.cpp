@@ -1,6 +1,7 @@
 // The banner of every generated file, and the shared files "defproxies.h" and "defproxies.cpp":
 // one default proxy class per Java class that generated code names as a type, and the includes
 // of every proxy, implementation and delegator header written.
+#include "GeneratedText.h"
 #include "GenerationLog.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
@@ -124,5 +125,7 @@ bool genDefProxies(std::string directory, bool includeStdafx)
 
     header.close();
     source.close();
-    return !header.fail() && !source.fail();
+    if (header.fail() || source.fail())
+        return false;
+    return reencodeGeneratedFile(headerPath) && reencodeGeneratedFile(sourcePath);
 }

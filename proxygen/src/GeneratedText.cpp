@@ -1,0 +1,64 @@
+#include "GeneratedText.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+// The surrogate encoded at text[i] (ED A0..BF xx), or 0.
+unsigned surrogateAt(const std::string& text, std::size_t i)
+{
+    if (i + 2 >= text.size())
+        return 0;
+    const unsigned char b0 = static_cast<unsigned char>(text[i]);
+    const unsigned char b1 = static_cast<unsigned char>(text[i + 1]);
+    const unsigned char b2 = static_cast<unsigned char>(text[i + 2]);
+    if (b0 != 0xED || (b1 & 0xE0) != 0xA0 || (b2 & 0xC0) != 0x80)
+        return 0;
+    return 0xD000u | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
+}
+
+}  // namespace
+
+std::string standardUtf8(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned high = surrogateAt(text, i);
+        const unsigned low = high >= 0xD800 && high <= 0xDBFF ? surrogateAt(text, i + 3) : 0;
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+            const unsigned cp = 0x10000u + ((high - 0xD800u) << 10) + (low - 0xDC00u);
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            i += 6;
+        } else {
+            out.push_back(text[i]);
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool reencodeGeneratedFile(const std::string& path)
+{
+    std::string text;
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return false;
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad())
+            return false;
+    }
+    const std::string converted = standardUtf8(text);
+    if (converted == text)
+        return true;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << converted;
+    out.close();
+    return !out.fail();
+}
