@@ -370,6 +370,9 @@ long JVM::version() {
 }
 
 void JVM::unload() {
+    // The loader and the classes the library defined go with the VM.
+    _simple_class_loader::deinit();
+    detail::forgetDefinedClasses();
     JNIEnvHelper::deinit();
     destroyJavaVM();
     deleteNatives();

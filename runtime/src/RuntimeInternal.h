@@ -55,5 +55,77 @@ std::string utf16ToModifiedUtf8(const jchar* text, std::size_t length);
 // The modified UTF-8 form of a string for a JNI call (empty text for a null string).
 std::string jniText(const CSmartString& text);
 
+// A local reference of the calling thread, deleted when the holder goes (also while a Java
+// exception is pending, as JNI allows).
+class LocalRef {
+public:
+    LocalRef() = default;
+    explicit LocalRef(jobject ref) : m_ref(ref) {}
+    LocalRef(const LocalRef&) = delete;
+    LocalRef& operator=(const LocalRef&) = delete;
+    ~LocalRef() { reset(); }
+
+    jobject get() const { return m_ref; }
+    operator jobject() const { return m_ref; }
+    explicit operator bool() const { return m_ref != nullptr; }
+    void reset(jobject ref = nullptr) noexcept {
+        if (m_ref != nullptr && m_ref != ref) {
+            if (JNIEnv* env = currentEnv())
+                env->DeleteLocalRef(m_ref);
+        }
+        m_ref = ref;
+    }
+    jobject release() {
+        jobject ref = m_ref;
+        m_ref = nullptr;
+        return ref;
+    }
+
+private:
+    jobject m_ref = nullptr;
+};
+
+// A Java exception the caller left pending is put aside while the holder lives, so that JNI
+// calls can be made; when the holder goes, anything those calls left pending is cleared and the
+// caller's exception is pending again.
+class KeepPending {
+public:
+    explicit KeepPending(JNIEnv* env) : m_env(env), m_saved(env->ExceptionOccurred()) {
+        if (m_saved != nullptr)
+            m_env->ExceptionClear();
+    }
+    KeepPending(const KeepPending&) = delete;
+    KeepPending& operator=(const KeepPending&) = delete;
+    ~KeepPending() {
+        m_env->ExceptionClear();
+        if (m_saved != nullptr) {
+            m_env->Throw(m_saved);
+            m_env->DeleteLocalRef(m_saved);
+        }
+    }
+
+private:
+    JNIEnv* m_env;
+    jthrowable m_saved;
+};
+
+// What the header of a class file names: the class itself, its super class and its interfaces
+// (slash form, UTF-16). An empty super class name stands for none (java/lang/Object).
+struct ClassFileBases {
+    std::u16string thisClass;
+    std::u16string superClass;
+    std::vector<std::u16string> interfaces;
+};
+
+// Reads the header of a class file up to its interfaces. False, with the reason in `error`,
+// when the bytes are not a well-formed class file that far.
+bool readClassFileBases(const unsigned char* bytes, std::size_t size, ClassFileBases& bases, std::string& error);
+
+// UTF-16 text as a CSmartString.
+CSmartString toSmartString(const std::u16string& text);
+
+// Forgets the classes the library defined (their references died with the VM).
+void forgetDefinedClasses() noexcept;
+
 }  // namespace detail
 }  // namespace jni_helpers
