@@ -256,25 +256,26 @@ constantPool!
         )*
     ;
 
+// After a rule call, returnAST holds the tree that the called rule built.
 cpInfo!
 { unsigned char tag = 0; }
     :   tag=u1
         (   options { generateAmbigWarnings = false; }
-        :   {tag == 7}? c7:constantClass { ## = #c7; }
-        |   {tag == 9}? c9:constantFieldref { ## = #c9; }
-        |   {tag == 10}? c10:constantMethodref { ## = #c10; }
-        |   {tag == 11}? c11:constantInterfaceMethodref { ## = #c11; }
-        |   {tag == 8}? c8:constantString { ## = #c8; }
-        |   {tag == 3}? c3:constantInteger { ## = #c3; }
-        |   {tag == 4}? c4:constantFloat { ## = #c4; }
-        |   {tag == 5}? c5:constantLong { ## = #c5; }
-        |   {tag == 6}? c6:constantDouble { ## = #c6; }
-        |   {tag == 12}? c12:constantNameAndType { ## = #c12; }
-        |   {tag == 1}? c1:constantUtf8 { ## = #c1; }
-        |   {tag == 2}? c2:constantUnicode { ## = #c2; }
-        |   {tag == 15}? o3:opaqueConstant[tag, 3] { ## = #o3; }
-        |   {tag == 16 || tag == 19 || tag == 20}? o2:opaqueConstant[tag, 2] { ## = #o2; }
-        |   {tag == 17 || tag == 18}? o4:opaqueConstant[tag, 4] { ## = #o4; }
+        :   {tag == 7}? constantClass { ## = returnAST; }
+        |   {tag == 9}? constantFieldref { ## = returnAST; }
+        |   {tag == 10}? constantMethodref { ## = returnAST; }
+        |   {tag == 11}? constantInterfaceMethodref { ## = returnAST; }
+        |   {tag == 8}? constantString { ## = returnAST; }
+        |   {tag == 3}? constantInteger { ## = returnAST; }
+        |   {tag == 4}? constantFloat { ## = returnAST; }
+        |   {tag == 5}? constantLong { ## = returnAST; }
+        |   {tag == 6}? constantDouble { ## = returnAST; }
+        |   {tag == 12}? constantNameAndType { ## = returnAST; }
+        |   {tag == 1}? constantUtf8 { ## = returnAST; }
+        |   {tag == 2}? constantUnicode { ## = returnAST; }
+        |   {tag == 15}? opaqueConstant[tag, 3] { ## = returnAST; }
+        |   {tag == 16 || tag == 19 || tag == 20}? opaqueConstant[tag, 2] { ## = returnAST; }
+        |   {tag == 17 || tag == 18}? opaqueConstant[tag, 4] { ## = returnAST; }
         )
     ;
 
@@ -570,22 +571,22 @@ attribute!
         attribute_length=u4
         { attribute_length = swapBytes32(attribute_length); }
         (   options { generateAmbigWarnings = false; }
-        :   {*name == "Code"}? a1:codeAttribute { body = #a1; }
-        |   {*name == "ConstantValue"}? a2:constantValueAttribute { body = #a2; }
-        |   {*name == "Exceptions"}? a3:exceptionsAttribute { body = #a3; }
-        |   {*name == "LineNumberTable"}? a4:lineNumberTableAttribute { body = #a4; }
-        |   {*name == "LocalVariableTable"}? a5:localVariableTableAttribute { body = #a5; }
-        |   {attribute_length == 2 && *name == "SourceFile"}? a6:sourceFileAttribute { body = #a6; }
-        |   {*name == "StackMap"}? a7:stackMapAttribute { body = #a7; }
-        |   {*name == "InnerClasses"}? a8:innerClassesAttribute { body = #a8; }
-        |   {*name == "Synthetic"}? a9:syntheticAttribute[attribute_length] { body = #a9; }
-        |   {*name == "Deprecated"}? a10:deprecatedAttribute[attribute_length] { body = #a10; }
-        |   {*name == "PMGClass"}? a11:pmgClassAttribute { body = #a11; }
-        |   {*name == "Signature"}? a12:signatureAttribute { body = #a12; }
-        |   {*name == "EnclosingMethod"}? a13:enclosingMethodAttribute { body = #a13; }
-        |   a14:unknownAttribute[attribute_length]
+        :   {*name == "Code"}? codeAttribute { body = returnAST; }
+        |   {*name == "ConstantValue"}? constantValueAttribute { body = returnAST; }
+        |   {*name == "Exceptions"}? exceptionsAttribute { body = returnAST; }
+        |   {*name == "LineNumberTable"}? lineNumberTableAttribute { body = returnAST; }
+        |   {*name == "LocalVariableTable"}? localVariableTableAttribute { body = returnAST; }
+        |   {attribute_length == 2 && *name == "SourceFile"}? sourceFileAttribute { body = returnAST; }
+        |   {*name == "StackMap"}? stackMapAttribute { body = returnAST; }
+        |   {*name == "InnerClasses"}? innerClassesAttribute { body = returnAST; }
+        |   {*name == "Synthetic"}? syntheticAttribute[attribute_length] { body = returnAST; }
+        |   {*name == "Deprecated"}? deprecatedAttribute[attribute_length] { body = returnAST; }
+        |   {*name == "PMGClass"}? pmgClassAttribute { body = returnAST; }
+        |   {*name == "Signature"}? signatureAttribute { body = returnAST; }
+        |   {*name == "EnclosingMethod"}? enclosingMethodAttribute { body = returnAST; }
+        |   unknownAttribute[attribute_length]
             {
-                body = #a14;
+                body = returnAST;
                 ChildAppender(static_cast<ValueAST*>(body.get())).add(new StringAST(UNKNOWN_ATTRIBUTE_NAME, *name));
             }
         )
@@ -672,17 +673,19 @@ constantValueAttribute!
     ;
 
 exceptionsAttribute!
-{ unsigned short count = 0; unsigned short entrypos = 0; ValueAST* root = nullptr; ChildAppender kids; }
-    :   count=u2
+{ unsigned short number_of_exceptions = 0; unsigned short entrypos = 0; ValueAST* root = nullptr; ChildAppender kids; }
+    :   number_of_exceptions=u2
         {
-            count = swapBytes16(count);
-            root = valueNode(ATTR_EXCEPTIONS, count);
+            number_of_exceptions = swapBytes16(number_of_exceptions);
+            root = valueNode(ATTR_EXCEPTIONS, number_of_exceptions);
             ## = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
-        :   {entrypos < count}? e:exceptionClass { kids.add(#e); ++entrypos; }
+        :   {entrypos < number_of_exceptions}? e:exceptionClass { kids.add(#e); ++entrypos; }
         )*
+        // A list cut short by the end of the input is a truncated file, not a shorter list.
+        {entrypos == number_of_exceptions}?
     ;
 
 exceptionClass!
@@ -720,17 +723,18 @@ lineNumberEntry!
     ;
 
 localVariableTableAttribute!
-{ unsigned short count = 0; unsigned short entrypos = 0; ValueAST* root = nullptr; ChildAppender kids; }
-    :   count=u2
+{ unsigned short local_variable_table_length = 0; unsigned short entrypos = 0; ValueAST* root = nullptr; ChildAppender kids; }
+    :   local_variable_table_length=u2
         {
-            count = swapBytes16(count);
-            root = valueNode(ATTR_LOCAL_VARIABLE_TABLE, count);
+            local_variable_table_length = swapBytes16(local_variable_table_length);
+            root = valueNode(ATTR_LOCAL_VARIABLE_TABLE, local_variable_table_length);
             ## = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
-        :   {entrypos < count}? e:localVariableEntry { kids.add(#e); ++entrypos; }
+        :   {entrypos < local_variable_table_length}? e:localVariableEntry { kids.add(#e); ++entrypos; }
         )*
+        {entrypos == local_variable_table_length}?
     ;
 
 localVariableEntry!
@@ -895,11 +899,13 @@ enclosingMethodAttribute!
     ;
 
 unknownAttribute! [unsigned int length]
-{ unsigned int count = 0; std::vector<unsigned char> bytes; }
+{ unsigned int bytepos = 0; std::vector<unsigned char> bytes; }
     :   { bytes.reserve(std::min(length, 65536u)); }
         (   options { greedy = true; }
-        :   {count < length}? { bytes.push_back(lookaheadByte()); } BYTE! { ++count; }
+        :   {bytepos < length}? { bytes.push_back(lookaheadByte()); } BYTE! { ++bytepos; }
         )*
+        // A body cut short by the end of the input is a truncated file, not a shorter body.
+        {bytepos == length}?
         { ## = antlr::RefAST(new ByteArrayAST(ATTR_UNKNOWN, std::move(bytes))); }
     ;
 

@@ -71,12 +71,11 @@ public:
             return;
         }
         m_pBytes->advance();
-        ++inputState->column;
         type = kByteTokenType;
         byte = c;
     }
-    // The column (offset plus one) of the next byte.
-    int column() const { return inputState->column; }
+    // The column (offset plus one) of the next byte of a ClassBytesInput.
+    int directColumn() const { return static_cast<int>(m_pBytes->position()) + 1; }
 
     // The vocabulary's BYTE (ClassFileTokenTypes::BYTE).
     static const int kByteTokenType = 99;

@@ -42,6 +42,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -59,7 +60,8 @@ public:
     void clear() { m_oNodes.clear(); }
 
 private:
-    std::vector<antlr::RefAST> m_oNodes;
+    // A deque grows without copying its references and in small blocks.
+    std::deque<antlr::RefAST> m_oNodes;
 };
 
 // Appends children to a node of the class-file tree in constant time. The parent must be kept
@@ -189,7 +191,6 @@ private:
     void fetchLookahead()
     {
         if (m_pByteLexer && m_oAhead.empty()) {
-            m_nLookaheadColumn = m_pByteLexer->column();
             m_pByteLexer->nextDirectToken(m_nLookaheadType, m_nLookaheadByte);
             if (m_nLookaheadByte < 0)
                 m_nLookaheadByte = 0;
@@ -215,7 +216,6 @@ private:
     // That lexer, when it reads a ClassBytesInput: the parser then takes each token's type and
     // byte from it directly, and makes a token object only when one is asked for (LT).
     ClassFileLexerBase* m_pByteLexer = nullptr;
-    int m_nLookaheadColumn = 0;
     // The class name entered into the set of parses under way, if any.
     bool m_bRegistered = false;
     std::string m_strRegisteredName;

@@ -82,6 +82,10 @@ public:
     virtual bool isShort() const { return false; }
     virtual bool isByteArray() const { return false; }
 
+    // Nodes come from a pool that reuses the memory of released nodes.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p, std::size_t size) noexcept;
+
     // Makes `child` the next sibling of `last`, or the first child of `parent` when `last` is
     // null, without walking the child list (antlr's addChild walks it every time).
     static void appendChild(ValueAST* parent, ValueAST* last, ValueAST* child)

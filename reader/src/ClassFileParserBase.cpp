@@ -94,7 +94,8 @@ antlr::RefToken ClassFileParserBase::LT(unsigned int i)
             ByteToken* token = new ByteToken;
             token->setType(m_nLookaheadType);
             token->setByte(m_nLookaheadType == ClassFileTokenTypes::BYTE ? m_nLookaheadByte : -1);
-            token->setColumn(m_nLookaheadColumn);
+            // The lexer has moved past a BYTE token's byte already.
+            token->setColumn(m_pByteLexer ? m_pByteLexer->directColumn() - (m_nLookaheadType == ClassFileTokenTypes::BYTE ? 1 : 0) : 0);
             m_oLookahead = antlr::RefToken(token);
         }
         return m_oLookahead;

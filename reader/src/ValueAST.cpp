@@ -1,5 +1,6 @@
 #include "ValueAST.h"
 
+#include "NodePool.h"
 #include "StringHelpers.h"
 
 #include <charconv>
@@ -122,6 +123,16 @@ const char* const* getTokenNameTable()
 
 // --- ValueAST ------------------------------------------------------------------------------
 ValueAST::ValueAST(const ValueAST& other) : antlr::CommonAST(other) {}
+
+void* ValueAST::operator new(std::size_t size)
+{
+    return node_pool::allocate(size);
+}
+
+void ValueAST::operator delete(void* p, std::size_t size) noexcept
+{
+    node_pool::deallocate(p, size);
+}
 
 ValueAST::~ValueAST()
 {
