@@ -29,6 +29,8 @@
 
 #include "MemberRecords.h"
 
+#include <antlr/AST.hpp>
+
 #include <cstdint>
 #include <fstream>
 #include <map>
@@ -105,6 +107,17 @@ public:
     // False when a file cannot be opened (logged as "FAILED TO WRITE:") or the class cannot be
     // loaded (the files are then left empty); true otherwise.
     bool genProxy(std::string directory, bool includeStdafx);
+
+    // --- Interface implementation files (defined in classgen) --------------------------------
+    // Writes directory + the class name with '.' made '_' + "JNIImpl" + ".h" and ".cpp": a C++
+    // class that carries the class file of a generated Java class implementing the interface,
+    // whose methods reach virtual C++ methods. False when a file cannot be opened, the class is
+    // not an interface, or the build fails (the reason is logged; nothing escapes).
+    bool genInterfaceImpl(std::string directory, bool includeStdafx);
+    // The text writer behind genInterfaceImpl: builds the implementation class from the
+    // interface's tree and writes both texts into the open streams. False, with nothing written,
+    // when the class writer reports errors; the builder's exceptions pass to the caller.
+    bool genInterfaceImplCode(antlr::RefAST interfaceTree, bool includeStdafx);
 
     // Header sections, in the order genProxy writes them (each does nothing without a header).
     void makeFieldNames();
