@@ -1,0 +1,112 @@
+// Generates the proxies of every public class of JDK 17's java.util (nested classes included),
+// each through its own ProxyGenerator as the generation run does, and then the shared files;
+// reports classes per second. Cold: every class and its super types are parsed into an empty
+// cache; warm: the trees come from the cache and only walking and writing remain.
+#include "ClassRepository.h"
+#include "ProxyGenerator.h"
+#include "StringHelpers.h"
+#include "TestSupport.h"
+#include "TypeMapping.h"
+
+#include <antlr/AST.hpp>
+#include <benchmark/benchmark.h>
+
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+void resetToJdk()
+{
+    kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
+    ClassRepository::resetModules(kavrin_test::kJdkHome);
+}
+
+// Dotted names of the classes of the package java.util whose access flags say public.
+const std::vector<std::string>& publicClasses()
+{
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> entries;
+        listArchiveClasses(kavrin_test::kJavaBaseJmod, &entries);
+        resetToJdk();
+        std::vector<std::string> out;
+        const std::string package = "java/util/";
+        for (const std::string& entry : entries) {
+            if (entry.compare(0, package.size(), package) != 0 ||
+                entry.find('/', package.size()) != std::string::npos)
+                continue;
+            const std::string name = entry.substr(0, entry.size() - 6);
+            ClassRepository loader;
+            antlr::RefAST tree = loader.loadClass(name, "");
+            // THIS_CLASS or THIS_INTERFACE is the fourth top-level node; ACCESS_FLAGS its first child.
+            antlr::RefAST node = tree;
+            for (int i = 0; node && i < 3; ++i)
+                node = node->getNextSibling();
+            if (!node || !node->getFirstChild())
+                continue;
+            if (std::stoi(node->getFirstChild()->getText()) & 0x0001)
+                out.push_back(replaceChar(name, '/', '.'));
+        }
+        ClassRepository::resetModules("");
+        return out;
+    }();
+    return names;
+}
+
+// One generation run over the classes into the folder; the number of proxies written.
+std::size_t generateAll(const std::string& directory)
+{
+    std::size_t written = 0;
+    for (const std::string& name : publicClasses()) {
+        ProxyGenerator gen(name);
+        if (gen.genProxy(directory, false))
+            ++written;
+    }
+    genDefProxies(directory, false);
+    return written;
+}
+
+void BM_GenerateJavaUtilColdCache(benchmark::State& state)
+{
+    kavrin_test::TempDir dir("kavrin-genbench");
+    const std::size_t classes = publicClasses().size();
+    std::size_t written = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ClassRepository::resetModules("");
+        resetToJdk();
+        state.ResumeTiming();
+        written = generateAll(dir.path() + "/");
+    }
+    if (written != classes)
+        state.SkipWithError("not every proxy was written");
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * classes));
+    state.counters["classes"] = static_cast<double>(classes);
+    state.counters["classes_per_second"] =
+        benchmark::Counter(static_cast<double>(classes), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_GenerateJavaUtilColdCache)->Unit(benchmark::kMillisecond);
+
+void BM_GenerateJavaUtilWarmCache(benchmark::State& state)
+{
+    kavrin_test::TempDir dir("kavrin-genbench");
+    const std::size_t classes = publicClasses().size();
+    resetToJdk();
+    generateAll(dir.path() + "/");
+    std::size_t written = 0;
+    for (auto _ : state)
+        written = generateAll(dir.path() + "/");
+    if (written != classes)
+        state.SkipWithError("not every proxy was written");
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * classes));
+    state.counters["classes"] = static_cast<double>(classes);
+    state.counters["classes_per_second"] =
+        benchmark::Counter(static_cast<double>(classes), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_GenerateJavaUtilWarmCache)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
