@@ -1,6 +1,20 @@
 // Base of the generated ClassFileParser (grammar reader/grammar/ClassFile.g): the state that
 // the parser's rules record, its accessors, and the token access that the rules use.
 //
+// Reading one class file:
+//   ClassBytesInput input(bytes, size);       // (a std::istream works too, more slowly)
+//   ClassFileLexer lexer(input);
+//   ClassFileParser parser(lexer);            // one parser per class file
+//   antlr::ASTFactory factory;
+//   parser.initializeASTFactory(factory);     // registers the node classes (ClassFileParser()
+//   parser.setASTFactory(&factory);           //   made without input serves for this alone)
+//   setTokenNameTable(parser.getTokenNames());
+//   parser.classFile(path);                   // "" for no path check; antlr exceptions on errors
+//   parser.getAST(), getClassName(), isInterface(), hasNativeMethods(), getVersion(),
+//   getClassPathRoot()
+// The parser loads the class's super types and reports the class-path root through the
+// ClassParseHost (ClassParseHost.h).
+//
 // Tree built by ClassFileParser::classFile (getAST returns the first of seven siblings):
 //   MAGIC_NUMBER   ByteArrayAST CA FE BA BE
 //   VERSION        { MINOR MAJOR }

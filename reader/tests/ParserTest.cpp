@@ -752,4 +752,38 @@ TEST(ParserInput, ReadsFromAStreamAsWell)
     EXPECT_TRUE(parser.getAST()->equalsList(direct.tree));
 }
 
+TEST(ParserInput, ReadsThroughAntlrsTokenBufferAsWell)
+{
+    const Bytes bytes = fixtureBytes("fixtures/Lambdas.class");
+    ClassBytesInput input(bytes.data(), bytes.size());
+    ClassFileLexer lexer(input);
+    antlr::TokenBuffer buffer(lexer);
+    ClassFileParser parser(buffer);
+    antlr::ASTFactory factory;
+    parser.initializeASTFactory(factory);
+    parser.setASTFactory(&factory);
+    parser.classFile("");
+    EXPECT_EQ(parser.getClassName(), "fixtures/Lambdas");
+    EXPECT_TRUE(parser.getAST()->equalsList(parseBytes(bytes).tree));
+}
+
+TEST(ParserInput, LookingFurtherAheadKeepsTheTokensInOrder)
+{
+    const Bytes bytes = fixtureBytes("fixtures/Members.class");
+    ClassBytesInput input(bytes.data(), bytes.size());
+    ClassFileLexer lexer(input);
+    ClassFileParser parser(lexer);
+    antlr::ASTFactory factory;
+    parser.initializeASTFactory(factory);
+    parser.setASTFactory(&factory);
+    // The first tokens are the magic number's bytes, one token per byte.
+    EXPECT_EQ(parser.LA(1), T::BYTE);
+    EXPECT_EQ(static_cast<unsigned char>(parser.LT(1)->getText()[0]), 0xCA);
+    EXPECT_EQ(static_cast<unsigned char>(parser.LT(3)->getText()[0]), 0xBA);
+    EXPECT_EQ(parser.LT(1)->getColumn(), 1);
+    parser.classFile("");
+    EXPECT_TRUE(parser.getAST()->equalsList(parseBytes(bytes).tree));
+    EXPECT_EQ(parser.LA(1), T::EOF_);
+}
+
 }  // namespace
