@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <new>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KAVRIN_NODE_POOL 1
@@ -55,6 +56,7 @@ struct List {
 struct Depot {
     std::mutex mutex;
     List lists[kClasses] = {};
+    std::vector<void*> slabs;  // every block taken for nodes, kept for reuse
 };
 
 Depot& depot()
@@ -104,6 +106,11 @@ __attribute__((noinline)) void refill(List& list, std::size_t classIndex)
         return;
     const std::size_t size = classIndex * kGranule;
     char* slab = static_cast<char*>(::operator new(kSlabBytes));
+    {
+        Depot& d = depot();
+        std::lock_guard<std::mutex> lock(d.mutex);
+        d.slabs.push_back(slab);
+    }
     for (std::size_t off = 0; off + size <= kSlabBytes; off += size)
         list.push(reinterpret_cast<FreeNode*>(slab + off));
 }
