@@ -14,8 +14,13 @@ namespace jni_helpers {
 class KAVRIN_API JNIInterface : public JObject_t {
 public:
     JNIInterface();
-    // Shares the Java peer and the delegate; from now on the peer's native calls reach the copy.
+    // A copy uses the same Java class and delegate, and has a Java object of its own (made with
+    // the class's constructor without arguments) whose native calls reach the copy; a class
+    // without such a constructor has its Java object shared, its calls then reaching the copy.
+    // Never throws.
     JNIInterface(const JNIInterface& other);
+    // As the copy; the class this object used before is let go. Assigning an object to itself
+    // does nothing.
     JNIInterface& operator=(const JNIInterface& other);
     virtual ~JNIInterface();
 
@@ -34,6 +39,8 @@ protected:
 
 private:
     jclass getClass(CSmartString name, const signed char* classBytes, int byteCount);
+    // Gives this object a Java object of its own, whose native calls reach it.
+    void takeOwnPeer() noexcept;
 
     jclass m_clazz;           // global reference, or null
     jmethodID m_ctorID;

@@ -135,18 +135,29 @@ void releaseClass(jclass& clazz, const CSmartString& name) noexcept {
     clazz = nullptr;
 }
 
-// Points the Java object's "peer" field at `peer`. Never throws.
-void pointPeerAt(jobject object, jclass clazz, const void* peer) noexcept {
+// Points the Java object's "peer" field at `peer`; false when the field cannot be set (the
+// caller has put any pending exception aside and clears what this leaves).
+bool pointPeerAt(JNIEnv* env, jobject object, jclass clazz, const void* peer) {
     if (object == nullptr || clazz == nullptr)
-        return;
-    try {
-        JNIEnv* env = JNIEnvHelper::getEnv();
-        KeepPending keep(env);
-        jfieldID field = env->GetFieldID(clazz, "peer", "J");
-        if (field != nullptr)
-            env->SetLongField(object, field, static_cast<jlong>(reinterpret_cast<std::intptr_t>(peer)));
-    } catch (...) {
-    }
+        return false;
+    jfieldID field = env->GetFieldID(clazz, "peer", "J");
+    if (field == nullptr || env->ExceptionCheck())
+        return false;
+    env->SetLongField(object, field, static_cast<jlong>(reinterpret_cast<std::intptr_t>(peer)));
+    return !env->ExceptionCheck();
+}
+
+// A new Java object of `clazz`, made with its constructor without arguments, whose "peer"
+// field points at `peer`: a local reference, or null when none can be made (the caller has put
+// any pending exception aside and clears what this leaves).
+jobject newPeerObject(JNIEnv* env, jclass clazz, const void* peer) {
+    jmethodID construct = env->GetMethodID(clazz, "<init>", "()V");
+    if (construct == nullptr || env->ExceptionCheck())
+        return nullptr;
+    LocalRef object(env->NewObject(clazz, construct));
+    if (!object || env->ExceptionCheck() || !pointPeerAt(env, object, clazz, peer))
+        return nullptr;
+    return object.release();
 }
 
 }  // namespace
@@ -174,15 +185,12 @@ JNIInterface::JNIInterface(const JNIInterface& other)
     } catch (...) {
     }
     m_clazz = takeClass(other.m_clazz, other.m_className);
-    // From now on the Java object's native calls reach this copy.
-    pointPeerAt(*this, m_clazz, this);
+    takeOwnPeer();
 }
 
 JNIInterface& JNIInterface::operator=(const JNIInterface& other) {
     if (this == &other)
         return *this;
-    JObject_t::operator=(other);
-    m_delegate = other.m_delegate;
     // The new class part is taken before the old one goes, so that a class both use keeps
     // its natives.
     jclass taken = takeClass(other.m_clazz, other.m_className);
@@ -190,7 +198,28 @@ JNIInterface& JNIInterface::operator=(const JNIInterface& other) {
     m_clazz = taken;
     m_className = other.m_className;
     m_ctorID = other.m_ctorID;
+    m_delegate = other.m_delegate;
+    JObject_t::operator=(other);
+    takeOwnPeer();
     return *this;
+}
+
+void JNIInterface::takeOwnPeer() noexcept {
+    if (m_clazz == nullptr || isNullObject())
+        return;
+    try {
+        JNIEnv* env = JNIEnvHelper::getEnv();
+        KeepPending keep(env);
+        LocalRef own(newPeerObject(env, m_clazz, this));
+        env->ExceptionClear();
+        if (own) {
+            Assign(own.get());
+        } else {
+            // A class without a constructor to call: the shared Java object calls this object.
+            pointPeerAt(env, *this, m_clazz, this);
+        }
+    } catch (...) {
+    }
 }
 
 JNIInterface::~JNIInterface() { releaseClass(m_clazz, m_className); }

@@ -1,0 +1,158 @@
+// The runtime's own class loader against JDK 17's VM: class path entries given before and after
+// the loader exists, child-first lookup, and what it answers for classes it cannot give. Each
+// case runs in a process of its own, with -Xcheck:jni.
+#include "JvmSupport.h"
+
+#include <algorithm>
+#include <filesystem>
+
+using jni_helpers::CSmartString;
+using jni_helpers::JStringHelper;
+using jni_helpers::JVM;
+using jni_helpers::_simple_class_loader;
+
+namespace {
+
+// The answer of a class's static String method without arguments.
+std::string callStatic(jclass cls, const char* method) {
+    const jmethodID id = JNIEnvHelper::GetStaticMethodID(cls, method, "()Ljava/lang/String;");
+    return javaText(JNIEnvHelper::CallStaticObjectMethod(cls, id));
+}
+
+// getClass's answer with the class's static hello(), or "<null>".
+std::string helloThroughLoader(const char* name) {
+    jclass cls = _simple_class_loader::getClass(name);
+    if (cls == nullptr)
+        return "<null>";
+    std::string answer = callStatic(cls, "hello");
+    JNIEnvHelper::DeleteLocalRef(cls);
+    return answer;
+}
+
+// The text of every URL of the loader.
+std::vector<std::string> loaderUrls() {
+    jclass urlLoader = JNIEnvHelper::FindClass("java/net/URLClassLoader");
+    const jmethodID getUrls = JNIEnvHelper::GetMethodID(urlLoader, "getURLs", "()[Ljava/net/URL;");
+    jni_helpers::JObjectArrayHelper urls(JObject_t(JNIEnvHelper::CallObjectMethod(_simple_class_loader::getLoaderObject(), getUrls)));
+    std::vector<std::string> texts;
+    jclass urlClass = JNIEnvHelper::FindClass("java/net/URL");
+    const jmethodID toString = JNIEnvHelper::GetMethodID(urlClass, "toString", "()Ljava/lang/String;");
+    for (jsize i = 0; i < urls.length(); ++i) {
+        jobject url = urls.getElement(i);
+        texts.push_back(javaText(JNIEnvHelper::CallObjectMethod(url, toString)));
+        JNIEnvHelper::DeleteLocalRef(url);
+    }
+    JNIEnvHelper::DeleteLocalRef(urlClass);
+    JNIEnvHelper::DeleteLocalRef(urlLoader);
+    return texts;
+}
+
+}  // namespace
+
+TEST_F(JvmTest, GetClassBeforeInitAnswersNullWithoutTheVm) {
+    // No VM at all yet: asking it anything would fail for want of an environment.
+    EXPECT_FALSE(_simple_class_loader::isInitialized());
+    EXPECT_EQ(_simple_class_loader::getClass("java/lang/String"), nullptr);
+    EXPECT_FALSE(JNIEnvHelper::isInitialized());
+
+    startVm();
+    EXPECT_EQ(_simple_class_loader::getClass("java/lang/String"), nullptr);
+    EXPECT_EQ(_simple_class_loader::getLoaderObject(), nullptr);
+    EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
+}
+
+TEST_F(JvmTest, DirectoryAndJarGivenBeforeInitServeClasses) {
+    startVm();
+    // The directory as a path relative to the working directory, the jar as an absolute one.
+    const std::string directory =
+        std::filesystem::relative(RUNTIME_LOADER_DIRECTORY, std::filesystem::current_path()).string();
+    _simple_class_loader::addClassPath((directory + ";" + RUNTIME_LOADER_JAR + ";").c_str());
+    EXPECT_EQ(helloThroughLoader("loaderdir/FromDirectory"), "<null>");  // no loader yet
+    ASSERT_TRUE(_simple_class_loader::init());
+    EXPECT_TRUE(_simple_class_loader::isInitialized());
+
+    EXPECT_EQ(helloThroughLoader("loaderdir/FromDirectory"), "from a directory");
+    EXPECT_EQ(helloThroughLoader("loaderjar.FromJar"), "from a jar");  // '.' separators work too
+    // Neither is on the VM's class path.
+    EXPECT_EQ(JNIEnvHelper::FindClass("loaderdir/FromDirectory"), nullptr);
+    EXPECT_EQ(JNIEnvHelper::FindClass("loaderjar/FromJar"), nullptr);
+
+    // Absolute URLs, a directory's with a trailing "/"; sorted as the entries were.
+    const std::vector<std::string> urls = loaderUrls();
+    ASSERT_EQ(urls.size(), 2u);
+    const std::string absoluteDirectory = (std::filesystem::current_path() / directory).string();
+    EXPECT_NE(std::find(urls.begin(), urls.end(), "file:" + absoluteDirectory + "/"), urls.end()) << urls[0];
+    EXPECT_NE(std::find(urls.begin(), urls.end(), std::string("file:") + RUNTIME_LOADER_JAR), urls.end()) << urls[1];
+}
+
+TEST_F(JvmTest, JarGivenAfterInitBecomesVisible) {
+    startVm();
+    ASSERT_TRUE(_simple_class_loader::init());
+    // With no entries the loader looks in the working directory, ".".
+    const std::vector<std::string> urls = loaderUrls();
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_EQ(urls[0], "file:" + std::filesystem::current_path().string() + "/./");
+
+    EXPECT_EQ(helloThroughLoader("loaderlate/FromLateJar"), "<null>");
+    _simple_class_loader::addClassPath(RUNTIME_LATE_JAR);
+    EXPECT_EQ(helloThroughLoader("loaderlate/FromLateJar"), "from a late jar");
+    EXPECT_EQ(loaderUrls().size(), 2u);
+    EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
+}
+
+TEST_F(JvmTest, LoaderEntriesComeBeforeTheApplicationClassPath) {
+    startVm();
+    _simple_class_loader::addClassPath(RUNTIME_LOADER_DIRECTORY);
+    ASSERT_TRUE(_simple_class_loader::init());
+    jclass fromLoader = _simple_class_loader::getClass("runtimetest/Shadowed");
+    jclass fromVm = JNIEnvHelper::FindClass("runtimetest/Shadowed");
+    ASSERT_NE(fromLoader, nullptr);
+    ASSERT_NE(fromVm, nullptr);
+    EXPECT_EQ(callStatic(fromLoader, "origin"), "loader entry");
+    EXPECT_EQ(callStatic(fromVm, "origin"), "application class path");
+    // A class only the parent has still comes from the parent.
+    jclass echo = _simple_class_loader::getClass("runtimetest/Echo");
+    jclass echoFromVm = JNIEnvHelper::FindClass("runtimetest/Echo");
+    EXPECT_TRUE(JNIEnvHelper::IsSameObject(echo, echoFromVm));
+    JNIEnvHelper::DeleteLocalRef(echoFromVm);
+    JNIEnvHelper::DeleteLocalRef(echo);
+    JNIEnvHelper::DeleteLocalRef(fromVm);
+    JNIEnvHelper::DeleteLocalRef(fromLoader);
+}
+
+TEST_F(JvmTest, InitTwiceKeepsOneLoaderAndUnloadEndsIt) {
+    startVm();
+    ASSERT_TRUE(_simple_class_loader::init());
+    const jobject loader = _simple_class_loader::getLoaderObject();
+    const jclass loaderClass = _simple_class_loader::getLoaderClass();
+    ASSERT_NE(loader, nullptr);
+    EXPECT_TRUE(_simple_class_loader::init());
+    EXPECT_EQ(_simple_class_loader::getLoaderObject(), loader);
+    EXPECT_EQ(_simple_class_loader::getLoaderClass(), loaderClass);
+
+    // The loader class came from the library's own bytes, in a loader of its own.
+    EXPECT_EQ(JNIEnvHelper::FindClass("CustClassLdr1234567890"), nullptr);
+    jclass named = _simple_class_loader::getClass("CustClassLdr1234567890");
+    EXPECT_TRUE(JNIEnvHelper::IsSameObject(named, loaderClass));
+    JNIEnvHelper::DeleteLocalRef(named);
+
+    JVM::unload();
+    EXPECT_FALSE(_simple_class_loader::isInitialized());
+    EXPECT_EQ(_simple_class_loader::getLoaderObject(), nullptr);
+    EXPECT_EQ(_simple_class_loader::getClass("java/lang/String"), nullptr);
+}
+
+TEST_F(JvmTest, SystemClassesComeThroughAndMissingOnesGiveNull) {
+    startVm();
+    ASSERT_TRUE(_simple_class_loader::init());
+    jclass viaLoader = _simple_class_loader::getClass("java/lang/String");
+    jclass viaVm = JNIEnvHelper::FindClass("java/lang/String");
+    ASSERT_NE(viaLoader, nullptr);
+    EXPECT_TRUE(JNIEnvHelper::IsSameObject(viaLoader, viaVm));
+    EXPECT_EQ(_simple_class_loader::getClass("no/Such"), nullptr);
+    EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
+    EXPECT_EQ(_simple_class_loader::getClass(CSmartString()), nullptr);
+    EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
+    JNIEnvHelper::DeleteLocalRef(viaVm);
+    JNIEnvHelper::DeleteLocalRef(viaLoader);
+}
