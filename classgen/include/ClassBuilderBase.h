@@ -1,0 +1,148 @@
+// Common base of the tree-building walkers that make a new class out of the class-file tree of a
+// Java type: the interface implementation builder (and, built the same way, the delegator
+// builder). A walker reads the input's constant pool into `inputPool` (one entry object per
+// slot, Utf8 texts found again through `inputNames`), makes a member builder per method of the
+// input, walks the super types with nested walkers one inheritance level deeper, collects the
+// methods of all levels by name and descriptor, and at level 0 assembles the new class's tree
+// with its own pool `outputPool`.
+//
+// The output tree is built from copies of matched input nodes (a copy carries the node's type
+// and value, no children) and from new nodes; the walker's result is the sibling list
+// MAGIC_NUMBER, VERSION, CONSTANT_POOL, THIS_CLASS, FIELDS, METHODS, ATTRIBUTES.
+//
+// Errors are antlr exceptions: a matched node of an unexpected class or an index that names no
+// entry of the needed kind raise antlr::SemanticException with a description.
+#pragma once
+
+#include "ConstantPool.h"
+#include "MemberBuilders.h"
+#include "MemberRecords.h"
+
+#include <antlr/AST.hpp>
+#include <antlr/TreeParser.hpp>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+class ProxyGenerator;
+
+// What a walker shares with the walkers of its super types, owned by the level-0 walker.
+struct SharedBuild {
+    // The input pools of every walk: the collected member builders refer to their entries.
+    std::vector<PoolHandle> pools;
+    // The collected methods of all levels, by name followed by descriptor.
+    std::map<std::string, MemberHandle> methods;
+    // '/'-separated names of super types that no module holds, in the order met.
+    std::vector<std::string> missingTypes;
+    // '/'-separated names of the types being walked, outermost first (cuts cyclic inheritance).
+    std::vector<std::string> chain;
+};
+
+// antlr's generated tree parser names antlr::TreeParser in its constructor's initialiser list,
+// which is allowed only for a direct or a virtual base.
+class ClassBuilderBase : public virtual antlr::TreeParser {
+public:
+    ~ClassBuilderBase() override;
+
+    uint16_t getInheritanceLevel() const { return m_inheritanceLevel; }
+    // The '/'-separated name of the walked type; meaningful after the walk.
+    std::string getInputClassName() const { return m_inputClassName; }
+    // The super types that could not be found, '/'-separated (all levels).
+    const std::vector<std::string>& getMissingTypes() const { return m_pShared->missingTypes; }
+    const PoolHandle& getInputPool() const { return m_inputPool; }
+    const PoolHandle& getOutputPool() const { return m_outputPool; }
+
+    // The name with `prefix` before its last '/'-separated part: java/lang/Runnable with
+    // "JNIImplementationOf" gives java/lang/JNIImplementationOfRunnable.
+    static std::string derivedClassName(const std::string& name, const std::string& prefix);
+
+protected:
+    // A walker at `level` reporting to `generator`, sharing `shared` (null: its own).
+    ClassBuilderBase(ProxyGenerator* generator, uint16_t level, SharedBuild* shared);
+    ClassBuilderBase();
+
+    // --- The walk ----------------------------------------------------------------------------
+    // Resets everything but the shared state, for a walk from the start.
+    void beginBuild();
+    // Appends a node to the result sibling list.
+    void appendResult(const antlr::RefAST& node);
+    // A copy of the node (type and value, no children or siblings).
+    static antlr::RefAST copyNode(const antlr::RefAST& node);
+    // VERSION with MINOR 3 and MAJOR 45.
+    static antlr::RefAST versionNode(const antlr::RefAST& version);
+    static antlr::RefAST shortNode(int type, uint16_t value);
+    static antlr::RefAST emptyNode(int type);
+    // The value of a ShortAST node; antlr::SemanticException when the node is of another class.
+    static uint16_t shortValue(const antlr::RefAST& node);
+    // Stores a value in a ShortAST node; antlr::SemanticException for a node of another class.
+    static void setShortValue(const antlr::RefAST& node, uint16_t value);
+
+    // --- Input constant pool -------------------------------------------------------------------
+    // The copied CONSTANT_POOL node becomes the output pool's node; it is appended to the result.
+    void beginConstantPool(const antlr::RefAST& poolNode);
+    // One entry per pool child, in order (the opaque kinds and CONSTANT_CONTINUED included, so
+    // that positions and indices agree).
+    void addPoolEntry(const antlr::RefAST& node);
+    // Links the references of the input pool, numbers its entries by position and refreshes
+    // their indices.
+    void numberInputPool();
+    // The Class entry at an input index; antlr::SemanticException naming `what` when there is
+    // none.
+    EntryHandle inputClassAt(uint16_t index, const char* what) const;
+    // The Utf8 entry at an input index; antlr::SemanticException naming `what` when there is none.
+    EntryHandle inputUtf8At(uint16_t index, const char* what) const;
+    // The Utf8 entry of a text in the input pool: the first one that holds it, or a new one.
+    EntryHandle inputUtf8(const std::string& text);
+    // Appends a Utf8 entry of the text and a Class entry of it to the input pool; the Class
+    // entry.
+    EntryHandle addInputClass(const std::string& name);
+
+    // --- Methods ---------------------------------------------------------------------------------
+    // A method builder over the input pool for a METHOD_INFO's flags, name and descriptor.
+    MemberHandle makeInputMethod(uint16_t flags, const EntryHandle& name, const EntryHandle& descriptor);
+    // Collects this walk's methods into the shared map (see collectMethods).
+    void collect(uint16_t requiredFlags, uint16_t excludedFlags);
+
+    // --- Output ----------------------------------------------------------------------------------
+    // Appends to the output pool a copy of the class name of an input Class entry and a Class
+    // entry of it; the Class entry.
+    EntryHandle appendOutputClass(const EntryHandle& inputClass);
+    // Appends an entry to the output pool and registers a Utf8 text in outputNames.
+    EntryHandle appendOutput(ConstantPoolEntry* entry);
+
+    // Records a method of the generated class in the generator's method set, replacing an equal
+    // record; no filter applies.
+    void recordMethod(const MethodDescriptor& record);
+    static MethodDescriptor recordOf(const MemberBuilder& member);
+
+    // Whether a name is on the chain of types being walked; adds it otherwise.
+    bool enterChain(const std::string& name);
+
+    ProxyGenerator* m_pGenerator = nullptr;
+    uint16_t m_inheritanceLevel = 0;
+    std::string m_inputClassName;
+    std::vector<MemberHandle> m_methodBuilders;
+    PoolHandle m_inputPool;
+    PoolHandle m_outputPool;
+    Utf8Positions m_inputNames;
+    Utf8Positions m_outputNames;
+    SharedBuild* m_pShared;
+    SharedBuild m_ownShared;
+
+    antlr::RefAST m_resultFirst;
+    antlr::RefAST m_resultLast;
+    antlr::RefAST m_constantPoolNode;
+    antlr::RefAST m_superClassNode;
+    antlr::RefAST m_implementsNode;
+    antlr::RefAST m_thisClassNode;
+    antlr::RefAST m_fieldsNode;
+    antlr::RefAST m_methodsNode;
+    MemberHandle m_peerField;
+    EntryHandle m_thisClassEntry;
+    EntryHandle m_interfaceEntry;
+    EntryHandle m_superClassEntry;
+    // Running class-file index of the next input pool entry.
+    uint16_t m_nextInputIndex = 1;
+};

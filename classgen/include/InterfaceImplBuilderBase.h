@@ -1,0 +1,77 @@
+// Base of the generated InterfaceImplBuilder (grammar classgen/grammar/InterfaceImplBuilder.g):
+// the state and the actions of the walker that turns the class-file tree of a Java interface
+// into the class-file tree of a Java class implementing it (and all its super-interfaces):
+//
+//   antlr::ASTFactory factory;
+//   InterfaceImplBuilder::initializeASTFactory(factory);
+//   InterfaceImplBuilder builder(&generator);     // level 0, its own shared state
+//   builder.setASTFactory(&factory);
+//   builder.classFile(interfaceTree);             // antlr exceptions, ByteCodeException
+//   antlr::RefAST implTree = builder.getAST();    // ready for ClassFileWriter
+//
+// For an interface pkg/I the class is pkg/JNIImplementationOfI, version 45.3, flags
+// ACC_PUBLIC | ACC_SUPER, super class the interface's super class (java/lang/Object, also when
+// the input names none), the one interface pkg/I, the long field "peer", a public constructor
+// "<init>" "()V" calling the super class's, and for every method m of the interface and of its
+// super-interfaces (by name and descriptor, the most derived declaration winning; static, final
+// and private methods left out) a native twin "native0" + m with the descriptor "(J" + m's
+// parameters and result, followed by m itself whose body passes the peer and the arguments to the
+// twin. Methods come in byte-wise order of name followed by descriptor.
+//
+// At level 0 the builder records both methods of every pair in the generator's method set (the
+// forwarding method first, then its twin; no filter applies) and clears the generator's
+// is-interface flag. A super-interface that no module holds is skipped and named in
+// getMissingTypes(); one that cannot be walked is skipped silently.
+//
+// Errors: the class-info rule ends any recognition error inside it (a class given instead of an
+// interface) with antlr::ANTLRException "This is not an interface!"; other recognition errors
+// and bad indices leave classFile as antlr exceptions; bytecode failures as ByteCodeException. The
+// generator has then received nothing.
+#pragma once
+
+#include "ClassBuilderBase.h"
+
+#include <antlr/ASTFactory.hpp>
+
+#include <string>
+
+class InterfaceImplBuilderBase : public ClassBuilderBase {
+public:
+    ~InterfaceImplBuilderBase() override;
+
+    // The '/'-separated name of the generated class; meaningful after classFile.
+    std::string getImplClassName() const { return m_implClassName; }
+
+    // Sets the factory's highest node type (99).
+    static void initializeASTFactory(antlr::ASTFactory& factory);
+
+protected:
+    InterfaceImplBuilderBase(ProxyGenerator* generator, uint16_t level, SharedBuild* shared);
+    InterfaceImplBuilderBase();
+
+    // classInfo: THIS_INTERFACE copied as THIS_CLASS with flags 0x0021; the interface's and
+    // the generated class's Class entries.
+    void beginClassInfo(const antlr::RefAST& thisNode, const antlr::RefAST& flags, const antlr::RefAST& classInfo);
+    // EXTENDS with its optional CLASS_INFO (null when absent).
+    void setSuperClass(const antlr::RefAST& extendsNode, const antlr::RefAST& superInfo);
+    // The output's empty IMPLEMENTS node after EXTENDS.
+    void endClassInfo();
+    // One super-interface of IMPLEMENTS: found, loaded and walked one level deeper.
+    void walkSuperInterface(const antlr::RefAST& classInfo);
+    // Runs a nested builder over a loaded tree (defined by the generated class).
+    virtual void walkNested(const antlr::RefAST& tree) = 0;
+
+    void beginFields(const antlr::RefAST& fieldsNode);
+    // METHODS copied, and the constructor's builder.
+    void beginMethods(const antlr::RefAST& methodsNode);
+    void addMethod(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& signature);
+    // Numbers the input pool, merges the methods, assembles the class at level 0; the result.
+    antlr::RefAST finishBuild();
+
+    std::string m_implClassName;
+    // The output's EXTENDS node, whose next sibling is IMPLEMENTS.
+    antlr::RefAST m_extendsNode;
+
+private:
+    void assemble();
+};

@@ -1,0 +1,296 @@
+// The common state and actions of the class-building walkers.
+#include "ClassBuilderBase.h"
+
+#include "ClassFileTokenTypes.hpp"
+#include "ProxyGenerator.h"
+#include "ValueAST.h"
+
+#include <antlr/SemanticException.hpp>
+
+#include <algorithm>
+
+namespace {
+
+typedef ClassFileTokenTypes T;
+
+const ValueAST* valueOf(const antlr::RefAST& node)
+{
+    return node ? dynamic_cast<const ValueAST*>(node.get()) : nullptr;
+}
+
+template <class N>
+const N& typed(const antlr::RefAST& node, const char* what)
+{
+    const N* typedNode = node ? dynamic_cast<const N*>(node.get()) : nullptr;
+    if (!typedNode)
+        throw antlr::SemanticException(std::string(what) + " node of an unexpected class");
+    return *typedNode;
+}
+
+}  // namespace
+
+ClassBuilderBase::ClassBuilderBase(ProxyGenerator* generator, uint16_t level, SharedBuild* shared)
+    : m_pGenerator(generator), m_inheritanceLevel(level), m_pShared(shared ? shared : &m_ownShared)
+{
+}
+
+ClassBuilderBase::ClassBuilderBase() : m_pShared(&m_ownShared) {}
+
+ClassBuilderBase::~ClassBuilderBase() = default;
+
+std::string ClassBuilderBase::derivedClassName(const std::string& name, const std::string& prefix)
+{
+    const std::size_t slash = name.rfind('/');
+    if (slash == std::string::npos)
+        return prefix + name;
+    return name.substr(0, slash + 1) + prefix + name.substr(slash + 1);
+}
+
+// --- The walk -------------------------------------------------------------------------------
+
+void ClassBuilderBase::beginBuild()
+{
+    m_inputClassName.clear();
+    m_methodBuilders.clear();
+    m_inputPool = new ConstantPool();
+    m_outputPool = new ConstantPool();
+    m_inputNames.clear();
+    m_outputNames.clear();
+    m_resultFirst = antlr::nullAST;
+    m_resultLast = antlr::nullAST;
+    m_constantPoolNode = antlr::nullAST;
+    m_superClassNode = antlr::nullAST;
+    m_implementsNode = antlr::nullAST;
+    m_thisClassNode = antlr::nullAST;
+    m_fieldsNode = antlr::nullAST;
+    m_methodsNode = antlr::nullAST;
+    m_peerField.reset();
+    m_thisClassEntry.reset();
+    m_interfaceEntry.reset();
+    m_superClassEntry.reset();
+    m_nextInputIndex = 1;
+}
+
+void ClassBuilderBase::appendResult(const antlr::RefAST& node)
+{
+    if (m_resultLast)
+        m_resultLast->setNextSibling(node);
+    else
+        m_resultFirst = node;
+    m_resultLast = node;
+}
+
+antlr::RefAST ClassBuilderBase::copyNode(const antlr::RefAST& node)
+{
+    if (!node)
+        throw antlr::SemanticException("a node to copy is missing");
+    return node->clone();
+}
+
+antlr::RefAST ClassBuilderBase::versionNode(const antlr::RefAST& version)
+{
+    antlr::RefAST copy = copyNode(version);
+    antlr::RefAST minor = shortNode(T::MINOR, 3);
+    copy->setFirstChild(minor);
+    minor->setNextSibling(shortNode(T::MAJOR, 45));
+    return copy;
+}
+
+antlr::RefAST ClassBuilderBase::shortNode(int type, uint16_t value)
+{
+    return antlr::RefAST(new ShortAST(type, value));
+}
+
+antlr::RefAST ClassBuilderBase::emptyNode(int type)
+{
+    return antlr::RefAST(new StringAST(type, std::string()));
+}
+
+uint16_t ClassBuilderBase::shortValue(const antlr::RefAST& node)
+{
+    return typed<ShortAST>(node, node ? node->typeName() : "index").getValue();
+}
+
+void ClassBuilderBase::setShortValue(const antlr::RefAST& node, uint16_t value)
+{
+    ShortAST* shortNode = node ? dynamic_cast<ShortAST*>(node.get()) : nullptr;
+    if (!shortNode)
+        throw antlr::SemanticException(std::string(node ? node->typeName() : "count") + " node of an unexpected class");
+    shortNode->setValue(value);
+}
+
+// --- Input constant pool ----------------------------------------------------------------------
+
+void ClassBuilderBase::beginConstantPool(const antlr::RefAST& poolNode)
+{
+    m_constantPoolNode = copyNode(poolNode);
+    appendResult(m_constantPoolNode);
+    m_nextInputIndex = 1;
+}
+
+void ClassBuilderBase::addPoolEntry(const antlr::RefAST& node)
+{
+    ConstantPoolEntry* entry = nullptr;
+    auto child = [&](int index) {
+        antlr::RefAST c = node->getFirstChild();
+        for (int i = 0; c && i < index; ++i)
+            c = c->getNextSibling();
+        return shortValue(c);
+    };
+    switch (node->getType()) {
+    case T::CONSTANT_UTF8: {
+        const ValueAST* value = valueOf(node);
+        const StringAST* text = dynamic_cast<const StringAST*>(value);
+        const std::string content = text ? text->value() : node->getText();
+        // The first entry of a text is the one found by it.
+        m_inputNames.emplace(content, static_cast<uint16_t>(m_nextInputIndex - 1));
+        entry = new Utf8Entry(content);
+        break;
+    }
+    case T::CONSTANT_UNICODE:
+        entry = new UnicodeEntry(typed<WStringAST>(node, "CONSTANT_UNICODE").getValue());
+        break;
+    case T::CONSTANT_INTEGER:
+        entry = new IntegerEntry(typed<IntAST>(node, "CONSTANT_INTEGER").getValue());
+        break;
+    case T::CONSTANT_FLOAT:
+        entry = new FloatEntry(typed<FloatAST>(node, "CONSTANT_FLOAT").getValue());
+        break;
+    case T::CONSTANT_LONG:
+        entry = new LongEntry(typed<LongAST>(node, "CONSTANT_LONG").getValue());
+        break;
+    case T::CONSTANT_DOUBLE:
+        entry = new DoubleEntry(typed<DoubleAST>(node, "CONSTANT_DOUBLE").getValue());
+        break;
+    case T::CONSTANT_CLASS:
+        entry = new ClassEntry(shortValue(node));
+        break;
+    case T::CONSTANT_STRING:
+        entry = new StringEntry(child(0));
+        break;
+    case T::CONSTANT_FIELDREF:
+        entry = new FieldrefEntry(child(0), child(1));
+        break;
+    case T::CONSTANT_METHODREF:
+        entry = new MethodrefEntry(child(0), child(1));
+        break;
+    case T::CONSTANT_INTERFACEMETHODREF:
+        entry = new InterfaceMethodrefEntry(child(0), child(1));
+        break;
+    case T::CONSTANT_NAMEANDTYPE:
+        entry = new NameAndTypeEntry(child(0), child(1));
+        break;
+    case T::CONSTANT_CONTINUED:
+        entry = new ContinuedEntry();
+        break;
+    case T::ATTR_UNKNOWN: {
+        const ByteArrayAST& raw = typed<ByteArrayAST>(node, "constant-pool ATTR_UNKNOWN");
+        entry = new OpaqueEntry(raw.value());
+        break;
+    }
+    default:
+        throw antlr::SemanticException(std::string("no constant-pool entry: ") + node->typeName());
+    }
+    m_inputPool->appendSlot(EntryHandle(entry));
+    ++m_nextInputIndex;
+}
+
+void ClassBuilderBase::numberInputPool()
+{
+    m_inputPool->resolveAll();
+    m_inputPool->renumber();
+}
+
+EntryHandle ClassBuilderBase::inputClassAt(uint16_t index, const char* what) const
+{
+    EntryHandle entry = m_inputPool->at(index, kTagClass);
+    if (!entry)
+        throw antlr::SemanticException(std::string(what) + " index " + std::to_string(index) + " names no class");
+    return entry;
+}
+
+EntryHandle ClassBuilderBase::inputUtf8At(uint16_t index, const char* what) const
+{
+    EntryHandle entry = m_inputPool->at(index, kTagUtf8);
+    if (!entry)
+        throw antlr::SemanticException(std::string(what) + " index " + std::to_string(index) + " names no text");
+    return entry;
+}
+
+EntryHandle ClassBuilderBase::inputUtf8(const std::string& text)
+{
+    return findOrAddUtf8(*m_inputPool, m_inputNames, text);
+}
+
+EntryHandle ClassBuilderBase::addInputClass(const std::string& name)
+{
+    const uint16_t position = static_cast<uint16_t>(m_inputPool->size());
+    EntryHandle utf8 = m_inputPool->appendSlot(EntryHandle(new Utf8Entry(name)));
+    m_inputNames.emplace(name, position);
+    return m_inputPool->appendSlot(EntryHandle(new ClassEntry(utf8)));
+}
+
+// --- Methods ----------------------------------------------------------------------------------
+
+MemberHandle ClassBuilderBase::makeInputMethod(uint16_t flags, const EntryHandle& name, const EntryHandle& descriptor)
+{
+    MemberHandle method(new MethodInfoBuilder(m_inputPool, flags, name, descriptor));
+    method->setClassEntry(m_thisClassEntry);
+    method->updateIndices();
+    m_methodBuilders.push_back(method);
+    return method;
+}
+
+void ClassBuilderBase::collect(uint16_t requiredFlags, uint16_t excludedFlags)
+{
+    collectMethods(m_methodBuilders, m_pShared->methods, m_inheritanceLevel, m_pShared->pools, m_inputPool,
+                   requiredFlags, excludedFlags);
+}
+
+// --- Output -----------------------------------------------------------------------------------
+
+EntryHandle ClassBuilderBase::appendOutput(ConstantPoolEntry* entry)
+{
+    EntryHandle handle(entry);
+    const uint16_t position = static_cast<uint16_t>(m_outputPool->size());
+    m_outputPool->append(handle);
+    if (handle->isUtf8())
+        m_outputNames.emplace(handle->getText(), position);
+    return handle;
+}
+
+EntryHandle ClassBuilderBase::appendOutputClass(const EntryHandle& inputClass)
+{
+    const ClassEntry* source = inputClass ? dynamic_cast<const ClassEntry*>(inputClass.get()) : nullptr;
+    const EntryHandle name = appendOutput(new Utf8Entry(source ? source->getName() : EntryHandle()));
+    return appendOutput(new ClassEntry(name));
+}
+
+void ClassBuilderBase::recordMethod(const MethodDescriptor& record)
+{
+    if (!m_pGenerator)
+        return;
+    std::set<MethodDescriptor>& methods = m_pGenerator->m_methods;
+    const auto found = methods.find(record);
+    if (found != methods.end())
+        methods.erase(found);
+    methods.insert(record);
+}
+
+MethodDescriptor ClassBuilderBase::recordOf(const MemberBuilder& member)
+{
+    MethodDescriptor record;
+    record.setName(member.getNameText());
+    record.setSignature(member.getDescriptorText());
+    record.setAccessFlags(member.getAccessFlags());
+    return record;
+}
+
+bool ClassBuilderBase::enterChain(const std::string& name)
+{
+    std::vector<std::string>& chain = m_pShared->chain;
+    if (std::find(chain.begin(), chain.end(), name) != chain.end())
+        return false;
+    chain.push_back(name);
+    return true;
+}

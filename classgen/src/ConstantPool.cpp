@@ -1,0 +1,369 @@
+// Constant-pool entries and the pool that holds them.
+#include "ConstantPool.h"
+
+#include "ClassFileTokenTypes.hpp"
+#include "ValueAST.h"
+
+#include <stdexcept>
+
+namespace {
+
+typedef ClassFileTokenTypes T;
+
+antlr::RefAST shortNode(int type, uint16_t value)
+{
+    return antlr::RefAST(new ShortAST(type, value));
+}
+
+antlr::RefAST emptyNode(int type)
+{
+    return antlr::RefAST(new StringAST(type, std::string()));
+}
+
+// The entry at `index` of the pool when it has the tag, else the null handle.
+EntryHandle linked(const ConstantPool& pool, uint16_t index, uint8_t tag)
+{
+    return pool.at(index, tag);
+}
+
+uint16_t indexOf(const EntryHandle& entry, uint16_t fallback)
+{
+    return entry ? entry->getIndex() : fallback;
+}
+
+}  // namespace
+
+// --- Base -----------------------------------------------------------------------------------
+
+ConstantPoolEntry::~ConstantPoolEntry() = default;
+
+void ConstantPoolEntry::assign(const ConstantPoolEntry&) {}
+
+void ConstantPoolEntry::resolve(const ConstantPool&) {}
+
+// --- Value kinds ----------------------------------------------------------------------------
+
+void Utf8Entry::assign(const ConstantPoolEntry& other)
+{
+    if (const Utf8Entry* same = dynamic_cast<const Utf8Entry*>(&other))
+        value = same->value;
+}
+
+antlr::RefAST Utf8Entry::toAST()
+{
+    return antlr::RefAST(new StringAST(T::CONSTANT_UTF8, value));
+}
+
+void UnicodeEntry::assign(const ConstantPoolEntry& other)
+{
+    if (const UnicodeEntry* same = dynamic_cast<const UnicodeEntry*>(&other))
+        value = same->value;
+}
+
+antlr::RefAST UnicodeEntry::toAST()
+{
+    return antlr::RefAST(new WStringAST(T::CONSTANT_UNICODE, value));
+}
+
+void IntegerEntry::assign(const ConstantPoolEntry& other)
+{
+    if (const IntegerEntry* same = dynamic_cast<const IntegerEntry*>(&other))
+        value = same->value;
+}
+
+antlr::RefAST IntegerEntry::toAST()
+{
+    return antlr::RefAST(new IntAST(T::CONSTANT_INTEGER, value));
+}
+
+void FloatEntry::assign(const ConstantPoolEntry& other)
+{
+    if (const FloatEntry* same = dynamic_cast<const FloatEntry*>(&other))
+        value = same->value;
+}
+
+antlr::RefAST FloatEntry::toAST()
+{
+    return antlr::RefAST(new FloatAST(T::CONSTANT_FLOAT, value));
+}
+
+void LongEntry::assign(const ConstantPoolEntry& other)
+{
+    if (const LongEntry* same = dynamic_cast<const LongEntry*>(&other))
+        value = same->value;
+}
+
+antlr::RefAST LongEntry::toAST()
+{
+    return antlr::RefAST(new LongAST(T::CONSTANT_LONG, value));
+}
+
+void DoubleEntry::assign(const ConstantPoolEntry& other)
+{
+    if (const DoubleEntry* same = dynamic_cast<const DoubleEntry*>(&other))
+        value = same->value;
+}
+
+antlr::RefAST DoubleEntry::toAST()
+{
+    return antlr::RefAST(new DoubleAST(T::CONSTANT_DOUBLE, value));
+}
+
+// --- Class and String -----------------------------------------------------------------------
+
+ClassEntry::ClassEntry(const EntryHandle& nameEntry) : nameIndex(indexOf(nameEntry, 0)), name(nameEntry) {}
+
+void ClassEntry::assign(const ConstantPoolEntry& other)
+{
+    if (const ClassEntry* same = dynamic_cast<const ClassEntry*>(&other)) {
+        nameIndex = same->nameIndex;
+        name = same->name;
+    }
+}
+
+antlr::RefAST ClassEntry::toAST()
+{
+    return shortNode(T::CONSTANT_CLASS, nameIndex);
+}
+
+void ClassEntry::updateIndices()
+{
+    nameIndex = indexOf(name, nameIndex);
+}
+
+void ClassEntry::resolve(const ConstantPool& pool)
+{
+    if (!name)
+        name = linked(pool, nameIndex, kTagUtf8);
+}
+
+StringEntry::StringEntry(const EntryHandle& stringEntry) : stringIndex(indexOf(stringEntry, 0)), string(stringEntry) {}
+
+void StringEntry::assign(const ConstantPoolEntry& other)
+{
+    if (const StringEntry* same = dynamic_cast<const StringEntry*>(&other)) {
+        stringIndex = same->stringIndex;
+        string = same->string;
+    }
+}
+
+antlr::RefAST StringEntry::toAST()
+{
+    antlr::RefAST root = emptyNode(T::CONSTANT_STRING);
+    root->setFirstChild(shortNode(T::STRING_INDEX, stringIndex));
+    return root;
+}
+
+void StringEntry::updateIndices()
+{
+    stringIndex = indexOf(string, stringIndex);
+}
+
+void StringEntry::resolve(const ConstantPool& pool)
+{
+    if (!string)
+        string = linked(pool, stringIndex, kTagUtf8);
+}
+
+// --- NameAndType ----------------------------------------------------------------------------
+
+NameAndTypeEntry::NameAndTypeEntry(const EntryHandle& nameEntry, const EntryHandle& descriptorEntry)
+    : nameIndex(indexOf(nameEntry, 0)),
+      descriptorIndex(indexOf(descriptorEntry, 0)),
+      name(nameEntry),
+      descriptor(descriptorEntry)
+{
+}
+
+void NameAndTypeEntry::assign(const ConstantPoolEntry& other)
+{
+    if (const NameAndTypeEntry* same = dynamic_cast<const NameAndTypeEntry*>(&other)) {
+        nameIndex = same->nameIndex;
+        descriptorIndex = same->descriptorIndex;
+        name = same->name;
+        descriptor = same->descriptor;
+    }
+}
+
+antlr::RefAST NameAndTypeEntry::toAST()
+{
+    if (!node) {
+        node = emptyNode(T::CONSTANT_NAMEANDTYPE);
+        antlr::RefAST nameNode = shortNode(T::NAME, nameIndex);
+        node->setFirstChild(nameNode);
+        nameNode->setNextSibling(shortNode(T::TYPE, descriptorIndex));
+    }
+    return node;
+}
+
+void NameAndTypeEntry::updateIndices()
+{
+    nameIndex = indexOf(name, nameIndex);
+    descriptorIndex = indexOf(descriptor, descriptorIndex);
+}
+
+void NameAndTypeEntry::resolve(const ConstantPool& pool)
+{
+    if (!name)
+        name = linked(pool, nameIndex, kTagUtf8);
+    if (!descriptor)
+        descriptor = linked(pool, descriptorIndex, kTagUtf8);
+}
+
+// --- Member references ----------------------------------------------------------------------
+
+MemberRefEntry::MemberRefEntry(const EntryHandle& classRef, const EntryHandle& nameAndTypeRef)
+    : classIndex(indexOf(classRef, 0)),
+      nameAndTypeIndex(indexOf(nameAndTypeRef, 0)),
+      classEntry(classRef),
+      nameAndType(nameAndTypeRef)
+{
+}
+
+void MemberRefEntry::assign(const ConstantPoolEntry& other)
+{
+    const MemberRefEntry* same = dynamic_cast<const MemberRefEntry*>(&other);
+    if (same && same->tag() == tag()) {
+        classIndex = same->classIndex;
+        nameAndTypeIndex = same->nameAndTypeIndex;
+        classEntry = same->classEntry;
+        nameAndType = same->nameAndType;
+    }
+}
+
+void MemberRefEntry::updateIndices()
+{
+    classIndex = indexOf(classEntry, classIndex);
+    nameAndTypeIndex = indexOf(nameAndType, nameAndTypeIndex);
+}
+
+void MemberRefEntry::resolve(const ConstantPool& pool)
+{
+    if (!classEntry)
+        classEntry = linked(pool, classIndex, kTagClass);
+    if (!nameAndType)
+        nameAndType = linked(pool, nameAndTypeIndex, kTagNameAndType);
+}
+
+antlr::RefAST MemberRefEntry::memberTree(int tokenType)
+{
+    if (!node) {
+        node = emptyNode(tokenType);
+        antlr::RefAST classNode = shortNode(T::CLASS_INDEX, classIndex);
+        node->setFirstChild(classNode);
+        classNode->setNextSibling(shortNode(T::NAME_AND_TYPE_INDEX, nameAndTypeIndex));
+    }
+    return node;
+}
+
+antlr::RefAST FieldrefEntry::toAST()
+{
+    return memberTree(T::CONSTANT_FIELDREF);
+}
+
+antlr::RefAST MethodrefEntry::toAST()
+{
+    return memberTree(T::CONSTANT_METHODREF);
+}
+
+antlr::RefAST InterfaceMethodrefEntry::toAST()
+{
+    return memberTree(T::CONSTANT_INTERFACEMETHODREF);
+}
+
+// --- Placeholders ---------------------------------------------------------------------------
+
+antlr::RefAST ContinuedEntry::toAST()
+{
+    return emptyNode(T::CONSTANT_CONTINUED);
+}
+
+void OpaqueEntry::assign(const ConstantPoolEntry& other)
+{
+    if (const OpaqueEntry* same = dynamic_cast<const OpaqueEntry*>(&other))
+        bytes = same->bytes;
+}
+
+antlr::RefAST OpaqueEntry::toAST()
+{
+    return antlr::RefAST(new ByteArrayAST(T::ATTR_UNKNOWN, bytes));
+}
+
+// --- Pool -----------------------------------------------------------------------------------
+
+ConstantPool::~ConstantPool() = default;
+
+const EntryHandle& ConstantPool::at(std::size_t index) const
+{
+    if (index == 0 || index > entries.size())
+        return kNullEntry;
+    return entries[index - 1];
+}
+
+EntryHandle ConstantPool::at(std::size_t index, uint8_t tag) const
+{
+    const EntryHandle& entry = at(index);
+    if (!entry || entry->tag() != tag)
+        return EntryHandle();
+    return entry;
+}
+
+std::string ConstantPool::textAt(std::size_t index) const
+{
+    const EntryHandle& entry = at(index);
+    return entry && entry->isUtf8() ? entry->getText() : std::string();
+}
+
+EntryHandle ConstantPool::appendSlot(const EntryHandle& entry)
+{
+    if (entries.size() >= kMaxEntries)
+        throw std::length_error("the constant pool holds more than 65534 entries");
+    entries.push_back(entry);
+    if (entry) {
+        entry->setIndex(static_cast<uint16_t>(entries.size()));
+        entry->updateIndices();
+    }
+    return entry;
+}
+
+EntryHandle ConstantPool::append(const EntryHandle& entry)
+{
+    appendSlot(entry);
+    if (entry && entry->slotCount() == 2)
+        appendSlot(EntryHandle(new ContinuedEntry()));
+    return entry;
+}
+
+void ConstantPool::renumber()
+{
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i])
+            entries[i]->setIndex(static_cast<uint16_t>(i + 1));
+    }
+    for (const EntryHandle& entry : entries) {
+        if (entry)
+            entry->updateIndices();
+    }
+}
+
+void ConstantPool::resolveAll()
+{
+    for (const EntryHandle& entry : entries) {
+        if (entry)
+            entry->resolve(*this);
+    }
+}
+
+EntryHandle findOrAddUtf8(ConstantPool& pool, Utf8Positions& positions, const std::string& text)
+{
+    const auto found = positions.find(text);
+    if (found != positions.end()) {
+        const EntryHandle& entry = pool.at(found->second + 1u);
+        if (entry && entry->isUtf8() && entry->getText() == text)
+            return entry;
+    }
+    const uint16_t position = static_cast<uint16_t>(pool.size());
+    EntryHandle entry = pool.appendSlot(EntryHandle(new Utf8Entry(text)));
+    positions[text] = position;
+    return entry;
+}
