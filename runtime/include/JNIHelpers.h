@@ -251,8 +251,12 @@ public:
     // "file:line\n" in front of the trace.
     static void exceptionCheck(int line, CSmartString file);
 
-    // AWT interop: the component of a native window, and the native window of a component.
+    // AWT interop; a native window is an X11 window id here. The component (a local reference)
+    // of a window, or null (also for 0 and for a window of no component, with nothing left
+    // pending); null while AWT is not loaded.
     static jobject getComponentFromNative(long hwnd);
+    // The window of a displayable component, or 0 (also for null, without entering a monitor,
+    // and for a component that has no window yet).
     static long getNativeFromComponent(jobject component);
 
     // Version, classes, exceptions
@@ -604,17 +608,28 @@ public:
     void setString(jsize index, CSmartString text) { setElement(index, JStringHelper(text)); }
 };
 
-// The library's own class loader, through which generated code looks its classes up first.
+// The library's own class loader, through which generated code looks its classes up first: a
+// java.net.URLClassLoader that looks in its own class path entries before its parent. Set it up
+// (init, addClassPath, deinit) on the thread that loaded the VM; getClass works on any thread.
 class KAVRIN_API _simple_class_loader {
 public:
+    // Makes the loader over the entries given so far ("." when none were), defining its class in
+    // the VM from the bytes the library carries. True when a loader exists afterwards; a second
+    // call changes nothing. A Java failure is reported in a "Class Loader Error" message box and
+    // thrown as JVMException.
     static bool init();
+    // Adopts a loader made elsewhere (global references are taken); true when both are given.
     static bool init(jclass loaderClass, jobject loaderObject);
+    // Forgets the loader (called by JVM::unload).
     static void deinit();
     static bool isInitialized();
     static jclass getLoaderClass();
     static jobject getLoaderObject();
+    // Adds class path entries (directories, jars), separated by ';' or ':'. Before init they
+    // wait for the loader; afterwards the loader takes them at once.
     static void addClassPath(CSmartString pathList);
-    // The class loaded by the loader (a local reference), or null.
+    // The class loaded by the loader (a local reference), or null with nothing pending; null
+    // without touching the VM while there is no loader. '/' and '.' separators both work.
     static jclass getClass(CSmartString className);
 
     _simple_class_loader& operator=(const _simple_class_loader&) { return *this; }

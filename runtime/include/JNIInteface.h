@@ -4,6 +4,11 @@
 // forward to native methods. `init` makes the class available in the VM (found, or defined from
 // the bytes the generated C++ class carries), registers the native methods, creates the Java
 // object and stores this object's address in its long field "peer".
+//
+// A class defined from bytes goes into the class loader of the interface it implements or the
+// class it extends (the boot loader for classes under java/), so that it sees them, and is
+// defined once per process. The natives of a class stay registered while at least one object
+// uses the class. One lock (recursive) serialises set-ups and the counting of users.
 #ifndef KAVRIN_JNIINTEFACE_H
 #define KAVRIN_JNIINTEFACE_H
 
@@ -26,7 +31,8 @@ public:
 
 protected:
     // Interface implementation: the generated class `className` (slash form) with its native
-    // methods and its class-file bytes.
+    // methods and its class-file bytes. Failures are thrown as JVMException
+    // "Creating Interface Implementation:\r\n" + the Java stack trace.
     void init(CSmartString className, const JNINativeMethod* methods, int methodCount,
               const signed char* classBytes, int byteCount);
     // Delegator: as above, forwarding to `delegate`; the Java object is made with the

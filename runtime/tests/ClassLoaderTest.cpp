@@ -156,3 +156,52 @@ TEST_F(JvmTest, SystemClassesComeThroughAndMissingOnesGiveNull) {
     JNIEnvHelper::DeleteLocalRef(viaVm);
     JNIEnvHelper::DeleteLocalRef(viaLoader);
 }
+
+TEST_F(JvmTest, AFailedInitReportsTheJavaErrorAndHoldsNoLoader) {
+    // A class of the loader's name that has no loader constructor, on the VM's class path.
+    kavrin_test::TempDir dir("kavrin-loader");
+    const std::string journal = dir.file("journal.txt");
+    kavrin_test::ScopedEnv journalEnv("KAVRIN_JOURNAL", journal);
+    JVM::initClassPath(RUNTIME_IMPOSTOR_CLASSES);
+    startVm();
+    _simple_class_loader::addClassPath(RUNTIME_LOADER_JAR);
+    try {
+        _simple_class_loader::init();
+        ADD_FAILURE() << "nothing thrown";
+    } catch (const jni_helpers::JVMException& e) {
+        EXPECT_EQ(text(e.getMessage()).rfind("java.lang.NoSuchMethodError", 0), 0u) << text(e.getMessage());
+    }
+    EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
+    EXPECT_FALSE(_simple_class_loader::isInitialized());
+    EXPECT_EQ(_simple_class_loader::getLoaderClass(), nullptr);
+    // The message box was recorded, not shown: nothing waited for an answer.
+    const std::string recorded = kavrin_test::readFile(journal);
+    EXPECT_EQ(recorded.rfind("MessageBox\tClass Loader Error\tjava.lang.NoSuchMethodError", 0), 0u) << recorded;
+}
+
+TEST_F(JvmTest, AnAdoptedLoaderServesClasses) {
+    startVm();
+    jclass loaderClass = JNIEnvHelper::FindClass("java/lang/ClassLoader");
+    const jmethodID system = JNIEnvHelper::GetStaticMethodID(loaderClass, "getSystemClassLoader", "()Ljava/lang/ClassLoader;");
+    jobject loader = JNIEnvHelper::CallStaticObjectMethod(loaderClass, system);
+    ASSERT_TRUE(_simple_class_loader::init(loaderClass, loader));
+    EXPECT_TRUE(_simple_class_loader::isInitialized());
+    EXPECT_TRUE(JNIEnvHelper::IsSameObject(_simple_class_loader::getLoaderObject(), loader));
+
+    jclass echo = _simple_class_loader::getClass("runtimetest.Echo");
+    ASSERT_NE(echo, nullptr);
+    EXPECT_EQ(_simple_class_loader::getClass("no/Such"), nullptr);
+    // The system class loader takes no entries through the library.
+    _simple_class_loader::addClassPath(RUNTIME_LATE_JAR);
+    EXPECT_EQ(_simple_class_loader::getClass("loaderlate/FromLateJar"), nullptr);
+    EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
+    // A later init keeps the adopted loader.
+    EXPECT_TRUE(_simple_class_loader::init());
+    EXPECT_TRUE(JNIEnvHelper::IsSameObject(_simple_class_loader::getLoaderObject(), loader));
+
+    EXPECT_FALSE(_simple_class_loader::init(nullptr, loader));
+    EXPECT_FALSE(_simple_class_loader::isInitialized());
+    JNIEnvHelper::DeleteLocalRef(echo);
+    JNIEnvHelper::DeleteLocalRef(loader);
+    JNIEnvHelper::DeleteLocalRef(loaderClass);
+}
