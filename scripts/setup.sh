@@ -10,6 +10,7 @@ PACKAGES=(
   openjdk-17-jdk
   libgtest-dev libgmock-dev libbenchmark-dev
   zip unzip xvfb xauth
+  libx11-dev
   clang
 )
 
