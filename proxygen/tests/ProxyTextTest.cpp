@@ -182,7 +182,7 @@ TEST_F(ProxyText, NestedClassKeepsDollarInFileNameOnly)
     EXPECT_EQ(generatedProxies.count("fixtures.Outer$StaticNested"), 1u);
 }
 
-TEST_F(ProxyText, HeaderCarriesNoExceptionSpecificationsAndOpensPublicAlways)
+TEST_F(ProxyText, HeaderCarriesNoDynamicThrowClausesAndOpensPublicAlways)
 {
     for (const char* cls : {"fixtures.Overloads", "fixtures.Named", "java.lang.Integer"}) {
         const Generated g = generate(cls);

@@ -22,7 +22,7 @@
 #define _alloca alloca
 #endif
 #ifndef __declspec
-#define __declspec(spec) KAVRIN_DECLSPEC_##spec
+#define __declspec(kind) KAVRIN_DECLSPEC_##kind
 #define KAVRIN_DECLSPEC_dllexport __attribute__((visibility("default")))
 #define KAVRIN_DECLSPEC_dllimport __attribute__((visibility("default")))
 #endif
