@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 using jni_helpers::CSmartString;
 using jni_helpers::JStringHelper;
@@ -204,4 +205,21 @@ TEST_F(JvmTest, AnAdoptedLoaderServesClasses) {
     JNIEnvHelper::DeleteLocalRef(echo);
     JNIEnvHelper::DeleteLocalRef(loader);
     JNIEnvHelper::DeleteLocalRef(loaderClass);
+}
+
+TEST_F(JvmTest, DeinitOnAThreadWithoutJavaForgetsTheLoader) {
+    startVm();
+    ASSERT_TRUE(_simple_class_loader::init());
+    std::thread other([] {
+        _simple_class_loader::deinit();
+        EXPECT_FALSE(JNIEnvHelper::isInitialized());  // not attached for it
+    });
+    other.join();
+    EXPECT_FALSE(_simple_class_loader::isInitialized());
+    EXPECT_EQ(_simple_class_loader::getClass("java/lang/String"), nullptr);
+    // A new loader can be made afterwards.
+    EXPECT_TRUE(_simple_class_loader::init());
+    jclass echo = _simple_class_loader::getClass("runtimetest/Echo");
+    EXPECT_NE(echo, nullptr);
+    JNIEnvHelper::DeleteLocalRef(echo);
 }
