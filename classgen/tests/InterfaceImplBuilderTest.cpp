@@ -1,0 +1,514 @@
+// The interface implementation builder and the files written from its result: the class built for
+// an interface, index by index as the class-file writer writes it; what the generator is told;
+// interfaces with overloads, redeclared methods, no methods, constants, nested types, lambdas,
+// missing super-interfaces; inputs that are no interface; and how the file writer reports
+// failures.
+#include "ClassgenTestSupport.h"
+#include "GenerationLog.h"
+#include "InterfaceImplBuilder.hpp"
+#include "ProxyGenerator.h"
+#include "TestSupport.h"
+#include "TypeMapping.h"
+
+#include <antlr/ANTLRException.hpp>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <utility>
+
+using namespace classgen_test;
+
+namespace {
+
+struct Method {
+    uint16_t flags;
+    std::string name;
+    std::string descriptor;
+    bool operator==(const Method& o) const { return flags == o.flags && name == o.name && descriptor == o.descriptor; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Method& m)
+{
+    return out << m.name << m.descriptor << " 0x" << std::hex << m.flags << std::dec;
+}
+
+struct Built {
+    antlr::RefAST tree;
+    std::vector<unsigned char> bytes;
+    antlr::RefAST parsed;  // the written bytes parsed again
+    std::vector<std::string> missing;
+    std::string implName;
+};
+
+Built build(ProxyGenerator& generator, const antlr::RefAST& interfaceTree)
+{
+    antlr::ASTFactory factory;
+    InterfaceImplBuilder::initializeASTFactory(factory);
+    InterfaceImplBuilder builder(&generator);
+    builder.setASTFactory(&factory);
+    builder.classFile(interfaceTree);
+    Built built;
+    built.tree = builder.getAST();
+    built.missing = builder.getMissingTypes();
+    built.implName = builder.getImplClassName();
+    const Written written = writeTree(built.tree);
+    EXPECT_EQ(written.errors, 0u);
+    built.bytes = written.bytes;
+    built.parsed = parseClassBytes(written.bytes);
+    return built;
+}
+
+antlr::RefAST load(const std::string& name)
+{
+    ClassRepository repository;
+    const antlr::RefAST tree = repository.loadClass(name, std::string());
+    if (!tree)
+        throw std::runtime_error("no class " + name);
+    return tree;
+}
+
+Built buildClass(ProxyGenerator& generator, const std::string& name)
+{
+    return build(generator, load(name));
+}
+
+// The class-file version and every index of a generated class's tree: each names a pool entry of
+// the right kind and text. Returns the methods in class-file order.
+std::vector<Method> checkClass(const antlr::RefAST& parsed, const std::string& implName, const std::string& superName,
+                               const std::string& interfaceName)
+{
+    std::vector<Method> methods;
+    const std::vector<antlr::RefAST> pool = poolByIndex(parsed);
+    EXPECT_EQ(shortOf(topLevel(parsed, T::CONSTANT_POOL)), pool.size());
+    const std::vector<antlr::RefAST> version = children(topLevel(parsed, T::VERSION));
+    EXPECT_EQ(shortOf(version[0]), 3);
+    EXPECT_EQ(shortOf(version[1]), 45);
+
+    // Every reference inside the pool names an entry of its kind.
+    for (std::size_t i = 1; i < pool.size(); ++i) {
+        const antlr::RefAST& entry = pool[i];
+        const std::vector<antlr::RefAST> kids = children(entry);
+        switch (entry->getType()) {
+        case T::CONSTANT_UTF8:
+            break;
+        case T::CONSTANT_CLASS:
+            EXPECT_NE(utf8At(pool, shortOf(entry)), "<not utf8>") << "class #" << i;
+            break;
+        case T::CONSTANT_NAMEANDTYPE:
+            EXPECT_NE(utf8At(pool, shortOf(kids[0])), "<not utf8>") << "name and type #" << i;
+            EXPECT_NE(utf8At(pool, shortOf(kids[1])), "<not utf8>") << "name and type #" << i;
+            break;
+        case T::CONSTANT_FIELDREF:
+        case T::CONSTANT_METHODREF:
+            EXPECT_NE(classAt(pool, shortOf(kids[0])), "<not a class>") << "reference #" << i;
+            EXPECT_EQ(pool.at(shortOf(kids[1]))->getType(), T::CONSTANT_NAMEANDTYPE) << "reference #" << i;
+            break;
+        default:
+            ADD_FAILURE() << "unexpected pool entry #" << i << " of type " << entry->getType();
+        }
+    }
+    // A member reference as class.name:descriptor.
+    auto member = [&](int index) {
+        const std::vector<antlr::RefAST> ref = children(pool.at(index));
+        const std::vector<antlr::RefAST> nat = children(pool.at(shortOf(ref[1])));
+        return classAt(pool, shortOf(ref[0])) + "." + utf8At(pool, shortOf(nat[0])) + ":" + utf8At(pool, shortOf(nat[1]));
+    };
+
+    const antlr::RefAST thisClass = topLevel(parsed, T::THIS_CLASS);
+    const std::vector<antlr::RefAST> head = children(thisClass);
+    EXPECT_EQ(shortOf(head[0]), 0x0021);
+    EXPECT_EQ(classAt(pool, shortOf(head[1])), implName);
+    EXPECT_EQ(classAt(pool, shortOf(head[2]->getFirstChild())), superName);
+    const std::vector<antlr::RefAST> implemented = children(head[3]);
+    EXPECT_EQ(implemented.size(), 1u);
+    if (!implemented.empty()) {
+        EXPECT_EQ(classAt(pool, shortOf(implemented[0])), interfaceName);
+    }
+
+    const antlr::RefAST fields = topLevel(parsed, T::FIELDS);
+    EXPECT_EQ(shortOf(fields), 1);
+    const std::vector<antlr::RefAST> field = children(fields->getFirstChild());
+    EXPECT_EQ(shortOf(field[0]), 0);
+    EXPECT_EQ(utf8At(pool, shortOf(field[1])), "peer");
+    EXPECT_EQ(utf8At(pool, shortOf(field[2])), "J");
+    EXPECT_EQ(shortOf(field[3]), 0);
+
+    const antlr::RefAST methodsNode = topLevel(parsed, T::METHODS);
+    const std::vector<antlr::RefAST> infos = children(methodsNode);
+    EXPECT_EQ(shortOf(methodsNode), infos.size());
+    for (const antlr::RefAST& info : infos) {
+        const std::vector<antlr::RefAST> parts = children(info);
+        Method m{shortOf(parts[0]), utf8At(pool, shortOf(parts[1])), utf8At(pool, shortOf(parts[2]))};
+        methods.push_back(m);
+        const std::vector<antlr::RefAST> attributes = children(parts[3]);
+        EXPECT_EQ(shortOf(parts[3]), attributes.size());
+        if ((m.flags & 0x0100) != 0) {
+            EXPECT_TRUE(attributes.empty()) << m;
+            continue;
+        }
+        // One Code attribute: its body loads the peer and invokes the twin, or for the
+        // constructor the super class's constructor.
+        EXPECT_EQ(attributes.size(), 1u) << m;
+        if (attributes.size() != 1)
+            continue;
+        const antlr::RefAST code = attributes[0]->getFirstChild();
+        EXPECT_EQ(code->getType(), T::ATTR_CODE);
+        const std::vector<unsigned char> bytes = dynamic_cast<ByteArrayAST&>(*children(code)[2]).value();
+        if (m.name == "<init>") {
+            EXPECT_EQ(bytes.size(), 5u);
+            if (bytes.size() != 5)
+                continue;
+            EXPECT_EQ(bytes[1], 0xb7);
+            EXPECT_EQ(member(bytes[2] << 8 | bytes[3]), superName + ".<init>:()V");
+        } else {
+            EXPECT_GE(bytes.size(), 9u);
+            if (bytes.size() < 9)
+                continue;
+            EXPECT_EQ(bytes[2], 0xb4);
+            EXPECT_EQ(member(bytes[3] << 8 | bytes[4]), implName + ".peer:J");
+            const std::size_t invoke = bytes.size() - 4;
+            EXPECT_EQ(bytes[invoke], 0xb6) << m;
+            EXPECT_EQ(member(bytes[invoke + 1] << 8 | bytes[invoke + 2]),
+                      implName + ".native0" + m.name + ":(J" + m.descriptor.substr(1))
+                << m;
+        }
+    }
+    return methods;
+}
+
+// <init> and, per interface method in key order, its twin then the method itself.
+std::vector<Method> expectedMethods(std::vector<std::pair<std::string, std::string>> interfaceMethods)
+{
+    std::sort(interfaceMethods.begin(), interfaceMethods.end(),
+              [](const auto& a, const auto& b) { return a.first + a.second < b.first + b.second; });
+    std::vector<Method> methods = {{0x0001, "<init>", "()V"}};
+    for (const auto& m : interfaceMethods) {
+        methods.push_back({0x0101, "native0" + m.first, "(J" + m.second.substr(1)});
+        methods.push_back({0x0001, m.first, m.second});
+    }
+    return methods;
+}
+
+const std::vector<std::pair<std::string, std::string>> kEverything = {
+    {"reset", "()V"},
+    {"touch", "(I)V"},
+    {"calls", "()I"},
+    {"isPositive", "(I)Z"},
+    {"toByte", "(I)B"},
+    {"toChar", "(I)C"},
+    {"toShort", "(I)S"},
+    {"add", "(II)I"},
+    {"add", "(III)I"},
+    {"add", "(JJ)J"},
+    {"half", "(F)F"},
+    {"twice", "(D)D"},
+    {"greet", "(Ljava/lang/String;)Ljava/lang/String;"},
+    {"greet", "(Ljava/lang/String;I)Ljava/lang/String;"},
+    {"range", "(I)[I"},
+    {"scale", "([DD)[D"},
+    {"split", "(Ljava/lang/String;)[Ljava/lang/String;"},
+    {"identity", "(Ljava/lang/Object;)Ljava/lang/Object;"},
+    {"self", "()Lfixtures/impl/Everything;"},
+    {"describe", "(ZBCSIJFDLjava/lang/String;Ljava/lang/Object;)Ljava/lang/String;"},
+};
+
+class Builder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        useFixtureModules();
+        ClassRepository::addModule(CLASSGEN_TEST_CLASSES);
+    }
+};
+
+TEST_F(Builder, EveryIndexNamesAnEntryOfTheRightKindAndText)
+{
+    ProxyGenerator generator("fixtures.impl.Everything");
+    generator.setIsInterface(true);
+    const Built built = buildClass(generator, "fixtures/impl/Everything");
+    EXPECT_EQ(built.implName, "fixtures/impl/JNIImplementationOfEverything");
+    const std::vector<Method> methods = checkClass(built.parsed, built.implName, "java/lang/Object", "fixtures/impl/Everything");
+    EXPECT_EQ(methods, expectedMethods(kEverything));
+
+    // Both methods of every pair reach the generator, at level 0, and the class is no interface.
+    EXPECT_FALSE(generator.isInterface());
+    EXPECT_EQ(generator.m_methods.size(), 2 * kEverything.size());
+    for (const Method& m : methods) {
+        if (m.name == "<init>")
+            continue;
+        MethodDescriptor key;
+        key.setName(m.name);
+        key.setSignature(m.descriptor);
+        const auto found = generator.m_methods.find(key);
+        ASSERT_NE(found, generator.m_methods.end()) << m;
+        EXPECT_EQ(found->getAccessFlags(), m.flags) << m;
+    }
+    EXPECT_TRUE(generator.m_nativeMethods.empty());
+    EXPECT_TRUE(built.missing.empty());
+}
+
+TEST_F(Builder, OverloadsGetATwinEachWithTheirOwnReferences)
+{
+    ProxyGenerator generator("fixtures.impl.Everything");
+    const Built built = buildClass(generator, "fixtures/impl/Everything");
+    const std::vector<Method> methods = checkClass(built.parsed, built.implName, "java/lang/Object", "fixtures/impl/Everything");
+    std::vector<std::string> twins;
+    for (const Method& m : methods) {
+        if (m.name == "native0add" || m.name == "native0greet")
+            twins.push_back(m.name + m.descriptor);
+    }
+    EXPECT_EQ(twins, (std::vector<std::string>{"native0add(JII)I", "native0add(JIII)I", "native0add(JJJ)J",
+                                               "native0greet(JLjava/lang/String;)Ljava/lang/String;",
+                                               "native0greet(JLjava/lang/String;I)Ljava/lang/String;"}));
+}
+
+TEST_F(Builder, ARedeclaredSuperInterfaceMethodGivesOnePair)
+{
+    ProxyGenerator generator("fixtures.impl.Child");
+    const Built built = buildClass(generator, "fixtures/impl/Child");
+    const std::vector<Method> methods = checkClass(built.parsed, built.implName, "java/lang/Object", "fixtures/impl/Child");
+    EXPECT_EQ(methods, expectedMethods({{"id", "()Ljava/lang/String;"}, {"depth", "()I"}}));
+    EXPECT_EQ(generator.m_methods.size(), 4u);
+
+    // MatrixBase's i(I)I is redeclared by Matrix, base(String) only inherited.
+    ProxyGenerator matrix("classgentest.Matrix");
+    const Built matrixBuilt = buildClass(matrix, "classgentest/Matrix");
+    const std::vector<Method> matrixMethods =
+        checkClass(matrixBuilt.parsed, matrixBuilt.implName, "java/lang/Object", "classgentest/Matrix");
+    EXPECT_EQ(std::count_if(matrixMethods.begin(), matrixMethods.end(), [](const Method& m) { return m.name == "i"; }), 1);
+    EXPECT_EQ(std::count_if(matrixMethods.begin(), matrixMethods.end(), [](const Method& m) { return m.name == "base"; }), 1);
+    // The static method and the constants are left out; 22 pairs and the constructor.
+    EXPECT_EQ(matrixMethods.size(), 45u);
+    EXPECT_EQ(std::count_if(matrixMethods.begin(), matrixMethods.end(), [](const Method& m) { return m.name == "helper"; }), 0);
+}
+
+TEST_F(Builder, AnEmptyInterfaceGetsTheFieldAndTheConstructorOnly)
+{
+    ProxyGenerator generator("fixtures.impl.Marker");
+    generator.setIsInterface(true);
+    const Built built = buildClass(generator, "fixtures/impl/Marker");
+    const std::vector<Method> methods = checkClass(built.parsed, built.implName, "java/lang/Object", "fixtures/impl/Marker");
+    EXPECT_EQ(methods, (std::vector<Method>{{0x0001, "<init>", "()V"}}));
+    EXPECT_TRUE(generator.m_methods.empty());
+    EXPECT_FALSE(generator.isInterface());
+}
+
+TEST_F(Builder, RunnableInJavaLang)
+{
+    ProxyGenerator generator("java.lang.Runnable");
+    const Built built = buildClass(generator, "java/lang/Runnable");
+    EXPECT_EQ(built.implName, "java/lang/JNIImplementationOfRunnable");
+    const std::vector<Method> methods = checkClass(built.parsed, built.implName, "java/lang/Object", "java/lang/Runnable");
+    EXPECT_EQ(methods, (std::vector<Method>{{0x0001, "<init>", "()V"}, {0x0101, "native0run", "(J)V"}, {0x0001, "run", "()V"}}));
+    std::vector<Method> reported;
+    for (const MethodDescriptor& record : generator.m_methods)
+        reported.push_back({record.getAccessFlags(), record.getName(), record.getSignature()});
+    EXPECT_EQ(reported, (std::vector<Method>{{0x0101, "native0run", "(J)V"}, {0x0001, "run", "()V"}}));
+}
+
+TEST_F(Builder, AClassIsNoInterface)
+{
+    ProxyGenerator generator("fixtures.impl.EverythingJava");
+    try {
+        buildClass(generator, "fixtures/impl/EverythingJava");
+        ADD_FAILURE() << "a class was built";
+    } catch (const antlr::ANTLRException& e) {
+        EXPECT_EQ(e.getMessage(), "This is not an interface!");
+    }
+    EXPECT_TRUE(generator.m_methods.empty());
+}
+
+TEST_F(Builder, PoolEntriesOfEveryTagKeepTheirPositions)
+{
+    // A lambda in a default method: method handles, a method type and invokedynamic entries.
+    ProxyGenerator generator("classgentest.WithLambda");
+    const antlr::RefAST tree = load("classgentest/WithLambda");
+    antlr::ASTFactory factory;
+    InterfaceImplBuilder builder(&generator);
+    builder.setASTFactory(&factory);
+    builder.classFile(tree);
+    const std::vector<antlr::RefAST> input = poolByIndex(tree);
+    std::set<int> opaqueTags;
+    for (std::size_t i = 1; i < input.size(); ++i) {
+        const EntryHandle& entry = builder.getInputPool()->at(i);
+        ASSERT_TRUE(entry) << i;
+        EXPECT_EQ(entry->getIndex(), i);
+        if (input[i]->getType() == T::ATTR_UNKNOWN) {
+            opaqueTags.insert(entry->tag());
+        } else if (input[i]->getType() == T::CONSTANT_UTF8) {
+            EXPECT_EQ(entry->getText(), input[i]->getText()) << i;
+        } else if (input[i]->getType() == T::CONSTANT_CLASS) {
+            EXPECT_EQ(shortOf(entry->toAST()), shortOf(input[i])) << i;
+        }
+    }
+    EXPECT_EQ(opaqueTags, (std::set<int>{15, 16, 18}));
+
+    const Written written = writeTree(builder.getAST());
+    ASSERT_EQ(written.errors, 0u);
+    const std::vector<Method> methods = checkClass(parseClassBytes(written.bytes), builder.getImplClassName(),
+                                                   "java/lang/Object", "classgentest/WithLambda");
+    // The lambda's body is a private method of the interface: not forwarded.
+    EXPECT_EQ(methods, expectedMethods({{"make", "()Ljava/lang/Runnable;"}, {"twice", "()Ljava/lang/Runnable;"}}));
+}
+
+TEST_F(Builder, AMissingSuperInterfaceIsNamedAndTheRestBuilt)
+{
+    kavrin_test::TempDir module("classgen-orphan");
+    std::filesystem::create_directories(module.file("classgentest"));
+    std::filesystem::copy_file(std::string(CLASSGEN_TEST_CLASSES) + "/classgentest/Orphan.class",
+                               module.file("classgentest/Orphan.class"));
+    ClassRepository::resetModules(std::string());
+    ClassRepository::addModule(module.path());
+    ClassRepository::addModule(std::string(kavrin_test::kJdkHome) + "/jmods/java.base.jmod");
+
+    ProxyGenerator generator("classgentest.Orphan");
+    const Built built = buildClass(generator, "classgentest/Orphan");
+    EXPECT_EQ(built.missing, std::vector<std::string>{"classgentest/Gone"});
+    EXPECT_EQ(checkClass(built.parsed, built.implName, "java/lang/Object", "classgentest/Orphan"),
+              expectedMethods({{"own", "()V"}}));
+
+    // The file writer logs one line naming it and writes the files.
+    kavrin_test::TempDir out("classgen-orphan-out");
+    const std::string directory = out.path() + "/";
+    ProxyGenerator writer("classgentest.Orphan");
+    EXPECT_TRUE(writer.genInterfaceImpl(directory, false));
+    EXPECT_EQ(kavrin_test::readFile(out.file("KAVRIN.LOG")),
+              "MISSING SUPER-INTERFACE: classgentest.Gone (of classgentest.Orphan)\n");
+    EXPECT_NE(kavrin_test::readFile(out.file("classgentest_OrphanJNIImpl.cpp")).find("native0own"), std::string::npos);
+}
+
+TEST_F(Builder, AnInterfaceWithoutSuperClassExtendsObject)
+{
+    const antlr::RefAST tree = parseClassBytes(kavrin_test::readFileBytes(std::string(kavrin_test::kFixtureClasses) +
+                                                                          "/fixtures/impl/Counter.class"));
+    const antlr::RefAST extends = child(topLevel(tree, T::THIS_INTERFACE), T::EXTENDS);
+    ASSERT_TRUE(extends->getFirstChild());
+    extends->setFirstChild(antlr::nullAST);
+    ProxyGenerator generator("fixtures.impl.Counter");
+    const Built built = build(generator, tree);
+    EXPECT_EQ(checkClass(built.parsed, built.implName, "java/lang/Object", "fixtures/impl/Counter"),
+              expectedMethods({{"next", "()I"}}));
+}
+
+TEST_F(Builder, ASecondWalkStartsAfresh)
+{
+    ProxyGenerator generator("fixtures.impl.Counter");
+    const antlr::RefAST tree = load("fixtures/impl/Counter");
+    antlr::ASTFactory factory;
+    InterfaceImplBuilder builder(&generator);
+    builder.setASTFactory(&factory);
+    builder.classFile(tree);
+    const std::vector<unsigned char> first = writeTree(builder.getAST()).bytes;
+    builder.classFile(tree);
+    EXPECT_EQ(writeTree(builder.getAST()).bytes, first);
+    EXPECT_EQ(generator.m_methods.size(), 2u);
+}
+
+TEST_F(Builder, JavapAcceptsTheWrittenClasses)
+{
+    kavrin_test::TempDir dir("classgen-javap");
+    const std::vector<std::pair<std::string, std::string>> interfaces = {
+        {"fixtures/impl/Everything", "fixtures.impl.Everything"},
+        {"fixtures/impl/Marker", "fixtures.impl.Marker"},
+        {"classgentest/Matrix", "classgentest.Matrix"},
+        {"classgentest/WithLambda", "classgentest.WithLambda"},
+        {"java/lang/Runnable", "java.lang.Runnable"},
+    };
+    for (const auto& i : interfaces) {
+        ProxyGenerator generator(i.second);
+        const Built built = buildClass(generator, i.first);
+        kavrin_test::writeFile(dir.file(built.implName + ".class"), built.bytes);
+        const kavrin_test::CommandResult r =
+            kavrin_test::runCommand({kavrin_test::kJavap, "-v", "-p", dir.file(built.implName + ".class")});
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(r.output.find("rror"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("minor version: 3"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("major version: 45"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("flags: (0x0021) ACC_PUBLIC, ACC_SUPER"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("implements " + i.second), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("long peer;"), std::string::npos) << r.output;
+    }
+}
+
+// --- The file writer --------------------------------------------------------------------------
+
+class ImplFiles : public Builder {
+protected:
+    void SetUp() override
+    {
+        Builder::SetUp();
+        generatedImpls.clear();
+    }
+    kavrin_test::TempDir out{"classgen-files"};
+    std::string directory() const { return out.path() + "/"; }
+};
+
+TEST_F(ImplFiles, AFailedBuildIsLoggedAndEmitsNothing)
+{
+    // The native twin of w needs more parameter slots than a method can have.
+    ProxyGenerator generator("classgentest.TooWide");
+    EXPECT_FALSE(generator.genInterfaceImpl(directory(), false));
+    const std::string log = kavrin_test::readFile(out.file("KAVRIN.LOG"));
+    EXPECT_EQ(log.rfind("IMPLEMENTATION FAILED: classgentest.TooWide: ", 0), 0u) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
+    EXPECT_EQ(kavrin_test::readFile(out.file("classgentest_TooWideJNIImpl.h")), "");
+    EXPECT_EQ(kavrin_test::readFile(out.file("classgentest_TooWideJNIImpl.cpp")), "");
+    EXPECT_EQ(generatedImpls.count("classgentest.TooWide"), 0u);
+
+    // A class is not written, and not logged here (the run logs it).
+    ProxyGenerator notInterface("fixtures.impl.EverythingJava");
+    EXPECT_FALSE(notInterface.genInterfaceImpl(directory(), false));
+    EXPECT_EQ(kavrin_test::readFile(out.file("KAVRIN.LOG")), log);
+
+    // Files that cannot be opened.
+    ProxyGenerator blocked("fixtures.impl.Counter");
+    const std::string underFile = out.file("KAVRIN.LOG") + "/";
+    EXPECT_FALSE(blocked.genInterfaceImpl(underFile, false));
+}
+
+TEST_F(ImplFiles, BytesWithWriteErrorsAreNotEmbedded)
+{
+    // An interface whose name is longer than a class-file text can be.
+    const antlr::RefAST tree = parseClassBytes(kavrin_test::readFileBytes(std::string(kavrin_test::kFixtureClasses) +
+                                                                          "/fixtures/impl/Marker.class"));
+    bool renamed = false;
+    for (const antlr::RefAST& entry : children(topLevel(tree, T::CONSTANT_POOL))) {
+        if (entry->getType() == T::CONSTANT_UTF8 && entry->getText() == "fixtures/impl/Marker") {
+            entry->setText("fixtures/impl/" + std::string(70000, 'M'));
+            renamed = true;
+        }
+    }
+    ASSERT_TRUE(renamed);
+    ProxyGenerator generator("fixtures.impl.Marker");
+    ASSERT_TRUE(generator.openOutputFiles(directory(), implSuffix));
+    EXPECT_FALSE(generator.genInterfaceImplCode(tree, false));
+    generator.closeOutputFiles();
+    EXPECT_EQ(kavrin_test::readFile(out.file("fixtures_impl_MarkerJNIImpl.cpp")), "");
+    EXPECT_EQ(kavrin_test::readFile(out.file("fixtures_impl_MarkerJNIImpl.h")), "");
+}
+
+TEST_F(ImplFiles, TheWrittenFilesAreRecordedForTheSharedHeader)
+{
+    ProxyGenerator generator("fixtures.impl.Counter");
+    ASSERT_TRUE(generator.genInterfaceImpl(directory(), true));
+    EXPECT_EQ(generatedImpls.count("fixtures.impl.Counter"), 1u);
+    EXPECT_FALSE(std::filesystem::exists(out.file("KAVRIN.LOG")));
+    const std::string source = kavrin_test::readFile(out.file("fixtures_impl_CounterJNIImpl.cpp"));
+    EXPECT_NE(source.find("#include \"stdafx.h\"\n#include \"defproxies.h\"\n"), std::string::npos);
+    EXPECT_NE(source.find("const char* CounterJNIImpl::_clazzName = \"fixtures/impl/JNIImplementationOfCounter\";"),
+              std::string::npos);
+    // The embedded bytes are the class the builder makes.
+    ProxyGenerator other("fixtures.impl.Counter");
+    const Built built = buildClass(other, "fixtures/impl/Counter");
+    const std::size_t start = source.find("::bytes[] = {\n") + 14;
+    const std::string text = source.substr(start, source.find("};", start) - start);
+    std::vector<unsigned char> embedded;
+    for (std::size_t pos = text.find("0x"); pos != std::string::npos; pos = text.find("0x", pos + 4))
+        embedded.push_back(static_cast<unsigned char>(std::stoi(text.substr(pos + 2, 2), nullptr, 16)));
+    EXPECT_EQ(embedded, built.bytes);
+}
+
+}  // namespace
