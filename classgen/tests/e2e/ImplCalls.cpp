@@ -1,0 +1,298 @@
+// C++ implementations of Java interfaces, built on the generated "JNIImpl" classes, called from
+// Java: the program starts the VM (with -Xcheck:jni) on the fixture jar and runs one group of
+// checks, named by its argument. Each failed check prints one "FAIL" line; the exit status is the
+// number of failures.
+//
+//   everything   fixtures.impl.EverythingCaller.check holds a C++ implementation through the
+//                interface type, calls every method and compares with the Java reference
+//   exceptions   a C++ exception in an override reaches Java as a RuntimeException
+//   thread       a C++ java.lang.Runnable run by a java.lang.Thread
+//   inheritance  methods of a super-interface, a one-method interface and an empty interface
+#include "defproxies.h"
+
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace CPP_Java_Bridge;
+using jni_helpers::CSmartString;
+using jni_helpers::JNIEnvHelper;
+using jni_helpers::JStringHelper;
+
+namespace {
+
+int g_failures = 0;
+
+void check(bool ok, const std::string& what, int line)
+{
+    if (!ok) {
+        ++g_failures;
+        std::printf("FAIL line %d: %s\n", line, what.c_str());
+    }
+}
+#define CHECK(cond) check((cond), #cond, __LINE__)
+#define CHECK_TEXT(actual, expected) \
+    check((actual) == (expected), std::string(#actual) + ": got \"" + (actual) + "\", expected \"" + (expected) + "\"", __LINE__)
+
+std::string text(const JObject_t& str)
+{
+    if (str.isNullObject())
+        return "null";
+    const CSmartString value = JStringHelper(str);
+    const char* narrow = value;
+    return narrow ? narrow : "";
+}
+
+// A Java string made from narrow text, as the result of an override.
+JObject_t javaString(const std::string& value)
+{
+    return JStringHelper(CSmartString(value.c_str()));
+}
+
+// The text of a Java object's toString().
+std::string toJavaString(const JObject_t& object)
+{
+    if (object.isNullObject())
+        return "null";
+    jclass cls = JNIEnvHelper::GetObjectClass(object);
+    const jmethodID toString = JNIEnvHelper::GetMethodID(cls, "toString", "()Ljava/lang/String;");
+    JNIEnvHelper::DeleteLocalRef(cls);
+    jobject str = JNIEnvHelper::CallObjectMethod(object, toString);
+    const std::string result = text(JObject_t(str));
+    JNIEnvHelper::DeleteLocalRef(str);
+    return result;
+}
+
+// A float or double as Java's toString writes the values used here.
+std::string javaDecimal(double value)
+{
+    std::ostringstream out;
+    out << value;
+    std::string s = out.str();
+    if (s.find_first_of(".e") == std::string::npos)
+        s += ".0";
+    return s;
+}
+
+// Mirrors fixtures.impl.EverythingJava.
+class Everything : public fixtures::impl::EverythingJNIImpl {
+public:
+    void reset() override { m_calls = 0; }
+    void touch(jint times) override { m_calls += times; }
+    jint calls() override { return m_calls; }
+    jboolean isPositive(jint x) override { return x > 0; }
+    jbyte toByte(jint x) override { return static_cast<jbyte>(x); }
+    jchar toChar(jint x) override { return static_cast<jchar>('a' + x); }
+    jshort toShort(jint x) override { return static_cast<jshort>(x * 3); }
+    jint add(jint a, jint b) override { return a + b; }
+    jint add(jint a, jint b, jint c) override { return a + b + c; }
+    jlong add(jlong a, jlong b) override { return a + b; }
+    jfloat half(jfloat x) override { return x / 2; }
+    jdouble twice(jdouble x) override { return x * 2; }
+    JObject_t greet(JStringHelper name) override
+    {
+        const std::string who = text(name);
+        if (who == "boom")
+            throw std::runtime_error("boom");
+        if (who == "jvm")
+            throw jni_helpers::JVMException("thrown in C++");
+        return javaString("Hello, " + who);
+    }
+    JObject_t greet(JStringHelper name, jint times) override
+    {
+        std::string all;
+        for (jint i = 0; i < times; ++i)
+            all += "Hello, " + text(name);
+        return javaString(all);
+    }
+    jintArray range(jint n) override
+    {
+        std::vector<jint> values(static_cast<std::size_t>(n));
+        for (jint i = 0; i < n; ++i)
+            values[static_cast<std::size_t>(i)] = i;
+        jintArray array = JNIEnvHelper::NewIntArray(n);
+        JNIEnvHelper::SetIntArrayRegion(array, 0, n, values.data());
+        return array;  // a local reference, handed to Java by the thunk
+    }
+    jdoubleArray scale(JDoubleArray1D values, jdouble factor) override
+    {
+        jdoubleArray in = static_cast<jdoubleArray>(static_cast<jobject>(values));
+        const jsize n = JNIEnvHelper::GetArrayLength(in);
+        std::vector<jdouble> buffer(static_cast<std::size_t>(n));
+        JNIEnvHelper::GetDoubleArrayRegion(in, 0, n, buffer.data());
+        for (jdouble& v : buffer)
+            v *= factor;
+        jdoubleArray out = JNIEnvHelper::NewDoubleArray(n);
+        JNIEnvHelper::SetDoubleArrayRegion(out, 0, n, buffer.data());
+        return out;
+    }
+    jobjectArray split(JStringHelper textValue) override
+    {
+        std::vector<std::string> parts;
+        std::istringstream in(text(textValue));
+        std::string part;
+        while (std::getline(in, part, ','))
+            parts.push_back(part);
+        jclass stringClass = JNIEnvHelper::FindClass("java/lang/String");
+        jobjectArray array = JNIEnvHelper::NewObjectArray(static_cast<jsize>(parts.size()), stringClass, 0);
+        JNIEnvHelper::DeleteLocalRef(stringClass);
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            JNIEnvHelper::SetObjectArrayElement(array, static_cast<jsize>(i), javaString(parts[i]));
+        return array;
+    }
+    JObject_t identity(java::lang::Object o) override { return o; }
+    JObject_t self() override { return *this; }
+    JObject_t describe(jboolean z, jbyte b, jchar c, jshort s, jint i, jlong j, jfloat f, jdouble d, JStringHelper str,
+                       java::lang::Object o) override
+    {
+        std::ostringstream out;
+        out << (z ? "true" : "false") << "," << static_cast<int>(b) << "," << static_cast<char>(c) << "," << s << ","
+            << i << "," << static_cast<long long>(j) << "," << javaDecimal(f) << "," << javaDecimal(d) << ","
+            << text(str) << "," << toJavaString(o);
+        return javaString(out.str());
+    }
+
+private:
+    jint m_calls = 0;
+};
+
+class Task : public java::lang::RunnableJNIImpl {
+public:
+    void run() override
+    {
+        ++runs;
+        thread = std::this_thread::get_id();
+    }
+    int runs = 0;
+    std::thread::id thread;
+};
+
+class Child : public fixtures::impl::ChildJNIImpl {
+public:
+    JObject_t id() override { return javaString("child-7"); }
+    jint depth() override { return 2; }
+};
+
+class Counter : public fixtures::impl::CounterJNIImpl {
+public:
+    jint next() override { return ++m_value; }
+
+private:
+    jint m_value = 0;
+};
+
+class Marker : public fixtures::impl::MarkerJNIImpl {};
+
+// A static String method of EverythingCaller called with the arguments.
+template <typename... Args>
+std::string callCaller(const char* name, const char* signature, Args... args)
+{
+    jclass caller = JNIEnvHelper::FindClass("fixtures/impl/EverythingCaller");
+    const jmethodID method = JNIEnvHelper::GetStaticMethodID(caller, name, signature);
+    jobject result = JNIEnvHelper::CallStaticObjectMethod(caller, method, args...);
+    JNIEnvHelper::DeleteLocalRef(caller);
+    const std::string value = text(JObject_t(result));
+    JNIEnvHelper::DeleteLocalRef(result);
+    return value;
+}
+
+void everything()
+{
+    Everything impl;
+    const std::string summary = callCaller("check", "(Lfixtures/impl/Everything;)Ljava/lang/String;", (jobject)impl);
+    CHECK(summary.find("calls=5\n") != std::string::npos);
+    CHECK(summary.find("describe=true,-1,z,2,3,6442450944,0.5,0.25,s,o\n") != std::string::npos);
+    CHECK(summary.find("self()==this=true\n") != std::string::npos);
+    CHECK(summary.find("split(a,b,c)=[a, b, c]\n") != std::string::npos);
+    std::printf("%s", summary.c_str());
+}
+
+void exceptions()
+{
+    Everything impl;
+    const char* signature = "(Lfixtures/impl/Everything;Ljava/lang/String;)Ljava/lang/String;";
+    CHECK_TEXT(callCaller("catching", signature, (jobject)impl, (jobject)javaString("Ann")), std::string("Hello, Ann"));
+    CHECK_TEXT(callCaller("catching", signature, (jobject)impl, (jobject)javaString("boom")),
+               std::string("java.lang.RuntimeException: An error in the native code."));
+    CHECK_TEXT(callCaller("catching", signature, (jobject)impl, (jobject)javaString("jvm")),
+               std::string("java.lang.RuntimeException: An error in the native code."));
+    // The implementation works on after an exception.
+    CHECK_TEXT(callCaller("catching", signature, (jobject)impl, (jobject)javaString("Bo")), std::string("Hello, Bo"));
+}
+
+void thread()
+{
+    Task task;
+    jclass caller = JNIEnvHelper::FindClass("fixtures/impl/EverythingCaller");
+    const jmethodID run = JNIEnvHelper::GetStaticMethodID(caller, "runOnThread", "(Ljava/lang/Runnable;)V");
+    JNIEnvHelper::CallStaticVoidMethod(caller, run, (jobject)task);
+    JNIEnvHelper::CallStaticVoidMethod(caller, run, (jobject)task);
+    JNIEnvHelper::DeleteLocalRef(caller);
+    CHECK(task.runs == 2);
+    CHECK(task.thread != std::thread::id());
+    CHECK(task.thread != std::this_thread::get_id());
+}
+
+void inheritance()
+{
+    Child child;
+    jclass identified = JNIEnvHelper::FindClass("fixtures/impl/Identified");
+    const jmethodID id = JNIEnvHelper::GetMethodID(identified, "id", "()Ljava/lang/String;");
+    jobject idValue = JNIEnvHelper::CallObjectMethod(child, id);
+    CHECK_TEXT(text(JObject_t(idValue)), std::string("child-7"));
+    JNIEnvHelper::DeleteLocalRef(idValue);
+    CHECK(JNIEnvHelper::IsInstanceOf(child, identified));
+    JNIEnvHelper::DeleteLocalRef(identified);
+    jclass childClass = JNIEnvHelper::FindClass("fixtures/impl/Child");
+    CHECK(JNIEnvHelper::CallIntMethod(child, JNIEnvHelper::GetMethodID(childClass, "depth", "()I")) == 2);
+    JNIEnvHelper::DeleteLocalRef(childClass);
+
+    Counter counter;
+    jclass counterClass = JNIEnvHelper::FindClass("fixtures/impl/Counter");
+    const jmethodID next = JNIEnvHelper::GetMethodID(counterClass, "next", "()I");
+    CHECK(JNIEnvHelper::CallIntMethod(counter, next) == 1);
+    CHECK(JNIEnvHelper::CallIntMethod(counter, next) == 2);
+    JNIEnvHelper::DeleteLocalRef(counterClass);
+
+    Marker marker;
+    jclass markerClass = JNIEnvHelper::FindClass("fixtures/impl/Marker");
+    CHECK(!marker.isNullObject());
+    CHECK(JNIEnvHelper::IsInstanceOf(marker, markerClass));
+    JNIEnvHelper::DeleteLocalRef(markerClass);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: classgen_impl_calls everything|exceptions|thread|inheritance\n");
+        return 255;
+    }
+    const std::string group = argv[1];
+    try {
+        jni_helpers::JVM::addOption("-Xcheck:jni");
+        jni_helpers::JVM::initClassPath(E2E_CLASS_PATH);
+        jni_helpers::JVM::load(CSmartString(E2E_LIBJVM));
+        if (group == "everything")
+            everything();
+        else if (group == "exceptions")
+            exceptions();
+        else if (group == "thread")
+            thread();
+        else if (group == "inheritance")
+            inheritance();
+        else
+            check(false, "unknown group " + group, __LINE__);
+    } catch (const jni_helpers::BaseException& e) {
+        const char* message = e.getMessage();
+        check(false, std::string("uncaught exception: ") + (message ? message : ""), __LINE__);
+    }
+    std::printf("%s: %d failure(s)\n", group.c_str(), g_failures);
+    std::fflush(stdout);
+    return g_failures > 255 ? 255 : g_failures;
+}
