@@ -208,10 +208,25 @@ ImplTexts buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfa
             ++nativeNameUses[record.getName()];
     }
     generator.m_nativeNames.clear();
+    std::map<std::string, int> functionNameUses;
     for (const MethodDescriptor& record : generator.m_methods) {
-        if (record.isNative())
-            generator.m_nativeNames[record.getName() + record.getSignature()] = jniFunctionName(
-                record.getName(), record.getSignature(), namingClass, nativeNameUses[record.getName()] > 1);
+        if (!record.isNative())
+            continue;
+        const std::string function = jniFunctionName(record.getName(), record.getSignature(), namingClass,
+                                                     nativeNameUses[record.getName()] > 1);
+        generator.m_nativeNames[record.getName() + record.getSignature()] = function;
+        ++functionNameUses[function];
+    }
+    // Methods that differ in their results only (covariant redeclarations) have one JNI name; the
+    // thunks, C++ functions bound through the methods table, get the mangled result too.
+    for (const MethodDescriptor& record : generator.m_methods) {
+        if (!record.isNative())
+            continue;
+        std::string& function = generator.m_nativeNames[record.getName() + record.getSignature()];
+        if (functionNameUses[function] > 1) {
+            const std::string descriptor = record.getSignature();
+            function += "__" + jniMangle(descriptor.substr(descriptor.rfind(')') + 1));
+        }
     }
 
     // One virtual method per C++ name and parameter list; the first declaration's return type.

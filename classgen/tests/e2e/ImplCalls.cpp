@@ -7,7 +7,8 @@
 //                interface type, calls every method and compares with the Java reference
 //   exceptions   a C++ exception in an override reaches Java as a RuntimeException
 //   thread       a C++ java.lang.Runnable run by a java.lang.Thread
-//   inheritance  methods of a super-interface, a one-method interface and an empty interface
+//   inheritance  methods of a super-interface, a one-method interface, an empty interface and a
+//                method redeclared with a narrower result
 #include "defproxies.h"
 
 #include <cstdio>
@@ -187,6 +188,12 @@ private:
 
 class Marker : public fixtures::impl::MarkerJNIImpl {};
 
+// One C++ method for value()Ljava/lang/String; and its bridge value()Ljava/lang/Object;.
+class Narrowing : public classgentest::NarrowingJNIImpl {
+public:
+    JObject_t value() override { return javaString("narrow"); }
+};
+
 // A static String method of EverythingCaller called with the arguments.
 template <typename... Args>
 std::string callCaller(const char* name, const char* signature, Args... args)
@@ -263,6 +270,19 @@ void inheritance()
     CHECK(!marker.isNullObject());
     CHECK(JNIEnvHelper::IsInstanceOf(marker, markerClass));
     JNIEnvHelper::DeleteLocalRef(markerClass);
+
+    Narrowing narrowing;
+    for (const char* signature : {"()Ljava/lang/Object;", "()Ljava/lang/String;"}) {
+        jclass widening = JNIEnvHelper::FindClass("classgentest/Widening");
+        jclass narrowingClass = JNIEnvHelper::FindClass("classgentest/Narrowing");
+        const bool wide = signature[3] == 'O';
+        const jmethodID value = JNIEnvHelper::GetMethodID(wide ? widening : narrowingClass, "value", signature);
+        jobject result = JNIEnvHelper::CallObjectMethod(narrowing, value);
+        CHECK_TEXT(text(JObject_t(result)), std::string("narrow"));
+        JNIEnvHelper::DeleteLocalRef(result);
+        JNIEnvHelper::DeleteLocalRef(widening);
+        JNIEnvHelper::DeleteLocalRef(narrowingClass);
+    }
 }
 
 }  // namespace
@@ -277,6 +297,7 @@ int main(int argc, char** argv)
     try {
         jni_helpers::JVM::addOption("-Xcheck:jni");
         jni_helpers::JVM::initClassPath(E2E_CLASS_PATH);
+        jni_helpers::JVM::initClassPath(E2E_TEST_CLASSES);
         jni_helpers::JVM::load(CSmartString(E2E_LIBJVM));
         if (group == "everything")
             everything();
@@ -291,6 +312,13 @@ int main(int argc, char** argv)
     } catch (const jni_helpers::BaseException& e) {
         const char* message = e.getMessage();
         check(false, std::string("uncaught exception: ") + (message ? message : ""), __LINE__);
+    }
+    // The VM ends before the process does: its threads must not watch the process go down.
+    try {
+        jni_helpers::JVM::unload();
+    } catch (const jni_helpers::BaseException& e) {
+        const char* message = e.getMessage();
+        check(false, std::string("the VM did not end: ") + (message ? message : ""), __LINE__);
     }
     std::printf("%s: %d failure(s)\n", group.c_str(), g_failures);
     std::fflush(stdout);
