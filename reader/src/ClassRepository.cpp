@@ -41,6 +41,32 @@ public:
 
 RepositoryParseHost g_parseHost;
 
+// The cache keys of the loads under way on this thread. A super-type chain that leads back to a
+// class whose load is under way ends there, also when the class file calls itself by another name
+// than the one it was looked up by (the parser can only tell the names that the files give).
+std::set<std::string>& loadsUnderWay()
+{
+    static thread_local std::set<std::string> keys;
+    return keys;
+}
+
+class LoadUnderWay {
+public:
+    explicit LoadUnderWay(const std::string& key) : m_key(key), m_bEntered(loadsUnderWay().insert(key).second) {}
+    ~LoadUnderWay()
+    {
+        if (m_bEntered)
+            loadsUnderWay().erase(m_key);
+    }
+    LoadUnderWay(const LoadUnderWay&) = delete;
+    LoadUnderWay& operator=(const LoadUnderWay&) = delete;
+    bool entered() const { return m_bEntered; }
+
+private:
+    const std::string m_key;
+    const bool m_bEntered;
+};
+
 bool endsWithIgnoringCase(const std::string& text, const char* suffix)
 {
     const std::size_t n = std::char_traits<char>::length(suffix);
@@ -227,7 +253,8 @@ antlr::RefAST ClassRepository::loadClass(std::string className, std::string modu
         return tree;
     }
 
-    if (!openClassStream(key, moduleHint))
+    LoadUnderWay underWay(key);
+    if (!underWay.entered() || !openClassStream(key, moduleHint))
         return antlr::nullAST;
     antlr::RefAST tree = parse(std::string());
     if (tree)

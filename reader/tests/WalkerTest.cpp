@@ -501,6 +501,35 @@ TEST_F(WalkerTest, CyclicSuperTypesEndTheWalk)
     EXPECT_EQ(gen.trace(), (std::vector<std::string>{"K:class", "1:F:bI", "1:C:<init>()V", "0:F:aI", "0:C:<init>()V"}));
 }
 
+TEST_F(WalkerTest, AFileUnderAnotherNameEndsItsOwnSuperTypeChain)
+{
+    // The file alias/B.class calls itself alias/Z and extends alias/B, the name it is found by.
+    TempDir dir("kavrin-alias");
+    fs::create_directories(dir.file("src/alias"));
+    kavrin_test::writeFile(dir.file("src/alias/B.java"), std::string("package alias; public class B extends C { public int b; }"));
+    kavrin_test::writeFile(dir.file("src/alias/C.java"), std::string("package alias; public class C { }"));
+    const kavrin_test::CommandResult javac = kavrin_test::runCommand({kavrin_test::kJavac, "--release", "8", "-d",
+                                                                      dir.file("classes"), dir.file("src/alias/B.java"),
+                                                                      dir.file("src/alias/C.java")});
+    ASSERT_EQ(javac.exitCode, 0) << javac.output;
+    const std::vector<uint8_t> original = kavrin_test::readFileBytes(dir.file("classes/alias/B.class"));
+    std::string bytes(original.begin(), original.end());
+    for (const auto& [from, to] : {std::make_pair("alias/B", "alias/Z"), std::make_pair("alias/C", "alias/B")}) {
+        const std::size_t at = bytes.find(std::string("\x00\x07", 2) + from);
+        ASSERT_NE(at, std::string::npos) << from;
+        bytes.replace(at + 2, 7, to);
+    }
+    kavrin_test::writeFile(dir.file("classes/alias/B.class"), bytes);
+    ClassRepository::addModule(dir.file("classes"));
+
+    // Its parse does not load it again while it is being loaded.
+    testing::internal::CaptureStderr();
+    ClassRepository loader;
+    ASSERT_TRUE(loader.loadClass("alias.B", ""));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(loader.getClassName(), "alias/Z");
+}
+
 TEST_F(WalkerTest, EmptyTreeAndTreeWithoutPool)
 {
     RecordingGenerator empty;
