@@ -64,7 +64,7 @@ protected:
     ClassBuilderBase();
 
     // --- The walk ----------------------------------------------------------------------------
-    // Resets everything but the shared state, for a walk from the start.
+    // Resets the walker for a walk from the start, with the shared state when it is its own.
     void beginBuild();
     // Appends a node to the result sibling list.
     void appendResult(const antlr::RefAST& node);

@@ -50,6 +50,10 @@ std::string ClassBuilderBase::derivedClassName(const std::string& name, const st
 
 void ClassBuilderBase::beginBuild()
 {
+    // A walker that owns the shared state starts it afresh too: builders left from an earlier walk
+    // have been moved into that walk's class and must not reach this one.
+    if (m_pShared == &m_ownShared)
+        m_ownShared = SharedBuild();
     m_inputClassName.clear();
     m_methodBuilders.clear();
     m_inputPool = new ConstantPool();

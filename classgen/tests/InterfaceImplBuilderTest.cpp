@@ -395,16 +395,19 @@ TEST_F(Builder, AnInterfaceWithoutSuperClassExtendsObject)
 
 TEST_F(Builder, ASecondWalkStartsAfresh)
 {
+    ProxyGenerator fresh("fixtures.impl.Counter");
+    const std::vector<unsigned char> expected = buildClass(fresh, "fixtures/impl/Counter").bytes;
+
+    // One builder walks Everything, then Counter: nothing of the first walk reaches the second.
     ProxyGenerator generator("fixtures.impl.Counter");
-    const antlr::RefAST tree = load("fixtures/impl/Counter");
     antlr::ASTFactory factory;
     InterfaceImplBuilder builder(&generator);
     builder.setASTFactory(&factory);
-    builder.classFile(tree);
-    const std::vector<unsigned char> first = writeTree(builder.getAST()).bytes;
-    builder.classFile(tree);
-    EXPECT_EQ(writeTree(builder.getAST()).bytes, first);
-    EXPECT_EQ(generator.m_methods.size(), 2u);
+    builder.classFile(load("fixtures/impl/Everything"));
+    builder.classFile(load("fixtures/impl/Counter"));
+    EXPECT_EQ(writeTree(builder.getAST()).bytes, expected);
+    builder.classFile(load("fixtures/impl/Counter"));
+    EXPECT_EQ(writeTree(builder.getAST()).bytes, expected);
 }
 
 TEST_F(Builder, JavapAcceptsTheWrittenClasses)
@@ -488,6 +491,36 @@ TEST_F(ImplFiles, BytesWithWriteErrorsAreNotEmbedded)
     generator.closeOutputFiles();
     EXPECT_EQ(kavrin_test::readFile(out.file("fixtures_impl_MarkerJNIImpl.cpp")), "");
     EXPECT_EQ(kavrin_test::readFile(out.file("fixtures_impl_MarkerJNIImpl.h")), "");
+}
+
+TEST_F(ImplFiles, NoFilterOrSelectionDropsAForwardedMethod)
+{
+    // The user unchecked add(II)I and the global filters exclude much; the Java class still
+    // forwards every method, so each keeps its C++ member and thunk.
+    std::set<std::string> selection = {"add(II)I", "native0add(JII)I", "calls()I"};
+    const bool oldRegular = methodsExcludeRegular;
+    const bool oldInherited = methodsExcludeInherited;
+    setMethodsExcludeRegular(true);
+    setMethodsExcludeInherited(true);
+    ProxyGenerator generator("fixtures.impl.Everything");
+    generator.m_pMemberSelection = &selection;
+    generator.m_bUseGlobalFilter = true;
+    const bool written = generator.genInterfaceImpl(directory(), false);
+    setMethodsExcludeRegular(oldRegular);
+    setMethodsExcludeInherited(oldInherited);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(generator.m_methods.size(), 2 * kEverything.size());
+    const std::string header = kavrin_test::readFile(out.file("fixtures_impl_EverythingJNIImpl.h"));
+    const std::string source = kavrin_test::readFile(out.file("fixtures_impl_EverythingJNIImpl.cpp"));
+    EXPECT_NE(header.find("virtual jint add(jint p0, jint p1){return 0;}"), std::string::npos) << header;
+    EXPECT_NE(header.find("virtual jint calls(){return 0;}"), std::string::npos) << header;
+    EXPECT_NE(source.find("{(char*)\"native0add\", (char*)\"(JII)I\", "), std::string::npos);
+    EXPECT_NE(source.find("->add(p1, p2);"), std::string::npos);
+    // Every native record has a table entry and a thunk.
+    std::size_t entries = 0;
+    for (std::size_t pos = source.find("(void*)"); pos != std::string::npos; pos = source.find("(void*)", pos + 1))
+        ++entries;
+    EXPECT_EQ(entries, kEverything.size());
 }
 
 TEST_F(ImplFiles, TheWrittenFilesAreRecordedForTheSharedHeader)
