@@ -144,7 +144,10 @@ void ClassInfoWalker::followSuperType(const antlr::RefAST& classInfo)
     nested.setASTFactory(&factory);
     nested.setSkipFields(m_bUseGlobalFilter && (m_bFieldsExcludeInherited || m_bSkipFields));
     nested.setSkipMethods(m_bUseGlobalFilter && (m_bMethodsExcludeInherited || m_bSkipMethods));
+    // The name it was followed by goes on the chain as well as the name its file gives it, so that
+    // a file that calls itself by another name cannot lead back to itself.
     nested.m_oChain = m_oChain;
+    nested.m_oChain.push_back(name);
     try {
         nested.classFile(tree);
     } catch (const antlr::ANTLRException&) {
@@ -260,7 +263,8 @@ private:
     bool m_bMethodsExcludeProtected = false;
     bool m_bSkipFields = false;
     bool m_bSkipMethods = false;
-    // '/'-separated names of the types from the walked class down to this one.
+    // '/'-separated names of the types from the walked class down to this one: the names their
+    // files give them and the names they were followed by.
     std::vector<std::string> m_oChain;
 }
 

@@ -528,6 +528,14 @@ TEST_F(WalkerTest, AFileUnderAnotherNameEndsItsOwnSuperTypeChain)
     ASSERT_TRUE(loader.loadClass("alias.B", ""));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(loader.getClassName(), "alias/Z");
+
+    // Its walk follows alias/B once, meets it again one level up and stops there.
+    testing::internal::CaptureStderr();
+    const Walk gen = walkClass("alias.B");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(stderrLines(err).size(), 1u) << err;
+    EXPECT_NE(err.find("alias/B"), std::string::npos);
+    EXPECT_EQ(gen.trace(), (std::vector<std::string>{"K:class", "1:F:bI", "1:C:<init>()V", "0:F:bI", "0:C:<init>()V"}));
 }
 
 TEST_F(WalkerTest, EmptyTreeAndTreeWithoutPool)
