@@ -5,10 +5,10 @@
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
-#define KAVRIN_NODE_POOL 1
+#define KAVRIN_NODE_POOL 0
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-#define KAVRIN_NODE_POOL 1
+#define KAVRIN_NODE_POOL 0
 #endif
 #endif
 #ifndef KAVRIN_NODE_POOL

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -409,6 +410,21 @@ TEST_F(NodeTest, LongSiblingChainsAreReleasedWithoutDeepRecursion)
     EXPECT_EQ(after, 9);
     EXPECT_EQ(reader_test::shortValue(held), static_cast<unsigned>((kCount - 10) & 0xFFFF));
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+TEST(NodeMemory, ANodeUsedAfterItsReleaseIsCaughtUnderTheSanitizer)
+{
+    // Under AddressSanitizer nodes come from the ordinary allocator, not from a free list that
+    // would hide the misuse.
+    EXPECT_DEATH(
+        {
+            ShortAST* volatile node = new ShortAST(ClassFileTokenTypes::NAME, 7);
+            delete node;
+            std::printf("%u\n", static_cast<unsigned>(node->getValue()));
+        },
+        "use-after-free");
+}
+#endif
 
 TEST(StringHelpers, ReplaceCharReplacesEveryOccurrence)
 {
