@@ -12,7 +12,7 @@
 
 namespace {
 
-// The one warning the VM gives by design: the implementation of a java.lang interface is a class
+// The one warning the VM always gives here: the implementation of a java.lang interface is a class
 // of the base module, whose natives are registered from native code.
 bool isPlatformRegistrationNote(const std::string& line)
 {
