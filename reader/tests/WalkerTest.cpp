@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -588,4 +589,50 @@ TEST_F(WalkerTest, EveryFixtureAndCoreJdkClassWalksWithoutErrors)
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_GT(walked, 800u);
+}
+
+TEST_F(WalkerTest, DamagedClassFilesAreLoadedWalkedListedAndGeneratedWithoutCrashing)
+{
+    // Copies of fixtures with random bytes changed stand before the fixtures in the module order:
+    // whatever parses of them is walked with its super types, listed and written as a proxy.
+    TempDir dir("kavrin-damaged");
+    fs::create_directories(dir.file("classes/fixtures"));
+    fs::create_directories(dir.file("out"));
+    ClassRepository::addModule(dir.file("classes"));
+    std::mt19937 random(20260315);
+    std::size_t generated = 0, members = 0, rounds = 0;
+    testing::internal::CaptureStderr();
+    for (const char* name : {"Derived", "Members", "Constants", "Lambdas", "Generic", "Outer$1"}) {
+        const std::string file = dir.file(std::string("classes/fixtures/") + name + ".class");
+        const std::string className = std::string("fixtures.") + name;
+        const std::vector<uint8_t> original = kavrin_test::readFileBytes(kClasses + "/fixtures/" + name + ".class");
+        for (int round = 0; round < 150; ++round, ++rounds) {
+            std::vector<uint8_t> bytes = original;
+            for (int flips = 1 + static_cast<int>(random() % 4); flips > 0; --flips) {
+                const std::size_t at = 10 + random() % (bytes.size() - 10);
+                bytes[at] = (random() % 2) ? static_cast<uint8_t>(random()) : bytes[at] ^ (1u << (random() % 8));
+            }
+            kavrin_test::writeFile(file, bytes);
+            ClassRepository::removeFromCache(className);
+            ProxyGenerator lister(className);
+            lister.loadMembers();
+            MethodLineMap methods;
+            FieldLineMap fields;
+            lister.listMethods(methods);
+            lister.listConstructors(methods);
+            lister.listFields(fields);
+            lister.listConstants(fields);
+            members += methods.size() + fields.size();
+            ProxyGenerator writer(className);
+            writer.setImplementNatives(true);
+            generated += writer.genProxy(dir.file("out/"), false) ? 1 : 0;
+        }
+        fs::remove(file);
+        ClassRepository::removeFromCache(className);
+    }
+    testing::internal::GetCapturedStderr();
+    // Both outcomes occur.
+    EXPECT_GT(generated, rounds / 4);
+    EXPECT_LT(generated, rounds);
+    EXPECT_GT(members, 0u);
 }
