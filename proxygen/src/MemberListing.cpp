@@ -61,14 +61,28 @@ void listMethodSet(const std::set<MethodDescriptor>& methods, MethodLineMap& lin
 
 }  // namespace
 
+// A constant is written only when it is of the kind that the field's type takes (int for boolean,
+// byte, char, short and int; long, float, double and String for their own types): a class file
+// that pairs them otherwise is malformed, and the text of a string must never stand where the
+// generated code expects a number. NaN and the infinities have no portable C++ literal.
 bool ProxyGenerator::isConstantWritable(const FieldDescriptor& field) const
 {
     const ConstValue& value = field.getConstValue();
-    if (value.getKind() == ConstValue::kFloat)
-        return std::isfinite(value.getFloat());
-    if (value.getKind() == ConstValue::kDouble)
-        return std::isfinite(value.getDouble());
-    return true;
+    const std::string type = field.getType();
+    switch (value.getKind()) {
+    case ConstValue::kNone:
+        return true;
+    case ConstValue::kInt:
+        return type.size() == 1 && containsChar("BCISZ", type[0]);
+    case ConstValue::kLong:
+        return type == "J";
+    case ConstValue::kFloat:
+        return type == "F" && std::isfinite(value.getFloat());
+    case ConstValue::kDouble:
+        return type == "D" && std::isfinite(value.getDouble());
+    default:
+        return type == "Ljava/lang/String;";
+    }
 }
 
 bool ProxyGenerator::isConstant(const FieldDescriptor& field) const

@@ -140,6 +140,47 @@ TEST_F(MemberListingTest, ConstantsAndFieldsOfEveryKind)
     EXPECT_EQ(constants.at("public static final int INT_VALUE;").getConstValue().toLiteral(), "42");
 }
 
+TEST_F(MemberListingTest, ConstantsOfAnotherKindThanTheirFieldTakesAreNotWritten)
+{
+    // A malformed class file can give a field a constant of another kind than its type takes; the
+    // text of a string above all must not become the value of a numeric constant.
+    struct Case {
+        const char* type;
+        ConstValue value;
+        bool writable;
+    };
+    const Case cases[] = {
+        {"I", ConstValue(int32_t(1)), true},           {"Z", ConstValue(int32_t(1)), true},
+        {"B", ConstValue(int32_t(-1)), true},          {"C", ConstValue(int32_t(65)), true},
+        {"S", ConstValue(int32_t(7)), true},           {"J", ConstValue(int64_t(5)), true},
+        {"F", ConstValue(0.5f), true},                 {"D", ConstValue(0.25), true},
+        {"Ljava/lang/String;", ConstValue(std::string("s")), true},
+        {"I", ConstValue(std::string("0; launch()")), false},
+        {"D", ConstValue(std::string("1")), false},    {"I", ConstValue(int64_t(5)), false},
+        {"J", ConstValue(int32_t(5)), false},          {"F", ConstValue(0.25), false},
+        {"D", ConstValue(0.5f), false},                {"Ljava/lang/String;", ConstValue(int32_t(3)), false},
+        {"[I", ConstValue(int32_t(3)), false},
+    };
+    ProxyGenerator gen("p.A");
+    std::size_t writable = 0;
+    int n = 0;
+    for (const Case& c : cases) {
+        FieldDescriptor f = field("F" + std::to_string(n++), c.type, 0x0019);
+        f.setConstValue(c.value);
+        SCOPED_TRACE(std::string(c.type) + " " + c.value.toLiteral());
+        EXPECT_EQ(gen.isConstantWritable(f), c.writable);
+        EXPECT_EQ(gen.isWrittenConstant(f), c.writable && c.type[0] != 'L');
+        EXPECT_EQ(gen.isConstant(f), c.writable && c.type[0] != 'L');
+        writable += c.writable && c.type[0] != 'L' ? 1 : 0;
+        gen.addField(f, 0);
+    }
+    FieldLineMap constants;
+    gen.listConstants(constants);
+    EXPECT_EQ(constants.size(), writable);
+    for (const auto& entry : constants)
+        EXPECT_EQ(entry.second.getConstValue().getString(), "") << entry.first;
+}
+
 TEST_F(MemberListingTest, JdkClassDouble)
 {
     ProxyGenerator gen("java.lang.Double");
