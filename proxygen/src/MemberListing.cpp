@@ -85,12 +85,10 @@ bool ProxyGenerator::isConstantWritable(const FieldDescriptor& field) const
     }
 }
 
+// The constants of the list are the constants that the proxy writes.
 bool ProxyGenerator::isConstant(const FieldDescriptor& field) const
 {
-    const std::string type = field.getType();
-    return arrayDimensions(type) == 0 && field.isStatic() && field.isFinal() && isPrimitiveElement(type) &&
-           field.getConstValue().getKind() != ConstValue::kNone && !containsChar(field.getName(), '$') &&
-           isConstantWritable(field);
+    return isWrittenConstant(field);
 }
 
 void ProxyGenerator::listMethods(MethodLineMap& lines)
@@ -118,13 +116,11 @@ void ProxyGenerator::listFields(FieldLineMap& lines)
 {
     lines.clear();
     for (const FieldDescriptor& field : m_fields) {
-        const std::string type = field.getType();
-        if (containsChar(field.getName(), '$'))
-            continue;
-        if (!(arrayDimensions(type) > 0 || !field.isFinal() || !field.isStatic() || !isPrimitiveElement(type)))
+        // The fields of the list are the fields that the proxy gives accessors.
+        if (!isPropertyField(field))
             continue;
         const std::string line = accessWord(field.getAccessFlags()) + staticFinalWords(field.getAccessFlags()) +
-                                 replaceChar(javaTypeName(type), '$', '.') + " " + field.getName() + ";";
+                                 replaceChar(javaTypeName(field.getType()), '$', '.') + " " + field.getName() + ";";
         lines[line] = field;
     }
 }
