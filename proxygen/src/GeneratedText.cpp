@@ -1,5 +1,7 @@
 #include "GeneratedText.h"
 
+#include "TypeMapping.h"
+
 #include <fstream>
 #include <iterator>
 
@@ -19,6 +21,25 @@ unsigned surrogateAt(const std::string& text, std::size_t i)
 }
 
 }  // namespace
+
+std::string indentation(std::size_t units)
+{
+    std::string text;
+    for (std::size_t i = 0; i < units; ++i)
+        text += indentUnit;
+    return text;
+}
+
+std::string numberedParameters(const std::vector<std::string>& types)
+{
+    std::string text;
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        if (i)
+            text += ", ";
+        text += types[i] + " p" + std::to_string(i);
+    }
+    return text;
+}
 
 std::string standardUtf8(const std::string& text)
 {

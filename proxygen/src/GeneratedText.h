@@ -1,7 +1,16 @@
-// Encoding of generated C++ text (internal to the proxy generator).
+// Helpers of generated C++ text (internal to the proxy generator): indentation, parameter lists
+// and the encoding of the files.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
+
+// `units` indentation units.
+std::string indentation(std::size_t units);
+
+// The types joined as "<type i> p<i>", with ", " between them.
+std::string numberedParameters(const std::vector<std::string>& types);
 
 // Class files hold names in modified UTF-8, where a character outside the Basic Multilingual
 // Plane is two encoded surrogates of three bytes each. C++ compilers read UTF-8: such pairs

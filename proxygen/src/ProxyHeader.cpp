@@ -5,6 +5,7 @@
 // header stream.
 #include "ProxyGenerator.h"
 
+#include "GeneratedText.h"
 #include "TypeMapping.h"
 
 #include <set>
@@ -18,14 +19,6 @@ const uint16_t kAccStatic = 0x0008;
 const uint16_t kAccFinal = 0x0010;
 const uint16_t kAccNative = 0x0100;
 const uint16_t kAccAbstract = 0x0400;
-
-std::string indent(std::size_t units)
-{
-    std::string text;
-    for (std::size_t i = 0; i < units; ++i)
-        text += indentUnit;
-    return text;
-}
 
 // "// public ", "// protected ", "// private " or "// " (default access).
 std::string accessComment(uint16_t flags)
@@ -47,18 +40,6 @@ std::string staticFinalWords(uint16_t flags)
     if (flags & kAccFinal)
         words += "final ";
     return words;
-}
-
-// The entries joined as "<entry i> p<i>", with ", " between them.
-std::string numberedParameters(const std::vector<std::string>& types)
-{
-    std::string text;
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        if (i)
-            text += ", ";
-        text += types[i] + " p" + std::to_string(i);
-    }
-    return text;
 }
 
 // A unique name: the Java name with '$' made '_', then "_<n>" from the second use of the name on.
@@ -155,12 +136,12 @@ void ProxyGenerator::genClassHead()
     std::ostream& out = *m_pHeader;
     const std::string cls = simpleCppName(m_javaClassName) + proxySuffix;
     const std::size_t parts = m_packageParts.size();
-    const std::string m = indent(parts + 2);
+    const std::string m = indentation(parts + 2);
     out << "#pragma once\n\n\n";
     out << "namespace CPP_Java_Bridge {\n";
     for (std::size_t k = 1; k <= parts; ++k)
-        out << indent(k) << "namespace " << substituteName(m_packageParts[k - 1]) << " {\n";
-    const std::string c = indent(parts + 1);
+        out << indentation(k) << "namespace " << substituteName(m_packageParts[k - 1]) << " {\n";
+    const std::string c = indentation(parts + 1);
     out << "#ifdef __JNIHDLL\n";
     out << c << "class __declspec(dllexport) " << cls << ": public JObject_t {\n";
     out << "#elif __USEDLL\n";
@@ -179,7 +160,7 @@ void ProxyGenerator::genFieldIds()
     if (!m_pHeader)
         return;
     std::ostream& out = *m_pHeader;
-    const std::string m = indent(m_packageParts.size() + 2);
+    const std::string m = indentation(m_packageParts.size() + 2);
     bool any = false;
     for (const FieldDescriptor& field : m_fields) {
         if (!isPropertyField(field))
@@ -196,7 +177,7 @@ void ProxyGenerator::genMethodIds()
     if (!m_pHeader)
         return;
     std::ostream& out = *m_pHeader;
-    const std::string m = indent(m_packageParts.size() + 2);
+    const std::string m = indentation(m_packageParts.size() + 2);
     bool any = false;
     for (const auto& entry : m_methodNames) {
         if (entry.first.compare(0, 6, "<init>") == 0)
@@ -213,7 +194,7 @@ void ProxyGenerator::genConstructorIds()
     if (!m_pHeader)
         return;
     std::ostream& out = *m_pHeader;
-    const std::string m = indent(m_packageParts.size() + 2);
+    const std::string m = indentation(m_packageParts.size() + 2);
     out << "\n" << m << "// Constructor IDs:\n";
     for (const auto& entry : m_methodNames) {
         if (entry.first.compare(0, 6, "<init>") == 0)
@@ -227,7 +208,7 @@ void ProxyGenerator::genConstantDecls()
     if (!m_pHeader)
         return;
     std::ostream& out = *m_pHeader;
-    const std::string m = indent(m_packageParts.size() + 2);
+    const std::string m = indentation(m_packageParts.size() + 2);
     // The public section opens here whether or not constants follow.
     out << "public:\n";
     bool any = false;
@@ -247,7 +228,7 @@ void ProxyGenerator::genFieldProperties()
     if (!m_pHeader)
         return;
     std::ostream& out = *m_pHeader;
-    const std::string m = indent(m_packageParts.size() + 2);
+    const std::string m = indentation(m_packageParts.size() + 2);
     bool any = false;
     for (const FieldDescriptor& field : m_fields) {
         if (!isPropertyField(field))
@@ -275,7 +256,7 @@ void ProxyGenerator::genAccessorDecls()
     if (!m_pHeader)
         return;
     std::ostream& out = *m_pHeader;
-    const std::string m = indent(m_packageParts.size() + 2);
+    const std::string m = indentation(m_packageParts.size() + 2);
     bool any = false;
     for (const FieldDescriptor& field : m_fields) {
         if (!isPropertyField(field))
@@ -298,7 +279,7 @@ void ProxyGenerator::genStandardCode()
         return;
     std::ostream& out = *m_pHeader;
     const std::size_t parts = m_packageParts.size();
-    const std::string m = indent(parts + 2);
+    const std::string m = indentation(parts + 2);
     const std::string m1 = m + indentUnit;
     const std::string m2 = m1 + indentUnit;
     const std::string m3 = m2 + indentUnit;
@@ -424,7 +405,7 @@ void ProxyGenerator::genConstructorDecls()
     if (!m_pHeader)
         return;
     std::ostream& out = *m_pHeader;
-    const std::string m = indent(m_packageParts.size() + 2);
+    const std::string m = indentation(m_packageParts.size() + 2);
     const std::string cls = simpleCppName(m_javaClassName) + proxySuffix;
     out << "\n" << m << "// Constructors:\n";
     for (const MethodDescriptor& constructor : m_constructors) {
@@ -441,7 +422,7 @@ void ProxyGenerator::genMethodDecls()
     if (!m_pHeader)
         return;
     std::ostream& out = *m_pHeader;
-    const std::string m = indent(m_packageParts.size() + 2);
+    const std::string m = indentation(m_packageParts.size() + 2);
     // With skeletons on, every native of the class is declared: its stub calls it, also when the
     // user unchecked it.
     std::set<MethodDescriptor> methods = m_methods;
@@ -476,6 +457,6 @@ void ProxyGenerator::genClassTail()
         return;
     std::ostream& out = *m_pHeader;
     for (std::size_t k = m_packageParts.size() + 1; k >= 1; --k)
-        out << indent(k) << "};\n";
+        out << indentation(k) << "};\n";
     out << "};\n";
 }

@@ -7,23 +7,13 @@
 // never freed by the VM. Every writer does nothing without an open source stream.
 #include "ProxyGenerator.h"
 
+#include "GeneratedText.h"
 #include "TypeMapping.h"
 
 namespace {
 
 const std::string I = indentUnit;
 const std::string kHelper = "::jni_helpers::JNIEnvHelper::";
-
-std::string numberedParameters(const std::vector<std::string>& types)
-{
-    std::string text;
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        if (i)
-            text += ", ";
-        text += types[i] + " p" + std::to_string(i);
-    }
-    return text;
-}
 
 // The catch clauses of a generated body (as genCatch writes them); the release lines run first
 // in each clause, so that a failing call leaves no reference behind.

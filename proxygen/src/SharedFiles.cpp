@@ -24,14 +24,6 @@ void genBanner(std::ostream& out)
 
 namespace {
 
-std::string indent(std::size_t units)
-{
-    std::string text;
-    for (std::size_t i = 0; i < units; ++i)
-        text += indentUnit;
-    return text;
-}
-
 void writeIncludes(std::ostream& out, const std::set<std::string>& names, const std::string& suffix)
 {
     for (const std::string& name : names)
@@ -88,12 +80,12 @@ bool genDefProxies(std::string directory, bool includeStdafx)
             continue;
 
         const std::size_t k = parts.size();
-        const std::string l = indent(k + 1);
+        const std::string l = indentation(k + 1);
         header << "\n";
         header << "namespace CPP_Java_Bridge {\n";
         header << "using namespace ::jni_helpers;\n";
         for (std::size_t j = 1; j <= k; ++j)
-            header << indent(j) << "namespace " << substituteName(parts[j - 1]) << " {\n";
+            header << indentation(j) << "namespace " << substituteName(parts[j - 1]) << " {\n";
         header << "#ifdef __JNIHDLL\n";
         header << l << "class __declspec(dllexport) " << n << ": public JObject_t {\n";
         header << "#elif __USEDLL\n";
@@ -107,7 +99,7 @@ bool genDefProxies(std::string directory, bool includeStdafx)
         header << l << indentUnit << n << "& operator = (const jobject o);\n";
         header << l << "};\n";
         for (std::size_t j = k; j >= 1; --j)
-            header << indent(j) << "}\n";
+            header << indentation(j) << "}\n";
         header << "};\n";
         header << "\n";
 
