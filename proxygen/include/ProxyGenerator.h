@@ -104,8 +104,9 @@ public:
     // --- Proxy files ------------------------------------------------------------------------
     // Writes directory + the class name with '.' made '_' + "JNIProxy" + ".h" and ".cpp": loads
     // and walks the class, then writes the banner, the header sections and the source sections.
-    // False when a file cannot be opened (logged as "FAILED TO WRITE:") or the class cannot be
-    // loaded (the files are then left empty); true otherwise.
+    // False when a file cannot be opened (logged as "FAILED TO WRITE:"), the class cannot be
+    // loaded (the files are then left empty) or a written file cannot be rewritten in standard
+    // UTF-8; true otherwise.
     bool genProxy(std::string directory, bool includeStdafx);
 
     // --- Interface implementation files (defined in classgen) --------------------------------

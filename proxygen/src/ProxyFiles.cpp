@@ -4,8 +4,6 @@
 #include "GeneratedText.h"
 #include "TypeMapping.h"
 
-#include <antlr/ANTLRException.hpp>
-
 bool ProxyGenerator::genProxy(std::string directory, bool includeStdafx)
 {
     if (!openOutputFiles(directory, proxySuffix))
@@ -18,34 +16,31 @@ bool ProxyGenerator::genProxy(std::string directory, bool includeStdafx)
     }
     generatedProxies.insert(m_javaClassName);
     makePackageParts();
-    try {
-        genBanner(*m_pHeader);
-        makeFieldNames();
-        makeMethodNames();
-        genClassHead();
-        genFieldIds();
-        genMethodIds();
-        genConstructorIds();
-        genConstantDecls();
-        genFieldProperties();
-        genAccessorDecls();
-        genStandardCode();
-        genConstructorDecls();
-        genMethodDecls();
-        genClassTail();
+    genBanner(*m_pHeader);
+    makeFieldNames();
+    makeMethodNames();
+    genClassHead();
+    genFieldIds();
+    genMethodIds();
+    genConstructorIds();
+    genConstantDecls();
+    genFieldProperties();
+    genAccessorDecls();
+    genStandardCode();
+    genConstructorDecls();
+    genMethodDecls();
+    genClassTail();
 
-        genBanner(*m_pSource);
-        genSourceHead(includeStdafx);
-        genConstantDefs();
-        genAccessors();
-        genConstructors();
-        genMethods();
-    } catch (const antlr::ANTLRException&) {
-        // The files keep what was written so far.
-    }
+    genBanner(*m_pSource);
+    genSourceHead(includeStdafx);
+    genConstantDefs();
+    genAccessors();
+    genConstructors();
+    genMethods();
     closeOutputFiles();
+    // A file that cannot be rewritten in standard UTF-8 holds text that does not compile.
     const std::string stem = outputStem(directory, proxySuffix);
-    reencodeGeneratedFile(stem + ".h");
-    reencodeGeneratedFile(stem + ".cpp");
-    return true;
+    const bool header = reencodeGeneratedFile(stem + ".h");
+    const bool source = reencodeGeneratedFile(stem + ".cpp");
+    return header && source;
 }
