@@ -147,13 +147,16 @@ bool _simple_class_loader::init(CSmartString className, const jbyte* bytes, long
     jobject loaderObject = nullptr;
     try {
         dropLoader();
-        if (gClassPath.empty())
-            gClassPath.insert(CSmartString("."));
+        // The working directory when no entry was given; an init that fails keeps it out of
+        // the entries that wait for the next one.
+        std::set<CSmartString> entries = gClassPath;
+        if (entries.empty())
+            entries.insert(CSmartString("."));
 
         UrlFactory factory;
         if (!factory.open())
             return false;
-        std::unique_ptr<JObjectArrayHelper> urls = factory.array(gClassPath);
+        std::unique_ptr<JObjectArrayHelper> urls = factory.array(entries);
 
         LocalRef found(JNIEnvHelper::FindClass(className));
         if (!found) {

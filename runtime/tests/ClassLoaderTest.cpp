@@ -101,6 +101,20 @@ TEST_F(JvmTest, JarGivenAfterInitBecomesVisible) {
     EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
 }
 
+TEST_F(JvmTest, AnInitBeforeTheVmLeavesNoDefaultEntryBehind) {
+    // Without a VM the loader cannot be made; the working directory it would have used does not
+    // join the entries given afterwards.
+    EXPECT_THROW(_simple_class_loader::init(), jni_helpers::EnvironmentNotInitializedException);
+    EXPECT_FALSE(_simple_class_loader::isInitialized());
+    startVm();
+    _simple_class_loader::addClassPath(RUNTIME_LATE_JAR);
+    ASSERT_TRUE(_simple_class_loader::init());
+    const std::vector<std::string> urls = loaderUrls();
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_EQ(urls[0], std::string("file:") + RUNTIME_LATE_JAR);
+    EXPECT_EQ(helloThroughLoader("loaderlate/FromLateJar"), "from a late jar");
+}
+
 TEST_F(JvmTest, LoaderEntriesComeBeforeTheApplicationClassPath) {
     startVm();
     _simple_class_loader::addClassPath(RUNTIME_LOADER_DIRECTORY);
