@@ -39,6 +39,27 @@ std::map<std::string, jclass>& definedClasses() {
 
 const char kCreating[] = "Creating Interface Implementation:\r\n";
 
+// Rethrows the exception being handled as a failure to set an object up.
+[[noreturn]] void rethrowAsCreationFailure() {
+    try {
+        throw;
+    } catch (const JVMException& e) {
+        throw JVMException(CSmartString(kCreating) + e.getMessage());
+    } catch (...) {
+        throw JVMException("JNIInterface: System Error");
+    }
+}
+
+// A new global reference of the class `found` (`name`, whose key is `key`) for one more user,
+// counted. Throws when there is no class.
+jclass countedClass(jobject found, const std::string& key, const CSmartString& name) {
+    if (found == nullptr)
+        throw JVMException(CSmartString("The class ") + name + CSmartString(" was neither found nor defined"));
+    jclass held = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(found));
+    ++instanceCounts()[key];
+    return held;
+}
+
 // The class `key` as the library defined it before, or as the VM finds it; a local reference
 // or null (nothing left pending).
 jclass knownClass(const std::string& key, const CSmartString& name) {
@@ -235,10 +256,7 @@ void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, 
         if (!found)
             found.reset(getClass(className, classBytes, byteCount));
         JNIEnvHelper::exceptionCheck(0, CSmartString());
-        if (!found)
-            throw JVMException(CSmartString("The class ") + className + CSmartString(" was neither found nor defined"));
-        m_clazz = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(found));
-        ++instanceCounts()[key];
+        m_clazz = countedClass(found, key, className);
 
         m_ctorID = JNIEnvHelper::GetMethodID(m_clazz, "<init>", "()V");
         const jfieldID peer = JNIEnvHelper::GetFieldID(m_clazz, "peer", "J");
@@ -246,10 +264,8 @@ void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, 
         LocalRef object(JNIEnvHelper::NewObject(m_clazz, m_ctorID));
         JNIEnvHelper::SetLongField(object, peer, static_cast<jlong>(reinterpret_cast<std::intptr_t>(this)));
         Assign(object.get());
-    } catch (const JVMException& e) {
-        throw JVMException(CSmartString(kCreating) + e.getMessage());
     } catch (...) {
-        throw JVMException("JNIInterface: System Error");
+        rethrowAsCreationFailure();
     }
 }
 
@@ -273,10 +289,7 @@ void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINat
             found.reset(getClass(className, classBytes, byteCount));
             JNIEnvHelper::exceptionCheck(0, CSmartString());
         }
-        if (!found)
-            throw JVMException(CSmartString("The class ") + className + CSmartString(" was neither found nor defined"));
-        m_clazz = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(found));
-        ++instanceCounts()[key];
+        m_clazz = countedClass(found, key, className);
         if (!registered)
             JNIEnvHelper::RegisterNatives(m_clazz, methods, methodCount);
 
@@ -291,10 +304,8 @@ void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINat
         const jfieldID peer = JNIEnvHelper::GetFieldID(m_clazz, "peer", "J");
         JNIEnvHelper::SetLongField(object, peer, static_cast<jlong>(reinterpret_cast<std::intptr_t>(this)));
         Assign(object.get());
-    } catch (const JVMException& e) {
-        throw JVMException(CSmartString(kCreating) + e.getMessage());
     } catch (...) {
-        throw JVMException("JNIInterface: System Error");
+        rethrowAsCreationFailure();
     }
 }
 
