@@ -120,6 +120,20 @@ public:
     // when the class writer reports errors; the builder's exceptions pass to the caller.
     bool genInterfaceImplCode(antlr::RefAST interfaceTree, bool includeStdafx);
 
+    // --- Delegator files (defined in classgen) -------------------------------------------------
+    // Writes directory + the class name with '.' made '_' + "JNIDelegator" + ".h" and ".cpp": a
+    // C++ class over a Java object (the delegate) that carries the class file of a generated Java
+    // subclass of the class (or implementation of the interface) whose public methods reach
+    // virtual C++ methods; by default those call the delegate. False when a file cannot be
+    // opened or the build fails, for instance for a final class or java.lang.Object (the reason
+    // is logged; nothing escapes).
+    bool genDelegator(std::string directory, bool includeStdafx);
+    // The text writer behind genDelegator: builds the delegator class from the class's tree and
+    // writes both texts into the open streams. False, with nothing written, when a stream is
+    // missing (both are then deleted) or the class writer reports errors; the builder's
+    // exceptions pass to the caller.
+    bool genDelegatorCode(antlr::RefAST classTree, bool includeStdafx);
+
     // Header sections, in the order genProxy writes them (each does nothing without a header).
     void makeFieldNames();
     void makeMethodNames();
