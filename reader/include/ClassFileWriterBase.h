@@ -50,6 +50,8 @@
 #include <utility>
 #include <vector>
 
+class ValueAST;
+
 // antlr's generated tree parser names antlr::TreeParser in its constructor's initialiser list,
 // which is allowed only for a direct or a virtual base.
 class ClassFileWriterBase : public virtual antlr::TreeParser {
@@ -135,6 +137,9 @@ private:
     void report(const std::string& message);
     const char* nodeTypeName(int type) const;
     std::string describe(const antlr::RefAST& node) const;
+    // The typed node whose bytes are to be written; null, reported with what is done instead, for
+    // a node that is none.
+    const ValueAST* valueToWrite(const antlr::RefAST& node, const char* instead);
 
     // The index of the last CONSTANT_Utf8 entry of the written pool that holds the text; 0 when
     // none does.

@@ -95,6 +95,14 @@ std::string ClassFileWriterBase::describe(const antlr::RefAST& node) const
     return std::string(nodeTypeName(type)) + " (type " + std::to_string(type) + ")";
 }
 
+const ValueAST* ClassFileWriterBase::valueToWrite(const antlr::RefAST& node, const char* instead)
+{
+    const ValueAST* v = valueNode(node);
+    if (!v)
+        report("node " + describe(node) + " carries no class-file value; " + instead);
+    return v;
+}
+
 void ClassFileWriterBase::beginWalk()
 {
     m_oLengthStack.clear();
@@ -128,11 +136,9 @@ void ClassFileWriterBase::writeNode(const antlr::RefAST& node, std::size_t width
 {
     if (!m_pOutput)
         return;
-    const ValueAST* v = valueNode(node);
-    if (!v) {
-        report("node " + describe(node) + " carries no class-file value; nothing written for it");
+    const ValueAST* v = valueToWrite(node, "nothing written for it");
+    if (!v)
         return;
-    }
     const std::size_t count = v->getByteCount();
     if (count)
         m_pOutput->write(reinterpret_cast<const char*>(v->getBytes()), static_cast<std::streamsize>(count));
@@ -180,9 +186,8 @@ void ClassFileWriterBase::writeCodeBytes(const antlr::RefAST& node)
 {
     if (!m_pOutput)
         return;
-    const ValueAST* v = valueNode(node);
+    const ValueAST* v = valueToWrite(node, "code_length 0 written");
     if (!v) {
-        report("node " + describe(node) + " carries no class-file value; code_length 0 written");
         writeU4(0);
         return;
     }
@@ -233,11 +238,9 @@ void ClassFileWriterBase::writeUnicodeEntry(const antlr::RefAST& node)
 {
     if (!m_pOutput)
         return;
-    const ValueAST* v = valueNode(node);
-    if (!v) {
-        report("node " + describe(node) + " carries no class-file value; nothing written for it");
+    const ValueAST* v = valueToWrite(node, "nothing written for it");
+    if (!v)
         return;
-    }
     const std::size_t units = v->getByteCount() / 2;
     writeU1(2);
     if (units > 0xFFFF)
@@ -250,11 +253,9 @@ void ClassFileWriterBase::writeOpaqueEntry(const antlr::RefAST& node)
 {
     if (!m_pOutput)
         return;
-    const ValueAST* v = valueNode(node);
-    if (!v) {
-        report("node " + describe(node) + " carries no class-file value; nothing written for it");
+    const ValueAST* v = valueToWrite(node, "nothing written for it");
+    if (!v)
         return;
-    }
     writeNode(node);
     // The tag byte decides the size: MethodHandle 1+3, MethodType/Module/Package 1+2,
     // Dynamic/InvokeDynamic 1+4.
@@ -349,11 +350,9 @@ void ClassFileWriterBase::writeUnknownAttribute(const antlr::RefAST& node)
 {
     if (!m_pOutput)
         return;
-    const ValueAST* v = valueNode(node);
-    if (!v) {
-        report("node " + describe(node) + " carries no class-file value; nothing written for it");
+    const ValueAST* v = valueToWrite(node, "nothing written for it");
+    if (!v)
         return;
-    }
     uint16_t index = 0;
     const antlr::RefAST nameNode = node->getFirstChild();
     if (nameNode && nameNode->getType() == ClassFileWriterTokenTypes::UNKNOWN_ATTRIBUTE_NAME) {
