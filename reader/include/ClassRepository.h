@@ -78,6 +78,8 @@ private:
     bool openModule(const std::string& module, const std::string& name);
     bool openArchiveEntry(const std::string& archivePath, const std::string& entryName);
     bool openClassFile(const std::string& path);
+    // Keeps the bytes of a class file and makes the lexer input over them.
+    void useClassBytes(std::vector<unsigned char> bytes);
     // Parses the bytes of m_pInput; on success records the facts and returns the tree.
     antlr::RefAST parse(const std::string& path);
     // Takes the facts of a cached tree.

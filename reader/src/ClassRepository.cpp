@@ -265,13 +265,11 @@ antlr::RefAST ClassRepository::loadClass(std::string className, std::string modu
 antlr::RefAST ClassRepository::loadClassFile(std::string path)
 {
     setClassParseHost(&g_parseHost);
-    m_pInput.reset();
     std::vector<unsigned char> bytes;
     // A file that cannot be read is parsed as empty input, which the parser rejects.
     if (!readClassFile(path, bytes))
         bytes.clear();
-    m_oClassBytes = std::move(bytes);
-    m_pInput.reset(new ClassBytesInput(m_oClassBytes.data(), m_oClassBytes.size()));
+    useClassBytes(std::move(bytes));
 
     antlr::RefAST tree = parse(path);
     if (tree)
@@ -386,8 +384,7 @@ bool ClassRepository::openArchiveEntry(const std::string& archivePath, const std
     std::vector<unsigned char> bytes;
     if (!readCurrentEntry(zip, bytes))
         return false;
-    m_oClassBytes = std::move(bytes);
-    m_pInput.reset(new ClassBytesInput(m_oClassBytes.data(), m_oClassBytes.size()));
+    useClassBytes(std::move(bytes));
     return true;
 }
 
@@ -398,9 +395,15 @@ bool ClassRepository::openClassFile(const std::string& path)
     std::vector<unsigned char> bytes;
     if (!readClassFile(path, bytes))
         return false;
+    useClassBytes(std::move(bytes));
+    return true;
+}
+
+void ClassRepository::useClassBytes(std::vector<unsigned char> bytes)
+{
+    m_pInput.reset();
     m_oClassBytes = std::move(bytes);
     m_pInput.reset(new ClassBytesInput(m_oClassBytes.data(), m_oClassBytes.size()));
-    return true;
 }
 
 antlr::RefAST ClassRepository::parse(const std::string& path)
