@@ -92,9 +92,16 @@ struct ThreadExit {
 };
 thread_local ThreadExit t_exit;
 
+// Makes the thread hand its lists to the depot when it ends: called before a thread's first use
+// of its lists, whether it takes a node or gives one back first.
+__attribute__((noinline)) void registerThreadExit()
+{
+    (void)&t_exit;
+}
+
 __attribute__((noinline)) void refill(List& list, std::size_t classIndex)
 {
-    (void)&t_exit;  // registers the thread's exit handler
+    registerThreadExit();
     {
         Depot& d = depot();
         std::lock_guard<std::mutex> lock(d.mutex);
@@ -146,9 +153,21 @@ void deallocate(void* p, std::size_t size) noexcept
         return;
     }
     List& list = t_lists.lists[c];
+    if (!list.head)
+        registerThreadExit();
     list.push(n);
     if (list.count > kMaxCached)
         giveBack(list, c, kMaxCached / 2);
+}
+
+std::size_t sharedFreeNodes()
+{
+    Depot& d = depot();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    std::size_t count = 0;
+    for (const List& list : d.lists)
+        count += list.count;
+    return count;
 }
 
 #else
@@ -161,6 +180,11 @@ void* allocate(std::size_t size)
 void deallocate(void* p, std::size_t) noexcept
 {
     ::operator delete(p);
+}
+
+std::size_t sharedFreeNodes()
+{
+    return 0;
 }
 
 #endif

@@ -12,4 +12,6 @@
 namespace node_pool {
 void* allocate(std::size_t size);
 void deallocate(void* p, std::size_t size) noexcept;
+// The free nodes that the threads have handed to the shared depot (0 without the pool).
+std::size_t sharedFreeNodes();
 }  // namespace node_pool

@@ -1,5 +1,6 @@
 // Typed tree nodes: values, texts, class-file bytes, codecs, copies through antlr's factory,
 // the token vocabulary, and the release of long sibling chains.
+#include "../src/NodePool.h"
 #include "ReaderTestSupport.h"
 #include "StringHelpers.h"
 #include "TestPaths.h"
@@ -14,6 +15,7 @@
 #include <limits>
 #include <map>
 #include <sstream>
+#include <thread>
 #include <typeinfo>
 
 using reader_test::bytesOf;
@@ -423,6 +425,20 @@ TEST(NodeMemory, ANodeUsedAfterItsReleaseIsCaughtUnderTheSanitizer)
             std::printf("%u\n", static_cast<unsigned>(node->getValue()));
         },
         "use-after-free");
+}
+#endif
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(NodeMemory, NodesReleasedOnAThreadThatMadeNoneServeTheOthersAfterIt)
+{
+    const int kCount = 10000;
+    antlr::RefAST root(new ShortAST(ClassFileTokenTypes::CONSTANT_POOL, 0));
+    ChildAppender kids(static_cast<ValueAST*>(root.get()));
+    for (int i = 0; i < kCount; ++i)
+        kids.add(new ShortAST(ClassFileTokenTypes::CONSTANT_CLASS, static_cast<uint16_t>(i)));
+    const std::size_t before = node_pool::sharedFreeNodes();
+    std::thread([&root] { root = antlr::nullAST; }).join();
+    EXPECT_GE(node_pool::sharedFreeNodes(), before + kCount);
 }
 #endif
 
