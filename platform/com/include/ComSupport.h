@@ -8,6 +8,7 @@
 
 #include "Com.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -164,7 +165,7 @@ class _com_ptr_t {
   ~_com_ptr_t() { Release(); }
 
   _com_ptr_t& operator=(const _com_ptr_t& other) {
-    if (this != &other) {
+    if (this != std::addressof(other)) {
       Interface* old = p_;
       p_ = other.p_;
       if (p_ != nullptr) p_->AddRef();
@@ -173,7 +174,7 @@ class _com_ptr_t {
     return *this;
   }
   _com_ptr_t& operator=(_com_ptr_t&& other) noexcept {
-    if (this != &other) {
+    if (this != std::addressof(other)) {
       Interface* old = p_;
       p_ = other.p_;
       other.p_ = nullptr;

@@ -130,6 +130,17 @@ TEST(SmartPointer, CountsReferencesThroughCopiesMovesAndQueries) {
     EXPECT_EQ(*slot, nullptr);
     EXPECT_EQ(square->refCount(), 3u);
 
+    ISquarePtr assigned;
+    assigned = static_cast<ISquare*>(square);  // through a temporary and a move
+    EXPECT_EQ(square->refCount(), 4u);
+    assigned = std::move(moved);
+    EXPECT_EQ(square->refCount(), 3u);
+    moved = std::move(assigned);
+    EXPECT_EQ(assigned.GetInterfacePtr(), nullptr);
+    EXPECT_EQ(square->refCount(), 3u);
+    moved = moved;  // self-assignment keeps the reference
+    EXPECT_EQ(square->refCount(), 3u);
+
     ISquare* raw = moved.Detach();
     EXPECT_EQ(square->refCount(), 3u);
     ISquarePtr adopted;
