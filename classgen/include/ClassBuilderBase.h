@@ -1,6 +1,5 @@
 // Common base of the tree-building walkers that make a new class out of the class-file tree of a
-// Java type: the interface implementation builder (and, built the same way, the delegator
-// builder). A walker reads the input's constant pool into `inputPool` (one entry object per
+// Java type: the interface implementation builder and the delegator builder. A walker reads the input's constant pool into `inputPool` (one entry object per
 // slot, Utf8 texts found again through `inputNames`), makes a member builder per method of the
 // input, walks the super types with nested walkers one inheritance level deeper, collects the
 // methods of all levels by name and descriptor, and at level 0 assembles the new class's tree
@@ -21,8 +20,12 @@
 #include <antlr/AST.hpp>
 #include <antlr/TreeParser.hpp>
 
+#include <antlr/ANTLRException.hpp>
+#include <antlr/ASTFactory.hpp>
+
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +41,9 @@ struct SharedBuild {
     std::vector<std::string> missingTypes;
     // '/'-separated names of the types being walked, outermost first (cuts cyclic inheritance).
     std::vector<std::string> chain;
+    // Keys (name followed by descriptor) that a class of the ancestry declares final, static or
+    // as a bridge: the generated class must not declare them (used by the delegator builder).
+    std::set<std::string> sealedKeys;
 };
 
 // antlr's generated tree parser names antlr::TreeParser in its constructor's initialiser list,
@@ -53,10 +59,15 @@ public:
     const std::vector<std::string>& getMissingTypes() const { return m_pShared->missingTypes; }
     const PoolHandle& getInputPool() const { return m_inputPool; }
     const PoolHandle& getOutputPool() const { return m_outputPool; }
+    // The '/'-separated name of the generated class; meaningful after the walk.
+    std::string getDerivedClassName() const { return m_derivedClassName; }
 
     // The name with `prefix` before its last '/'-separated part: java/lang/Runnable with
     // "JNIImplementationOf" gives java/lang/JNIImplementationOfRunnable.
     static std::string derivedClassName(const std::string& name, const std::string& prefix);
+
+    // Sets the factory's highest node type (99).
+    static void initializeASTFactory(antlr::ASTFactory& factory);
 
 protected:
     // A walker at `level` reporting to `generator`, sharing `shared` (null: its own).
@@ -99,6 +110,40 @@ protected:
     // entry.
     EntryHandle addInputClass(const std::string& name);
 
+    // --- Class info ------------------------------------------------------------------------------
+    // THIS_CLASS or THIS_INTERFACE copied as THIS_CLASS with flags 0x0021 and the Class entry of
+    // the generated class (the input's name with `prefix` before its simple name); the input's
+    // own Class entry.
+    EntryHandle beginClassInfo(const antlr::RefAST& thisNode, const antlr::RefAST& flags,
+                               const antlr::RefAST& classInfo, const std::string& prefix);
+    // EXTENDS copied with its CLASS_INFO; the input's super Class entry. An input without a super
+    // class (`declared` false) gets a new Class entry and CLASS_INFO of java/lang/Object.
+    EntryHandle copyExtends(const antlr::RefAST& extendsNode, const antlr::RefAST& superInfo, bool& declared);
+    // The output's empty IMPLEMENTS node after EXTENDS.
+    void endClassInfo();
+    // A super class or interface: found, loaded and walked one level deeper (walkNested); one
+    // that no module holds is named in the missing types, one on the chain is skipped.
+    void walkSuperType(const antlr::RefAST& classInfo);
+    // Runs a nested builder over a loaded tree (defined by the generated class).
+    virtual void walkNested(const antlr::RefAST& tree) = 0;
+    // Runs a nested builder of the same kind: a super type that cannot be walked adds nothing.
+    template <class Builder>
+    void runNested(const antlr::RefAST& tree)
+    {
+        antlr::ASTFactory factory;
+        initializeASTFactory(factory);
+        Builder nested(m_pGenerator, static_cast<uint16_t>(m_inheritanceLevel + 1), m_pShared);
+        nested.setASTFactory(&factory);
+        try {
+            nested.classFile(tree);
+        } catch (const antlr::ANTLRException&) {
+        }
+    }
+
+    void beginFields(const antlr::RefAST& fieldsNode);
+    // METHODS copied; with `defaultConstructor` the builder of a public "<init>" "()V" first.
+    void beginMethods(const antlr::RefAST& methodsNode, bool defaultConstructor);
+
     // --- Methods ---------------------------------------------------------------------------------
     // A method builder over the input pool for a METHOD_INFO's flags, name and descriptor.
     MemberHandle makeInputMethod(uint16_t flags, const EntryHandle& name, const EntryHandle& descriptor);
@@ -106,6 +151,12 @@ protected:
     void collect(uint16_t requiredFlags, uint16_t excludedFlags);
 
     // --- Output ----------------------------------------------------------------------------------
+    // Assembles the generated class (level 0): its class, super class and (when there is an
+    // interface entry) interface, the field "peer", and per collected method a constructor
+    // calling the super class's of the same descriptor, or a native twin followed by the method
+    // forwarding to it. The pool and the counts are filled in. `records` receives the forwarding
+    // method and its twin per method (and each constructor with `reportConstructors`).
+    void assembleClass(bool addDescriptorAgain, bool reportConstructors, std::vector<MethodDescriptor>& records);
     // Appends to the output pool a copy of the class name of an input Class entry and a Class
     // entry of it; the Class entry.
     EntryHandle appendOutputClass(const EntryHandle& inputClass);
@@ -123,6 +174,7 @@ protected:
     ProxyGenerator* m_pGenerator = nullptr;
     uint16_t m_inheritanceLevel = 0;
     std::string m_inputClassName;
+    std::string m_derivedClassName;
     std::vector<MemberHandle> m_methodBuilders;
     PoolHandle m_inputPool;
     PoolHandle m_outputPool;
@@ -134,6 +186,7 @@ protected:
     antlr::RefAST m_resultFirst;
     antlr::RefAST m_resultLast;
     antlr::RefAST m_constantPoolNode;
+    antlr::RefAST m_extendsNode;
     antlr::RefAST m_superClassNode;
     antlr::RefAST m_implementsNode;
     antlr::RefAST m_thisClassNode;

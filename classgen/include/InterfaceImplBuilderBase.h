@@ -31,8 +31,6 @@
 
 #include "ClassBuilderBase.h"
 
-#include <antlr/ASTFactory.hpp>
-
 #include <string>
 
 class InterfaceImplBuilderBase : public ClassBuilderBase {
@@ -40,10 +38,7 @@ public:
     ~InterfaceImplBuilderBase() override;
 
     // The '/'-separated name of the generated class; meaningful after classFile.
-    std::string getImplClassName() const { return m_implClassName; }
-
-    // Sets the factory's highest node type (99).
-    static void initializeASTFactory(antlr::ASTFactory& factory);
+    std::string getImplClassName() const { return m_derivedClassName; }
 
 protected:
     InterfaceImplBuilderBase(ProxyGenerator* generator, uint16_t level, SharedBuild* shared);
@@ -52,26 +47,11 @@ protected:
     // classInfo: THIS_INTERFACE copied as THIS_CLASS with flags 0x0021; the interface's and
     // the generated class's Class entries.
     void beginClassInfo(const antlr::RefAST& thisNode, const antlr::RefAST& flags, const antlr::RefAST& classInfo);
-    // EXTENDS with its optional CLASS_INFO (null when absent).
+    // EXTENDS with its optional CLASS_INFO (null when absent): the generated class's super class.
     void setSuperClass(const antlr::RefAST& extendsNode, const antlr::RefAST& superInfo);
-    // The output's empty IMPLEMENTS node after EXTENDS.
-    void endClassInfo();
-    // One super-interface of IMPLEMENTS: found, loaded and walked one level deeper.
-    void walkSuperInterface(const antlr::RefAST& classInfo);
-    // Runs a nested builder over a loaded tree (defined by the generated class).
-    virtual void walkNested(const antlr::RefAST& tree) = 0;
-
-    void beginFields(const antlr::RefAST& fieldsNode);
     // METHODS copied, and the constructor's builder.
     void beginMethods(const antlr::RefAST& methodsNode);
     void addMethod(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& signature);
     // Numbers the input pool, merges the methods, assembles the class at level 0; the result.
     antlr::RefAST finishBuild();
-
-    std::string m_implClassName;
-    // The output's EXTENDS node, whose next sibling is IMPLEMENTS.
-    antlr::RefAST m_extendsNode;
-
-private:
-    void assemble();
 };

@@ -2,6 +2,7 @@
 #include "ClassBuilderBase.h"
 
 #include "ClassFileTokenTypes.hpp"
+#include "ClassRepository.h"
 #include "ProxyGenerator.h"
 #include "ValueAST.h"
 
@@ -12,6 +13,8 @@
 namespace {
 
 typedef ClassFileTokenTypes T;
+
+const char* const kObjectClass = "java/lang/Object";
 
 const ValueAST* valueOf(const antlr::RefAST& node)
 {
@@ -46,6 +49,11 @@ std::string ClassBuilderBase::derivedClassName(const std::string& name, const st
     return name.substr(0, slash + 1) + prefix + name.substr(slash + 1);
 }
 
+void ClassBuilderBase::initializeASTFactory(antlr::ASTFactory& factory)
+{
+    factory.setMaxNodeType(99);
+}
+
 // --- The walk -------------------------------------------------------------------------------
 
 void ClassBuilderBase::beginBuild()
@@ -55,6 +63,7 @@ void ClassBuilderBase::beginBuild()
     if (m_pShared == &m_ownShared)
         m_ownShared = SharedBuild();
     m_inputClassName.clear();
+    m_derivedClassName.clear();
     m_methodBuilders.clear();
     m_inputPool = new ConstantPool();
     m_outputPool = new ConstantPool();
@@ -63,6 +72,7 @@ void ClassBuilderBase::beginBuild()
     m_resultFirst = antlr::nullAST;
     m_resultLast = antlr::nullAST;
     m_constantPoolNode = antlr::nullAST;
+    m_extendsNode = antlr::nullAST;
     m_superClassNode = antlr::nullAST;
     m_implementsNode = antlr::nullAST;
     m_thisClassNode = antlr::nullAST;
@@ -234,6 +244,94 @@ EntryHandle ClassBuilderBase::addInputClass(const std::string& name)
     return m_inputPool->appendSlot(EntryHandle(new ClassEntry(utf8)));
 }
 
+// --- Class info -------------------------------------------------------------------------------
+
+EntryHandle ClassBuilderBase::beginClassInfo(const antlr::RefAST& thisNode, const antlr::RefAST& flags,
+                                             const antlr::RefAST& classInfo, const std::string& prefix)
+{
+    antlr::RefAST thisClass = copyNode(thisNode);
+    thisClass->setType(T::THIS_CLASS);
+    appendResult(thisClass);
+
+    antlr::RefAST accessFlags = copyNode(flags);
+    setShortValue(accessFlags, kAccPublic | kAccSuper);
+    thisClass->setFirstChild(accessFlags);
+
+    const EntryHandle own = inputClassAt(shortValue(classInfo), "this_class");
+    m_inputClassName = static_cast<const ClassEntry*>(own.get())->getClassName();
+    if (m_inheritanceLevel == 0) {
+        m_pShared->chain.clear();
+        m_pShared->chain.push_back(m_inputClassName);
+    }
+    m_derivedClassName = derivedClassName(m_inputClassName, prefix);
+
+    m_thisClassEntry = addInputClass(m_derivedClassName);
+    m_thisClassNode = copyNode(classInfo);
+    setShortValue(m_thisClassNode, m_thisClassEntry->getIndex());
+    accessFlags->setNextSibling(m_thisClassNode);
+    return own;
+}
+
+EntryHandle ClassBuilderBase::copyExtends(const antlr::RefAST& extendsNode, const antlr::RefAST& superInfo,
+                                          bool& declared)
+{
+    m_extendsNode = copyNode(extendsNode);
+    m_thisClassNode->setNextSibling(m_extendsNode);
+    EntryHandle superEntry;
+    declared = superInfo && shortValue(superInfo) != 0;
+    if (declared) {
+        superEntry = inputClassAt(shortValue(superInfo), "super_class");
+        m_superClassNode = copyNode(superInfo);
+    } else {
+        superEntry = addInputClass(kObjectClass);
+        m_superClassNode = shortNode(T::CLASS_INFO, superEntry->getIndex());
+    }
+    m_extendsNode->setFirstChild(m_superClassNode);
+    return superEntry;
+}
+
+void ClassBuilderBase::endClassInfo()
+{
+    m_implementsNode = emptyNode(T::IMPLEMENTS);
+    m_extendsNode->setNextSibling(m_implementsNode);
+}
+
+void ClassBuilderBase::walkSuperType(const antlr::RefAST& classInfo)
+{
+    const EntryHandle entry = m_inputPool->at(shortValue(classInfo), kTagClass);
+    const std::string name = entry ? static_cast<const ClassEntry*>(entry.get())->getClassName() : std::string();
+    if (name.empty() || !enterChain(name))
+        return;
+    struct ChainScope {
+        std::vector<std::string>& chain;
+        ~ChainScope() { chain.pop_back(); }
+    } scope{m_pShared->chain};
+
+    ClassRepository repository;
+    const antlr::RefAST tree = repository.loadClass(name, std::string());
+    if (!tree) {
+        std::vector<std::string>& missing = m_pShared->missingTypes;
+        if (std::find(missing.begin(), missing.end(), name) == missing.end())
+            missing.push_back(name);
+        return;
+    }
+    walkNested(tree);
+}
+
+void ClassBuilderBase::beginFields(const antlr::RefAST& fieldsNode)
+{
+    m_fieldsNode = copyNode(fieldsNode);
+    appendResult(m_fieldsNode);
+}
+
+void ClassBuilderBase::beginMethods(const antlr::RefAST& methodsNode, bool defaultConstructor)
+{
+    m_methodsNode = copyNode(methodsNode);
+    appendResult(m_methodsNode);
+    if (defaultConstructor)
+        makeInputMethod(kAccPublic, inputUtf8("<init>"), inputUtf8("()V"));
+}
+
 // --- Methods ----------------------------------------------------------------------------------
 
 MemberHandle ClassBuilderBase::makeInputMethod(uint16_t flags, const EntryHandle& name, const EntryHandle& descriptor)
@@ -268,6 +366,94 @@ EntryHandle ClassBuilderBase::appendOutputClass(const EntryHandle& inputClass)
     const ClassEntry* source = inputClass ? dynamic_cast<const ClassEntry*>(inputClass.get()) : nullptr;
     const EntryHandle name = appendOutput(new Utf8Entry(source ? source->getName() : EntryHandle()));
     return appendOutput(new ClassEntry(name));
+}
+
+void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstructors,
+                                     std::vector<MethodDescriptor>& records)
+{
+    if (!m_thisClassEntry || !m_superClassEntry || !m_superClassNode || !m_methodsNode || !m_fieldsNode)
+        throw antlr::SemanticException("the input's tree is incomplete");
+
+    // The class, its super class and its interface.
+    const EntryHandle thisClass = appendOutputClass(m_thisClassEntry);
+    setShortValue(m_thisClassNode, thisClass->getIndex());
+    const EntryHandle superClass = appendOutputClass(m_superClassEntry);
+    setShortValue(m_superClassNode, superClass->getIndex());
+    if (m_interfaceEntry) {
+        const EntryHandle implemented = appendOutputClass(m_interfaceEntry);
+        m_implementsNode->setFirstChild(shortNode(T::CLASS_INFO, implemented->getIndex()));
+    }
+
+    // The name of every Code attribute.
+    m_outputPool->append(EntryHandle(new Utf8Entry("Code")));
+
+    // long peer;
+    FieldInfoBuilder* peer = new FieldInfoBuilder(*m_outputPool, m_outputNames, 0, "peer", "J");
+    m_peerField = peer;
+    peer->setClassEntry(thisClass);
+    peer->updateIndices();
+    m_fieldsNode->setFirstChild(peer->build());
+    setShortValue(m_fieldsNode, 1);
+
+    for (const MemberHandle& member : m_methodBuilders) {
+        MethodInfoBuilder* method = static_cast<MethodInfoBuilder*>(member.get());
+        method->moveToPool(*m_outputPool, m_outputNames, addDescriptorAgain);
+        method->setClassEntry(thisClass);
+    }
+
+    unsigned count = static_cast<unsigned>(m_methodBuilders.size());
+    antlr::RefAST lastMethod;
+    auto appendMethod = [&](const antlr::RefAST& tree) {
+        if (lastMethod)
+            lastMethod->setNextSibling(tree);
+        else
+            m_methodsNode->setFirstChild(tree);
+        lastMethod = tree;
+    };
+    for (const MemberHandle& member : m_methodBuilders) {
+        MethodInfoBuilder* method = static_cast<MethodInfoBuilder*>(member.get());
+        if (method->getNameText() == "<init>") {
+            // The super class's constructor of the same descriptor, with the same arguments.
+            const EntryHandle nameAndType =
+                m_outputPool->append(EntryHandle(new NameAndTypeEntry(method->getName(), method->getDescriptor())));
+            const EntryHandle superInit = m_outputPool->append(EntryHandle(new MethodrefEntry(superClass, nameAndType)));
+            method->addCode(true, m_outputPool, superInit, thisClass, m_peerField);
+            method->updateIndices();
+            appendMethod(method->build());
+            if (reportConstructors)
+                records.push_back(recordOf(*method));
+            continue;
+        }
+        ++count;
+        MemberHandle twin(method->makeNativeMethod(*m_outputPool, m_outputNames));
+        twin->setClassEntry(thisClass);
+        twin->updateIndices();
+        appendMethod(twin->build());
+        const EntryHandle twinRef =
+            static_cast<MethodInfoBuilder*>(twin.get())->methodRef(*m_outputPool, thisClass, EntryHandle());
+        method->addCode(false, m_outputPool, twinRef, thisClass, m_peerField);
+        method->updateIndices();
+        appendMethod(method->build());
+        records.push_back(recordOf(*method));
+        records.push_back(recordOf(*twin));
+    }
+    if (count > 0xffffu)
+        throw antlr::SemanticException("the generated class has more than 65535 methods");
+
+    antlr::RefAST lastEntry;
+    for (const EntryHandle& entry : m_outputPool->getEntries()) {
+        antlr::RefAST node = entry->toAST();
+        if (lastEntry)
+            lastEntry->setNextSibling(node);
+        else
+            m_constantPoolNode->setFirstChild(node);
+        lastEntry = node;
+    }
+    if (m_outputPool->size() + 1 > 0xffffu)
+        throw antlr::SemanticException("the generated class has more than 65534 constant-pool entries");
+    setShortValue(m_methodsNode, static_cast<uint16_t>(count));
+    setShortValue(m_constantPoolNode, static_cast<uint16_t>(m_outputPool->size() + 1));
+    appendResult(shortNode(T::ATTRIBUTES, 0));
 }
 
 void ClassBuilderBase::recordMethod(const MethodDescriptor& record)

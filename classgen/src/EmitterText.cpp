@@ -1,0 +1,294 @@
+// The text and the file protocol that interface implementations and delegators share.
+#include "EmitterText.h"
+
+#include "ClassBytesSink.h"
+#include "ClassFileParser.hpp"
+#include "ClassFileWriter.hpp"
+#include "ClassRepository.h"
+#include "GeneratedText.h"
+#include "GenerationLog.h"
+#include "ProxyGenerator.h"
+#include "TypeMapping.h"
+
+#include <antlr/ANTLRException.hpp>
+
+#include <cstring>
+#include <exception>
+#include <map>
+#include <sstream>
+
+namespace classgen_text {
+
+std::string indent(std::size_t units)
+{
+    std::string text;
+    for (std::size_t i = 0; i < units; ++i)
+        text += indentUnit;
+    return text;
+}
+
+std::string joinTypes(const std::vector<std::string>& types)
+{
+    std::string text;
+    for (std::size_t k = 0; k < types.size(); ++k) {
+        if (k)
+            text += ", ";
+        text += types[k] + " p" + std::to_string(k);
+    }
+    return text;
+}
+
+ClassNames classNames(ProxyGenerator& generator, const std::string& suffix)
+{
+    ClassNames names;
+    generator.makePackageParts();
+    names.parts = generator.m_packageParts;
+    names.simple = simpleCppName(generator.m_javaClassName);
+    names.className = names.simple + suffix;
+    names.nativeNamespace = names.className + nativeSuffix;
+    names.qualifiedPrefix = "CPP_Java_Bridge::";
+    for (const std::string& part : names.parts) {
+        names.qualifiedPrefix += substituteName(part) + "::";
+        names.packagePath += part + "/";
+        names.packageDots += part + ".";
+    }
+    return names;
+}
+
+void initializeFactory(antlr::ASTFactory& factory)
+{
+    ClassFileParser registrar;
+    registrar.initializeASTFactory(factory);
+    factory.setMaxNodeType(99);
+}
+
+bool classBytesText(const antlr::RefAST& tree, antlr::ASTFactory& factory, std::string& text)
+{
+    ClassBytesSink sink;
+    ClassFileWriter writer(sink.getStream());
+    writer.setASTFactory(&factory);
+    writer.classFile(tree);
+    if (writer.hadErrors())
+        return false;
+    text = sink.toString();
+    return true;
+}
+
+void makeNativeNames(ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
+                     const std::string& namingClass)
+{
+    std::map<std::string, int> nativeNameUses;
+    for (const MethodDescriptor& record : records) {
+        if (record.isNative())
+            ++nativeNameUses[record.getName()];
+    }
+    generator.m_nativeNames.clear();
+    std::map<std::string, int> functionNameUses;
+    for (const MethodDescriptor& record : records) {
+        if (!record.isNative())
+            continue;
+        const std::string function = jniFunctionName(record.getName(), record.getSignature(), namingClass,
+                                                     nativeNameUses[record.getName()] > 1);
+        generator.m_nativeNames[record.getName() + record.getSignature()] = function;
+        ++functionNameUses[function];
+    }
+    // Methods that differ in their results only (covariant redeclarations) have one JNI name; the
+    // thunks, C++ functions bound through the methods table, get the mangled result too.
+    for (const MethodDescriptor& record : records) {
+        if (!record.isNative())
+            continue;
+        std::string& function = generator.m_nativeNames[record.getName() + record.getSignature()];
+        if (functionNameUses[function] > 1) {
+            const std::string descriptor = record.getSignature();
+            function += "__" + jniMangle(descriptor.substr(descriptor.rfind(')') + 1));
+        }
+    }
+}
+
+void writeSourceHead(std::ostream& source, ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
+                     const ClassNames& names, bool includeStdafx, const std::string& javaClassName,
+                     const std::string& byteText)
+{
+    genBanner(source);
+    if (includeStdafx)
+        source << "#include \"stdafx.h\"\n";
+    source << "#include \"defproxies.h\"\n\n\n";
+    source << "const JNINativeMethod " << names.qualifiedClass() << "::methods[] = {\n";
+    for (const MethodDescriptor& record : records) {
+        if (!record.isNative())
+            continue;
+        const std::string descriptor = record.getSignature();
+        source << indent(1) << "{(char*)\"" << record.getName() << "\", (char*)\"(" << descriptor.substr(1)
+               << "\", \n";
+        source << indent(1) << " (void*)" << names.qualifiedPrefix << names.nativeNamespace
+               << "::" << generator.m_nativeNames[record.getName() + descriptor] << "},\n";
+    }
+    source << "};\n\n";
+    source << "namespace CPP_Java_Bridge{\n";
+    source << "using namespace ::jni_helpers;\n";
+    for (std::size_t i = 1; i <= names.depth(); ++i)
+        source << indent(i) << "namespace " << substituteName(names.parts[i - 1]) << "{\n";
+    source << "const char* " << names.className << "::_clazzName = \"" << javaClassName << "\";\n";
+    source << "const unsigned char " << names.className << "::bytes[] = {\n";
+    source << byteText << "};\n";
+}
+
+void writeSourceTail(std::ostream& source, const ClassNames& names)
+{
+    source << std::string(names.depth() + 1, '}') << "\n";
+}
+
+void writeRethrowingCatch(std::ostream& source)
+{
+    source << indent(1) << "}catch(::jni_helpers::JVMException e){\n";
+    source << indent(2) << "throw ::jni_helpers::JVMException(e.getMessage());\n";
+    source << indent(1) << "}catch(...){\n";
+    source << indent(2) << "throw ::jni_helpers::JVMException(\"System Error\");\n";
+    source << indent(1) << "}\n";
+}
+
+void writeThunkStart(std::ostream& source)
+{
+    source << "{\n";
+    source << indent(1) << "if(!JNIEnvHelper::isInitialized())\n";
+    source << indent(2) << "JNIEnvHelper::init(env);\n";
+    source << indent(1) << "try{\n";
+}
+
+void writeThunkEnd(std::ostream& source, const std::string& descriptor)
+{
+    source << indent(1) << "}catch(...){\n";
+    source << indent(2) << "jni_helpers::JNIEnvHelper::ThrowNew(\"An error in the native code.\");\n";
+    source << indent(1) << "}\n";
+    const std::string fallback = defaultReturnStatement(descriptor);
+    if (!fallback.empty())
+        source << indent(1) << fallback << "\n";
+    source << "}\n";
+}
+
+std::string initArguments()
+{
+    return "methods, sizeof(methods)/sizeof(JNINativeMethod), reinterpret_cast<const signed char*>(bytes), "
+           "sizeof(bytes)";
+}
+
+void writeHeaderHead(std::ostream& header, const ClassNames& names)
+{
+    const std::size_t n = names.depth();
+    genBanner(header);
+    header << "#pragma once\n\n";
+    header << "#include \"JNIInteface.h\"\n\n";
+    header << "namespace CPP_Java_Bridge{\n";
+    for (std::size_t i = 1; i <= n; ++i)
+        header << indent(i) << "namespace " << substituteName(names.parts[i - 1]) << "{\n";
+    header << "#ifdef __JNIHDLL\n";
+    header << indent(n) << "class __declspec(dllexport) " << names.className << ": public jni_helpers::JNIInterface{\n";
+    header << "#elif __USEDLL\n";
+    header << indent(n) << "class __declspec(dllimport) " << names.className << ": public jni_helpers::JNIInterface{\n";
+    header << "#else\n";
+    header << indent(n) << "class " << names.className << ": public jni_helpers::JNIInterface{\n";
+    header << "#endif\n";
+    header << indent(n + 1) << "static const JNINativeMethod methods[];\n";
+    header << indent(n + 1) << "static const unsigned char bytes[];\n";
+    header << indent(n + 1) << "static const char* _clazzName;\n";
+    header << indent(n) << "public:\n";
+}
+
+void writeHeaderTail(std::ostream& header, ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
+                     const ClassNames& names)
+{
+    header << indent(names.depth()) << "};\n";
+    header << "namespace " << names.nativeNamespace << "{ extern \"C\" {\n";
+    for (const MethodDescriptor& record : records) {
+        if (!record.isNative())
+            continue;
+        const std::string descriptor = record.getSignature();
+        header << jniMethodType(descriptor) << " JNICALL " << generator.m_nativeNames[record.getName() + descriptor]
+               << "(JNIEnv *, jobject";
+        for (const std::string& type : jniMethodParams(descriptor))
+            header << ", " << type;
+        header << ");\n";
+    }
+    header << "}}\n";
+    header << std::string(names.depth() + 1, '}') << "\n";
+}
+
+bool writeClassFiles(ProxyGenerator& generator, const std::string& directory, bool includeStdafx,
+                     const FileKind& kind, const TextBuilder& build, std::set<std::string>& written)
+{
+    if (!generator.openOutputFiles(directory, kind.suffix))
+        return false;
+
+    const std::string& className = generator.m_javaClassName;
+    ClassRepository repository;
+    const antlr::RefAST tree = repository.loadClass(className, std::string());
+    generator.m_bClassMissing = !tree;
+    if (tree) {
+        std::memcpy(generator.m_version, repository.getVersion(), sizeof generator.m_version);
+        generator.m_bIsInterface = repository.isInterface();
+        generator.m_bHasNativeMethods = repository.hasNativeMethods();
+    }
+    if (tree && kind.interfacesOnly && !generator.m_bIsInterface) {
+        generator.closeOutputFiles();
+        return false;
+    }
+
+    // Nothing escapes: a failed build is logged and leaves both files empty.
+    std::string failure;
+    ClassTexts texts;
+    bool ok = false;
+    try {
+        if (!tree)
+            failure = "the class file cannot be loaded";
+        else if (!(ok = build(tree, includeStdafx, texts)))
+            failure = "the generated class file has errors";
+    } catch (const antlr::ANTLRException& e) {
+        failure = e.getMessage().empty() ? e.toString() : e.getMessage();
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+        failure = "unknown error";
+    }
+
+    std::vector<std::string> lines;
+    for (const std::string& missing : texts.missingTypes)
+        lines.push_back(kind.missingTypePrefix + replaceChar(missing, '/', '.') + " (of " + className + ")");
+    if (!ok)
+        lines.push_back(kind.failurePrefix + className + ": " + failure);
+    if (!lines.empty())
+        appendLogLines(directory, lines);
+
+    if (ok) {
+        *generator.m_pHeader << texts.header;
+        *generator.m_pSource << texts.source;
+        ok = generator.m_pHeader->good() && generator.m_pSource->good();
+    }
+    generator.closeOutputFiles();
+    if (!ok)
+        return false;
+    const std::string stem = generator.outputStem(directory, kind.suffix);
+    reencodeGeneratedFile(stem + ".h");
+    reencodeGeneratedFile(stem + ".cpp");
+    written.insert(className);
+    return true;
+}
+
+bool writeClassCode(ProxyGenerator& generator, const antlr::RefAST& tree, bool includeStdafx, const TextBuilder& build)
+{
+    if (!generator.m_pHeader || !generator.m_pSource) {
+        generator.closeOutputFiles();
+        return false;
+    }
+    ClassTexts texts;
+    if (!build(tree, includeStdafx, texts))
+        return false;
+    *generator.m_pHeader << texts.header;
+    *generator.m_pSource << texts.source;
+    generator.m_pSource->flush();
+    generator.m_pSource->close();
+    generator.m_pHeader->flush();
+    generator.m_pHeader->close();
+    return true;
+}
+
+}  // namespace classgen_text

@@ -1,0 +1,105 @@
+// What the writers of interface implementations and delegators share: the names of the generated
+// C++ class, the class bytes as initializer text, the native function names, the pieces of text
+// that both files of both kinds hold, and the protocol of writing the two files.
+#pragma once
+
+#include "MemberRecords.h"
+
+#include <antlr/AST.hpp>
+#include <antlr/ASTFactory.hpp>
+
+#include <cstddef>
+#include <functional>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+class ProxyGenerator;
+
+namespace classgen_text {
+
+// k indentation units.
+std::string indent(std::size_t units);
+// "T0 p0, T1 p1, ..." of parameter types.
+std::string joinTypes(const std::vector<std::string>& types);
+
+// The names of the C++ class generated for the generator's Java class.
+struct ClassNames {
+    std::vector<std::string> parts;  // package parts as the Java name holds them
+    std::string simple;              // the simple name through the substitutions
+    std::string className;           // simple + the kind's suffix
+    std::string nativeNamespace;     // className + "_Native"
+    std::string qualifiedPrefix;     // "CPP_Java_Bridge::" + each substituted part + "::"
+    std::string packagePath;         // each raw part followed by '/'
+    std::string packageDots;         // each raw part followed by '.'
+    std::size_t depth() const { return parts.size(); }
+    // qualifiedPrefix + className
+    std::string qualifiedClass() const { return qualifiedPrefix + className; }
+};
+// Rebuilds the generator's package parts.
+ClassNames classNames(ProxyGenerator& generator, const std::string& suffix);
+
+// The class-file writer's bytes of a built tree as initializer text (ClassBytesSink); false when
+// the writer reports errors.
+bool classBytesText(const antlr::RefAST& tree, antlr::ASTFactory& factory, std::string& text);
+// A factory with the class-file node types.
+void initializeFactory(antlr::ASTFactory& factory);
+
+// Refills the generator's native-name map from the native records: the JNI name of each on the
+// naming class, overloaded when another native record has its name; names that still agree
+// (results that differ only) get the mangled result added.
+void makeNativeNames(ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
+                     const std::string& namingClass);
+
+// Source: banner, includes, the methods table of the native records, the opening namespace
+// lines, _clazzName and the bytes.
+void writeSourceHead(std::ostream& source, ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
+                     const ClassNames& names, bool includeStdafx, const std::string& javaClassName,
+                     const std::string& byteText);
+// The closing line of the namespaces.
+void writeSourceTail(std::ostream& source, const ClassNames& names);
+// The five lines that close a generated constructor's or method's try block: a JVMException
+// passes on with its message, anything else becomes "System Error".
+void writeRethrowingCatch(std::ostream& source);
+// A native thunk's first lines after its parameter list: "{", the thread's environment, "try{".
+void writeThunkStart(std::ostream& source);
+// A native thunk's last lines: any exception becomes a pending Java exception, then the default
+// result of the descriptor is returned.
+void writeThunkEnd(std::ostream& source, const std::string& descriptor);
+// JNIInterface::init's arguments after the class name up to the bytes' count.
+std::string initArguments();
+
+// Header: banner, include, namespaces, the class head with its static members, "public:".
+void writeHeaderHead(std::ostream& header, const ClassNames& names);
+// Header: the class's end, the native declarations and the closing lines.
+void writeHeaderTail(std::ostream& header, ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
+                     const ClassNames& names);
+
+// The texts of one generated class: written only when all could be made.
+struct ClassTexts {
+    std::string header;
+    std::string source;
+    std::vector<std::string> missingTypes;  // '/'-separated super types no module holds
+};
+// Builds the texts from the class's tree; false (and nothing written) when the class writer
+// reports errors. Builder exceptions pass.
+typedef std::function<bool(const antlr::RefAST& tree, bool includeStdafx, ClassTexts& texts)> TextBuilder;
+
+// What differs between the two kinds of files.
+struct FileKind {
+    std::string suffix;              // "JNIImpl", "JNIDelegator"
+    std::string failurePrefix;       // log line of a failed build
+    std::string missingTypePrefix;   // log line of a super type no module holds
+    bool interfacesOnly;             // any other class: false, not logged (the run logs it)
+};
+// The file writer: opens directory + stem + suffix ".h" and ".cpp" (failures logged), loads the
+// class and copies its version and kind into the generator, builds the texts and writes them.
+// Every exception of the build is caught and logged; the files are then left empty. The class is
+// added to `written` on success.
+bool writeClassFiles(ProxyGenerator& generator, const std::string& directory, bool includeStdafx,
+                     const FileKind& kind, const TextBuilder& build, std::set<std::string>& written);
+// The text writer on open streams: builds the texts and writes them, closing both streams.
+bool writeClassCode(ProxyGenerator& generator, const antlr::RefAST& tree, bool includeStdafx, const TextBuilder& build);
+
+}  // namespace classgen_text
