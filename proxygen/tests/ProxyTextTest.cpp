@@ -1,16 +1,17 @@
 // The text of generated proxies: unique names, the sections of the header and the source, and
 // the native skeletons, read from files that genProxy writes for the fixture classes.
+#include "ExportNames.h"
 #include "GenerationLog.h"
 #include "ProxygenTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <string>
 
 using proxygen_test::CleanGlobals;
+using proxygen_test::exportNames;
 
 namespace {
 
@@ -359,15 +360,6 @@ TEST_F(ProxyText, FileThatCannotBeWrittenIsLogged)
 }
 
 // --- Native skeletons ---------------------------------------------------------------------------
-
-std::set<std::string> exportNames(const std::string& source)
-{
-    std::set<std::string> names;
-    const std::regex exported(R"(JNICALL (Java_[A-Za-z0-9_]+))");
-    for (std::sregex_iterator it(source.begin(), source.end(), exported), end; it != end; ++it)
-        names.insert((*it)[1]);
-    return names;
-}
 
 TEST_F(ProxyText, NativeStubsForwardToTheirMembers)
 {

@@ -1,13 +1,13 @@
 // Generated proxies at work: the programs built from them call Java and check what comes back,
 // Java calls native skeletons of a test library, and clang compiles the generated sets without a
 // warning. Every VM runs with -Xcheck:jni; a warning of the JNI checks fails the test.
+#include "../ExportNames.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -72,7 +72,8 @@ TEST(JdkProxies, PrefixesAndSubstitutedPackageWork)
     expectCleanOutput(r);
 }
 
-std::set<std::string> exportNames(const std::string& folderOrFile, const std::regex& pattern)
+// The export names declared in a file, or in every file of a folder.
+std::set<std::string> exportNamesIn(const std::string& folderOrFile)
 {
     std::set<std::string> names;
     std::vector<std::string> files;
@@ -83,26 +84,24 @@ std::set<std::string> exportNames(const std::string& folderOrFile, const std::re
         files.push_back(folderOrFile);
     }
     for (const std::string& file : files) {
-        const std::string text = kavrin_test::readFile(file);
-        for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
-            names.insert((*it)[1]);
+        const std::set<std::string> declared = proxygen_test::exportNames(kavrin_test::readFile(file));
+        names.insert(declared.begin(), declared.end());
     }
     return names;
 }
 
 TEST(NativeSkeletons, ExportNamesAreTheOnesJavacWrites)
 {
-    const std::regex exported(R"(JNICALL (Java_[A-Za-z0-9_]+))");
     const std::string headers = kavrin_test::kFixtureJniHeaders;
     std::set<std::string> expected;
     for (const char* header : {"fixtures_natives_NativeMethods.h", "fixtures_natives_NativeMethods_Inner.h",
                                "fixtures_natives_Supplementary.h"}) {
-        const std::set<std::string> names = exportNames(headers + "/" + header, exported);
+        const std::set<std::string> names = exportNamesIn(headers + "/" + header);
         expected.insert(names.begin(), names.end());
     }
     // A method whose name holds '$' is not collected, so it has no skeleton.
     ASSERT_EQ(expected.erase("Java_fixtures_natives_NativeMethods_dollar_00024sign"), 1u);
-    const std::set<std::string> generated = exportNames(std::string(GENERATED_DIR) + "/native-set", exported);
+    const std::set<std::string> generated = exportNamesIn(std::string(GENERATED_DIR) + "/native-set");
     EXPECT_EQ(generated, expected);
     EXPECT_EQ(generated.size(), 13u);
 }
