@@ -228,8 +228,6 @@ public:
     void setSkipFields(bool value) { m_bSkipFields = value; }
     void setSkipMethods(bool value) { m_bSkipMethods = value; }
 
-    int getLevel() const { return m_nLevel; }
-
 private:
     // The pool entry at an index when it has the token type, else null.
     antlr::RefAST poolNode(uint16_t index, int type) const;

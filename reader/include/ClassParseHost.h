@@ -31,4 +31,3 @@ public:
 
 // Installs the process-wide host; null removes it. The host must outlive every parse.
 void setClassParseHost(ClassParseHost* host);
-ClassParseHost* getClassParseHost();

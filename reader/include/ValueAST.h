@@ -57,7 +57,6 @@ double doubleFromClassFile(uint64_t word);
 // Publishes the token-name table that ValueAST::typeName reads (the parser's static table of
 // 100 names followed by a null entry). The class repository calls it before every parse.
 void setTokenNameTable(const char* const* table);
-const char* const* getTokenNameTable();
 
 // --- Nodes -------------------------------------------------------------------------------
 class ValueAST : public antlr::CommonAST {

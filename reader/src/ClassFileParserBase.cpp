@@ -40,11 +40,6 @@ void setClassParseHost(ClassParseHost* host)
     g_host = host;
 }
 
-ClassParseHost* getClassParseHost()
-{
-    return g_host;
-}
-
 // --- CPNodeList ----------------------------------------------------------------------------
 const antlr::RefAST& CPNodeList::operator[](std::size_t index) const
 {

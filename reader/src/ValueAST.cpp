@@ -116,11 +116,6 @@ void setTokenNameTable(const char* const* table)
     g_tokenNames = table;
 }
 
-const char* const* getTokenNameTable()
-{
-    return g_tokenNames;
-}
-
 // --- ValueAST ------------------------------------------------------------------------------
 ValueAST::ValueAST(const ValueAST& other) : antlr::CommonAST(other) {}
 
