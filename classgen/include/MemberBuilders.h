@@ -28,6 +28,7 @@ enum AccessFlag : uint16_t {
     kAccStatic = 0x0008,
     kAccFinal = 0x0010,
     kAccSuper = 0x0020,
+    kAccBridge = 0x0040,
     kAccNative = 0x0100,
     kAccAbstract = 0x0400,
 };

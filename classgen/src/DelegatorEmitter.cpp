@@ -1,0 +1,249 @@
+// The delegator files: a C++ class derived from jni_helpers::JNIInterface over a Java object, the
+// delegate. It carries the class file of a Java class extending the delegated class (built by
+// DelegatorBuilder, written by ClassFileWriter into a ClassBytesSink) whose public methods call
+// native thunks; each thunk calls a virtual C++ method, whose default body calls the same method
+// of the delegate. A user who overrides a virtual method changes what Java sees.
+#include "DelegatorBuilder.hpp"
+#include "EmitterText.h"
+#include "ProxyGenerator.h"
+#include "TypeMapping.h"
+
+#include <sstream>
+#include <vector>
+
+using namespace classgen_text;
+
+namespace {
+
+bool isConstructor(const MethodDescriptor& record)
+{
+    return !record.isNative() && record.getName() == "<init>";
+}
+
+// Whether a method descriptor's result is an object or an array, which C++ holds as a JObject_t.
+bool returnsReference(const std::string& descriptor)
+{
+    const std::size_t paren = descriptor.rfind(')');
+    return paren != std::string::npos && paren + 1 < descriptor.size() &&
+           (descriptor[paren + 1] == 'L' || descriptor[paren + 1] == '[');
+}
+
+// The C++ result of a forwarded method: the wrapper type of an object or array, else the JNI type.
+std::string resultType(const std::string& descriptor)
+{
+    return returnsReference(descriptor) ? methodHelperType(descriptor, false) : jniMethodType(descriptor);
+}
+
+// A parameter list with one parameter to a line.
+std::string parameterLines(const std::vector<std::string>& parameters)
+{
+    std::string text;
+    for (std::size_t k = 0; k < parameters.size(); ++k) {
+        if (k)
+            text += ", \n";
+        text += indent(1) + parameters[k];
+    }
+    return text;
+}
+
+// The arguments after the method ID of a variadic JNI call, from parameter `first` on: objects
+// and arrays are passed as their jobject.
+std::string variadicArguments(const std::string& descriptor, std::size_t first, bool wrapped)
+{
+    const std::vector<char> objects = objectParamFlags(descriptor);
+    std::string text;
+    for (std::size_t k = first; k < objects.size(); ++k)
+        text += std::string(", ") + (wrapped && objects[k] ? "(jobject)" : "") + "p" + std::to_string(k);
+    return text;
+}
+
+// The thunk of a native twin: it calls the C++ object's virtual method; before the Java object has
+// its C++ peer (a call from the delegated class's constructor) the class's own Java method runs.
+void writeThunk(std::ostream& source, ProxyGenerator& generator, const MethodDescriptor& record,
+                const ClassNames& names)
+{
+    const std::string descriptor = record.getSignature();
+    const std::string result = jniMethodType(descriptor);
+    const std::vector<std::string> types = jniMethodParams(descriptor);
+    const std::string javaName = record.getName().substr(nativeMethodPrefix.size());
+    const std::string javaDescriptor = "(" + descriptor.substr(descriptor.compare(0, 2, "(J") == 0 ? 2 : 1);
+
+    std::vector<std::string> parameters = {"JNIEnv* env", "jobject self"};
+    for (std::size_t k = 0; k < types.size(); ++k)
+        parameters.push_back(types[k] + (k == 0 ? " peer" : " p" + std::to_string(k)));
+    source << result << " JNICALL " << names.nativeNamespace << "::"
+           << generator.m_nativeNames[record.getName() + descriptor] << "\n";
+    source << "(\n" << parameterLines(parameters) << "\n)\n";
+    writeThunkStart(source);
+
+    // JNI gives an array as a jobject.
+    const std::string cast = returnsReference(descriptor) && result != "jobject" ? "(" + result + ")" : std::string();
+    source << indent(2) << "if(!peer){\n";
+    source << indent(3) << "jclass base = superClassOf(self);\n";
+    source << indent(3) << "jmethodID mthID = JNIEnvHelper::GetMethodID(base, \"" << javaName << "\", \""
+           << javaDescriptor << "\");\n";
+    source << indent(3) << (result == "void" ? "" : result + " result = " + cast) << "JNIEnvHelper::CallNonvirtual"
+           << methodCallType(descriptor) << "Method(self, base, mthID" << variadicArguments(descriptor, 1, false)
+           << ");\n";
+    source << indent(3) << "JNIEnvHelper::DeleteLocalRef(base);\n";
+    source << indent(3) << (result == "void" ? "return;" : "return result;") << "\n";
+    source << indent(2) << "}\n";
+
+    const std::string call = "((" + names.qualifiedClass() + "*)peer)->" + substituteName(javaName) + "(" +
+                             genNativeCallArgs(descriptor, 1) + ")";
+    source << indent(2);
+    if (result == "void")
+        source << call << ";\n";
+    else if (returnsReference(descriptor))
+        source << "return " << cast << "::jni_helpers::JNIEnvHelper::NewLocalRef(" << call << ");\n";
+    else
+        source << "return " << call << ";\n";
+    writeThunkEnd(source, descriptor);
+}
+
+// A constructor: the Java object is made with the delegated class's constructor of the same
+// descriptor, given the C++ arguments.
+void writeConstructor(std::ostream& source, const MethodDescriptor& record, const ClassNames& names)
+{
+    const std::string descriptor = record.getSignature();
+    const std::vector<std::string> types = methodHelperParams(descriptor);
+    const std::vector<std::string> members = jvalueMembers(descriptor);
+    std::vector<std::string> parameters = {"JObject_t delegatedObj"};
+    for (std::size_t k = 0; k < types.size(); ++k)
+        parameters.push_back(types[k] + " p" + std::to_string(k));
+    source << names.className << "::" << names.className << "\n";
+    source << "(\n" << parameterLines(parameters) << "\n)\n{\n";
+    source << indent(1) << "try{\n";
+    source << indent(2) << "jvalue* params = ";
+    if (types.empty())
+        source << "0;\n";
+    else
+        source << "(jvalue*)_alloca(" << types.size() << "*sizeof(jvalue));\n";
+    for (std::size_t k = 0; k < types.size() && k < members.size(); ++k)
+        source << indent(2) << "params[" << k << "]." << members[k] << " = p" << k << ";\n";
+    source << indent(2) << "JNIInterface::init(delegatedObj, _clazzName, " << initArguments() << ", \"" << descriptor
+           << "\", params);\n";
+    writeRethrowingCatch(source);
+    source << "}\n";
+}
+
+// A forwarded method's default body: the same method of the delegate, called through JNI.
+void writeForwardingMethod(std::ostream& source, const MethodDescriptor& record, const ClassNames& names)
+{
+    const std::string descriptor = record.getSignature();
+    const std::string result = resultType(descriptor);
+    const bool reference = returnsReference(descriptor);
+    std::vector<std::string> parameters;
+    const std::vector<std::string> types = methodHelperParams(descriptor);
+    for (std::size_t k = 0; k < types.size(); ++k)
+        parameters.push_back(types[k] + " p" + std::to_string(k));
+    source << result << " " << names.className << "::" << substituteName(record.getName()) << "\n";
+    source << "(\n" << parameterLines(parameters) << "\n)\n{\n";
+    source << indent(1) << "try{\n";
+    if (reference)
+        source << indent(2) << "JObject_t result;\n";
+    source << indent(2) << "jclass objClass = JNIEnvHelper::GetObjectClass(JNIInterface::getDelegator());\n";
+    source << indent(2) << "jmethodID mthID = JNIEnvHelper::GetMethodID(objClass, \"" << record.getName() << "\", \""
+           << descriptor << "\");\n";
+    source << indent(2) << "JNIEnvHelper::DeleteLocalRef(objClass);\n";
+    source << indent(2) << (reference ? "jobject o = " : result == "void" ? "" : "return ") << "JNIEnvHelper::Call"
+           << methodCallType(descriptor) << "Method(JNIInterface::getDelegator(), mthID"
+           << variadicArguments(descriptor, 0, true) << ");\n";
+    if (reference) {
+        source << indent(2) << "result = JObject_t(o);\n";
+        source << indent(2) << "JNIEnvHelper::DeleteLocalRef(o);\n";
+        source << indent(2) << "return result;\n";
+    }
+    writeRethrowingCatch(source);
+    source << "}\n";
+}
+
+bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTree, bool includeStdafx,
+                         ClassTexts& texts)
+{
+    // The Java class and its bytes.
+    antlr::ASTFactory factory;
+    initializeFactory(factory);
+    generator.m_delegatedMethods.clear();
+    DelegatorBuilder builder(&generator);
+    builder.setASTFactory(&factory);
+    builder.classFile(classTree);
+    texts.missingTypes = builder.getMissingTypes();
+    std::string byteText;
+    if (!classBytesText(builder.getAST(), factory, byteText))
+        return false;
+
+    const std::set<MethodDescriptor>& records = generator.m_delegatedMethods;
+    const ClassNames names = classNames(generator, delegatorSuffix);
+    const std::size_t n = names.depth();
+    makeNativeNames(generator, records, names.packageDots + names.className);
+    bool anyNative = false;
+    for (const MethodDescriptor& record : records)
+        anyNative = anyNative || record.isNative();
+
+    // --- Source ---------------------------------------------------------------------------------
+    std::ostringstream source;
+    writeSourceHead(source, generator, records, names, includeStdafx, builder.getDelegatorClassName(), byteText);
+    if (anyNative) {
+        source << "namespace " << names.nativeNamespace << "{\n";
+        source << "// The class the Java delegator extends: a call that reaches a thunk before the Java object\n";
+        source << "// has its C++ peer (from that class's constructor) runs that class's method.\n";
+        source << "static jclass superClassOf(jobject self)\n{\n";
+        source << indent(1) << "jclass own = JNIEnvHelper::GetObjectClass(self);\n";
+        source << indent(1) << "jclass base = JNIEnvHelper::GetSuperclass(own);\n";
+        source << indent(1) << "JNIEnvHelper::DeleteLocalRef(own);\n";
+        source << indent(1) << "return base;\n";
+        source << "}\n}\n";
+    }
+    for (const MethodDescriptor& record : records) {
+        if (record.isNative())
+            writeThunk(source, generator, record, names);
+        else if (isConstructor(record))
+            writeConstructor(source, record, names);
+        else
+            writeForwardingMethod(source, record, names);
+    }
+    writeSourceTail(source, names);
+
+    // --- Header ---------------------------------------------------------------------------------
+    std::ostringstream header;
+    writeHeaderHead(header, names);
+    header << indent(n + 1) << names.className << "(const " << names.className << "& o):JNIInterface(o){}\n";
+    for (const MethodDescriptor& record : records) {
+        if (record.isNative())
+            continue;
+        const std::string descriptor = record.getSignature();
+        const std::string parameters = joinTypes(methodHelperParams(descriptor));
+        if (isConstructor(record))
+            header << indent(n + 1) << names.className << "(JObject_t delegatedObj"
+                   << (parameters.empty() ? "" : ", " + parameters) << ");\n";
+        else
+            header << indent(n + 1) << "virtual " << resultType(descriptor) << " " << substituteName(record.getName())
+                   << "(" << parameters << ");\n";
+    }
+    writeHeaderTail(header, generator, records, names);
+
+    texts.header = header.str();
+    texts.source = source.str();
+    return true;
+}
+
+TextBuilder delegatorTextBuilder(ProxyGenerator& generator)
+{
+    return [&generator](const antlr::RefAST& tree, bool includeStdafx, ClassTexts& texts) {
+        return buildDelegatorTexts(generator, tree, includeStdafx, texts);
+    };
+}
+
+}  // namespace
+
+bool ProxyGenerator::genDelegator(std::string directory, bool includeStdafx)
+{
+    const FileKind kind{delegatorSuffix, "DELEGATOR FAILED: ", "MISSING SUPER TYPE: ", false};
+    return writeClassFiles(*this, directory, includeStdafx, kind, delegatorTextBuilder(*this), generatedDelegators);
+}
+
+bool ProxyGenerator::genDelegatorCode(antlr::RefAST classTree, bool includeStdafx)
+{
+    return writeClassCode(*this, classTree, includeStdafx, delegatorTextBuilder(*this));
+}
