@@ -248,6 +248,33 @@ std::vector<std::string> stderrLines(const std::string& text)
     return out;
 }
 
+// Compiles classes of one package (name, source after the package line) into dir/classes, then
+// replaces whole CONSTANT_Utf8 texts of one of them by texts of the same length, in order.
+void compileAndRename(const TempDir& dir, const std::string& package,
+                      const std::vector<std::pair<std::string, std::string>>& classes, const std::string& renamed,
+                      const std::vector<std::pair<std::string, std::string>>& renames)
+{
+    fs::create_directories(dir.file("src/" + package));
+    std::vector<std::string> argv = {kavrin_test::kJavac, "--release", "8", "-d", dir.file("classes")};
+    for (const auto& [name, source] : classes) {
+        argv.push_back(dir.file("src/" + package + "/" + name + ".java"));
+        kavrin_test::writeFile(argv.back(), "package " + package + "; " + source);
+    }
+    const kavrin_test::CommandResult javac = kavrin_test::runCommand(argv);
+    ASSERT_EQ(javac.exitCode, 0) << javac.output;
+    const std::string path = dir.file("classes/" + package + "/" + renamed + ".class");
+    const std::vector<uint8_t> original = kavrin_test::readFileBytes(path);
+    std::string bytes(original.begin(), original.end());
+    for (const auto& [from, to] : renames) {
+        ASSERT_EQ(from.size(), to.size());
+        const std::string length = {static_cast<char>(from.size() >> 8), static_cast<char>(from.size() & 0xFF)};
+        const std::size_t at = bytes.find(length + from);
+        ASSERT_NE(at, std::string::npos) << from;
+        bytes.replace(at + 2, to.size(), to);
+    }
+    kavrin_test::writeFile(path, bytes);
+}
+
 class WalkerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -476,22 +503,11 @@ TEST_F(WalkerTest, CyclicSuperTypesEndTheWalk)
 {
     // cyc.A extends cyc.B extends cyc.C; B's super class name is then changed to cyc/A (same length).
     TempDir dir("kavrin-cycle");
-    fs::create_directories(dir.file("src/cyc"));
-    kavrin_test::writeFile(dir.file("src/cyc/A.java"), std::string("package cyc; public class A extends B { public int a; }"));
-    kavrin_test::writeFile(dir.file("src/cyc/B.java"), std::string("package cyc; public class B extends C { public int b; }"));
-    kavrin_test::writeFile(dir.file("src/cyc/C.java"), std::string("package cyc; public class C { public int c; }"));
-    const kavrin_test::CommandResult javac = kavrin_test::runCommand(
-        {kavrin_test::kJavac, "--release", "8", "-d", dir.file("classes"), dir.file("src/cyc/A.java"),
-         dir.file("src/cyc/B.java"), dir.file("src/cyc/C.java")});
-    ASSERT_EQ(javac.exitCode, 0) << javac.output;
-    std::vector<uint8_t> b = kavrin_test::readFileBytes(dir.file("classes/cyc/B.class"));
-    const std::string from = std::string("\x00\x05", 2) + "cyc/C";
-    const std::string to = std::string("\x00\x05", 2) + "cyc/A";
-    std::string bytes(b.begin(), b.end());
-    const std::size_t at = bytes.find(from);
-    ASSERT_NE(at, std::string::npos);
-    bytes.replace(at, from.size(), to);
-    kavrin_test::writeFile(dir.file("classes/cyc/B.class"), bytes);
+    ASSERT_NO_FATAL_FAILURE(compileAndRename(dir, "cyc",
+                                             {{"A", "public class A extends B { public int a; }"},
+                                              {"B", "public class B extends C { public int b; }"},
+                                              {"C", "public class C { public int c; }"}},
+                                             "B", {{"cyc/C", "cyc/A"}}));
     ClassRepository::addModule(dir.file("classes"));
 
     testing::internal::CaptureStderr();
@@ -506,21 +522,9 @@ TEST_F(WalkerTest, AFileUnderAnotherNameEndsItsOwnSuperTypeChain)
 {
     // The file alias/B.class calls itself alias/Z and extends alias/B, the name it is found by.
     TempDir dir("kavrin-alias");
-    fs::create_directories(dir.file("src/alias"));
-    kavrin_test::writeFile(dir.file("src/alias/B.java"), std::string("package alias; public class B extends C { public int b; }"));
-    kavrin_test::writeFile(dir.file("src/alias/C.java"), std::string("package alias; public class C { }"));
-    const kavrin_test::CommandResult javac = kavrin_test::runCommand({kavrin_test::kJavac, "--release", "8", "-d",
-                                                                      dir.file("classes"), dir.file("src/alias/B.java"),
-                                                                      dir.file("src/alias/C.java")});
-    ASSERT_EQ(javac.exitCode, 0) << javac.output;
-    const std::vector<uint8_t> original = kavrin_test::readFileBytes(dir.file("classes/alias/B.class"));
-    std::string bytes(original.begin(), original.end());
-    for (const auto& [from, to] : {std::make_pair("alias/B", "alias/Z"), std::make_pair("alias/C", "alias/B")}) {
-        const std::size_t at = bytes.find(std::string("\x00\x07", 2) + from);
-        ASSERT_NE(at, std::string::npos) << from;
-        bytes.replace(at + 2, 7, to);
-    }
-    kavrin_test::writeFile(dir.file("classes/alias/B.class"), bytes);
+    ASSERT_NO_FATAL_FAILURE(compileAndRename(dir, "alias",
+                                             {{"B", "public class B extends C { public int b; }"}, {"C", "public class C { }"}},
+                                             "B", {{"alias/B", "alias/Z"}, {"alias/C", "alias/B"}}));
     ClassRepository::addModule(dir.file("classes"));
 
     // Its parse does not load it again while it is being loaded.
