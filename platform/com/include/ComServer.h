@@ -122,6 +122,7 @@ class DispatchObject : public ComObject<Interfaces...> {
       return DISP_E_BADPARAMCOUNT;
     }
     if (result != nullptr) VariantInit(result);
+    SetErrorInfo(0, nullptr);  // only what the method itself reports
     const HRESULT hr = (static_cast<T*>(this)->*(m->method))();
     if (SUCCEEDED(hr)) return S_OK;
     if (excepInfo != nullptr) fillExcepInfo(hr, excepInfo);

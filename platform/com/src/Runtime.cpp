@@ -189,6 +189,7 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void*, REFIID riid, v
   if (HRESULT hr = loadServer(path, module); FAILED(hr)) return hr;
   auto getClassObject =
       reinterpret_cast<LPFNGETCLASSOBJECT>(GetProcAddress(module, "DllGetClassObject"));
+  SetErrorInfo(0, nullptr);  // a failure carries the server's own error object or none
   return getClassObject(clsid, riid, object);
 }
 
@@ -200,6 +201,7 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFI
   HRESULT hr = CoGetClassObject(clsid, clsContext, nullptr, IID_IClassFactory,
                                 reinterpret_cast<void**>(&factory));
   if (FAILED(hr)) return hr;
+  SetErrorInfo(0, nullptr);
   hr = factory->CreateInstance(outer, riid, object);
   factory->Release();
   return hr;

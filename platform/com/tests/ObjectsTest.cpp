@@ -138,7 +138,8 @@ TEST(SmartPointer, CountsReferencesThroughCopiesMovesAndQueries) {
     moved = std::move(assigned);
     EXPECT_EQ(assigned.GetInterfacePtr(), nullptr);
     EXPECT_EQ(square->refCount(), 3u);
-    moved = moved;  // self-assignment keeps the reference
+    ISquarePtr& same = moved;
+    moved = same;  // self-assignment keeps the reference
     EXPECT_EQ(square->refCount(), 3u);
 
     ISquare* raw = moved.Detach();

@@ -159,6 +159,7 @@ DomNode::DomNode(DOMNodeType type, std::string nameOrValue) : type_(type) {
 }
 
 DomNode::~DomNode() {
+  if (!children_.empty()) treeChanged();  // the children become roots of their own
   for (DomNode* child : children_) {
     child->parent_ = nullptr;
     child->Release();
