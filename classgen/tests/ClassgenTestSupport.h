@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -121,6 +122,128 @@ inline std::string classAt(const std::vector<antlr::RefAST>& pool, uint16_t inde
     if (index == 0 || index >= pool.size() || pool[index]->getType() != T::CONSTANT_CLASS)
         return "<not a class>";
     return utf8At(pool, shortOf(pool[index]));
+}
+
+// A method of a class file: flags, name, descriptor.
+struct Method {
+    uint16_t flags;
+    std::string name;
+    std::string descriptor;
+    bool operator==(const Method& o) const { return flags == o.flags && name == o.name && descriptor == o.descriptor; }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Method& m)
+{
+    return out << m.name << m.descriptor << " 0x" << std::hex << m.flags << std::dec;
+}
+
+// Checks a generated class's tree (parsed back from its bytes): version 45.3, every index names
+// a pool entry of the right kind and text, flags 0x0021, the class, super class and interfaces
+// named, the one field "peer" J; every constructor's body passes its arguments to the super
+// class's constructor of the same descriptor, every other method without NATIVE loads the peer
+// and invokes its twin "native0" + name on the class. Returns the methods in class-file order.
+inline std::vector<Method> checkGeneratedClass(const antlr::RefAST& parsed, const std::string& className,
+                                               const std::string& superName,
+                                               const std::vector<std::string>& interfaceNames)
+{
+    std::vector<Method> methods;
+    const std::vector<antlr::RefAST> pool = poolByIndex(parsed);
+    EXPECT_EQ(shortOf(topLevel(parsed, T::CONSTANT_POOL)), pool.size());
+    const std::vector<antlr::RefAST> version = children(topLevel(parsed, T::VERSION));
+    EXPECT_EQ(shortOf(version[0]), 3);
+    EXPECT_EQ(shortOf(version[1]), 45);
+
+    // Every reference inside the pool names an entry of its kind.
+    for (std::size_t i = 1; i < pool.size(); ++i) {
+        const antlr::RefAST& entry = pool[i];
+        const std::vector<antlr::RefAST> kids = children(entry);
+        switch (entry->getType()) {
+        case T::CONSTANT_UTF8:
+            break;
+        case T::CONSTANT_CLASS:
+            EXPECT_NE(utf8At(pool, shortOf(entry)), "<not utf8>") << "class #" << i;
+            break;
+        case T::CONSTANT_NAMEANDTYPE:
+            EXPECT_NE(utf8At(pool, shortOf(kids[0])), "<not utf8>") << "name and type #" << i;
+            EXPECT_NE(utf8At(pool, shortOf(kids[1])), "<not utf8>") << "name and type #" << i;
+            break;
+        case T::CONSTANT_FIELDREF:
+        case T::CONSTANT_METHODREF:
+            EXPECT_NE(classAt(pool, shortOf(kids[0])), "<not a class>") << "reference #" << i;
+            EXPECT_EQ(pool.at(shortOf(kids[1]))->getType(), T::CONSTANT_NAMEANDTYPE) << "reference #" << i;
+            break;
+        default:
+            ADD_FAILURE() << "unexpected pool entry #" << i << " of type " << entry->getType();
+        }
+    }
+    // A member reference as class.name:descriptor.
+    auto member = [&](int index) {
+        const std::vector<antlr::RefAST> ref = children(pool.at(index));
+        const std::vector<antlr::RefAST> nat = children(pool.at(shortOf(ref[1])));
+        return classAt(pool, shortOf(ref[0])) + "." + utf8At(pool, shortOf(nat[0])) + ":" + utf8At(pool, shortOf(nat[1]));
+    };
+
+    const antlr::RefAST thisClass = topLevel(parsed, T::THIS_CLASS);
+    const std::vector<antlr::RefAST> head = children(thisClass);
+    EXPECT_EQ(shortOf(head[0]), 0x0021);
+    EXPECT_EQ(classAt(pool, shortOf(head[1])), className);
+    EXPECT_EQ(classAt(pool, shortOf(head[2]->getFirstChild())), superName);
+    std::vector<std::string> implemented;
+    for (const antlr::RefAST& i : children(head[3]))
+        implemented.push_back(classAt(pool, shortOf(i)));
+    EXPECT_EQ(implemented, interfaceNames);
+
+    const antlr::RefAST fields = topLevel(parsed, T::FIELDS);
+    EXPECT_EQ(shortOf(fields), 1);
+    const std::vector<antlr::RefAST> field = children(fields->getFirstChild());
+    EXPECT_EQ(shortOf(field[0]), 0);
+    EXPECT_EQ(utf8At(pool, shortOf(field[1])), "peer");
+    EXPECT_EQ(utf8At(pool, shortOf(field[2])), "J");
+    EXPECT_EQ(shortOf(field[3]), 0);
+    EXPECT_EQ(shortOf(topLevel(parsed, T::ATTRIBUTES)), 0);
+
+    const antlr::RefAST methodsNode = topLevel(parsed, T::METHODS);
+    const std::vector<antlr::RefAST> infos = children(methodsNode);
+    EXPECT_EQ(shortOf(methodsNode), infos.size());
+    for (const antlr::RefAST& info : infos) {
+        const std::vector<antlr::RefAST> parts = children(info);
+        Method m{shortOf(parts[0]), utf8At(pool, shortOf(parts[1])), utf8At(pool, shortOf(parts[2]))};
+        methods.push_back(m);
+        const std::vector<antlr::RefAST> attributes = children(parts[3]);
+        EXPECT_EQ(shortOf(parts[3]), attributes.size());
+        if ((m.flags & 0x0100) != 0) {
+            EXPECT_TRUE(attributes.empty()) << m;
+            continue;
+        }
+        // One Code attribute: its body loads the peer and invokes the twin, or for a constructor
+        // the super class's constructor.
+        EXPECT_EQ(attributes.size(), 1u) << m;
+        if (attributes.size() != 1)
+            continue;
+        const antlr::RefAST code = attributes[0]->getFirstChild();
+        EXPECT_EQ(code->getType(), T::ATTR_CODE);
+        const std::vector<unsigned char> bytes = dynamic_cast<ByteArrayAST&>(*children(code)[2]).value();
+        EXPECT_GE(bytes.size(), 5u) << m;
+        if (bytes.size() < 5)
+            continue;
+        const std::size_t invoke = bytes.size() - 4;
+        const std::string target = member(bytes[invoke + 1] << 8 | bytes[invoke + 2]);
+        EXPECT_EQ(bytes[0], 0x2a) << m;
+        if (m.name == "<init>") {
+            EXPECT_EQ(bytes[invoke], 0xb7) << m;
+            EXPECT_EQ(bytes.back(), 0xb1) << m;
+            EXPECT_EQ(target, superName + ".<init>:" + m.descriptor);
+        } else {
+            EXPECT_GE(bytes.size(), 9u);
+            if (bytes.size() < 9)
+                continue;
+            EXPECT_EQ(bytes[2], 0xb4);
+            EXPECT_EQ(member(bytes[3] << 8 | bytes[4]), className + ".peer:J");
+            EXPECT_EQ(bytes[invoke], 0xb6) << m;
+            EXPECT_EQ(target, className + ".native0" + m.name + ":(J" + m.descriptor.substr(1)) << m;
+        }
+    }
+    return methods;
 }
 
 // Resets the module set to the JDK and the fixture classes.

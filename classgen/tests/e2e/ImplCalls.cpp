@@ -9,6 +9,7 @@
 //   thread       a C++ java.lang.Runnable run by a java.lang.Thread
 //   inheritance  methods of a super-interface, a one-method interface, an empty interface and a
 //                method redeclared with a narrower result
+#include "CallsSupport.h"
 #include "defproxies.h"
 
 #include <cstdio>
@@ -23,50 +24,11 @@ using namespace CPP_Java_Bridge;
 using jni_helpers::CSmartString;
 using jni_helpers::JNIEnvHelper;
 using jni_helpers::JStringHelper;
+using calls::javaString;
+using calls::text;
+using calls::toJavaString;
 
 namespace {
-
-int g_failures = 0;
-
-void check(bool ok, const std::string& what, int line)
-{
-    if (!ok) {
-        ++g_failures;
-        std::printf("FAIL line %d: %s\n", line, what.c_str());
-    }
-}
-#define CHECK(cond) check((cond), #cond, __LINE__)
-#define CHECK_TEXT(actual, expected) \
-    check((actual) == (expected), std::string(#actual) + ": got \"" + (actual) + "\", expected \"" + (expected) + "\"", __LINE__)
-
-std::string text(const JObject_t& str)
-{
-    if (str.isNullObject())
-        return "null";
-    const CSmartString value = JStringHelper(str);
-    const char* narrow = value;
-    return narrow ? narrow : "";
-}
-
-// A Java string made from narrow text, as the result of an override.
-JObject_t javaString(const std::string& value)
-{
-    return JStringHelper(CSmartString(value.c_str()));
-}
-
-// The text of a Java object's toString().
-std::string toJavaString(const JObject_t& object)
-{
-    if (object.isNullObject())
-        return "null";
-    jclass cls = JNIEnvHelper::GetObjectClass(object);
-    const jmethodID toString = JNIEnvHelper::GetMethodID(cls, "toString", "()Ljava/lang/String;");
-    JNIEnvHelper::DeleteLocalRef(cls);
-    jobject str = JNIEnvHelper::CallObjectMethod(object, toString);
-    const std::string result = text(JObject_t(str));
-    JNIEnvHelper::DeleteLocalRef(str);
-    return result;
-}
 
 // A float or double as Java's toString writes the values used here.
 std::string javaDecimal(double value)
@@ -289,38 +251,6 @@ void inheritance()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: classgen_impl_calls everything|exceptions|thread|inheritance\n");
-        return 255;
-    }
-    const std::string group = argv[1];
-    try {
-        jni_helpers::JVM::addOption("-Xcheck:jni");
-        jni_helpers::JVM::initClassPath(E2E_CLASS_PATH);
-        jni_helpers::JVM::initClassPath(E2E_TEST_CLASSES);
-        jni_helpers::JVM::load(CSmartString(E2E_LIBJVM));
-        if (group == "everything")
-            everything();
-        else if (group == "exceptions")
-            exceptions();
-        else if (group == "thread")
-            thread();
-        else if (group == "inheritance")
-            inheritance();
-        else
-            check(false, "unknown group " + group, __LINE__);
-    } catch (const jni_helpers::BaseException& e) {
-        const char* message = e.getMessage();
-        check(false, std::string("uncaught exception: ") + (message ? message : ""), __LINE__);
-    }
-    // The VM ends before the process does: its threads must not watch the process go down.
-    try {
-        jni_helpers::JVM::unload();
-    } catch (const jni_helpers::BaseException& e) {
-        const char* message = e.getMessage();
-        check(false, std::string("the VM did not end: ") + (message ? message : ""), __LINE__);
-    }
-    std::printf("%s: %d failure(s)\n", group.c_str(), g_failures);
-    std::fflush(stdout);
-    return g_failures > 255 ? 255 : g_failures;
+    return calls::run(argc, argv,
+                      {{"everything", everything}, {"exceptions", exceptions}, {"thread", thread}, {"inheritance", inheritance}});
 }
