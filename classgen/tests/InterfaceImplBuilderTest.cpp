@@ -425,12 +425,7 @@ TEST_F(ImplFiles, TheWrittenFilesAreRecordedForTheSharedHeader)
     // The embedded bytes are the class the builder makes.
     ProxyGenerator other("fixtures.impl.Counter");
     const Built built = buildClass(other, "fixtures/impl/Counter");
-    const std::size_t start = source.find("::bytes[] = {\n") + 14;
-    const std::string text = source.substr(start, source.find("};", start) - start);
-    std::vector<unsigned char> embedded;
-    for (std::size_t pos = text.find("0x"); pos != std::string::npos; pos = text.find("0x", pos + 4))
-        embedded.push_back(static_cast<unsigned char>(std::stoi(text.substr(pos + 2, 2), nullptr, 16)));
-    EXPECT_EQ(embedded, built.bytes);
+    EXPECT_EQ(embeddedBytes(source), built.bytes);
 }
 
 }  // namespace
