@@ -1,0 +1,99 @@
+// Interface implementations of every public interface of java.util, and delegators of every
+// public class of java.util that is not final, from JDK 17's own modules: build the generated
+// class, write its class file and write the two C++ files. Reports interfaces and classes per
+// second; the class files are read and parsed once (the repository's cache keeps them), as in a
+// generation run over many classes.
+#include "ClassRepository.h"
+#include "ProxyGenerator.h"
+#include "StringHelpers.h"
+#include "TestSupport.h"
+
+#include <antlr/AST.hpp>
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kAccPublic = 0x0001;
+const int kAccFinal = 0x0010;
+const int kThisClass = 21;
+const int kThisInterface = 22;
+const int kAccessFlags = 27;
+
+// The dotted names of the public interfaces in java.util, or of its public classes that are not
+// final (nested ones included).
+std::vector<std::string> publicUtilTypes(const std::string& jdkHome, bool interfaces)
+{
+    std::vector<std::string> entries;
+    listArchiveClasses(jdkHome + "/jmods/java.base.jmod", &entries);
+    std::vector<std::string> names;
+    for (const std::string& entry : entries) {
+        const std::string prefix = "java/util/";
+        if (entry.compare(0, prefix.size(), prefix) != 0 || entry.find('/', prefix.size()) != std::string::npos)
+            continue;
+        const std::string name = entry.substr(0, entry.size() - 6);
+        ClassRepository repository;
+        const antlr::RefAST tree = repository.loadClass(name, std::string());
+        if (!tree || repository.isInterface() != interfaces)
+            continue;
+        antlr::RefAST head = tree;
+        while (head && head->getType() != (interfaces ? kThisInterface : kThisClass))
+            head = head->getNextSibling();
+        const antlr::RefAST flags = head ? head->getFirstChild() : antlr::nullAST;
+        if (!flags || flags->getType() != kAccessFlags)
+            continue;
+        const int access = std::stoi(flags->getText());
+        if ((access & kAccPublic) == 0 || (!interfaces && (access & kAccFinal) != 0))
+            continue;
+        names.push_back(replaceChar(name, '/', '.'));
+    }
+    return names;
+}
+
+// Writes the files of every type with the writer, `unit` naming the types in the counters.
+void generateAll(benchmark::State& state, bool interfaces, const char* unit,
+                 bool (ProxyGenerator::*writer)(std::string, bool))
+{
+    ClassRepository::resetModules(kavrin_test::kJdkHome);
+    const std::vector<std::string> types = publicUtilTypes(kavrin_test::kJdkHome, interfaces);
+    if (types.empty()) {
+        state.SkipWithError("no such type in java.util");
+        return;
+    }
+    kavrin_test::TempDir out("classgen-bench");
+    const std::string directory = out.path() + "/";
+    int64_t written = 0;
+    int64_t failed = 0;
+    for (auto _ : state) {
+        for (const std::string& name : types) {
+            ProxyGenerator generator(name);
+            if ((generator.*writer)(directory, false))
+                ++written;
+            else
+                ++failed;
+        }
+    }
+    state.SetItemsProcessed(written + failed);
+    state.counters[unit] = static_cast<double>(types.size());
+    state.counters["failed"] = static_cast<double>(failed);
+    state.counters[std::string(unit) + "_per_second"] =
+        benchmark::Counter(static_cast<double>(written + failed), benchmark::Counter::kIsRate);
+}
+
+void BM_ImplementJavaUtilInterfaces(benchmark::State& state)
+{
+    generateAll(state, true, "interfaces", &ProxyGenerator::genInterfaceImpl);
+}
+BENCHMARK(BM_ImplementJavaUtilInterfaces)->Unit(benchmark::kMillisecond);
+
+void BM_DelegateJavaUtilClasses(benchmark::State& state)
+{
+    generateAll(state, false, "classes", &ProxyGenerator::genDelegator);
+}
+BENCHMARK(BM_DelegateJavaUtilClasses)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
