@@ -1,0 +1,580 @@
+// Buttons, edits, statics, combo boxes, progress bars and tab controls.
+#include "Internal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <strings.h>
+
+namespace ui {
+namespace detail {
+
+std::unique_ptr<ControlData> makeListData();
+std::unique_ptr<ControlData> makeTreeData();
+
+namespace {
+
+struct ButtonData : ControlData {
+  int check = BST_UNCHECKED;
+  bool pushed = false;
+};
+
+struct EditData : ControlData {
+  int selStart = 0;
+  int selEnd = 0;
+};
+
+struct ComboItem {
+  std::string text;
+  LPARAM data = 0;
+};
+
+struct ComboData : ControlData {
+  std::vector<ComboItem> items;
+  int current = -1;
+  bool dropped = false;
+};
+
+struct ProgressData : ControlData {
+  int lower = 0;
+  int upper = 100;
+  int position = 0;
+  int step = 10;
+  COLORREF barColor = CLR_DEFAULT;
+  COLORREF backColor = CLR_DEFAULT;
+};
+
+struct TabItem {
+  std::string text;
+  LPARAM lParam = 0;
+};
+
+struct TabData : ControlData {
+  std::vector<TabItem> items;
+  int current = -1;
+};
+
+const int kTabHeader = 22;
+const int kTabWidth = 60;
+
+template <class T>
+T& dataOf(Window& w) {
+  return static_cast<T&>(*w.data);
+}
+
+bool isCheckType(UINT type) {
+  return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON || type == BS_3STATE ||
+         type == BS_AUTO3STATE || type == BS_AUTORADIOBUTTON;
+}
+
+// The auto radio buttons of the group `w` belongs to: from the nearest sibling at or before it
+// that starts a group up to the next one that starts a group.
+std::vector<HWND> radioGroup(Window& w) {
+  std::vector<HWND> group;
+  std::shared_ptr<Window> parent = findWindow(w.parent);
+  if (!parent) return group;
+  const std::vector<HWND>& siblings = parent->children;
+  auto self = std::find(siblings.begin(), siblings.end(), w.hwnd);
+  if (self == siblings.end()) return group;
+  auto first = self;
+  while (first != siblings.begin()) {
+    std::shared_ptr<Window> s = findWindow(*first);
+    if (s && (s->style & WS_GROUP)) break;
+    --first;
+  }
+  for (auto it = first; it != siblings.end(); ++it) {
+    std::shared_ptr<Window> s = findWindow(*it);
+    if (!s) continue;
+    if (it != first && (s->style & WS_GROUP)) break;
+    if (s->kind == WindowKind::Button && (s->style & BS_TYPEMASK) == BS_AUTORADIOBUTTON) group.push_back(*it);
+  }
+  return group;
+}
+
+void replaceSelection(Window& w, const std::string& text, UINT updateCode, UINT changeCode) {
+  EditData* edit = w.kind == WindowKind::Edit ? &dataOf<EditData>(w) : nullptr;
+  int length = static_cast<int>(w.text.size());
+  int start = edit ? std::min(std::max(std::min(edit->selStart, edit->selEnd), 0), length) : length;
+  int end = edit ? std::min(std::max(std::max(edit->selStart, edit->selEnd), 0), length) : length;
+  w.text.replace(static_cast<size_t>(start), static_cast<size_t>(end - start), text);
+  if (edit) edit->selStart = edit->selEnd = start + static_cast<int>(text.size());
+  invalidate(w, nullptr, true);
+  HWND hwnd = w.hwnd;
+  commandParent(w, updateCode);
+  if (findWindow(hwnd)) commandParent(w, changeCode);
+}
+
+int progressClamp(const ProgressData& p, int value) {
+  int low = std::min(p.lower, p.upper), high = std::max(p.lower, p.upper);
+  return std::min(std::max(value, low), high);
+}
+
+}  // namespace
+
+std::unique_ptr<ControlData> makeControlData(WindowKind kind) {
+  switch (kind) {
+    case WindowKind::Button: return std::make_unique<ButtonData>();
+    case WindowKind::Edit: return std::make_unique<EditData>();
+    case WindowKind::ComboBox: return std::make_unique<ComboData>();
+    case WindowKind::Progress: return std::make_unique<ProgressData>();
+    case WindowKind::Tab: return std::make_unique<TabData>();
+    case WindowKind::ListView: return makeListData();
+    case WindowKind::TreeView: return makeTreeData();
+    default: return nullptr;
+  }
+}
+
+// --- Buttons -----------------------------------------------------------------------------------
+LRESULT buttonProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
+  ButtonData& b = dataOf<ButtonData>(w);
+  UINT type = w.style & BS_TYPEMASK;
+  switch (message) {
+    case BM_GETCHECK: return isCheckType(type) ? b.check : BST_UNCHECKED;
+    case BM_SETCHECK:
+      if (isCheckType(type)) {
+        b.check = static_cast<int>(wParam);
+        invalidate(w, nullptr, true);
+      }
+      return 0;
+    case BM_GETSTATE: return (isCheckType(type) ? b.check : 0) | (b.pushed ? BST_PUSHED : 0);
+    case BM_SETSTATE:
+      b.pushed = wParam != 0;
+      return 0;
+    case BM_SETSTYLE:
+      w.style = (w.style & 0xFFFF0000u) | LOWORD(wParam);
+      if (LOWORD(lParam) != 0) invalidate(w, nullptr, true);
+      return 0;
+    case BM_CLICK:
+      if (!(w.style & WS_DISABLED)) buttonClick(w);
+      return 0;
+    default: return defaultProc(w, message, wParam, lParam);
+  }
+}
+
+bool buttonClick(Window& w) {
+  HWND hwnd = w.hwnd;
+  SetFocus(hwnd);
+  std::shared_ptr<Window> self = findWindow(hwnd);
+  if (!self) return true;
+  ButtonData& b = dataOf<ButtonData>(*self);
+  switch (self->style & BS_TYPEMASK) {
+    case BS_AUTOCHECKBOX: b.check = b.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED; break;
+    case BS_AUTO3STATE: b.check = (b.check + 1) % 3; break;
+    case BS_AUTORADIOBUTTON:
+      for (HWND other : radioGroup(*self)) {
+        if (other == hwnd) continue;
+        if (std::shared_ptr<Window> o = findWindow(other)) dataOf<ButtonData>(*o).check = BST_UNCHECKED;
+      }
+      b.check = BST_CHECKED;
+      break;
+    default: break;
+  }
+  invalidate(*self, nullptr, true);
+  commandParent(*self, BN_CLICKED);
+  return true;
+}
+
+int buttonCheckOf(Window& w) {
+  if (w.kind != WindowKind::Button) return BST_UNCHECKED;
+  return dataOf<ButtonData>(w).check;
+}
+
+// --- Edits --------------------------------------------------------------------------------------
+LRESULT editProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
+  EditData& e = dataOf<EditData>(w);
+  int length = static_cast<int>(w.text.size());
+  switch (message) {
+    case WM_SETTEXT:
+      w.text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+      e.selStart = e.selEnd = 0;
+      invalidate(w, nullptr, true);
+      // A single-line edit reports programmatic changes as well.
+      if (!(w.style & ES_MULTILINE)) {
+        HWND hwnd = w.hwnd;
+        commandParent(w, EN_UPDATE);
+        if (findWindow(hwnd)) commandParent(w, EN_CHANGE);
+      }
+      return TRUE;
+    case EM_SETSEL: {
+      int start = static_cast<int>(static_cast<intptr_t>(wParam));
+      int end = static_cast<int>(lParam);
+      if (start < 0) {
+        e.selStart = e.selEnd = std::min(std::max(e.selEnd, 0), length);
+      } else {
+        e.selStart = std::min(start, length);
+        e.selEnd = end < 0 ? length : std::min(end, length);
+      }
+      return 0;
+    }
+    case EM_GETSEL: {
+      int start = std::min(e.selStart, e.selEnd), end = std::max(e.selStart, e.selEnd);
+      if (wParam != 0) *reinterpret_cast<DWORD*>(wParam) = static_cast<DWORD>(start);
+      if (lParam != 0) *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(end);
+      return MAKELRESULT(start, end);
+    }
+    case EM_REPLACESEL:
+      replaceSelection(w, lParam != 0 ? reinterpret_cast<const char*>(lParam) : "", EN_UPDATE, EN_CHANGE);
+      return 0;
+    default: return defaultProc(w, message, wParam, lParam);
+  }
+}
+
+bool editType(Window& w, const std::string& text) {
+  bool combo = w.kind == WindowKind::ComboBox;
+  if (combo && (w.style & 0x3u) == CBS_DROPDOWNLIST) return false;
+  if (!combo && (w.style & ES_READONLY)) return false;
+  HWND hwnd = w.hwnd;
+  SetFocus(hwnd);
+  std::shared_ptr<Window> self = findWindow(hwnd);
+  if (!self) return true;
+  UINT update = combo ? CBN_EDITUPDATE : EN_UPDATE;
+  UINT change = combo ? CBN_EDITCHANGE : EN_CHANGE;
+  if (combo) {
+    // The edit part of a combo box: everything is selected, so the first character (or an
+    // empty text) replaces it; later characters are appended.
+    bool hadText = !self->text.empty();
+    self->text.clear();
+    if (text.empty()) {
+      if (hadText) replaceSelection(*self, "", update, change);
+      return true;
+    }
+  } else {
+    EditData& e = dataOf<EditData>(*self);
+    e.selStart = 0;
+    e.selEnd = static_cast<int>(self->text.size());
+    if (text.empty()) {
+      if (!self->text.empty()) replaceSelection(*self, "", update, change);
+      return true;
+    }
+  }
+  for (size_t i = 0; i < text.size();) {
+    size_t n = 1;
+    while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0u) == 0x80u) ++n;
+    std::shared_ptr<Window> again = findWindow(hwnd);
+    if (!again) return true;
+    replaceSelection(*again, text.substr(i, n), update, change);
+    i += n;
+  }
+  return true;
+}
+
+// --- Statics ------------------------------------------------------------------------------------
+LRESULT staticProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETTEXT) invalidate(w, nullptr, true);
+  return defaultProc(w, message, wParam, lParam);
+}
+
+// --- Combo boxes --------------------------------------------------------------------------------
+LRESULT comboProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
+  ComboData& c = dataOf<ComboData>(w);
+  int count = static_cast<int>(c.items.size());
+  auto text = [&]() { return lParam != 0 ? std::string(reinterpret_cast<const char*>(lParam)) : std::string(); };
+  auto valid = [&](WPARAM index) { return static_cast<intptr_t>(index) >= 0 && static_cast<intptr_t>(index) < count; };
+  switch (message) {
+    case CB_ADDSTRING: {
+      std::string item = text();
+      int at = count;
+      if (w.style & CBS_SORT) {
+        at = 0;
+        while (at < count && strcasecmp(c.items[static_cast<size_t>(at)].text.c_str(), item.c_str()) <= 0) ++at;
+      }
+      c.items.insert(c.items.begin() + at, ComboItem{item, 0});
+      if (c.current >= at) ++c.current;
+      return at;
+    }
+    case CB_INSERTSTRING: {
+      int at = static_cast<int>(static_cast<intptr_t>(wParam));
+      if (at < 0) at = count;
+      if (at > count) return CB_ERR;
+      c.items.insert(c.items.begin() + at, ComboItem{text(), 0});
+      if (c.current >= at) ++c.current;
+      return at;
+    }
+    case CB_DELETESTRING: {
+      if (!valid(wParam)) return CB_ERR;
+      int at = static_cast<int>(wParam);
+      c.items.erase(c.items.begin() + at);
+      if (c.current == at) {
+        c.current = -1;
+        if ((w.style & 0x3u) == CBS_DROPDOWNLIST) w.text.clear();
+      } else if (c.current > at) {
+        --c.current;
+      }
+      return static_cast<LRESULT>(c.items.size());
+    }
+    case CB_RESETCONTENT:
+      c.items.clear();
+      c.current = -1;
+      w.text.clear();
+      return CB_OKAY;
+    case CB_GETCOUNT: return count;
+    case CB_GETCURSEL: return c.current;
+    case CB_SETCURSEL:
+      if (!valid(wParam)) {
+        c.current = -1;
+        w.text.clear();
+        return CB_ERR;
+      }
+      c.current = static_cast<int>(wParam);
+      w.text = c.items[wParam].text;
+      invalidate(w, nullptr, true);
+      return c.current;
+    case CB_GETLBTEXT:
+      if (!valid(wParam) || lParam == 0) return CB_ERR;
+      std::strcpy(reinterpret_cast<char*>(lParam), c.items[wParam].text.c_str());
+      return static_cast<LRESULT>(c.items[wParam].text.size());
+    case CB_GETLBTEXTLEN: return valid(wParam) ? static_cast<LRESULT>(c.items[wParam].text.size()) : CB_ERR;
+    case CB_GETITEMDATA: return valid(wParam) ? c.items[wParam].data : CB_ERR;
+    case CB_SETITEMDATA:
+      if (!valid(wParam)) return CB_ERR;
+      c.items[wParam].data = lParam;
+      return CB_OKAY;
+    case CB_FINDSTRING:
+    case CB_FINDSTRINGEXACT:
+    case CB_SELECTSTRING: {
+      std::string wanted = text();
+      int start = static_cast<int>(static_cast<intptr_t>(wParam));
+      for (int k = 1; k <= count; ++k) {
+        int i = ((start < 0 ? -1 : start) + k) % count;
+        const std::string& item = c.items[static_cast<size_t>(i)].text;
+        bool match = message == CB_FINDSTRINGEXACT ? strcasecmp(item.c_str(), wanted.c_str()) == 0
+                                                    : strncasecmp(item.c_str(), wanted.c_str(), wanted.size()) == 0;
+        if (!match) continue;
+        if (message == CB_SELECTSTRING) {
+          c.current = i;
+          w.text = item;
+        }
+        return i;
+      }
+      return CB_ERR;
+    }
+    case CB_SHOWDROPDOWN: {
+      HWND hwnd = w.hwnd;
+      if (wParam != 0 && !c.dropped) {
+        commandParent(w, CBN_DROPDOWN);
+        if (std::shared_ptr<Window> again = findWindow(hwnd)) dataOf<ComboData>(*again).dropped = true;
+      } else if (wParam == 0 && c.dropped) {
+        c.dropped = false;
+        commandParent(w, CBN_CLOSEUP);
+      }
+      return TRUE;
+    }
+    case CB_GETDROPPEDSTATE: return c.dropped ? TRUE : FALSE;
+    default: return defaultProc(w, message, wParam, lParam);
+  }
+}
+
+bool comboChoose(Window& w, int index) {
+  if (index < 0 || index >= static_cast<int>(dataOf<ComboData>(w).items.size())) return false;
+  HWND hwnd = w.hwnd;
+  SetFocus(hwnd);
+  std::shared_ptr<Window> self = findWindow(hwnd);
+  if (!self) return true;
+  commandParent(*self, CBN_DROPDOWN);
+  if (!(self = findWindow(hwnd))) return true;
+  ComboData& c = dataOf<ComboData>(*self);
+  c.dropped = true;
+  if (index >= static_cast<int>(c.items.size())) return true;  // the handler changed the list
+  if (c.current != index) {
+    c.current = index;
+    self->text = c.items[static_cast<size_t>(index)].text;
+    invalidate(*self, nullptr, true);
+    commandParent(*self, CBN_SELCHANGE);
+    if (!(self = findWindow(hwnd))) return true;
+  }
+  commandParent(*self, CBN_SELENDOK);
+  if (!(self = findWindow(hwnd))) return true;
+  dataOf<ComboData>(*self).dropped = false;
+  commandParent(*self, CBN_CLOSEUP);
+  return true;
+}
+
+int comboFind(Window& w, const std::string& text) {
+  const ComboData& c = dataOf<ComboData>(w);
+  for (size_t i = 0; i < c.items.size(); ++i) {
+    if (strcasecmp(c.items[i].text.c_str(), text.c_str()) == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+ComboState comboStateOf(Window& w) {
+  ComboState state;
+  const ComboData& c = dataOf<ComboData>(w);
+  for (const ComboItem& item : c.items) {
+    state.items.push_back(item.text);
+    state.data.push_back(item.data);
+  }
+  state.selection = c.current;
+  state.text = w.text;
+  state.dropped = c.dropped;
+  return state;
+}
+
+// --- Progress bars --------------------------------------------------------------------------------
+LRESULT progressProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
+  ProgressData& p = dataOf<ProgressData>(w);
+  auto setPosition = [&](int value) -> LRESULT {
+    int old = p.position;
+    p.position = progressClamp(p, value);
+    if (p.position != old) invalidate(w, nullptr, true);
+    return old;
+  };
+  switch (message) {
+    case PBM_SETRANGE: {
+      LRESULT old = MAKELRESULT(p.lower, p.upper);
+      p.lower = LOWORD(lParam);
+      p.upper = HIWORD(lParam);
+      p.position = progressClamp(p, p.position);
+      invalidate(w, nullptr, true);
+      return old;
+    }
+    case PBM_SETRANGE32: {
+      LRESULT old = MAKELRESULT(p.lower, p.upper);
+      p.lower = static_cast<int>(static_cast<intptr_t>(wParam));
+      p.upper = static_cast<int>(lParam);
+      p.position = progressClamp(p, p.position);
+      invalidate(w, nullptr, true);
+      return old;
+    }
+    case PBM_GETRANGE:
+      if (lParam != 0) *reinterpret_cast<PBRANGE*>(lParam) = PBRANGE{p.lower, p.upper};
+      return wParam != 0 ? p.lower : p.upper;
+    case PBM_SETPOS: return setPosition(static_cast<int>(static_cast<intptr_t>(wParam)));
+    case PBM_DELTAPOS: return setPosition(p.position + static_cast<int>(static_cast<intptr_t>(wParam)));
+    case PBM_SETSTEP: {
+      int old = p.step;
+      p.step = static_cast<int>(static_cast<intptr_t>(wParam));
+      return old;
+    }
+    case PBM_STEPIT: {
+      // Past the end the bar starts over from the beginning.
+      int next = p.position + p.step;
+      if ((next > p.upper || next < p.lower) && p.upper > p.lower) next = (next - p.lower) % (p.upper - p.lower) + p.lower;
+      return setPosition(next);
+    }
+    case PBM_GETPOS: return p.position;
+    case PBM_SETBARCOLOR: {
+      COLORREF old = p.barColor;
+      p.barColor = static_cast<COLORREF>(lParam);
+      invalidate(w, nullptr, true);
+      return old;
+    }
+    case PBM_SETBKCOLOR: {
+      COLORREF old = p.backColor;
+      p.backColor = static_cast<COLORREF>(lParam);
+      invalidate(w, nullptr, true);
+      return old;
+    }
+    default: return defaultProc(w, message, wParam, lParam);
+  }
+}
+
+ProgressState progressStateOf(Window& w) {
+  const ProgressData& p = dataOf<ProgressData>(w);
+  ProgressState state;
+  state.lower = p.lower;
+  state.upper = p.upper;
+  state.position = p.position;
+  state.step = p.step;
+  state.barColor = p.barColor;
+  state.backColor = p.backColor;
+  return state;
+}
+
+// --- Tab controls -----------------------------------------------------------------------------------
+LRESULT tabProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
+  TabData& t = dataOf<TabData>(w);
+  int count = static_cast<int>(t.items.size());
+  int index = static_cast<int>(static_cast<intptr_t>(wParam));
+  switch (message) {
+    case TCM_INSERTITEM: {
+      const TCITEM* info = reinterpret_cast<const TCITEM*>(lParam);
+      if (info == nullptr || index < 0) return -1;
+      int at = std::min(index, count);
+      TabItem item;
+      if ((info->mask & TCIF_TEXT) && info->pszText != nullptr) item.text = info->pszText;
+      if (info->mask & TCIF_PARAM) item.lParam = info->lParam;
+      t.items.insert(t.items.begin() + at, item);
+      if (t.current < 0) {
+        t.current = 0;
+      } else if (t.current >= at) {
+        ++t.current;
+      }
+      invalidate(w, nullptr, true);
+      return at;
+    }
+    case TCM_DELETEALLITEMS:
+      t.items.clear();
+      t.current = -1;
+      return TRUE;
+    case TCM_GETITEMCOUNT: return count;
+    case TCM_GETCURSEL: return t.current;
+    case TCM_SETCURSEL: {
+      if (index < 0 || index >= count) return -1;
+      int old = t.current;
+      t.current = index;
+      invalidate(w, nullptr, true);
+      return old;
+    }
+    case TCM_GETITEM: {
+      TCITEM* info = reinterpret_cast<TCITEM*>(lParam);
+      if (info == nullptr || index < 0 || index >= count) return FALSE;
+      const TabItem& item = t.items[static_cast<size_t>(index)];
+      if ((info->mask & TCIF_TEXT) && info->pszText != nullptr && info->cchTextMax > 0) {
+        size_t n = std::min(item.text.size(), static_cast<size_t>(info->cchTextMax) - 1);
+        std::memcpy(info->pszText, item.text.data(), n);
+        info->pszText[n] = '\0';
+      }
+      if (info->mask & TCIF_PARAM) info->lParam = item.lParam;
+      return TRUE;
+    }
+    case TCM_GETITEMRECT: {
+      RECT* rect = reinterpret_cast<RECT*>(lParam);
+      if (rect == nullptr || index < 0 || index >= count) return FALSE;
+      *rect = RECT{2 + index * kTabWidth, 2, 2 + (index + 1) * kTabWidth, kTabHeader};
+      return TRUE;
+    }
+    case TCM_ADJUSTRECT: {
+      RECT* rect = reinterpret_cast<RECT*>(lParam);
+      if (rect == nullptr) return 0;
+      int sign = wParam != 0 ? -1 : 1;
+      rect->left += sign * 2;
+      rect->top += sign * (kTabHeader + 2);
+      rect->right -= sign * 2;
+      rect->bottom -= sign * 2;
+      return 0;
+    }
+    default: return defaultProc(w, message, wParam, lParam);
+  }
+}
+
+bool tabClick(Window& w, int index) {
+  TabData& t = dataOf<TabData>(w);
+  if (index < 0 || index >= static_cast<int>(t.items.size())) return false;
+  HWND hwnd = w.hwnd;
+  setMessagePos(w, POINT{2 + index * kTabWidth + kTabWidth / 2, kTabHeader / 2});
+  if (t.current == index) return true;
+  NMHDR changing{};
+  changing.code = TCN_SELCHANGING;
+  if (notifyParent(w, changing) != 0) return true;
+  std::shared_ptr<Window> self = findWindow(hwnd);
+  if (!self) return true;
+  TabData& again = dataOf<TabData>(*self);
+  if (index >= static_cast<int>(again.items.size())) return true;
+  again.current = index;
+  invalidate(*self, nullptr, true);
+  NMHDR change{};
+  change.code = TCN_SELCHANGE;
+  notifyParent(*self, change);
+  return true;
+}
+
+TabState tabStateOf(Window& w) {
+  TabState state;
+  const TabData& t = dataOf<TabData>(w);
+  for (const TabItem& item : t.items) state.items.push_back(item.text);
+  state.selection = t.current;
+  return state;
+}
+
+}  // namespace detail
+}  // namespace ui
