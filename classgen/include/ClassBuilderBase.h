@@ -151,12 +151,17 @@ protected:
     void collect(uint16_t requiredFlags, uint16_t excludedFlags);
 
     // --- Output ----------------------------------------------------------------------------------
+    // Methods whose bodies forward to the native twin of another collected method (with the
+    // same parameters and a result that fits theirs) instead of a twin of their own.
+    typedef std::map<const MemberBuilder*, const MemberBuilder*> Redirections;
     // Assembles the generated class (level 0): its class, super class and (when there is an
     // interface entry) interface, the field "peer", and per collected method a constructor
     // calling the super class's of the same descriptor, or a native twin followed by the method
     // forwarding to it. The pool and the counts are filled in. `records` receives the forwarding
-    // method and its twin per method (and each constructor with `reportConstructors`).
-    void assembleClass(bool addDescriptorAgain, bool reportConstructors, std::vector<MethodDescriptor>& records);
+    // method and its twin per method that has a twin of its own (and each constructor with
+    // `reportConstructors`).
+    void assembleClass(bool addDescriptorAgain, bool reportConstructors, std::vector<MethodDescriptor>& records,
+                       const Redirections& redirections = Redirections());
     // Appends to the output pool a copy of the class name of an input Class entry and a Class
     // entry of it; the Class entry.
     EntryHandle appendOutputClass(const EntryHandle& inputClass);

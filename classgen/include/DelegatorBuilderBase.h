@@ -14,12 +14,13 @@
 // extending X, with the long field "peer"; per public constructor of X itself a constructor of the
 // same descriptor passing its arguments to X's; and per public method m of X, of its ancestors and
 // of all their interfaces that is not static, final, native, a bridge or named with a '$' (by name
-// and descriptor, the most derived declaration winning) a native twin "native0" + m taking the peer
-// first, followed by m forwarding to it (ABSTRACT dropped). A method that any class of the ancestry
-// declares final, static or as a bridge is never overridden, also when an interface declares it
-// again. For an interface p/I the delegator p/DelegatorI extends I's super class (java/lang/Object),
-// implements I and has the public constructor "<init>" "()V". Methods come in byte-wise order of
-// name followed by descriptor.
+// and descriptor, the most derived declaration winning) a native twin "native0" + m taking the
+// peer first, followed by m forwarding to it (ABSTRACT dropped). Methods that differ in their
+// results only share the twin of the one whose result fits the others'. A method that any class of
+// the ancestry declares final, static or as a bridge is never overridden, also when an interface
+// declares it again. For an interface p/I the delegator p/DelegatorI extends I's super class
+// (java/lang/Object), implements I and has the public constructor "<init>" "()V". Methods come in
+// byte-wise order of name followed by descriptor.
 //
 // At level 0 the builder reports every generated constructor, forwarding method and native twin
 // through ProxyGenerator::addDelegatorMethod (the forwarding method first, then its twin) and clears
@@ -62,6 +63,11 @@ protected:
     antlr::RefAST finishBuild();
 
 private:
+    // Methods that differ in their results only (an interface that redeclares a method with a
+    // narrower result; bridges of classes are sealed): C++ has one method for them, and every one
+    // forwards to the twin of the one whose result fits all the others' results.
+    Redirections covariantRedirections() const;
+
     // The walked type is an interface.
     bool m_bInterfaceInput = false;
     // Keys that the walked class declares final, static or as a bridge.

@@ -369,7 +369,7 @@ EntryHandle ClassBuilderBase::appendOutputClass(const EntryHandle& inputClass)
 }
 
 void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstructors,
-                                     std::vector<MethodDescriptor>& records)
+                                     std::vector<MethodDescriptor>& records, const Redirections& redirections)
 {
     if (!m_thisClassEntry || !m_superClassEntry || !m_superClassNode || !m_methodsNode || !m_fieldsNode)
         throw antlr::SemanticException("the input's tree is incomplete");
@@ -402,6 +402,7 @@ void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstru
     }
 
     unsigned count = static_cast<unsigned>(m_methodBuilders.size());
+    std::map<const MemberBuilder*, MemberHandle> twins;
     antlr::RefAST lastMethod;
     auto appendMethod = [&](const antlr::RefAST& tree) {
         if (lastMethod)
@@ -424,18 +425,26 @@ void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstru
                 records.push_back(recordOf(*method));
             continue;
         }
-        ++count;
-        MemberHandle twin(method->makeNativeMethod(*m_outputPool, m_outputNames));
-        twin->setClassEntry(thisClass);
-        twin->updateIndices();
-        appendMethod(twin->build());
+        const auto redirected = redirections.find(method);
+        const MethodInfoBuilder* target =
+            static_cast<const MethodInfoBuilder*>(redirected == redirections.end() ? method : redirected->second);
+        MemberHandle& twin = twins[target];
+        if (!twin) {
+            ++count;
+            twin = target->makeNativeMethod(*m_outputPool, m_outputNames);
+            twin->setClassEntry(thisClass);
+            twin->updateIndices();
+            appendMethod(twin->build());
+        }
         const EntryHandle twinRef =
             static_cast<MethodInfoBuilder*>(twin.get())->methodRef(*m_outputPool, thisClass, EntryHandle());
         method->addCode(false, m_outputPool, twinRef, thisClass, m_peerField);
         method->updateIndices();
         appendMethod(method->build());
-        records.push_back(recordOf(*method));
-        records.push_back(recordOf(*twin));
+        if (target == method) {
+            records.push_back(recordOf(*method));
+            records.push_back(recordOf(*twin));
+        }
     }
     if (count > 0xffffu)
         throw antlr::SemanticException("the generated class has more than 65535 methods");

@@ -2,10 +2,97 @@
 #include "DelegatorBuilderBase.h"
 
 #include "ClassFileTokenTypes.hpp"
+#include "ClassRepository.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
+#include "ValueAST.h"
 
 #include <algorithm>
+#include <deque>
+#include <map>
+
+namespace {
+
+typedef ClassFileTokenTypes T;
+
+uint16_t indexIn(const antlr::RefAST& node)
+{
+    const ShortAST* value = node ? dynamic_cast<const ShortAST*>(node.get()) : nullptr;
+    return value ? value->getValue() : 0;
+}
+
+// The '/'-separated names of the super class and the interfaces of a class, as its class file
+// names them; none when no module holds it.
+std::vector<std::string> superTypesOf(const std::string& name)
+{
+    ClassRepository repository;
+    const antlr::RefAST tree = repository.loadClass(name, std::string());
+    std::vector<antlr::RefAST> pool(1);  // by class-file index
+    antlr::RefAST head;
+    for (antlr::RefAST node = tree; node; node = node->getNextSibling()) {
+        if (node->getType() == T::CONSTANT_POOL) {
+            for (antlr::RefAST entry = node->getFirstChild(); entry; entry = entry->getNextSibling())
+                pool.push_back(entry);
+        } else if (node->getType() == T::THIS_CLASS || node->getType() == T::THIS_INTERFACE) {
+            head = node;
+        }
+    }
+    std::vector<std::string> names;
+    auto add = [&](const antlr::RefAST& classInfo) {
+        const uint16_t index = indexIn(classInfo);
+        if (index == 0 || index >= pool.size() || pool[index]->getType() != T::CONSTANT_CLASS)
+            return;
+        const uint16_t nameIndex = indexIn(pool[index]);
+        if (nameIndex != 0 && nameIndex < pool.size() && pool[nameIndex]->getType() == T::CONSTANT_UTF8)
+            names.push_back(pool[nameIndex]->getText());
+    };
+    for (antlr::RefAST part = head ? head->getFirstChild() : antlr::nullAST; part; part = part->getNextSibling()) {
+        if (part->getType() == T::EXTENDS || part->getType() == T::IMPLEMENTS) {
+            for (antlr::RefAST info = part->getFirstChild(); info; info = info->getNextSibling())
+                add(info);
+        }
+    }
+    return names;
+}
+
+// Whether a value of the field descriptor `from` is one of `to` (a reference widening).
+bool fits(const std::string& from, const std::string& to)
+{
+    if (from == to)
+        return true;
+    if (from.empty() || to.empty() || (from[0] != 'L' && from[0] != '['))
+        return false;
+    if (to == "Ljava/lang/Object;")
+        return true;
+    if (from[0] == '[')
+        return to[0] == '[' ? fits(from.substr(1), to.substr(1))
+                            : to == "Ljava/lang/Cloneable;" || to == "Ljava/io/Serializable;";
+    if (to[0] != 'L')
+        return false;
+    const std::string target = to.substr(1, to.size() - 2);
+    std::deque<std::string> open = {from.substr(1, from.size() - 2)};
+    std::vector<std::string> seen;
+    while (!open.empty()) {
+        const std::string name = open.front();
+        open.pop_front();
+        if (name == target)
+            return true;
+        if (std::find(seen.begin(), seen.end(), name) != seen.end())
+            continue;
+        seen.push_back(name);
+        for (const std::string& super : superTypesOf(name))
+            open.push_back(super);
+    }
+    return false;
+}
+
+std::string resultOf(const std::string& descriptor)
+{
+    const std::size_t paren = descriptor.rfind(')');
+    return paren == std::string::npos ? std::string() : descriptor.substr(paren + 1);
+}
+
+}  // namespace
 
 DelegatorBuilderBase::DelegatorBuilderBase(ProxyGenerator* generator, uint16_t level, SharedBuild* shared)
     : ClassBuilderBase(generator, level, shared)
@@ -98,7 +185,7 @@ antlr::RefAST DelegatorBuilderBase::finishBuild()
     collect(kAccPublic, kAccStatic | kAccFinal | kAccNative);
     if (m_inheritanceLevel == 0) {
         std::vector<MethodDescriptor> records;
-        assembleClass(true, true, records);
+        assembleClass(true, true, records, covariantRedirections());
         if (m_pGenerator) {
             for (const MethodDescriptor& record : records) {
                 m_pGenerator->addDelegatorMethod(record);
@@ -108,4 +195,34 @@ antlr::RefAST DelegatorBuilderBase::finishBuild()
         }
     }
     return m_resultFirst;
+}
+
+ClassBuilderBase::Redirections DelegatorBuilderBase::covariantRedirections() const
+{
+    // Methods by name and parameters.
+    std::map<std::string, std::vector<const MemberBuilder*>> groups;
+    for (const MemberHandle& member : m_methodBuilders) {
+        const std::string descriptor = member->getDescriptorText();
+        if (member->getNameText() != "<init>")
+            groups[member->getNameText() + descriptor.substr(0, descriptor.rfind(')') + 1)].push_back(member.get());
+    }
+    Redirections redirections;
+    for (const auto& group : groups) {
+        if (group.second.size() < 2)
+            continue;
+        for (const MemberBuilder* candidate : group.second) {
+            const std::string result = resultOf(candidate->getDescriptorText());
+            const bool fitsAll = std::all_of(group.second.begin(), group.second.end(), [&](const MemberBuilder* other) {
+                return fits(result, resultOf(other->getDescriptorText()));
+            });
+            if (!fitsAll)
+                continue;
+            for (const MemberBuilder* other : group.second) {
+                if (other != candidate)
+                    redirections[other] = candidate;
+            }
+            break;
+        }
+    }
+    return redirections;
 }

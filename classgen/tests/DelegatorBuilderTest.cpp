@@ -207,6 +207,23 @@ TEST_F(DelegatorBuild, BridgesAndNamesWithDollarAreLeftToTheJavaClass)
         EXPECT_EQ(m.descriptor.find('$'), std::string::npos) << m;
 }
 
+TEST_F(DelegatorBuild, MethodsThatDifferInTheirResultsShareTheNarrowestTwin)
+{
+    // Narrowing redeclares Widening's value()Object as value()String: both are forwarded to the
+    // one twin native0value(J)String, and C++ gets one method.
+    ProxyGenerator generator("classgentest.Narrowing");
+    const Built built = buildDelegator(generator, "classgentest/Narrowing");
+    std::vector<Method> expected = expectedMethods({"()V"}, kObjectMethods);
+    expected.push_back({0x0101, "native0value", "(J)Ljava/lang/String;"});
+    expected.push_back({0x0001, "value", "()Ljava/lang/Object;"});
+    expected.push_back({0x0001, "value", "()Ljava/lang/String;"});
+    EXPECT_EQ(checkGeneratedClass(built.parsed, built.name, "java/lang/Object", {"classgentest/Narrowing"}), expected);
+    std::vector<Method> records = reported(generator);
+    EXPECT_EQ(std::count_if(records.begin(), records.end(), [](const Method& m) { return m.name == "value"; }), 1);
+    EXPECT_NE(std::find(records.begin(), records.end(), Method{0x0101, "native0value", "(J)Ljava/lang/String;"}),
+              records.end());
+}
+
 TEST_F(DelegatorBuild, AFinalClassAndObjectAreRefused)
 {
     const std::vector<std::pair<std::string, std::string>> refused = {
@@ -254,7 +271,7 @@ TEST_F(DelegatorBuild, TheVmLoadsTheClassesAndEveryConstructorWorks)
     kavrin_test::TempDir dir("classgen-delegate-vm");
     const std::vector<std::string> classes = {"fixtures.delegate.DelegateTarget", "fixtures.delegate.Greeter",
                                               "fixtures.delegate.FinalOverride", "classgentest.KeptName",
-                                              "classgentest.StringBox"};
+                                              "classgentest.StringBox", "classgentest.Narrowing"};
     std::vector<std::string> args = {"-Xverify:all", "classgentest.VerifyDelegator"};
     std::map<std::string, std::vector<std::string>> forwarded;
     for (const std::string& name : classes) {
@@ -267,6 +284,9 @@ TEST_F(DelegatorBuild, TheVmLoadsTheClassesAndEveryConstructorWorks)
                 forwarded[args.back()].push_back("FORWARD " + record.getName() + " " + record.getSignature() + " 0x1");
         }
     }
+    // Widening's value()Object forwards to the twin of value()String.
+    std::vector<std::string>& narrowing = forwarded["classgentest.DelegatorNarrowing"];
+    narrowing.insert(narrowing.end() - 1, "FORWARD value ()Ljava/lang/Object; 0x1");
     const kavrin_test::CommandResult r =
         kavrin_test::runJava(dir.path() + ":" + kavrin_test::kFixtureClasses + ":" + CLASSGEN_TEST_CLASSES, args);
     ASSERT_FALSE(r.timedOut);

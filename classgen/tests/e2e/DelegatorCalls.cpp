@@ -8,7 +8,8 @@
 //                 other forwarded methods reach the delegated object, the rest the Java object's own
 //   constructors  every generated constructor passes its arguments to the class's constructor; a
 //                 copy gets a Java object of its own
-//   interface     a delegator of the interface Greeter beside a C++ implementation of it
+//   interface     a delegator of the interface Greeter beside a C++ implementation of it; a
+//                 delegator of an interface that narrows the result of an inherited method
 //   eager         a constructor of the delegated class that calls a forwarded method runs the
 //                 Java method, before the object has its C++ peer
 //   exceptions    C++ exceptions and exceptions of the delegated object reach Java as
@@ -213,6 +214,30 @@ void constructors()
     CHECK(JNIEnvHelper::CallIntMethod(original, computeInt, 2) == 200);
 }
 
+class Narrowing : public classgentest::NarrowingJNIDelegator {
+public:
+    explicit Narrowing(JObject_t delegate) : NarrowingJNIDelegator(delegate) {}
+};
+
+class OwnValue : public classgentest::NarrowingJNIDelegator {
+public:
+    explicit OwnValue(JObject_t delegate) : NarrowingJNIDelegator(delegate) {}
+    JStringHelper value() override { return javaString("C++ value"); }
+};
+
+// Narrowing narrows Widening's value()Object to value()String: both reach the one C++ method.
+void covariant()
+{
+    const JObject_t delegate = newObject("classgentest/NarrowValue", "()V");
+    Narrowing narrowing(delegate);
+    OwnValue own(delegate);
+    for (const char* declarer : {"classgentest/Widening", "classgentest/Narrowing"}) {
+        const char* signature = declarer[13] == 'W' ? "()Ljava/lang/Object;" : "()Ljava/lang/String;";
+        CHECK_TEXT(callText(narrowing, declarer, "value", signature), std::string("narrow value"));
+        CHECK_TEXT(callText(own, declarer, "value", signature), std::string("C++ value"));
+    }
+}
+
 class Greeter : public fixtures::delegate::GreeterJNIDelegator {
 public:
     explicit Greeter(JObject_t delegate) : GreeterJNIDelegator(delegate) {}
@@ -256,6 +281,7 @@ void interface()
     JNIEnvHelper::DeleteLocalRef(base);
     JNIEnvHelper::DeleteLocalRef(own);
     CHECK_TEXT(toJavaString(greeter), toJavaString(delegate));
+    covariant();
 }
 
 const char* const kEager = "classgentest/EagerStart";
