@@ -1,5 +1,5 @@
 // What the writers of interface implementations and delegators share: the names of the generated
-// C++ class, the class bytes as initializer text, the native function names, the pieces of text
+// C++ class, the class bytes as initializer text, the native function names, the lines
 // that both files of both kinds hold, and the protocol of writing the two files.
 #pragma once
 

@@ -8,6 +8,7 @@
 #include "ClassFileWriter.hpp"
 #include "ClassRepository.h"
 #include "TestPaths.h"
+#include "TestSupport.h"
 #include "ValueAST.h"
 
 #include <antlr/ASTFactory.hpp>
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
@@ -271,6 +273,27 @@ inline std::vector<unsigned char> embeddedBytes(const std::string& source)
     for (std::size_t pos = text.find("0x"); pos != std::string::npos; pos = text.find("0x", pos + 4))
         bytes.push_back(static_cast<unsigned char>(std::stoi(text.substr(pos + 2, 2), nullptr, 16)));
     return bytes;
+}
+
+// The class-file tree of a class found in the modules; std::runtime_error when none holds it.
+inline antlr::RefAST loadTree(const std::string& name)
+{
+    ClassRepository repository;
+    const antlr::RefAST tree = repository.loadClass(name, std::string());
+    if (!tree)
+        throw std::runtime_error("no class " + name);
+    return tree;
+}
+
+// Resets the module set to java.base and a module that holds classgentest/Orphan.class, copied
+// from the test classes, without classgentest/Gone.class, its super-interface.
+inline void useModulesWithoutGone(const kavrin_test::TempDir& module, const std::string& testClasses)
+{
+    std::filesystem::create_directories(module.file("classgentest"));
+    std::filesystem::copy_file(testClasses + "/classgentest/Orphan.class", module.file("classgentest/Orphan.class"));
+    ClassRepository::resetModules(std::string());
+    ClassRepository::addModule(module.path());
+    ClassRepository::addModule(std::string(kavrin_test::kJdkHome) + "/jmods/java.base.jmod");
 }
 
 // Resets the module set to the JDK and the fixture classes.

@@ -33,14 +33,6 @@ struct Built {
     std::string name;
 };
 
-antlr::RefAST load(const std::string& name)
-{
-    ClassRepository repository;
-    const antlr::RefAST tree = repository.loadClass(name, std::string());
-    if (!tree)
-        throw std::runtime_error("no class " + name);
-    return tree;
-}
 
 Built buildDelegator(ProxyGenerator& generator, const std::string& name)
 {
@@ -48,7 +40,7 @@ Built buildDelegator(ProxyGenerator& generator, const std::string& name)
     DelegatorBuilder::initializeASTFactory(factory);
     DelegatorBuilder builder(&generator);
     builder.setASTFactory(&factory);
-    builder.classFile(load(name));
+    builder.classFile(loadTree(name));
     Built built;
     built.missing = builder.getMissingTypes();
     built.name = builder.getDelegatorClassName();
@@ -246,12 +238,7 @@ TEST_F(DelegatorBuild, AFinalClassAndObjectAreRefused)
 TEST_F(DelegatorBuild, AMissingSuperTypeIsNamedAndTheRestBuilt)
 {
     kavrin_test::TempDir module("classgen-delegate-orphan");
-    std::filesystem::create_directories(module.file("classgentest"));
-    std::filesystem::copy_file(std::string(CLASSGEN_TEST_CLASSES) + "/classgentest/Orphan.class",
-                               module.file("classgentest/Orphan.class"));
-    ClassRepository::resetModules(std::string());
-    ClassRepository::addModule(module.path());
-    ClassRepository::addModule(std::string(kavrin_test::kJdkHome) + "/jmods/java.base.jmod");
+    useModulesWithoutGone(module, CLASSGEN_TEST_CLASSES);
 
     ProxyGenerator generator("classgentest.Orphan");
     const Built built = buildDelegator(generator, "classgentest/Orphan");
@@ -608,7 +595,7 @@ TEST_F(DelegatorFiles, FailuresAreLoggedAndWriteNothing)
     ASSERT_TRUE(generator.openOutputFiles(directory(), delegatorSuffix));
     delete generator.m_pSource;
     generator.m_pSource = nullptr;
-    EXPECT_FALSE(generator.genDelegatorCode(load("fixtures/delegate/Greeter"), false));
+    EXPECT_FALSE(generator.genDelegatorCode(loadTree("fixtures/delegate/Greeter"), false));
     EXPECT_EQ(generator.m_pHeader, nullptr);
     EXPECT_TRUE(generator.m_delegatedMethods.empty());
 }

@@ -49,18 +49,10 @@ Built build(ProxyGenerator& generator, const antlr::RefAST& interfaceTree)
     return built;
 }
 
-antlr::RefAST load(const std::string& name)
-{
-    ClassRepository repository;
-    const antlr::RefAST tree = repository.loadClass(name, std::string());
-    if (!tree)
-        throw std::runtime_error("no class " + name);
-    return tree;
-}
 
 Built buildClass(ProxyGenerator& generator, const std::string& name)
 {
-    return build(generator, load(name));
+    return build(generator, loadTree(name));
 }
 
 // <init> and, per interface method in key order, its twin then the method itself.
@@ -214,7 +206,7 @@ TEST_F(Builder, PoolEntriesOfEveryTagKeepTheirPositions)
 {
     // A lambda in a default method: method handles, a method type and invokedynamic entries.
     ProxyGenerator generator("classgentest.WithLambda");
-    const antlr::RefAST tree = load("classgentest/WithLambda");
+    const antlr::RefAST tree = loadTree("classgentest/WithLambda");
     antlr::ASTFactory factory;
     InterfaceImplBuilder builder(&generator);
     builder.setASTFactory(&factory);
@@ -246,12 +238,7 @@ TEST_F(Builder, PoolEntriesOfEveryTagKeepTheirPositions)
 TEST_F(Builder, AMissingSuperInterfaceIsNamedAndTheRestBuilt)
 {
     kavrin_test::TempDir module("classgen-orphan");
-    std::filesystem::create_directories(module.file("classgentest"));
-    std::filesystem::copy_file(std::string(CLASSGEN_TEST_CLASSES) + "/classgentest/Orphan.class",
-                               module.file("classgentest/Orphan.class"));
-    ClassRepository::resetModules(std::string());
-    ClassRepository::addModule(module.path());
-    ClassRepository::addModule(std::string(kavrin_test::kJdkHome) + "/jmods/java.base.jmod");
+    useModulesWithoutGone(module, CLASSGEN_TEST_CLASSES);
 
     ProxyGenerator generator("classgentest.Orphan");
     const Built built = buildClass(generator, "classgentest/Orphan");
@@ -292,10 +279,10 @@ TEST_F(Builder, ASecondWalkStartsAfresh)
     antlr::ASTFactory factory;
     InterfaceImplBuilder builder(&generator);
     builder.setASTFactory(&factory);
-    builder.classFile(load("fixtures/impl/Everything"));
-    builder.classFile(load("fixtures/impl/Counter"));
+    builder.classFile(loadTree("fixtures/impl/Everything"));
+    builder.classFile(loadTree("fixtures/impl/Counter"));
     EXPECT_EQ(writeTree(builder.getAST()).bytes, expected);
-    builder.classFile(load("fixtures/impl/Counter"));
+    builder.classFile(loadTree("fixtures/impl/Counter"));
     EXPECT_EQ(writeTree(builder.getAST()).bytes, expected);
 }
 

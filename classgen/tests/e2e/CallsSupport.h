@@ -59,6 +59,20 @@ inline std::string toJavaString(const JObject_t& object)
     return result;
 }
 
+// The text of the String result of a static method.
+template <typename... Args>
+std::string callStaticText(const char* className, const char* name, const char* signature, Args... args)
+{
+    using jni_helpers::JNIEnvHelper;
+    jclass cls = JNIEnvHelper::FindClass(className);
+    const jmethodID method = JNIEnvHelper::GetStaticMethodID(cls, name, signature);
+    jobject result = JNIEnvHelper::CallStaticObjectMethod(cls, method, args...);
+    JNIEnvHelper::DeleteLocalRef(cls);
+    const std::string value = text(JObject_t(result));
+    JNIEnvHelper::DeleteLocalRef(result);
+    return value;
+}
+
 // The message of an exception of the runtime library as narrow text.
 inline std::string messageOf(const jni_helpers::BaseException& e)
 {

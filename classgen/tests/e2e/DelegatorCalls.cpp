@@ -66,13 +66,7 @@ std::string callText(const JObject_t& object, const char* className, const char*
 template <typename... Args>
 std::string callCaller(const char* name, const char* signature, Args... args)
 {
-    jclass caller = JNIEnvHelper::FindClass("fixtures/delegate/DelegateCaller");
-    const jmethodID method = JNIEnvHelper::GetStaticMethodID(caller, name, signature);
-    jobject result = JNIEnvHelper::CallStaticObjectMethod(caller, method, args...);
-    JNIEnvHelper::DeleteLocalRef(caller);
-    const std::string value = text(JObject_t(result));
-    JNIEnvHelper::DeleteLocalRef(result);
-    return value;
+    return calls::callStaticText("fixtures/delegate/DelegateCaller", name, signature, args...);
 }
 
 // The value of a String field of an object, as the class declares it.

@@ -160,13 +160,7 @@ public:
 template <typename... Args>
 std::string callCaller(const char* name, const char* signature, Args... args)
 {
-    jclass caller = JNIEnvHelper::FindClass("fixtures/impl/EverythingCaller");
-    const jmethodID method = JNIEnvHelper::GetStaticMethodID(caller, name, signature);
-    jobject result = JNIEnvHelper::CallStaticObjectMethod(caller, method, args...);
-    JNIEnvHelper::DeleteLocalRef(caller);
-    const std::string value = text(JObject_t(result));
-    JNIEnvHelper::DeleteLocalRef(result);
-    return value;
+    return calls::callStaticText("fixtures/impl/EverythingCaller", name, signature, args...);
 }
 
 void everything()
