@@ -288,11 +288,16 @@ struct WndAccess;
                     self_->memberFxn(reinterpret_cast<NMHDR*>(lParam_), &r_); return r_;)
 
 // --- Command targets, threads and the application ----------------------------------------------
+// Holds the message map (empty here); windows and threads derive from it.
 class CCmdTarget : public CObject {
   DECLARE_DYNAMIC(CCmdTarget)
  public:
   void BeginWaitCursor();
   void EndWaitCursor();
+
+ protected:
+  virtual const ui::MessageMap* GetMessageMap() const;
+  static const ui::MessageMap* GetThisMessageMap();
 };
 
 class CWaitCursor {
@@ -322,6 +327,7 @@ class CWinThread : public CCmdTarget {
   // Pumps the thread's queue until PostQuitMessage, then ExitInstance.
   virtual int Run();
   virtual void Delete();
+  virtual CWnd* GetMainWnd() { return m_pMainWnd; }
 
   CWnd* m_pMainWnd = nullptr;
   HANDLE m_hThread = nullptr;
@@ -353,6 +359,9 @@ CWnd* AfxGetMainWnd();
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
 LPCTSTR AfxGetAppName();
+// The module's own test for DllCanUnloadNow: S_OK (0) while no window of the user interface
+// exists, S_FALSE (1) otherwise.
+LONG AfxDllCanUnloadNow();
 // Owner: the calling thread's active window, else its main window. Caption: the application
 // name. Recorded and answered by the driver (UiDriver.h).
 int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
@@ -589,8 +598,6 @@ class CWnd : public CCmdTarget {
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
  protected:
-  virtual const ui::MessageMap* GetMessageMap() const;
-  static const ui::MessageMap* GetThisMessageMap();
   virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);

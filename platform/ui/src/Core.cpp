@@ -455,7 +455,7 @@ CWinApp* AfxGetApp() { return gApp; }
 
 CWnd* AfxGetMainWnd() {
   CWinThread* thread = AfxGetThread();
-  return thread != nullptr ? thread->m_pMainWnd : nullptr;
+  return thread != nullptr ? thread->GetMainWnd() : nullptr;
 }
 
 HINSTANCE AfxGetInstanceHandle() {

@@ -58,6 +58,8 @@ struct GdiObject {
   DcState dc;
   std::unique_ptr<CGdiObject> wrapper;
   std::unique_ptr<CImageList> listWrapper;
+  CGdiObject* attached = nullptr;  // the program's own object holding the handle
+  CImageList* attachedList = nullptr;
 };
 
 std::recursive_mutex gGdiMutex;
@@ -246,6 +248,7 @@ CGdiObject* gdiWrapper(HGDIOBJ handle, const std::function<CGdiObject*()>& make)
   std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
   auto it = gObjects.find(reinterpret_cast<uintptr_t>(handle));
   if (it == gObjects.end()) return nullptr;
+  if (it->second->attached != nullptr) return it->second->attached;
   if (!it->second->wrapper) {
     it->second->wrapper.reset(make());
     it->second->wrapper->m_hObject = handle;
@@ -258,11 +261,20 @@ CImageList* imageListWrapper(HIMAGELIST list) {
   std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
   auto it = gObjects.find(reinterpret_cast<uintptr_t>(list));
   if (it == gObjects.end() || it->second->kind != GdiKind::ImageList) return nullptr;
+  if (it->second->attachedList != nullptr) return it->second->attachedList;
   if (!it->second->listWrapper) {
     it->second->listWrapper.reset(new CImageList);
     it->second->listWrapper->m_hImageList = list;
   }
   return it->second->listWrapper.get();
+}
+
+void gdiAttach(HGDIOBJ handle, CGdiObject* object, CImageList* list) {
+  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  auto it = gObjects.find(reinterpret_cast<uintptr_t>(handle));
+  if (it == gObjects.end()) return;
+  if (object != nullptr || list == nullptr) it->second->attached = object;
+  if (list != nullptr || object == nullptr) it->second->attachedList = list;
 }
 
 HIMAGELIST createStateImageList() {
@@ -392,6 +404,9 @@ BOOL DeleteObject(HGDIOBJ handle) {
     if (it->second->stock) return TRUE;
     wrapper = std::move(it->second->wrapper);
     listWrapper = std::move(it->second->listWrapper);
+    // An object of the program that still holds the handle lets go of it.
+    if (it->second->attached != nullptr) it->second->attached->m_hObject = nullptr;
+    if (it->second->attachedList != nullptr) it->second->attachedList->m_hImageList = nullptr;
     gObjects.erase(it);
   }
   if (wrapper) wrapper->m_hObject = nullptr;
@@ -737,11 +752,13 @@ CGdiObject::~CGdiObject() { DeleteObject(); }
 BOOL CGdiObject::Attach(HGDIOBJ object) {
   if (m_hObject != nullptr || object == nullptr) return FALSE;
   m_hObject = object;
+  gdiAttach(object, this, nullptr);
   return TRUE;
 }
 
 HGDIOBJ CGdiObject::Detach() {
   HGDIOBJ object = m_hObject;
+  if (object != nullptr) gdiAttach(object, nullptr, nullptr);
   m_hObject = nullptr;
   return object;
 }
@@ -931,6 +948,7 @@ BOOL CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask) {
 BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int grow) {
   if (m_hImageList != nullptr) return FALSE;
   m_hImageList = ImageList_Create(cx, cy, flags, initial, grow);
+  if (m_hImageList != nullptr) gdiAttach(m_hImageList, nullptr, this);
   return m_hImageList != nullptr;
 }
 
@@ -948,6 +966,7 @@ BOOL CImageList::DeleteImageList() {
 
 HIMAGELIST CImageList::Detach() {
   HIMAGELIST list = m_hImageList;
+  if (list != nullptr) gdiAttach(list, nullptr, nullptr);
   m_hImageList = nullptr;
   return list;
 }

@@ -118,6 +118,9 @@ std::shared_ptr<Surface> loadBitmapSurface(UINT id, int& bitsPerPixel);
 // The library-owned wrapper object of a handle, made on first use and deleted with the object.
 CGdiObject* gdiWrapper(HGDIOBJ object, const std::function<CGdiObject*()>& make);
 CImageList* imageListWrapper(HIMAGELIST list);
+// Records (or, with both null, forgets) the program's own object that holds a handle, which
+// FromHandle then returns, as MFC's handle map does.
+void gdiAttach(HGDIOBJ handle, CGdiObject* object, CImageList* list);
 HIMAGELIST createStateImageList();  // the check-box images of lists and trees
 
 // --- Windows ------------------------------------------------------------------------------------
@@ -156,9 +159,11 @@ struct Window {
   HFONT ownedFont = nullptr;
   std::unique_ptr<ControlData> data;
 
+  bool child = false;  // made as a child window; fixed for the window's life
+
   int width() const { return rect.right - rect.left; }
   int height() const { return rect.bottom - rect.top; }
-  bool isChild() const { return (style & WS_CHILD) != 0; }
+  bool isChild() const { return child; }
 };
 
 std::shared_ptr<Window> findWindow(HWND window);

@@ -228,6 +228,8 @@ CWaitCursor::CWaitCursor() {
 
 CWaitCursor::~CWaitCursor() { SetCursor(LoadCursor(nullptr, IDC_ARROW)); }
 
+LONG AfxDllCanUnloadNow() { return ui::topLevelWindows().empty() ? 0 : 1; }
+
 int AfxMessageBox(LPCTSTR text, UINT type, UINT) {
   HWND owner = GetActiveWindow();
   if (owner == nullptr) {
@@ -252,12 +254,12 @@ CWnd::~CWnd() {
   });
 }
 
-const ui::MessageMap* CWnd::GetThisMessageMap() {
+const ui::MessageMap* CCmdTarget::GetThisMessageMap() {
   static const ui::MessageMap map{nullptr, {}};
   return &map;
 }
 
-const ui::MessageMap* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
+const ui::MessageMap* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
 
 CWnd* CWnd::FromHandle(HWND window) {
   CWnd* result = nullptr;

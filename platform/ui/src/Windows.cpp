@@ -229,6 +229,7 @@ HWND createWindow(DWORD exStyle, const char* classNameText, const char* windowNa
   w->exStyle = exStyle;
   w->text = windowName != nullptr ? windowName : "";
   w->background = background;
+  w->child = (style & WS_CHILD) != 0;
   if (style & WS_CHILD) {
     w->parent = parent;
     w->id = static_cast<int>(reinterpret_cast<intptr_t>(menuOrId) & 0xffff);
