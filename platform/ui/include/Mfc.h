@@ -546,8 +546,8 @@ class CWnd : public CCmdTarget {
   BOOL SubclassDlgItem(UINT id, CWnd* parent);
   HWND UnsubclassWindow();
 
-  virtual BOOL Create(LPCTSTR className, LPCTSTR windowName, DWORD style, const RECT& rect,
-                      CWnd* parent, UINT id, CCreateContext* context = nullptr);
+  BOOL Create(LPCTSTR className, LPCTSTR windowName, DWORD style, const RECT& rect,
+              CWnd* parent, UINT id, CCreateContext* context = nullptr);
   BOOL CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style, int x, int y,
                 int width, int height, HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
   BOOL CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style,
