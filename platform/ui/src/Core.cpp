@@ -179,20 +179,26 @@ struct ThreadObject {
   }
 };
 
-std::mutex gHandleMutex;
-std::unordered_map<uintptr_t, std::shared_ptr<ThreadObject>> gThreads;
+struct ThreadTable {
+  std::mutex mutex;
+  std::unordered_map<uintptr_t, std::shared_ptr<ThreadObject>> threads;
+};
+ThreadTable& threadTable() {
+  static ThreadTable* instance = new ThreadTable;  // never destroyed
+  return *instance;
+}
 
 HANDLE registerThread(const std::shared_ptr<ThreadObject>& thread) {
   uintptr_t value = newHandleValue();
-  std::lock_guard<std::mutex> lock(gHandleMutex);
-  gThreads[value] = thread;
+  std::lock_guard<std::mutex> lock(threadTable().mutex);
+  threadTable().threads[value] = thread;
   return makeHandle<HANDLE>(value);
 }
 
 std::shared_ptr<ThreadObject> findThread(HANDLE handle) {
-  std::lock_guard<std::mutex> lock(gHandleMutex);
-  auto it = gThreads.find(handleValue(handle));
-  return it == gThreads.end() ? nullptr : it->second;
+  std::lock_guard<std::mutex> lock(threadTable().mutex);
+  auto it = threadTable().threads.find(handleValue(handle));
+  return it == threadTable().threads.end() ? nullptr : it->second;
 }
 
 CWinApp* gApp = nullptr;
@@ -313,8 +319,8 @@ DWORD ResumeThread(HANDLE handle) {
 BOOL SetThreadPriority(HANDLE handle, int) { return findThread(handle) ? TRUE : FALSE; }
 
 BOOL CloseHandle(HANDLE handle) {
-  std::lock_guard<std::mutex> lock(gHandleMutex);
-  if (gThreads.erase(handleValue(handle)) == 0) {
+  std::lock_guard<std::mutex> lock(threadTable().mutex);
+  if (threadTable().threads.erase(handleValue(handle)) == 0) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }

@@ -62,27 +62,33 @@ struct GdiObject {
   CImageList* attachedList = nullptr;
 };
 
-std::recursive_mutex gGdiMutex;
-std::unordered_map<uintptr_t, std::shared_ptr<GdiObject>> gObjects;
+struct GdiTable {
+  std::recursive_mutex mutex;
+  std::unordered_map<uintptr_t, std::shared_ptr<GdiObject>> objects;
+};
+GdiTable& gdiTable() {
+  static GdiTable* instance = new GdiTable;  // never destroyed: objects may be freed at exit
+  return *instance;
+}
 
 uintptr_t addObject(const std::shared_ptr<GdiObject>& object) {
   uintptr_t value = newHandleValue();
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
-  gObjects[value] = object;
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+  gdiTable().objects[value] = object;
   return value;
 }
 
 std::shared_ptr<GdiObject> lookup(const void* handle, GdiKind kind) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
-  auto it = gObjects.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == gObjects.end() || it->second->kind != kind) return nullptr;
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+  auto it = gdiTable().objects.find(reinterpret_cast<uintptr_t>(handle));
+  if (it == gdiTable().objects.end() || it->second->kind != kind) return nullptr;
   return it->second;
 }
 
 std::shared_ptr<GdiObject> lookupAny(const void* handle) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
-  auto it = gObjects.find(reinterpret_cast<uintptr_t>(handle));
-  return it == gObjects.end() ? nullptr : it->second;
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+  auto it = gdiTable().objects.find(reinterpret_cast<uintptr_t>(handle));
+  return it == gdiTable().objects.end() ? nullptr : it->second;
 }
 
 RECT intersect(const RECT& a, const RECT& b) {
@@ -149,10 +155,10 @@ int characterCount(const char* text, int length) {
 }
 
 HGDIOBJ stockObject(int index) {
-  static std::unordered_map<int, HGDIOBJ> objects;
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
-  auto it = objects.find(index);
-  if (it != objects.end()) return it->second;
+  static auto* objects = new std::unordered_map<int, HGDIOBJ>;  // never destroyed
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+  auto it = objects->find(index);
+  if (it != objects->end()) return it->second;
   auto object = std::make_shared<GdiObject>();
   object->stock = true;
   switch (index) {
@@ -172,7 +178,7 @@ HGDIOBJ stockObject(int index) {
     default: return nullptr;
   }
   HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(addObject(object));
-  objects[index] = handle;
+  (*objects)[index] = handle;
   return handle;
 }
 
@@ -245,9 +251,9 @@ std::shared_ptr<Surface> loadBitmapSurface(UINT id, int& bitsPerPixel) {
 
 CGdiObject* gdiWrapper(HGDIOBJ handle, const std::function<CGdiObject*()>& make) {
   if (handle == nullptr) return nullptr;
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
-  auto it = gObjects.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == gObjects.end()) return nullptr;
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+  auto it = gdiTable().objects.find(reinterpret_cast<uintptr_t>(handle));
+  if (it == gdiTable().objects.end()) return nullptr;
   if (it->second->attached != nullptr) return it->second->attached;
   if (!it->second->wrapper) {
     it->second->wrapper.reset(make());
@@ -258,9 +264,9 @@ CGdiObject* gdiWrapper(HGDIOBJ handle, const std::function<CGdiObject*()>& make)
 
 CImageList* imageListWrapper(HIMAGELIST list) {
   if (list == nullptr) return nullptr;
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
-  auto it = gObjects.find(reinterpret_cast<uintptr_t>(list));
-  if (it == gObjects.end() || it->second->kind != GdiKind::ImageList) return nullptr;
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+  auto it = gdiTable().objects.find(reinterpret_cast<uintptr_t>(list));
+  if (it == gdiTable().objects.end() || it->second->kind != GdiKind::ImageList) return nullptr;
   if (it->second->attachedList != nullptr) return it->second->attachedList;
   if (!it->second->listWrapper) {
     it->second->listWrapper.reset(new CImageList);
@@ -270,9 +276,9 @@ CImageList* imageListWrapper(HIMAGELIST list) {
 }
 
 void gdiAttach(HGDIOBJ handle, CGdiObject* object, CImageList* list) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
-  auto it = gObjects.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == gObjects.end()) return;
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+  auto it = gdiTable().objects.find(reinterpret_cast<uintptr_t>(handle));
+  if (it == gdiTable().objects.end()) return;
   if (object != nullptr || list == nullptr) it->second->attached = object;
   if (list != nullptr || object == nullptr) it->second->attachedList = list;
 }
@@ -398,16 +404,16 @@ BOOL DeleteObject(HGDIOBJ handle) {
   std::unique_ptr<CGdiObject> wrapper;
   std::unique_ptr<CImageList> listWrapper;
   {
-    std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
-    auto it = gObjects.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == gObjects.end() || it->second->kind == GdiKind::DC) return FALSE;
+    std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+    auto it = gdiTable().objects.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == gdiTable().objects.end() || it->second->kind == GdiKind::DC) return FALSE;
     if (it->second->stock) return TRUE;
     wrapper = std::move(it->second->wrapper);
     listWrapper = std::move(it->second->listWrapper);
     // An object of the program that still holds the handle lets go of it.
     if (it->second->attached != nullptr) it->second->attached->m_hObject = nullptr;
     if (it->second->attachedList != nullptr) it->second->attachedList->m_hImageList = nullptr;
-    gObjects.erase(it);
+    gdiTable().objects.erase(it);
   }
   if (wrapper) wrapper->m_hObject = nullptr;
   if (listWrapper) listWrapper->m_hImageList = nullptr;
@@ -445,15 +451,15 @@ HDC CreateCompatibleDC(HDC) {
 }
 
 BOOL DeleteDC(HDC dc) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
-  auto it = gObjects.find(reinterpret_cast<uintptr_t>(dc));
-  if (it == gObjects.end() || it->second->kind != GdiKind::DC) return FALSE;
-  gObjects.erase(it);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+  auto it = gdiTable().objects.find(reinterpret_cast<uintptr_t>(dc));
+  if (it == gdiTable().objects.end() || it->second->kind != GdiKind::DC) return FALSE;
+  gdiTable().objects.erase(it);
   return TRUE;
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   std::shared_ptr<GdiObject> object = lookupAny(handle);
   if (!d || !object) return nullptr;
@@ -486,7 +492,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
 }
 
 int SelectClipRgn(HDC dc, HRGN region) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d) return ERROR_REGION;
   if (region == nullptr) {
@@ -501,7 +507,7 @@ int SelectClipRgn(HDC dc, HRGN region) {
 }
 
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d) return ERROR_REGION;
   RECT device = toDevice(d->dc, RECT{left, top, right, bottom});
@@ -511,7 +517,7 @@ int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
 }
 
 int GetClipBox(HDC dc, LPRECT rect) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d || rect == nullptr) return ERROR_REGION;
   RECT clip = effectiveClip(d->dc);
@@ -521,7 +527,7 @@ int GetClipBox(HDC dc, LPRECT rect) {
 }
 
 BOOL SetWindowOrgEx(HDC dc, int x, int y, LPPOINT old) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d) return FALSE;
   if (old != nullptr) *old = d->dc.origin;
@@ -539,7 +545,7 @@ BOOL GetWindowOrgEx(HDC dc, LPPOINT origin) {
 namespace {
 template <class T>
 T exchangeDc(HDC dc, T DcState::*field, T value, T failure) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d) return failure;
   T old = d->dc.*field;
@@ -548,7 +554,7 @@ T exchangeDc(HDC dc, T DcState::*field, T value, T failure) {
 }
 template <class T>
 T readDc(HDC dc, T DcState::*field, T failure) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   return d ? d->dc.*field : failure;
 }
@@ -564,7 +570,7 @@ UINT SetTextAlign(HDC dc, UINT align) { return exchangeDc(dc, &DcState::align, a
 UINT GetTextAlign(HDC dc) { return readDc(dc, &DcState::align, 0xFFFFFFFFu); }
 
 BOOL GetTextExtentPoint32(HDC dc, LPCSTR text, int length, LPSIZE size) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d || size == nullptr || (text == nullptr && length > 0)) return FALSE;
   TEXTMETRIC tm = metricsOf(currentFont(d->dc));
@@ -574,7 +580,7 @@ BOOL GetTextExtentPoint32(HDC dc, LPCSTR text, int length, LPSIZE size) {
 }
 
 BOOL GetTextMetrics(HDC dc, LPTEXTMETRIC metrics) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d || metrics == nullptr) return FALSE;
   *metrics = metricsOf(currentFont(d->dc));
@@ -582,7 +588,7 @@ BOOL GetTextMetrics(HDC dc, LPTEXTMETRIC metrics) {
 }
 
 BOOL TextOut(HDC dc, int x, int y, LPCSTR text, int length) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d || text == nullptr || length < 0) return FALSE;
   DcState& state = d->dc;
@@ -618,7 +624,7 @@ BOOL TextOut(HDC dc, int x, int y, LPCSTR text, int length) {
 }
 
 int FillRect(HDC dc, LPCRECT rect, HBRUSH brush) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   std::shared_ptr<GdiObject> b = lookup(brush, GdiKind::Brush);
   if (!d || !b || rect == nullptr) return 0;
@@ -627,7 +633,7 @@ int FillRect(HDC dc, LPCRECT rect, HBRUSH brush) {
 }
 
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dest, GdiKind::DC);
   std::shared_ptr<GdiObject> s = lookup(source, GdiKind::DC);
   if (!d || !s || rop != SRCCOPY) return FALSE;
@@ -685,7 +691,7 @@ int GetDeviceCaps(HDC, int index) {
 }
 
 int SaveDC(HDC dc) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d) return 0;
   DcState& s = d->dc;
@@ -694,7 +700,7 @@ int SaveDC(HDC dc) {
 }
 
 BOOL RestoreDC(HDC dc, int saved) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d) return FALSE;
   DcState& s = d->dc;
@@ -726,7 +732,7 @@ HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int, int grow) {
 }
 
 int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask) {
-  std::lock_guard<std::recursive_mutex> lock(gGdiMutex);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> l = lookup(list, GdiKind::ImageList);
   std::shared_ptr<GdiObject> b = lookup(bitmap, GdiKind::Bitmap);
   if (!l || !b || b->bitmap->width < l->cx) return -1;

@@ -15,16 +15,23 @@ namespace detail {
 
 namespace {
 
-std::mutex gWindowMutex;
-std::unordered_map<uintptr_t, std::shared_ptr<Window>> gWindows;
-std::vector<HWND> gWindowOrder;  // creation order, for listings
-
 struct WindowClass {
   UINT style;
   COLORREF background;
 };
-std::mutex gClassMutex;
-std::map<std::string, WindowClass> gClasses;  // registered plain classes; nodes never move
+
+// Process-wide tables, never destroyed: windows and fonts may outlive static destruction.
+struct Tables {
+  std::mutex windowMutex;
+  std::unordered_map<uintptr_t, std::shared_ptr<Window>> windows;
+  std::vector<HWND> windowOrder;  // creation order, for listings
+  std::mutex classMutex;
+  std::map<std::string, WindowClass> classes;  // registered plain classes; nodes never move
+};
+Tables& tables() {
+  static Tables* instance = new Tables;
+  return *instance;
+}
 
 bool sameName(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
@@ -48,24 +55,24 @@ bool kindOf(const std::string& name, WindowKind& kind, COLORREF& background) {
       return true;
     }
   }
-  std::lock_guard<std::mutex> lock(gClassMutex);
-  auto it = gClasses.find(name);
-  if (it == gClasses.end()) return false;
+  std::lock_guard<std::mutex> lock(tables().classMutex);
+  auto it = tables().classes.find(name);
+  if (it == tables().classes.end()) return false;
   kind = WindowKind::Plain;
   background = it->second.background;
   return true;
 }
 
 void registerWindow(const std::shared_ptr<Window>& w) {
-  std::lock_guard<std::mutex> lock(gWindowMutex);
-  gWindows[handleValue(w->hwnd)] = w;
-  gWindowOrder.push_back(w->hwnd);
+  std::lock_guard<std::mutex> lock(tables().windowMutex);
+  tables().windows[handleValue(w->hwnd)] = w;
+  tables().windowOrder.push_back(w->hwnd);
 }
 
 void unregisterWindow(HWND hwnd) {
-  std::lock_guard<std::mutex> lock(gWindowMutex);
-  gWindows.erase(handleValue(hwnd));
-  gWindowOrder.erase(std::remove(gWindowOrder.begin(), gWindowOrder.end(), hwnd), gWindowOrder.end());
+  std::lock_guard<std::mutex> lock(tables().windowMutex);
+  tables().windows.erase(handleValue(hwnd));
+  tables().windowOrder.erase(std::remove(tables().windowOrder.begin(), tables().windowOrder.end(), hwnd), tables().windowOrder.end());
 }
 
 int dialogX(int du) { return du * 6 / 4; }
@@ -292,15 +299,15 @@ void Surface::resize(int w, int h) {
 
 std::shared_ptr<Window> findWindow(HWND window) {
   if (window == nullptr) return nullptr;
-  std::lock_guard<std::mutex> lock(gWindowMutex);
-  auto it = gWindows.find(handleValue(window));
-  return it == gWindows.end() ? nullptr : it->second;
+  std::lock_guard<std::mutex> lock(tables().windowMutex);
+  auto it = tables().windows.find(handleValue(window));
+  return it == tables().windows.end() ? nullptr : it->second;
 }
 
 std::vector<std::shared_ptr<Window>> allWindows() {
-  std::lock_guard<std::mutex> lock(gWindowMutex);
+  std::lock_guard<std::mutex> lock(tables().windowMutex);
   std::vector<std::shared_ptr<Window>> result;
-  for (HWND hwnd : gWindowOrder) result.push_back(gWindows[handleValue(hwnd)]);
+  for (HWND hwnd : tables().windowOrder) result.push_back(tables().windows[handleValue(hwnd)]);
   return result;
 }
 
@@ -950,7 +957,7 @@ LPCTSTR AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, 
   char name[96];
   snprintf(name, sizeof name, "Afx:%x:%lx:%lx:%lx", classStyle, static_cast<unsigned long>(reinterpret_cast<uintptr_t>(cursor)),
            static_cast<unsigned long>(color), static_cast<unsigned long>(reinterpret_cast<uintptr_t>(icon)));
-  std::lock_guard<std::mutex> lock(gClassMutex);
-  auto it = gClasses.emplace(name, WindowClass{classStyle, color}).first;
+  std::lock_guard<std::mutex> lock(tables().classMutex);
+  auto it = tables().classes.emplace(name, WindowClass{classStyle, color}).first;
   return it->first.c_str();
 }
