@@ -1,0 +1,106 @@
+// Jobs of the wizard on worker threads.
+//
+// Every long piece of work of the wizard (adding or removing modules or classes, the JVM job,
+// the generation run) runs on a worker thread of its own, one thread per job. Its owner (the
+// generator dialog or a page) derives from InvokeLaterJob, after its dialog base, and
+// implements RunJob. CInvokeLater is the thread that runs one job and ends.
+//
+// Starting a job, on the user-interface thread:
+//
+//   m_bAddJob = true;                 // the owner's own mode of the job, where it has one
+//   if (!CreateJobThread()) return;   // worker created suspended, job attached: m_bStop false
+//   m_btnAdd.EnableWindow(FALSE);     // the owner's buttons that must rest during the job
+//   ResumeJobThread();
+//
+// The worker initialises COM, disables the wizard's controls (DisableWizardControls), runs
+// RunJob once and ends; its thread object then deletes itself. A job body that runs to its end
+// enables the controls again itself (EnableWizardControls) and clears the progress bar's text.
+// Job bodies poll m_bStop between items and end early once it is set.
+//
+// Stopping, when the owner's window is destroyed (its WM_DESTROY handler):
+//
+//   void CModulesPage::OnDestroy() {
+//     StopJob();             // sets m_bStop and waits while a job of this owner is at work
+//     CDialog::OnDestroy();
+//   }
+//
+// While the owner waits, its thread keeps serving the worker's calls to its windows, so a job
+// that touches the controls on its way out does not block.
+#pragma once
+
+#include "Mfc.h"
+
+#include <atomic>
+
+class CInvokeLater;
+
+class InvokeLaterJob {
+ public:
+  // No thread yet; m_bStop set (no job at work).
+  InvokeLaterJob();
+  // Waits for a job that is still at work (owners stop their job while their window is
+  // destroyed, before this runs), then closes the owner's handle of its thread.
+  virtual ~InvokeLaterJob();
+  InvokeLaterJob(const InvokeLaterJob&) = delete;
+  InvokeLaterJob& operator=(const InvokeLaterJob&) = delete;
+
+  // The job body, run once on the worker thread by CInvokeLater::InitInstance.
+  virtual void RunJob() = 0;
+
+  // Creates the worker thread suspended (normal priority, default stack), keeps it in
+  // m_pThread with a handle of the owner's own, and attaches this job (which clears m_bStop).
+  // False when the thread cannot be created: then nothing is attached and m_bStop, m_pThread
+  // and the handle of the previous job stay as they were.
+  bool CreateJobThread();
+  // Lets the thread made by CreateJobThread run. Returns the previous suspend count (1 when the
+  // thread started), or (DWORD)-1 when there is no thread.
+  DWORD ResumeJobThread();
+
+  // True while the thread of the owner's most recent job exists and has not ended (a thread
+  // created and not yet resumed counts as running). False before the first job.
+  bool IsJobRunning() const;
+  // When m_bStop is clear and the job's thread still runs: sets m_bStop and waits for the
+  // thread without time limit. Otherwise returns at once.
+  void StopJob();
+  // Waits without time limit for the job's thread while it runs, without setting m_bStop.
+  void WaitForJob();
+  // The owner's handle of its most recent job's thread, valid after the thread object has
+  // deleted itself and until the next job starts or the owner is destroyed; null before the
+  // first job.
+  HANDLE GetJobThreadHandle() const { return m_hJobThread; }
+
+  // The thread object of the most recent job. It deletes itself when the thread ends: compare
+  // it or clear it, but do not use it once ResumeJobThread has run (IsJobRunning tells
+  // whether the job still runs).
+  std::atomic<CInvokeLater*> m_pThread;
+  // The stop flag: set while no job is at work and when the owner asks its job to stop; the
+  // job reads it on every round of its loops. Shared by the user-interface and worker threads.
+  std::atomic<bool> m_bStop;
+
+ private:
+  HANDLE m_hJobThread;
+};
+
+// The worker thread of one job. Made by its run-time class (AfxBeginThread); deletes itself
+// when it ends. It handles no messages.
+class CInvokeLater : public CWinThread {
+  DECLARE_DYNCREATE(CInvokeLater)
+
+ public:
+  CInvokeLater();
+  ~CInvokeLater() override;
+
+  // Clears the job's m_bStop and keeps the job to run. Returns the job.
+  InvokeLaterJob* SetJob(InvokeLaterJob* job);
+
+  // On the worker thread: initialises COM (apartment model), disables the wizard's controls,
+  // runs the job and returns FALSE, so that the thread ends at once. A thread without a job
+  // leaves the controls alone. An exception that escapes the job is reported in a message box
+  // ("KAVRIN Add-In Error") and the wizard's controls are enabled again.
+  BOOL InitInstance() override;
+  // Uninitialises COM on the worker thread, then the base's exit.
+  int ExitInstance() override;
+
+  // The job to run; null after construction.
+  InvokeLaterJob* m_pJob;
+};

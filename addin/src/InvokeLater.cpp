@@ -1,0 +1,112 @@
+#include "InvokeLater.h"
+
+#include "ComSupport.h"
+#include "WizardControls.h"
+
+#include <exception>
+#include <string>
+
+// --- InvokeLaterJob ----------------------------------------------------------------------------
+InvokeLaterJob::InvokeLaterJob() : m_pThread(nullptr), m_bStop(true), m_hJobThread(nullptr) {}
+
+InvokeLaterJob::~InvokeLaterJob() {
+  StopJob();
+  if (m_hJobThread != nullptr) CloseHandle(m_hJobThread);
+}
+
+bool InvokeLaterJob::CreateJobThread() {
+  CWinThread* created =
+      AfxBeginThread(RUNTIME_CLASS(CInvokeLater), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED, nullptr);
+  CInvokeLater* thread = dynamic_cast<CInvokeLater*>(created);
+  if (thread == nullptr) return false;
+  // The thread object deletes itself when the thread ends; this handle stays with the owner so
+  // that it can still test and wait for the thread then.
+  HANDLE handle = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), thread->m_hThread, GetCurrentProcess(), &handle, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    // Never resumed, the thread would wait for ever: run it without a job.
+    thread->ResumeThread();
+    return false;
+  }
+  if (m_hJobThread != nullptr) CloseHandle(m_hJobThread);
+  m_hJobThread = handle;
+  m_pThread = thread;
+  thread->SetJob(this);
+  return true;
+}
+
+DWORD InvokeLaterJob::ResumeJobThread() {
+  if (m_hJobThread == nullptr) return static_cast<DWORD>(-1);
+  return ::ResumeThread(m_hJobThread);
+}
+
+bool InvokeLaterJob::IsJobRunning() const {
+  if (m_hJobThread == nullptr) return false;
+  DWORD code = 0;
+  return GetExitCodeThread(m_hJobThread, &code) && code == static_cast<DWORD>(STILL_ACTIVE);
+}
+
+void InvokeLaterJob::StopJob() {
+  if (m_bStop || !IsJobRunning()) return;
+  m_bStop = true;
+  WaitForSingleObject(m_hJobThread, INFINITE);
+}
+
+void InvokeLaterJob::WaitForJob() {
+  if (IsJobRunning()) WaitForSingleObject(m_hJobThread, INFINITE);
+}
+
+// --- CInvokeLater ------------------------------------------------------------------------------
+IMPLEMENT_DYNCREATE(CInvokeLater, CWinThread)
+
+CInvokeLater::CInvokeLater() : m_pJob(nullptr) {}
+
+CInvokeLater::~CInvokeLater() = default;
+
+InvokeLaterJob* CInvokeLater::SetJob(InvokeLaterJob* job) {
+  if (job != nullptr) job->m_bStop = false;
+  m_pJob = job;
+  return job;
+}
+
+namespace {
+
+// Tells the user about a failure that escaped a job and gives the wizard back its controls.
+void reportEscapedFailure(const std::string& description) {
+  std::string text = "The background job ended with an error";
+  text += description.empty() ? std::string(".") : ": " + description;
+  CGeneratorDlgBase* dialog = theGeneratorDlg;
+  if (dialog != nullptr && dialog->GetSafeHwnd() != nullptr) {
+    dialog->MessageBox(text.c_str(), "KAVRIN Add-In Error", MB_OK | MB_ICONERROR);
+  } else {
+    ::MessageBox(nullptr, text.c_str(), "KAVRIN Add-In Error", MB_OK | MB_ICONERROR);
+  }
+  EnableWizardControls();
+}
+
+}  // namespace
+
+BOOL CInvokeLater::InitInstance() {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  // A thread without a job leaves the controls alone: nothing would enable them again.
+  if (m_pJob != nullptr) {
+    DisableWizardControls();
+    try {
+      m_pJob->RunJob();
+    } catch (const _com_error& error) {
+      _bstr_t text = error.Description();
+      const char* description = static_cast<const char*>(text);
+      reportEscapedFailure(description != nullptr && *description != '\0' ? description : error.ErrorMessage());
+    } catch (const std::exception& error) {
+      reportEscapedFailure(error.what());
+    } catch (...) {
+      reportEscapedFailure(std::string());
+    }
+  }
+  return FALSE;
+}
+
+int CInvokeLater::ExitInstance() {
+  CoUninitialize();
+  return CWinThread::ExitInstance();
+}
