@@ -60,7 +60,8 @@ class InvokeLaterJob {
   // created and not yet resumed counts as running). False before the first job.
   bool IsJobRunning() const;
   // When m_bStop is clear and the job's thread still runs: sets m_bStop and waits for the
-  // thread without time limit. Otherwise returns at once.
+  // thread without time limit (a thread never resumed is let run, so that it sees the flag).
+  // Otherwise returns at once.
   void StopJob();
   // Waits without time limit for the job's thread while it runs, without setting m_bStop.
   void WaitForJob();

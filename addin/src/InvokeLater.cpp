@@ -49,6 +49,8 @@ bool InvokeLaterJob::IsJobRunning() const {
 void InvokeLaterJob::StopJob() {
   if (m_bStop || !IsJobRunning()) return;
   m_bStop = true;
+  // A thread that was never resumed would never end; one that runs is not changed by this.
+  ::ResumeThread(m_hJobThread);
   WaitForSingleObject(m_hJobThread, INFINITE);
 }
 

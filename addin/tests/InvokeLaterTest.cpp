@@ -145,6 +145,16 @@ TEST_F(InvokeLaterTest, StoppingSetsTheFlagAndWaitsWhileTheJobStillTouchesTheDia
   EXPECT_EQ(text, "stopped");
 }
 
+TEST_F(InvokeLaterTest, StoppingAJobThatWasNeverResumedLetsItSeeTheFlagAndEnd) {
+  RecordingJob job;
+  std::atomic<bool> stopSeen{false};
+  job.body = [&](RecordingJob& self) { stopSeen = self.m_bStop.load(); };
+  ASSERT_TRUE(job.CreateJobThread());
+  job.StopJob();
+  EXPECT_FALSE(job.IsJobRunning());
+  EXPECT_TRUE(stopSeen.load());
+}
+
 TEST_F(InvokeLaterTest, AnEndedJobIsNotStoppedAgain) {
   RecordingJob job;
   start(job);
