@@ -1,0 +1,106 @@
+// The "Installed JVMs" page's global settings file and its JVM job.
+#include "ClassRepository.h"
+#include "GlobalSettings.h"
+#include "JvmListPage.h"
+#include "PercentBar.h"
+#include "WizardControls.h"
+
+namespace {
+
+const char* const kSaveProblem =
+    "There is a problem with initialization of environment variables.\nRestart Microsoft Visual Studio IDE.";
+
+}  // namespace
+
+bool CJvmListPage::LoadGlobalSettings() {
+  const std::string path = globalsettings::settingsPath(m_installFolder.str());
+  bool loaded = false;
+  if (!m_pSettingsDocument || path.empty()) {
+    m_extraJvms.clear();
+  } else {
+    settingsxml::LoadResult result =
+        globalsettings::read(m_pSettingsDocument, path, m_currentJvm, m_extraJvms, m_addedPaths);
+    loaded = result.status == settingsxml::LoadStatus::Loaded;
+    if (result.status == settingsxml::LoadStatus::Unreadable) {
+      // The page goes on with its checked JVM and will save over the file: keep what it held.
+      m_extraJvms.clear();
+      const std::string copy = settingsxml::keepCopy(path);
+      std::string text = "The global settings file " + path + " cannot be read: " + result.problem + ".\n";
+      text += copy.empty() ? "It will be replaced when the JVM settings are saved."
+                           : "Its content was copied to " + copy + "; the JVM settings start afresh.";
+      MessageBox(text.c_str(), "KAVRIN Add-In", MB_OK | MB_ICONWARNING);
+    }
+  }
+  m_bLoading = false;
+  StartJob();
+  return loaded;
+}
+
+void CJvmListPage::SaveGlobalSettings() {
+  if (m_bLoading) return;
+  try {
+    globalsettings::write(m_pSettingsDocument, globalsettings::settingsPath(m_installFolder.str()), m_currentJvm,
+                          m_extraJvms, m_addedPaths);
+  } catch (const _com_error&) {
+    MessageBox(kSaveProblem, "KAVRIN Add-In", MB_OK | MB_ICONINFORMATION);
+  }
+}
+
+bool CJvmListPage::StartJob() {
+  if (!m_bStop) return false;  // a job of this page is at work
+  if (!CreateJobThread()) return false;
+  return ResumeJobThread() != static_cast<DWORD>(-1);
+}
+
+void CJvmListPage::RunJob() {
+  CRITICAL_SECTION* lock = globalsettings::jvmJobLock();
+  EnterCriticalSection(lock);
+  if (!m_bStop) {
+    m_btnAdd.EnableWindow(FALSE);
+    m_btnEdit.EnableWindow(FALSE);
+    m_btnRemove.EnableWindow(FALSE);
+  }
+  globalsettings::resetModules(m_currentJvm.strJREPath, m_addedPaths);
+
+  if (m_bStop) {
+    LeaveCriticalSection(lock);
+    return;
+  }
+  // Without a class map there is nothing to re-check, but the JVM is still applied and the
+  // controls the worker disabled come back.
+  if (m_pClassSettings != nullptr) {
+    if (m_pProgressBar != nullptr) m_pProgressBar->SetRange(0, 100);
+    ClassRepository repository;
+    const size_t count = m_pClassSettings->size();
+    size_t index = 0;
+    for (auto& entry : *m_pClassSettings) {
+      if (m_bStop) break;
+      ++index;
+      if (m_pProgressBar != nullptr) {
+        m_pProgressBar->SetBarText("Processing bytecode...", CPercentBar::kTextOnly);
+        m_pProgressBar->SetPos(static_cast<int>(static_cast<double>(index) * 100.0 / static_cast<double>(count)));
+        m_pProgressBar->Invalidate();
+      }
+      globalsettings::recheckClass(repository, entry.first.str(), entry.second);
+    }
+  }
+  if (!m_bStop) {
+    // Remove stays for a checked row only; the JVM's JDK becomes JAVA_HOME.
+    const int selected = m_jvmList.GetNextItem(-1, LVNI_SELECTED);
+    m_btnRemove.EnableWindow(selected >= 0 && m_jvmList.GetCheck(selected) == 1 ? TRUE : FALSE);
+    globalsettings::setProcessJavaHome(m_currentJvm.strJDKPath);
+    if (m_pProgressBar != nullptr) {
+      m_pProgressBar->SetPos(0);
+      m_pProgressBar->SetBarText("", CPercentBar::kTextNone);
+      m_pProgressBar->Invalidate();
+    }
+    EnableWizardControls();
+    m_btnAdd.EnableWindow(TRUE);
+    m_btnEdit.EnableWindow(TRUE);
+    if (!globalsettings::setUserJavaHome(m_currentJvm.strJDKPath)) {
+      MessageBox("Cannot set environment variables!", "Error", MB_OK | MB_ICONERROR);
+    }
+  }
+  m_bStop = true;
+  LeaveCriticalSection(lock);
+}
