@@ -66,5 +66,15 @@ class CLocalFilterPage : public CDialog {
   DECLARE_MESSAGE_MAP()
 
  private:
+  // Empties the combo, the tree and the keys, and forgets the tree's items.
+  void ClearMembers();
+  // Appends a member's line under its group, its key, and its combo entry unless one with that
+  // text exists.
+  void AddMember(HTREEITEM group, const std::string& line, const std::string& key, const CString& comboText);
+  // The member key of a tree item; empty for the root and the groups.
+  std::string KeyOf(HTREEITEM item) const;
+  // Whether `wanted` is an item of the tree below `parent` (null: the whole tree).
+  bool HasItem(HTREEITEM parent, HTREEITEM wanted) const;
+
   CCaptionFont m_captionFont;
 };

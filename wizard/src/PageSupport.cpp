@@ -1,0 +1,119 @@
+#include "PageSupport.h"
+
+#include "WizardResources.h"
+
+namespace wizardpages {
+
+namespace {
+
+int accessOffset(uint16_t accessFlags) {
+  if (accessFlags & 0x0001) return kAccessPublic;
+  if (accessFlags & 0x0004) return kAccessProtected;
+  if (accessFlags & 0x0002) return kAccessPrivate;
+  return kAccessPackage;
+}
+
+bool isStatic(uint16_t accessFlags) { return (accessFlags & 0x0008) != 0; }
+
+}  // namespace
+
+int fieldImage(uint16_t accessFlags) {
+  return (isStatic(accessFlags) ? kImageStaticField : kImageField) + accessOffset(accessFlags);
+}
+
+int methodImage(uint16_t accessFlags) {
+  return (isStatic(accessFlags) ? kImageStaticMethod : kImageMethod) + accessOffset(accessFlags);
+}
+
+int constructorImage(uint16_t accessFlags) { return kImageConstructor + accessOffset(accessFlags); }
+
+CFrameWnd* CreateSplitFrame(CWnd& page, CSplitterWnd& splitter, CRuntimeClass* leftView, CRuntimeClass* rightView) {
+  LPCTSTR windowClass =
+      AfxRegisterWndClass(CS_VREDRAW | CS_HREDRAW, LoadCursor(nullptr, IDC_ARROW),
+                          static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), LoadIcon(nullptr, IDI_APPLICATION));
+  CFrameWnd* frame = new CFrameWnd;
+  if (!frame->Create(windowClass, "", WS_CHILD, CRect(0, 0, 1, 1), &page)) {
+    delete frame;  // no window was made, so nothing deletes it
+    return nullptr;
+  }
+  frame->ShowWindow(SW_SHOW);
+  frame->MoveWindow(0, 0, 100, 100);
+  if (splitter.CreateStatic(frame, 1, 2, WS_CHILD | WS_VISIBLE, AFX_IDW_PANE_FIRST)) {
+    splitter.CreateView(0, 0, leftView, CSize(0, 0), nullptr);
+    splitter.CreateView(0, 1, rightView, CSize(0, 0), nullptr);
+    splitter.SetColumnInfo(0, 250, 0);
+  }
+  return frame;
+}
+
+namespace {
+
+CWnd* paneOf(const CSplitterWnd& splitter, int column, const CRuntimeClass* viewClass) {
+  if (splitter.GetSafeHwnd() == nullptr) return nullptr;
+  CWnd* pane = splitter.GetPane(0, column);
+  return pane != nullptr && pane->IsKindOf(viewClass) ? pane : nullptr;
+}
+
+}  // namespace
+
+CClassList* ClassListPane(const CSplitterWnd& splitter, int column) {
+  return static_cast<CClassList*>(paneOf(splitter, column, RUNTIME_CLASS(CClassList)));
+}
+
+CMemberView* MemberViewPane(const CSplitterWnd& splitter, int column) {
+  return static_cast<CMemberView*>(paneOf(splitter, column, RUNTIME_CLASS(CMemberView)));
+}
+
+CRect ChildRect(const CWnd& page, const CWnd& control) {
+  CRect rect;
+  control.GetWindowRect(&rect);
+  page.ScreenToClient(&rect);
+  return rect;
+}
+
+void PlaceSplitFrame(CWnd& page, CFrameWnd* frame) {
+  CWnd* place = page.GetDlgItem(IDC_FRAME_PLACE);
+  if (frame == nullptr || frame->GetSafeHwnd() == nullptr || place == nullptr) return;
+  CRect rect = ChildRect(page, *place);
+  frame->MoveWindow(&rect);
+  frame->ShowWindow(SW_SHOW);
+}
+
+void InitCheckList(CListCtrl& list, LPCTSTR title, int width) {
+  if (list.GetSafeHwnd() == nullptr) return;
+  list.SetExtendedStyle(list.GetExtendedStyle() | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+  list.InsertColumn(0, title, LVCFMT_LEFT, width);
+}
+
+void FillCheckList(CListCtrl& list, const ClassSettingsMap* classes, bool (*admit)(const ClassSettings&),
+                   bool ClassSettings::*flag) {
+  if (list.GetSafeHwnd() == nullptr) return;
+  list.DeleteAllItems();
+  if (classes == nullptr) return;
+  for (const auto& entry : *classes) {
+    if (!admit(entry.second)) continue;
+    int row = list.InsertItem(list.GetItemCount(), entry.first);
+    if (row >= 0) list.SetCheck(row, entry.second.*flag ? TRUE : FALSE);
+  }
+}
+
+int CheckBoxRowAtCursor(const CListCtrl& list) {
+  if (list.GetSafeHwnd() == nullptr) return -1;
+  CPoint point(GetMessagePos());
+  list.ScreenToClient(&point);
+  LVHITTESTINFO hit{};
+  hit.pt = point;
+  int row = list.HitTest(&hit);
+  if (row < 0 || row >= list.GetItemCount() || (hit.flags & LVHT_ONITEMSTATEICON) == 0) return -1;
+  return row;
+}
+
+void LayoutCheckListPage(CWnd& page, CWnd& description, CWnd& list, int cx, int cy) {
+  if (page.GetSafeHwnd() == nullptr || description.GetSafeHwnd() == nullptr || list.GetSafeHwnd() == nullptr) return;
+  CRect text = ChildRect(page, description);
+  description.MoveWindow(0, text.top, cx, text.Height());
+  int top = text.bottom + 5;
+  list.MoveWindow(0, top, cx, cy > top ? cy - top : 0);
+}
+
+}  // namespace wizardpages
