@@ -1,0 +1,53 @@
+// What Generate does to the Developer Studio project: it deletes the outputs of the last build,
+// adds the files the new build writes, and adds the compiler and linker options that the
+// generated code needs to every configuration.
+//
+// Names: the project directory is the project's full name up to and including its last '/';
+// the files of a class are the directory + the dotted class name with '.' made '_' + a suffix
+// ("JNIProxy", "JNIImpl", "JNIDelegator") + ".h" and ".cpp"; the shared files are
+// "defproxies.h" and "defproxies.cpp"; the log is the directory + "/KAVRIN.LOG".
+#pragma once
+
+#include "DevStudio.h"
+#include "ProjectModel.h"
+
+#include <string>
+
+namespace projectintegration {
+
+// One option added to every configuration of the project.
+struct ToolSetting {
+  const char* tool;
+  const char* setting;
+};
+// cl.exe: /I"$(KAVRINVC6)/include", /I"$(JAVA_HOME)/include", /I"$(JAVA_HOME)/include/linux";
+// link.exe: /libpath:"$(KAVRINVC6)/lib/".
+extern const ToolSetting kToolSettings[4];
+
+// The names of the three kinds of output of one build.
+struct BuildNames {
+  ClassNameSet* classes;     // proxies
+  ClassNameSet* interfaces;  // interface implementations
+  ClassNameSet* delegators;  // delegators
+};
+
+std::string projectDirectory(const std::string& projectFullName);
+// directory + dotted name with '.' made '_' + suffix (add ".h" or ".cpp").
+std::string outputStem(const std::string& directory, const std::string& dottedName, const std::string& suffix);
+
+// Deletes a file, clearing its read-only bit first; a missing or locked file is passed over.
+void deleteOutputFile(const std::string& path);
+// Deletes the files of every name of the last build (proxies, implementations, delegators, each
+// set in its order, ".h" before ".cpp"), then "defproxies.h", "defproxies.cpp" and the log.
+void deletePreviousOutputs(const std::string& directory, const BuildNames& lastBuild);
+
+// For every class, in order: records it as an interface implementation or a proxy, and as a
+// delegator when one is asked for, and adds the header and source of each to the project. A COM
+// error around one file is dropped and the next file follows.
+void addClassFiles(IBuildProject* project, const std::string& directory, const ClassSettingsMap& classes,
+                   const BuildNames& build);
+// Adds "defproxies.h" and "defproxies.cpp", then the four tool settings to every configuration.
+// Raises `_com_error` when the project or a configuration fails.
+void addSharedFilesAndToolSettings(IBuildProject* project, const std::string& directory);
+
+}  // namespace projectintegration

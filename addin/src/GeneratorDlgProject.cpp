@@ -1,0 +1,146 @@
+// The generator dialog's work on the project and the registry: the registered JVMs, the project
+// settings file, the Generate command and the generation run on the worker.
+#include "GenerationRun.h"
+#include "GeneratorDlg.h"
+#include "JvmRegistry.h"
+#include "ProjectIntegration.h"
+#include "ProjectSettings.h"
+#include "SettingsXml.h"
+
+namespace {
+
+const char* const kComErrorCaption = "KAVRIN Add-In Error";
+
+ProjectSettingsModel settingsModel(CGeneratorDlg& dialog) {
+  return ProjectSettingsModel{&dialog.m_modules,          &dialog.m_classSettings,     &dialog.m_globalFilter,
+                              &dialog.m_substitutions,    &dialog.m_bFieldPrefix,      &dialog.m_bMethodPrefix,
+                              &dialog.m_lastBuildClasses, &dialog.m_lastBuildInterfaces, &dialog.m_lastBuildDelegators};
+}
+
+projectintegration::BuildNames lastBuild(CGeneratorDlg& dialog) {
+  return projectintegration::BuildNames{&dialog.m_lastBuildClasses, &dialog.m_lastBuildInterfaces,
+                                        &dialog.m_lastBuildDelegators};
+}
+
+// The active project as a build project; null when none is open (or it is not a build project).
+IBuildProjectPtr activeBuildProject(IApplication* application) {
+  if (application == nullptr) return IBuildProjectPtr();
+  IDispatchPtr active;
+  com::check(application->get_ActiveProject(&active));
+  return IBuildProjectPtr(active);
+}
+
+std::string fullNameOf(IBuildProject* project) {
+  _bstr_t fullName;
+  com::check(project->get_FullName(fullName.GetAddress()));
+  return fullName.utf8();
+}
+
+std::string describe(const _com_error& error) {
+  std::string text = error.Description().utf8();
+  return text.empty() ? std::string(error.ErrorMessage()) : text;
+}
+
+}  // namespace
+
+// --- Registered JVMs ---------------------------------------------------------------------------
+void CGeneratorDlg::MirrorJdkRegistrations(LPCTSTR runtimeKey, LPCTSTR developmentKitKey, LPCTSTR mirrorKey) {
+  jvmregistry::mirrorJdkRegistrations(runtimeKey, developmentKitKey, mirrorKey);
+}
+
+void CGeneratorDlg::LoadInstalledJvms() { jvmregistry::loadInstalledJvms(m_installedJvms, m_jvmRegistrations); }
+
+// --- Project settings file ---------------------------------------------------------------------
+void CGeneratorDlg::LoadProjectSettings() {
+  const ProjectSettingsModel model = settingsModel(*this);
+  std::string path;
+  try {
+    IBuildProjectPtr project = activeBuildProject(m_pApplication);
+    if (!project) {
+      m_modules.clear();
+      m_classSettings.clear();
+      m_globalFilter = GlobalFilter();
+      return;
+    }
+    path = projectsettings::settingsPath(fullNameOf(project));
+    projectsettings::load(path, model);
+  } catch (const _com_error& error) {
+    // The wizard opens with what could be read; a copy keeps the file from the next save.
+    std::string text = describe(error);
+    if (!path.empty() && win32::fileExists(path)) {
+      const std::string copy = settingsxml::keepCopy(path);
+      if (!copy.empty()) text += "\nIts content was copied to " + copy + ".";
+    }
+    MessageBox(text.c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
+  }
+}
+
+void CGeneratorDlg::SaveProjectSettings() {
+  try {
+    IBuildProjectPtr project = activeBuildProject(m_pApplication);
+    if (!project) com::raiseError(E_FAIL, "No project is open: the project settings cannot be saved");
+    projectsettings::save(projectsettings::settingsPath(fullNameOf(project)), settingsModel(*this));
+  } catch (const _com_error& error) {
+    MessageBox(describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
+  }
+}
+
+// --- Generate ----------------------------------------------------------------------------------
+void CGeneratorDlg::OnGenerate() {
+  try {
+    m_currentJvm = m_jvmListPage.m_currentJvm;
+    IBuildProjectPtr project = activeBuildProject(m_pApplication);
+    if (!project) com::raiseError(E_FAIL, "No project is open: there is nothing to generate into");
+    const std::string directory = projectintegration::projectDirectory(fullNameOf(project));
+
+    projectintegration::deletePreviousOutputs(directory, lastBuild(*this));
+    m_lastBuildClasses.clear();
+    m_lastBuildInterfaces.clear();
+    m_lastBuildDelegators.clear();
+
+    if (!m_classSettings.empty()) {
+      // The run goes on in parallel with the rest; it only reads the model.
+      if (CreateJobThread()) ResumeJobThread();
+      projectintegration::addClassFiles(project, directory, m_classSettings, lastBuild(*this));
+      projectintegration::addSharedFilesAndToolSettings(project, directory);
+    }
+  } catch (const _com_error& error) {
+    MessageBox(describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
+    return;
+  }
+  SaveProjectSettings();
+}
+
+// --- Generation run (worker thread) ------------------------------------------------------------
+void CGeneratorDlg::RunJob() {
+  m_btnClose.EnableWindow(FALSE);
+  RunGeneration();
+  m_btnClose.EnableWindow(TRUE);
+}
+
+void CGeneratorDlg::RunGeneration() {
+  DisableWizardControls();
+  try {
+    IBuildProjectPtr project = activeBuildProject(m_pApplication);
+    if (project) {
+      const std::string directory = projectintegration::projectDirectory(fullNameOf(project));
+      const generationrun::Outcome outcome = generationrun::generateClasses(
+          directory, m_classSettings, &m_substitutions,
+          [this](int number) {
+            m_progressBar.SetBarText("Wait, generating proxies...", CPercentBar::kTextOnly);
+            m_progressBar.SetPos(generationrun::barPosition(number));
+            m_progressBar.Invalidate(TRUE);
+          },
+          [this] { return m_bStop.load(); });
+      if (!outcome.success && !outcome.stopped) {
+        MessageBox(generationrun::problemMessage().c_str(), "KAVRIN Error Message", MB_OK | MB_ICONERROR);
+      }
+    }
+  } catch (const _com_error& error) {
+    MessageBox(describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
+  }
+  m_progressBar.SetPos(0);
+  m_progressBar.SetBarText("", CPercentBar::kTextNone);
+  m_progressBar.Invalidate(TRUE);
+  EnableWizardControls();
+}

@@ -1,0 +1,106 @@
+#include "ProjectIntegration.h"
+
+#include "GenerationLog.h"
+#include "StringHelpers.h"
+#include "TypeMapping.h"
+#include "Win32.h"
+
+namespace projectintegration {
+
+const ToolSetting kToolSettings[4] = {
+    {"cl.exe", "/I\"$(KAVRINVC6)/include\""},
+    {"cl.exe", "/I\"$(JAVA_HOME)/include\""},
+    {"cl.exe", "/I\"$(JAVA_HOME)/include/linux\""},
+    {"link.exe", "/libpath:\"$(KAVRINVC6)/lib/\""},
+};
+
+namespace {
+
+const char* const kDefProxiesHeader = "defproxies.h";
+const char* const kDefProxiesSource = "defproxies.cpp";
+
+void deleteFilesOf(const std::string& directory, const ClassNameSet& names, const std::string& suffix) {
+  for (const std::string& name : names) {
+    const std::string stem = outputStem(directory, name, suffix);
+    deleteOutputFile(stem + ".h");
+    deleteOutputFile(stem + ".cpp");
+  }
+}
+
+// One AddFile in its own guard: a COM error is dropped.
+void addFile(IBuildProject* project, const std::string& path) {
+  try {
+    project->AddFile(_bstr_t(path), vtMissing);
+  } catch (const _com_error&) {
+  }
+}
+
+void addFilesOf(IBuildProject* project, const std::string& directory, const std::string& name,
+                const std::string& suffix) {
+  const std::string stem = outputStem(directory, name, suffix);
+  addFile(project, stem + ".h");
+  addFile(project, stem + ".cpp");
+}
+
+}  // namespace
+
+std::string projectDirectory(const std::string& projectFullName) {
+  const std::string::size_type slash = projectFullName.rfind('/');
+  return slash == std::string::npos ? std::string() : projectFullName.substr(0, slash + 1);
+}
+
+std::string outputStem(const std::string& directory, const std::string& dottedName, const std::string& suffix) {
+  return directory + replaceChar(dottedName, '.', '_') + suffix;
+}
+
+void deleteOutputFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributes(path.c_str());
+  SetFileAttributes(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  DeleteFile(path.c_str());
+}
+
+void deletePreviousOutputs(const std::string& directory, const BuildNames& lastBuild) {
+  deleteFilesOf(directory, *lastBuild.classes, proxySuffix);
+  deleteFilesOf(directory, *lastBuild.interfaces, implSuffix);
+  deleteFilesOf(directory, *lastBuild.delegators, delegatorSuffix);
+  deleteOutputFile(directory + kDefProxiesHeader);
+  deleteOutputFile(directory + kDefProxiesSource);
+  deleteOutputFile(logFilePath(directory));
+}
+
+void addClassFiles(IBuildProject* project, const std::string& directory, const ClassSettingsMap& classes,
+                   const BuildNames& build) {
+  for (const auto& entry : classes) {
+    const std::string& name = entry.first.str();
+    const ClassSettings& settings = entry.second;
+    if (settings.bIsInterfaceIml) {
+      build.interfaces->insert(name);
+      addFilesOf(project, directory, name, implSuffix);
+    } else {
+      build.classes->insert(name);
+      addFilesOf(project, directory, name, proxySuffix);
+    }
+    if (settings.bIsDelegatorIml) {
+      build.delegators->insert(name);
+      addFilesOf(project, directory, name, delegatorSuffix);
+    }
+  }
+}
+
+void addSharedFilesAndToolSettings(IBuildProject* project, const std::string& directory) {
+  addFile(project, directory + kDefProxiesHeader);
+  addFile(project, directory + kDefProxiesSource);
+  IConfigurationsPtr configurations;
+  com::check(project->get_Configurations(&configurations));
+  LONG count = 0;
+  com::check(configurations->get_Count(&count));
+  for (LONG index = 1; index <= count; ++index) {
+    IConfigurationPtr configuration;
+    com::check(configurations->Item(_variant_t(index), &configuration));
+    for (const ToolSetting& setting : kToolSettings) {
+      configuration->AddToolSettings(_bstr_t(setting.tool), _bstr_t(setting.setting), vtMissing);
+    }
+  }
+}
+
+}  // namespace projectintegration
