@@ -1,0 +1,255 @@
+// Generate's work on a project held by the Developer Studio stand-in's own objects, and the
+// generation run over the fixture classes: old outputs go (read-only ones too), the new files
+// and the tool options join the project, the run writes proxies, implementations, delegators and
+// the shared files, and logs the classes it cannot process.
+#include "AddinTestSupport.h"
+#include "ClassRepository.h"
+#include "DevStudioHost.h"
+#include "GenerationLog.h"
+#include "GenerationRun.h"
+#include "ProjectIntegration.h"
+#include "TypeMapping.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+using namespace addintest;
+
+namespace {
+
+class GenerateTest : public AddinTest {
+ protected:
+  void SetUp() override {
+    AddinTest::SetUp();
+    projectDir = path("proj") + "/";
+    project = std::make_shared<devstudio::Project>();
+    project->fullName = projectDir + "App.dsp";
+    project->fullNameGiven = true;
+    project->configurations = {{"App - Win32 Debug", {}}, {"App - Win32 Release", {}}};
+    host = std::make_unique<devstudio::Host>(project);
+    IDispatchPtr active;
+    ASSERT_EQ(host->application()->get_ActiveProject(&active), S_OK);
+    buildProject = active;
+    ASSERT_TRUE(buildProject);
+    kavrin_test::writeFile(projectDir + "App.dsp", "");
+  }
+  void TearDown() override {
+    buildProject = nullptr;
+    host.reset();
+    AddinTest::TearDown();
+  }
+  projectintegration::BuildNames names() { return projectintegration::BuildNames{&lastClasses, &lastInterfaces, &lastDelegators}; }
+  bool exists(const std::string& name) const { return win32::fileExists(projectDir + name); }
+  void touch(const std::string& name, bool readOnly = false) {
+    kavrin_test::writeFile(projectDir + name, "old");
+    if (readOnly) chmod((projectDir + name).c_str(), 0444);
+  }
+
+  std::string projectDir;
+  std::shared_ptr<devstudio::Project> project;
+  std::unique_ptr<devstudio::Host> host;
+  IBuildProjectPtr buildProject;
+  ClassNameSet lastClasses, lastInterfaces, lastDelegators;
+};
+
+TEST_F(GenerateTest, NamesOfTheProjectsFiles) {
+  EXPECT_EQ(projectintegration::projectDirectory("/work/App/App.dsp"), "/work/App/");
+  EXPECT_EQ(projectintegration::projectDirectory("App.dsp"), "");
+  EXPECT_EQ(projectintegration::outputStem("/p/", "a.b.C", proxySuffix), "/p/a_b_CJNIProxy");
+  EXPECT_EQ(projectintegration::outputStem("/p/", "a.B$C", implSuffix), "/p/a_B$CJNIImpl");
+}
+
+TEST_F(GenerateTest, ThePreviousBuildsOutputsGoReadOnlyOnesToo) {
+  lastClasses = {"a.b.C"};
+  lastInterfaces = {"i.Face"};
+  lastDelegators = {"d.Gate"};
+  for (const char* f : {"a_b_CJNIProxy.h", "a_b_CJNIProxy.cpp", "i_FaceJNIImpl.h", "i_FaceJNIImpl.cpp",
+                        "d_GateJNIDelegator.h", "defproxies.h", "defproxies.cpp", "KAVRIN.LOG"}) {
+    touch(f, std::string(f) == "a_b_CJNIProxy.h" || std::string(f) == "defproxies.cpp");
+  }
+  touch("a_b_CJNIImpl.h");  // not an output of the last build
+  touch("keep.cpp");
+  projectintegration::deletePreviousOutputs(projectDir, names());
+  for (const char* f : {"a_b_CJNIProxy.h", "a_b_CJNIProxy.cpp", "i_FaceJNIImpl.h", "i_FaceJNIImpl.cpp",
+                        "d_GateJNIDelegator.h", "defproxies.h", "defproxies.cpp", "KAVRIN.LOG"}) {
+    EXPECT_FALSE(exists(f)) << f;
+  }
+  EXPECT_TRUE(exists("a_b_CJNIImpl.h"));
+  EXPECT_TRUE(exists("keep.cpp"));
+}
+
+TEST_F(GenerateTest, FilesOfEveryClassAndTheToolOptionsJoinTheProject) {
+  ClassSettings both;
+  both.bIsInterfaceIml = true;
+  both.bIsDelegatorIml = true;
+  ClassSettings delegated;
+  delegated.bIsDelegatorIml = true;
+  const ClassSettingsMap classes{{CString("a.b.C"), ClassSettings()}, {CString("i.Both"), both},
+                                 {CString("d.Gate"), delegated}};
+  lastClasses = {"earlier.One"};
+  projectintegration::addClassFiles(buildProject, projectDir, classes, names());
+  projectintegration::addSharedFilesAndToolSettings(buildProject, projectDir);
+
+  const std::string d = projectDir;
+  EXPECT_EQ(project->files,
+            (std::vector<std::string>{d + "a_b_CJNIProxy.h", d + "a_b_CJNIProxy.cpp", d + "d_GateJNIProxy.h",
+                                      d + "d_GateJNIProxy.cpp", d + "d_GateJNIDelegator.h", d + "d_GateJNIDelegator.cpp",
+                                      d + "i_BothJNIImpl.h", d + "i_BothJNIImpl.cpp", d + "i_BothJNIDelegator.h",
+                                      d + "i_BothJNIDelegator.cpp", d + "defproxies.h", d + "defproxies.cpp"}));
+  EXPECT_EQ(lastClasses, (ClassNameSet{"a.b.C", "d.Gate", "earlier.One"}));
+  EXPECT_EQ(lastInterfaces, ClassNameSet{"i.Both"});
+  EXPECT_EQ(lastDelegators, (ClassNameSet{"d.Gate", "i.Both"}));
+  for (const devstudio::Configuration& c : project->configurations) {
+    EXPECT_EQ(c.settingsOf("cl.exe"), (std::vector<std::string>{"/I\"$(KAVRINVC6)/include\"",
+                                                                 "/I\"$(JAVA_HOME)/include\"",
+                                                                 "/I\"$(JAVA_HOME)/include/linux\""}))
+        << c.name;
+    EXPECT_EQ(c.settingsOf("link.exe"), std::vector<std::string>{"/libpath:\"$(KAVRINVC6)/lib/\""}) << c.name;
+  }
+
+  // A second Generate adds the same again; the host keeps one of each.
+  projectintegration::addClassFiles(buildProject, projectDir, classes, names());
+  projectintegration::addSharedFilesAndToolSettings(buildProject, projectDir);
+  EXPECT_EQ(project->files.size(), 12u);
+  EXPECT_EQ(project->configurations[0].settingsOf("cl.exe").size(), 3u);
+  size_t refused = 0;
+  for (const std::string& line : host->journal()) refused += line.find("(already") != std::string::npos;
+  EXPECT_EQ(refused, 12u + 8u);
+}
+
+TEST_F(GenerateTest, AFileTheHostRefusesDoesNotStopTheOthers) {
+  const ClassSettingsMap classes{{CString("a.B"), ClassSettings()}, {CString(std::string("bad\nname")), ClassSettings()},
+                                 {CString("c.D"), ClassSettings()}};
+  projectintegration::addClassFiles(buildProject, projectDir, classes, names());
+  EXPECT_EQ(project->files, (std::vector<std::string>{projectDir + "a_BJNIProxy.h", projectDir + "a_BJNIProxy.cpp",
+                                                      projectDir + "c_DJNIProxy.h", projectDir + "c_DJNIProxy.cpp"}));
+}
+
+// --- The generation run -----------------------------------------------------------------------------
+class GenerationRunTest : public GenerateTest {
+ protected:
+  void SetUp() override {
+    GenerateTest::SetUp();
+    ClassRepository::resetModules(kavrin_test::kJdkHome);
+    ClassRepository::addModule(kavrin_test::kFixtureClasses);
+  }
+  void TearDown() override {
+    ClassRepository::resetModules("");
+    GenerateTest::TearDown();
+  }
+  std::string log() const {
+    return win32::fileExists(logFilePath(projectDir)) ? kavrin_test::readFile(logFilePath(projectDir)) : std::string();
+  }
+};
+
+TEST_F(GenerationRunTest, ProxiesImplementationsDelegatorsAndTheSharedFilesAreWritten) {
+  ClassSettings impl;
+  impl.bIsInterfaceIml = true;
+  ClassSettings delegator;
+  delegator.bIsDelegatorIml = true;
+  ClassSettings natives;
+  natives.bIsMethodsIml = true;
+  ClassSettings missing;
+  missing.bMissingBytecode = true;
+  ClassSettings members;
+  members.members = {"publicMethod()I"};
+  ClassSettingsMap classes{{CString("fixtures.Members"), members},
+                           {CString("fixtures.impl.Everything"), impl},
+                           {CString("fixtures.delegate.DelegateTarget"), delegator},
+                           {CString("fixtures.natives.NativeMethods"), natives},
+                           {CString("fixtures.Gone"), missing}};
+  NameSubstitutionMap substitutions{{"Members", "Folks"}};
+  std::vector<int> numbers;
+  std::vector<const NameSubstitutionMap*> published;
+  const generationrun::Outcome outcome = generationrun::generateClasses(
+      projectDir, classes, &substitutions, [&](int n) {
+        numbers.push_back(n);
+        published.push_back(nameSubstitutions);
+      });
+  EXPECT_FALSE(outcome.success) << "a class had no bytecode";
+  EXPECT_FALSE(outcome.stopped);
+  EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 5}));
+  for (const NameSubstitutionMap* p : published) EXPECT_EQ(p, &substitutions);
+  EXPECT_EQ(nameSubstitutions, nullptr) << "withdrawn after the run";
+
+  for (const char* f : {"fixtures_MembersJNIProxy.h", "fixtures_MembersJNIProxy.cpp", "fixtures_impl_EverythingJNIImpl.h",
+                        "fixtures_impl_EverythingJNIImpl.cpp", "fixtures_delegate_DelegateTargetJNIProxy.h",
+                        "fixtures_delegate_DelegateTargetJNIDelegator.h",
+                        "fixtures_delegate_DelegateTargetJNIDelegator.cpp", "fixtures_natives_NativeMethodsJNIProxy.cpp",
+                        "defproxies.h", "defproxies.cpp"}) {
+    EXPECT_TRUE(exists(f)) << f;
+  }
+  EXPECT_FALSE(exists("fixtures_GoneJNIProxy.h"));
+  EXPECT_FALSE(exists("fixtures_impl_EverythingJNIProxy.h")) << "an implemented interface gets no proxy";
+  EXPECT_EQ(log(), "MISSING BYTECODE: fixtures.Gone\n");
+
+  const std::string defproxies = kavrin_test::readFile(projectDir + "defproxies.h");
+  for (const char* include : {"#include \"fixtures_MembersJNIProxy.h\"", "#include \"fixtures_impl_EverythingJNIImpl.h\"",
+                              "#include \"fixtures_delegate_DelegateTargetJNIDelegator.h\""}) {
+    EXPECT_NE(defproxies.find(include), std::string::npos) << include;
+  }
+  const std::string header = kavrin_test::readFile(projectDir + "fixtures_MembersJNIProxy.h");
+  EXPECT_NE(header.find("Folks"), std::string::npos) << "the substitutions were applied";
+  EXPECT_EQ(header.find("publicMethod"), std::string::npos) << "an excluded member is left out";
+  EXPECT_NE(kavrin_test::readFile(projectDir + "fixtures_natives_NativeMethodsJNIProxy.cpp").find("JNIEXPORT"),
+            std::string::npos)
+      << "native skeletons asked for";
+}
+
+TEST_F(GenerationRunTest, AClassThatFailsIsLoggedAndTheRunGoesOn) {
+  ClassSettings notAnInterface;
+  notAnInterface.bIsInterfaceIml = true;
+  ClassSettings finalDelegator;
+  finalDelegator.bIsDelegatorIml = true;
+  ClassSettingsMap classes{{CString("fixtures.Base"), notAnInterface},
+                           {CString("fixtures.Derived"), ClassSettings()},
+                           {CString("fixtures.FinalClass"), finalDelegator}};
+  const generationrun::Outcome outcome = generationrun::generateClasses(projectDir, classes, nullptr);
+  EXPECT_FALSE(outcome.success);
+  const std::string text = log();
+  EXPECT_NE(text.find("Cannot process Bytecode: fixtures.Base\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Cannot process Bytecode: fixtures.FinalClass\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("fixtures.Derived"), std::string::npos) << text;
+  EXPECT_LT(text.find("fixtures.Base"), text.find("fixtures.FinalClass"));
+  EXPECT_TRUE(exists("fixtures_DerivedJNIProxy.h")) << "later classes still run";
+  EXPECT_TRUE(exists("fixtures_FinalClassJNIProxy.h")) << "the proxy of a class whose delegator failed";
+  EXPECT_TRUE(exists("defproxies.cpp"));
+}
+
+TEST_F(GenerationRunTest, AnEmptyModelWritesNothing) {
+  int calls = 0;
+  const generationrun::Outcome outcome =
+      generationrun::generateClasses(projectDir, ClassSettingsMap(), nullptr, [&](int) { ++calls; });
+  EXPECT_TRUE(outcome.success);
+  EXPECT_EQ(calls, 0);
+  EXPECT_FALSE(exists("defproxies.h"));
+  EXPECT_EQ(log(), "");
+}
+
+TEST_F(GenerationRunTest, BarPositionsAndTheClosingMessage) {
+  std::vector<int> positions;
+  for (int n = 1; n <= 6; ++n) positions.push_back(generationrun::barPosition(n));
+  EXPECT_EQ(positions, (std::vector<int>{20, 40, 60, 80, 100, 100}));
+  EXPECT_EQ(generationrun::problemMessage(), "There are problems in generating of JNI wrappers! See KAVRIN.LOG");
+}
+
+TEST_F(GenerationRunTest, ARunAskedToStopWritesNothingFurther) {
+  ClassSettingsMap classes{{CString("fixtures.Base"), ClassSettings()}, {CString("fixtures.Derived"), ClassSettings()}};
+  int calls = 0;
+  const generationrun::Outcome outcome = generationrun::generateClasses(
+      projectDir, classes, nullptr, [&](int) { ++calls; }, [&] { return calls == 1; });
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_TRUE(exists("fixtures_BaseJNIProxy.h"));
+  EXPECT_FALSE(exists("fixtures_DerivedJNIProxy.h"));
+  EXPECT_FALSE(exists("defproxies.h"));
+}
+
+TEST_F(GenerationRunTest, SharedFilesThatCannotBeWrittenFailTheRun) {
+  ClassSettingsMap classes{{CString("fixtures.Base"), ClassSettings()}};
+  mkdir((projectDir + "defproxies.h").c_str(), 0755);
+  EXPECT_FALSE(generationrun::generateClasses(projectDir, classes, nullptr).success);
+  EXPECT_NE(log().find("FAILED TO WRITE:" + projectDir + "defproxies.h"), std::string::npos) << log();
+}
+
+}  // namespace
