@@ -56,5 +56,16 @@ class CJniClassesPage : public CDialog, public InvokeLaterJob {
   DECLARE_MESSAGE_MAP()
 
  private:
+  // The two jobs; false when they ended because m_bStop was set.
+  bool RunAddJob();
+  bool RunRemoveJob();
+  // "Processed 3 of 7 classes" and the like, with the bar at `position`.
+  void ShowProgress(const char* format, int done, int total, int position);
+  // Whether there is anything to add classes from: libraries or added paths of the current
+  // JVM, or modules of the project.
+  bool HasClassSources() const;
+  // Add enabled when there are class sources, Remove when classes are selected.
+  void UpdateButtons();
+
   CCaptionFont m_captionFont;
 };

@@ -51,4 +51,19 @@ class CJvmDlg : public CDialog {
   afx_msg void OnRemoveJar();
   afx_msg void OnLibraryChanged(NMHDR* header, LRESULT* result);
   DECLARE_MESSAGE_MAP()
+
+ private:
+  // m_images from the wizard's strip, once it is registered.
+  void CreateImages();
+  // A library row at the end of the list.
+  void AppendLibraryRow(const std::string& path);
+  // Selects row 0 (m_currentRow 0), or leaves m_currentRow -1 without rows; Edit and Remove
+  // are disabled until a row of an added path is selected.
+  void SelectFirstRow();
+  // The text of a library row (read through a buffer of 1000 bytes); empty for no row.
+  std::string LibraryText(int row) const;
+  // The first row with that text, case ignored as the list compares; -1 when none.
+  int FindLibraryRow(const std::string& path) const;
+  // The open-file dialog of archives, starting with `initialName`; the path chosen, or empty.
+  std::string ChooseArchive(const std::string& initialName);
 };

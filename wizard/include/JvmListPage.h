@@ -80,5 +80,20 @@ class CJvmListPage : public CDialog, public InvokeLaterJob {
   DECLARE_MESSAGE_MAP()
 
  private:
+  // Column `column` of `row`, read through a buffer of `bufferSize` bytes; empty for a row that
+  // does not exist.
+  std::string RowText(int row, int column, int bufferSize) const;
+  // A row for the JVM at the end of the list (image 0, no state); returns its index.
+  int AppendRow(const JvmDefinition& jvm);
+  // The JRE and JDK columns of `row` (and the name with `withName`) from `jvm`.
+  void SetRowTexts(int row, const JvmDefinition& jvm, bool withName);
+  void CheckAndSelect(int row);
+  // The first row of that name, case ignored as the list compares; -1 when none.
+  int FindRow(const std::string& name) const;
+  // After Add or Edit has set m_currentJvm: lists it (a new user-defined JVM gets a row; a
+  // listed one takes the new definition; with `renameFormer` a renamed user-defined JVM keeps
+  // its row) and checks and selects its row.
+  void ShowAsCurrent(const JvmDefinition& former, bool renameFormer);
+
   CCaptionFont m_captionFont;
 };

@@ -49,5 +49,13 @@ class CModulesPage : public CDialog, public InvokeLaterJob {
   DECLARE_MESSAGE_MAP()
 
  private:
+  // The two jobs; false when they ended because m_bStop was set.
+  bool RunAddJob();
+  bool RunRemoveJob();
+  // "Processed 3 of 7 modules" and the like, with the bar at `position`.
+  void ShowProgress(const char* format, int done, int total, int position);
+  // A row for the module at the end of the list, and its entry in the modules.
+  void AppendRow(const std::string& path, int type);
+
   CCaptionFont m_captionFont;
 };

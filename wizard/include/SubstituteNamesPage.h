@@ -52,5 +52,8 @@ class CSubstituteNamesPage : public CDialog {
   DECLARE_MESSAGE_MAP()
 
  private:
+  // The row that shows `oldName`, or -1.
+  int FindRow(const CString& oldName) const;
+
   CCaptionFont m_captionFont;
 };

@@ -1,0 +1,260 @@
+#include "JniClassesPage.h"
+
+#include "AddClassesDlg.h"
+#include "ClassRepository.h"
+#include "PercentBar.h"
+#include "ProxyGenerator.h"
+#include "UiDriver.h"
+#include "WizardControls.h"
+
+#include <vector>
+
+void registerJniClassesPageTemplate() {
+  const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+  ui::DialogTemplate page;
+  page.cx = 335;
+  page.cy = 258;
+  page.style = WS_CHILD | DS_CONTROL;
+  page.controls = {
+      {IDC_DESCRIPTION, WC_STATIC, "Add or remove java classes to be used for building JNI proxies.", 1, 0, 279, 16,
+       WS_VISIBLE | SS_LEFT, 0},
+      {IDC_ADD, WC_BUTTON, "Add...", 273, 36, 50, 14, button, 0},
+      {IDC_REMOVE, WC_BUTTON, "Remove", 273, 53, 50, 14, button, 0},
+      {IDC_CAPTION, WC_STATIC, "Classes:", 1, 25, 113, 8, WS_VISIBLE | SS_LEFT, 0},
+      {IDC_CLASS_LIST, WC_LISTVIEW, "", 1, 36, 265, 187,
+       WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOLABELWRAP | LVS_NOSORTHEADER, 0},
+  };
+  ui::registerDialog(IDD_JNI_CLASSES_PAGE, page);
+}
+
+BEGIN_MESSAGE_MAP(CJniClassesPage, CDialog)
+  ON_WM_PAINT()
+  ON_WM_SIZE()
+  ON_BN_CLICKED(IDC_ADD, OnAdd)
+  ON_WM_SHOWWINDOW()
+  ON_BN_CLICKED(IDC_REMOVE, OnRemove)
+  ON_NOTIFY(LVN_ITEMCHANGED, IDC_CLASS_LIST, OnItemChanged)
+  ON_WM_DESTROY()
+END_MESSAGE_MAP()
+
+CJniClassesPage::CJniClassesPage(CWnd* parent)
+    : CDialog(IDD, parent),
+      m_bAddJob(true),
+      m_pModules(nullptr),
+      m_pClassSettings(nullptr),
+      m_pProgressBar(nullptr),
+      m_pCurrentJvm(nullptr) {
+  m_imageList.Create(IDB_WIZARD_IMAGES, kWizardImageSize, 1, kWizardImageMask);
+}
+
+void CJniClassesPage::SetModel(CPercentBar* progressBar, ModuleMap* modules, ClassSettingsMap* classSettings,
+                               JvmDefinition* currentJvm) {
+  m_pProgressBar = progressBar;
+  m_pModules = modules;
+  m_pClassSettings = classSettings;
+  m_pCurrentJvm = currentJvm;
+  UpdateButtons();
+}
+
+bool CJniClassesPage::HasClassSources() const {
+  bool jvm = m_pCurrentJvm != nullptr && (!m_pCurrentJvm->setLibraries.empty() || !m_pCurrentJvm->setAddedPaths.empty());
+  bool modules = m_pModules != nullptr && !m_pModules->empty();
+  return jvm || modules;
+}
+
+void CJniClassesPage::UpdateButtons() {
+  if (m_btnAdd.GetSafeHwnd() != nullptr) m_btnAdd.EnableWindow(HasClassSources() ? TRUE : FALSE);
+  if (m_btnRemove.GetSafeHwnd() != nullptr) {
+    m_btnRemove.EnableWindow(m_pClassSettings != nullptr && !m_pClassSettings->empty() ? TRUE : FALSE);
+  }
+}
+
+void CJniClassesPage::DoDataExchange(CDataExchange* dx) {
+  CDialog::DoDataExchange(dx);
+  DDX_Control(dx, IDC_REMOVE, m_btnRemove);
+  DDX_Control(dx, IDC_ADD, m_btnAdd);
+  DDX_Control(dx, IDC_CLASS_LIST, m_listClasses);
+  DDX_Control(dx, IDC_CAPTION, m_staticClasses);
+  DDX_Control(dx, IDC_DESCRIPTION, m_staticInfo);
+}
+
+BOOL CJniClassesPage::OnInitDialog() {
+  CDialog::OnInitDialog();
+  if (m_imageList.GetSafeHandle() == nullptr) {
+    m_imageList.Create(IDB_WIZARD_IMAGES, kWizardImageSize, 1, kWizardImageMask);
+  }
+  m_listClasses.SetExtendedStyle(m_listClasses.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
+  m_listClasses.SetImageList(&m_imageList, LVSIL_SMALL);
+  m_listClasses.InsertColumn(0, "Class name", LVCFMT_LEFT, 210);
+  m_listClasses.InsertColumn(1, "Location", LVCFMT_LEFT, 220);
+  if (m_pModules == nullptr || m_pModules->empty()) m_btnAdd.EnableWindow(FALSE);
+  if (m_pClassSettings == nullptr || m_pClassSettings->empty()) m_btnRemove.EnableWindow(FALSE);
+  return TRUE;
+}
+
+void CJniClassesPage::OnAdd() {
+  m_pendingClasses.clear();
+  CAddClassesDlg dialog(nullptr);
+  dialog.SetSources(m_pModules, &m_pendingClasses, m_pCurrentJvm);
+  if (dialog.DoModal() != IDOK) return;
+  m_bAddJob = true;
+  if (!CreateJobThread()) return;
+  m_btnAdd.EnableWindow(FALSE);
+  ResumeJobThread();
+}
+
+void CJniClassesPage::OnRemove() {
+  m_bAddJob = false;
+  if (!CreateJobThread()) return;
+  m_btnAdd.EnableWindow(FALSE);
+  ResumeJobThread();
+}
+
+void CJniClassesPage::RunJob() {
+  bool finished = m_bAddJob ? RunAddJob() : RunRemoveJob();
+  if (!finished) return;  // stopped: the page is going away, its controls with it
+  if (m_pProgressBar != nullptr) {
+    m_pProgressBar->SetPos(0);
+    m_pProgressBar->SetBarText(nullptr);
+    m_pProgressBar->RedrawWindow();
+  }
+  EnableWizardControls();
+  m_btnAdd.EnableWindow(TRUE);
+  m_btnRemove.EnableWindow(m_listClasses.GetSelectedCount() > 0 ? TRUE : FALSE);
+  m_pThread = nullptr;
+}
+
+void CJniClassesPage::ShowProgress(const char* format, int done, int total, int position) {
+  if (m_pProgressBar == nullptr) return;
+  CString text;
+  text.Format(format, done, total);
+  m_pProgressBar->SetBarText(text, CPercentBar::kTextOnly);
+  m_pProgressBar->SetPos(position);
+  m_pProgressBar->RedrawWindow();
+}
+
+bool CJniClassesPage::RunAddJob() {
+  if (m_pClassSettings == nullptr) return !m_bStop;
+  if (m_pProgressBar != nullptr) m_pProgressBar->SetRange(0, 100);
+  const int total = static_cast<int>(m_pendingClasses.size());
+  int done = 0;
+  for (const auto& pending : m_pendingClasses) {
+    if (m_bStop) return false;
+    ++done;
+    ShowProgress("Processed %d of %d classes", done, total, done * 100 / total);
+    const CString& name = pending.first;
+    const CString& module = pending.second;
+    if (m_pClassSettings->count(name) != 0) continue;  // selected already: left as it is
+
+    ProxyGenerator generator;
+    generator.loadClass(name.str(), module.str());
+    const bool missing = generator.m_bClassMissing;
+    const bool isInterface = !missing && generator.isInterface();
+    ClassSettings& settings = (*m_pClassSettings)[name];
+    settings.bMissingBytecode = missing;
+    if (m_bStop) return false;
+    int row = m_listClasses.InsertItem(m_listClasses.GetItemCount(), name, isInterface ? kImageInterface : kImageClass);
+    m_listClasses.SetItemText(row, 1, module);
+    settings.strClassPath = module.str();
+    settings.TYPE = isInterface ? 1 : 0;
+    settings.bHasNativeMethods = !missing && generator.m_bHasNativeMethods;
+  }
+  return true;
+}
+
+bool CJniClassesPage::RunRemoveJob() {
+  if (m_pClassSettings == nullptr) return !m_bStop;
+  std::vector<int> rows;
+  for (int row = m_listClasses.GetNextItem(-1, LVNI_SELECTED); row != -1;
+       row = m_listClasses.GetNextItem(row, LVNI_SELECTED)) {
+    rows.push_back(row);
+  }
+  if (m_pProgressBar != nullptr) m_pProgressBar->SetRange(0, 100);
+  const int total = static_cast<int>(rows.size());
+  int done = 0;
+  // Last row first, so that the rows still to come keep their indices.
+  for (int place = total - 1; place >= 0; --place) {
+    if (m_bStop) return false;
+    const int row = rows[static_cast<size_t>(place)];
+    ++done;
+    ShowProgress("Removed %d of %d classes", done, total, total > 1 ? place * 100 / (total - 1) : 0);
+    const CString name = m_listClasses.GetItemText(row, 0);
+
+    auto entry = m_pClassSettings->find(name);
+    if (entry != m_pClassSettings->end()) {
+      // A class that came from a single .class module takes that module with it.
+      std::string root = entry->second.strClassPath;
+      std::string relative = name.str();
+      for (char& ch : relative) {
+        if (ch == '.') ch = '/';
+      }
+      std::string classFile = root + (!root.empty() && root.back() == '/' ? "" : "/") + relative + ".class";
+      if (m_pModules != nullptr) m_pModules->erase(CString(classFile));
+      m_pClassSettings->erase(entry);
+      ClassRepository::removeFromCache(name.str());
+    }
+    if (m_bStop) return false;
+    m_listClasses.DeleteItem(row);
+  }
+  return true;
+}
+
+void CJniClassesPage::OnShowWindow(BOOL show, UINT status) {
+  CDialog::OnShowWindow(show, status);
+  if (!show || m_listClasses.GetSafeHwnd() == nullptr) return;
+  UpdateButtons();
+  if (m_pClassSettings != nullptr) {
+    m_listClasses.DeleteAllItems();
+    for (const auto& entry : *m_pClassSettings) {
+      int row = m_listClasses.InsertItem(m_listClasses.GetItemCount(), entry.first,
+                                         entry.second.TYPE != 0 ? kImageInterface : kImageClass);
+      m_listClasses.SetItemText(row, 1, entry.second.strClassPath.c_str());
+    }
+  }
+  m_btnRemove.EnableWindow(m_listClasses.GetSelectedCount() > 0 ? TRUE : FALSE);
+}
+
+void CJniClassesPage::OnItemChanged(NMHDR*, LRESULT* result) {
+  bool selected = m_listClasses.GetSelectedCount() > 0;
+  m_btnRemove.EnableWindow(selected && !IsJobRunning() ? TRUE : FALSE);
+  *result = 0;
+}
+
+void CJniClassesPage::OnSize(UINT type, int cx, int cy) {
+  CDialog::OnSize(type, cx, cy);
+  if (m_btnAdd.GetSafeHwnd() == nullptr || m_btnRemove.GetSafeHwnd() == nullptr ||
+      m_listClasses.GetSafeHwnd() == nullptr || m_staticInfo.GetSafeHwnd() == nullptr) {
+    return;
+  }
+  CRect client;
+  GetClientRect(&client);
+  CRect add, remove, info, list;
+  m_btnAdd.GetWindowRect(&add);
+  ScreenToClient(&add);
+  m_btnRemove.GetWindowRect(&remove);
+  ScreenToClient(&remove);
+  m_staticInfo.GetWindowRect(&info);
+  ScreenToClient(&info);
+  m_listClasses.GetWindowRect(&list);
+  ScreenToClient(&list);
+
+  add.OffsetRect(client.right - add.right, 0);
+  remove.OffsetRect(client.right - remove.right, 0);
+  info.right = client.right;
+  list.right = add.left - 5;
+  list.bottom = client.bottom;
+  m_btnAdd.MoveWindow(&add);
+  m_btnRemove.MoveWindow(&remove);
+  m_staticInfo.MoveWindow(&info);
+  m_listClasses.MoveWindow(&list);
+}
+
+void CJniClassesPage::OnPaint() {
+  CPaintDC dc(this);
+  m_captionFont.Apply(*this, {&m_staticInfo, &m_staticClasses});
+}
+
+void CJniClassesPage::OnDestroy() {
+  StopJob();
+  CDialog::OnDestroy();
+}

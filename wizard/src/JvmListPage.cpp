@@ -1,0 +1,319 @@
+// The page "Installed JVMs": its list, its buttons and the JVM dialog's use. Loading and saving
+// the global settings and the JVM job are in JvmListPageJob.cpp.
+#include "JvmListPage.h"
+
+#include "JvmDlg.h"
+#include "PercentBar.h"
+#include "UiDriver.h"
+
+namespace {
+
+// The folder of the global settings file, as the environment names it.
+const CString kInstallFolderVariable("%KAVRINVC6%");
+
+const UINT kChecked = INDEXTOSTATEIMAGEMASK(2);
+
+bool isCheckedState(UINT state) { return (state & LVIS_STATEIMAGEMASK) == kChecked; }
+
+void eraseJvm(JvmDefinitionSet& jvms, const std::string& name) {
+  auto found = jvms.find(name);
+  if (found != jvms.end()) jvms.erase(found);
+}
+
+}  // namespace
+
+void registerJvmListPageTemplate() {
+  const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+  ui::DialogTemplate page;
+  page.cx = 308;
+  page.cy = 233;
+  page.style = WS_CHILD | DS_CONTROL;
+  page.controls = {
+      {IDC_DESCRIPTION, WC_STATIC,
+       "Add, remove or edit JVM definitions. Checked JVM will be used by default to build Java Class Proxies.", 0, 0,
+       291, 19, WS_VISIBLE | SS_LEFT, 0},
+      {IDC_CAPTION, WC_STATIC, "Installed JVMs:", 0, 23, 90, 11, WS_VISIBLE | SS_LEFT, 0},
+      {IDC_JVM_LIST, WC_LISTVIEW, "", 0, 37, 238, 178,
+       WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, 0},
+      {IDC_ADD, WC_BUTTON, "Add...", 248, 37, 50, 14, button, 0},
+      {IDC_EDIT, WC_BUTTON, "Edit...", 248, 54, 50, 14, button, 0},
+      {IDC_REMOVE, WC_BUTTON, "Remove", 248, 71, 50, 14, button, 0},
+  };
+  ui::registerDialog(IDD_JVM_LIST_PAGE, page);
+}
+
+BEGIN_MESSAGE_MAP(CJvmListPage, CDialog)
+  ON_WM_SIZE()
+  ON_WM_PAINT()
+  ON_WM_DESTROY()
+  ON_NOTIFY(LVN_ITEMCHANGED, IDC_JVM_LIST, OnItemChanged)
+  ON_BN_CLICKED(IDC_ADD, OnAdd)
+  ON_BN_CLICKED(IDC_EDIT, OnEdit)
+  ON_BN_CLICKED(IDC_REMOVE, OnRemove)
+END_MESSAGE_MAP()
+
+CJvmListPage::CJvmListPage(CWnd* parent)
+    : CDialog(IDD, parent), m_selectedRow(-1), m_bLoading(true), m_pProgressBar(nullptr), m_pClassSettings(nullptr) {}
+
+void CJvmListPage::DoDataExchange(CDataExchange* dx) {
+  CDialog::DoDataExchange(dx);
+  DDX_Control(dx, IDC_CAPTION, m_staticCaption);
+  DDX_Control(dx, IDC_REMOVE, m_btnRemove);
+  DDX_Control(dx, IDC_EDIT, m_btnEdit);
+  DDX_Control(dx, IDC_ADD, m_btnAdd);
+  DDX_Control(dx, IDC_DESCRIPTION, m_staticDescription);
+  DDX_Control(dx, IDC_JVM_LIST, m_jvmList);
+}
+
+BOOL CJvmListPage::OnInitDialog() {
+  CDialog::OnInitDialog();
+  m_jvmList.SetExtendedStyle(m_jvmList.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES |
+                             LVS_EX_FULLROWSELECT);
+  m_jvmList.InsertColumn(0, "Name", LVCFMT_LEFT, 90);
+  m_jvmList.InsertColumn(1, "JRE Location", LVCFMT_LEFT, 180);
+  m_jvmList.InsertColumn(2, "JDK Location", LVCFMT_LEFT, 180);
+  char folder[MAX_PATH] = {};
+  DWORD needed = ExpandEnvironmentStrings(kInstallFolderVariable, folder, sizeof folder);
+  m_installFolder = needed > 0 && needed <= sizeof folder ? CString(folder) : kInstallFolderVariable;
+  return TRUE;
+}
+
+void CJvmListPage::SetJvmData(CPercentBar* progressBar, ClassSettingsMap* classSettings,
+                              const JvmDefinitionSet& installedJvms, IXMLDOMDocument* settingsDocument) {
+  // The JVM job that loading starts reads these two on the worker: they are in place before.
+  m_pProgressBar = progressBar;
+  m_pClassSettings = classSettings;
+
+  for (const JvmDefinition& jvm : installedJvms) AppendRow(jvm);
+  m_pSettingsDocument = settingsDocument;
+  if (!LoadGlobalSettings()) ApplyCheckedJvm();
+
+  // A user-defined JVM with the name of an installed one is shown once, as the installed row.
+  for (const JvmDefinition& jvm : m_extraJvms) {
+    if (installedJvms.find(jvm.strName) == installedJvms.end()) AppendRow(jvm);
+  }
+  for (int row = 0; row < m_jvmList.GetItemCount(); ++row) {
+    if (RowText(row, 0, 1000) == m_currentJvm.strName) {
+      CheckAndSelect(row);
+      break;
+    }
+  }
+}
+
+JvmDefinition& CJvmListPage::GetCurrentJvmName() { return m_currentJvm; }
+
+std::string CJvmListPage::RowText(int row, int column, int bufferSize) const {
+  if (row < 0 || row >= m_jvmList.GetItemCount()) return std::string();
+  std::vector<char> buffer(static_cast<size_t>(bufferSize), '\0');
+  m_jvmList.GetItemText(row, column, buffer.data(), bufferSize);
+  return std::string(buffer.data());
+}
+
+int CJvmListPage::AppendRow(const JvmDefinition& jvm) {
+  int row = m_jvmList.InsertItem(LVIF_TEXT | LVIF_IMAGE | LVIF_STATE, m_jvmList.GetItemCount(), jvm.strName.c_str(), 0,
+                                 0, 0, 0);
+  SetRowTexts(row, jvm, false);
+  return row;
+}
+
+void CJvmListPage::SetRowTexts(int row, const JvmDefinition& jvm, bool withName) {
+  if (withName) m_jvmList.SetItemText(row, 0, jvm.strName.c_str());
+  m_jvmList.SetItemText(row, 1, jvm.strJREPath.c_str());
+  m_jvmList.SetItemText(row, 2, jvm.strJDKPath.c_str());
+}
+
+void CJvmListPage::CheckAndSelect(int row) {
+  m_jvmList.SetCheck(row, TRUE);
+  m_jvmList.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
+}
+
+int CJvmListPage::FindRow(const std::string& name) const {
+  LVFINDINFO find{};
+  find.flags = LVFI_STRING;
+  find.psz = name.c_str();
+  return m_jvmList.FindItem(&find);
+}
+
+void CJvmListPage::ApplyCheckedJvm() {
+  int row = -1;
+  for (int i = 0; i < m_jvmList.GetItemCount(); ++i) {
+    if (m_jvmList.GetCheck(i) == 1) {
+      row = i;
+      break;
+    }
+  }
+  const std::string name = RowText(row, 0, 1024);
+  const std::string jre = RowText(row, 1, 1024);
+  const std::string jdk = RowText(row, 2, 1024);
+  if (name == m_currentJvm.strName && jre == m_currentJvm.strJREPath && jdk == m_currentJvm.strJDKPath) return;
+  // A JVM job still at work reads the current JVM: let it end, then start one for the new JVM.
+  WaitForJob();
+  m_currentJvm.strName = name;
+  m_currentJvm.strJREPath = jre;
+  m_currentJvm.strJDKPath = jdk;
+  SaveGlobalSettings();
+  StartJob();
+}
+
+void CJvmListPage::OnItemChanged(NMHDR* header, LRESULT* result) {
+  const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(header);
+  *result = 0;
+  const int item = change->iItem;
+  if ((change->uChanged & LVIF_STATE) == 0 || item < 0 || item >= m_jvmList.GetItemCount()) return;
+
+  // The check boxes act as radio buttons: once a row is checked, exactly one stays checked.
+  const int count = m_jvmList.GetItemCount();
+  int unchecked = 0;
+  int otherChecked = -1;
+  for (int row = 0; row < count; ++row) {
+    if (m_jvmList.GetCheck(row) != 1) {
+      ++unchecked;
+    } else if (row != item) {
+      otherChecked = row;
+    }
+  }
+  if ((change->uNewState & LVIS_SELECTED) != 0) m_selectedRow = item;
+  const int checked = count - unchecked;
+  const bool itemChecked = m_jvmList.GetCheck(item) == 1;
+  if (itemChecked && checked == 2 && otherChecked != -1) {
+    m_jvmList.SetCheck(otherChecked, FALSE);
+    m_jvmList.SetItemState(item, LVIS_SELECTED, LVIS_SELECTED);
+  } else if (!itemChecked && checked == 0 && isCheckedState(change->uOldState) && !isCheckedState(change->uNewState)) {
+    // The user took the check from the only checked row: it stays checked.
+    CheckAndSelect(item);
+  }
+
+  if (m_jvmList.GetItemState(item, LVIS_SELECTED) != 0) {
+    ApplyCheckedJvm();
+    const std::string name = RowText(m_selectedRow, 0, 1024);
+    m_btnEdit.EnableWindow(m_selectedRow != -1 && name == m_currentJvm.strName ? TRUE : FALSE);
+    m_btnRemove.EnableWindow(m_selectedRow != -1 && m_extraJvms.count(name) != 0 ? TRUE : FALSE);
+  }
+}
+
+void CJvmListPage::ShowAsCurrent(const JvmDefinition& former, bool renameFormer) {
+  int row = FindRow(m_currentJvm.strName);
+  if (row == -1) {
+    m_extraJvms.insert(m_currentJvm);
+    int formerRow = -1;
+    if (renameFormer && m_extraJvms.count(former.strName) != 0) {
+      for (int i = 0; i < m_jvmList.GetItemCount() && formerRow == -1; ++i) {
+        if (RowText(i, 0, 1024) == former.strName) formerRow = i;
+      }
+    }
+    if (formerRow != -1) {
+      // A user-defined JVM renamed: its row and its definition take the new name.
+      eraseJvm(m_extraJvms, former.strName);
+      SetRowTexts(formerRow, m_currentJvm, true);
+      row = formerRow;
+    } else {
+      row = AppendRow(m_currentJvm);
+    }
+  } else {
+    auto extra = m_extraJvms.find(RowText(row, 0, 1024));
+    if (extra != m_extraJvms.end()) {
+      // A user-defined JVM keeps the definition given now.
+      m_extraJvms.erase(extra);
+      m_extraJvms.insert(m_currentJvm);
+      SetRowTexts(row, m_currentJvm, true);
+    } else {
+      SetRowTexts(row, m_currentJvm, false);
+    }
+  }
+  // The row shows the current JVM now, so checking it changes nothing more.
+  CheckAndSelect(row);
+}
+
+void CJvmListPage::OnAdd() {
+  CJvmDlg dialog(this);
+  dialog.SetJvm("Add JDK", &m_addedPaths, JvmDefinition());
+  if (dialog.DoModal() != IDOK) return;
+  WaitForJob();
+  const JvmDefinition former = m_currentJvm;
+  m_currentJvm = dialog.GetJvm();
+  m_addedPaths = dialog.GetAddedPaths();
+  ShowAsCurrent(former, false);
+  SaveGlobalSettings();
+  StartJob();
+}
+
+void CJvmListPage::OnEdit() {
+  CJvmDlg dialog(this);
+  dialog.SetJvm("Edit JDK", &m_addedPaths, m_currentJvm);
+  if (dialog.DoModal() != IDOK) return;
+  WaitForJob();
+  const JvmDefinition former = m_currentJvm;
+  const std::set<std::string> formerPaths = m_addedPaths;
+  m_currentJvm = dialog.GetJvm();
+  m_addedPaths = dialog.GetAddedPaths();
+  ShowAsCurrent(former, true);
+  SaveGlobalSettings();
+  // The modules and JAVA_HOME follow the edited JVM and paths.
+  if (former.strName != m_currentJvm.strName || former.strJREPath != m_currentJvm.strJREPath ||
+      former.strJDKPath != m_currentJvm.strJDKPath || formerPaths != m_addedPaths) {
+    StartJob();
+  }
+}
+
+void CJvmListPage::OnRemove() {
+  if (m_selectedRow < 0 || m_selectedRow >= m_jvmList.GetItemCount()) return;
+  WaitForJob();
+  const int row = m_selectedRow;
+  const bool wasChecked = m_jvmList.GetCheck(row) == 1;
+  eraseJvm(m_extraJvms, RowText(row, 0, 1024));
+  m_jvmList.DeleteItem(row);
+  m_selectedRow = -1;
+  const int count = m_jvmList.GetItemCount();
+  if (count > 0) {
+    // The last row is selected; when the current JVM's row went, it becomes the current JVM.
+    if (wasChecked) m_jvmList.SetCheck(count - 1, TRUE);
+    m_jvmList.SetItemState(count - 1, LVIS_SELECTED, LVIS_SELECTED);
+  } else {
+    m_btnEdit.EnableWindow(FALSE);
+    m_btnRemove.EnableWindow(FALSE);
+  }
+  SaveGlobalSettings();
+}
+
+void CJvmListPage::OnSize(UINT type, int cx, int cy) {
+  CDialog::OnSize(type, cx, cy);
+  if (m_hWnd == nullptr || m_btnAdd.GetSafeHwnd() == nullptr || m_btnEdit.GetSafeHwnd() == nullptr ||
+      m_btnRemove.GetSafeHwnd() == nullptr || m_staticDescription.GetSafeHwnd() == nullptr ||
+      m_jvmList.GetSafeHwnd() == nullptr) {
+    return;
+  }
+  CRect client;
+  GetClientRect(&client);
+  auto placeOf = [this](CWnd& control) {
+    CRect rect;
+    control.GetWindowRect(&rect);
+    ScreenToClient(&rect);
+    return rect;
+  };
+  CRect add = placeOf(m_btnAdd);
+  CRect edit = placeOf(m_btnEdit);
+  CRect remove = placeOf(m_btnRemove);
+  CRect description = placeOf(m_staticDescription);
+  CRect list = placeOf(m_jvmList);
+  add.OffsetRect(client.right - add.right, 0);
+  edit.OffsetRect(client.right - edit.right, 0);
+  remove.OffsetRect(client.right - remove.right, 0);
+  description.right = client.right;
+  list.right = add.left - 5;
+  list.bottom = client.bottom;
+  m_btnAdd.MoveWindow(&add);
+  m_btnEdit.MoveWindow(&edit);
+  m_btnRemove.MoveWindow(&remove);
+  m_staticDescription.MoveWindow(&description);
+  m_jvmList.MoveWindow(&list);
+}
+
+void CJvmListPage::OnPaint() {
+  CPaintDC dc(this);
+  m_captionFont.Apply(*this, {&m_staticDescription, &m_staticCaption});
+}
+
+void CJvmListPage::OnDestroy() {
+  StopJob();
+  CDialog::OnDestroy();
+}
