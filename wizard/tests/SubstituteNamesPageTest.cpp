@@ -1,0 +1,215 @@
+// The "Substitute Names" page: substitutions added, selected, updated and deleted through the
+// edit fields and buttons, and the two prefix switches, as a user drives the page.
+#include "PageTestSupport.h"
+#include "ProxyGenerator.h"
+#include "SubstituteNamesPage.h"
+
+using namespace pagetest;
+
+namespace {
+
+class SubstituteNamesPageTest : public wizardtest::WizardUiTest {
+ protected:
+  void SetUp() override {
+    WizardUiTest::SetUp();
+    registerSubstituteNamesPageTemplate();
+    setAddFieldPrefix(false);
+    setAddMethodPrefix(false);
+  }
+  void TearDown() override {
+    host.close();
+    setAddFieldPrefix(false);
+    setAddMethodPrefix(false);
+    WizardUiTest::TearDown();
+  }
+
+  void open() {
+    host.page.SetModel(&substitutions, &fieldPrefix, &methodPrefix);
+    ASSERT_TRUE(host.open());
+  }
+  HWND list() const { return host.control(IDC_SUBSTITUTE_LIST); }
+  std::string text(int id) const { return ui::windowState(host.control(id)).text; }
+  void type(const std::string& oldName, const std::string& newName) {
+    ASSERT_TRUE(ui::typeText(host.control(IDC_OLD_NAME), oldName));
+    ASSERT_TRUE(ui::typeText(host.control(IDC_NEW_NAME), newName));
+  }
+  void addSubstitution(const std::string& oldName, const std::string& newName) {
+    type(oldName, newName);
+    ASSERT_TRUE(host.click(IDC_ADD));
+  }
+  std::vector<std::pair<std::string, std::string>> rows() const {
+    std::vector<std::pair<std::string, std::string>> result;
+    std::vector<std::string> olds = columnTexts(list(), 0), news = columnTexts(list(), 1);
+    for (size_t i = 0; i < olds.size(); ++i) result.emplace_back(olds[i], news[i]);
+    return result;
+  }
+
+  NameSubstitutionMap substitutions;
+  bool fieldPrefix = false;
+  bool methodPrefix = false;
+  PageHost<CSubstituteNamesPage> host;
+};
+
+TEST_F(SubstituteNamesPageTest, ShowingThePageListsTheSubstitutionsAndSwitches) {
+  substitutions = {{"union", "union_"}, {"delete", "delete_"}};
+  methodPrefix = true;
+  open();
+  ui::ListState state = ui::listState(list());
+  ASSERT_EQ(state.columns.size(), 2u);
+  EXPECT_EQ(state.columns[0].text, "Old name");
+  EXPECT_EQ(state.columns[1].text, "New name");
+  EXPECT_EQ(state.columns[1].width, 264);
+  EXPECT_EQ(state.extendedStyle & (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT), LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"delete", "delete_"}, {"union", "union_"}}));
+  EXPECT_EQ(ui::buttonCheck(host.control(IDC_FIELD_PREFIX)), BST_UNCHECKED);
+  EXPECT_EQ(ui::buttonCheck(host.control(IDC_METHOD_PREFIX)), BST_CHECKED);
+}
+
+TEST_F(SubstituteNamesPageTest, AddTakesBothNamesOnceAndEmptiesTheFields) {
+  open();
+  addSubstitution("union", "union_");
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"union", "union_"}}));
+  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"union", "union_"}}));
+  EXPECT_EQ(text(IDC_OLD_NAME), "");
+  EXPECT_EQ(text(IDC_NEW_NAME), "");
+
+  // An empty new name, an empty old name, or an old name that has its substitution: nothing.
+  addSubstitution("delete", "");
+  addSubstitution("", "x");
+  addSubstitution("union", "other");
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"union", "union_"}}));
+  EXPECT_EQ(rows().size(), 1u);
+  EXPECT_EQ(text(IDC_OLD_NAME), "union") << "a refused entry stays in the fields";
+}
+
+TEST_F(SubstituteNamesPageTest, SelectingARowShowsItsNames) {
+  open();
+  addSubstitution("a", "a1");
+  addSubstitution("b", "b1");
+  ASSERT_TRUE(ui::clickListItem(list(), 1));
+  EXPECT_EQ(text(IDC_OLD_NAME), "b");
+  EXPECT_EQ(text(IDC_NEW_NAME), "b1");
+  ASSERT_TRUE(ui::clickListItem(list(), 0));
+  EXPECT_EQ(text(IDC_OLD_NAME), "a");
+  EXPECT_EQ(host.page.m_nSelected, 0);
+}
+
+TEST_F(SubstituteNamesPageTest, UpdateReplacesTheSelectedSubstitution) {
+  open();
+  addSubstitution("a", "a1");
+  addSubstitution("b", "b1");
+  ASSERT_TRUE(ui::clickListItem(list(), 0));
+
+  type("a", "a2");  // a new name for the same old name
+  ASSERT_TRUE(host.click(IDC_UPDATE));
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a2"}, {"b", "b1"}}));
+
+  type("c", "c1");  // the old name itself edited: the row now stands for "c"
+  ASSERT_TRUE(host.click(IDC_UPDATE));
+  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"c", "c1"}, {"b", "b1"}}));
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"b", "b1"}, {"c", "c1"}}))
+      << "the former old name does not stay behind unseen";
+
+  // Showing the page again shows what the map holds: the same rows.
+  host.showAgain();
+  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"b", "b1"}, {"c", "c1"}}));
+}
+
+TEST_F(SubstituteNamesPageTest, UpdateRefusesTheOldNameOfAnotherRowAndNeedsASelection) {
+  open();
+  addSubstitution("a", "a1");
+  addSubstitution("b", "b1");
+  type("x", "y");
+  ASSERT_TRUE(host.click(IDC_UPDATE));  // nothing selected
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a1"}, {"b", "b1"}}));
+  EXPECT_EQ(text(IDC_OLD_NAME), "x");
+
+  ASSERT_TRUE(ui::clickListItem(list(), 1));
+  type("a", "b2");
+  ASSERT_TRUE(host.click(IDC_UPDATE));
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a1"}, {"b", "b1"}}));
+  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"a", "a1"}, {"b", "b1"}}));
+}
+
+TEST_F(SubstituteNamesPageTest, DeleteRemovesExactlyTheSelectedSubstitutionAndSelectsTheNext) {
+  open();
+  addSubstitution("a", "a1");
+  addSubstitution("b", "b1");
+  addSubstitution("c", "c1");
+  ASSERT_TRUE(ui::clickListItem(list(), 1));
+  ASSERT_TRUE(ui::typeText(host.control(IDC_OLD_NAME), "a"));  // the field no longer names the row
+
+  ASSERT_TRUE(host.click(IDC_DELETE));
+
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a1"}, {"c", "c1"}}));
+  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"a", "a1"}, {"c", "c1"}}));
+  EXPECT_TRUE(ui::listState(list()).items[1].selected);
+  EXPECT_EQ(text(IDC_OLD_NAME), "c");
+  EXPECT_EQ(text(IDC_NEW_NAME), "c1");
+
+  // Deleting the last row selects the one before it.
+  ASSERT_TRUE(host.click(IDC_DELETE));
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a1"}}));
+  EXPECT_EQ(text(IDC_OLD_NAME), "a");
+
+  // Deleting the only row left empties the map and both fields.
+  ASSERT_TRUE(host.click(IDC_DELETE));
+  EXPECT_TRUE(substitutions.empty());
+  EXPECT_TRUE(rows().empty());
+  EXPECT_EQ(text(IDC_OLD_NAME), "");
+  EXPECT_EQ(text(IDC_NEW_NAME), "");
+  EXPECT_EQ(host.page.m_nSelected, -1);
+
+  // Without a selection Delete does nothing.
+  addSubstitution("d", "d1");
+  ASSERT_TRUE(host.click(IDC_DELETE));
+  EXPECT_EQ(substitutions.size(), 1u);
+}
+
+TEST_F(SubstituteNamesPageTest, ThePrefixSwitchesActOnTheDialogAndTheGeneratorAtOnce) {
+  open();
+  ASSERT_TRUE(host.click(IDC_FIELD_PREFIX));
+  EXPECT_TRUE(fieldPrefix);
+  EXPECT_TRUE(addFieldPrefix);
+  EXPECT_FALSE(methodPrefix);
+  EXPECT_FALSE(addMethodPrefix);
+
+  ASSERT_TRUE(host.click(IDC_METHOD_PREFIX));
+  EXPECT_TRUE(methodPrefix);
+  EXPECT_TRUE(addMethodPrefix);
+  ASSERT_TRUE(host.click(IDC_FIELD_PREFIX));
+  EXPECT_FALSE(fieldPrefix);
+  EXPECT_FALSE(addFieldPrefix);
+
+  // Showing the page again shows the dialog's switches.
+  methodPrefix = false;
+  fieldPrefix = true;
+  host.showAgain();
+  EXPECT_EQ(ui::buttonCheck(host.control(IDC_FIELD_PREFIX)), BST_CHECKED);
+  EXPECT_EQ(ui::buttonCheck(host.control(IDC_METHOD_PREFIX)), BST_UNCHECKED);
+}
+
+TEST_F(SubstituteNamesPageTest, SizingShareTheRowBetweenTheTwoNameFields) {
+  open();
+  host.page.MoveWindow(0, 0, 700, 500);
+  ui::pumpMessages();
+  RECT info = ui::windowState(host.control(IDC_DESCRIPTION)).rect;
+  RECT rowsRect = ui::windowState(list()).rect;
+  RECT label = ui::windowState(host.control(IDC_SUBSTITUTE_LABEL)).rect;
+  RECT with = ui::windowState(host.control(IDC_WITH_LABEL)).rect;
+  RECT oldName = ui::windowState(host.control(IDC_OLD_NAME)).rect;
+  RECT newName = ui::windowState(host.control(IDC_NEW_NAME)).rect;
+  EXPECT_EQ(info.left, 0);
+  EXPECT_EQ(info.right, 700);
+  EXPECT_EQ(rowsRect.left, 0);
+  EXPECT_EQ(rowsRect.right, 700);
+  EXPECT_EQ(label.left, 0);
+  const int half = (700 - (with.right - with.left) - label.right) / 2;
+  EXPECT_EQ(oldName.left, label.right);
+  EXPECT_EQ(oldName.right - oldName.left, half - 5);
+  EXPECT_EQ(with.left, label.right + half);
+  EXPECT_EQ(newName.left, 700 - half + 5);
+  EXPECT_EQ(newName.right, 700);
+}
+
+}  // namespace
