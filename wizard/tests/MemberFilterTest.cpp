@@ -381,3 +381,51 @@ TEST_F(MemberFilterTest, AClickPostedForATreeSinceRebuiltIsDropped) {
 }
 
 }  // namespace
+
+namespace {
+
+CRect rectIn(const CWnd& parent, const CWnd& child) {
+  CRect rect;
+  child.GetWindowRect(&rect);
+  parent.ScreenToClient(&rect);
+  return rect;
+}
+
+TEST_F(MemberFilterTest, LayoutKeepsTheTabUnderTheDescriptionAndTheMemberNamesAtTheBottom) {
+  open();
+  showLocal();
+  page().MoveWindow(0, 0, 520, 440);
+  CRect description = rectIn(page(), page().m_staticDescription);
+  CRect tab = rectIn(page(), page().m_tab);
+  EXPECT_EQ(description.right, 520);
+  EXPECT_EQ(tab.top, description.bottom + 5);
+  EXPECT_EQ(tab.right, 520);
+  EXPECT_EQ(tab.bottom, 440);
+
+  // The local page fills the tab's display area; its combo box keeps to the bottom right, its
+  // label beside it, and the panes fill the rest down to six pixels above the combo box.
+  CRect client;
+  local->GetClientRect(&client);
+  CRect combo = rectIn(*local, local->m_memberCombo);
+  CRect label = rectIn(*local, local->m_staticSelect);
+  CRect frame = rectIn(*local, *local->m_pFrame);
+  EXPECT_EQ(combo.bottom, client.bottom - 3);
+  EXPECT_EQ(combo.right, client.right);
+  EXPECT_LT(label.right, combo.left);
+  EXPECT_GT(label.bottom, combo.top);
+  EXPECT_EQ(frame.left, 0);
+  EXPECT_EQ(frame.right, client.right);
+  EXPECT_EQ(frame.bottom, combo.top - 6);
+
+  page().UpdateWindow();
+  local->UpdateWindow();
+  ui::pumpMessages();
+  for (HWND text : {page().m_staticDescription.m_hWnd, local->m_staticCaption.m_hWnd}) {
+    ui::FontState font = ui::fontState(ui::windowState(text).font);
+    EXPECT_TRUE(font.alive);
+    EXPECT_STREQ(font.logFont.lfFaceName, "Times New Roman");
+    EXPECT_EQ(font.logFont.lfHeight, -12);
+  }
+}
+
+}  // namespace
