@@ -56,8 +56,9 @@ class CGeneratorDlg : public CGeneratorDlgBase, public InvokeLaterJob {
   void LoadInstalledJvms();
 
   // --- Project settings file (the project file's path with ".dsp" made ".jniprj") --------------
-  // Fills the model from the file of the active project; a missing or broken file leaves the
-  // defaults. A COM error while reading is passed to the caller.
+  // Fills the model from the file of the active project; a missing file leaves the defaults. A
+  // file that cannot be read is reported in a message box, a copy of it is kept beside it
+  // ("<file>.bak"), and the model keeps what was read.
   void LoadProjectSettings();
   // Writes the model to the file; a COM error is shown in a message box and the file is kept.
   void SaveProjectSettings();
@@ -118,6 +119,8 @@ class CGeneratorDlg : public CGeneratorDlgBase, public InvokeLaterJob {
   afx_msg void OnStoreSettings();
   // WM_CLOSE_AFTER_GENERATION: waits for a running generation, then ends the dialog with IDOK.
   afx_msg LRESULT OnCloseAfterGeneration(WPARAM wParam, LPARAM lParam);
+  // Close: waits for a generation that still runs, then ends the dialog.
+  void OnCancel() override;
   DECLARE_MESSAGE_MAP()
 
  private:
