@@ -28,6 +28,7 @@ class JniClassesPageTest : public wizardtest::WizardUiTest {
 
   void SetUp() override {
     WizardUiTest::SetUp();
+    ui::setModalIdleLimit(10000);
     registerJniClassesPageTemplate();
     registerAddClassesDialogTemplate();
     ClassRepository::resetModules("");

@@ -48,6 +48,7 @@ class JvmDialogTest : public wizardtest::WizardUiTest {
  protected:
   void SetUp() override {
     WizardUiTest::SetUp();
+    ui::setModalIdleLimit(10000);
     registerJvmDialogTemplate();
     jdk = dir.file("jdk1.4");
     makeJdk(jdk);
@@ -113,6 +114,7 @@ TEST_F(JvmDialogTest, WithoutAJdkTheJreCannotBeChosenFirst) {
     EXPECT_FALSE(enabled(d, IDC_BROWSE_JRE));
     EXPECT_TRUE(libraries(d).empty());
     EXPECT_FALSE(enabled(d, IDC_EDIT_JAR));
+    ui::clickButton(item(d, IDCANCEL));
   });
 }
 
@@ -128,8 +130,10 @@ TEST_F(JvmDialogTest, OkNamesTheFirstMissingEntryAndStaysOpen) {
     ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
     EXPECT_EQ(text(d, IDC_JVM_MESSAGE), "Enter JRE Path");
     EXPECT_TRUE(::IsWindowVisible(d));
+    ui::clickButton(item(d, IDCANCEL));
   });
   EXPECT_EQ(result, IDCANCEL) << "never accepted";
+  EXPECT_EQ(ui::modalRecords().back().idleTimeout, false);
 }
 
 TEST_F(JvmDialogTest, OkAfterChangingOnlyTheNameGivesADefinitionWithoutLibraries) {
@@ -209,6 +213,7 @@ TEST_F(JvmDialogTest, AFolderWithoutARuntimeIsNoJdkAndCancelledBrowsersChangeNot
     EXPECT_EQ(text(d, IDC_JDK_HOME), "/keep");
     ASSERT_TRUE(ui::clickButton(item(d, IDC_BROWSE_JRE)));
     EXPECT_EQ(text(d, IDC_JRE_HOME), "/keep/jre");
+    ui::clickButton(item(d, IDCANCEL));
   });
   ASSERT_EQ(ui::folderBrowserRecords().size(), 2u);
   EXPECT_EQ(ui::folderBrowserRecords()[1].title, "Select JRE Home");
@@ -289,6 +294,7 @@ class JvmListPageTest : public wizardtest::WizardUiTest {
  protected:
   void SetUp() override {
     WizardUiTest::SetUp();
+    ui::setModalIdleLimit(10000);
     registerJvmListPageTemplate();
     registerJvmDialogTemplate();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
