@@ -396,6 +396,22 @@ TEST_F(JvmListPageTest, ListsInstalledThenUserDefinedJvmsAndChecksTheCurrentOne)
   EXPECT_TRUE(host.enabled(IDC_EDIT)) << "the selected row is the current JVM";
 }
 
+TEST_F(JvmListPageTest, ACurrentJvmWhoseRowShowsOtherPathsTakesThemAfterTheFirstJobAndAppliesThem) {
+  JvmDefinition moved = sun;
+  moved.strJDKPath = "/moved";
+  moved.strJREPath = "/moved/jre";
+  writeSettings(moved, {});
+  open({sun, ibm});
+
+  EXPECT_EQ(checks(), (std::vector<bool>{false, true}));
+  const JvmDefinition& current = host.page.GetCurrentJvmName();
+  EXPECT_EQ(current.strJDKPath, sun.strJDKPath);
+  EXPECT_EQ(current.strJREPath, sun.strJREPath);
+  EXPECT_NE(settings().find("JDKPath=\"" + sun.strJDKPath + "\""), std::string::npos) << settings();
+  const char* javaHome = getenv("JAVA_HOME");
+  EXPECT_EQ(javaHome != nullptr ? javaHome : "", sun.strJDKPath) << "a second job applied the row's JVM";
+}
+
 TEST_F(JvmListPageTest, CheckingAnotherRowMakesItTheOnlyCheckedAndTheCurrentJvm) {
   writeSettings(sun, {});
   open({sun, ibm});
