@@ -301,4 +301,13 @@ TEST_F(ModulesPageTest, SizingKeepsTheButtonsAtTheRightEdgeAndStretchesTheList) 
   EXPECT_EQ(rows.bottom, 400);
 }
 
+TEST_F(ModulesPageTest, TheDescriptionIsPaintedInTheCaptionFont) {
+  host.page.Invalidate();
+  ui::pumpMessages();
+  ui::FontState font = ui::fontState(ui::windowState(host.control(IDC_DESCRIPTION)).font);
+  ASSERT_TRUE(font.alive);
+  EXPECT_STREQ(font.logFont.lfFaceName, "Times New Roman");
+  EXPECT_EQ(font.logFont.lfHeight, -12);
+}
+
 }  // namespace
