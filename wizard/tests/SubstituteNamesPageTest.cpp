@@ -189,27 +189,4 @@ TEST_F(SubstituteNamesPageTest, ThePrefixSwitchesActOnTheDialogAndTheGeneratorAt
   EXPECT_EQ(ui::buttonCheck(host.control(IDC_METHOD_PREFIX)), BST_UNCHECKED);
 }
 
-TEST_F(SubstituteNamesPageTest, SizingShareTheRowBetweenTheTwoNameFields) {
-  open();
-  host.page.MoveWindow(0, 0, 700, 500);
-  ui::pumpMessages();
-  RECT info = ui::windowState(host.control(IDC_DESCRIPTION)).rect;
-  RECT rowsRect = ui::windowState(list()).rect;
-  RECT label = ui::windowState(host.control(IDC_SUBSTITUTE_LABEL)).rect;
-  RECT with = ui::windowState(host.control(IDC_WITH_LABEL)).rect;
-  RECT oldName = ui::windowState(host.control(IDC_OLD_NAME)).rect;
-  RECT newName = ui::windowState(host.control(IDC_NEW_NAME)).rect;
-  EXPECT_EQ(info.left, 0);
-  EXPECT_EQ(info.right, 700);
-  EXPECT_EQ(rowsRect.left, 0);
-  EXPECT_EQ(rowsRect.right, 700);
-  EXPECT_EQ(label.left, 0);
-  const int half = (700 - (with.right - with.left) - label.right) / 2;
-  EXPECT_EQ(oldName.left, label.right);
-  EXPECT_EQ(oldName.right - oldName.left, half - 5);
-  EXPECT_EQ(with.left, label.right + half);
-  EXPECT_EQ(newName.left, 700 - half + 5);
-  EXPECT_EQ(newName.right, 700);
-}
-
 }  // namespace
