@@ -1,0 +1,401 @@
+// The generator dialog as a user meets it: opening over a project held by the Developer Studio
+// stand-in, the page tree and the pages it shows, the fonts and colours of its title and bar,
+// the registered JVMs, StoreSettings, Generate with its run on the worker, and the ways out of
+// the dialog while a run is at work.
+#include "ClassRepository.h"
+#include "DevStudioHost.h"
+#include "GeneratorDlg.h"
+#include "JvmRegistry.h"
+#include "Registry.h"
+#include "TestSupport.h"
+#include "WizardTestSupport.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+class GeneratorDlgTest : public wizardtest::WizardUiTest {
+ protected:
+  void SetUp() override {
+    WizardUiTest::SetUp();
+    registerWizardTemplates();
+    ui::setModalIdleLimit(20000);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    mkdir(dir.file("install").c_str(), 0755);
+    projectDir = dir.file("project") + "/";
+    kavrin_test::writeFile(projectDir + "App.dsp", "");
+    project = std::make_shared<devstudio::Project>();
+    project->fullName = projectDir + "App.dsp";
+    project->fullNameGiven = true;
+    project->configurations = {{"App - Win32 Debug", {}}, {"App - Win32 Release", {}}};
+    host = std::make_unique<devstudio::Host>(project);
+    importReg("[HKEY_CURRENT_USER\\Environment]\n");
+  }
+  void TearDown() override {
+    host.reset();
+    ClassRepository::resetModules("");
+    CoUninitialize();
+    WizardUiTest::TearDown();
+  }
+
+  void importReg(const std::string& body) {
+    const std::string file = dir.file("import.reg");
+    kavrin_test::writeFile(file, "Windows Registry Editor Version 5.00\n\n" + body);
+    ASSERT_EQ(registry::importFile(file), ERROR_SUCCESS) << registry::lastFileError();
+  }
+  // JDK 17 registered as a development kit, with or without a runtime registration.
+  void registerJdk(bool withRuntime) {
+    const std::string home = kavrin_test::kJdkHome;
+    std::string body = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit]\n\"CurrentVersion\"=\"17\"\n\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit\\17]\n\"JavaHome\"=\"" +
+                       home + "\"\n\n";
+    if (withRuntime) {
+      body += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment]\n\"CurrentVersion\"=\"17\"\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\17]\n\"JavaHome\"=\"" +
+              home + "\"\n";
+    }
+    importReg(body);
+  }
+  // The global settings: JDK 17 current, the fixture classes added.
+  void writeGlobalSettings() {
+    const std::string home = kavrin_test::kJdkHome;
+    kavrin_test::writeFile(dir.file("install/kavringlobals.xml"),
+                           "<Project><CurrentJVM Name=\"SUN17\" JREPath=\"" + home + "\" JDKPath=\"" + home +
+                               "\"/><ExtraJVMs/><AddedPaths><![CDATA[" + kavrin_test::kFixtureClasses +
+                               "]]></AddedPaths></Project>");
+  }
+  std::string settingsFile() const { return projectDir + "App.jniprj"; }
+  // A project settings file with these classes (name, FILTER attributes) and last build.
+  void writeProjectSettings(const std::vector<std::pair<std::string, std::string>>& classes,
+                            const std::string& lastBuild) {
+    std::string xml =
+        "<KAVRIN><GLOBALFILTER fields_bAll='true' fields_bExcludeInherited='false' fields_bExcludeRegular='false'"
+        " fields_bExcludeProtected='false' fields_bExcludePrivate='false' methods_bAll='true'"
+        " methods_bExcludeInherited='false' methods_bExcludeRegular='false' methods_bExcludeProtected='false'"
+        " methods_bExcludePrivate='false'/><NAMES_SUBSTITUTED FLDPX='false' MTHPX='false'/><MODULES/><CLASSES>";
+    for (const auto& c : classes) {
+      xml += "<CLASS NAME='" + c.first + "'><FILTER bUseGlobalFilter='true' " + c.second + " strClassPath=''/></CLASS>";
+    }
+    xml += "</CLASSES><LAST_BUILD>" + lastBuild + "</LAST_BUILD></KAVRIN>";
+    kavrin_test::writeFile(settingsFile(), xml);
+  }
+  static std::string flags(bool impl, bool delegator, bool natives = false, bool type = false) {
+    auto b = [](bool v) { return v ? std::string("'true'") : std::string("'false'"); };
+    return "bIsInterfaceIml=" + b(impl) + " bIsDelegatorIml=" + b(delegator) + " bIsMethodsIml=" + b(natives) +
+           " TYPE=" + b(type);
+  }
+
+  // Runs the dialog modally with `script` inside its loop; returns DoModal's result.
+  INT_PTR run(const std::function<void(CGeneratorDlg&)>& script) {
+    dialog = std::make_unique<CGeneratorDlg>(nullptr);
+    dialog->SetApplication(host->application());
+    CGeneratorDlg* d = dialog.get();
+    ui::onModalDialog(
+        [d, script](CDialog&) {
+          ASSERT_TRUE(ui::pumpUntil([d] { return !d->m_jvmListPage.IsJobRunning(); }));
+          ui::pumpMessages();
+          script(*d);
+        },
+        IDD_GENERATOR_DIALOG);
+    return dialog->DoModal();
+  }
+  static HWND item(CGeneratorDlg& d, int id) { return ::GetDlgItem(d.m_hWnd, id); }
+  static bool enabled(CGeneratorDlg& d, int id) { return ::IsWindowEnabled(item(d, id)) != FALSE; }
+  static HTREEITEM treeItem(CGeneratorDlg& d, const std::string& text) {
+    for (const ui::TreeItemState& i : ui::treeState(item(d, IDC_PAGE_TREE)).items) {
+      if (i.text == text) return i.handle;
+    }
+    ADD_FAILURE() << "no tree item " << text;
+    return nullptr;
+  }
+  static std::vector<CWnd*> pages(CGeneratorDlg& d) {
+    return {&d.m_jvmListPage, &d.m_classesPage,    &d.m_modulesPage,    &d.m_substituteNamesPage, &d.m_filterDlg,
+            &d.m_nativesPage, &d.m_interfacesPage, &d.m_jniClassesPage, &d.m_delegatorsPage};
+  }
+  static std::vector<CWnd*> visiblePages(CGeneratorDlg& d) {
+    std::vector<CWnd*> shown;
+    for (CWnd* page : pages(d)) {
+      if (ui::windowState(page->m_hWnd).visible) shown.push_back(page);
+    }
+    return shown;
+  }
+  static LOGFONT fontOf(HWND window) { return ui::fontState(ui::windowState(window).font).logFont; }
+  bool exists(const std::string& name) const { return win32::fileExists(projectDir + name); }
+  std::vector<std::string> boxTexts(const std::string& caption) const {
+    std::vector<std::string> texts;
+    for (const ui::MessageBoxRecord& box : ui::messageBoxRecords()) {
+      if (box.caption == caption) texts.push_back(box.text);
+    }
+    return texts;
+  }
+
+  kavrin_test::TempDir dir{"generator-dialog"};
+  kavrin_test::ScopedEnv installFolder{"KAVRINVC6", dir.file("install")};
+  kavrin_test::ScopedEnv registryFile{"KAVRIN_REGISTRY", dir.file("registry.reg")};
+  kavrin_test::ScopedEnv javaHome{"JAVA_HOME", std::nullopt};
+  std::string projectDir;
+  std::shared_ptr<devstudio::Project> project;
+  std::unique_ptr<devstudio::Host> host;
+  std::unique_ptr<CGeneratorDlg> dialog;
+};
+
+TEST_F(GeneratorDlgTest, OpensOnJniClassesWithBothRootsExpandedAndTheModelAtItsDefaults) {
+  const INT_PTR result = run([&](CGeneratorDlg& d) {
+    EXPECT_EQ(theGeneratorDlg, &d);
+    EXPECT_EQ(ui::windowState(d.m_hWnd).text, "KAVRIN Generator");
+    const ui::TreeState tree = ui::treeState(item(d, IDC_PAGE_TREE));
+    std::vector<std::string> items;
+    for (const ui::TreeItemState& i : tree.items) items.push_back(std::to_string(i.depth) + " " + i.text);
+    EXPECT_EQ(items, (std::vector<std::string>{"0 Installed JVMs", "1 Java modules", "0 JNI Classes", "1 Select Classes",
+                                               "1 Substitute Names", "1 Class Member Filters",
+                                               "1 Implement Native Methods", "1 Implement Interfaces",
+                                               "1 Create Delegators"}));
+    for (const ui::TreeItemState& i : tree.items) {
+      if (i.depth == 0) {
+        EXPECT_TRUE(i.expanded) << i.text;
+      }
+      EXPECT_EQ(i.image, 0);
+      EXPECT_EQ(i.selected, i.text == "JNI Classes") << i.text;
+    }
+    EXPECT_EQ(d.m_pCurrentPage, &d.m_classesPage);
+    EXPECT_EQ(visiblePages(d), std::vector<CWnd*>{&d.m_classesPage});
+    EXPECT_EQ(ui::windowState(item(d, IDC_PAGE_TITLE)).text, "JNI Classes");
+    const LOGFONT title = fontOf(item(d, IDC_PAGE_TITLE));
+    EXPECT_EQ(title.lfHeight, -25);
+    EXPECT_STREQ(title.lfFaceName, "Times New Roman");
+    EXPECT_TRUE(d.m_globalFilter.fields_bAll && d.m_globalFilter.methods_bAll);
+    EXPECT_FALSE(d.m_globalFilter.fields_bExcludePrivate || d.m_globalFilter.methods_bExcludeInherited);
+
+    // Every page fills the frame; the bar has its font, colours and stretched gradient.
+    CRect frame;
+    d.m_staticPageFrame.GetClientRect(&frame);
+    for (CWnd* page : pages(d)) {
+      CRect r;
+      page->GetClientRect(&r);
+      EXPECT_EQ(r.Width(), frame.Width());
+      EXPECT_EQ(r.Height(), frame.Height());
+      EXPECT_EQ(ui::windowState(page->m_hWnd).parent, d.m_staticPageFrame.m_hWnd);
+    }
+    const LOGFONT bar = fontOf(item(d, IDC_PROGRESS_BAR));
+    EXPECT_EQ(bar.lfHeight, -15);
+    EXPECT_STREQ(bar.lfFaceName, "Times New Roman");
+    EXPECT_NE(d.m_progressBar.GetStyle() & CPercentBar::kStretchGradient, 0u);
+    EXPECT_EQ(d.m_progressBar.m_colors,
+              (std::vector<COLORREF>{GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNSHADOW)}));
+    EXPECT_EQ(d.m_progressBar.m_backColor, GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(d.m_progressBar.m_barTextColor, 0u);
+    EXPECT_EQ(d.m_progressBar.m_backTextColor, 0u);
+    EXPECT_TRUE(enabled(d, IDOK) && enabled(d, IDC_STORE_SETTINGS) && enabled(d, IDC_PAGE_TREE))
+        << "the JVM job gave the controls back";
+    EXPECT_TRUE(ui::clickButton(item(d, IDCANCEL)));
+  });
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_EQ(boxTexts("KAVRIN Add-In Error"), std::vector<std::string>{});
+}
+
+TEST_F(GeneratorDlgTest, TheTreeShowsOnePageAtATimeUnderItsTitle) {
+  run([&](CGeneratorDlg& d) {
+    const HWND tree = item(d, IDC_PAGE_TREE);
+    for (const char* text : {"Installed JVMs", "Java modules", "Select Classes", "Substitute Names",
+                             "Class Member Filters", "Implement Native Methods", "Implement Interfaces",
+                             "Create Delegators", "JNI Classes"}) {
+      ASSERT_TRUE(ui::clickTreeItem(tree, treeItem(d, text))) << text;
+      ui::pumpMessages();
+      ASSERT_EQ(visiblePages(d).size(), 1u) << text;
+      EXPECT_EQ(visiblePages(d)[0], d.m_pCurrentPage) << text;
+      EXPECT_EQ(ui::windowState(item(d, IDC_PAGE_TITLE)).text, text);
+      EXPECT_EQ(fontOf(item(d, IDC_PAGE_TITLE)).lfHeight, -25) << text;
+    }
+    ASSERT_TRUE(ui::clickTreeItem(tree, treeItem(d, "Java modules")));
+    EXPECT_EQ(d.m_pCurrentPage, &d.m_modulesPage);
+    ui::clickButton(item(d, IDCANCEL));
+  });
+}
+
+TEST_F(GeneratorDlgTest, AKitWithoutRuntimeIsMirroredAndListedAsTheInstalledJvm) {
+  registerJdk(false);
+  run([&](CGeneratorDlg& d) {
+    ASSERT_EQ(d.m_installedJvms.size(), 1u);
+    const JvmDefinition& jvm = *d.m_installedJvms.begin();
+    EXPECT_EQ(jvm.strName, "SUN17");
+    EXPECT_EQ(jvm.strJREPath, kavrin_test::kJdkHome);
+    EXPECT_EQ(jvm.strJDKPath, kavrin_test::kJdkHome);
+    EXPECT_EQ(d.m_jvmRegistrations.size(), 1u);
+    const ui::ListState list = ui::listState(::GetDlgItem(d.m_jvmListPage.m_hWnd, IDC_JVM_LIST));
+    ASSERT_EQ(list.items.size(), 1u);
+    EXPECT_EQ(list.items[0].texts[0], "SUN17");
+    ui::clickButton(item(d, IDCANCEL));
+  });
+  HKEY mirror = nullptr;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, jvmregistry::kJavaSoftMirrorKey, 0, KEY_READ, &mirror), ERROR_SUCCESS);
+  RegCloseKey(mirror);
+}
+
+TEST_F(GeneratorDlgTest, StoreSettingsWritesTheFileAndLeavesTheDialogOpen) {
+  run([&](CGeneratorDlg& d) {
+    d.m_substitutions["delete"] = "delete_";
+    d.m_classSettings[CString("a.b.C")] = ClassSettings();
+    ASSERT_TRUE(ui::clickButton(item(d, IDC_STORE_SETTINGS)));
+    EXPECT_TRUE(::IsWindow(d.m_hWnd) && ui::windowState(d.m_hWnd).visible);
+    const std::string text = kavrin_test::readFile(settingsFile());
+    EXPECT_NE(text.find("<SUBSTITUTE NAME=\"delete\" TO=\"delete_\""), std::string::npos) << text;
+    EXPECT_NE(text.find("<CLASS NAME=\"a.b.C\">"), std::string::npos) << text;
+    ui::clickButton(item(d, IDCANCEL));
+  });
+}
+
+TEST_F(GeneratorDlgTest, GenerateRunsOnTheWorkerAndFillsTheProject) {
+  registerJdk(true);
+  writeGlobalSettings();
+  writeProjectSettings({{"fixtures.Members", flags(false, false)},
+                        {"fixtures.impl.Everything", flags(true, false, false, true)},
+                        {"fixtures.delegate.DelegateTarget", flags(false, true)},
+                        {"fixtures.Gone", flags(false, false)}},
+                       "<CLASS>old.Thing</CLASS><INTERFACE>old.Face</INTERFACE>");
+  for (const char* old : {"old_ThingJNIProxy.h", "old_ThingJNIProxy.cpp", "old_FaceJNIImpl.h", "KAVRIN.LOG"}) {
+    kavrin_test::writeFile(projectDir + old, "old");
+    chmod((projectDir + old).c_str(), 0444);
+  }
+  struct DuringRun {
+    bool close = true, generate = true, store = true, tree = true;
+  } during;
+  std::vector<int> positions;
+  run([&](CGeneratorDlg& d) {
+    EXPECT_TRUE(d.m_classSettings.at(CString("fixtures.Gone")).bMissingBytecode) << "the JVM job checked it";
+    EXPECT_FALSE(d.m_classSettings.at(CString("fixtures.Members")).bMissingBytecode);
+    const HWND bar = item(d, IDC_PROGRESS_BAR);
+    ui::onMessageBox([&, bar](const ui::MessageBoxRecord&) {
+      during.close = ::IsWindowEnabled(item(d, IDCANCEL)) != FALSE;
+      during.generate = ::IsWindowEnabled(item(d, IDOK)) != FALSE;
+      during.store = ::IsWindowEnabled(item(d, IDC_STORE_SETTINGS)) != FALSE;
+      during.tree = ::IsWindowEnabled(item(d, IDC_PAGE_TREE)) != FALSE;
+      return IDOK;
+    });
+    ui::startMessageLog();
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+    ASSERT_TRUE(ui::pumpUntil([&d] { return !d.IsJobRunning(); }));
+    ui::pumpMessages();
+    ui::stopMessageLog();
+    for (const ui::LoggedMessage& m : ui::messageLog()) {
+      if (m.window == bar && m.message == PBM_SETPOS) positions.push_back(static_cast<int>(m.wParam));
+    }
+    EXPECT_EQ(d.m_progressBar.GetPos(), 0);
+    EXPECT_EQ(ui::windowState(bar).text, "");
+    EXPECT_TRUE(enabled(d, IDOK) && enabled(d, IDC_STORE_SETTINGS) && enabled(d, IDC_PAGE_TREE) && enabled(d, IDCANCEL));
+    EXPECT_EQ(d.m_currentJvm.strName, "SUN17") << "the JVM page's current JVM";
+    EXPECT_EQ(d.m_lastBuildClasses, (ClassNameSet{"fixtures.Gone", "fixtures.Members", "fixtures.delegate.DelegateTarget"}));
+    EXPECT_EQ(d.m_lastBuildInterfaces, ClassNameSet{"fixtures.impl.Everything"});
+    EXPECT_EQ(d.m_lastBuildDelegators, ClassNameSet{"fixtures.delegate.DelegateTarget"});
+    ui::clickButton(item(d, IDCANCEL));
+  });
+  EXPECT_FALSE(during.close || during.generate || during.store || during.tree) << "all disabled during the run";
+  EXPECT_EQ(positions, (std::vector<int>{20, 40, 60, 80, 0}));
+  EXPECT_EQ(boxTexts("KAVRIN Error Message"),
+            std::vector<std::string>{"There are problems in generating of JNI wrappers! See KAVRIN.LOG"});
+
+  for (const char* old : {"old_ThingJNIProxy.h", "old_ThingJNIProxy.cpp", "old_FaceJNIImpl.h"}) {
+    EXPECT_FALSE(exists(old)) << old;
+  }
+  for (const char* made : {"fixtures_MembersJNIProxy.h", "fixtures_MembersJNIProxy.cpp", "fixtures_impl_EverythingJNIImpl.h",
+                           "fixtures_impl_EverythingJNIImpl.cpp", "fixtures_delegate_DelegateTargetJNIProxy.cpp",
+                           "fixtures_delegate_DelegateTargetJNIDelegator.h",
+                           "fixtures_delegate_DelegateTargetJNIDelegator.cpp", "defproxies.h", "defproxies.cpp"}) {
+    EXPECT_TRUE(exists(made)) << made;
+  }
+  EXPECT_EQ(kavrin_test::readFile(projectDir + "KAVRIN.LOG"), "MISSING BYTECODE: fixtures.Gone\n");
+
+  const std::string& p = projectDir;
+  EXPECT_EQ(project->files,
+            (std::vector<std::string>{p + "fixtures_GoneJNIProxy.h", p + "fixtures_GoneJNIProxy.cpp",
+                                      p + "fixtures_MembersJNIProxy.h", p + "fixtures_MembersJNIProxy.cpp",
+                                      p + "fixtures_delegate_DelegateTargetJNIProxy.h",
+                                      p + "fixtures_delegate_DelegateTargetJNIProxy.cpp",
+                                      p + "fixtures_delegate_DelegateTargetJNIDelegator.h",
+                                      p + "fixtures_delegate_DelegateTargetJNIDelegator.cpp",
+                                      p + "fixtures_impl_EverythingJNIImpl.h", p + "fixtures_impl_EverythingJNIImpl.cpp",
+                                      p + "defproxies.h", p + "defproxies.cpp"}));
+  for (const devstudio::Configuration& c : project->configurations) {
+    EXPECT_EQ(c.settingsOf("cl.exe").size(), 3u) << c.name;
+    EXPECT_EQ(c.settingsOf("link.exe"), std::vector<std::string>{"/libpath:\"$(KAVRINVC6)/lib/\""}) << c.name;
+  }
+  const std::string saved = kavrin_test::readFile(settingsFile());
+  EXPECT_NE(saved.find("<INTERFACE>fixtures.impl.Everything</INTERFACE>"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("<DELEGATOR>fixtures.delegate.DelegateTarget</DELEGATOR>"), std::string::npos) << saved;
+  EXPECT_EQ(saved.find("old.Thing"), std::string::npos) << saved;
+}
+
+TEST_F(GeneratorDlgTest, GenerateWithoutClassesOnlyClearsTheLastBuild) {
+  writeProjectSettings({}, "<CLASS>old.Thing</CLASS>");
+  kavrin_test::writeFile(projectDir + "old_ThingJNIProxy.h", "old");
+  kavrin_test::writeFile(projectDir + "defproxies.cpp", "old");
+  run([&](CGeneratorDlg& d) {
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+    EXPECT_EQ(d.GetJobThreadHandle(), nullptr) << "no run was started";
+    EXPECT_TRUE(d.m_lastBuildClasses.empty());
+    ui::clickButton(item(d, IDCANCEL));
+  });
+  EXPECT_FALSE(exists("old_ThingJNIProxy.h"));
+  EXPECT_FALSE(exists("defproxies.cpp"));
+  EXPECT_TRUE(project->files.empty());
+  EXPECT_TRUE(project->configurations[0].tools.empty());
+  EXPECT_EQ(kavrin_test::readFile(settingsFile()).find("old.Thing"), std::string::npos);
+}
+
+TEST_F(GeneratorDlgTest, CloseAfterGenerationWaitsForTheRunThenEndsAsByOk) {
+  writeGlobalSettings();
+  writeProjectSettings({{"fixtures.Members", flags(false, false)}, {"fixtures.Derived", flags(false, false)}}, "");
+  const INT_PTR result = run([&](CGeneratorDlg& d) {
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+    d.PostMessage(WM_CLOSE_AFTER_GENERATION);
+  });
+  EXPECT_EQ(result, IDOK);
+  EXPECT_FALSE(dialog->IsJobRunning());
+  EXPECT_TRUE(exists("defproxies.cpp")) << "the run ended before the dialog";
+  EXPECT_TRUE(boxTexts("KAVRIN Error Message").empty());
+}
+
+TEST_F(GeneratorDlgTest, ClosingTheWindowDuringARunWaitsForIt) {
+  writeGlobalSettings();
+  writeProjectSettings({{"fixtures.Members", flags(false, false)}, {"fixtures.Derived", flags(false, false)}}, "");
+  const INT_PTR result = run([&](CGeneratorDlg& d) {
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+    ui::closeWindow(d.m_hWnd);
+  });
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_FALSE(dialog->IsJobRunning());
+  EXPECT_TRUE(exists("defproxies.cpp"));
+}
+
+TEST_F(GeneratorDlgTest, AProjectSettingsFileThatCannotBeReadIsReportedAndKept) {
+  const std::string broken = "<KAVRIN><GLOBALFILTER fields_bAll='maybe'/></KAVRIN>";
+  kavrin_test::writeFile(settingsFile(), broken);
+  run([&](CGeneratorDlg& d) {
+    EXPECT_TRUE(d.m_globalFilter.fields_bAll) << "the defaults";
+    ui::clickButton(item(d, IDCANCEL));
+  });
+  const std::vector<std::string> errors = boxTexts("KAVRIN Add-In Error");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("cannot be read"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[0].find("\"fields_bAll\" of the element GLOBALFILTER"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[0].find(settingsFile() + ".bak"), std::string::npos) << errors[0];
+  EXPECT_EQ(kavrin_test::readFile(settingsFile() + ".bak"), broken);
+  EXPECT_EQ(kavrin_test::readFile(settingsFile()), broken);
+}
+
+TEST_F(GeneratorDlgTest, WithoutAProjectGenerateAndStoreSettingsSayWhy) {
+  host = std::make_unique<devstudio::Host>(nullptr);
+  run([&](CGeneratorDlg& d) {
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+    ASSERT_TRUE(ui::clickButton(item(d, IDC_STORE_SETTINGS)));
+    ui::clickButton(item(d, IDCANCEL));
+  });
+  const std::vector<std::string> errors = boxTexts("KAVRIN Add-In Error");
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_NE(errors[0].find("No project is open"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[1].find("No project is open"), std::string::npos) << errors[1];
+}
+
+}  // namespace
