@@ -7,20 +7,12 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-
-bool endsWith(const std::string& text, const std::string& suffix)
-{
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-}  // namespace
-
 int listArchiveClasses(std::string path, std::vector<std::string>* out)
 {
-    const bool jmod = endsWith(path, ".jmod");
-    if (!endsWith(path, ".zip") && !endsWith(path, ".jar") && !jmod)
+    // The same archive test as the repository's, so that every archive it reads can be listed.
+    if (!isArchiveModule(path))
         return 0;
+    const bool jmod = isJmodModule(path);
     unzFile zip = unzOpen64(path.c_str());
     if (!zip)
         return 0;
@@ -40,7 +32,8 @@ int listArchiveClasses(std::string path, std::vector<std::string>* out)
                                     0) != UNZ_OK)
             break;
         std::string entry(name.data(), std::min<std::size_t>(info.size_filename, name.size() - 1));
-        if (!endsWith(entry, ".class") || entry.compare(0, prefix.size(), prefix) != 0)
+        const bool isClass = entry.size() > 6 && entry.compare(entry.size() - 6, 6, ".class") == 0;
+        if (!isClass || entry.compare(0, prefix.size(), prefix) != 0)
             continue;
         kept.push_back(entry.substr(prefix.size()));
     }
