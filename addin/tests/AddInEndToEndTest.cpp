@@ -1,0 +1,206 @@
+// KAVRINGEN end to end, as the Developer Studio stand-in loads it: registered and connected by
+// the dshost program, and, in this process, registered, loaded through COM, connected and its
+// command run over a project while a scripted user picks the JDK 17 that scripts/register-jdk.sh
+// registered and presses Generate. This program holds none of the add-in's code: the add-in
+// library brings its own, and binds to this program's COM and user-interface state.
+#include "AddinTestSupport.h"
+#include "DevStudioHost.h"
+#include "Mfc.h"
+#include "UiDriver.h"
+#include "WizardResources.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+using namespace addintest;
+
+namespace {
+
+const char* const kClsid = "{05E7E155-F9CA-4F96-B5D1-E2263F039DE7}";
+
+class AddInEndToEndTest : public AddinTest {
+ protected:
+  void SetUp() override {
+    AddinTest::SetUp();
+    ui::resetDriver();
+    win32::clearJournal();
+    ui::setModalIdleLimit(60000);
+    mkdir(path("install").c_str(), 0755);
+    projectDir = path("App") + "/";
+    projectFile = projectDir + "App.dsp";
+    kavrin_test::writeFile(projectFile, "configuration App - Win32 Debug\nconfiguration App - Win32 Release\n");
+    registerJdk();
+  }
+  void TearDown() override {
+    for (HWND w : ui::topLevelWindows()) DestroyWindow(w);
+    ui::pumpMessages();
+    ui::resetDriver();
+    AddinTest::TearDown();
+  }
+  void registerJdk() {
+    kavrin_test::ScopedEnv tool("KAVRIN_REG_TOOL", std::string(KAVRIN_REG_TOOL));
+    const std::string script = std::string(kavrin_test::kSourceDir) + "/scripts/register-jdk.sh";
+    const kavrin_test::CommandResult r = kavrin_test::runCommand({"/bin/bash", script, kavrin_test::kJdkHome});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+  }
+  // The selected classes of the project: taken from the fixture archive, one of them gone.
+  void writeProjectSettings() {
+    const std::string jar = kavrin_test::kFixtureJar;
+    auto entry = [&](const std::string& name, bool impl, bool delegator) {
+      return "<CLASS NAME='" + name + "'><FILTER bUseGlobalFilter='true' bIsInterfaceIml='" + (impl ? "true" : "false") +
+             "' bIsDelegatorIml='" + (delegator ? "true" : "false") + "' bIsMethodsIml='false' strClassPath='" + jar +
+             "' TYPE='" + (impl ? "true" : "false") + "'/></CLASS>";
+    };
+    kavrin_test::writeFile(
+        projectDir + "App.jniprj",
+        "<KAVRIN><GLOBALFILTER fields_bAll='true' fields_bExcludeInherited='false' fields_bExcludeRegular='false'"
+        " fields_bExcludeProtected='false' fields_bExcludePrivate='false' methods_bAll='true'"
+        " methods_bExcludeInherited='false' methods_bExcludeRegular='false' methods_bExcludeProtected='false'"
+        " methods_bExcludePrivate='false'/><NAMES_SUBSTITUTED FLDPX='false' MTHPX='false'/><MODULES><MODULE TYPE='2'"
+        " NAME='" + jar + "'/></MODULES><CLASSES>" +
+            entry("fixtures.Gone", false, false) + entry("fixtures.Members", false, false) +
+            entry("fixtures.delegate.DelegateTarget", false, true) + entry("fixtures.impl.Everything", true, false) +
+            "</CLASSES><LAST_BUILD/></KAVRIN>");
+  }
+  static std::string library() { return KAVRINGEN_LIBRARY; }
+  bool exists(const std::string& name) const { return win32::fileExists(projectDir + name); }
+  static bool lineIn(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+
+  kavrin_test::ScopedEnv installFolder{"KAVRINVC6", std::nullopt};
+  kavrin_test::ScopedEnv javaHome{"JAVA_HOME", std::nullopt};
+  std::string projectDir;
+  std::string projectFile;
+};
+
+TEST_F(AddInEndToEndTest, DshostRegistersAndConnectsTheAddInAndRunsItsCommand) {
+  kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
+  const kavrin_test::CommandResult first = kavrin_test::runCommand(
+      {KAVRIN_DSHOST, "--project", projectFile, "--addin", library(), "--register", "--run", "StartKAVRINWizard", "--print"});
+  ASSERT_EQ(first.exitCode, 0) << first.output;
+  for (const std::string& line :
+       {std::string("DllRegisterServer 0x00000000"), std::string("OnConnection ") + kClsid + " firstTime=true cookie=1",
+        std::string("SetAddInInfo module=set bitmaps=128,129"),
+        std::string("AddCommand KAVRIN method=StartKAVRINWizard glyph=0"),
+        std::string("AddCommandBarButton KAVRIN type=1"), std::string("Connected"), std::string("EnableModeless false"),
+        std::string("EnableModeless true"), std::string("Run KAVRIN (StartKAVRINWizard) 0x00000000"),
+        std::string("OnDisconnection"), std::string("DllCanUnloadNow 0x00000000"),
+        std::string("command KAVRIN StartKAVRINWizard"), std::string("button KAVRIN")}) {
+    EXPECT_NE(first.output.find(line + "\n"), std::string::npos) << line << "\n--- in ---\n" << first.output;
+  }
+  EXPECT_EQ(first.output.find("still holds"), std::string::npos) << first.output;
+
+  // The registration the host found it by.
+  char real[4096];
+  ASSERT_NE(realpath(library().c_str(), real), nullptr);
+  const std::string clsidKey = std::string("CLSID\\") + kClsid;
+  EXPECT_EQ(value(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", nullptr), std::string(real));
+  EXPECT_EQ(value(HKEY_CLASSES_ROOT, clsidKey + "\\Description", nullptr), "Generates C++ Proxy Classes for JNI");
+  EXPECT_EQ(value(HKEY_CLASSES_ROOT, "KAVRINGEN.DSAddIn.1\\CLSID", nullptr), kClsid);
+
+  // A later session is no first connection: the button stays, none is added.
+  const kavrin_test::CommandResult second =
+      kavrin_test::runCommand({KAVRIN_DSHOST, "--project", projectFile, "--addin", library(), "--print"});
+  ASSERT_EQ(second.exitCode, 0) << second.output;
+  EXPECT_NE(second.output.find("firstTime=false"), std::string::npos) << second.output;
+  EXPECT_EQ(second.output.find("AddCommandBarButton"), std::string::npos) << second.output;
+  EXPECT_NE(second.output.find("button KAVRIN\n"), std::string::npos) << second.output;
+
+  // Without a project the command does nothing.
+  const kavrin_test::CommandResult none =
+      kavrin_test::runCommand({KAVRIN_DSHOST, "--addin", library(), "--run", "KAVRIN"});
+  ASSERT_EQ(none.exitCode, 0) << none.output;
+  EXPECT_EQ(none.output.find("EnableModeless"), std::string::npos) << none.output;
+}
+
+TEST_F(AddInEndToEndTest, AUserPicksTheJdkAndGeneratesIntoTheProject) {
+  kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
+  writeProjectSettings();
+  std::string error;
+  auto project = std::make_shared<devstudio::Project>();
+  ASSERT_TRUE(devstudio::Project::load(projectFile, *project, error)) << error;
+  devstudio::Host host(project);
+  ASSERT_EQ(host.registerAddIn(library()), S_OK);
+  ASSERT_EQ(host.loadAddIn(library()), S_OK);
+  ASSERT_EQ(host.commands().size(), 1u);
+  EXPECT_EQ(host.commands()[0].name, "KAVRIN");
+  EXPECT_EQ(host.commands()[0].method, "StartKAVRINWizard");
+  EXPECT_EQ(host.toolbarButtons(), std::vector<std::string>{"KAVRIN"});
+
+  const std::string jdk = kavrin_test::kJdkHome;
+  bool sawDialog = false;
+  ui::onModalDialog(
+      [&](CDialog& dialog) {
+        sawDialog = true;
+        const HWND d = dialog.m_hWnd;
+        EXPECT_FALSE(host.modelessEnabled());
+        // The JVM job of the opening has no JVM yet: it ends by giving the user an empty JAVA_HOME.
+        ASSERT_TRUE(ui::pumpUntil([&] { return value(HKEY_CURRENT_USER, "Environment", "JAVA_HOME") == ""; }, 30000));
+        ASSERT_TRUE(ui::pumpUntil([d] { return ::IsWindowEnabled(::GetDlgItem(d, IDC_PAGE_TREE)) != FALSE; }));
+        // Installed JVMs: the JDK's row, selected and checked, becomes the current JVM.
+        HTREEITEM jvms = nullptr;
+        for (const ui::TreeItemState& item : ui::treeState(::GetDlgItem(d, IDC_PAGE_TREE)).items) {
+          if (item.text == "Installed JVMs") jvms = item.handle;
+        }
+        ASSERT_TRUE(ui::clickTreeItem(::GetDlgItem(d, IDC_PAGE_TREE), jvms));
+        const HWND list = ui::findChild(d, IDC_JVM_LIST);
+        ASSERT_TRUE(ui::pumpUntil([list] { return ::IsWindowEnabled(list) != FALSE; }));
+        ASSERT_EQ(ui::listState(list).items.size(), 1u);
+        EXPECT_EQ(ui::listState(list).items[0].texts[0], "SUN17");
+        ASSERT_TRUE(ui::clickListItem(list, 0));
+        ASSERT_TRUE(ui::setListItemChecked(list, 0, true));
+        // The JVM job ends by giving the user JAVA_HOME.
+        ASSERT_TRUE(ui::pumpUntil([&] { return value(HKEY_CURRENT_USER, "Environment", "JAVA_HOME") == jdk; }, 30000));
+        ASSERT_TRUE(ui::pumpUntil([d] { return ::IsWindowEnabled(::GetDlgItem(d, IDOK)) != FALSE; }));
+
+        ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDOK)));
+        ASSERT_TRUE(ui::pumpUntil(
+            [d] { return !ui::messageBoxRecords().empty() && ::IsWindowEnabled(::GetDlgItem(d, IDCANCEL)) != FALSE; },
+            60000));
+        ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDCANCEL)));
+      },
+      IDD_GENERATOR_DIALOG);
+  ASSERT_EQ(host.runCommand("KAVRIN"), S_OK);
+  EXPECT_TRUE(sawDialog);
+  EXPECT_TRUE(host.modelessEnabled());
+
+  // The run's files, its log and its message.
+  for (const char* made : {"fixtures_MembersJNIProxy.h", "fixtures_MembersJNIProxy.cpp", "fixtures_impl_EverythingJNIImpl.h",
+                           "fixtures_impl_EverythingJNIImpl.cpp", "fixtures_delegate_DelegateTargetJNIProxy.h",
+                           "fixtures_delegate_DelegateTargetJNIDelegator.h",
+                           "fixtures_delegate_DelegateTargetJNIDelegator.cpp", "defproxies.h", "defproxies.cpp"}) {
+    EXPECT_TRUE(exists(made)) << made;
+  }
+  EXPECT_EQ(kavrin_test::readFile(projectDir + "KAVRIN.LOG"), "MISSING BYTECODE: fixtures.Gone\n");
+  const std::vector<ui::MessageBoxRecord> boxes = ui::messageBoxRecords();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "There are problems in generating of JNI wrappers! See KAVRIN.LOG");
+  EXPECT_EQ(boxes[0].caption, "KAVRIN Error Message");
+  EXPECT_NE(kavrin_test::readFile(projectDir + "fixtures_impl_EverythingJNIImpl.h").find("JNIImplementationOfEverything"),
+            std::string::npos);
+
+  // What the project got, and what the settings files keep.
+  EXPECT_EQ(project->files.size(), 12u);
+  EXPECT_TRUE(std::find(project->files.begin(), project->files.end(), projectDir + "defproxies.cpp") != project->files.end());
+  for (const devstudio::Configuration& c : project->configurations) {
+    EXPECT_EQ(c.settingsOf("cl.exe"), (std::vector<std::string>{"/I\"$(KAVRINVC6)/include\"", "/I\"$(JAVA_HOME)/include\"",
+                                                                 "/I\"$(JAVA_HOME)/include/linux\""}));
+    EXPECT_EQ(c.settingsOf("link.exe"), std::vector<std::string>{"/libpath:\"$(KAVRINVC6)/lib/\""});
+  }
+  EXPECT_NE(kavrin_test::readFile(projectDir + "App.jniprj").find("<CLASS>fixtures.Members</CLASS>"), std::string::npos);
+  EXPECT_NE(kavrin_test::readFile(path("install/kavringlobals.xml")).find("Name=\"SUN17\""), std::string::npos);
+  std::string env;
+  EXPECT_TRUE(win32::getEnv("JAVA_HOME", env));
+  EXPECT_EQ(env, jdk) << "the add-in's process got JAVA_HOME";
+
+  const std::vector<std::string> journal = host.journal();
+  EXPECT_TRUE(lineIn(journal, "EnableModeless false"));
+  EXPECT_TRUE(lineIn(journal, "Run KAVRIN (StartKAVRINWizard) 0x00000000"));
+  host.unloadAddIn();
+  const std::vector<std::string> after = host.journal();
+  EXPECT_TRUE(lineIn(after, "DllCanUnloadNow 0x00000000")) << "nothing of the add-in lives on";
+}
+
+}  // namespace
