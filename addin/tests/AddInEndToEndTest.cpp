@@ -15,6 +15,13 @@
 
 using namespace addintest;
 
+#if defined(__SANITIZE_ADDRESS__)
+// The add-in library carries its own copies of the stand-ins' globals, which this program's
+// exported ones take the place of. AddressSanitizer is told to report such twins only when their
+// sizes differ, which a real violation of the one-definition rule would show.
+extern "C" const char* __asan_default_options() { return "detect_odr_violation=1"; }
+#endif
+
 namespace {
 
 const char* const kClsid = "{05E7E155-F9CA-4F96-B5D1-E2263F039DE7}";
