@@ -5,7 +5,11 @@
 #      (java.util.ArrayList, java.lang.System), with the shared files defproxies.h/.cpp;
 #   3. compiles testing/demo/ProxyDemo.cpp with them against KAVRINLIB;
 #   4. runs it: KAVRINLIB finds the Java VM through the registry, and the program prints what the
-#      Java side returned.
+#      Java side returned;
+#   5. loads the add-in KAVRINGEN into the Developer Studio stand-in (dshost), which registers and
+#      connects it and runs its command StartKAVRINWizard over a project. Headless, nobody presses
+#      Generate in the generator dialog (dshost offers no way to script a dialog from its command
+#      line): the dialog closes at once and the project gets no files.
 # The registry stand-in is the file named by KAVRIN_REGISTRY (default: build/demo/registry.reg).
 set -euo pipefail
 BUILD="$(cd "${1:?usage: demo.sh <build-dir>}" && pwd)"
@@ -40,3 +44,13 @@ g++ -std=c++17 -Wall -O1 \
 echo
 echo "== Running it on the Java VM that the registry names"
 env -u JAVA_TOOL_OPTIONS -u _JAVA_OPTIONS -u CLASSPATH "$DEMO/proxy-demo" "$FIXTURES"
+
+echo
+echo "== Loading the add-in KAVRINGEN into the Developer Studio stand-in (dshost)"
+ADDIN_PROJECT="$DEMO/addin-project"
+rm -rf "$ADDIN_PROJECT"
+mkdir -p "$ADDIN_PROJECT" "$DEMO/kavrinvc6"
+printf 'configuration App - Win32 Debug\n' > "$ADDIN_PROJECT/App.dsp"
+KAVRINVC6="$DEMO/kavrinvc6" "$BUILD/platform/devstudio/dshost" --project "$ADDIN_PROJECT/App.dsp" \
+  --addin "$BUILD/libKAVRINGEN.so" --register --run StartKAVRINWizard --print
+echo "(nobody pressed Generate in this headless session, so the project lists no generated files)"
