@@ -88,7 +88,7 @@ void CGeneratorDlg::SaveProjectSettings() {
 // --- Generate ----------------------------------------------------------------------------------
 void CGeneratorDlg::OnGenerate() {
   try {
-    m_currentJvm = m_jvmListPage.m_currentJvm;
+    m_currentJvm = m_jvmListPage.GetCurrentJvmName();
     IBuildProjectPtr project = activeBuildProject(m_pApplication);
     if (!project) com::raiseError(E_FAIL, "No project is open: there is nothing to generate into");
     const std::string directory = projectintegration::projectDirectory(fullNameOf(project));

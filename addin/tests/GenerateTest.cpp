@@ -202,9 +202,12 @@ TEST_F(GenerationRunTest, AClassThatFailsIsLoggedAndTheRunGoesOn) {
   notAnInterface.bIsInterfaceIml = true;
   ClassSettings finalDelegator;
   finalDelegator.bIsDelegatorIml = true;
+  ClassSettings implAndDelegator = notAnInterface;
+  implAndDelegator.bIsDelegatorIml = true;
   ClassSettingsMap classes{{CString("fixtures.Base"), notAnInterface},
                            {CString("fixtures.Derived"), ClassSettings()},
-                           {CString("fixtures.FinalClass"), finalDelegator}};
+                           {CString("fixtures.FinalClass"), finalDelegator},
+                           {CString("fixtures.Middle"), implAndDelegator}};
   const generationrun::Outcome outcome = generationrun::generateClasses(projectDir, classes, nullptr);
   EXPECT_FALSE(outcome.success);
   const std::string text = log();
@@ -212,6 +215,11 @@ TEST_F(GenerationRunTest, AClassThatFailsIsLoggedAndTheRunGoesOn) {
   EXPECT_NE(text.find("Cannot process Bytecode: fixtures.FinalClass\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("fixtures.Derived"), std::string::npos) << text;
   EXPECT_LT(text.find("fixtures.Base"), text.find("fixtures.FinalClass"));
+  // Only the implementation failed: one line for the class, and its delegator was written.
+  const std::string middle = "Cannot process Bytecode: fixtures.Middle\n";
+  ASSERT_NE(text.find(middle), std::string::npos) << text;
+  EXPECT_EQ(text.find(middle, text.find(middle) + 1), std::string::npos) << text;
+  EXPECT_TRUE(exists("fixtures_MiddleJNIDelegator.h"));
   EXPECT_TRUE(exists("fixtures_DerivedJNIProxy.h")) << "later classes still run";
   EXPECT_TRUE(exists("fixtures_FinalClassJNIProxy.h")) << "the proxy of a class whose delegator failed";
   EXPECT_TRUE(exists("defproxies.cpp"));
