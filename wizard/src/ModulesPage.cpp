@@ -1,6 +1,7 @@
 #include "ModulesPage.h"
 
 #include "ClassRepository.h"
+#include "PageSupport.h"
 #include "PercentBar.h"
 #include "ProxyGenerator.h"
 #include "UiDriver.h"
@@ -269,31 +270,7 @@ void CModulesPage::OnItemChanged(NMHDR*, LRESULT* result) {
 
 void CModulesPage::OnSize(UINT type, int cx, int cy) {
   CDialog::OnSize(type, cx, cy);
-  if (m_btnAdd.GetSafeHwnd() == nullptr || m_btnRemove.GetSafeHwnd() == nullptr ||
-      m_listModules.GetSafeHwnd() == nullptr || m_staticInfo.GetSafeHwnd() == nullptr) {
-    return;
-  }
-  CRect client;
-  GetClientRect(&client);
-  CRect add, remove, info, list;
-  m_btnAdd.GetWindowRect(&add);
-  ScreenToClient(&add);
-  m_btnRemove.GetWindowRect(&remove);
-  ScreenToClient(&remove);
-  m_staticInfo.GetWindowRect(&info);
-  ScreenToClient(&info);
-  m_listModules.GetWindowRect(&list);
-  ScreenToClient(&list);
-
-  add.OffsetRect(client.right - add.right, 0);
-  remove.OffsetRect(client.right - remove.right, 0);
-  info.right = client.right;
-  list.right = add.left - 5;
-  list.bottom = client.bottom;
-  m_btnAdd.MoveWindow(&add);
-  m_btnRemove.MoveWindow(&remove);
-  m_staticInfo.MoveWindow(&info);
-  m_listModules.MoveWindow(&list);
+  wizardpages::LayoutButtonListPage(*this, m_btnAdd, m_btnRemove, m_staticInfo, m_listModules);
 }
 
 void CModulesPage::OnPaint() {

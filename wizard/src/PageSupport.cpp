@@ -116,4 +116,27 @@ void LayoutCheckListPage(CWnd& page, CWnd& description, CWnd& list, int cx, int 
   list.MoveWindow(0, top, cx, cy > top ? cy - top : 0);
 }
 
+void LayoutButtonListPage(CWnd& page, CWnd& add, CWnd& remove, CWnd& description, CWnd& list) {
+  if (add.GetSafeHwnd() == nullptr || remove.GetSafeHwnd() == nullptr || list.GetSafeHwnd() == nullptr ||
+      description.GetSafeHwnd() == nullptr) {
+    return;
+  }
+  CRect client;
+  page.GetClientRect(&client);
+  CRect addRect = ChildRect(page, add);
+  CRect removeRect = ChildRect(page, remove);
+  CRect infoRect = ChildRect(page, description);
+  CRect listRect = ChildRect(page, list);
+
+  addRect.OffsetRect(client.right - addRect.right, 0);
+  removeRect.OffsetRect(client.right - removeRect.right, 0);
+  infoRect.right = client.right;
+  listRect.right = addRect.left - 5;
+  listRect.bottom = client.bottom;
+  add.MoveWindow(&addRect);
+  remove.MoveWindow(&removeRect);
+  description.MoveWindow(&infoRect);
+  list.MoveWindow(&listRect);
+}
+
 }  // namespace wizardpages

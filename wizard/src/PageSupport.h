@@ -51,4 +51,9 @@ int CheckBoxRowAtCursor(const CListCtrl& list);
 // pixels below it and fills the rest.
 void LayoutCheckListPage(CWnd& page, CWnd& description, CWnd& list, int cx, int cy);
 
+// --- Lists with Add and Remove buttons ----------------------------------------------------
+// The two buttons keep their size and move to the right edge, the description spans the
+// client width, and the list fills the rest down to the bottom, five pixels left of Add.
+void LayoutButtonListPage(CWnd& page, CWnd& add, CWnd& remove, CWnd& description, CWnd& list);
+
 }  // namespace wizardpages
