@@ -20,7 +20,7 @@ classFile
         classInfo
         fields
         methods
-        attributes
+        a:attributes { checkClassAttributes(a); }
         { returnAST = finishBuild(); }
     ;
 

@@ -121,6 +121,10 @@ protected:
     EntryHandle copyExtends(const antlr::RefAST& extendsNode, const antlr::RefAST& superInfo, bool& declared);
     // The output's empty IMPLEMENTS node after EXTENDS.
     void endClassInfo();
+    // The input's own attributes (the ATTRIBUTES node): a sealed input (one with a
+    // PermittedSubclasses attribute) is refused at level 0 with antlr::ANTLRException, since
+    // the VM lets only the classes it names extend or implement it.
+    void checkClassAttributes(const antlr::RefAST& attributes) const;
     // A super class or interface: found, loaded and walked one level deeper (walkNested); one
     // that no module holds is named in the missing types, one on the chain is skipped.
     void walkSuperType(const antlr::RefAST& classInfo);

@@ -6,6 +6,7 @@
 #include "ProxyGenerator.h"
 #include "ValueAST.h"
 
+#include <antlr/ANTLRException.hpp>
 #include <antlr/SemanticException.hpp>
 
 #include <algorithm>
@@ -207,6 +208,25 @@ void ClassBuilderBase::addPoolEntry(const antlr::RefAST& node)
     }
     m_inputPool->appendSlot(EntryHandle(entry));
     ++m_nextInputIndex;
+}
+
+void ClassBuilderBase::checkClassAttributes(const antlr::RefAST& attributes) const
+{
+    if (m_inheritanceLevel != 0 || !attributes)
+        return;
+    for (antlr::RefAST length = attributes->getFirstChild(); length; length = length->getNextSibling()) {
+        const antlr::RefAST attribute = length->getFirstChild();
+        if (!attribute || attribute->getType() != ClassFileTokenTypes::ATTR_UNKNOWN)
+            continue;
+        const antlr::RefAST name = attribute->getFirstChild();
+        if (name && name->getType() == ClassFileTokenTypes::UNKNOWN_ATTRIBUTE_NAME &&
+            name->getText() == "PermittedSubclasses") {
+            std::string dotted = m_inputClassName;
+            std::replace(dotted.begin(), dotted.end(), '/', '.');
+            throw antlr::ANTLRException("the type " + dotted +
+                                        " is sealed: only the classes it permits can extend or implement it");
+        }
+    }
 }
 
 void ClassBuilderBase::numberInputPool()

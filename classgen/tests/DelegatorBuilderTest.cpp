@@ -216,12 +216,15 @@ TEST_F(DelegatorBuild, MethodsThatDifferInTheirResultsShareTheNarrowestTwin)
               records.end());
 }
 
-TEST_F(DelegatorBuild, AFinalClassAndObjectAreRefused)
+TEST_F(DelegatorBuild, FinalAndSealedTypesAndObjectAreRefused)
 {
     const std::vector<std::pair<std::string, std::string>> refused = {
         {"fixtures/delegate/Sealed", "the class fixtures.delegate.Sealed is final: no class can extend it"},
         {"fixtures/FinalClass", "the class fixtures.FinalClass is final: no class can extend it"},
         {"java/lang/Object", "java.lang.Object has no delegator: every class extends it"},
+        // A sealed interface of JDK 17 (its delegator would implement it).
+        {"java/lang/constant/ConstantDesc",
+         "the type java.lang.constant.ConstantDesc is sealed: only the classes it permits can extend or implement it"},
     };
     for (const auto& r : refused) {
         ProxyGenerator generator(replaceChar(r.first, '/', '.'));

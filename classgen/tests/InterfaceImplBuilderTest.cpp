@@ -202,6 +202,20 @@ TEST_F(Builder, AClassIsNoInterface)
     EXPECT_TRUE(generator.m_methods.empty());
 }
 
+TEST_F(Builder, ASealedInterfaceIsRefused)
+{
+    ProxyGenerator generator("java.lang.constant.ConstantDesc");
+    try {
+        buildClass(generator, "java/lang/constant/ConstantDesc");
+        ADD_FAILURE() << "a sealed interface was implemented";
+    } catch (const antlr::ANTLRException& e) {
+        EXPECT_EQ(e.getMessage(),
+                  "the type java.lang.constant.ConstantDesc is sealed: only the classes it permits can extend or "
+                  "implement it");
+    }
+    EXPECT_TRUE(generator.m_methods.empty());
+}
+
 TEST_F(Builder, PoolEntriesOfEveryTagKeepTheirPositions)
 {
     // A lambda in a default method: method handles, a method type and invokedynamic entries.
