@@ -155,6 +155,16 @@ void writeThunkStart(std::ostream& source)
     source << indent(1) << "try{\n";
 }
 
+void writeGonePeerCheck(std::ostream& source, const std::string& descriptor)
+{
+    const std::string fallback = defaultReturnStatement(descriptor);
+    source << indent(2) << "if(!peer){\n";
+    source << indent(3) << "::jni_helpers::JNIEnvHelper::ThrowNew(\"The C++ object of this Java object no longer "
+                           "exists.\", \"java/lang/IllegalStateException\");\n";
+    source << indent(3) << (fallback.empty() ? std::string("return;") : fallback) << "\n";
+    source << indent(2) << "}\n";
+}
+
 void writeThunkEnd(std::ostream& source, const std::string& descriptor)
 {
     source << indent(1) << "}catch(...){\n";

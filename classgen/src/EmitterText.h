@@ -64,6 +64,9 @@ void writeSourceTail(std::ostream& source, const ClassNames& names);
 void writeRethrowingCatch(std::ostream& source);
 // A native thunk's first lines after its parameter list: "{", the thread's environment, "try{".
 void writeThunkStart(std::ostream& source);
+// Inside a thunk's try block: a Java object whose C++ object has ended (its peer field is 0)
+// gets an IllegalStateException and the default result.
+void writeGonePeerCheck(std::ostream& source, const std::string& descriptor);
 // A native thunk's last lines: any exception becomes a pending Java exception, then the default
 // result of the descriptor is returned.
 void writeThunkEnd(std::ostream& source, const std::string& descriptor);

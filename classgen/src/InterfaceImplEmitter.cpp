@@ -127,6 +127,7 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
         }
         source << "\n)\n";
         writeThunkStart(source);
+        writeGonePeerCheck(source, descriptor);
         const std::string call = "((" + names.qualifiedClass() + "*)peer)->" + substituteName(javaName) + "(" +
                                  genNativeCallArgs(descriptor, 1) + ")";
         source << indent(2);

@@ -5,6 +5,11 @@
 // the bytes the generated C++ class carries), registers the native methods, creates the Java
 // object and stores this object's address in its long field "peer".
 //
+// A Java object reaches a C++ object only while that object holds it: when the C++ object ends,
+// is assigned or set up again, the field of its Java object goes back to 0. Java code that kept
+// the Java object then gets an IllegalStateException from an implementation, and the class's own
+// Java methods from a delegator.
+//
 // A class defined from bytes goes into the class loader of the interface it implements or the
 // class it extends (the boot loader for classes under java/), so that it sees them, and is
 // defined once per process. The natives of a class stay registered while at least one object
@@ -24,8 +29,8 @@ public:
     // without such a constructor has its Java object shared, its calls then reaching the copy.
     // Never throws.
     JNIInterface(const JNIInterface& other);
-    // As the copy; the class this object used before is let go. Assigning an object to itself
-    // does nothing.
+    // As the copy; the class and the Java object this object used before are let go. Assigning
+    // an object to itself does nothing.
     JNIInterface& operator=(const JNIInterface& other);
     virtual ~JNIInterface();
 

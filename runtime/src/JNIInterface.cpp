@@ -181,6 +181,25 @@ jobject newPeerObject(JNIEnv* env, jclass clazz, const void* peer) {
     return object.release();
 }
 
+// Cuts the Java object `object` (of `clazz`) off from the C++ object `peer`: its "peer" field
+// is set to 0 when it still holds `peer`, so that a Java object that outlives its C++ object
+// never calls into freed memory (the generated native stubs check for 0). Never throws; any
+// pending exception is kept.
+void detachPeer(jobject object, jclass clazz, const void* peer) noexcept {
+    if (object == nullptr || clazz == nullptr || detail::gVmGone.load())
+        return;
+    try {
+        JNIEnv* env = JNIEnvHelper::getEnv();
+        KeepPending keep(env);
+        jfieldID field = env->GetFieldID(clazz, "peer", "J");
+        if (field != nullptr && !env->ExceptionCheck() &&
+            env->GetLongField(object, field) == static_cast<jlong>(reinterpret_cast<std::intptr_t>(peer)))
+            env->SetLongField(object, field, 0);
+    } catch (...) {
+        // No environment: nothing can call the object either.
+    }
+}
+
 }  // namespace
 
 namespace detail {
@@ -215,6 +234,8 @@ JNIInterface& JNIInterface::operator=(const JNIInterface& other) {
     // The new class part is taken before the old one goes, so that a class both use keeps
     // its natives.
     jclass taken = takeClass(other.m_clazz, other.m_className);
+    // The Java object this one had no longer reaches it.
+    detachPeer(*this, m_clazz, this);
     releaseClass(m_clazz, m_className);
     m_clazz = taken;
     m_className = other.m_className;
@@ -243,12 +264,16 @@ void JNIInterface::takeOwnPeer() noexcept {
     }
 }
 
-JNIInterface::~JNIInterface() { releaseClass(m_clazz, m_className); }
+JNIInterface::~JNIInterface() {
+    detachPeer(*this, m_clazz, this);
+    releaseClass(m_clazz, m_className);
+}
 
 void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, int methodCount,
                         const signed char* classBytes, int byteCount) {
     std::lock_guard<std::recursive_mutex> lock(instanceLock());
     try {
+        detachPeer(*this, m_clazz, this);
         releaseClass(m_clazz, m_className);
         m_className = className;
         const std::string key = detail::jniText(className);
@@ -277,6 +302,7 @@ void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINat
         JNIEnvHelper::getEnv();  // a thread without an environment is attached
         if (delegate.isNullObject())
             return;
+        detachPeer(*this, m_clazz, this);
         releaseClass(m_clazz, m_className);
         m_delegate = delegate;
         m_className = className;

@@ -239,6 +239,16 @@ bool sameClass(jobject a, jobject b) {
     return same;
 }
 
+// The address a Java object of a generated class holds in its "peer" field.
+jlong peerOf(jobject obj) {
+    jclass cls = JNIEnvHelper::GetObjectClass(obj);
+    const jlong peer = JNIEnvHelper::GetLongField(obj, JNIEnvHelper::GetFieldID(cls, "peer", "J"));
+    JNIEnvHelper::DeleteLocalRef(cls);
+    return peer;
+}
+
+jlong addressOf(const void* object) { return static_cast<jlong>(reinterpret_cast<std::intptr_t>(object)); }
+
 // A Java object of the class of `shape` made by the test itself, whose native calls reach
 // `stand` (an object the library does not count).
 JObject_t probeLike(jobject shape, ShapeImpl* stand) {
@@ -386,8 +396,7 @@ TEST_F(JvmTest, ACopyHasAJavaObjectOfItsOwn) {
     EXPECT_FALSE(sameObject(target, copy));
     EXPECT_EQ(calls.area(target, 1), 5);
     EXPECT_EQ(ShapeImpl::lastCalled, &target);
-    EXPECT_EQ(calls.area(before, 1), 5);  // the Java object it had still calls it
-    EXPECT_EQ(ShapeImpl::lastCalled, &target);
+    EXPECT_EQ(peerOf(before), 0);  // the Java object it had no longer reaches it
     jobject held = JNIEnvHelper::NewLocalRef(target);
     ShapeImpl& alias = target;
     target = alias;
@@ -395,6 +404,38 @@ TEST_F(JvmTest, ACopyHasAJavaObjectOfItsOwn) {
     EXPECT_EQ(calls.area(target, 2), 10);
     JNIEnvHelper::DeleteLocalRef(held);
     JNIEnvHelper::DeleteLocalRef(before);
+}
+
+TEST_F(JvmTest, AJavaObjectThatOutlivesItsCppObjectIsCutOffFromIt) {
+    startVm();
+    const JavaCalls calls;
+    std::unique_ptr<ShapeImpl> shape(new ShapeImpl(3));
+    const JObject_t kept(static_cast<jobject>(*shape));  // Java keeps the object
+    EXPECT_EQ(peerOf(kept), addressOf(shape.get()));
+    std::unique_ptr<ShapeImpl> other(new ShapeImpl(4));  // keeps the class's natives
+    shape.reset();
+    EXPECT_EQ(peerOf(kept), 0);
+    EXPECT_EQ(calls.area(*other, 2), 8);
+
+    // A delegator and its copy: each Java object is cut off when its own C++ object ends.
+    jclass counterClass = JNIEnvHelper::FindClass("runtimetest/Counter");
+    ASSERT_NE(counterClass, nullptr);
+    jobject made = JNIEnvHelper::NewObject(counterClass, JNIEnvHelper::GetMethodID(counterClass, "<init>", "(I)V"), 10);
+    const JObject_t delegate(made);
+    JNIEnvHelper::DeleteLocalRef(made);
+    JNIEnvHelper::DeleteLocalRef(counterClass);
+    std::unique_ptr<CounterDelegator> counter(new CounterDelegator(delegate, 1));
+    std::unique_ptr<CounterDelegator> copy(new CounterDelegator(*counter));
+    const JObject_t first(static_cast<jobject>(*counter));
+    const JObject_t second(static_cast<jobject>(*copy));
+    EXPECT_EQ(peerOf(first), addressOf(counter.get()));
+    EXPECT_EQ(peerOf(second), addressOf(copy.get()));
+    counter.reset();
+    EXPECT_EQ(peerOf(first), 0);
+    EXPECT_EQ(calls.next(second), 110);  // the delegate's 11, scaled by the copy
+    copy.reset();
+    EXPECT_EQ(peerOf(second), 0);
+    EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
 }
 
 TEST_F(JvmTest, BytesThatAreNotAClassFileGiveTheJavaError) {

@@ -17,6 +17,7 @@
 #include "CallsSupport.h"
 #include "defproxies.h"
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -306,6 +307,14 @@ void eager()
     JNIEnvHelper::CallVoidMethod(relabeling, methodOf(kEager, "relabel", relabelSignature), (jobject)javaString("x"));
     CHECK_TEXT(relabeling.relabels, std::string("x;"));
     CHECK_TEXT(stringField(relabeling, kEager, "label"), std::string("peer"));
+
+    // Once the C++ object has ended, its Java object runs the class's own Java methods.
+    std::unique_ptr<Relabeling> ended(new Relabeling(delegate));
+    const JObject_t kept(static_cast<jobject>(*ended));
+    ended.reset();
+    JNIEnvHelper::CallVoidMethod(kept, methodOf(kEager, "relabel", relabelSignature), (jobject)javaString("late"));
+    CHECK_TEXT(stringField(kept, kEager, "label"), std::string("late"));
+    CHECK_TEXT(relabeling.relabels, std::string("x;"));
 }
 
 class Failing : public Target {

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -185,6 +186,15 @@ void exceptions()
                std::string("java.lang.RuntimeException: An error in the native code."));
     // The implementation works on after an exception.
     CHECK_TEXT(callCaller("catching", signature, (jobject)impl, (jobject)javaString("Bo")), std::string("Hello, Bo"));
+
+    // A Java object that outlives its C++ object gets an IllegalStateException, not a call
+    // into freed memory.
+    std::unique_ptr<Everything> ended(new Everything);
+    const JObject_t kept(static_cast<jobject>(*ended));
+    ended.reset();
+    CHECK_TEXT(callCaller("catching", signature, (jobject)kept, (jobject)javaString("Ann")),
+               std::string("java.lang.IllegalStateException: The C++ object of this Java object no longer exists."));
+    CHECK_TEXT(callCaller("catching", signature, (jobject)impl, (jobject)javaString("Cy")), std::string("Hello, Cy"));
 }
 
 void thread()
