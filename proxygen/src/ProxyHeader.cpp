@@ -12,6 +12,22 @@
 
 namespace {
 
+// Whether `methods` holds a method with the C++ name of `method` whose C++ parameters are those
+// of `method` without the last: a default for that last parameter would make calls ambiguous
+// (a class with both main() and main(String[])).
+bool hasOverloadWithout(const std::set<MethodDescriptor>& methods, const MethodDescriptor& method)
+{
+    std::vector<std::string> shorter = methodHelperParams(method.getSignature());
+    if (shorter.empty())
+        return false;
+    shorter.pop_back();
+    for (const MethodDescriptor& other : methods) {
+        if (other.getName() == method.getName() && methodHelperParams(other.getSignature()) == shorter)
+            return true;
+    }
+    return false;
+}
+
 const uint16_t kAccPublic = 0x0001;
 const uint16_t kAccPrivate = 0x0002;
 const uint16_t kAccProtected = 0x0004;
@@ -443,7 +459,8 @@ void ProxyGenerator::genMethodDecls()
 
         const std::vector<std::string> javaParams = jmethodParams(descriptor);
         std::string params = numberedParameters(methodHelperParams(descriptor));
-        if (method.getName() == "main" && !javaParams.empty() && javaParams.back() == "java.lang.String[]")
+        if (method.getName() == "main" && !javaParams.empty() && javaParams.back() == "java.lang.String[]" &&
+            !hasOverloadWithout(methods, method))
             params += " = ::jni_helpers::JStringArrayHelper(0L)";
         out << m << ((flags & kAccStatic) ? "static " : "")
             << replaceDelimiters(methodHelperType(descriptor, false), ".", "::") << " " << methodCppName(method)

@@ -276,7 +276,7 @@ TEST_F(ProxyText, ConstantsOfFloatingTypes)
     EXPECT_EQ(c.header.find("put_NOT_A_CONSTANT"), std::string::npos);
 }
 
-TEST_F(ProxyText, MainGetsADefaultArgumentOnlyForStringArrays)
+TEST_F(ProxyText, MainGetsADefaultArgumentOnlyForStringArraysWithoutAShorterTwin)
 {
     const Generated g = generate("proxytext.Mains");
     EXPECT_NE(g.header.find("static void main(CPP_Java_Bridge::java::lang::StringArray1D p0 = "
@@ -284,6 +284,12 @@ TEST_F(ProxyText, MainGetsADefaultArgumentOnlyForStringArrays)
               std::string::npos);
     EXPECT_NE(g.header.find("static jint main(jint p0);"), std::string::npos);
     EXPECT_EQ(occurrences(g.header, "JStringArrayHelper(0L)"), 1u);
+
+    // Beside main(), the default would make main() ambiguous.
+    const Generated both = generate("proxytext.BothMains");
+    EXPECT_NE(both.header.find("static void main(CPP_Java_Bridge::java::lang::StringArray1D p0);"), std::string::npos);
+    EXPECT_NE(both.header.find("static void main();"), std::string::npos);
+    EXPECT_EQ(occurrences(both.header, "JStringArrayHelper(0L)"), 0u);
 }
 
 // The body of one generated function: from its head to the closing brace at the margin.

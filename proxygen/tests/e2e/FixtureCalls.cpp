@@ -461,7 +461,7 @@ void statics()
     CHECK_EQ(proxytext::TallyJNIProxy::count(), 99999);
 }
 
-// A method named main: the String[] one has a default argument, the other has none.
+// A method named main: the String[] one has a default argument unless a main() stands beside it.
 void mains()
 {
     proxytext::MainsJNIProxy::main();
@@ -471,6 +471,12 @@ void mains()
     CHECK_TEXT(proxytext::MainsJNIProxy::get_last(), "main:2");
     CHECK_EQ(proxytext::MainsJNIProxy::main(jint(4)), 5);
     CHECK_TEXT(proxytext::MainsJNIProxy::get_last(), "main(int)");
+
+    // Beside a main(), main(String[]) has no default: both calls are unambiguous.
+    proxytext::BothMainsJNIProxy::main();
+    CHECK_TEXT(proxytext::BothMainsJNIProxy::get_last(), "main()");
+    proxytext::BothMainsJNIProxy::main(jni_helpers::JStringArrayHelper(args, 2));
+    CHECK_TEXT(proxytext::BothMainsJNIProxy::get_last(), "main:2");
 }
 
 }  // namespace
