@@ -4,6 +4,7 @@
 #include "ClassFileTokenTypes.hpp"
 #include "ClassRepository.h"
 #include "ProxyGenerator.h"
+#include "StringHelpers.h"
 #include "ValueAST.h"
 
 #include <antlr/ANTLRException.hpp>
@@ -221,9 +222,7 @@ void ClassBuilderBase::checkClassAttributes(const antlr::RefAST& attributes) con
         const antlr::RefAST name = attribute->getFirstChild();
         if (name && name->getType() == ClassFileTokenTypes::UNKNOWN_ATTRIBUTE_NAME &&
             name->getText() == "PermittedSubclasses") {
-            std::string dotted = m_inputClassName;
-            std::replace(dotted.begin(), dotted.end(), '/', '.');
-            throw antlr::ANTLRException("the type " + dotted +
+            throw antlr::ANTLRException("the type " + replaceChar(m_inputClassName, '/', '.') +
                                         " is sealed: only the classes it permits can extend or implement it");
         }
     }

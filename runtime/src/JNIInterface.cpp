@@ -156,15 +156,24 @@ void releaseClass(jclass& clazz, const CSmartString& name) noexcept {
     clazz = nullptr;
 }
 
+// The long field "peer" of `clazz`; null when there is none (the caller has put any pending
+// exception aside and clears what this leaves).
+jfieldID peerField(JNIEnv* env, jclass clazz) {
+    jfieldID field = env->GetFieldID(clazz, "peer", "J");
+    return env->ExceptionCheck() ? nullptr : field;
+}
+
+jlong addressOf(const void* peer) { return static_cast<jlong>(reinterpret_cast<std::intptr_t>(peer)); }
+
 // Points the Java object's "peer" field at `peer`; false when the field cannot be set (the
 // caller has put any pending exception aside and clears what this leaves).
 bool pointPeerAt(JNIEnv* env, jobject object, jclass clazz, const void* peer) {
     if (object == nullptr || clazz == nullptr)
         return false;
-    jfieldID field = env->GetFieldID(clazz, "peer", "J");
-    if (field == nullptr || env->ExceptionCheck())
+    jfieldID field = peerField(env, clazz);
+    if (field == nullptr)
         return false;
-    env->SetLongField(object, field, static_cast<jlong>(reinterpret_cast<std::intptr_t>(peer)));
+    env->SetLongField(object, field, addressOf(peer));
     return !env->ExceptionCheck();
 }
 
@@ -191,9 +200,8 @@ void detachPeer(jobject object, jclass clazz, const void* peer) noexcept {
     try {
         JNIEnv* env = JNIEnvHelper::getEnv();
         KeepPending keep(env);
-        jfieldID field = env->GetFieldID(clazz, "peer", "J");
-        if (field != nullptr && !env->ExceptionCheck() &&
-            env->GetLongField(object, field) == static_cast<jlong>(reinterpret_cast<std::intptr_t>(peer)))
+        jfieldID field = peerField(env, clazz);
+        if (field != nullptr && env->GetLongField(object, field) == addressOf(peer))
             env->SetLongField(object, field, 0);
     } catch (...) {
         // No environment: nothing can call the object either.
@@ -287,7 +295,7 @@ void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, 
         const jfieldID peer = JNIEnvHelper::GetFieldID(m_clazz, "peer", "J");
         JNIEnvHelper::RegisterNatives(m_clazz, methods, methodCount);
         LocalRef object(JNIEnvHelper::NewObject(m_clazz, m_ctorID));
-        JNIEnvHelper::SetLongField(object, peer, static_cast<jlong>(reinterpret_cast<std::intptr_t>(this)));
+        JNIEnvHelper::SetLongField(object, peer, addressOf(this));
         Assign(object.get());
     } catch (...) {
         rethrowAsCreationFailure();
@@ -328,7 +336,7 @@ void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINat
             object.reset(JNIEnvHelper::NewObject(m_clazz, m_ctorID));
         }
         const jfieldID peer = JNIEnvHelper::GetFieldID(m_clazz, "peer", "J");
-        JNIEnvHelper::SetLongField(object, peer, static_cast<jlong>(reinterpret_cast<std::intptr_t>(this)));
+        JNIEnvHelper::SetLongField(object, peer, addressOf(this));
         Assign(object.get());
     } catch (...) {
         rethrowAsCreationFailure();

@@ -223,7 +223,7 @@ void CJniClassesPage::OnItemChanged(NMHDR*, LRESULT* result) {
 
 void CJniClassesPage::OnSize(UINT type, int cx, int cy) {
   CDialog::OnSize(type, cx, cy);
-  wizardpages::LayoutButtonListPage(*this, m_btnAdd, m_btnRemove, m_staticInfo, m_listClasses);
+  wizardpages::LayoutButtonListPage(*this, {&m_btnAdd, &m_btnRemove}, m_staticInfo, m_listClasses);
 }
 
 void CJniClassesPage::OnPaint() {

@@ -3,6 +3,7 @@
 #include "JvmListPage.h"
 
 #include "JvmDlg.h"
+#include "PageSupport.h"
 #include "PercentBar.h"
 #include "UiDriver.h"
 
@@ -277,35 +278,7 @@ void CJvmListPage::OnRemove() {
 
 void CJvmListPage::OnSize(UINT type, int cx, int cy) {
   CDialog::OnSize(type, cx, cy);
-  if (m_hWnd == nullptr || m_btnAdd.GetSafeHwnd() == nullptr || m_btnEdit.GetSafeHwnd() == nullptr ||
-      m_btnRemove.GetSafeHwnd() == nullptr || m_staticDescription.GetSafeHwnd() == nullptr ||
-      m_jvmList.GetSafeHwnd() == nullptr) {
-    return;
-  }
-  CRect client;
-  GetClientRect(&client);
-  auto placeOf = [this](CWnd& control) {
-    CRect rect;
-    control.GetWindowRect(&rect);
-    ScreenToClient(&rect);
-    return rect;
-  };
-  CRect add = placeOf(m_btnAdd);
-  CRect edit = placeOf(m_btnEdit);
-  CRect remove = placeOf(m_btnRemove);
-  CRect description = placeOf(m_staticDescription);
-  CRect list = placeOf(m_jvmList);
-  add.OffsetRect(client.right - add.right, 0);
-  edit.OffsetRect(client.right - edit.right, 0);
-  remove.OffsetRect(client.right - remove.right, 0);
-  description.right = client.right;
-  list.right = add.left - 5;
-  list.bottom = client.bottom;
-  m_btnAdd.MoveWindow(&add);
-  m_btnEdit.MoveWindow(&edit);
-  m_btnRemove.MoveWindow(&remove);
-  m_staticDescription.MoveWindow(&description);
-  m_jvmList.MoveWindow(&list);
+  wizardpages::LayoutButtonListPage(*this, {&m_btnAdd, &m_btnEdit, &m_btnRemove}, m_staticDescription, m_jvmList);
 }
 
 void CJvmListPage::OnPaint() {

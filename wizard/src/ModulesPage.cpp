@@ -270,7 +270,7 @@ void CModulesPage::OnItemChanged(NMHDR*, LRESULT* result) {
 
 void CModulesPage::OnSize(UINT type, int cx, int cy) {
   CDialog::OnSize(type, cx, cy);
-  wizardpages::LayoutButtonListPage(*this, m_btnAdd, m_btnRemove, m_staticInfo, m_listModules);
+  wizardpages::LayoutButtonListPage(*this, {&m_btnAdd, &m_btnRemove}, m_staticInfo, m_listModules);
 }
 
 void CModulesPage::OnPaint() {

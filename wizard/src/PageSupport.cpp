@@ -116,25 +116,27 @@ void LayoutCheckListPage(CWnd& page, CWnd& description, CWnd& list, int cx, int 
   list.MoveWindow(0, top, cx, cy > top ? cy - top : 0);
 }
 
-void LayoutButtonListPage(CWnd& page, CWnd& add, CWnd& remove, CWnd& description, CWnd& list) {
-  if (add.GetSafeHwnd() == nullptr || remove.GetSafeHwnd() == nullptr || list.GetSafeHwnd() == nullptr ||
-      description.GetSafeHwnd() == nullptr) {
+void LayoutButtonListPage(CWnd& page, std::initializer_list<CWnd*> buttons, CWnd& description, CWnd& list) {
+  if (page.GetSafeHwnd() == nullptr || description.GetSafeHwnd() == nullptr || list.GetSafeHwnd() == nullptr ||
+      buttons.size() == 0) {
     return;
+  }
+  for (CWnd* button : buttons) {
+    if (button->GetSafeHwnd() == nullptr) return;
   }
   CRect client;
   page.GetClientRect(&client);
-  CRect addRect = ChildRect(page, add);
-  CRect removeRect = ChildRect(page, remove);
-  CRect infoRect = ChildRect(page, description);
   CRect listRect = ChildRect(page, list);
-
-  addRect.OffsetRect(client.right - addRect.right, 0);
-  removeRect.OffsetRect(client.right - removeRect.right, 0);
+  listRect.right = client.right;
+  for (CWnd* button : buttons) {
+    CRect rect = ChildRect(page, *button);
+    rect.OffsetRect(client.right - rect.right, 0);
+    if (button == *buttons.begin()) listRect.right = rect.left - 5;
+    button->MoveWindow(&rect);
+  }
+  CRect infoRect = ChildRect(page, description);
   infoRect.right = client.right;
-  listRect.right = addRect.left - 5;
   listRect.bottom = client.bottom;
-  add.MoveWindow(&addRect);
-  remove.MoveWindow(&removeRect);
   description.MoveWindow(&infoRect);
   list.MoveWindow(&listRect);
 }

@@ -10,6 +10,7 @@
 #include "ProjectModel.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 namespace wizardpages {
@@ -51,9 +52,10 @@ int CheckBoxRowAtCursor(const CListCtrl& list);
 // pixels below it and fills the rest.
 void LayoutCheckListPage(CWnd& page, CWnd& description, CWnd& list, int cx, int cy);
 
-// --- Lists with Add and Remove buttons ----------------------------------------------------
-// The two buttons keep their size and move to the right edge, the description spans the
-// client width, and the list fills the rest down to the bottom, five pixels left of Add.
-void LayoutButtonListPage(CWnd& page, CWnd& add, CWnd& remove, CWnd& description, CWnd& list);
+// --- Lists with a column of buttons ----------------------------------------------------------
+// The buttons keep their size and move to the right edge, the description spans the client
+// width, and the list fills the rest down to the bottom, five pixels left of the first button.
+// Nothing moves until every window exists.
+void LayoutButtonListPage(CWnd& page, std::initializer_list<CWnd*> buttons, CWnd& description, CWnd& list);
 
 }  // namespace wizardpages

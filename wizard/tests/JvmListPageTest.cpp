@@ -567,4 +567,17 @@ TEST_F(JvmListPageTest, RemoveDropsAUserDefinedJvmAndTheLastRowTakesOverTheCheck
   EXPECT_NE(settings().find("<CurrentJVM Name=\"SUN1.4\""), std::string::npos);
 }
 
+TEST_F(JvmListPageTest, SizingKeepsTheThreeButtonsAtTheRightEdgeAndStretchesTheList) {
+  open({});
+  host.page.MoveWindow(0, 0, 640, 420);
+  ui::pumpMessages();
+  RECT add = ui::windowState(host.control(IDC_ADD)).rect;
+  for (int id : {IDC_ADD, IDC_EDIT, IDC_REMOVE, IDC_DESCRIPTION}) {
+    EXPECT_EQ(ui::windowState(host.control(id)).rect.right, 640) << id;
+  }
+  RECT rows = ui::windowState(list()).rect;
+  EXPECT_EQ(rows.right, add.left - 5);
+  EXPECT_EQ(rows.bottom, 420);
+}
+
 }  // namespace
