@@ -1,31 +1,129 @@
 // dshost: the stand-in Developer Studio on the command line.
 //
-//   dshost [--project P.dsp] --addin LIBRARY [--register] [--run COMMAND]... [--print]
+//   dshost [--project P.dsp] [--addin LIBRARY [--register] [--script FILE] [--run COMMAND]...]
+//          [--print] [--build] [--exec [ARGS...]]
 //
 // Opens the project file P.dsp (format in DevStudioHost.h; without --project no project is
-// open), registers the add-in library through its DllRegisterServer (--register), loads and
-// connects it, runs each COMMAND (a command name or its method name) in order, disconnects
-// the add-in, saves the project file when the add-in changed the project, and with --print
-// writes the project, the commands and the toolbar buttons. Every host event is written to
-// standard output as it happens; errors go to standard error.
+// open). With --addin it registers the add-in library through its DllRegisterServer
+// (--register), loads and connects it, runs each COMMAND (a command name or its method name) in
+// order, disconnects the add-in and saves the project file when the add-in changed the project.
+// --script FILE acts in the dialogs the commands open, as a user would (format in UiScript.h).
+// --print writes the project, the commands and the toolbar buttons. --build compiles and links
+// the project's program (ProjectBuild.h); --exec runs it with the arguments that follow, and
+// dshost's exit status is then the program's. Every host event is written to standard output as
+// it happens; errors go to standard error, and so do message boxes that nothing answered.
 //
-// Exit status: 0 success; 1 bad command line; 2 the project file cannot be read or saved;
-// 3 the add-in cannot be registered, loaded or connected; 4 a command failed.
+// Exit status: 0 success; 1 bad command line, or a script that cannot be read or is malformed;
+// 2 the project file cannot be read or saved; 3 the add-in cannot be registered, loaded or
+// connected; 4 a command failed, or a line of the script could not be done; 5 the build failed
+// or the program cannot be run.
 #include "DevStudioHost.h"
+#include "ProjectBuild.h"
+#include "UiDriver.h"
+#include "UiScript.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+// The add-in libraries carry their own copies of the stand-ins' globals, which this program's
+// exported ones take the place of. AddressSanitizer is told to report such twins only when their
+// sizes differ, which a real violation of the one-definition rule would show.
+extern "C" const char* __asan_default_options() { return "detect_odr_violation=1"; }
+#endif
+
 namespace {
 
+const char* const kUsage =
+    "usage: dshost [--project P.dsp] [--addin LIBRARY [--register] [--script FILE] [--run COMMAND]...]\n"
+    "              [--print] [--build] [--exec [ARGS...]]\n";
+
+struct Options {
+  std::string projectPath;
+  std::string library;
+  std::string scriptPath;
+  bool doRegister = false;
+  bool doPrint = false;
+  bool doBuild = false;
+  bool doExec = false;
+  std::vector<std::string> commands;
+  std::vector<std::string> programArgs;  // after --exec
+};
+
+struct OptionSpec {
+  const char* name;
+  const char* value;  // what the value is, or null for a switch
+  std::function<void(Options&, const std::string&)> apply;
+};
+
+const std::vector<OptionSpec>& optionSpecs() {
+  static const std::vector<OptionSpec> specs = {
+      {"--project", "a file", [](Options& o, const std::string& v) { o.projectPath = v; }},
+      {"--addin", "a library", [](Options& o, const std::string& v) { o.library = v; }},
+      {"--register", nullptr, [](Options& o, const std::string&) { o.doRegister = true; }},
+      {"--script", "a file", [](Options& o, const std::string& v) { o.scriptPath = v; }},
+      {"--run", "a command", [](Options& o, const std::string& v) { o.commands.push_back(v); }},
+      {"--print", nullptr, [](Options& o, const std::string&) { o.doPrint = true; }},
+      {"--build", nullptr, [](Options& o, const std::string&) { o.doBuild = true; }},
+  };
+  return specs;
+}
+
 int usage(const std::string& problem) {
-  std::cerr << "dshost: " << problem << "\n"
-            << "usage: dshost [--project P.dsp] --addin LIBRARY [--register] [--run COMMAND]... "
-               "[--print]\n";
+  std::cerr << "dshost: " << problem << "\n" << kUsage;
   return 1;
+}
+
+// False with `problem` when the command line does not hold together.
+bool parseOptions(int argc, char** argv, Options& options, std::string& problem) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--exec") {
+      options.doExec = true;
+      options.programArgs.assign(argv + i + 1, argv + argc);
+      break;
+    }
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& s : optionSpecs()) {
+      if (arg == s.name) spec = &s;
+    }
+    if (spec == nullptr) {
+      problem = "unknown argument " + arg;
+      return false;
+    }
+    std::string value;
+    if (spec->value != nullptr) {
+      if (i + 1 >= argc) {
+        problem = std::string(spec->name) + " needs " + spec->value;
+        return false;
+      }
+      value = argv[++i];
+    }
+    spec->apply(options, value);
+  }
+  const bool usesAddIn = options.doRegister || !options.commands.empty() || !options.scriptPath.empty();
+  if (options.library.empty() && (usesAddIn || !(options.doBuild || options.doExec))) {
+    problem = "no add-in library (--addin)";
+    return false;
+  }
+  if (!options.scriptPath.empty() && options.commands.empty()) {
+    problem = "--script needs a command to run (--run) that opens the dialog";
+    return false;
+  }
+  if ((options.doBuild || options.doExec) && options.projectPath.empty()) {
+    problem = std::string(options.doBuild ? "--build" : "--exec") + " needs a project (--project)";
+    return false;
+  }
+  return true;
 }
 
 std::string lastErrorText(HRESULT hr) {
@@ -41,75 +139,44 @@ std::string lastErrorText(HRESULT hr) {
   return text.empty() ? com::errorMessage(hr) : text;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::string projectPath;
-  std::string library;
-  bool doRegister = false;
-  bool doPrint = false;
-  std::vector<std::string> commands;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const auto next = [&](std::string& into) {
-      if (i + 1 >= argc) return false;
-      into = argv[++i];
-      return true;
-    };
-    if (arg == "--project") {
-      if (!next(projectPath)) return usage("--project needs a file");
-    } else if (arg == "--addin") {
-      if (!next(library)) return usage("--addin needs a library");
-    } else if (arg == "--run") {
-      std::string command;
-      if (!next(command)) return usage("--run needs a command");
-      commands.push_back(command);
-    } else if (arg == "--register") {
-      doRegister = true;
-    } else if (arg == "--print") {
-      doPrint = true;
-    } else {
-      return usage("unknown argument " + arg);
-    }
-  }
-  if (library.empty()) return usage("no add-in library (--addin)");
-
-  std::shared_ptr<devstudio::Project> project;
-  if (!projectPath.empty()) {
-    project = std::make_shared<devstudio::Project>();
-    std::string error;
-    if (!devstudio::Project::load(projectPath, *project, error)) {
-      std::cerr << "dshost: " << error << "\n";
-      return 2;
-    }
-  }
-
+// The add-in session: register, load, run the commands (with the script acting in their
+// dialogs), unload, save the project.
+int runAddIn(const Options& options, const std::shared_ptr<devstudio::Project>& project, ui::Script* script) {
   CoInitialize(nullptr);
   int status = 0;
   {
     devstudio::Host host(project);
     host.setJournalSink([](const std::string& line) { std::cout << line << std::endl; });
     HRESULT hr = S_OK;
-    if (doRegister) {
-      hr = host.registerAddIn(library);
+    if (options.doRegister) {
+      hr = host.registerAddIn(options.library);
       if (FAILED(hr)) {
-        std::cerr << "dshost: cannot register " << library << ": " << lastErrorText(hr) << "\n";
+        std::cerr << "dshost: cannot register " << options.library << ": " << lastErrorText(hr) << "\n";
         status = 3;
       }
     }
     if (status == 0) {
-      hr = host.loadAddIn(library);
+      hr = host.loadAddIn(options.library);
       if (hr != S_OK) {
-        std::cerr << "dshost: the add-in " << library << " is not connected"
+        std::cerr << "dshost: the add-in " << options.library << " is not connected"
                   << (FAILED(hr) ? ": " + lastErrorText(hr) : std::string()) << "\n";
         status = 3;
       }
     }
-    for (const std::string& command : commands) {
+    if (status == 0 && script != nullptr) script->start();
+    for (const std::string& command : options.commands) {
       if (status != 0) break;
       hr = host.runCommand(command);
       if (FAILED(hr)) {
         std::cerr << "dshost: " << command << " failed: " << lastErrorText(hr) << "\n";
+        status = 4;
+      }
+      if (script != nullptr && script->failed()) break;
+    }
+    if (status != 3 && script != nullptr) {
+      script->finish();
+      if (script->failed()) {
+        std::cerr << "dshost: " << script->error() << "\n";
         status = 4;
       }
     }
@@ -122,8 +189,9 @@ int main(int argc, char** argv) {
         std::cerr << "dshost: " << error << "\n";
         if (status == 0) status = 2;
       }
+      project->modified = false;
     }
-    if (doPrint) {
+    if (options.doPrint) {
       if (project) std::cout << project->text();
       for (const devstudio::Command& c : added) {
         std::cout << "command " << c.name << " " << c.method << "\n";
@@ -132,5 +200,72 @@ int main(int argc, char** argv) {
     }
   }
   CoUninitialize();
+  return status;
+}
+
+int build(const devstudio::Project& project) {
+  devstudio::BuildPlan plan;
+  std::string error;
+  if (!devstudio::planBuild(project, devstudio::userEnvironment(), plan, error) ||
+      !devstudio::runBuild(plan, std::cout, error)) {
+    std::cout.flush();
+    std::cerr << "dshost: " << error << "\n";
+    return 5;
+  }
+  return 0;
+}
+
+// Replaces dshost with the project's program; returns only when it cannot be run.
+int exec(const devstudio::Project& project, const std::vector<std::string>& args) {
+  const std::string program = devstudio::programOf(project);
+  struct stat st {};
+  if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::cerr << "dshost: there is no program " << program << ": build the project first (--build)\n";
+    return 5;
+  }
+  std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::cout.flush();
+  std::fflush(nullptr);
+  execv(program.c_str(), argv.data());
+  std::cerr << "dshost: cannot run " << program << ": " << std::strerror(errno) << "\n";
+  return 5;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string problem;
+  if (!parseOptions(argc, argv, options, problem)) return usage(problem);
+
+  std::unique_ptr<ui::Script> script;
+  if (!options.scriptPath.empty()) {
+    script = std::make_unique<ui::Script>();
+    std::string error;
+    if (!ui::Script::load(options.scriptPath, *script, error)) {
+      std::cerr << "dshost: " << error << "\n";
+      return 1;
+    }
+    script->setLineSink([](const ui::Script::Line& line) {
+      std::cout << "Script line " << line.number << ": " << line.text << std::endl;
+    });
+  }
+
+  std::shared_ptr<devstudio::Project> project;
+  if (!options.projectPath.empty()) {
+    project = std::make_shared<devstudio::Project>();
+    std::string error;
+    if (!devstudio::Project::load(options.projectPath, *project, error)) {
+      std::cerr << "dshost: " << error << "\n";
+      return 2;
+    }
+  }
+
+  int status = 0;
+  if (!options.library.empty()) status = runAddIn(options, project, script.get());
+  if (status == 0 && options.doBuild) status = build(*project);
+  if (status == 0 && options.doExec) status = exec(*project, options.programArgs);
   return status;
 }

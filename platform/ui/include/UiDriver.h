@@ -50,6 +50,10 @@ void pumpMessages();
 // Pumps until `done` holds; false when it did not within the time-out.
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 
+// Threads of CWinThread objects (AfxBeginThread) that have not ended, those created suspended
+// included: the worker jobs at work.
+int runningThreads();
+
 // --- User actions ---------------------------------------------------------------------------
 enum class ListPart { Label, Icon, StateIcon };
 enum class TreePart { Label, Icon, StateIcon, Button };
@@ -102,10 +106,12 @@ struct MessageBoxRecord {
   std::string caption;
   UINT type = 0;
   int answer = 0;
+  bool scripted = false;  // answered by a script rather than by default
   DWORD threadId = 0;
 };
 // Message boxes also go to platform/win32's journal; without a script the journal's answer is
-// used (IDOK, or the first button, unless win32::setMessageBoxAnswer says otherwise).
+// used (IDOK, or the first button, unless win32::setMessageBoxAnswer says otherwise), and a box
+// that nothing answered is printed to standard error.
 void onMessageBox(std::function<int(const MessageBoxRecord& box)> answer);
 void answerMessageBox(int answer);
 

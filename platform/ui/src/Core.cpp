@@ -343,6 +343,18 @@ BOOL DuplicateHandle(HANDLE, HANDLE source, HANDLE, HANDLE* target, DWORD, BOOL,
 IMPLEMENT_DYNAMIC(CWinThread, CCmdTarget)
 IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
 
+namespace {
+
+// Threads of CWinThread objects that have not ended.
+std::atomic<int>& threadsAtWork() {
+  static std::atomic<int> count{0};
+  return count;
+}
+
+}  // namespace
+
+int ui::runningThreads() { return threadsAtWork().load(); }
+
 CWinThread::CWinThread() = default;
 
 CWinThread::~CWinThread() {
@@ -356,6 +368,7 @@ BOOL CWinThread::CreateThread(DWORD createFlags, UINT, LPSECURITY_ATTRIBUTES) {
   thread->suspendCount = (createFlags & CREATE_SUSPENDED) != 0 ? 2 : 1;
   HANDLE handle = registerThread(thread);
   CWinThread* self = this;
+  ++threadsAtWork();
   try {
     std::thread([thread, self] {
       std::shared_ptr<ThreadQueue> queue = currentQueue();
@@ -376,8 +389,10 @@ BOOL CWinThread::CreateThread(DWORD createFlags, UINT, LPSECURITY_ATTRIBUTES) {
       self->Delete();
       queue->thread = nullptr;
       thread->finish(static_cast<DWORD>(result));
+      --threadsAtWork();
     }).detach();
   } catch (const std::system_error&) {
+    --threadsAtWork();
     CloseHandle(handle);
     return FALSE;
   }

@@ -186,10 +186,17 @@ int showMessageBox(HWND owner, const char* text, const char* caption, UINT type)
   record.caption = caption != nullptr ? caption : "Error";
   record.type = type;
   record.threadId = GetCurrentThreadId();
-  // The journal of platform/win32 sees every box; its answer stands unless a script answers.
-  int answer = ::MessageBox(owner, text, caption, type);
+  // The journal of platform/win32 sees every box. A script's answer stands; without one the
+  // journal answers, and prints the box for whoever runs the program.
+  int answer;
   std::function<int(const MessageBoxRecord&)> script;
-  if (takeMessageBoxScript(script)) answer = script(record);
+  if (takeMessageBoxScript(script)) {
+    win32::journalMessageBox(text, caption, type);
+    record.scripted = true;
+    answer = script(record);
+  } else {
+    answer = ::MessageBox(owner, text, caption, type);
+  }
   record.answer = answer;
   recordMessageBox(record);
   return answer;

@@ -159,7 +159,9 @@ void Sleep(DWORD milliseconds);
 #define SMTO_ABORTIFHUNG 0x0002
 
 // Never blocks: the box is recorded in the message-box journal and answered with the
-// scripted answer (IDOK by default; a MB_YESNO box gets its first button, IDYES).
+// scripted answer. Without one (win32::setMessageBoxAnswer) it takes its default answer (IDOK;
+// a MB_YESNO box gets its first button, IDYES) and is printed to standard error with its
+// caption, its text and that answer.
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 LRESULT SendMessageTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                            UINT flags, UINT timeout, DWORD* result);
@@ -180,6 +182,9 @@ std::vector<JournalEntry> journal();
 void clearJournal();
 // Answer given by the next message boxes (IDOK when unset; 0 unsets it).
 void setMessageBoxAnswer(int answer);
+// Records a message box that someone else answered (a script of the user interface's driver):
+// the journal only, nothing printed.
+void journalMessageBox(LPCSTR text, LPCSTR caption, UINT type);
 
 // std::string conveniences over the calls above.
 bool getEnv(const std::string& name, std::string& value);

@@ -1,9 +1,11 @@
-// Message boxes and broadcasts: nothing is shown; each is recorded in the journal.
+// Message boxes and broadcasts: each is recorded in the journal. A message box that nothing
+// answers is printed to standard error, so that whoever runs the program sees it.
 #include "Internal.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <mutex>
 
 namespace {
@@ -52,19 +54,52 @@ int firstButton(UINT type) {
   }
 }
 
-}  // namespace
+const char* buttonName(int answer) {
+  switch (answer) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case 3: return "Abort";
+    case 4: return "Retry";
+    case 5: return "Ignore";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    default: return "?";
+  }
+}
 
-int MessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+win32::JournalEntry messageBoxEntry(LPCSTR text, LPCSTR caption, UINT type) {
   win32::JournalEntry entry;
   entry.kind = "MessageBox";
   entry.caption = caption != nullptr ? caption : "Error";
   entry.text = text != nullptr ? text : "";
   entry.type = type;
+  return entry;
+}
+
+// One block per box, written at once; continuation lines of the text are indented.
+void printUnanswered(const win32::JournalEntry& entry, int answer) {
+  std::string block = "[message box] " + entry.caption + ": ";
+  for (char c : entry.text) {
+    block += c;
+    if (c == '\n') block += "    ";
+  }
+  block += std::string(" [") + buttonName(answer) + "]\n";
+  std::fputs(block.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+int MessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+  win32::JournalEntry entry = messageBoxEntry(text, caption, type);
   int answer;
+  bool answered;
   {
     std::lock_guard<std::mutex> lock(gJournalMutex);
-    answer = gAnswer != 0 ? gAnswer : firstButton(type);
+    answered = gAnswer != 0;
+    answer = answered ? gAnswer : firstButton(type);
   }
+  if (!answered) printUnanswered(entry, answer);
   record(std::move(entry));
   return answer;
 }
@@ -100,6 +135,8 @@ void clearJournal() {
   std::lock_guard<std::mutex> lock(gJournalMutex);
   gJournal.clear();
 }
+
+void journalMessageBox(LPCSTR text, LPCSTR caption, UINT type) { record(messageBoxEntry(text, caption, type)); }
 
 void setMessageBoxAnswer(int answer) {
   std::lock_guard<std::mutex> lock(gJournalMutex);

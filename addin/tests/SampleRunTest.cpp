@@ -1,0 +1,60 @@
+// The sample walked as a user walks it, from the installed package: dshost opens the project with
+// its own main.cpp, a script walks the generator dialog through its pages and dialogs and
+// presses Generate, dshost builds the project and runs the program, whose Java side calls its
+// C++ classes; then a second session over the settings the first one saved generates again.
+#include "UserRoadSupport.h"
+
+#include <sys/stat.h>
+
+using namespace roadtest;
+
+namespace {
+
+TEST_F(UserRoadTest, AUserGeneratesBuildsAndRunsTheSampleTwice) {
+  registerJdk();
+  const CommandResult generated = session(sample("wizard.txt"));
+  ASSERT_EQ(generated.exitCode, 0) << generated.output;
+  const std::string files = readFile(dsp());
+  for (const char* made : {"fixtures_delegate_GreeterJNIImpl.cpp", "fixtures_delegate_DelegateTargetJNIProxy.cpp",
+                           "fixtures_delegate_DelegateTargetJNIDelegator.cpp",
+                           "fixtures_delegate_DelegateCallerJNIProxy.cpp", "defproxies.cpp"}) {
+    EXPECT_TRUE(contains(files, "file " + project + "/" + made + "\n")) << made << "\n" << files;
+  }
+  EXPECT_TRUE(contains(files, "setting link.exe /libpath:\"$(KAVRINVC6)/lib/\"\n")) << files;
+  EXPECT_FALSE(contains(generated.output, "[message box]")) << generated.output;
+
+  const CommandResult built = dshost({"--project", "Sample.dsp", "--build"});
+  ASSERT_EQ(built.exitCode, 0) << built.output;
+  EXPECT_TRUE(contains(built.output, "-I" + install + "/include ")) << built.output;
+  EXPECT_TRUE(contains(built.output, "-lKAVRINLIB")) << built.output;
+
+  // What Java returned: from a proxy, and from Java's calls into the C++ implementation and the
+  // C++ delegator, whose other methods go to its Java delegate.
+  const std::string expected[] = {
+      "-> Hello KAVRIN from Java\n",
+      "Java calls the C++ Greeter                    -> Hello KAVRIN, says C++\n",
+      "Java calls the C++ delegator's greet          -> Good day KAVRIN, says the C++ delegator\n",
+      "delegator.compute(3L), by its Java delegate   -> 5\n",
+  };
+  const CommandResult ran = dshost({"--project", dsp(), "--exec", kavrin_test::kFixtureJar});
+  ASSERT_EQ(ran.exitCode, 0) << ran.output;
+  for (const std::string& line : expected) EXPECT_TRUE(contains(ran.output, line)) << line << "--- in ---\n" << ran.output;
+
+  // A second session over the settings the first one saved: Generate deletes the outputs of the
+  // last build and writes them again, and the project still builds.
+  const std::string stale = project + "/fixtures_delegate_DelegateCallerJNIProxy.cpp";
+  writeFile(stale, readFile(stale) + "\n#error a stale output\n");
+  chmod(stale.c_str(), 0444);
+  writeFile(dir->file("again.txt"), "wait\nexpect fixtures.delegate.Greeter\nclick Generate\nwait\n");
+  const CommandResult again = session(dir->file("again.txt"));
+  ASSERT_EQ(again.exitCode, 0) << again.output;
+  EXPECT_FALSE(contains(readFile(stale), "stale")) << "the old output was replaced";
+  EXPECT_EQ(readFile(dsp()), files) << "the project already had every file and option";
+  const CommandResult rebuilt = dshost({"--project", dsp(), "--build"});
+  ASSERT_EQ(rebuilt.exitCode, 0) << rebuilt.output;
+  const CommandResult rerun = dshost({"--project", dsp(), "--exec", kavrin_test::kFixtureJar});
+  ASSERT_EQ(rerun.exitCode, 0) << rerun.output;
+  EXPECT_TRUE(contains(rerun.output, expected[1])) << rerun.output;
+}
+
+}  // namespace
