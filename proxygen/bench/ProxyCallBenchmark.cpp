@@ -1,10 +1,22 @@
-// Calls of proxytext.Calls through its generated proxy against the same calls through raw JNI
-// with cached class and method IDs (each raw call followed by the exception check that correct
-// code makes), in one run. The *OverRaw benchmarks time proxy and raw calls in alternating
-// batches, so that a change in the machine's load hits both alike, and report the counter
-// "ratio": proxy time over raw time. Targets: instance calls at most 1.5 for an int result and at
-// most 3 for an object result (the proxy holds each result through a global reference); static
-// calls look their class and method up on every call, as designed, and are only reported.
+// Calls of proxytext.Calls through its generated proxy beside the same work done with raw JNI, in
+// one run. Each *_ProxyOverRaw benchmark times raw and proxy work in alternating batches, so that
+// a change in the machine's load hits both alike, and reports the counter "ratio": proxy time
+// over raw time. Raw code checks for a Java exception after each call, as correct code does.
+//
+//   kind              raw work                                               target ratio
+//   InstanceInt       CallIntMethod with a cached ID                          -
+//   InstanceString    CallObjectMethod, the result held through a global
+//                     reference that is then deleted (the proxy's result
+//                     holds one)                                              1.3
+//   FieldGet          GetIntField with a cached ID                            -
+//   Wrap              NewGlobalRef + DeleteGlobalRef of an existing object    2
+//   Static            FindClass + GetStaticMethodID + the call per call       1.3
+//   StaticCachedIDs   the call with a class and ID cached by hand             (reported)
+//   Static_Loader     as Static, with the runtime's class loader set up       2
+//   Wrap_Loader       as Wrap, with the runtime's class loader set up         2
+//
+// The benchmarks run in the order written: those named *_Loader set the runtime's class loader up
+// and come last.
 #include "defproxies.h"
 #include "TestPaths.h"
 
@@ -22,158 +34,164 @@ namespace {
 JNIEnv* gEnv = nullptr;
 jclass gCalls = nullptr;
 jmethodID gTwice = nullptr;
-jmethodID gTouch = nullptr;
 jmethodID gAdd = nullptr;
 jmethodID gLabel = nullptr;
+jfieldID gCount = nullptr;
 jobject gObject = nullptr;
 CallsJNIProxy* gProxy = nullptr;
 
-void check(benchmark::State& state)
+bool failed()
 {
-    if (gEnv->ExceptionCheck()) {
-        gEnv->ExceptionClear();
-        state.SkipWithError("Java exception");
-    }
+    if (!gEnv->ExceptionCheck())
+        return false;
+    gEnv->ExceptionClear();
+    return true;
 }
 
-jint rawTwice(jint v) { return gEnv->CallStaticIntMethod(gCalls, gTwice, v); }
+// --- Raw work ---------------------------------------------------------------------------------
+
 jint rawAdd(jint v) { return gEnv->CallIntMethod(gObject, gAdd, v); }
-void rawTouch() { gEnv->CallStaticVoidMethod(gCalls, gTouch); }
+
+jint rawCount() { return gEnv->GetIntField(gObject, gCount); }
+
 jobject rawLabel()
 {
     jobject label = gEnv->CallObjectMethod(gObject, gLabel);
+    if (failed())
+        return nullptr;
+    jobject held = gEnv->NewGlobalRef(label);
     gEnv->DeleteLocalRef(label);
+    gEnv->DeleteGlobalRef(held);
+    return held;
+}
+
+void rawWrap()
+{
+    jobject held = gEnv->NewGlobalRef(gObject);
+    gEnv->DeleteGlobalRef(held);
+}
+
+jint rawTwiceCached(jint v) { return gEnv->CallStaticIntMethod(gCalls, gTwice, v); }
+
+jint rawTwiceLookedUp(jint v)
+{
+    jclass cls = gEnv->FindClass("proxytext/Calls");
+    if (cls == nullptr || failed())
+        return 0;
+    jmethodID twice = gEnv->GetStaticMethodID(cls, "twice", "(I)I");
+    jint result = 0;
+    if (twice != nullptr && !failed())
+        result = gEnv->CallStaticIntMethod(cls, twice, v);
+    gEnv->DeleteLocalRef(cls);
+    return result;
+}
+
+// --- Proxy work -------------------------------------------------------------------------------
+
+jint proxyAdd(jint v) { return gProxy->add(v); }
+
+jint proxyCount() { return gProxy->get_count(); }
+
+jobject proxyLabel()
+{
+    jni_helpers::JStringHelper label = gProxy->label();
     return label;
 }
 
-void BM_StaticInt_Raw(benchmark::State& state)
+void proxyWrap()
 {
-    jint i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(rawTwice(++i));
-        check(state);
-    }
+    CallsJNIProxy wrapped(gObject);
+    benchmark::DoNotOptimize(wrapped);
 }
-BENCHMARK(BM_StaticInt_Raw);
 
-void BM_StaticInt_Proxy(benchmark::State& state)
-{
-    jint i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(CallsJNIProxy::twice(++i));
-}
-BENCHMARK(BM_StaticInt_Proxy);
+jint proxyTwice(jint v) { return CallsJNIProxy::twice(v); }
 
-void BM_StaticVoid_Raw(benchmark::State& state)
+// --- Timing -----------------------------------------------------------------------------------
+
+template <typename Work>
+void timeAlone(benchmark::State& state, Work work)
 {
     for (auto _ : state) {
-        rawTouch();
-        check(state);
+        work();
+        if (failed())
+            state.SkipWithError("Java exception");
     }
 }
-BENCHMARK(BM_StaticVoid_Raw);
-
-void BM_StaticVoid_Proxy(benchmark::State& state)
-{
-    for (auto _ : state)
-        CallsJNIProxy::touch();
-}
-BENCHMARK(BM_StaticVoid_Proxy);
-
-void BM_InstanceInt_Raw(benchmark::State& state)
-{
-    jint i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(rawAdd(++i));
-        check(state);
-    }
-}
-BENCHMARK(BM_InstanceInt_Raw);
-
-void BM_InstanceInt_Proxy(benchmark::State& state)
-{
-    jint i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(gProxy->add(++i));
-}
-BENCHMARK(BM_InstanceInt_Proxy);
-
-void BM_InstanceObject_Raw(benchmark::State& state)
-{
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(rawLabel());
-        check(state);
-    }
-}
-BENCHMARK(BM_InstanceObject_Raw);
-
-void BM_InstanceObject_Proxy(benchmark::State& state)
-{
-    for (auto _ : state) {
-        jni_helpers::JStringHelper label = gProxy->label();
-        benchmark::DoNotOptimize(label);
-    }
-}
-BENCHMARK(BM_InstanceObject_Proxy);
 
 template <typename Raw, typename Proxy>
 void alternate(benchmark::State& state, Raw raw, Proxy proxy)
 {
     using Clock = std::chrono::steady_clock;
-    const int kBatch = 2000;
+    const int kBatch = 1000;
     Clock::duration rawTime{};
     Clock::duration proxyTime{};
-    jint i = 0;
     for (auto _ : state) {
         const Clock::time_point t0 = Clock::now();
         for (int n = 0; n < kBatch; ++n) {
-            raw(++i);
-            if (gEnv->ExceptionCheck())
+            raw();
+            if (failed())
                 state.SkipWithError("Java exception");
         }
         const Clock::time_point t1 = Clock::now();
         for (int n = 0; n < kBatch; ++n)
-            proxy(++i);
+            proxy();
         const Clock::time_point t2 = Clock::now();
         rawTime += t1 - t0;
         proxyTime += t2 - t1;
     }
+    const double batches = static_cast<double>(state.iterations()) * kBatch;
+    state.counters["raw_ns"] = std::chrono::duration<double, std::nano>(rawTime).count() / batches;
+    state.counters["proxy_ns"] = std::chrono::duration<double, std::nano>(proxyTime).count() / batches;
     state.counters["ratio"] = static_cast<double>(proxyTime.count()) / static_cast<double>(rawTime.count());
 }
 
-void BM_StaticInt_ProxyOverRaw(benchmark::State& state)
-{
-    alternate(
-        state, [](jint v) { benchmark::DoNotOptimize(rawTwice(v)); },
-        [](jint v) { benchmark::DoNotOptimize(CallsJNIProxy::twice(v)); });
-}
-BENCHMARK(BM_StaticInt_ProxyOverRaw);
+jint gArg = 0;
 
-void BM_StaticVoid_ProxyOverRaw(benchmark::State& state)
-{
-    alternate(
-        state, [](jint) { rawTouch(); }, [](jint) { CallsJNIProxy::touch(); });
-}
-BENCHMARK(BM_StaticVoid_ProxyOverRaw);
+// One kind: the raw work alone, the proxy work alone and both alternating.
+#define CALL_KIND(Kind, RawWork, ProxyWork)                                                          \
+    void BM_##Kind##_Raw(benchmark::State& state) { timeAlone(state, [] { RawWork; }); }           \
+    BENCHMARK(BM_##Kind##_Raw);                                                                      \
+    void BM_##Kind##_Proxy(benchmark::State& state) { timeAlone(state, [] { ProxyWork; }); }       \
+    BENCHMARK(BM_##Kind##_Proxy);                                                                    \
+    void BM_##Kind##_ProxyOverRaw(benchmark::State& state)                                           \
+    {                                                                                                \
+        alternate(state, [] { RawWork; }, [] { ProxyWork; });                                       \
+    }                                                                                                \
+    BENCHMARK(BM_##Kind##_ProxyOverRaw);
 
-void BM_InstanceInt_ProxyOverRaw(benchmark::State& state)
-{
-    alternate(
-        state, [](jint v) { benchmark::DoNotOptimize(rawAdd(v)); },
-        [](jint v) { benchmark::DoNotOptimize(gProxy->add(v)); });
-}
-BENCHMARK(BM_InstanceInt_ProxyOverRaw);
+CALL_KIND(InstanceInt, benchmark::DoNotOptimize(rawAdd(++gArg)), benchmark::DoNotOptimize(proxyAdd(++gArg)))
+CALL_KIND(InstanceString, benchmark::DoNotOptimize(rawLabel()), benchmark::DoNotOptimize(proxyLabel()))
+CALL_KIND(FieldGet, benchmark::DoNotOptimize(rawCount()), benchmark::DoNotOptimize(proxyCount()))
+CALL_KIND(Wrap, rawWrap(), proxyWrap())
+CALL_KIND(Static, benchmark::DoNotOptimize(rawTwiceLookedUp(++gArg)), benchmark::DoNotOptimize(proxyTwice(++gArg)))
+CALL_KIND(StaticCachedIDs, benchmark::DoNotOptimize(rawTwiceCached(++gArg)),
+          benchmark::DoNotOptimize(proxyTwice(++gArg)))
 
-void BM_InstanceObject_ProxyOverRaw(benchmark::State& state)
+// The runtime's class loader, set up once by the first benchmark that wants it.
+bool loaderReady(benchmark::State& state)
 {
-    alternate(
-        state, [](jint) { benchmark::DoNotOptimize(rawLabel()); },
-        [](jint) {
-            jni_helpers::JStringHelper label = gProxy->label();
-            benchmark::DoNotOptimize(label);
-        });
+    static const bool ready = [] {
+        try {
+            return jni_helpers::_simple_class_loader::init();
+        } catch (const jni_helpers::BaseException&) {
+            return false;
+        }
+    }();
+    if (!ready)
+        state.SkipWithError("the class loader cannot be set up");
+    return ready;
 }
-BENCHMARK(BM_InstanceObject_ProxyOverRaw);
+
+#define LOADER_KIND(Kind, RawWork, ProxyWork)                                                        \
+    void BM_##Kind##_Loader_ProxyOverRaw(benchmark::State& state)                                    \
+    {                                                                                                \
+        if (loaderReady(state))                                                                      \
+            alternate(state, [] { RawWork; }, [] { ProxyWork; });                                   \
+    }                                                                                                \
+    BENCHMARK(BM_##Kind##_Loader_ProxyOverRaw);
+
+LOADER_KIND(Static, benchmark::DoNotOptimize(rawTwiceLookedUp(++gArg)), benchmark::DoNotOptimize(proxyTwice(++gArg)))
+LOADER_KIND(Wrap, rawWrap(), proxyWrap())
 
 }  // namespace
 
@@ -191,9 +209,9 @@ int main(int argc, char** argv)
         gCalls = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(local));
         JNIEnvHelper::DeleteLocalRef(local);
         gTwice = JNIEnvHelper::GetStaticMethodID(gCalls, "twice", "(I)I");
-        gTouch = JNIEnvHelper::GetStaticMethodID(gCalls, "touch", "()V");
         gAdd = JNIEnvHelper::GetMethodID(gCalls, "add", "(I)I");
         gLabel = JNIEnvHelper::GetMethodID(gCalls, "label", "()Ljava/lang/String;");
+        gCount = JNIEnvHelper::GetFieldID(gCalls, "count", "I");
         static CallsJNIProxy proxy;
         gProxy = &proxy;
         gObject = proxy;

@@ -305,29 +305,22 @@ void ProxyGenerator::genStandardCode()
 
     out << "\n" << m << "////////// Begin Proxy's standard code //////////////\n";
 
+    // The class of every form, held by the runtime: the proxy never deletes it.
+    auto classLookup = [&]() {
+        out << m2 << "static ::jni_helpers::LookupSite _class;\n";
+        out << m2 << "clazz = ::jni_helpers::ProxyLookup::proxyClass(_class, _clazzName);\n";
+    };
     // Form A: from a Java reference.
     auto fromReference = [&]() {
         out << m << cls << "(const jobject _peerObj):JObject_t(_peerObj),clazz(0){\n";
         genTry(m1, out);
-        out << m2 << "jclass tmpclazz = jni_helpers::_simple_class_loader::getClass(_clazzName);\n";
-        out << m2 << "if(tmpclazz == 0)\n";
-        out << m3 << "tmpclazz = reinterpret_cast<jclass> (jni_helpers::JNIEnvHelper::FindClass(_clazzName));\n";
-        out << m2 << "clazz = reinterpret_cast<jclass> (jni_helpers::JNIEnvHelper::NewGlobalRef(tmpclazz));\n";
+        classLookup();
         out << m2 << simple << "_init();\n";
-        out << m2 << "jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
         genCatch(m1, context, out);
         out << m << "};\n";
     };
-    // Lines 3 to 6 of form B: the class, held through a global reference.
-    auto classLookup = [&]() {
-        out << m2 << "jobject tmpclazz = jni_helpers::_simple_class_loader::getClass(_clazzName);\n";
-        out << m2 << "if(tmpclazz == 0)\n";
-        out << m3 << "tmpclazz = jni_helpers::JNIEnvHelper::FindClass(_clazzName);\n";
-        out << m2 << "clazz = reinterpret_cast<jclass> (jni_helpers::JNIEnvHelper::NewGlobalRef(tmpclazz));\n";
-    };
 
-    // Form C: from another proxy of the class. Interfaces get it too: the implicit copy would
-    // share the raw class reference and delete it twice.
+    // Form C: from another proxy of the class.
     auto fromProxy = [&]() {
         out << m << cls << "( " << cls << "&" << " _Obj):/*peerObj(0),*/clazz(0){\n";
         genTry(m1, out);
@@ -336,7 +329,6 @@ void ProxyGenerator::genStandardCode()
         out << m3 << "Assign(_Obj);\n";
         out << m3 << simple << "_init();\n";
         out << m2 << "}\n";
-        out << m2 << "jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
         genCatch(m1, context, out);
         out << m << "};\n";
     };
@@ -349,21 +341,14 @@ void ProxyGenerator::genStandardCode()
         genTry(m1, out);
         classLookup();
         out << m2 << simple << "_init();\n";
-        out << m2 << "jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
         genCatch(m1, context, out);
         out << m << "};\n";
         fromReference();
     }
     fromProxy();
 
-    // A destructor must not throw: a failure to release the class reference is dropped.
     out << "\n" << m << "// Destructor:\n";
     out << m << "virtual ~" << cls << "(){\n";
-    genTry(m1, out);
-    out << m2 << "if(clazz != 0)\n";
-    out << m3 << "jni_helpers::JNIEnvHelper::DeleteGlobalRef(clazz);\n";
-    out << m1 << "}catch(...){\n";
-    out << m1 << "}\n";
     out << m << "}\n";
 
     out << m << "jobject getObjectClass(jobject obj) {\n";
@@ -407,7 +392,7 @@ void ProxyGenerator::genStandardCode()
     out << m1 << "return *this;\n";
     out << m << "}\n";
 
-    // Copy assignment shares the other's object; the class reference stays this proxy's own.
+    // Copy assignment shares the other's object; the class stays the one this proxy looked up.
     out << m << cls << "& operator = (const " << cls << "& o){\n";
     out << m1 << "Assign(o);\n";
     out << m1 << "return *this;\n";

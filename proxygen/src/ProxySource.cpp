@@ -14,47 +14,28 @@ namespace {
 
 const std::string I = indentUnit;
 const std::string kHelper = "::jni_helpers::JNIEnvHelper::";
+const std::string kLookup = "::jni_helpers::ProxyLookup::";
 
-// The catch clauses of a generated body (as genCatch writes them); the release lines run first
-// in each clause, so that a failing call leaves no reference behind.
-void writeCatch(std::ostream& out, const std::string& indent, const std::string& context,
-                const std::vector<std::string>& release)
+// The lines that look a member's ID up into `id` through the runtime's cache at their place in
+// the generated code (a static LookupSite). A static member's lookup also sets the local clazz to
+// its class, which the runtime holds: bodies never delete it. An instance member's ID is also
+// kept in the proxy.
+void writeMemberLookup(std::ostream& out, bool isStatic, bool isField, const std::string& id, const std::string& name,
+                       const std::string& descriptor)
 {
-    if (release.empty()) {
-        genCatch(indent, context, out);
-        return;
+    const std::string quoted = "\"" + name + "\", \"" + descriptor + "\"";
+    if (isStatic) {
+        out << I << I << "static ::jni_helpers::LookupSite _lookup;\n";
+        out << I << I << "jclass clazz = 0;\n";
+        out << I << I << (isField ? "jfieldID " : "jmethodID ") << id << " = " << kLookup
+            << (isField ? "staticField" : "staticMethod") << "(_lookup, _clazzName, " << quoted << ", clazz);\n";
+    } else {
+        out << I << I << "if(" << id << " == 0){\n";
+        out << I << I << I << "static ::jni_helpers::LookupSite _lookup;\n";
+        out << I << I << I << id << " = " << kLookup << (isField ? "field" : "method") << "(_lookup, clazz, " << quoted
+            << ");\n";
+        out << I << I << "}\n";
     }
-    const std::string body = indent + indentUnit;
-    out << indent << "}catch(::jni_helpers::JVMException e){\n";
-    for (const std::string& line : release)
-        out << body << line << "\n";
-    out << body << "throw ::jni_helpers::JVMException(jni_helpers::CSmartString(\"" << context
-        << ":\\n\") + e.getMessage());\n";
-    out << indent << "}catch(...){\n";
-    for (const std::string& line : release)
-        out << body << line << "\n";
-    out << body << "throw ::jni_helpers::JVMException(\"" << context << ": System Error\");\n";
-    out << indent << "}\n";
-}
-
-// The release of the local class reference of a static member, for the catch clauses.
-const std::vector<std::string> kReleaseLocalClass = {
-    "if(clazz != 0)",
-    indentUnit + kHelper + "DeleteLocalRef(clazz);",
-};
-
-// The three lines that look the class up into the local clazz of a static member.
-void writeStaticClassLookup(std::ostream& out)
-{
-    out << I << I << "clazz = ::jni_helpers::_simple_class_loader::getClass(_clazzName);\n";
-    out << I << I << "if(clazz == 0)\n";
-    out << I << I << I << "clazz = reinterpret_cast<jclass> (" << kHelper << "FindClass(_clazzName));\n";
-}
-
-void writeStaticClassRelease(std::ostream& out)
-{
-    out << I << I << "if(clazz != 0)\n";
-    out << I << I << I << kHelper << "DeleteLocalRef(clazz);\n";
 }
 
 // A floating constant keeps a floating literal ("-0" would be the integer 0 and lose the sign).
@@ -146,24 +127,11 @@ void ProxyGenerator::genAccessor(const FieldDescriptor& field)
     const std::string target = isStatic ? "clazz, " + id : "*this, " + id;
     const std::string access = kHelper + (isStatic ? "GetStatic" : "Get") + call + "Field(" + target + ");";
 
-    auto idLines = [&]() {
-        if (isStatic) {
-            writeStaticClassLookup(out);
-            out << I << I << "jfieldID " << id << " = " << kHelper << "GetStaticFieldID(clazz, \"" << field.getName()
-                << "\", \"" << descriptor << "\");\n";
-        } else {
-            out << I << I << "if(" << id << " == 0)\n";
-            out << I << I << I << id << " = " << kHelper << "GetFieldID(clazz, \"" << field.getName() << "\", \""
-                << descriptor << "\");\n";
-        }
-    };
-    const std::vector<std::string> release = isStatic ? kReleaseLocalClass : std::vector<std::string>();
+    auto idLines = [&]() { writeMemberLookup(out, isStatic, true, id, field.getName(), descriptor); };
 
     // Getter.
     out << "\n";
     out << type << " " << q << "::get_" << accessor << "() {\n";
-    if (isStatic)
-        out << I << "jclass clazz = 0;\n";
     genTry(I, out);
     out << I << I << type << " result;\n";
     idLines();
@@ -175,10 +143,8 @@ void ProxyGenerator::genAccessor(const FieldDescriptor& field)
     } else {
         out << I << I << "result = " << access << "\n";
     }
-    if (isStatic)
-        writeStaticClassRelease(out);
     out << I << I << "return result;\n";
-    writeCatch(out, I, q + "::get_" + accessor, release);
+    genCatch(I, q + "::get_" + accessor, out);
     out << "}\n";
 
     if (field.isFinal())
@@ -187,14 +153,10 @@ void ProxyGenerator::genAccessor(const FieldDescriptor& field)
     // Setter.
     out << "\n";
     out << "void " << q << "::put_" << accessor << "(" << type << " p) {\n";
-    if (isStatic)
-        out << I << "jclass clazz = 0;\n";
     genTry(I, out);
     idLines();
     out << I << I << kHelper << (isStatic ? "SetStatic" : "Set") << call << "Field(" << target << ", p);\n";
-    if (isStatic)
-        writeStaticClassRelease(out);
-    writeCatch(out, I, q + "::put_" + accessor, release);
+    genCatch(I, q + "::put_" + accessor, out);
     out << "}\n";
 }
 
@@ -219,25 +181,18 @@ void ProxyGenerator::genConstructor(const MethodDescriptor& constructor)
     out << "\n";
     out << q << "::" << simple << proxySuffix << "(" << numberedParameters(methodHelperParams(descriptor))
         << ") : clazz(0) {\n";
-    out << I << "jobject tmpclazz = 0;\n";
     genTry(I, out);
-    out << I << I << "tmpclazz = ::jni_helpers::_simple_class_loader::getClass(_clazzName);\n";
-    out << I << I << "if(tmpclazz == 0)\n";
-    out << I << I << I << "tmpclazz = " << kHelper << "FindClass(_clazzName);\n";
-    out << I << I << "clazz = reinterpret_cast<jclass> (" << kHelper << "NewGlobalRef(tmpclazz));\n";
+    // The class is held by the runtime: the proxy never deletes it.
+    out << I << I << "static ::jni_helpers::LookupSite _class;\n";
+    out << I << I << "clazz = " << kLookup << "proxyClass(_class, _clazzName);\n";
     out << I << I << simple << "_init();\n";
-    out << I << I << "if(" << id << " == 0)\n";
-    out << I << I << I << id << " = " << kHelper << "GetMethodID( clazz, \"<init>\", \"" << descriptor << "\" );\n";
+    writeMemberLookup(out, false, false, id, "<init>", descriptor);
     out << I << I << "jobject tmpobj = " << kHelper << "NewObject(clazz, " << id << genFunctionCallParams(descriptor)
         << ");\n";
     out << I << I << "Assign(tmpobj);\n";
     out << I << I << "if(tmpobj)\n";
     out << I << I << I << kHelper << "DeleteLocalRef(tmpobj);\n";
-    out << I << I << kHelper << "DeleteLocalRef(tmpclazz);\n";
-    // A constructor that fails leaves no class reference behind (its destructor does not run).
-    writeCatch(out, I, q + "::" + simple + proxySuffix,
-               {"if(tmpclazz != 0)", I + kHelper + "DeleteLocalRef(tmpclazz);", "if(clazz != 0)",
-                I + kHelper + "DeleteGlobalRef(clazz);"});
+    genCatch(I, q + "::" + simple + proxySuffix, out);
     out << "}\n";
 }
 
@@ -312,20 +267,10 @@ static void writeMethodBody(ProxyGenerator& gen, const MethodDescriptor& method,
     out << "\n";
     out << returnType << " " << q << "::" << gen.methodCppName(method) << "("
         << numberedParameters(methodHelperParams(descriptor)) << ") {\n";
-    if (isStatic)
-        out << I << "jclass clazz = 0;\n";
     genTry(I, out);
     if (!isVoid)
         out << I << I << resultType << " result;\n";
-    if (isStatic) {
-        writeStaticClassLookup(out);
-        out << I << I << "jmethodID " << id << " = " << kHelper << "GetStaticMethodID(clazz, \"" << name << "\", \""
-            << descriptor << "\");\n";
-    } else {
-        out << I << I << "if(" << id << " == 0)\n";
-        out << I << I << I << id << " = " << kHelper << "GetMethodID(clazz, \"" << name << "\", \"" << descriptor
-            << "\");\n";
-    }
+    writeMemberLookup(out, isStatic, false, id, name, descriptor);
     std::string callText;
     switch (kind) {
     case CallKind::Static:
@@ -347,12 +292,9 @@ static void writeMethodBody(ProxyGenerator& gen, const MethodDescriptor& method,
         out << I << I << "if(tmpobject)\n";
         out << I << I << I << kHelper << "DeleteLocalRef(tmpobject);\n";
     }
-    // Static methods release their class reference, void ones too.
-    if (isStatic)
-        writeStaticClassRelease(out);
     if (!isVoid)
         out << I << I << "return result;\n";
-    writeCatch(out, I, q + "::" + name, isStatic ? kReleaseLocalClass : std::vector<std::string>());
+    genCatch(I, q + "::" + name, out);
     out << "}\n";
 }
 

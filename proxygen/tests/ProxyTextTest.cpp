@@ -117,10 +117,10 @@ TEST_F(ProxyText, OverloadsGetUniqueIdsAndShareOneCppName)
     EXPECT_NE(g.header.find("jint value();"), std::string::npos);
     EXPECT_NE(g.header.find("jint get_value();"), std::string::npos);
     EXPECT_EQ(occurrences(g.header, " add("), 6u + 6u);  // comment and declaration of each overload
-    EXPECT_NE(g.source.find("value_1_ID = ::jni_helpers::JNIEnvHelper::GetMethodID(clazz, \"value\", \"()I\");"),
+    EXPECT_NE(g.source.find("value_1_ID = ::jni_helpers::ProxyLookup::method(_lookup, clazz, \"value\", \"()I\");"),
               std::string::npos);
     // add(DD) sorts first.
-    EXPECT_NE(g.source.find("add_ID = ::jni_helpers::JNIEnvHelper::GetMethodID(clazz, \"add\", \"(DD)D\");"),
+    EXPECT_NE(g.source.find("add_ID = ::jni_helpers::ProxyLookup::method(_lookup, clazz, \"add\", \"(DD)D\");"),
               std::string::npos);
 }
 
@@ -153,7 +153,7 @@ TEST_F(ProxyText, SubstitutionsApplyToPrefixedNamesAndPackages)
     EXPECT_NE(g.source.find("jint CPP_Java_Bridge::fx::OverloadsJNIProxy::tally(jint p0) {"), std::string::npos);
     // The Java names in lookups and in the class name stay.
     EXPECT_NE(g.source.find("_clazzName = \"fixtures/Overloads\";"), std::string::npos);
-    EXPECT_NE(g.source.find("GetStaticMethodID(clazz, \"count\", \"(I)I\")"), std::string::npos);
+    EXPECT_NE(g.source.find("staticMethod(_lookup, _clazzName, \"count\", \"(I)I\", clazz)"), std::string::npos);
 }
 
 TEST_F(ProxyText, DefaultPackageClassSitsOneLevelIn)
@@ -301,7 +301,7 @@ std::string body(const std::string& source, const std::string& head)
     return source.substr(start, source.find("\n}\n", start) - start);
 }
 
-TEST_F(ProxyText, StaticPathsReleaseTheirClassReference)
+TEST_F(ProxyText, ClassesComeFromTheRuntimeAndAreNeverDeleted)
 {
     const Generated g = generate("proxytext.Tally");
     for (const char* head : {"void CPP_Java_Bridge::proxytext::TallyJNIProxy::bump() {",
@@ -310,14 +310,20 @@ TEST_F(ProxyText, StaticPathsReleaseTheirClassReference)
                              "jint CPP_Java_Bridge::proxytext::TallyJNIProxy::count() {"}) {
         const std::string text = body(g.source, head);
         ASSERT_FALSE(text.empty()) << head;
-        // Once on success and once in each of the two catch clauses.
-        EXPECT_EQ(occurrences(text, "DeleteLocalRef(clazz);"), 3u) << text;
-        EXPECT_EQ(occurrences(text, "jclass clazz = 0;"), 1u) << text;
+        // One cached lookup gives the class and the ID; the class is the runtime's.
+        EXPECT_EQ(occurrences(text, "static ::jni_helpers::LookupSite _lookup;"), 1u) << text;
+        EXPECT_EQ(occurrences(text, "(_lookup, _clazzName, \""), 1u) << text;
+        EXPECT_EQ(text.find("FindClass"), std::string::npos) << text;
+        EXPECT_EQ(text.find("DeleteLocalRef(clazz)"), std::string::npos) << text;
     }
-    // A constructor that fails releases the class references it made.
     const std::string constructor = body(g.source, "CPP_Java_Bridge::proxytext::TallyJNIProxy::TallyJNIProxy() ");
-    EXPECT_EQ(occurrences(constructor, "DeleteLocalRef(tmpclazz);"), 3u);
-    EXPECT_EQ(occurrences(constructor, "DeleteGlobalRef(clazz);"), 2u);
+    EXPECT_NE(constructor.find("clazz = ::jni_helpers::ProxyLookup::proxyClass(_class, _clazzName);"), std::string::npos)
+        << constructor;
+    for (const std::string* text : {&constructor, &g.header}) {
+        EXPECT_EQ(text->find("GlobalRef(clazz)"), std::string::npos) << *text;
+        EXPECT_EQ(text->find("GlobalRef(tmpclazz)"), std::string::npos) << *text;
+    }
+    EXPECT_EQ(occurrences(g.header, "clazz = ::jni_helpers::ProxyLookup::proxyClass(_class, _clazzName);"), 3u);
 }
 
 TEST_F(ProxyText, MethodBodiesByKind)
@@ -453,13 +459,13 @@ TEST_F(ProxyText, NativesWithoutSkeletonsAreOrdinaryCalls)
     const Generated g = generate("fixtures.natives.NativeMethods", false);
     EXPECT_EQ(g.source.find("extern \"C\""), std::string::npos);
     EXPECT_NE(g.header.find("jmethodID echo_ID;"), std::string::npos);
-    EXPECT_NE(g.source.find("echo_ID = ::jni_helpers::JNIEnvHelper::GetMethodID(clazz, \"echo\", "
+    EXPECT_NE(g.source.find("echo_ID = ::jni_helpers::ProxyLookup::method(_lookup, clazz, \"echo\", "
                             "\"(Ljava/lang/String;)Ljava/lang/String;\");"),
               std::string::npos);
     // With skeletons on, natives inherited from a super class stay ordinary calls.
     const Generated derived = generate("fixtures.Derived", true);
     EXPECT_NE(derived.source.find("JNICALL Java_fixtures_Derived_derivedNative("), std::string::npos);
-    EXPECT_NE(derived.source.find("GetMethodID(clazz, \"middleNative\", \"(I)I\")"), std::string::npos);
+    EXPECT_NE(derived.source.find("method(_lookup, clazz, \"middleNative\", \"(I)I\")"), std::string::npos);
     EXPECT_EQ(derived.source.find("Java_fixtures_Middle"), std::string::npos);
 }
 

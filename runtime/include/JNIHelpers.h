@@ -13,6 +13,7 @@
 
 #include <jni.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstddef>
 
@@ -414,6 +415,10 @@ private:
     static void* _hAWT;  // the library of the AWT native interface, once found
 };
 
+// The text of the java.lang.String `str` (a null string gives an empty text). Throws JVMException
+// when `str` is not a String.
+KAVRIN_API CSmartString javaStringText(jobject str);
+
 // A java.lang.String held as a JObject_t, convertible to and from CSmartString.
 class JStringHelper : public JObject_t {
 public:
@@ -440,23 +445,24 @@ public:
         return *this;
     }
 
-    // The text of the held string, read from Java once (empty for an empty helper).
+    // Hold `str` (null gives an empty helper); the text is read again on the next conversion.
+    JStringHelper& operator=(jobject str) {
+        Assign(str);
+        m_text = CSmartString();
+        return *this;
+    }
+    JStringHelper& operator=(const JObject_t& obj) {
+        JObject_t::operator=(obj);
+        m_text = CSmartString();
+        return *this;
+    }
+
+    // The text of the held string, read from Java once (empty for an empty helper). Throws
+    // JVMException when the held object is not a java.lang.String.
     operator CSmartString() const {
         jobject str = *this;
-        if (!m_text && str != 0) {
-            jstring s = static_cast<jstring>(str);
-            const jsize len = JNIEnvHelper::GetStringLength(s);
-            const jchar* chars = JNIEnvHelper::GetStringCritical(s, 0);
-            CSmartString text;
-            try {
-                text = CSmartString(chars, static_cast<unsigned int>(len));
-            } catch (...) {
-                JNIEnvHelper::ReleaseStringCritical(s, chars);
-                throw;
-            }
-            JNIEnvHelper::ReleaseStringCritical(s, chars);
-            m_text = text;
-        }
+        if (!m_text && str != 0)
+            m_text = javaStringText(str);
         return m_text;
     }
 
@@ -636,6 +642,48 @@ public:
 
 private:
     static bool init(CSmartString className, const jbyte* bytes, long length);
+};
+
+// What one place in generated code looked up, kept for its next run: a class, or a member ID
+// together with the class it belongs to. Declare it static at that place; it is constant-
+// initialised and needs no set-up.
+class LookupSite {
+public:
+    constexpr LookupSite() : m_record(nullptr) {}
+    LookupSite(const LookupSite&) = delete;
+    LookupSite& operator=(const LookupSite&) = delete;
+
+private:
+    friend class ProxyLookup;
+    std::atomic<const void*> m_record;
+};
+
+// The lookups of generated proxies, each cached at its place in the generated code.
+//
+// A proxy's class is looked up as proxies always look classes up (through the library's class
+// loader first, then FindClass) and then held by the library for the life of the VM: callers use
+// it and never delete it. It is looked up again once the class loader changed (set up, given
+// class path entries, forgotten) or the library defined a class, so the class that wins is the one
+// an uncached lookup would find. Member IDs are looked up once per class and place. Names are
+// UTF-8 text. Everything here may be used from any thread.
+class KAVRIN_API ProxyLookup {
+public:
+    // The class `className` (slash form), or null when it cannot be found (nothing is left
+    // pending).
+    static jclass proxyClass(LookupSite& site, const char* className);
+    // A static member of the class `className`: sets `clazz` to the class and returns the ID.
+    // Throws JVMException as GetStaticMethodID and GetStaticFieldID do (a class that cannot be
+    // found is a null class).
+    static jmethodID staticMethod(LookupSite& site, const char* className, const char* name,
+                                  const char* signature, jclass& clazz);
+    static jfieldID staticField(LookupSite& site, const char* className, const char* name,
+                                const char* signature, jclass& clazz);
+    // A member of `clazz`, a class proxyClass gave. Throws JVMException as GetMethodID and
+    // GetFieldID do.
+    static jmethodID method(LookupSite& site, jclass clazz, const char* name, const char* signature);
+    static jfieldID field(LookupSite& site, jclass clazz, const char* name, const char* signature);
+
+    ProxyLookup& operator=(const ProxyLookup&) { return *this; }
 };
 
 }  // namespace jni_helpers

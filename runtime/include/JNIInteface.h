@@ -5,10 +5,11 @@
 // the bytes the generated C++ class carries), registers the native methods, creates the Java
 // object and stores this object's address in its long field "peer".
 //
-// A Java object reaches a C++ object only while that object holds it: when the C++ object ends,
-// is assigned or set up again, the field of its Java object goes back to 0. Java code that kept
-// the Java object then gets an IllegalStateException from an implementation, and the class's own
-// Java methods from a delegator.
+// Copies share the Java object. Its calls reach one living C++ object that shares it: the copy
+// made last, and when that one ends, the one that received them before. Once no C++ object shares
+// it any more, its "peer" field goes back to 0: Java code that kept the Java object then gets an
+// IllegalStateException from an implementation, and the class's own Java methods from a
+// delegator. (A C++ object must not end while Java is inside one of its methods.)
 //
 // A class defined from bytes goes into the class loader of the interface it implements or the
 // class it extends (the boot loader for classes under java/), so that it sees them, and is
@@ -24,13 +25,13 @@ namespace jni_helpers {
 class KAVRIN_API JNIInterface : public JObject_t {
 public:
     JNIInterface();
-    // A copy uses the same Java class and delegate, and has a Java object of its own (made with
-    // the class's constructor without arguments) whose native calls reach the copy; a class
-    // without such a constructor has its Java object shared, its calls then reaching the copy.
-    // Never throws.
+    // A copy shares the Java object, the class and the delegate, and receives the Java object's
+    // calls from now on. Never throws.
     JNIInterface(const JNIInterface& other);
-    // As the copy; the class and the Java object this object used before are let go. Assigning
-    // an object to itself does nothing.
+    // Shares the other's Java object, class and delegate; the Java object's calls keep reaching
+    // the object that receives them, and reach this one once every object that shared the Java
+    // object before has gone. The Java object this one shared before is let go. Assigning an
+    // object to itself does nothing.
     JNIInterface& operator=(const JNIInterface& other);
     virtual ~JNIInterface();
 
@@ -50,8 +51,6 @@ protected:
 
 private:
     jclass getClass(CSmartString name, const signed char* classBytes, int byteCount);
-    // Gives this object a Java object of its own, whose native calls reach it.
-    void takeOwnPeer() noexcept;
 
     jclass m_clazz;           // global reference, or null
     jmethodID m_ctorID;

@@ -66,7 +66,10 @@ public class CustClassLdr1234567890 extends URLClassLoader {
             } catch (Error e) {
                 PrintExcept(e, dotted);
             }
-            if (found == null) {
+            // Only an entry that holds the class file is asked to define it: a miss would
+            // cost a ClassNotFoundException with its stack trace on every lookup of a class
+            // the parent gives.
+            if (found == null && findResource(dotted.replace('.', '/') + ".class") != null) {
                 try {
                     found = findClass(dotted);
                 } catch (Exception e) {

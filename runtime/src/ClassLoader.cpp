@@ -100,6 +100,7 @@ void dropLoader() {
     gLoaderObject = nullptr;
     gLoaderClass = nullptr;
     gLoadClass = nullptr;
+    detail::lookupsChanged();
 }
 
 // The message box of a loader failure: recorded in the message-box journal (it never waits for
@@ -188,6 +189,7 @@ bool _simple_class_loader::init(CSmartString className, const jbyte* bytes, long
         gUrlArray = urls.release();
         gLoadClass = loadClass;
         gClassPath.clear();  // the entries live in the loader now
+        detail::lookupsChanged();
         return true;
     } catch (const JVMException& e) {
         if (JNIEnv* env = detail::currentEnv()) {
@@ -210,6 +212,7 @@ bool _simple_class_loader::init(jclass loaderClass, jobject loaderObject) {
         gLoaderClass = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(loaderClass));
     if (loaderObject != nullptr)
         gLoaderObject = JNIEnvHelper::NewGlobalRef(loaderObject);
+    detail::lookupsChanged();
     return gLoaderClass != nullptr && gLoaderObject != nullptr;
 }
 
@@ -246,6 +249,8 @@ void _simple_class_loader::addClassPath(CSmartString pathList) {
     } catch (const JVMException&) {
         // The loader refused them: they are not added.
     }
+    // A class the loader's parent gave before may now come from the new entries.
+    detail::lookupsChanged();
 }
 
 jclass _simple_class_loader::getClass(CSmartString className) {

@@ -757,10 +757,12 @@ void JNIEnvHelper::ReleaseStringCritical(jstring string, const jchar* cstring) {
     JNIEnv* e = env();
     if (isVersion11(e)) {
         e->ReleaseStringChars(string, cstring);
-        e->MonitorExit(string);
+        check(e);
+        MonitorExit(string);
         return;
     }
     e->ReleaseStringCritical(string, cstring);
+    check(e);
 }
 
 // --- Arrays -------------------------------------------------------------------------------
@@ -885,9 +887,12 @@ jint JNIEnvHelper::MonitorEnter(jobject obj) {
 }
 
 jint JNIEnvHelper::MonitorExit(jobject obj) {
-    if (obj == nullptr)
-        return JNI_ERR;
-    return env()->MonitorExit(obj);
+    JNIEnv* e = env();
+    needObject(obj, "MonitorExit");
+    jint result = e->MonitorExit(obj);
+    // A monitor the thread does not own leaves an IllegalMonitorStateException pending.
+    check(e);
+    return result;
 }
 
 jint JNIEnvHelper::GetJavaVM(JavaVM** vm) {

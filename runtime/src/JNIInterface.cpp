@@ -5,6 +5,7 @@
 
 #include "JNIInteface.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -165,46 +166,80 @@ jfieldID peerField(JNIEnv* env, jclass clazz) {
 
 jlong addressOf(const void* peer) { return static_cast<jlong>(reinterpret_cast<std::intptr_t>(peer)); }
 
-// Points the Java object's "peer" field at `peer`; false when the field cannot be set (the
-// caller has put any pending exception aside and clears what this leaves).
-bool pointPeerAt(JNIEnv* env, jobject object, jclass clazz, const void* peer) {
-    if (object == nullptr || clazz == nullptr)
-        return false;
-    jfieldID field = peerField(env, clazz);
-    if (field == nullptr)
-        return false;
-    env->SetLongField(object, field, addressOf(peer));
-    return !env->ExceptionCheck();
+// The C++ objects that share each Java object (by the global reference they share), in the order
+// in which they took its calls: the last one receives them. A Java object whose list empties is
+// cut off: its "peer" field goes back to 0, so that it never calls into freed memory (the
+// generated native stubs check for 0).
+std::map<jobject, std::vector<const void*>>& sharers() {
+    static std::map<jobject, std::vector<const void*>>* lists = new std::map<jobject, std::vector<const void*>>;
+    return *lists;
 }
 
-// A new Java object of `clazz`, made with its constructor without arguments, whose "peer"
-// field points at `peer`: a local reference, or null when none can be made (the caller has put
-// any pending exception aside and clears what this leaves).
-jobject newPeerObject(JNIEnv* env, jclass clazz, const void* peer) {
-    jmethodID construct = env->GetMethodID(clazz, "<init>", "()V");
-    if (construct == nullptr || env->ExceptionCheck())
-        return nullptr;
-    LocalRef object(env->NewObject(clazz, construct));
-    if (!object || env->ExceptionCheck() || !pointPeerAt(env, object, clazz, peer))
-        return nullptr;
-    return object.release();
+// The Java object each C++ object shares.
+std::map<const void*, jobject>& sharedObjects() {
+    static std::map<const void*, jobject>* objects = new std::map<const void*, jobject>;
+    return *objects;
 }
 
-// Cuts the Java object `object` (of `clazz`) off from the C++ object `peer`: its "peer" field
-// is set to 0 when it still holds `peer`, so that a Java object that outlives its C++ object
-// never calls into freed memory (the generated native stubs check for 0). Never throws; any
+// Points the "peer" field of `object` (of `clazz`) at `peer` (0 for none). Never throws; any
 // pending exception is kept.
-void detachPeer(jobject object, jclass clazz, const void* peer) noexcept {
+void pointPeerAt(jobject object, jclass clazz, const void* peer) noexcept {
     if (object == nullptr || clazz == nullptr || detail::gVmGone.load())
         return;
     try {
         JNIEnv* env = JNIEnvHelper::getEnv();
         KeepPending keep(env);
-        jfieldID field = peerField(env, clazz);
-        if (field != nullptr && env->GetLongField(object, field) == addressOf(peer))
-            env->SetLongField(object, field, 0);
+        if (jfieldID field = peerField(env, clazz))
+            env->SetLongField(object, field, addressOf(peer));
     } catch (...) {
         // No environment: nothing can call the object either.
+    }
+}
+
+// `peer` shares the Java object `object` (of `clazz`) from now on. With `takeCalls` it receives
+// the object's calls; otherwise it receives them once those that joined before it have gone.
+// Never throws.
+void joinSharers(const void* peer, jobject object, jclass clazz, bool takeCalls) noexcept {
+    if (object == nullptr || clazz == nullptr)
+        return;
+    try {
+        std::lock_guard<std::recursive_mutex> lock(instanceLock());
+        std::vector<const void*>& list = sharers()[object];
+        if (takeCalls)
+            list.push_back(peer);
+        else
+            list.insert(list.begin(), peer);
+        sharedObjects()[peer] = object;
+        pointPeerAt(object, clazz, list.back());
+    } catch (...) {
+    }
+}
+
+// `peer` no longer shares its Java object (of `clazz`): the object's calls go to the sharer that
+// took them before, or nowhere when none is left. Never throws.
+void leaveSharers(const void* peer, jclass clazz) noexcept {
+    try {
+        std::lock_guard<std::recursive_mutex> lock(instanceLock());
+        const auto shared = sharedObjects().find(peer);
+        if (shared == sharedObjects().end())
+            return;
+        const jobject object = shared->second;
+        sharedObjects().erase(shared);
+        const auto entry = sharers().find(object);
+        if (entry == sharers().end())
+            return;
+        std::vector<const void*>& list = entry->second;
+        const auto position = std::find(list.begin(), list.end(), peer);
+        if (position == list.end())
+            return;
+        const bool receivedCalls = position + 1 == list.end();
+        list.erase(position);
+        const void* next = list.empty() ? nullptr : list.back();
+        if (list.empty())
+            sharers().erase(entry);
+        if (receivedCalls)
+            pointPeerAt(object, clazz, next);
+    } catch (...) {
     }
 }
 
@@ -233,7 +268,8 @@ JNIInterface::JNIInterface(const JNIInterface& other)
     } catch (...) {
     }
     m_clazz = takeClass(other.m_clazz, other.m_className);
-    takeOwnPeer();
+    if (m_clazz != nullptr)
+        joinSharers(this, *this, m_clazz, true);
 }
 
 JNIInterface& JNIInterface::operator=(const JNIInterface& other) {
@@ -242,38 +278,21 @@ JNIInterface& JNIInterface::operator=(const JNIInterface& other) {
     // The new class part is taken before the old one goes, so that a class both use keeps
     // its natives.
     jclass taken = takeClass(other.m_clazz, other.m_className);
-    // The Java object this one had no longer reaches it.
-    detachPeer(*this, m_clazz, this);
+    leaveSharers(this, m_clazz);
     releaseClass(m_clazz, m_className);
     m_clazz = taken;
     m_className = other.m_className;
     m_ctorID = other.m_ctorID;
     m_delegate = other.m_delegate;
     JObject_t::operator=(other);
-    takeOwnPeer();
+    // The object it now shares keeps calling the object that receives its calls.
+    if (m_clazz != nullptr)
+        joinSharers(this, *this, m_clazz, false);
     return *this;
 }
 
-void JNIInterface::takeOwnPeer() noexcept {
-    if (m_clazz == nullptr || isNullObject())
-        return;
-    try {
-        JNIEnv* env = JNIEnvHelper::getEnv();
-        KeepPending keep(env);
-        LocalRef own(newPeerObject(env, m_clazz, this));
-        env->ExceptionClear();
-        if (own) {
-            Assign(own.get());
-        } else {
-            // A class without a constructor to call: the shared Java object calls this object.
-            pointPeerAt(env, *this, m_clazz, this);
-        }
-    } catch (...) {
-    }
-}
-
 JNIInterface::~JNIInterface() {
-    detachPeer(*this, m_clazz, this);
+    leaveSharers(this, m_clazz);
     releaseClass(m_clazz, m_className);
 }
 
@@ -281,7 +300,7 @@ void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, 
                         const signed char* classBytes, int byteCount) {
     std::lock_guard<std::recursive_mutex> lock(instanceLock());
     try {
-        detachPeer(*this, m_clazz, this);
+        leaveSharers(this, m_clazz);
         releaseClass(m_clazz, m_className);
         m_className = className;
         const std::string key = detail::jniText(className);
@@ -297,6 +316,7 @@ void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, 
         LocalRef object(JNIEnvHelper::NewObject(m_clazz, m_ctorID));
         JNIEnvHelper::SetLongField(object, peer, addressOf(this));
         Assign(object.get());
+        joinSharers(this, *this, m_clazz, true);
     } catch (...) {
         rethrowAsCreationFailure();
     }
@@ -310,7 +330,7 @@ void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINat
         JNIEnvHelper::getEnv();  // a thread without an environment is attached
         if (delegate.isNullObject())
             return;
-        detachPeer(*this, m_clazz, this);
+        leaveSharers(this, m_clazz);
         releaseClass(m_clazz, m_className);
         m_delegate = delegate;
         m_className = className;
@@ -338,6 +358,7 @@ void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINat
         const jfieldID peer = JNIEnvHelper::GetFieldID(m_clazz, "peer", "J");
         JNIEnvHelper::SetLongField(object, peer, addressOf(this));
         Assign(object.get());
+        joinSharers(this, *this, m_clazz, true);
     } catch (...) {
         rethrowAsCreationFailure();
     }
@@ -354,6 +375,8 @@ jclass JNIInterface::getClass(CSmartString name, const signed char* classBytes, 
         jclass kept = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(defined));
         if (kept != nullptr)
             definedClasses()[key] = kept;
+        // Proxies of the class may find it now.
+        detail::lookupsChanged();
     }
     return static_cast<jclass>(defined.release());
 }

@@ -34,6 +34,34 @@ GlobalRefHolder* holderFor(jobject obj) {
 
 }  // namespace
 
+CSmartString javaStringText(jobject str) {
+    if (str == nullptr)
+        return CSmartString();
+    JNIEnv* env = JNIEnvHelper::getEnv();
+    if (jthrowable thrown = env->ExceptionOccurred())
+        detail::raisePending(env, thrown, 0, CSmartString());
+    // A string function given another object brings the VM down.
+    detail::LocalRef stringClass(env->FindClass("java/lang/String"));
+    if (!stringClass) {
+        env->ExceptionClear();
+        throw JVMException("JStringHelper: the class java.lang.String cannot be found");
+    }
+    if (!env->IsInstanceOf(str, static_cast<jclass>(stringClass.get())))
+        throw JVMException("JStringHelper: the object is not a java.lang.String");
+    jstring string = static_cast<jstring>(str);
+    const jsize length = JNIEnvHelper::GetStringLength(string);
+    const jchar* chars = JNIEnvHelper::GetStringCritical(string, nullptr);
+    CSmartString text;
+    try {
+        text = CSmartString(chars, static_cast<unsigned int>(length));
+    } catch (...) {
+        JNIEnvHelper::ReleaseStringCritical(string, chars);
+        throw;
+    }
+    JNIEnvHelper::ReleaseStringCritical(string, chars);
+    return text;
+}
+
 }  // namespace jni_helpers
 
 using jni_helpers::GlobalRefHolder;

@@ -373,6 +373,7 @@ void JVM::unload() {
     // The loader and the classes the library defined go with the VM.
     _simple_class_loader::deinit();
     detail::forgetDefinedClasses();
+    detail::forgetHeldClasses();
     JNIEnvHelper::deinit();
     destroyJavaVM();
     deleteNatives();
@@ -432,6 +433,14 @@ long JVM::attachCurrentThread() {
     if (detail::currentEnv() != nullptr)
         return -1;
     JNIEnv* env = nullptr;
+    // A thread the application attached itself is used as it is: the library never detaches it.
+    // (A JDK 1.1 VM has no GetEnv.)
+    const unsigned short* version = gStrVersion;  // the wide text: reading it changes nothing
+    const bool legacy = version != nullptr && version[0] == '1' && version[1] == '.' && version[2] == '1';
+    if (!legacy && vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_2) == JNI_OK && env != nullptr) {
+        detail::storeEnv(env, nullptr);
+        return JNI_OK;
+    }
     const jint result = vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
     if (result == JNI_OK && env != nullptr)
         detail::storeEnv(env, vm);
@@ -456,6 +465,7 @@ long JVM::destroyJavaVM() {
     gVmGone.store(true);
     gVm.store(nullptr);
     gGeneration.fetch_add(1);
+    detail::forgetHeldClasses();  // their references died with the VM
     // The version belonged to that VM; a later load decides it again.
     gStrVersion = CSmartString();
     return result;

@@ -127,5 +127,10 @@ CSmartString toSmartString(const std::u16string& text);
 // Forgets the classes the library defined (their references died with the VM).
 void forgetDefinedClasses() noexcept;
 
+// The classes proxies look up may now be others: cached lookups are made again.
+void lookupsChanged() noexcept;
+// Lets the classes held for proxies go (deleted while the VM lives, forgotten once it is gone).
+void forgetHeldClasses() noexcept;
+
 }  // namespace detail
 }  // namespace jni_helpers

@@ -114,12 +114,17 @@ void releaseGlobalRef(jobject ref) noexcept {
         env->DeleteGlobalRef(ref);
         return;
     }
-    // A thread without an environment is attached for the deletion only.
+    // A thread without an environment of the library's is attached for the deletion only; a
+    // thread the application attached itself stays attached.
     if (JVM::attachCurrentThread() != JNI_OK)
         return;
+    ThreadRecord* record = existingRecord();
     if (JNIEnv* env = currentEnv())
         env->DeleteGlobalRef(ref);
-    JVM::detachCurrentThread();
+    if (record != nullptr && record->attachedTo != nullptr)
+        JVM::detachCurrentThread();
+    else if (record != nullptr)
+        record->env = nullptr;  // the thread is left as it was found
 }
 
 }  // namespace detail

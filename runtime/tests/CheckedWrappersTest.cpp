@@ -172,14 +172,37 @@ TEST_F(CheckedWrappers, ReleaseMembersLeaveAPendingExceptionAlone) {
         JNIEnvHelper::DeleteLocalRef(local);
         JNIEnvHelper::DeleteGlobalRef(global);
         JNIEnvHelper::ReleaseStringChars(str, fake.object(str)->chars.data());
-        JNIEnvHelper::ReleaseStringCritical(str, fake.object(str)->chars.data());
-        JNIEnvHelper::MonitorExit(str);
         EXPECT_EQ(fake.pending, pending);
         EXPECT_EQ(fake.count("ExceptionOccurred"), 0);
         EXPECT_EQ(fake.count("ExceptionClear"), 0);
         EXPECT_EQ(fake.liveLocals.count(local), 0u);
         EXPECT_EQ(fake.liveGlobals.count(global), 0u);
         fake.pending = nullptr;
+    });
+}
+
+TEST_F(CheckedWrappers, MonitorExitAndReleaseStringCriticalAreChecked) {
+    onFreshThread([&] {
+        JNIEnvHelper::init(fake.jni());
+        jobject lock = fake.ref(fake.make("object", "java/lang/Object"));
+        JNIEnvHelper::MonitorEnter(lock);
+        EXPECT_EQ(JNIEnvHelper::MonitorExit(lock), JNI_OK);
+        // A monitor the thread does not own: the Java error is thrown here, not by the next call.
+        EXPECT_EQ(thrownBy([&] { JNIEnvHelper::MonitorExit(lock); }).rfind("java.lang.IllegalMonitorStateException", 0),
+                  0u);
+        EXPECT_EQ(fake.pending, nullptr);
+        EXPECT_EQ(thrownBy([] { JNIEnvHelper::MonitorExit(nullptr); }), "MonitorExit: the object is null");
+
+        // An exception still pending when a critical region ends (the region's own calls are
+        // not checked) is thrown as it ends.
+        jstring str = fake.stringRef({'x'});
+        fake.raise("java/lang/IllegalStateException", "left pending");
+        const jchar* chars = JNIEnvHelper::GetStringCritical(str, nullptr);
+        EXPECT_EQ(thrownBy([&] { JNIEnvHelper::ReleaseStringCritical(str, chars); })
+                      .rfind("java.lang.IllegalStateException: left pending", 0),
+                  0u);
+        EXPECT_EQ(fake.pending, nullptr);
+        EXPECT_TRUE(fake.errors.empty());
     });
 }
 
@@ -392,6 +415,24 @@ TEST_F(CheckedWrappers, StringHelperConvertsOnceAndKeepsEveryUnit) {
         }
         EXPECT_TRUE(fake.liveGlobals.empty());
         EXPECT_TRUE(fake.liveLocals.empty());  // the local strings were deleted
+        EXPECT_TRUE(fake.errors.empty());
+    });
+}
+
+TEST_F(CheckedWrappers, StringHelperOverAnotherObjectThrowsInsteadOfReadingIt) {
+    onFreshThread([&] {
+        JNIEnvHelper::init(fake.jni());
+        jobject notAString = fake.ref(fake.make("object", "java/lang/Object"));
+        {
+            JStringHelper helper(notAString);
+            EXPECT_EQ(thrownBy([&] { static_cast<CSmartString>(helper); }),
+                      "JStringHelper: the object is not a java.lang.String");
+        }
+        // No string function saw the object (each would bring a VM down).
+        EXPECT_EQ(fake.count("GetStringLength"), 0);
+        EXPECT_EQ(fake.count("ReleaseStringCritical"), 0);
+        EXPECT_EQ(fake.liveLocals.size(), 1u);  // only the test's own reference
+        EXPECT_TRUE(fake.liveGlobals.empty());
         EXPECT_TRUE(fake.errors.empty());
     });
 }

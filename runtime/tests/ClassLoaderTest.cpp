@@ -4,7 +4,9 @@
 #include "JvmSupport.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 using jni_helpers::CSmartString;
@@ -236,4 +238,84 @@ TEST_F(JvmTest, DeinitOnAThreadWithoutJavaForgetsTheLoader) {
     jclass echo = _simple_class_loader::getClass("runtimetest/Echo");
     EXPECT_NE(echo, nullptr);
     JNIEnvHelper::DeleteLocalRef(echo);
+}
+
+TEST_F(JvmTest, ProxyLookupsFindWhatAnUncachedLookupFinds) {
+    using jni_helpers::LookupSite;
+    using jni_helpers::ProxyLookup;
+    startVm();
+    static LookupSite shadowed, origin, late, missing, missingMember;
+
+    // Without the loader: the class on the VM's class path, held and given again as it is.
+    const jclass before = ProxyLookup::proxyClass(shadowed, "runtimetest/Shadowed");
+    ASSERT_NE(before, nullptr);
+    EXPECT_EQ(callStatic(before, "origin"), "application class path");
+    EXPECT_EQ(ProxyLookup::proxyClass(shadowed, "runtimetest/Shadowed"), before);
+
+    // The loader made over an entry with a class of that name: that class wins from now on, at
+    // the place that looked it up before too. The class held before stays usable.
+    _simple_class_loader::addClassPath(RUNTIME_LOADER_DIRECTORY);
+    ASSERT_TRUE(_simple_class_loader::init());
+    const jclass after = ProxyLookup::proxyClass(shadowed, "runtimetest/Shadowed");
+    ASSERT_NE(after, nullptr);
+    EXPECT_EQ(callStatic(after, "origin"), "loader entry");
+    EXPECT_EQ(callStatic(before, "origin"), "application class path");
+    jclass clazz = nullptr;
+    const jmethodID id = ProxyLookup::staticMethod(origin, "runtimetest/Shadowed", "origin", "()Ljava/lang/String;", clazz);
+    EXPECT_EQ(clazz, after);
+    EXPECT_EQ(javaText(JNIEnvHelper::CallStaticObjectMethod(clazz, id)), "loader entry");
+
+    // A class of an entry given later is found once it is given.
+    EXPECT_EQ(ProxyLookup::proxyClass(late, "loaderlate/FromLateJar"), nullptr);
+    _simple_class_loader::addClassPath(RUNTIME_LATE_JAR);
+    const jclass lateClass = ProxyLookup::proxyClass(late, "loaderlate/FromLateJar");
+    ASSERT_NE(lateClass, nullptr);
+    EXPECT_EQ(callStatic(lateClass, "hello"), "from a late jar");
+
+    // What cannot be found fails as the checked lookups fail, with nothing left pending.
+    EXPECT_EQ(ProxyLookup::proxyClass(missing, "no/Such"), nullptr);
+    try {
+        ProxyLookup::staticMethod(missing, "no/Such", "m", "()V", clazz);
+        ADD_FAILURE() << "nothing thrown";
+    } catch (const jni_helpers::JVMException& e) {
+        EXPECT_EQ(text(e.getMessage()), "GetStaticMethodID: the class is null");
+    }
+    try {
+        ProxyLookup::method(missingMember, after, "absent", "()V");
+        ADD_FAILURE() << "nothing thrown";
+    } catch (const jni_helpers::JVMException& e) {
+        EXPECT_EQ(text(e.getMessage()).rfind("java.lang.NoSuchMethodError: absent", 0), 0u) << text(e.getMessage());
+    }
+    EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
+}
+
+TEST_F(JvmTest, ProxyLookupsOnManyThreadsAgree) {
+    using jni_helpers::LookupSite;
+    using jni_helpers::ProxyLookup;
+    startVm();
+    ASSERT_TRUE(_simple_class_loader::init());
+    // Places that no thread has used yet, raced for by eight threads at once.
+    const int kPlaces = 200;
+    std::unique_ptr<LookupSite[]> classes(new LookupSite[kPlaces]);
+    std::unique_ptr<LookupSite[]> statics(new LookupSite[kPlaces]);
+    std::unique_ptr<LookupSite[]> members(new LookupSite[kPlaces]);
+    const jclass expected = ProxyLookup::proxyClass(classes[0], "runtimetest/Echo");
+    ASSERT_NE(expected, nullptr);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kPlaces; ++i) {
+                jclass clazz = nullptr;
+                const jmethodID twice = ProxyLookup::staticMethod(statics[i], "runtimetest/Echo", "twice", "(I)I", clazz);
+                const jmethodID add = ProxyLookup::method(members[i], clazz, "add", "(I)I");
+                if (ProxyLookup::proxyClass(classes[i], "runtimetest/Echo") != expected || clazz != expected ||
+                    JNIEnvHelper::CallStaticIntMethod(clazz, twice, i) != 2 * i || add == nullptr)
+                    ++wrong;
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(wrong, 0);
 }

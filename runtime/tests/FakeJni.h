@@ -131,6 +131,7 @@ public:
     std::vector<JNINativeMethod> registered;
     std::vector<std::string> registeredClasses;
     int failGetObjectClass = 0;  // so many GetObjectClass calls raise an error (-1: all)
+    std::map<Object*, int> monitors;  // how often each monitor was entered and not left
     std::mutex mutex;
 
 private:
@@ -246,13 +247,25 @@ private:
         table.GetStringChars = chars;
         table.ReleaseStringCritical = [](JNIEnv*, jstring, const jchar*) { self().note("ReleaseStringCritical"); };
         table.ReleaseStringChars = [](JNIEnv*, jstring, const jchar*) { self().note("ReleaseStringChars"); };
-        table.MonitorEnter = [](JNIEnv*, jobject) -> jint {
+        table.MonitorEnter = [](JNIEnv*, jobject obj) -> jint {
             self().note("MonitorEnter");
+            ++self().monitors[self().object(obj)];
             return JNI_OK;
         };
-        table.MonitorExit = [](JNIEnv*, jobject) -> jint {
+        table.MonitorExit = [](JNIEnv*, jobject obj) -> jint {
             self().note("MonitorExit");
+            int& held = self().monitors[self().object(obj)];
+            if (held == 0) {
+                self().raise("java/lang/IllegalMonitorStateException", "current thread is not owner");
+                return JNI_ERR;
+            }
+            --held;
             return JNI_OK;
+        };
+        // Classes are told apart by name; there is no hierarchy.
+        table.IsInstanceOf = [](JNIEnv*, jobject obj, jclass clazz) -> jboolean {
+            self().note("IsInstanceOf");
+            return self().object(obj)->name == self().object(clazz)->name ? JNI_TRUE : JNI_FALSE;
         };
         table.RegisterNatives = [](JNIEnv*, jclass clazz, const JNINativeMethod* methods, jint n) -> jint {
             self().note("RegisterNatives");

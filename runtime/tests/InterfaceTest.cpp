@@ -368,42 +368,55 @@ TEST_F(JvmTest, RunnableImplementationRunByAJavaThread) {
     EXPECT_NE(task.ranOn, std::this_thread::get_id());
 }
 
-TEST_F(JvmTest, ACopyHasAJavaObjectOfItsOwn) {
+TEST_F(JvmTest, CopiesShareTheJavaObjectWhoseCallsReachALivingOne) {
     startVm();
     const JavaCalls calls;
+    ShapeImpl stand(ShapeImpl::Detached(), 1);
     std::unique_ptr<ShapeImpl> original(new ShapeImpl(5));
-    ShapeImpl copy(*original);
-    ASSERT_FALSE(copy.isNullObject());
-    EXPECT_FALSE(sameObject(*original, copy));
-    EXPECT_TRUE(sameClass(*original, copy));
+    const JObject_t java(static_cast<jobject>(*original));  // Java keeps the object
+    const JObject_t probe = probeLike(*original, &stand);
 
-    EXPECT_EQ(calls.area(*original, 2), 10);
+    // A copy shares the Java object and takes its calls.
+    std::unique_ptr<ShapeImpl> copy(new ShapeImpl(*original));
+    EXPECT_TRUE(sameObject(*copy, java));
+    EXPECT_EQ(calls.area(java, 2), 10);
+    EXPECT_EQ(ShapeImpl::lastCalled, copy.get());
+
+    // The copy ends first: the calls go back to the original, which keeps the natives.
+    copy.reset();
+    EXPECT_EQ(peerOf(java), addressOf(original.get()));
+    EXPECT_EQ(calls.area(java, 3), 15);
     EXPECT_EQ(ShapeImpl::lastCalled, original.get());
-    EXPECT_EQ(calls.area(copy, 3), 15);
-    EXPECT_EQ(ShapeImpl::lastCalled, &copy);
+    EXPECT_TRUE(calls.reachesNative(probe));
 
-    // The copy outlives the original and keeps the class's natives.
+    // The original ends first: the copy keeps the calls.
+    copy.reset(new ShapeImpl(*original));
     original.reset();
-    EXPECT_EQ(calls.area(copy, 4), 20);
-    EXPECT_EQ(ShapeImpl::lastCalled, &copy);
+    EXPECT_EQ(peerOf(java), addressOf(copy.get()));
+    EXPECT_EQ(calls.area(java, 4), 20);
+    EXPECT_EQ(ShapeImpl::lastCalled, copy.get());
 
-    // Assignment: the target takes the class and a Java object of its own; an object assigned
-    // to itself stays as it is.
-    ShapeImpl target(9);
-    jobject before = JNIEnvHelper::NewLocalRef(target);
-    target = copy;
-    EXPECT_FALSE(sameObject(target, before));
-    EXPECT_FALSE(sameObject(target, copy));
-    EXPECT_EQ(calls.area(target, 1), 5);
-    EXPECT_EQ(ShapeImpl::lastCalled, &target);
-    EXPECT_EQ(peerOf(before), 0);  // the Java object it had no longer reaches it
-    jobject held = JNIEnvHelper::NewLocalRef(target);
-    ShapeImpl& alias = target;
-    target = alias;
-    EXPECT_TRUE(sameObject(target, held));
-    EXPECT_EQ(calls.area(target, 2), 10);
-    JNIEnvHelper::DeleteLocalRef(held);
-    JNIEnvHelper::DeleteLocalRef(before);
+    // Assignment: the target's own Java object is cut off; the target shares this one and gets
+    // its calls once the copy, which receives them, ends.
+    std::unique_ptr<ShapeImpl> target(new ShapeImpl(9));
+    const JObject_t before(static_cast<jobject>(*target));
+    *target = *copy;
+    EXPECT_EQ(peerOf(before), 0);
+    EXPECT_TRUE(sameObject(*target, java));
+    EXPECT_EQ(peerOf(java), addressOf(copy.get()));
+    copy.reset();
+    EXPECT_EQ(peerOf(java), addressOf(target.get()));
+    EXPECT_EQ(calls.area(java, 1), 5);
+    EXPECT_EQ(ShapeImpl::lastCalled, target.get());
+    ShapeImpl& alias = *target;
+    *target = alias;  // an object assigned to itself stays as it is
+    EXPECT_EQ(peerOf(java), addressOf(target.get()));
+
+    // The last one ends: the Java object is cut off and the natives go.
+    target.reset();
+    EXPECT_EQ(peerOf(java), 0);
+    EXPECT_FALSE(calls.reachesNative(probe));
+    EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
 }
 
 TEST_F(JvmTest, AJavaObjectThatOutlivesItsCppObjectIsCutOffFromIt) {
@@ -417,7 +430,7 @@ TEST_F(JvmTest, AJavaObjectThatOutlivesItsCppObjectIsCutOffFromIt) {
     EXPECT_EQ(peerOf(kept), 0);
     EXPECT_EQ(calls.area(*other, 2), 8);
 
-    // A delegator and its copy: each Java object is cut off when its own C++ object ends.
+    // A delegator and its copy share one Java object, cut off when the last of them ends.
     jclass counterClass = JNIEnvHelper::FindClass("runtimetest/Counter");
     ASSERT_NE(counterClass, nullptr);
     jobject made = JNIEnvHelper::NewObject(counterClass, JNIEnvHelper::GetMethodID(counterClass, "<init>", "(I)V"), 10);
@@ -425,16 +438,16 @@ TEST_F(JvmTest, AJavaObjectThatOutlivesItsCppObjectIsCutOffFromIt) {
     JNIEnvHelper::DeleteLocalRef(made);
     JNIEnvHelper::DeleteLocalRef(counterClass);
     std::unique_ptr<CounterDelegator> counter(new CounterDelegator(delegate, 1));
+    const JObject_t shared(static_cast<jobject>(*counter));
+    EXPECT_EQ(peerOf(shared), addressOf(counter.get()));
     std::unique_ptr<CounterDelegator> copy(new CounterDelegator(*counter));
-    const JObject_t first(static_cast<jobject>(*counter));
-    const JObject_t second(static_cast<jobject>(*copy));
-    EXPECT_EQ(peerOf(first), addressOf(counter.get()));
-    EXPECT_EQ(peerOf(second), addressOf(copy.get()));
+    EXPECT_TRUE(sameObject(*copy, shared));
+    EXPECT_EQ(peerOf(shared), addressOf(copy.get()));
     counter.reset();
-    EXPECT_EQ(peerOf(first), 0);
-    EXPECT_EQ(calls.next(second), 110);  // the delegate's 11, scaled by the copy
+    EXPECT_EQ(peerOf(shared), addressOf(copy.get()));
+    EXPECT_EQ(calls.next(shared), 110);  // the delegate's 11, scaled by the copy
     copy.reset();
-    EXPECT_EQ(peerOf(second), 0);
+    EXPECT_EQ(peerOf(shared), 0);
     EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
 }
 

@@ -351,6 +351,32 @@ TEST_F(Loading, LastReleaseOnAThreadWithoutEnvironmentAttachesForTheMoment) {
     EXPECT_EQ(env.count("DeleteGlobalRef"), 2);
 }
 
+TEST_F(Loading, ThreadsTheApplicationAttachedStayAttached) {
+    JVM::load(CSmartString(FAKE_JVM_PATH));
+    FakeJvmControl* vm = fakeJvm();
+    fakejni::Env& env = *vm->env;
+    jobject local = env.ref(env.make("object", "java/lang/Object"));
+    JObject_t* held = new JObject_t(local);
+    const int attached = vm->attachCalls;
+    const int detached = vm->detachCalls;
+    onThread([&] {
+        JNIEnv* own = nullptr;
+        ASSERT_EQ(vm->vm->AttachCurrentThread(reinterpret_cast<void**>(&own), nullptr), JNI_OK);
+        // The last release uses the thread as the application left it.
+        delete held;
+        EXPECT_EQ(env.count("DeleteGlobalRef"), 1);
+        EXPECT_EQ(vm->detachCalls - detached, 0);
+        EXPECT_FALSE(JNIEnvHelper::isInitialized());
+        // Calls use it too; the thread's end leaves it to the application.
+        { JObject_t used(local); }
+        EXPECT_EQ(env.count("DeleteGlobalRef"), 2);
+        EXPECT_EQ(JVM::attachCurrentThread(), -1);  // it has an environment now
+    });
+    EXPECT_EQ(vm->attachCalls - attached, 1);  // the application's own
+    EXPECT_EQ(vm->detachCalls - detached, 0);
+    EXPECT_TRUE(env.liveGlobals.empty());
+}
+
 TEST_F(Loading, AfterUnloadTheVmIsNotTouched) {
     JVM::load(CSmartString(FAKE_JVM_PATH));
     FakeJvmControl* vm = fakeJvm();

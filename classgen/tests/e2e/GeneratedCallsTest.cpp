@@ -55,10 +55,13 @@ std::string groupName(const ::testing::TestParamInfo<Group>& info)
 // Implementations. everything: a Java caller holding the C++ object through the interface type,
 // every method and result compared with the Java reference implementation; exceptions: C++
 // exceptions become RuntimeExceptions; thread: a C++ Runnable run by a java.lang.Thread;
-// inheritance: methods of a super-interface, a one-method and an empty interface.
+// inheritance: methods of a super-interface, a one-method and an empty interface; lifetimes:
+// copies sharing one Java object, a thread the program attached, Java errors of the runtime's
+// string and monitor calls.
 INSTANTIATE_TEST_SUITE_P(Impl, GeneratedCalls,
                          ::testing::Values(Group{IMPL_CALLS, "everything"}, Group{IMPL_CALLS, "exceptions"},
-                                           Group{IMPL_CALLS, "thread"}, Group{IMPL_CALLS, "inheritance"}),
+                                           Group{IMPL_CALLS, "thread"}, Group{IMPL_CALLS, "inheritance"},
+                                           Group{IMPL_CALLS, "lifetimes"}),
                          groupName);
 
 // Delegators. target: Java code calling a C++ delegator of a class over a Java object reaches the

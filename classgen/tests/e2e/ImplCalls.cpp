@@ -9,6 +9,8 @@
 //   thread       a C++ java.lang.Runnable run by a java.lang.Thread
 //   inheritance  methods of a super-interface, a one-method interface, an empty interface and a
 //                method redeclared with a narrower result
+//   lifetimes    copies of an implementation sharing its Java object; a thread the program
+//                attached itself; a string helper over another object; a monitor not owned
 #include "CallsSupport.h"
 #include "defproxies.h"
 
@@ -251,10 +253,93 @@ void inheritance()
     }
 }
 
+// Whether a Java call through `counter` fails with a JVMException naming `error`.
+bool callFailsWith(const JObject_t& counter, jmethodID next, const std::string& error)
+{
+    try {
+        JNIEnvHelper::CallIntMethod(counter, next);
+    } catch (const jni_helpers::JVMException& e) {
+        return calls::messageOf(e).find(error) != std::string::npos;
+    }
+    return false;
+}
+
+void lifetimes()
+{
+    jclass counterClass = JNIEnvHelper::FindClass("fixtures/impl/Counter");
+    const jmethodID next = JNIEnvHelper::GetMethodID(counterClass, "next", "()I");
+    JNIEnvHelper::DeleteLocalRef(counterClass);
+    Counter keeper;  // keeps the class's natives registered throughout
+
+    // Copies share the Java object; its calls reach the newest living copy, then the one before.
+    std::unique_ptr<Counter> original(new Counter);
+    const JObject_t java(static_cast<jobject>(*original));
+    CHECK(JNIEnvHelper::CallIntMethod(java, next) == 1);
+    {
+        Counter copy(*original);
+        CHECK(JNIEnvHelper::IsSameObject(copy, java));
+        CHECK(JNIEnvHelper::CallIntMethod(java, next) == 2);
+        CHECK(JNIEnvHelper::CallIntMethod(java, next) == 3);
+    }
+    CHECK(JNIEnvHelper::CallIntMethod(java, next) == 2);  // the original again
+    std::unique_ptr<Counter> last(new Counter(*original));
+    original.reset();
+    CHECK(JNIEnvHelper::CallIntMethod(java, next) == 3);  // the copy outlives the original
+    last.reset();
+    CHECK(callFailsWith(java, next, "java.lang.IllegalStateException"));
+
+    // A thread the program attached itself: the last release of a reference and calls made on it
+    // leave it attached, for the program to detach.
+    JavaVM* vm = nullptr;
+    JNIEnvHelper::GetJavaVM(&vm);
+    JObject_t* held = new JObject_t(javaString("released on another thread"));
+    bool attachedAfterRelease = false;
+    bool attachedAfterCalls = false;
+    jint detached = JNI_ERR;
+    std::thread own([&] {
+        JNIEnv* env = nullptr;
+        if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK)
+            return;
+        delete held;
+        attachedAfterRelease = vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_2) == JNI_OK;
+        try {
+            JNIEnvHelper::CallIntMethod(keeper, next);
+        } catch (const jni_helpers::BaseException&) {
+        }
+        attachedAfterCalls = vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_2) == JNI_OK;
+        detached = vm->DetachCurrentThread();
+    });
+    own.join();
+    CHECK(attachedAfterRelease);
+    CHECK(attachedAfterCalls);
+    CHECK(detached == JNI_OK);
+
+    // An object that is not a String read as one, and a monitor not owned: Java errors thrown at
+    // once, the VM unharmed, the next call unaffected.
+    try {
+        const CSmartString read = JStringHelper(static_cast<jobject>(keeper));
+        CHECK(!"a non-String was read as a String");
+    } catch (const jni_helpers::JVMException& e) {
+        CHECK_TEXT(calls::messageOf(e), std::string("JStringHelper: the object is not a java.lang.String"));
+    }
+    try {
+        JNIEnvHelper::MonitorExit(keeper);
+        CHECK(!"leaving a monitor not owned succeeded");
+    } catch (const jni_helpers::JVMException& e) {
+        CHECK(calls::messageOf(e).find("java.lang.IllegalMonitorStateException") == 0);
+    }
+    CHECK(!JNIEnvHelper::ExceptionCheck());
+    CHECK(JNIEnvHelper::CallIntMethod(keeper, next) == 2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     return calls::run(argc, argv,
-                      {{"everything", everything}, {"exceptions", exceptions}, {"thread", thread}, {"inheritance", inheritance}});
+                      {{"everything", everything},
+                       {"exceptions", exceptions},
+                       {"thread", thread},
+                       {"inheritance", inheritance},
+                       {"lifetimes", lifetimes}});
 }

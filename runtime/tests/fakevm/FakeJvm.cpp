@@ -9,6 +9,9 @@ FakeJvmControl gControl;
 JNIInvokeInterface_ gInvoke;
 JavaVM_ gVm;
 
+// Whether the calling thread is attached to the fake VM (GetEnv answers only then).
+thread_local bool tAttached = false;
+
 jint JNICALL destroyVm(JavaVM*) {
     ++gControl.destroyCalls;
     return JNI_OK;
@@ -16,18 +19,20 @@ jint JNICALL destroyVm(JavaVM*) {
 
 jint JNICALL attachThread(JavaVM*, void** penv, void*) {
     ++gControl.attachCalls;
+    tAttached = true;
     *penv = gControl.env->jni();
     return JNI_OK;
 }
 
 jint JNICALL detachThread(JavaVM*) {
     ++gControl.detachCalls;
+    tAttached = false;
     return JNI_OK;
 }
 
 jint JNICALL getEnv(JavaVM*, void** penv, jint) {
-    *penv = gControl.env->jni();
-    return JNI_OK;
+    *penv = tAttached ? gControl.env->jni() : nullptr;
+    return tAttached ? JNI_OK : JNI_EDETACHED;
 }
 
 }  // namespace
@@ -64,7 +69,9 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args) {
         gInvoke.DetachCurrentThread = detachThread;
         gInvoke.GetEnv = getEnv;
         gVm.functions = &gInvoke;
+        gControl.vm = &gVm;
     }
+    tAttached = true;
     *pvm = &gVm;
     *penv = gControl.env->jni();
     return JNI_OK;

@@ -48,6 +48,7 @@ struct FakeJvmControl {
     std::atomic<int> attachCalls{0};
     std::atomic<int> detachCalls{0};
     fakejni::Env* env = nullptr;  // the environment of the fake VM (made on first creation)
+    JavaVM* vm = nullptr;         // the fake VM, as an application attaching a thread sees it
 
     // Back to the state of a VM never created (the environment's records included), for the
     // next case of a test program that runs several in one process.

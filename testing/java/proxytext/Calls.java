@@ -4,6 +4,7 @@ package proxytext;
 public class Calls {
     private int base = 1;
     private final String label = "label";
+    public int count = 3;
 
     public static int twice(int x) { return 2 * x; }
 
