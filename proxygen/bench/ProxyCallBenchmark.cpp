@@ -1,7 +1,8 @@
 // Calls of proxytext.Calls through its generated proxy beside the same work done with raw JNI, in
 // one run. Each *_ProxyOverRaw benchmark times raw and proxy work in alternating batches, so that
 // a change in the machine's load hits both alike, and reports the counter "ratio": proxy time
-// over raw time. Raw code checks for a Java exception after each call, as correct code does.
+// over raw time (the median over the batches). Raw code checks for a Java exception after each
+// call, as correct code does.
 //
 //   kind              raw work                                               target ratio
 //   InstanceInt       CallIntMethod with a cached ID                          -
@@ -22,8 +23,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 using CPP_Java_Bridge::proxytext::CallsJNIProxy;
 using jni_helpers::CSmartString;
@@ -118,13 +121,18 @@ void timeAlone(benchmark::State& state, Work work)
     }
 }
 
+// Raw and proxy work in alternating batches. The counters are medians over the batches, so that
+// a batch that the machine's load slowed down does not count: "ratio" is the median of the
+// proxy's time over the raw time of the batch pairs, "raw_ns" and "proxy_ns" the median times
+// of one call.
 template <typename Raw, typename Proxy>
 void alternate(benchmark::State& state, Raw raw, Proxy proxy)
 {
     using Clock = std::chrono::steady_clock;
-    const int kBatch = 1000;
-    Clock::duration rawTime{};
-    Clock::duration proxyTime{};
+    const int kBatch = 200;
+    std::vector<double> rawTimes;
+    std::vector<double> proxyTimes;
+    std::vector<double> ratios;
     for (auto _ : state) {
         const Clock::time_point t0 = Clock::now();
         for (int n = 0; n < kBatch; ++n) {
@@ -136,13 +144,21 @@ void alternate(benchmark::State& state, Raw raw, Proxy proxy)
         for (int n = 0; n < kBatch; ++n)
             proxy();
         const Clock::time_point t2 = Clock::now();
-        rawTime += t1 - t0;
-        proxyTime += t2 - t1;
+        const double rawTime = std::chrono::duration<double, std::nano>(t1 - t0).count();
+        const double proxyTime = std::chrono::duration<double, std::nano>(t2 - t1).count();
+        rawTimes.push_back(rawTime / kBatch);
+        proxyTimes.push_back(proxyTime / kBatch);
+        ratios.push_back(proxyTime / rawTime);
     }
-    const double batches = static_cast<double>(state.iterations()) * kBatch;
-    state.counters["raw_ns"] = std::chrono::duration<double, std::nano>(rawTime).count() / batches;
-    state.counters["proxy_ns"] = std::chrono::duration<double, std::nano>(proxyTime).count() / batches;
-    state.counters["ratio"] = static_cast<double>(proxyTime.count()) / static_cast<double>(rawTime.count());
+    auto median = [](std::vector<double>& values) {
+        if (values.empty())
+            return 0.0;
+        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+        return values[values.size() / 2];
+    };
+    state.counters["raw_ns"] = median(rawTimes);
+    state.counters["proxy_ns"] = median(proxyTimes);
+    state.counters["ratio"] = median(ratios);
 }
 
 jint gArg = 0;

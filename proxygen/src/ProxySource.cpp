@@ -137,9 +137,7 @@ void ProxyGenerator::genAccessor(const FieldDescriptor& field)
     idLines();
     if (call == "Object") {
         out << I << I << "jobject tmpobject = " << access << "\n";
-        out << I << I << "result = tmpobject;\n";
-        out << I << I << "if(tmpobject)\n";
-        out << I << I << I << kHelper << "DeleteLocalRef(tmpobject);\n";
+        out << I << I << "result.AssignResult(tmpobject);\n";
     } else {
         out << I << I << "result = " << access << "\n";
     }
@@ -287,11 +285,9 @@ static void writeMethodBody(ProxyGenerator& gen, const MethodDescriptor& method,
     if (!isVoid)
         out << (call == "Object" ? "jobject tmpobject =" : "result = ");
     out << callText << "\n";
-    if (!isVoid && call == "Object") {
-        out << I << I << "result = tmpobject;\n";
-        out << I << I << "if(tmpobject)\n";
-        out << I << I << I << kHelper << "DeleteLocalRef(tmpobject);\n";
-    }
+    // The result holds the object; the local reference goes.
+    if (!isVoid && call == "Object")
+        out << I << I << "result.AssignResult(tmpobject);\n";
     if (!isVoid)
         out << I << I << "return result;\n";
     genCatch(I, q + "::" + name, out);

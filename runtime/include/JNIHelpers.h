@@ -61,6 +61,11 @@ public:
     // Forgets the global reference without deleting it; this object becomes empty.
     void clear();
 
+    // Holds the object of `local`, a local reference that a checked call has just returned (so
+    // that no Java exception is pending), and deletes `local`. Null gives an empty object.
+    // Generated code keeps its object results this way.
+    void AssignResult(jobject local);
+
 protected:
     void Assign(const JObject_t& other);
     void Assign(const jobject obj);

@@ -11,6 +11,18 @@ public:
     GlobalRefHolder& operator=(const GlobalRefHolder&) = delete;
     virtual ~GlobalRefHolder() { detail::releaseGlobalRef(ref); }
 
+    // A Java object wrapped and let go on every call (an object result) costs no trip to the
+    // heap: each thread keeps a few freed holders for its next ones.
+    static void* operator new(std::size_t size) {
+        if (void* block = detail::takeHolderBlock())
+            return block;
+        return ::operator new(size);
+    }
+    static void operator delete(void* block) {
+        if (!detail::keepHolderBlock(block))
+            ::operator delete(block);
+    }
+
     jobject ref;
     std::atomic<long> count;
 };
@@ -99,6 +111,28 @@ void JObject_t::Assign(const jobject obj) {
     } catch (...) {
         release();
         throw;
+    }
+    release();
+    m_pHolder = holder;
+}
+
+void JObject_t::AssignResult(jobject local) {
+    GlobalRefHolder* holder = nullptr;
+    if (local != nullptr) {
+        // Nothing is pending after the checked call, and making a global reference raises no
+        // Java exception: there is nothing to check here.
+        JNIEnv* env = JNIEnvHelper::getEnv();
+        jobject ref = env->NewGlobalRef(local);
+        env->DeleteLocalRef(local);
+        if (ref != nullptr) {
+            try {
+                holder = new GlobalRefHolder(ref);
+            } catch (...) {
+                jni_helpers::detail::releaseGlobalRef(ref);
+                release();
+                throw;
+            }
+        }
     }
     release();
     m_pHolder = holder;

@@ -21,6 +21,11 @@ struct ThreadRecord {
     // The JNI version of the environment, asked once: GetVersion may not be called while an
     // exception is pending or a critical region is open.
     jint version = 0;
+    // Freed blocks of the size of a reference holder, for the thread's next holders; freed when
+    // the thread ends.
+    static const int kHolderBlocks = 16;
+    void* holderBlocks[kHolderBlocks];
+    int holderBlockCount = 0;
 };
 
 // The VM the library works with (null until loaded or found), and its life number: each
@@ -38,6 +43,11 @@ JNIEnv* currentEnv();
 void storeEnv(JNIEnv* env, JavaVM* attachedTo);
 // The JNI version of `env` (the calling thread's environment).
 jint versionOf(JNIEnv* env);
+
+// A freed holder block the calling thread kept, or null; keeps a freed block for the calling
+// thread (false when it keeps no more). Blocks are all of the size of a reference holder.
+void* takeHolderBlock() noexcept;
+bool keepHolderBlock(void* block) noexcept;
 
 // Deletes a global reference without raising: not at all when the VM is gone; on a thread
 // without an environment the thread is attached for the moment of the deletion.

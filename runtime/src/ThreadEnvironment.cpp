@@ -33,6 +33,8 @@ void threadEnds(void* value) {
         record->generation == gGeneration.load()) {
         vm->DetachCurrentThread();
     }
+    for (int i = 0; i < record->holderBlockCount; ++i)
+        ::operator delete(record->holderBlocks[i]);
     delete record;
 }
 
@@ -105,6 +107,21 @@ jint versionOf(JNIEnv* env) {
     if (record != nullptr && record->env == env && record->version != 0)
         return record->version;
     return env->GetVersion();
+}
+
+void* takeHolderBlock() noexcept {
+    ThreadRecord* record = existingRecord();
+    if (record == nullptr || record->holderBlockCount == 0)
+        return nullptr;
+    return record->holderBlocks[--record->holderBlockCount];
+}
+
+bool keepHolderBlock(void* block) noexcept {
+    ThreadRecord* record = existingRecord();
+    if (record == nullptr || record->holderBlockCount == ThreadRecord::kHolderBlocks)
+        return false;
+    record->holderBlocks[record->holderBlockCount++] = block;
+    return true;
 }
 
 void releaseGlobalRef(jobject ref) noexcept {
