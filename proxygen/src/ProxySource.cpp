@@ -187,9 +187,7 @@ void ProxyGenerator::genConstructor(const MethodDescriptor& constructor)
     writeMemberLookup(out, false, false, id, "<init>", descriptor);
     out << I << I << "jobject tmpobj = " << kHelper << "NewObject(clazz, " << id << genFunctionCallParams(descriptor)
         << ");\n";
-    out << I << I << "Assign(tmpobj);\n";
-    out << I << I << "if(tmpobj)\n";
-    out << I << I << I << kHelper << "DeleteLocalRef(tmpobj);\n";
+    out << I << I << "AssignResult(tmpobj);\n";
     genCatch(I, q + "::" + simple + proxySuffix, out);
     out << "}\n";
 }
