@@ -27,12 +27,16 @@ if(NOT TARGET kavrin_antlr)
 endif()
 
 # kavrin_antlr_grammar(<out-var> GRAMMAR <file.g> OUTPUTS <generated file names...>
-#                      [VOCAB <vocabulary files...>] [DEPENDS <files...>])
+#                      [VOCAB <vocabulary files...>] [DEPENDS <files...>]
+#                      [STATIC_AST_FACTORY <generated parser header>])
 # Runs the ANTLR 2 tool on GRAMMAR into ${CMAKE_CURRENT_BINARY_DIR}/antlr. Vocabulary files
 # are copied next to the output first, where the tool looks for imported vocabularies.
 # The generated .cpp files are appended to <out-var>.
+# STATIC_AST_FACTORY: the tool declares a parser's initializeASTFactory as a member function
+# although it uses nothing of the parser (a tree parser's is static); the declaration in that
+# header is made static, so that the node classes are registered without making a parser.
 function(kavrin_antlr_grammar out_var)
-  cmake_parse_arguments(G "" "GRAMMAR" "OUTPUTS;VOCAB;DEPENDS" ${ARGN})
+  cmake_parse_arguments(G "" "GRAMMAR;STATIC_AST_FACTORY" "OUTPUTS;VOCAB;DEPENDS" ${ARGN})
   set(outdir "${CMAKE_CURRENT_BINARY_DIR}/antlr")
   # The tool runs in the output directory, which must exist before the command starts.
   file(MAKE_DIRECTORY "${outdir}")
@@ -52,13 +56,21 @@ function(kavrin_antlr_grammar out_var)
     list(APPEND vocab_abs "${va}")
     list(APPEND copy_cmds COMMAND ${CMAKE_COMMAND} -E copy_if_different "${va}" "${outdir}/")
   endforeach()
+  set(static_cmds)
+  set(static_deps)
+  if(G_STATIC_AST_FACTORY)
+    set(static_script "${PROJECT_SOURCE_DIR}/cmake/StaticAstFactory.cmake")
+    set(static_cmds COMMAND ${CMAKE_COMMAND} "-DHEADER=${outdir}/${G_STATIC_AST_FACTORY}" -P "${static_script}")
+    set(static_deps "${static_script}")
+  endif()
   add_custom_command(
     OUTPUT ${outputs}
     COMMAND ${CMAKE_COMMAND} -E make_directory "${outdir}"
     ${copy_cmds}
     COMMAND "${KAVRIN_JAVA}" -cp "${KAVRIN_ANTLR_JAR}" antlr.Tool -o "${outdir}" "${grammar}"
+    ${static_cmds}
     WORKING_DIRECTORY "${outdir}"
-    DEPENDS "${grammar}" ${vocab_abs} ${G_DEPENDS}
+    DEPENDS "${grammar}" ${vocab_abs} ${G_DEPENDS} ${static_deps}
     COMMENT "ANTLR ${G_GRAMMAR}"
     VERBATIM)
   set_source_files_properties(${sources} PROPERTIES COMPILE_OPTIONS "-Wno-unused-but-set-variable;-Wno-unused-parameter")

@@ -57,8 +57,7 @@ ClassNames classNames(ProxyGenerator& generator, const std::string& suffix)
 
 void initializeFactory(antlr::ASTFactory& factory)
 {
-    ClassFileParser registrar;
-    registrar.initializeASTFactory(factory);
+    ClassFileParser::initializeASTFactory(factory);
     factory.setMaxNodeType(99);
 }
 

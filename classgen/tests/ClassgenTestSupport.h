@@ -35,7 +35,7 @@ inline antlr::RefAST parseClassBytes(const std::vector<unsigned char>& bytes)
     ClassFileLexer lexer(input);
     ClassFileParser parser(lexer);
     antlr::ASTFactory factory;
-    parser.initializeASTFactory(factory);
+    ClassFileParser::initializeASTFactory(factory);
     parser.setASTFactory(&factory);
     setTokenNameTable(parser.getTokenNames());
     parser.classFile(std::string());

@@ -63,7 +63,7 @@ bool parseOne(const std::vector<unsigned char>& bytes, antlr::RefAST& tree)
     ClassFileLexer lexer(input);
     ClassFileParser parser(lexer);
     antlr::ASTFactory factory;
-    parser.initializeASTFactory(factory);
+    ClassFileParser::initializeASTFactory(factory);
     parser.setASTFactory(&factory);
     setTokenNameTable(parser.getTokenNames());
     try {

@@ -141,7 +141,7 @@ tokens {
 
 {
 public:
-    // Over no token source, for the factory registration and the token names alone.
+    // Over no token source, for the token names alone.
     ClassFileParser() : ClassFileParserBase() {}
 
 private:

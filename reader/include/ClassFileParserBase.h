@@ -6,8 +6,8 @@
 //   ClassFileLexer lexer(input);
 //   ClassFileParser parser(lexer);            // one parser per class file
 //   antlr::ASTFactory factory;
-//   parser.initializeASTFactory(factory);     // registers the node classes (ClassFileParser()
-//   parser.setASTFactory(&factory);           //   made without input serves for this alone)
+//   ClassFileParser::initializeASTFactory(factory);  // static: registers the node classes
+//   parser.setASTFactory(&factory);
 //   setTokenNameTable(parser.getTokenNames());
 //   parser.classFile(path);                   // "" for no path check; antlr exceptions on errors
 //   parser.getAST(), getClassName(), isInterface(), hasNativeMethods(), getVersion(),

@@ -415,7 +415,7 @@ antlr::RefAST ClassRepository::parse(const std::string& path)
         ClassFileLexer lexer(*m_pInput);
         ClassFileParser parser(lexer);
         antlr::ASTFactory factory;
-        parser.initializeASTFactory(factory);
+        ClassFileParser::initializeASTFactory(factory);
         parser.setASTFactory(&factory);
         setTokenNameTable(parser.getTokenNames());
         try {

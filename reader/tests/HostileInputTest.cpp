@@ -130,9 +130,8 @@ private:
 // Uses everything a parsed tree offers, so that a bad value shows up here rather than later.
 void exerciseTree(const antlr::RefAST& tree)
 {
-    ClassFileParser registrar;
     antlr::ASTFactory factory;
-    registrar.initializeASTFactory(factory);
+    ClassFileParser::initializeASTFactory(factory);
     std::vector<antlr::RefAST> stack = siblings(tree);
     std::size_t bytes = 0;
     while (!stack.empty()) {

@@ -28,10 +28,10 @@ protected:
     void SetUp() override
     {
         setTokenNameTable(registrar.getTokenNames());
-        registrar.initializeASTFactory(factory);
+        ClassFileParser::initializeASTFactory(factory);
     }
 
-    ClassFileParser registrar;  // over no token source: only its factory registration is used
+    ClassFileParser registrar;  // over no token source: only its token names are used
     antlr::ASTFactory factory;
 };
 

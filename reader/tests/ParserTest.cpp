@@ -744,7 +744,7 @@ TEST(ParserInput, ReadsFromAStreamAsWell)
     ClassFileLexer lexer(in);
     ClassFileParser parser(lexer);
     antlr::ASTFactory factory;
-    parser.initializeASTFactory(factory);
+    ClassFileParser::initializeASTFactory(factory);
     parser.setASTFactory(&factory);
     parser.classFile("");
     const Parsed direct = parseBytes(bytes);
@@ -760,7 +760,7 @@ TEST(ParserInput, ReadsThroughAntlrsTokenBufferAsWell)
     antlr::TokenBuffer buffer(lexer);
     ClassFileParser parser(buffer);
     antlr::ASTFactory factory;
-    parser.initializeASTFactory(factory);
+    ClassFileParser::initializeASTFactory(factory);
     parser.setASTFactory(&factory);
     parser.classFile("");
     EXPECT_EQ(parser.getClassName(), "fixtures/Lambdas");
@@ -774,7 +774,7 @@ TEST(ParserInput, LookingFurtherAheadKeepsTheTokensInOrder)
     ClassFileLexer lexer(input);
     ClassFileParser parser(lexer);
     antlr::ASTFactory factory;
-    parser.initializeASTFactory(factory);
+    ClassFileParser::initializeASTFactory(factory);
     parser.setASTFactory(&factory);
     // The first tokens are the magic number's bytes, one token per byte.
     EXPECT_EQ(parser.LA(1), T::BYTE);

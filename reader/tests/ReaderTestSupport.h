@@ -37,7 +37,7 @@ inline Parsed parseBytes(const std::vector<uint8_t>& bytes, const std::string& p
     ClassFileLexer lexer(input);
     ClassFileParser parser(lexer);
     antlr::ASTFactory factory;
-    parser.initializeASTFactory(factory);
+    ClassFileParser::initializeASTFactory(factory);
     parser.setASTFactory(&factory);
     setTokenNameTable(parser.getTokenNames());
     parser.classFile(path);

@@ -106,7 +106,7 @@ inline Parsed parse(const std::vector<unsigned char>& bytes)
     ClassFileLexer lexer(input);
     ClassFileParser parser(lexer);
     antlr::ASTFactory factory;
-    parser.initializeASTFactory(factory);
+    ClassFileParser::initializeASTFactory(factory);
     parser.setASTFactory(&factory);
     setTokenNameTable(parser.getTokenNames());
     parser.classFile("");
