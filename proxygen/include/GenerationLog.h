@@ -14,8 +14,18 @@ extern const char* const kLogCannotProcess;    // "Cannot process Bytecode: " + 
 extern const char* const kLogFailedToWrite;    // "FAILED TO WRITE:" + full path of the file
 
 // "/KAVRIN.LOG": the log's name with its leading separator. The user is told the name without
-// its first character.
+// its first character. A copy of the process-wide name; before it is built and after it is
+// destroyed the same text is answered.
 std::string getLogFileName();
+
+// The life of the process-wide log file name. initLogFileName runs when the library is loaded:
+// constructLogFileName builds the name, and registerLogFileNameDestroyer has destroyLogFileName
+// run when the library is unloaded (or the process ends). Each does its work once; running one
+// again does nothing, and destroyLogFileName is harmless before the name was built.
+void initLogFileName();
+void constructLogFileName();
+void registerLogFileNameDestroyer();
+void destroyLogFileName();
 
 // The log path of a project directory.
 std::string logFilePath(const std::string& directory);

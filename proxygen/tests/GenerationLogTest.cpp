@@ -24,6 +24,18 @@ TEST(GenerationLog, LinesInTheOrderTheyHappened)
               "MISSING BYTECODE: a.B$C\nCannot process Bytecode: x.Y\nFAILED TO WRITE:/p/q.h\n");
 }
 
+TEST(GenerationLog, FileNameLivesFromLoadToUnload)
+{
+    // Built when the library was loaded; destroyed once, and answered the same way afterwards.
+    EXPECT_EQ(getLogFileName(), "/KAVRIN.LOG");
+    destroyLogFileName();
+    destroyLogFileName();
+    EXPECT_EQ(getLogFileName(), "/KAVRIN.LOG");
+    initLogFileName();
+    initLogFileName();
+    EXPECT_EQ(getLogFileName(), "/KAVRIN.LOG");
+}
+
 TEST(GenerationLog, UnopenableLogDropsTheLine)
 {
     TempDir dir("kavrin-log");
