@@ -363,12 +363,12 @@ constantUtf8!
 { unsigned short length = 0; std::string value; }
     :   length=u2
         {
+            // The bytes that follow, up to the length: at the end of the input the entry keeps
+            // what it has.
             length = swapBytes16(length);
             value.reserve(length);
+            takeBytes(length, value);
         }
-        (   options { greedy = true; }
-        :   {length > 0}? { value.push_back(static_cast<char>(lookaheadByte())); } BYTE! { --length; }
-        )*
         { ## = antlr::RefAST(new StringAST(CONSTANT_UTF8, std::move(value))); }
     ;
 
@@ -612,11 +612,8 @@ codeAttribute!
         max_stack=u2 max_locals=u2 code_length=u4
         {
             code_length = swapBytes32(code_length);
-            code.reserve(std::min(code_length, 65536u));
+            codepos = static_cast<unsigned int>(takeBytes(code_length, code));
         }
-        (   options { greedy = true; }
-        :   {codepos < code_length}? { code.push_back(lookaheadByte()); } BYTE! { ++codepos; }
-        )*
         {codepos == code_length}?
         exception_table_length=u2
         {
@@ -900,10 +897,7 @@ enclosingMethodAttribute!
 
 unknownAttribute! [unsigned int length]
 { unsigned int bytepos = 0; std::vector<unsigned char> bytes; }
-    :   { bytes.reserve(std::min(length, 65536u)); }
-        (   options { greedy = true; }
-        :   {bytepos < length}? { bytes.push_back(lookaheadByte()); } BYTE! { ++bytepos; }
-        )*
+    :   { bytepos = static_cast<unsigned int>(takeBytes(length, bytes)); }
         // A body cut short by the end of the input is a truncated file, not a shorter body.
         {bytepos == length}?
         { ## = antlr::RefAST(new ByteArrayAST(ATTR_UNKNOWN, std::move(bytes))); }

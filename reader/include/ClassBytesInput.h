@@ -40,6 +40,16 @@ public:
         if (m_pos < m_size)
             ++m_pos;
     }
+    // Moves past up to `count` bytes at once; `data` points at them. Returns how many there were.
+    std::size_t take(std::size_t count, const unsigned char*& data)
+    {
+        const std::size_t left = m_size - m_pos;
+        if (count > left)
+            count = left;
+        data = m_data + m_pos;
+        m_pos += count;
+        return count;
+    }
 
 private:
     std::vector<unsigned char> m_owned;

@@ -76,6 +76,9 @@ public:
     }
     // The column (offset plus one) of the next byte of a ClassBytesInput.
     int directColumn() const { return static_cast<int>(m_pBytes->position()) + 1; }
+    // The next up to `count` BYTE tokens at once, as the bytes of a ClassBytesInput: `data`
+    // points at them; returns how many there were before the end of the input.
+    std::size_t takeDirectBytes(std::size_t count, const unsigned char*& data) { return m_pBytes->take(count, data); }
 
     // The vocabulary's BYTE (ClassFileTokenTypes::BYTE).
     static const int kByteTokenType = 99;

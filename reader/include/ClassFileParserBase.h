@@ -179,6 +179,36 @@ protected:
     // The byte of a BYTE token: the first character of its text.
     static unsigned char byteOf(const antlr::RefToken& token);
 
+    // Matches up to `count` BYTE tokens, as long as they follow, appending their bytes to `out`
+    // (a std::string or a byte vector); returns how many were matched. The same as a loop of
+    // lookaheadByte() and match(BYTE) while LA(1) is BYTE, but over a ClassBytesInput the bytes
+    // are copied at once.
+    template <typename Bytes>
+    std::size_t takeBytes(std::size_t count, Bytes& out)
+    {
+        std::size_t taken = 0;
+        if (count == 0)
+            return 0;
+        if (m_pByteLexer && m_oAhead.empty()) {
+            if (m_bHaveLookahead) {
+                if (m_nLookaheadType != ClassFileTokenTypes::BYTE)
+                    return 0;
+                out.push_back(static_cast<typename Bytes::value_type>(m_nLookaheadByte));
+                consume();
+                ++taken;
+            }
+            const unsigned char* data = nullptr;
+            const std::size_t got = m_pByteLexer->takeDirectBytes(count - taken, data);
+            out.insert(out.end(), data, data + got);
+            return taken + got;
+        }
+        for (; taken < count && LA(1) == ClassFileTokenTypes::BYTE; ++taken) {
+            out.push_back(static_cast<typename Bytes::value_type>(lookaheadByte()));
+            consume();
+        }
+        return taken;
+    }
+
     // Resets what classFile records, before a parse.
     void beginClassFile(const std::string& path);
     // After the class-info rule has read this_class: records the class name, enters the class

@@ -30,7 +30,8 @@
 #pragma once
 
 #include <antlr/AST.hpp>
-#include <antlr/CommonAST.hpp>
+#include <antlr/BaseAST.hpp>
+#include <antlr/Token.hpp>
 
 #include <cstddef>
 #include <cstdint>
@@ -59,7 +60,10 @@ double doubleFromClassFile(uint64_t word);
 void setTokenNameTable(const char* const* table);
 
 // --- Nodes -------------------------------------------------------------------------------
-class ValueAST : public antlr::CommonAST {
+// A node holds its token type and its value; its text is always made from the value, so the node
+// keeps no text of its own (antlr's BaseAST rather than CommonAST, whose text string every node
+// would carry unused).
+class ValueAST : public antlr::BaseAST {
 public:
     ValueAST() = default;
     ValueAST(const ValueAST& other);
@@ -67,6 +71,14 @@ public:
 
     // The name of the node's token type from the published token-name table.
     const char* typeName() const override;
+
+    int getType() const override { return m_nType; }
+    void setType(int type) override { m_nType = type; }
+    // The type, then the text as setText takes it.
+    void initialize(int type, const std::string& text) override;
+    // The type and the text of the other node (each class copies its value instead).
+    void initialize(antlr::RefAST t) override;
+    void initialize(antlr::RefToken t) override;
 
     // The value in class-file byte order: getByteCount() bytes in storage owned by the node,
     // valid until the next getBytes() on the node or its destruction.
@@ -101,6 +113,8 @@ protected:
 
 private:
     ValueAST& operator=(const ValueAST&) = delete;
+
+    int m_nType = antlr::Token::INVALID_TYPE;
 };
 
 typedef antlr::ASTRefCount<ValueAST> RefValueAST;
@@ -117,7 +131,7 @@ public:
 
     antlr::RefAST clone() const override;
     void initialize(antlr::RefAST t) override;
-    using antlr::CommonAST::initialize;
+    using ValueAST::initialize;
     std::string getText() const override;
     const unsigned char* getBytes() const override;
     std::size_t getByteCount() const override { return m_value.size(); }
@@ -139,7 +153,7 @@ public:
 
     antlr::RefAST clone() const override;
     void initialize(antlr::RefAST t) override;
-    using antlr::CommonAST::initialize;
+    using ValueAST::initialize;
     std::string getText() const override;
     void setText(const std::string& text) override;
     const unsigned char* getBytes() const override;
@@ -164,7 +178,7 @@ public:
 
     antlr::RefAST clone() const override;
     void initialize(antlr::RefAST t) override;
-    using antlr::CommonAST::initialize;
+    using ValueAST::initialize;
     std::string getText() const override { return m_value; }
     void setText(const std::string& text) override { m_value = text; }
     const unsigned char* getBytes() const override;
@@ -187,7 +201,7 @@ public:
 
     antlr::RefAST clone() const override;
     void initialize(antlr::RefAST t) override;
-    using antlr::CommonAST::initialize;
+    using ValueAST::initialize;
     // The value narrowed to UTF-8 (an unpaired surrogate becomes '?').
     std::string getText() const override;
     void setText(const std::string& text) override;
@@ -212,7 +226,7 @@ public:
 
     antlr::RefAST clone() const override;
     void initialize(antlr::RefAST t) override;
-    using antlr::CommonAST::initialize;
+    using ValueAST::initialize;
     std::string getText() const override;
     void setText(const std::string& text) override;
     const unsigned char* getBytes() const override;
@@ -236,7 +250,7 @@ public:
 
     antlr::RefAST clone() const override;
     void initialize(antlr::RefAST t) override;
-    using antlr::CommonAST::initialize;
+    using ValueAST::initialize;
     std::string getText() const override;
     void setText(const std::string& text) override;
     const unsigned char* getBytes() const override;
@@ -260,7 +274,7 @@ public:
 
     antlr::RefAST clone() const override;
     void initialize(antlr::RefAST t) override;
-    using antlr::CommonAST::initialize;
+    using ValueAST::initialize;
     std::string getText() const override;
     void setText(const std::string& text) override;
     const unsigned char* getBytes() const override;
@@ -284,7 +298,7 @@ public:
 
     antlr::RefAST clone() const override;
     void initialize(antlr::RefAST t) override;
-    using antlr::CommonAST::initialize;
+    using ValueAST::initialize;
     std::string getText() const override;
     void setText(const std::string& text) override;
     const unsigned char* getBytes() const override;

@@ -117,7 +117,29 @@ void setTokenNameTable(const char* const* table)
 }
 
 // --- ValueAST ------------------------------------------------------------------------------
-ValueAST::ValueAST(const ValueAST& other) : antlr::CommonAST(other) {}
+ValueAST::ValueAST(const ValueAST& other) : antlr::BaseAST(other), m_nType(other.m_nType) {}
+
+void ValueAST::initialize(int type, const std::string& text)
+{
+    setType(type);
+    setText(text);
+}
+
+void ValueAST::initialize(antlr::RefAST t)
+{
+    if (!t)
+        return;
+    setType(t->getType());
+    setText(t->getText());
+}
+
+void ValueAST::initialize(antlr::RefToken t)
+{
+    if (!t)
+        return;
+    setType(t->getType());
+    setText(t->getText());
+}
 
 void* ValueAST::operator new(std::size_t size)
 {

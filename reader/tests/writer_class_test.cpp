@@ -2,6 +2,7 @@
 // constant pool, the class structure, the walk-only flags, and recovery from malformed trees.
 #include "writer_tree.h"
 
+#include <antlr/CommonAST.hpp>
 #include <gtest/gtest.h>
 
 using namespace writer_test;
