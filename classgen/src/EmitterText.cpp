@@ -5,7 +5,6 @@
 #include "ClassFileParser.hpp"
 #include "ClassFileWriter.hpp"
 #include "ClassRepository.h"
-#include "GeneratedText.h"
 #include "GenerationLog.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
@@ -270,14 +269,11 @@ bool writeClassFiles(ProxyGenerator& generator, const std::string& directory, bo
     if (ok) {
         *generator.m_pHeader << texts.header;
         *generator.m_pSource << texts.source;
-        ok = generator.m_pHeader->good() && generator.m_pSource->good();
     }
-    generator.closeOutputFiles();
+    // A file that is not written whole is removed and logged.
+    ok = generator.closeOutputFiles() && ok;
     if (!ok)
         return false;
-    const std::string stem = generator.outputStem(directory, kind.suffix);
-    reencodeGeneratedFile(stem + ".h");
-    reencodeGeneratedFile(stem + ".cpp");
     written.insert(className);
     return true;
 }
@@ -293,11 +289,9 @@ bool writeClassCode(ProxyGenerator& generator, const antlr::RefAST& tree, bool i
         return false;
     *generator.m_pHeader << texts.header;
     *generator.m_pSource << texts.source;
-    generator.m_pSource->flush();
-    generator.m_pSource->close();
-    generator.m_pHeader->flush();
-    generator.m_pHeader->close();
-    return true;
+    const bool sourceWritten = generator.m_pSource->close();
+    const bool headerWritten = generator.m_pHeader->close();
+    return sourceWritten && headerWritten;
 }
 
 }  // namespace classgen_text

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <set>
 #include <utility>
@@ -360,6 +361,25 @@ TEST_F(ImplFiles, AFailedBuildIsLoggedAndEmitsNothing)
     ProxyGenerator blocked("fixtures.impl.Counter");
     const std::string underFile = out.file("KAVRIN.LOG") + "/";
     EXPECT_FALSE(blocked.genInterfaceImpl(underFile, false));
+}
+
+TEST_F(ImplFiles, AFileWrittenShortIsRemovedAndNotRecorded)
+{
+    // The disk fills up inside the source: the header stays whole, the source is removed.
+    ProxyGenerator first("fixtures.impl.Counter");
+    ASSERT_TRUE(first.genInterfaceImpl(directory(), false));
+    const std::string header = kavrin_test::readFile(out.file("fixtures_impl_CounterJNIImpl.h"));
+    generatedImpls.clear();
+    injectGeneratedFileWriteFailure(header.size() + 1, ENOSPC);
+    ProxyGenerator generator("fixtures.impl.Counter");
+    const bool written = generator.genInterfaceImpl(directory(), false);
+    clearGeneratedFileWriteFailure();
+    EXPECT_FALSE(written);
+    EXPECT_EQ(kavrin_test::readFile(out.file("fixtures_impl_CounterJNIImpl.h")), header);
+    EXPECT_FALSE(std::filesystem::exists(out.file("fixtures_impl_CounterJNIImpl.cpp")));
+    EXPECT_EQ(kavrin_test::readFile(out.file("KAVRIN.LOG")),
+              "FAILED TO WRITE:" + out.file("fixtures_impl_CounterJNIImpl.cpp") + "\n");
+    EXPECT_EQ(generatedImpls.count("fixtures.impl.Counter"), 0u);
 }
 
 TEST_F(ImplFiles, BytesWithWriteErrorsAreNotEmbedded)

@@ -27,12 +27,12 @@
 // type (covariant overrides), so the class's own override is the one kept.
 #pragma once
 
+#include "GeneratedFile.h"
 #include "MemberRecords.h"
 
 #include <antlr/AST.hpp>
 
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <ostream>
 #include <set>
@@ -104,9 +104,9 @@ public:
     // --- Proxy files ------------------------------------------------------------------------
     // Writes directory + the class name with '.' made '_' + "JNIProxy" + ".h" and ".cpp": loads
     // and walks the class, then writes the banner, the header sections and the source sections.
-    // False when a file cannot be opened (logged as "FAILED TO WRITE:"), the class cannot be
-    // loaded (the files are then left empty) or a written file cannot be rewritten in standard
-    // UTF-8; true otherwise.
+    // False when a file cannot be opened or written whole (logged as "FAILED TO WRITE:"; a file
+    // written short is removed) or the class cannot be loaded (the files are then left empty);
+    // true otherwise.
     bool genProxy(std::string directory, bool includeStdafx);
 
     // --- Interface implementation files (defined in classgen) --------------------------------
@@ -190,12 +190,14 @@ public:
     // --- Helpers of the file writers --------------------------------------------------------
     // directory + the class name with '.' made '_' + suffix (the stem of ".h" and ".cpp").
     std::string outputStem(const std::string& directory, const std::string& suffix) const;
-    // Deletes streams left from an earlier call, then opens stem ".h" and ".cpp" (out|trunc),
-    // the header first. When either is not open, logs "FAILED TO WRITE:" + path for each one that
-    // is not (header first) in the directory's log, deletes both streams and returns false.
+    // Deletes streams left from an earlier call, then opens stem ".h" and ".cpp" (created or
+    // emptied), the header first. When either is not open, logs "FAILED TO WRITE:" + path for each
+    // one that is not (header first) in the directory's log, deletes both streams and returns
+    // false.
     bool openOutputFiles(const std::string& directory, const std::string& suffix);
-    // Flushes, closes and deletes both streams.
-    void closeOutputFiles();
+    // Writes, closes and deletes both streams; false when a file could not be written whole (it
+    // is removed and logged, GeneratedFile.h).
+    bool closeOutputFiles();
     // m_packageParts from the text before the last '.' of the class name (none for the default
     // package).
     void makePackageParts();
@@ -220,8 +222,8 @@ public:
     std::map<std::string, std::string> m_fieldNames;   // member key to unique C++ name
     std::map<std::string, int> m_nameCounts;           // C++ base name to its uses so far
     std::map<std::string, std::string> m_nativeNames;  // native method key to JNI export name
-    std::ofstream* m_pHeader;                    // owned, while a writer writes it
-    std::ofstream* m_pSource;                    // owned, while a writer writes it
+    GeneratedFile* m_pHeader;                    // owned, while a writer writes it
+    GeneratedFile* m_pSource;                    // owned, while a writer writes it
 
 private:
     bool keepByAccess(uint16_t flags, int level, bool excludeRegular, bool excludePrivate,

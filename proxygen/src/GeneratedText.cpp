@@ -2,8 +2,6 @@
 
 #include "TypeMapping.h"
 
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -62,24 +60,4 @@ std::string standardUtf8(const std::string& text)
         }
     }
     return out;
-}
-
-bool reencodeGeneratedFile(const std::string& path)
-{
-    std::string text;
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            return false;
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad())
-            return false;
-    }
-    const std::string converted = standardUtf8(text);
-    if (converted == text)
-        return true;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << converted;
-    out.close();
-    return !out.fail();
 }

@@ -14,9 +14,6 @@ std::string numberedParameters(const std::vector<std::string>& types);
 
 // Class files hold names in modified UTF-8, where a character outside the Basic Multilingual
 // Plane is two encoded surrogates of three bytes each. C++ compilers read UTF-8: such pairs
-// become one four-byte sequence; everything else stays as it is.
+// become one four-byte sequence; everything else stays as it is. Generated files are written
+// through it (GeneratedFile.h).
 std::string standardUtf8(const std::string& text);
-
-// Rewrites a generated file in standard UTF-8 when it holds encoded surrogate pairs. False when
-// the file cannot be read or rewritten.
-bool reencodeGeneratedFile(const std::string& path);

@@ -1,7 +1,6 @@
 // genProxy: the proxy header and source of one class.
 #include "ProxyGenerator.h"
 
-#include "GeneratedText.h"
 #include "TypeMapping.h"
 
 bool ProxyGenerator::genProxy(std::string directory, bool includeStdafx)
@@ -37,10 +36,6 @@ bool ProxyGenerator::genProxy(std::string directory, bool includeStdafx)
     genAccessors();
     genConstructors();
     genMethods();
-    closeOutputFiles();
-    // A file that cannot be rewritten in standard UTF-8 holds text that does not compile.
-    const std::string stem = outputStem(directory, proxySuffix);
-    const bool header = reencodeGeneratedFile(stem + ".h");
-    const bool source = reencodeGeneratedFile(stem + ".cpp");
-    return header && source;
+    // A file that is not written whole is removed and logged.
+    return closeOutputFiles();
 }

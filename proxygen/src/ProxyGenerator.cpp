@@ -70,13 +70,11 @@ void eraseSameParameters(std::set<MethodDescriptor>& set, const MethodDescriptor
     }
 }
 
-void deleteStream(std::ofstream*& stream)
+// Deleting a stream that is still open writes its file (GeneratedFile.h).
+void deleteStream(GeneratedFile*& stream)
 {
-    if (stream) {
-        stream->flush();
-        delete stream;
-        stream = nullptr;
-    }
+    delete stream;
+    stream = nullptr;
 }
 
 }  // namespace
@@ -290,8 +288,8 @@ bool ProxyGenerator::openOutputFiles(const std::string& directory, const std::st
     const std::string stem = outputStem(directory, suffix);
     const std::string headerPath = stem + ".h";
     const std::string sourcePath = stem + ".cpp";
-    m_pHeader = new std::ofstream(headerPath, std::ios::out | std::ios::trunc);
-    m_pSource = new std::ofstream(sourcePath, std::ios::out | std::ios::trunc);
+    m_pHeader = new GeneratedFile(headerPath, directory);
+    m_pSource = new GeneratedFile(sourcePath, directory);
     const bool headerOpen = m_pHeader->is_open();
     const bool sourceOpen = m_pSource->is_open();
     if (headerOpen && sourceOpen)
@@ -307,15 +305,15 @@ bool ProxyGenerator::openOutputFiles(const std::string& directory, const std::st
     return false;
 }
 
-void ProxyGenerator::closeOutputFiles()
+bool ProxyGenerator::closeOutputFiles()
 {
-    for (std::ofstream** stream : {&m_pHeader, &m_pSource}) {
-        if (*stream) {
-            (*stream)->flush();
-            (*stream)->close();
-        }
+    bool written = true;
+    for (GeneratedFile** stream : {&m_pHeader, &m_pSource}) {
+        if (*stream && !(*stream)->close())
+            written = false;
         deleteStream(*stream);
     }
+    return written;
 }
 
 void ProxyGenerator::makePackageParts()

@@ -6,7 +6,6 @@
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
 
-#include <fstream>
 #include <set>
 
 void genBanner(std::ostream& out)
@@ -36,8 +35,8 @@ bool genDefProxies(std::string directory, bool includeStdafx)
 {
     const std::string headerPath = directory + "defproxies.h";
     const std::string sourcePath = directory + "defproxies.cpp";
-    std::ofstream header(headerPath, std::ios::out | std::ios::trunc);
-    std::ofstream source(sourcePath, std::ios::out | std::ios::trunc);
+    GeneratedFile header(headerPath, directory);
+    GeneratedFile source(sourcePath, directory);
     if (!header.is_open() || !source.is_open()) {
         std::vector<std::string> lines;
         if (!header.is_open())
@@ -115,9 +114,8 @@ bool genDefProxies(std::string directory, bool includeStdafx)
     writeIncludes(header, generatedImpls, implSuffix);
     writeIncludes(header, generatedDelegators, delegatorSuffix);
 
-    header.close();
-    source.close();
-    if (header.fail() || source.fail())
-        return false;
-    return reencodeGeneratedFile(headerPath) && reencodeGeneratedFile(sourcePath);
+    // A file that is not written whole is removed and logged.
+    const bool headerWritten = header.close();
+    const bool sourceWritten = source.close();
+    return headerWritten && sourceWritten;
 }

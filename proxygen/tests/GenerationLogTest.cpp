@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -89,6 +90,53 @@ TEST(OutputFiles, FileThatCannotBeOpenedIsLogged)
     EXPECT_EQ(kavrin_test::readFile(project + "sub//KAVRIN.LOG"), "FAILED TO WRITE:" + project +
                                                                       "sub/p_AJNIDelegator.h\nFAILED TO WRITE:" + project +
                                                                       "sub/p_AJNIDelegator.cpp\n");
+}
+
+TEST(OutputFiles, AFileWrittenShortOnAFullDiskIsRemovedAndLogged)
+{
+    CleanGlobals clean;
+    proxygen_test::useJdkAndFixtures();
+    TempDir dir("kavrin-out");
+    const std::string project = dir.path() + "/";
+    const std::string stem = project + "fixtures_DerivedJNIProxy";
+    ASSERT_TRUE(ProxyGenerator("fixtures.Derived").genProxy(project, false));
+    const std::string header = kavrin_test::readFile(stem + ".h");
+    const std::string source = kavrin_test::readFile(stem + ".cpp");
+    ASSERT_GT(header.size(), 100u);
+
+    struct Injected {
+        ~Injected() { clearGeneratedFileWriteFailure(); }
+    } injected;
+    // The disk fills up inside the header: neither file is left, and both are logged.
+    injectGeneratedFileWriteFailure(100, ENOSPC);
+    EXPECT_FALSE(ProxyGenerator("fixtures.Derived").genProxy(project, false));
+    EXPECT_FALSE(std::filesystem::exists(stem + ".h"));
+    EXPECT_FALSE(std::filesystem::exists(stem + ".cpp"));
+    EXPECT_EQ(kavrin_test::readFile(project + "/KAVRIN.LOG"),
+              "FAILED TO WRITE:" + stem + ".h\nFAILED TO WRITE:" + stem + ".cpp\n");
+
+    // Inside the source: the whole header stays, the source goes.
+    std::filesystem::remove(project + "/KAVRIN.LOG");
+    injectGeneratedFileWriteFailure(header.size() + 10, EIO);
+    EXPECT_FALSE(ProxyGenerator("fixtures.Derived").genProxy(project, false));
+    EXPECT_EQ(kavrin_test::readFile(stem + ".h"), header);
+    EXPECT_FALSE(std::filesystem::exists(stem + ".cpp"));
+    EXPECT_EQ(kavrin_test::readFile(project + "/KAVRIN.LOG"), "FAILED TO WRITE:" + stem + ".cpp\n");
+
+    // The shared files likewise.
+    std::filesystem::remove(project + "/KAVRIN.LOG");
+    injectGeneratedFileWriteFailure(0, ENOSPC);
+    EXPECT_FALSE(genDefProxies(project, false));
+    EXPECT_FALSE(std::filesystem::exists(project + "defproxies.h"));
+    EXPECT_FALSE(std::filesystem::exists(project + "defproxies.cpp"));
+    EXPECT_EQ(kavrin_test::readFile(project + "/KAVRIN.LOG"),
+              "FAILED TO WRITE:" + project + "defproxies.h\nFAILED TO WRITE:" + project + "defproxies.cpp\n");
+
+    // Room again: the same files as at first.
+    clearGeneratedFileWriteFailure();
+    EXPECT_TRUE(ProxyGenerator("fixtures.Derived").genProxy(project, false));
+    EXPECT_EQ(kavrin_test::readFile(stem + ".h"), header);
+    EXPECT_EQ(kavrin_test::readFile(stem + ".cpp"), source);
 }
 
 TEST(WalkClass, NoTreeMeansFailure)

@@ -1,0 +1,57 @@
+// A generated C++ file being written.
+//
+// The file is created (or emptied) when the object is made, as an output file stream opened with
+// out|trunc would be; the text put into the stream is kept in memory and written out by close()
+// in one go, in standard UTF-8 (GeneratedText.h: standardUtf8), so no file is read back and
+// rewritten. A file that cannot be written whole (a full disk, an I/O error) is a failure: close()
+// removes it, so that it never looks complete, writes "FAILED TO WRITE:" with its path to the log
+// of the directory given, and answers false; the stream's state then is bad.
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+class GeneratedFile : public std::ostream {
+public:
+    // Creates or empties the file at the path; failures of close() are logged in the log of
+    // logDirectory (GenerationLog.h).
+    GeneratedFile(const std::string& path, const std::string& logDirectory);
+    // Closes the file if that has not been done.
+    ~GeneratedFile() override;
+    GeneratedFile(const GeneratedFile&) = delete;
+    GeneratedFile& operator=(const GeneratedFile&) = delete;
+
+    // Whether the file could be created; a stream whose file is not open takes no text.
+    bool is_open() const { return m_nFile >= 0; }
+    // Writes the text, closes the file and answers whether all of it was written; a later call
+    // answers the same without doing anything. Text put in afterwards fails the stream.
+    bool close();
+    const std::string& path() const { return m_strPath; }
+
+private:
+    // Collects the text in memory; once closed it takes no more.
+    class TextBuffer : public std::streambuf {
+    public:
+        std::string text;
+        bool closed = false;
+
+    protected:
+        int_type overflow(int_type c) override;
+        std::streamsize xsputn(const char* s, std::streamsize n) override;
+    };
+
+    TextBuffer m_oBuffer;
+    std::string m_strPath;
+    std::string m_strLogDirectory;
+    int m_nFile = -1;
+    bool m_bClosed = false;
+    bool m_bWritten = false;
+};
+
+// For tests of a machine that fails: the writes of generated files fail with `error` (an errno
+// value such as ENOSPC) once `bytes` more bytes have been written in all, as on a disk that fills
+// up; the write that reaches the limit is cut short there.
+void injectGeneratedFileWriteFailure(std::size_t bytes, int error);
+void clearGeneratedFileWriteFailure();
