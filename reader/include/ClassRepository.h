@@ -12,9 +12,12 @@
 // "classes/a/B.class". Archives are not trusted: an entry larger than 64 MiB, one that cannot be
 // allocated, a short read or a bad checksum make the archive yield nothing.
 //
+// Archives are opened once and kept open, with their directories, until the module set is reset
+// or the file changes; loaders on any thread may read them.
+//
 // Parse errors are written as one line to the standard error stream; no exception leaves the
-// repository. No locks: the statics are changed by one job at a time, and a tree is used by one
-// thread at a time.
+// repository. No locks on the cache and the module set: they are changed by one job at a time,
+// and a tree is used by one thread at a time.
 #pragma once
 
 #include <antlr/AST.hpp>

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <new>
 #include <unordered_map>
 
@@ -82,70 +83,91 @@ bool endsWithIgnoringCase(const std::string& text, const char* suffix)
     return true;
 }
 
-// --- Archive directories ----------------------------------------------------------------------
-// Looking an entry up with unzLocateFile reads the central directory from its start, which for a
-// module of thousands of classes costs more than the parse. The directory of each archive is
-// therefore read once into a map from entry name to position, and used again as long as the
-// archive's size and modification time stay the same.
-struct ArchiveDirectory {
+// --- Open archives ----------------------------------------------------------------------------
+// Opening an archive with minizip searches its end backwards for the directory's end record (an
+// open, dozens of seeks and reads), and looking an entry up with unzLocateFile reads the central
+// directory from its start: either costs more than the parse of a class. Each archive is therefore
+// opened once, its directory read into a map from entry name to position, and both are used again
+// as long as the archive's size and modification time stay the same. Resetting the module set
+// closes them. A file replaced at the same path is opened anew. Loaders on any thread may read archives: one mutex guards them all.
+struct OpenArchive {
+    dev_t device = 0;
+    ino_t inode = 0;
     off_t size = 0;
     struct timespec mtime = {0, 0};
+    unzFile zip = nullptr;
     std::unordered_map<std::string, unz64_file_pos> entries;
+
+    OpenArchive() = default;
+    OpenArchive(const OpenArchive&) = delete;
+    OpenArchive& operator=(const OpenArchive&) = delete;
+    ~OpenArchive()
+    {
+        if (zip)
+            unzClose(zip);
+    }
 };
 
-std::map<std::string, ArchiveDirectory>& archiveDirectories()
+std::mutex& archivesMutex()
 {
-    static std::map<std::string, ArchiveDirectory> directories;
-    return directories;
+    static std::mutex mutex;
+    return mutex;
 }
 
-const ArchiveDirectory* directoryOf(const std::string& path, unzFile zip)
+std::map<std::string, std::unique_ptr<OpenArchive>>& openArchives()
+{
+    static std::map<std::string, std::unique_ptr<OpenArchive>> archives;
+    return archives;
+}
+
+// The archive at the path, opened and with its directory read, or null when it cannot be opened.
+// Called with the archives' mutex held.
+OpenArchive* openArchive(const std::string& path)
 {
     struct stat st;
-    auto& directories = archiveDirectories();
+    auto& archives = openArchives();
     if (stat(path.c_str(), &st) != 0) {
-        directories.erase(path);
+        archives.erase(path);
         return nullptr;
     }
-    auto it = directories.find(path);
-    if (it != directories.end() && it->second.size == st.st_size && it->second.mtime.tv_sec == st.st_mtim.tv_sec &&
-        it->second.mtime.tv_nsec == st.st_mtim.tv_nsec)
-        return &it->second;
+    auto it = archives.find(path);
+    if (it != archives.end() && it->second->device == st.st_dev && it->second->inode == st.st_ino &&
+        it->second->size == st.st_size && it->second->mtime.tv_sec == st.st_mtim.tv_sec &&
+        it->second->mtime.tv_nsec == st.st_mtim.tv_nsec)
+        return it->second.get();
+    if (it != archives.end())
+        archives.erase(it);
 
-    ArchiveDirectory dir;
-    dir.size = st.st_size;
-    dir.mtime = st.st_mtim;
+    std::unique_ptr<OpenArchive> archive(new OpenArchive);
+    archive->device = st.st_dev;
+    archive->inode = st.st_ino;
+    archive->size = st.st_size;
+    archive->mtime = st.st_mtim;
+    archive->zip = unzOpen64(path.c_str());
+    if (!archive->zip)
+        return nullptr;
     std::vector<char> name(0x10000 + 1);
-    for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
+    for (int rc = unzGoToFirstFile(archive->zip); rc == UNZ_OK; rc = unzGoToNextFile(archive->zip)) {
         unz_file_info64 info;
-        if (unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr, 0) !=
-            UNZ_OK)
+        if (unzGetCurrentFileInfo64(archive->zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
+                                    nullptr, 0) != UNZ_OK)
             break;
         unz64_file_pos pos;
-        if (unzGetFilePos64(zip, &pos) != UNZ_OK)
+        if (unzGetFilePos64(archive->zip, &pos) != UNZ_OK)
             break;
         const std::size_t length = std::min<std::size_t>(info.size_filename, name.size() - 1);
-        dir.entries.emplace(std::string(name.data(), length), pos);
+        archive->entries.emplace(std::string(name.data(), length), pos);
     }
-    auto& stored = directories[path];
-    stored = std::move(dir);
-    return &stored;
+    OpenArchive* opened = archive.get();
+    archives[path] = std::move(archive);
+    return opened;
 }
 
-class ZipCloser {
-public:
-    explicit ZipCloser(unzFile zip) : m_zip(zip) {}
-    ~ZipCloser()
-    {
-        if (m_zip)
-            unzClose(m_zip);
-    }
-    ZipCloser(const ZipCloser&) = delete;
-    ZipCloser& operator=(const ZipCloser&) = delete;
-
-private:
-    unzFile m_zip;
-};
+void closeArchives()
+{
+    std::lock_guard<std::mutex> lock(archivesMutex());
+    openArchives().clear();
+}
 
 // The bytes of the current entry, all of them or none.
 bool readCurrentEntry(unzFile zip, std::vector<unsigned char>& bytes)
@@ -282,7 +304,7 @@ void ClassRepository::resetModules(std::string jreHome)
     classCache.clear();
     modules.clear();
     clearGeneratedClassSets();
-    archiveDirectories().clear();
+    closeArchives();
     if (jreHome.empty())
         return;
 
@@ -368,22 +390,19 @@ bool ClassRepository::openArchiveEntry(const std::string& archivePath, const std
     if (isJmodModule(archivePath))
         entry = "classes/" + entry;
 
-    unzFile zip = unzOpen64(archivePath.c_str());
-    if (!zip)
-        return false;
-    ZipCloser closer(zip);
-    const ArchiveDirectory* directory = directoryOf(archivePath, zip);
-    if (!directory)
-        return false;
-    auto found = directory->entries.find(entry);
-    if (found == directory->entries.end())
-        return false;
-    unz64_file_pos pos = found->second;
-    if (unzGoToFilePos64(zip, &pos) != UNZ_OK)
-        return false;
     std::vector<unsigned char> bytes;
-    if (!readCurrentEntry(zip, bytes))
-        return false;
+    {
+        std::lock_guard<std::mutex> lock(archivesMutex());
+        OpenArchive* archive = openArchive(archivePath);
+        if (!archive)
+            return false;
+        auto found = archive->entries.find(entry);
+        if (found == archive->entries.end())
+            return false;
+        unz64_file_pos pos = found->second;
+        if (unzGoToFilePos64(archive->zip, &pos) != UNZ_OK || !readCurrentEntry(archive->zip, bytes))
+            return false;
+    }
     useClassBytes(std::move(bytes));
     return true;
 }
