@@ -9,6 +9,7 @@ PACKAGES=(
   zlib1g-dev libminizip-dev libpugixml-dev
   openjdk-17-jdk
   libgtest-dev libgmock-dev libbenchmark-dev
+  libasm-java
   zip unzip xvfb xauth
   libx11-dev
   clang

@@ -1,103 +1,236 @@
-// Parses every class of JDK 17's java.base module (jmods/java.base.jmod, entries under
-// classes/) from memory and reports the throughput in bytes of class files per second.
-#include "ClassBytesInput.h"
-#include "ClassFileLexer.hpp"
-#include "ClassFileParser.hpp"
-#include "ValueAST.h"
+// The reader over every class of JDK 17's java.base module (jmods/java.base.jmod, entries under
+// classes/), from memory, on one core, beside ASM over the same bytes in the same run:
+//   BM_TreeMemory        the heap that the trees of all of java.base hold, per class-file byte,
+//                        beside the heap of ASM's ClassNodes (counter asm_bytes_per_class_byte)
+//   BM_AsmTree           ASM reading each class into a ClassNode (anchor of BM_Parse)
+//   BM_Parse             parsing each class into its class-file tree, as the class repository does
+//   BM_AsmReadWrite      ASM reading each class straight into a ClassWriter (anchor of
+//                        BM_ParseAndWrite)
+//   BM_AsmTreeReadWrite  ASM reading each class into a ClassNode and writing that
+//   BM_ParseAndWrite     parsing each class and writing its tree back to bytes
+// Throughput is in bytes of class files per second. The project's rows carry the counter x_asm:
+// their time per pass over the time of their anchor (CPU time of the working thread; for ASM also
+// its garbage collections). ASM runs in a JVM of its own (AsmClassBench.java); without ASM the
+// anchors are skipped.
+#include "ClassFileWriter.hpp"
+#include "TestSupport.h"
+#include "writer_corpus.h"
 
 #include <antlr/ANTLRException.hpp>
 #include <antlr/ASTFactory.hpp>
 #include <benchmark/benchmark.h>
-#include <unzip.h>
+#include <malloc.h>
+#include <sys/resource.h>
 
 #include <cstdio>
+#include <ctime>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct ClassEntry {
-    std::string name;
-    std::vector<unsigned char> bytes;
-};
+using writer_corpus::ClassBytes;
 
-std::vector<ClassEntry> readJavaBase()
+const std::vector<ClassBytes>& javaBase()
 {
-    std::vector<ClassEntry> entries;
-    unzFile zip = unzOpen(KAVRIN_JAVA_BASE_JMOD);
-    if (!zip)
-        return entries;
-    for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK; rc = unzGoToNextFile(zip)) {
-        unz_file_info info;
-        char name[1024];
-        if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
-            continue;
-        const std::string entry(name);
-        if (entry.compare(0, 8, "classes/") != 0 || entry.size() < 6 ||
-            entry.compare(entry.size() - 6, 6, ".class") != 0)
-            continue;
-        ClassEntry e;
-        e.name = entry;
-        e.bytes.resize(info.uncompressed_size);
-        if (unzOpenCurrentFile(zip) != UNZ_OK)
-            continue;
-        const int n = unzReadCurrentFile(zip, e.bytes.data(), static_cast<unsigned>(e.bytes.size()));
-        unzCloseCurrentFile(zip);
-        if (n == static_cast<int>(e.bytes.size()))
-            entries.push_back(std::move(e));
-    }
-    unzClose(zip);
+    static const std::vector<ClassBytes> entries = [] {
+        try {
+            return writer_corpus::archiveClasses(KAVRIN_JAVA_BASE_JMOD, "classes/");
+        } catch (std::exception&) {
+            return std::vector<ClassBytes>();
+        }
+    }();
     return entries;
 }
 
-const std::vector<ClassEntry>& javaBase()
+int64_t corpusBytes()
 {
-    static const std::vector<ClassEntry> entries = readJavaBase();
-    return entries;
+    int64_t bytes = 0;
+    for (const ClassBytes& c : javaBase())
+        bytes += static_cast<int64_t>(c.bytes.size());
+    return bytes;
 }
 
-// Parses one class the way the class repository does; false when the parser rejects it.
-bool parseOne(const std::vector<unsigned char>& bytes, antlr::RefAST& tree)
+bool haveJavaBase(benchmark::State& state)
 {
-    ClassBytesInput input(bytes.data(), bytes.size());
-    ClassFileLexer lexer(input);
-    ClassFileParser parser(lexer);
-    antlr::ASTFactory factory;
-    ClassFileParser::initializeASTFactory(factory);
-    parser.setASTFactory(&factory);
-    setTokenNameTable(parser.getTokenNames());
-    try {
-        parser.classFile(std::string());
-    } catch (antlr::ANTLRException&) {
-        return false;
+    if (!javaBase().empty())
+        return true;
+    state.SkipWithError("cannot read " KAVRIN_JAVA_BASE_JMOD);
+    return false;
+}
+
+double threadSeconds()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// --- ASM -------------------------------------------------------------------------------------
+
+// The numbers one mode of AsmClassBench printed ("name=value" pairs); empty when it did not run.
+using AsmResult = std::map<std::string, double>;
+
+const AsmResult& asmRun(const std::string& mode)
+{
+    static std::map<std::string, AsmResult> results;
+    auto found = results.find(mode);
+    if (found != results.end())
+        return found->second;
+    AsmResult& result = results[mode];
+    if (std::string(KAVRIN_ASM_CLASSPATH).empty() || javaBase().empty())
+        return result;
+    // The corpus as the benchmark writes it: a 4-byte big-endian length before every class.
+    kavrin_test::TempDir dir("kavrin-asm");
+    const std::string corpus = dir.file("java.base.classes");
+    std::vector<std::uint8_t> content;
+    for (const ClassBytes& c : javaBase()) {
+        const std::size_t n = c.bytes.size();
+        for (int shift = 24; shift >= 0; shift -= 8)
+            content.push_back(static_cast<std::uint8_t>(n >> shift));
+        content.insert(content.end(), c.bytes.begin(), c.bytes.end());
     }
-    tree = parser.getAST();
-    return true;
+    kavrin_test::writeFile(corpus, content);
+    const kavrin_test::CommandResult run = kavrin_test::runJava(
+        KAVRIN_ASM_CLASSPATH, {"-XX:+UseSerialGC", "-Xms2g", "-Xmx2g", "AsmClassBench", mode, corpus, "3"}, 600);
+    if (run.exitCode != 0) {
+        std::fprintf(stderr, "AsmClassBench %s failed:\n%s\n", mode.c_str(), run.output.c_str());
+        return result;
+    }
+    std::istringstream words(run.output);
+    std::string word;
+    while (words >> word) {
+        const std::size_t eq = word.find('=');
+        if (eq != std::string::npos)
+            result[word.substr(0, eq)] = std::stod(word.substr(eq + 1));
+    }
+    return result;
 }
 
-void BM_ParseJavaBase(benchmark::State& state)
+// An anchor row: ASM's time per pass as the iteration time.
+void asmAnchor(benchmark::State& state, const char* mode)
 {
-    const std::vector<ClassEntry>& entries = javaBase();
-    if (entries.empty()) {
-        state.SkipWithError("cannot read " KAVRIN_JAVA_BASE_JMOD);
+    const AsmResult& result = asmRun(mode);
+    if (!result.count("seconds_per_pass")) {
+        state.SkipWithError("ASM did not run (libasm-java missing?)");
         return;
     }
-    int64_t bytes = 0;
-    int64_t failures = 0;
+    for (auto _ : state)
+        state.SetIterationTime(result.at("seconds_per_pass"));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * result.at("bytes_per_pass")));
+}
+
+// The project's time per pass over its anchor's.
+void compareWithAsm(benchmark::State& state, const char* mode, double seconds)
+{
+    const AsmResult& result = asmRun(mode);
+    if (result.count("seconds_per_pass") && state.iterations() > 0)
+        state.counters["x_asm"] = seconds / static_cast<double>(state.iterations()) / result.at("seconds_per_pass");
+}
+
+// First, while no tree has been parsed: nodes freed by the other rows would serve it again.
+std::size_t heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+void BM_TreeMemory(benchmark::State& state)
+{
+    if (!haveJavaBase(state))
+        return;
+    double perByte = 0;
     for (auto _ : state) {
-        for (const ClassEntry& e : entries) {
-            antlr::RefAST tree;
-            if (!parseOne(e.bytes, tree))
-                ++failures;
-            benchmark::DoNotOptimize(tree);
-            bytes += static_cast<int64_t>(e.bytes.size());
+        std::vector<antlr::RefAST> trees;
+        trees.reserve(javaBase().size());
+        const std::size_t before = heapInUse();
+        for (const ClassBytes& c : javaBase())
+            trees.push_back(writer_corpus::parse(c.bytes).tree);
+        perByte = static_cast<double>(heapInUse() - before) / static_cast<double>(corpusBytes());
+    }
+    state.counters["bytes_per_class_byte"] = perByte;
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_mib"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    const AsmResult& result = asmRun("memory");
+    if (result.count("heap_bytes") && result.at("bytes") > 0)
+        state.counters["asm_bytes_per_class_byte"] = result.at("heap_bytes") / result.at("bytes");
+}
+BENCHMARK(BM_TreeMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_AsmTree(benchmark::State& state)
+{
+    asmAnchor(state, "tree");
+}
+BENCHMARK(BM_AsmTree)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_Parse(benchmark::State& state)
+{
+    if (!haveJavaBase(state))
+        return;
+    const double start = threadSeconds();
+    for (auto _ : state) {
+        for (const ClassBytes& c : javaBase()) {
+            try {
+                benchmark::DoNotOptimize(writer_corpus::parse(c.bytes).tree);
+            } catch (antlr::ANTLRException&) {
+                state.SkipWithError(("cannot parse " + c.name).c_str());
+                return;
+            }
         }
     }
-    state.SetBytesProcessed(bytes);
-    state.counters["classes"] = static_cast<double>(entries.size());
-    state.counters["failures"] = static_cast<double>(failures);
+    compareWithAsm(state, "tree", threadSeconds() - start);
+    state.SetBytesProcessed(state.iterations() * corpusBytes());
+    state.counters["classes"] = static_cast<double>(javaBase().size());
 }
-BENCHMARK(BM_ParseJavaBase)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_Parse)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_AsmReadWrite(benchmark::State& state)
+{
+    asmAnchor(state, "stream");
+}
+BENCHMARK(BM_AsmReadWrite)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_AsmTreeReadWrite(benchmark::State& state)
+{
+    asmAnchor(state, "roundtrip");
+}
+BENCHMARK(BM_AsmTreeReadWrite)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_ParseAndWrite(benchmark::State& state)
+{
+    if (!haveJavaBase(state))
+        return;
+    int64_t errors = 0;
+    antlr::ASTFactory factory;
+    std::ostringstream out;
+    const double start = threadSeconds();
+    for (auto _ : state) {
+        for (const ClassBytes& c : javaBase()) {
+            antlr::RefAST tree;
+            try {
+                tree = writer_corpus::parse(c.bytes).tree;
+            } catch (antlr::ANTLRException&) {
+                state.SkipWithError(("cannot parse " + c.name).c_str());
+                return;
+            }
+            out.str(std::string());
+            ClassFileWriter writer(&out);
+            writer.setASTFactory(&factory);
+            writer.classFile(tree);
+            errors += static_cast<int64_t>(writer.getErrorCount());
+            benchmark::DoNotOptimize(out.tellp());
+        }
+    }
+    compareWithAsm(state, "stream", threadSeconds() - start);
+    state.SetBytesProcessed(state.iterations() * corpusBytes());
+    state.counters["classes"] = static_cast<double>(javaBase().size());
+    state.counters["write_errors"] = static_cast<double>(errors);
+}
+BENCHMARK(BM_ParseAndWrite)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
 
 }  // namespace
 

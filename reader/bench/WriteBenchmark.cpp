@@ -1,7 +1,6 @@
-// Parsing and writing every class of JDK 17's java.base module (jmods/java.base.jmod, entries
-// under classes/) from memory. Throughput is in bytes of class files per second:
-//   BM_Parse          parse only (the baseline of the same run)
-//   BM_ParseAndWrite  parse, then write the tree back to a byte stream
+// Writing the trees of every class of JDK 17's java.base module (jmods/java.base.jmod, entries
+// under classes/), parsed beforehand. Throughput is in bytes of class files per second (parse and
+// round trip beside ASM: ParseBenchmark.cpp):
 //   BM_Write          write trees parsed beforehand
 //   BM_WalkOnly       walk trees parsed beforehand without output (the flags only)
 #include "ClassFileWriter.hpp"
@@ -58,59 +57,6 @@ bool haveJavaBase(benchmark::State& state)
     state.SkipWithError("cannot read " KAVRIN_JAVA_BASE_JMOD);
     return false;
 }
-
-void BM_Parse(benchmark::State& state)
-{
-    if (!haveJavaBase(state))
-        return;
-    int64_t bytes = 0;
-    for (auto _ : state) {
-        for (const ClassBytes& c : javaBase()) {
-            try {
-                benchmark::DoNotOptimize(writer_corpus::parse(c.bytes).tree);
-            } catch (antlr::ANTLRException&) {
-                state.SkipWithError(("cannot parse " + c.name).c_str());
-                return;
-            }
-            bytes += static_cast<int64_t>(c.bytes.size());
-        }
-    }
-    state.SetBytesProcessed(bytes);
-    state.counters["classes"] = static_cast<double>(javaBase().size());
-}
-BENCHMARK(BM_Parse)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-
-void BM_ParseAndWrite(benchmark::State& state)
-{
-    if (!haveJavaBase(state))
-        return;
-    int64_t bytes = 0;
-    int64_t errors = 0;
-    antlr::ASTFactory factory;
-    std::ostringstream out;
-    for (auto _ : state) {
-        for (const ClassBytes& c : javaBase()) {
-            antlr::RefAST tree;
-            try {
-                tree = writer_corpus::parse(c.bytes).tree;
-            } catch (antlr::ANTLRException&) {
-                state.SkipWithError(("cannot parse " + c.name).c_str());
-                return;
-            }
-            out.str(std::string());
-            ClassFileWriter writer(&out);
-            writer.setASTFactory(&factory);
-            writer.classFile(tree);
-            errors += static_cast<int64_t>(writer.getErrorCount());
-            benchmark::DoNotOptimize(out.tellp());
-            bytes += static_cast<int64_t>(c.bytes.size());
-        }
-    }
-    state.SetBytesProcessed(bytes);
-    state.counters["classes"] = static_cast<double>(javaBase().size());
-    state.counters["write_errors"] = static_cast<double>(errors);
-}
-BENCHMARK(BM_ParseAndWrite)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 void BM_Write(benchmark::State& state)
 {
