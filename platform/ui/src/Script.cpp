@@ -37,8 +37,6 @@ struct Verb {
   Action action;
 };
 
-const Verb* findVerb(const std::string& name);
-
 std::string trim(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return std::string();
