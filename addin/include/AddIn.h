@@ -90,10 +90,10 @@ class CAddinApp : public CWinApp {
 extern CAddinApp theApp;
 
 // --- The command object ------------------------------------------------------------------------
-class CCommands : public com::DispatchObject<CCommands, ICommands> {
+// Its IDispatch is implemented over the module's type library (library KAVRINGEN: the dual
+// interface ICommands with StartKAVRINWizard as DISPID 1, and the class Commands).
+class CCommands : public com::TypeLibDispatchObject<CCommands, ICommands, &LIBID_KAVRINGEN> {
  public:
-  static const com::DispatchMethod<CCommands>* dispatchMethods();
-
   CCommands();
   ~CCommands() override;
 

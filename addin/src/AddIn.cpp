@@ -30,6 +30,24 @@ HRESULT updateAddInRegistry(bool doRegister) {
                     : com::unregisterClass(addInRegistration());
 }
 
+// The type library the module carries: the command object's interface and class.
+const com::TypeLibrary& typeLibrary() {
+  static const com::TypeLibrary library{
+      "KAVRINGEN",
+      LIBID_KAVRINGEN,
+      1,
+      0,
+      kTypeLibraryHelp,
+      {{"ICommands",
+        IID_ICommands,
+        {{addin::kCommandMethod, 1, [](void* itf) { return static_cast<ICommands*>(itf)->StartKAVRINWizard(); },
+          "Opens the KAVRIN Generator over the active project"}},
+        "The commands of the add-in"}},
+      {{"Commands", CLSID_Commands, {"ICommands"}, "The add-in's command object"}}};
+  return library;
+}
+const com::TypeLibResource gTypeLibrary(typeLibrary(), &gTypeLibrary);
+
 CAddInModule::ObjectEntry gObjectMap[] = {
     {&CLSID_DSAddIn, &updateAddInRegistry, &com::createInstance<CDSAddIn>, nullptr},
     {nullptr, nullptr, nullptr, nullptr},
@@ -134,9 +152,13 @@ HRESULT CAddInModule::RegisterServer() {
   for (ObjectEntry* entry = m_pObjectMap; entry->clsid != nullptr; ++entry) {
     if (HRESULT hr = entry->updateRegistry(true); FAILED(hr)) return hr;
   }
-  const std::string path = ModulePath();
-  const com::TypeLibrary library{"KAVRINGEN", LIBID_KAVRINGEN, 1, 0, kTypeLibraryHelp, {{"ICommands", IID_ICommands}}};
-  if (HRESULT hr = RegisterTypeLib(library, path.c_str(), nullptr); FAILED(hr)) return hr;
+  // The type library, as the module carries it.
+  const std::u16string path = com::toUtf16(ModulePath());
+  ITypeLib* library = nullptr;
+  if (HRESULT hr = LoadTypeLib(path.c_str(), &library); FAILED(hr)) return hr;
+  const HRESULT registered = RegisterTypeLib(library, path.c_str(), nullptr);
+  library->Release();
+  if (FAILED(registered)) return registered;
 
   // The class's description, as the Developer Studio shows it in its list of add-ins.
   HKEY classes = nullptr;
@@ -216,14 +238,6 @@ HRESULT DllUnregisterServer() {
 }
 
 // --- The command object ------------------------------------------------------------------------
-const com::DispatchMethod<CCommands>* CCommands::dispatchMethods() {
-  static const com::DispatchMethod<CCommands> methods[] = {
-      {addin::kCommandMethod, 1, &CCommands::StartKAVRINWizard},
-      {nullptr, 0, nullptr},
-  };
-  return methods;
-}
-
 CCommands::CCommands() : m_pApplication(nullptr), m_lock(theAddInModule.LockCount()) { InitializeCriticalSection(&m_cs); }
 
 CCommands::~CCommands() {

@@ -166,6 +166,31 @@ TEST_F(AddInTest, RegistrationWritesTheClassTheTypeLibraryAndTheDescription) {
   const std::string typeLib = "TypeLib\\{C2E0EA7F-AEB7-42DB-AA25-D294FC6ECD86}";
   EXPECT_EQ(value(HKEY_CLASSES_ROOT, typeLib + "\\1.0", nullptr), "KAVRINGEN Developer Studio Add-in");
   EXPECT_EQ(value(HKEY_CLASSES_ROOT, "Interface\\{66ABF42D-8BB7-4A12-A4E3-416B69758437}", nullptr), "ICommands");
+  EXPECT_EQ(value(HKEY_CLASSES_ROOT, typeLib + "\\1.0\\0\\win32", nullptr), theAddInModule.ModulePath());
+
+  // The registered library describes the command interface and the class that implements it.
+  ITypeLib* library = nullptr;
+  ASSERT_EQ(LoadRegTypeLib(LIBID_KAVRINGEN, 1, 0, 0, &library), S_OK);
+  EXPECT_EQ(library->GetTypeInfoCount(), 2u);
+  ITypeInfo* coclass = nullptr;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_Commands, &coclass), S_OK);
+  library->Release();
+  HREFTYPE ref = 0;
+  ITypeInfo* commands = nullptr;
+  ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &ref), S_OK);
+  ASSERT_EQ(coclass->GetRefTypeInfo(ref, &commands), S_OK);
+  coclass->Release();
+  std::u16string method = u"StartKAVRINWizard";
+  LPOLESTR names[] = {&method[0]};
+  MEMBERID id = 0;
+  EXPECT_EQ(commands->GetIDsOfNames(names, 1, &id), S_OK);
+  EXPECT_EQ(id, 1);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(commands->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->guid, IID_ICommands);
+  EXPECT_NE(attr->wTypeFlags & TYPEFLAG_FDUAL, 0);
+  commands->ReleaseTypeAttr(attr);
+  commands->Release();
 
   ASSERT_EQ(DllUnregisterServer(), S_OK);
   EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, clsid));
@@ -240,6 +265,17 @@ TEST_F(AddInTest, WithoutABuildProjectTheCommandDoesNothing) {
   commands->SetApplicationObject(noProject.application());
   EXPECT_EQ(invoke(commands), S_OK);
   EXPECT_TRUE(journalLines(noProject, "EnableModeless").empty());
+  // Its IDispatch answers from the type library.
+  UINT count = 0;
+  EXPECT_EQ(commands->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+  ITypeInfo* info = nullptr;
+  ASSERT_EQ(commands->GetTypeInfo(0, 0, &info), S_OK);
+  BSTR name = nullptr;
+  info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+  EXPECT_EQ(com::fromBstr(name), "ICommands");
+  SysFreeString(name);
+  info->Release();
 
   FakeApplication* application = made<FakeApplication>();
   application->project = made<PlainObject>();

@@ -78,6 +78,9 @@ constexpr HRESULT DISP_E_OVERFLOW = static_cast<HRESULT>(0x8002000Au);
 constexpr HRESULT DISP_E_BADINDEX = static_cast<HRESULT>(0x8002000Bu);
 constexpr HRESULT DISP_E_BADPARAMCOUNT = static_cast<HRESULT>(0x8002000Eu);
 constexpr HRESULT DISP_E_PARAMNOTOPTIONAL = static_cast<HRESULT>(0x8002000Fu);
+constexpr HRESULT TYPE_E_LIBNOTREGISTERED = static_cast<HRESULT>(0x8002801Du);
+constexpr HRESULT TYPE_E_ELEMENTNOTFOUND = static_cast<HRESULT>(0x8002802Bu);
+constexpr HRESULT TYPE_E_CANTLOADLIBRARY = static_cast<HRESULT>(0x80029C4Au);
 
 // The HRESULT that carries a Win32 error code (the registry's and the kernel's).
 constexpr HRESULT HRESULT_FROM_WIN32(LONG code) {
@@ -267,7 +270,7 @@ struct IUnknown {
   ~IUnknown() = default;
 };
 
-struct ITypeInfo;  // type information is not provided: GetTypeInfo answers E_NOTIMPL
+struct ITypeInfo;  // type information: see "Type libraries" below
 
 struct DISPPARAMS {
   VARIANTARG* rgvarg;
@@ -307,6 +310,149 @@ struct IDispatch : IUnknown {
   ~IDispatch() = default;
 };
 
+// --- Type libraries --------------------------------------------------------------------------
+// A type library describes the interfaces and classes of a module: each interface with its
+// methods and their DISPIDs, each class (coclass) with the interfaces it implements. Objects
+// implement IDispatch over the type information of their interface. Methods described here
+// take no arguments and return an HRESULT; variables, type comparison and marshalling
+// information are not described (those calls answer E_NOTIMPL).
+struct ITypeLib;
+struct ITypeComp;  // not provided
+struct VARDESC;    // not provided
+typedef DISPID MEMBERID;
+typedef DWORD HREFTYPE;
+constexpr MEMBERID MEMBERID_NIL = -1;
+
+enum TYPEKIND {
+  TKIND_ENUM = 0,
+  TKIND_RECORD,
+  TKIND_MODULE,
+  TKIND_INTERFACE,
+  TKIND_DISPATCH,
+  TKIND_COCLASS,
+  TKIND_ALIAS,
+  TKIND_UNION,
+  TKIND_MAX
+};
+enum INVOKEKIND {
+  INVOKE_FUNC = 1,
+  INVOKE_PROPERTYGET = 2,
+  INVOKE_PROPERTYPUT = 4,
+  INVOKE_PROPERTYPUTREF = 8
+};
+enum FUNCKIND { FUNC_VIRTUAL = 0, FUNC_PUREVIRTUAL, FUNC_NONVIRTUAL, FUNC_STATIC, FUNC_DISPATCH };
+enum SYSKIND { SYS_WIN16 = 0, SYS_WIN32, SYS_MAC, SYS_WIN64 };
+
+// TYPEATTR::wTypeFlags
+constexpr WORD TYPEFLAG_FCANCREATE = 0x2;
+constexpr WORD TYPEFLAG_FHIDDEN = 0x10;
+constexpr WORD TYPEFLAG_FDUAL = 0x40;
+constexpr WORD TYPEFLAG_FOLEAUTOMATION = 0x100;
+constexpr WORD TYPEFLAG_FDISPATCHABLE = 0x1000;
+// GetImplTypeFlags
+constexpr int IMPLTYPEFLAG_FDEFAULT = 0x1;
+
+// The attributes of one type (the fields the stand-in fills).
+struct TYPEATTR {
+  GUID guid;          // the IID of an interface, the CLSID of a class
+  LCID lcid;
+  TYPEKIND typekind;  // TKIND_DISPATCH for a dual interface, TKIND_COCLASS for a class
+  WORD cFuncs;        // methods described
+  WORD cVars;
+  WORD cImplTypes;    // interfaces a class implements
+  WORD wTypeFlags;
+  WORD wMajorVerNum;
+  WORD wMinorVerNum;
+};
+
+// One method (the fields the stand-in fills).
+struct FUNCDESC {
+  MEMBERID memid;  // its DISPID
+  FUNCKIND funckind;
+  INVOKEKIND invkind;
+  SHORT cParams;
+  SHORT cParamsOpt;
+  SHORT oVft;      // its slot in the interface's virtual table, in bytes
+  VARTYPE vtReturn;
+};
+
+struct TLIBATTR {
+  GUID guid;  // the LIBID
+  LCID lcid;
+  SYSKIND syskind;
+  WORD wMajorVerNum;
+  WORD wMinorVerNum;
+  WORD wLibFlags;
+};
+
+struct ITypeInfo : IUnknown {
+  virtual HRESULT GetTypeAttr(TYPEATTR** attr) = 0;
+  virtual HRESULT GetTypeComp(ITypeComp** comp) = 0;
+  virtual HRESULT GetFuncDesc(UINT index, FUNCDESC** desc) = 0;
+  virtual HRESULT GetVarDesc(UINT index, VARDESC** desc) = 0;
+  // The member's name, then its parameters' names.
+  virtual HRESULT GetNames(MEMBERID memid, BSTR* names, UINT maxNames, UINT* count) = 0;
+  virtual HRESULT GetRefTypeOfImplType(UINT index, HREFTYPE* ref) = 0;
+  virtual HRESULT GetImplTypeFlags(UINT index, int* flags) = 0;
+  virtual HRESULT GetIDsOfNames(LPOLESTR* names, UINT count, MEMBERID* ids) = 0;
+  // Calls the member on `instance`, a pointer to the interface this type describes.
+  virtual HRESULT Invoke(void* instance, MEMBERID memid, WORD flags, DISPPARAMS* params,
+                         VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) = 0;
+  // MEMBERID_NIL documents the type itself. Any of the out pointers may be null.
+  virtual HRESULT GetDocumentation(MEMBERID memid, BSTR* name, BSTR* docString,
+                                   DWORD* helpContext, BSTR* helpFile) = 0;
+  virtual HRESULT GetDllEntry(MEMBERID memid, INVOKEKIND kind, BSTR* dllName, BSTR* name,
+                              WORD* ordinal) = 0;
+  virtual HRESULT GetRefTypeInfo(HREFTYPE ref, ITypeInfo** info) = 0;
+  virtual HRESULT AddressOfMember(MEMBERID memid, INVOKEKIND kind, void** address) = 0;
+  virtual HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) = 0;
+  virtual HRESULT GetMops(MEMBERID memid, BSTR* mops) = 0;
+  virtual HRESULT GetContainingTypeLib(ITypeLib** library, UINT* index) = 0;
+  virtual void ReleaseTypeAttr(TYPEATTR* attr) = 0;
+  virtual void ReleaseFuncDesc(FUNCDESC* desc) = 0;
+  virtual void ReleaseVarDesc(VARDESC* desc) = 0;
+
+ protected:
+  ~ITypeInfo() = default;
+};
+
+struct ITypeLib : IUnknown {
+  virtual UINT GetTypeInfoCount() = 0;
+  virtual HRESULT GetTypeInfo(UINT index, ITypeInfo** info) = 0;
+  virtual HRESULT GetTypeInfoType(UINT index, TYPEKIND* kind) = 0;
+  virtual HRESULT GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** info) = 0;
+  virtual HRESULT GetLibAttr(TLIBATTR** attr) = 0;
+  virtual HRESULT GetTypeComp(ITypeComp** comp) = 0;
+  // Index -1 documents the library itself. Any of the out pointers may be null.
+  virtual HRESULT GetDocumentation(int index, BSTR* name, BSTR* docString, DWORD* helpContext,
+                                   BSTR* helpFile) = 0;
+  // Whether a type or a member has this name (case ignored); the name's spelling in the
+  // library is copied back into `name`.
+  virtual HRESULT IsName(LPOLESTR name, ULONG hashValue, BOOL* found) = 0;
+  virtual HRESULT FindName(LPOLESTR name, ULONG hashValue, ITypeInfo** infos, MEMBERID* ids,
+                           USHORT* found) = 0;
+  virtual void ReleaseTLibAttr(TLIBATTR* attr) = 0;
+
+ protected:
+  ~ITypeLib() = default;
+};
+
+// The type library of `file`: the library of a module (shared library or program) loaded into
+// this process, found by the module's path. TYPE_E_CANTLOADLIBRARY when no loaded module of
+// that path carries one.
+HRESULT LoadTypeLib(LPCOLESTR file, ITypeLib** library);
+// The library registered as TypeLib\{libid}\<major>.<minor> below HKEY_CLASSES_ROOT, loaded from
+// the file its 0\win32 entry names. TYPE_E_LIBNOTREGISTERED when it is not registered.
+HRESULT LoadRegTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid, ITypeLib** library);
+// Registers `library` as carried by `fullPath`, below HKEY_CLASSES_ROOT:
+//   TypeLib\{libid}\<major>.<minor> = help string (the name when there is none), with
+//   0\win32 = fullPath, FLAGS = 0 and HELPDIR = helpDir (the file's folder when null);
+//   Interface\{iid} = name, with ProxyStubClsid32 = the OLE Automation marshaller and
+//   TypeLib = {libid} (Version = <major>.<minor>), for each interface.
+// Classes are described by the library itself; their CLSID keys are the servers' own.
+// A registry failure gives HRESULT_FROM_WIN32 of its code, with an error object naming the key.
+HRESULT RegisterTypeLib(ITypeLib* library, LPCOLESTR fullPath, LPCOLESTR helpDir);
+
 struct IClassFactory : IUnknown {
   virtual HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) = 0;
   virtual HRESULT LockServer(BOOL lock) = 0;
@@ -340,12 +486,16 @@ struct ICreateErrorInfo : IUnknown {
 inline constexpr IID IID_IUnknown = com::guid("00000000-0000-0000-C000-000000000046");
 inline constexpr IID IID_IDispatch = com::guid("00020400-0000-0000-C000-000000000046");
 inline constexpr IID IID_IClassFactory = com::guid("00000001-0000-0000-C000-000000000046");
+inline constexpr IID IID_ITypeInfo = com::guid("00020401-0000-0000-C000-000000000046");
+inline constexpr IID IID_ITypeLib = com::guid("00020402-0000-0000-C000-000000000046");
 inline constexpr IID IID_IErrorInfo = com::guid("1CF2B120-547D-101B-8E65-08002B2BD119");
 inline constexpr IID IID_ICreateErrorInfo = com::guid("22F03340-547D-101B-8E65-08002B2BD119");
 
 COM_INTERFACE_TRAITS(IUnknown, void, IID_IUnknown)
 COM_INTERFACE_TRAITS(IDispatch, IUnknown, IID_IDispatch)
 COM_INTERFACE_TRAITS(IClassFactory, IUnknown, IID_IClassFactory)
+COM_INTERFACE_TRAITS(ITypeInfo, IUnknown, IID_ITypeInfo)
+COM_INTERFACE_TRAITS(ITypeLib, IUnknown, IID_ITypeLib)
 COM_INTERFACE_TRAITS(IErrorInfo, IUnknown, IID_IErrorInfo)
 COM_INTERFACE_TRAITS(ICreateErrorInfo, IUnknown, IID_ICreateErrorInfo)
 

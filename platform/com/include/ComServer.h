@@ -1,6 +1,6 @@
 // Building blocks of COM objects and in-process servers, standing in for the parts of ATL that
 // the system uses: reference counting and QueryInterface over a list of interfaces, IDispatch
-// over a table of named methods (the stand-in for IDispatch over a type library), a class
+// over a table of named methods or over a type library, type libraries themselves, a class
 // factory, the module lock count, and the registry entries of classes and type libraries.
 #pragma once
 
@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <mutex>
 #include <new>
 #include <string>
 #include <type_traits>
@@ -83,11 +84,17 @@ struct DispatchMethod {
   HRESULT (T::*method)();
 };
 
+// OLE Automation's comparison of names: ASCII letters without regard to case.
+bool sameName(const OLECHAR* a, const std::string& b);
+// Fills `info` from `hr` and the calling thread's error object (which it takes).
+void fillExcepInfo(HRESULT hr, EXCEPINFO* info);
+
 // A COM object whose first interface derives from IDispatch, answering GetIDsOfNames (names
 // compared without regard to case, as OLE Automation does) and Invoke from
 // `T::dispatchMethods()`: a table ended by an entry with a null name. A method that fails makes
 // Invoke return DISP_E_EXCEPTION with EXCEPINFO filled from the thread's error object.
-// No type information is offered (GetTypeInfoCount gives 0).
+// No type information is offered (GetTypeInfoCount gives 0): objects of a server that carries
+// a type library use TypeLibDispatchObject.
 template <class T, class... Interfaces>
 class DispatchObject : public ComObject<Interfaces...> {
  public:
@@ -130,16 +137,6 @@ class DispatchObject : public ComObject<Interfaces...> {
   }
 
  private:
-  static bool sameName(const OLECHAR* a, const char* b) {
-    for (; *a != 0 && *b != '\0'; ++a, ++b) {
-      if (*a > 0x7F) return false;
-      if (std::tolower(static_cast<unsigned char>(*a)) !=
-          std::tolower(static_cast<unsigned char>(*b))) {
-        return false;
-      }
-    }
-    return *a == 0 && *b == '\0';
-  }
   static const DispatchMethod<T>* find(const OLECHAR* name) {
     if (name == nullptr) return nullptr;
     for (const DispatchMethod<T>* e = T::dispatchMethods(); e->name != nullptr; ++e) {
@@ -147,16 +144,131 @@ class DispatchObject : public ComObject<Interfaces...> {
     }
     return nullptr;
   }
-  static void fillExcepInfo(HRESULT hr, EXCEPINFO* info) {
-    *info = EXCEPINFO{};
-    info->scode = hr;
-    IErrorInfo* error = nullptr;
-    if (GetErrorInfo(0, &error) == S_OK && error != nullptr) {
-      error->GetSource(&info->bstrSource);
-      error->GetDescription(&info->bstrDescription);
-      error->Release();
-    }
+};
+
+// --- Type libraries ----------------------------------------------------------------------------
+// The description of a type library, as a module carries it.
+struct TypeLibMethod {
+  std::string name;
+  DISPID id;
+  // Calls the method through a pointer to its interface: the stand-in for the virtual-table
+  // slot through which ITypeInfo::Invoke calls. Null for a method that cannot be called.
+  HRESULT (*call)(void* itf) = nullptr;
+  std::string helpString;
+};
+// A dual interface (derived from IDispatch).
+struct TypeLibInterface {
+  std::string name;
+  IID iid;
+  std::vector<TypeLibMethod> methods;
+  std::string helpString;
+};
+// A class and the interfaces it implements, named as in the library (the default one first).
+struct TypeLibCoclass {
+  std::string name;
+  CLSID clsid;
+  std::vector<std::string> interfaces;
+  std::string helpString;
+};
+// Type information comes in this order: the interfaces, then the classes.
+struct TypeLibrary {
+  std::string name;
+  GUID libid;
+  WORD majorVersion;
+  WORD minorVersion;
+  std::string helpString;
+  std::vector<TypeLibInterface> interfaces;
+  std::vector<TypeLibCoclass> coclasses;
+};
+
+// A new type library object over a copy of `library`.
+HRESULT createTypeLib(const TypeLibrary& library, ITypeLib** out);
+
+// The type library a module carries, as a resource of the module: made a static object of the
+// module, it is found by LoadTypeLib with the module's path while the module is loaded.
+class TypeLibResource {
+ public:
+  TypeLibResource(const TypeLibrary& library, const void* addressInModule);
+  ~TypeLibResource();
+  TypeLibResource(const TypeLibResource&) = delete;
+  TypeLibResource& operator=(const TypeLibResource&) = delete;
+
+ private:
+  const void* address_;
+};
+
+// The type information of interface `iid` from the library registered as libid major.minor,
+// or, while that cannot be loaded, from the library of the module that holds
+// `addressInModule`.
+HRESULT loadTypeInfo(REFGUID libid, WORD major, WORD minor, REFIID iid,
+                     const void* addressInModule, ITypeInfo** out);
+
+// A COM object whose first interface, `Interface`, is a dual interface described by the type
+// library `*libid`: IDispatch is implemented over that type information (as ATL's
+// IDispatchImpl), which loadTypeInfo finds once per class. GetIDsOfNames and Invoke go through
+// ITypeInfo; without type information they fail with its error.
+template <class T, class Interface, const GUID* libid, WORD major = 1, WORD minor = 0,
+          class... Others>
+class TypeLibDispatchObject : public ComObject<Interface, Others...> {
+ public:
+  HRESULT GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 1;
+    return S_OK;
   }
+  HRESULT GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (info == nullptr) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    ITypeInfo* held = nullptr;
+    const HRESULT hr = typeInfo(&held);
+    if (FAILED(hr)) return hr;
+    held->AddRef();
+    *info = held;
+    return S_OK;
+  }
+  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ITypeInfo* held = nullptr;
+    const HRESULT hr = typeInfo(&held);
+    return FAILED(hr) ? hr : held->GetIDsOfNames(names, count, ids);
+  }
+  HRESULT Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                 VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) override {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ITypeInfo* held = nullptr;
+    const HRESULT hr = typeInfo(&held);
+    if (FAILED(hr)) return hr;
+    return held->Invoke(static_cast<Interface*>(this), member, flags, params, result, excepInfo,
+                        argErr);
+  }
+
+ private:
+  // The class's type information, loaded on first use and kept while the module is loaded.
+  static HRESULT typeInfo(ITypeInfo** out) {
+    static Holder holder;
+    return holder.get(out);
+  }
+  class Holder {
+   public:
+    Holder() = default;
+    ~Holder() {
+      if (info_ != nullptr) info_->Release();
+    }
+    HRESULT get(ITypeInfo** out) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (info_ == nullptr) {
+        const HRESULT hr = loadTypeInfo(*libid, major, minor, uuidof<Interface>(), this, &info_);
+        if (FAILED(hr)) return hr;
+      }
+      *out = info_;
+      return S_OK;
+    }
+
+   private:
+    std::mutex mutex_;
+    ITypeInfo* info_ = nullptr;
+  };
 };
 
 // The lock count of a server module: raised by every live object of the module and by
@@ -244,20 +356,6 @@ HRESULT registerClass(const ClassRegistration& reg, const std::string& modulePat
 // Removes the keys above (missing ones are no error).
 HRESULT unregisterClass(const ClassRegistration& reg);
 
-// A type library, as far as its registration goes. Its interfaces are dual (OLE Automation).
-struct TypeLibInterface {
-  std::string name;
-  IID iid;
-};
-struct TypeLibrary {
-  std::string name;
-  GUID libid;
-  WORD majorVersion;
-  WORD minorVersion;
-  std::string helpString;
-  std::vector<TypeLibInterface> interfaces;
-};
-
 // The module (shared library or program) that holds `address`; null if none. No reference is
 // taken: the module is the caller's own.
 HMODULE moduleOfAddress(const void* address);
@@ -266,10 +364,6 @@ std::string modulePathOfAddress(const void* address);
 
 }  // namespace com
 
-// Registers a type library that `fullPath` carries, below HKEY_CLASSES_ROOT:
-//   TypeLib\{libid}\<major>.<minor> = help string, with 0\win32 = fullPath, FLAGS = 0 and
-//   HELPDIR = helpDir (the module's folder when null);
-//   Interface\{iid} = name, with ProxyStubClsid32 = the OLE Automation marshaller and
-//   TypeLib = {libid} (Version = <major>.<minor>), for each interface.
-// Failures as com::registerClass, as SELFREG_E_TYPELIB when the description is incomplete.
+// RegisterTypeLib of a library described by `library`; SELFREG_E_TYPELIB when the description
+// has no name or there is no path.
 HRESULT RegisterTypeLib(const com::TypeLibrary& library, const char* fullPath, const char* helpDir);

@@ -134,6 +134,17 @@ void raiseError(HRESULT hr, const std::string& description) {
   _com_raise_error(hr, makeErrorInfo(description, std::string()));
 }
 
+void fillExcepInfo(HRESULT hr, EXCEPINFO* info) {
+  *info = EXCEPINFO{};
+  info->scode = hr;
+  IErrorInfo* error = nullptr;
+  if (GetErrorInfo(0, &error) == S_OK && error != nullptr) {
+    error->GetSource(&info->bstrSource);
+    error->GetDescription(&info->bstrDescription);
+    error->Release();
+  }
+}
+
 }  // namespace com
 
 // --- _com_error ----------------------------------------------------------------------------

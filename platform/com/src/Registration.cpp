@@ -1,10 +1,14 @@
 // Registry entries of classes and type libraries, and the module of an address.
 #include "ComServer.h"
+#include "ComSupport.h"
 #include "Registry.h"
 
 #include <dlfcn.h>
 #include <limits.h>
 #include <stdlib.h>
+
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -110,32 +114,77 @@ std::string modulePathOfAddress(const void* address) {
 
 }  // namespace com
 
-HRESULT RegisterTypeLib(const com::TypeLibrary& library, const char* fullPath,
-                        const char* helpDir) {
-  if (fullPath == nullptr || *fullPath == '\0' || library.name.empty()) {
-    return com::reportError(SELFREG_E_TYPELIB, "The type library has no name or no path");
-  }
+namespace {
+
+// The registry entries of a type library: the library's key, then one key per interface.
+HRESULT writeTypeLibKeys(REFGUID libidGuid, WORD major, WORD minor, const std::string& text,
+                         const std::vector<std::pair<std::string, IID>>& interfaces, const std::string& fullPath,
+                         const char* helpDir) {
   const std::string path = absolutePath(fullPath);
   std::string dir = helpDir != nullptr ? std::string(helpDir) : std::string();
   if (helpDir == nullptr) {
     const size_t slash = path.rfind('/');
     dir = slash == std::string::npos ? std::string() : path.substr(0, slash);
   }
-  const std::string libid = com::guidToString(library.libid);
-  const std::string version =
-      std::to_string(library.majorVersion) + "." + std::to_string(library.minorVersion);
+  const std::string libid = com::guidToString(libidGuid);
+  const std::string version = std::to_string(major) + "." + std::to_string(minor);
   const std::string libKey = "TypeLib\\" + libid + "\\" + version;
   Writes w;
-  w.set(libKey, nullptr, library.helpString.empty() ? library.name : library.helpString);
+  w.set(libKey, nullptr, text);
   w.set(libKey + "\\0\\win32", nullptr, path);
   w.set(libKey + "\\FLAGS", nullptr, "0");
   w.set(libKey + "\\HELPDIR", nullptr, dir);
-  for (const com::TypeLibInterface& itf : library.interfaces) {
-    const std::string itfKey = "Interface\\" + com::guidToString(itf.iid);
-    w.set(itfKey, nullptr, itf.name);
+  for (const auto& itf : interfaces) {
+    const std::string itfKey = "Interface\\" + com::guidToString(itf.second);
+    w.set(itfKey, nullptr, itf.first);
     w.set(itfKey + "\\ProxyStubClsid32", nullptr, kAutomationMarshaller);
     w.set(itfKey + "\\TypeLib", nullptr, libid);
     w.set(itfKey + "\\TypeLib", "Version", version);
   }
   return w.result;
+}
+
+}  // namespace
+
+HRESULT RegisterTypeLib(ITypeLib* library, LPCOLESTR fullPath, LPCOLESTR helpDir) {
+  if (library == nullptr || fullPath == nullptr || *fullPath == 0) return E_INVALIDARG;
+  TLIBATTR* attr = nullptr;
+  if (HRESULT hr = library->GetLibAttr(&attr); FAILED(hr)) return hr;
+  const GUID libid = attr->guid;
+  const WORD major = attr->wMajorVerNum;
+  const WORD minor = attr->wMinorVerNum;
+  library->ReleaseTLibAttr(attr);
+  _bstr_t name;
+  _bstr_t help;
+  if (HRESULT hr = library->GetDocumentation(-1, name.GetAddress(), help.GetAddress(), nullptr, nullptr); FAILED(hr)) {
+    return hr;
+  }
+  std::vector<std::pair<std::string, IID>> interfaces;
+  for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+    TYPEKIND kind = TKIND_MAX;
+    if (FAILED(library->GetTypeInfoType(i, &kind)) || (kind != TKIND_DISPATCH && kind != TKIND_INTERFACE)) continue;
+    _bstr_t itfName;
+    ITypeInfo* info = nullptr;
+    TYPEATTR* type = nullptr;
+    if (SUCCEEDED(library->GetDocumentation(static_cast<int>(i), itfName.GetAddress(), nullptr, nullptr, nullptr)) &&
+        SUCCEEDED(library->GetTypeInfo(i, &info)) && SUCCEEDED(info->GetTypeAttr(&type))) {
+      interfaces.emplace_back(itfName.utf8(), type->guid);
+      info->ReleaseTypeAttr(type);
+    }
+    if (info != nullptr) info->Release();
+  }
+  const std::string dir = helpDir != nullptr ? com::toUtf8(std::u16string(helpDir)) : std::string();
+  return writeTypeLibKeys(libid, major, minor, help.utf8().empty() ? name.utf8() : help.utf8(), interfaces,
+                          com::toUtf8(std::u16string(fullPath)), helpDir != nullptr ? dir.c_str() : nullptr);
+}
+
+HRESULT RegisterTypeLib(const com::TypeLibrary& library, const char* fullPath, const char* helpDir) {
+  if (fullPath == nullptr || *fullPath == '\0' || library.name.empty()) {
+    return com::reportError(SELFREG_E_TYPELIB, "The type library has no name or no path");
+  }
+  std::vector<std::pair<std::string, IID>> interfaces;
+  for (const com::TypeLibInterface& itf : library.interfaces) interfaces.emplace_back(itf.name, itf.iid);
+  return writeTypeLibKeys(library.libid, library.majorVersion, library.minorVersion,
+                          library.helpString.empty() ? library.name : library.helpString, interfaces, fullPath,
+                          helpDir);
 }

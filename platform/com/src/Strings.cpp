@@ -2,8 +2,9 @@
 //
 // A BSTR is one allocation: a 32-bit byte count, the 16-bit units, a zero unit. The pointer
 // handed out addresses the first unit.
-#include "Com.h"
+#include "ComServer.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -163,6 +164,18 @@ BSTR allocBstr(const std::string& utf8) {
 
 std::string fromBstr(BSTR bstr) {
   return bstr == nullptr ? std::string() : toUtf8(bstr, SysStringLen(bstr));
+}
+
+bool sameName(const OLECHAR* a, const std::string& b) {
+  if (a == nullptr) return false;
+  size_t i = 0;
+  for (; a[i] != 0 && i < b.size(); ++i) {
+    if (a[i] > 0x7F) return false;
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return a[i] == 0 && i == b.size();
 }
 
 }  // namespace com

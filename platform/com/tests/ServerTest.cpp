@@ -280,4 +280,161 @@ TEST_F(ServerTest, ClassesRegisteredInTheProcessComeFirstUntilRevoked) {
   factory->Release();
 }
 
+// --- Type libraries ------------------------------------------------------------------------------
+struct IPlayer : IDispatch {
+  virtual HRESULT Play() = 0;
+  virtual HRESULT Halt() = 0;
+
+ protected:
+  ~IPlayer() = default;
+};
+inline constexpr IID IID_IPlayer = com::guid("5C7F7E0A-3B8E-4E55-9F57-2C0D8C6A9E11");
+inline constexpr CLSID CLSID_Player = com::guid("8E1B44D0-64A2-4C2B-A6B0-7B8C0E3D2F44");
+inline constexpr GUID LIBID_Player = com::guid("0F3A9B6C-1D2E-4F70-8A9B-C0D1E2F3A4B5");
+
+}  // namespace
+
+COM_INTERFACE_TRAITS(IPlayer, IDispatch, IID_IPlayer)
+
+namespace {
+
+const com::TypeLibrary& playerLibrary() {
+  static const com::TypeLibrary library{
+      "PlayerLib",
+      LIBID_Player,
+      1,
+      0,
+      "Player library",
+      {{"IPlayer",
+        IID_IPlayer,
+        {{"Play", 7, [](void* itf) { return static_cast<IPlayer*>(itf)->Play(); }, "Starts"},
+         {"Halt", 9, [](void* itf) { return static_cast<IPlayer*>(itf)->Halt(); }, "Stops"}},
+        "A player"}},
+      {{"Player", CLSID_Player, {"IPlayer"}, "The player class"}}};
+  return library;
+}
+// The library this program carries.
+const com::TypeLibResource gPlayerLibrary(playerLibrary(), &gPlayerLibrary);
+
+class Player : public com::TypeLibDispatchObject<Player, IPlayer, &LIBID_Player> {
+ public:
+  HRESULT Play() override {
+    ++plays;
+    return S_FALSE;
+  }
+  HRESULT Halt() override { return com::reportError(E_FAIL, "cannot halt", "Player"); }
+  int plays = 0;
+};
+
+std::string bstrText(BSTR text) {
+  const std::string result = com::fromBstr(text);
+  SysFreeString(text);
+  return result;
+}
+
+TEST_F(ServerTest, ATypeLibraryDescribesInterfacesAndClassesAndIsRegisteredFromItsModule) {
+  const std::string program = com::modulePathOfAddress(&gPlayerLibrary);
+  const std::u16string path = com::toUtf16(program);
+  ITypeLib* library = nullptr;
+  ASSERT_EQ(LoadTypeLib(path.c_str(), &library), S_OK);
+  ASSERT_EQ(library->GetTypeInfoCount(), 2u);
+  TYPEKIND kinds[2] = {TKIND_MAX, TKIND_MAX};
+  library->GetTypeInfoType(0, &kinds[0]);
+  library->GetTypeInfoType(1, &kinds[1]);
+  EXPECT_EQ(kinds[0], TKIND_DISPATCH);
+  EXPECT_EQ(kinds[1], TKIND_COCLASS);
+
+  // The class names its default interface, whose methods carry their DISPIDs.
+  ITypeInfo* coclass = nullptr;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_Player, &coclass), S_OK);
+  BSTR name = nullptr;
+  coclass->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+  EXPECT_EQ(bstrText(name), "Player");
+  int flags = 0;
+  HREFTYPE ref = 0;
+  EXPECT_EQ(coclass->GetImplTypeFlags(0, &flags), S_OK);
+  EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
+  ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &ref), S_OK);
+  ITypeInfo* player = nullptr;
+  ASSERT_EQ(coclass->GetRefTypeInfo(ref, &player), S_OK);
+  coclass->Release();
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(player->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->guid, IID_IPlayer);
+  EXPECT_EQ(attr->cFuncs, 2);
+  EXPECT_NE(attr->wTypeFlags & TYPEFLAG_FDUAL, 0);
+  player->ReleaseTypeAttr(attr);
+  FUNCDESC* func = nullptr;
+  ASSERT_EQ(player->GetFuncDesc(1, &func), S_OK);
+  EXPECT_EQ(func->memid, 9);
+  EXPECT_EQ(func->invkind, INVOKE_FUNC);
+  player->ReleaseFuncDesc(func);
+  BSTR names[2] = {nullptr, nullptr};
+  UINT count = 0;
+  ASSERT_EQ(player->GetNames(9, names, 2, &count), S_OK);
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(bstrText(names[0]), "Halt");
+  EXPECT_EQ(player->GetNames(8, names, 2, &count), TYPE_E_ELEMENTNOTFOUND);
+  player->Release();
+
+  // Registration writes where the library lives; loading it through the registry finds it again.
+  ITypeLib* registered = nullptr;
+  EXPECT_EQ(LoadRegTypeLib(LIBID_Player, 1, 0, 0, &registered), TYPE_E_LIBNOTREGISTERED);
+  ASSERT_EQ(RegisterTypeLib(library, path.c_str(), nullptr), S_OK) << lastErrorText();
+  library->Release();
+  const std::string key = "TypeLib\\" + com::guidToString(LIBID_Player) + "\\1.0";
+  EXPECT_EQ(readDefault(key), "Player library");
+  EXPECT_EQ(readDefault(key + "\\0\\win32"), program);
+  EXPECT_EQ(readDefault("Interface\\" + com::guidToString(IID_IPlayer)), "IPlayer");
+  ASSERT_EQ(LoadRegTypeLib(LIBID_Player, 1, 0, 0, &registered), S_OK);
+  ITypeInfo* again = nullptr;
+  EXPECT_EQ(registered->GetTypeInfoOfGuid(CLSID_Player, &again), S_OK);
+  again->Release();
+  registered->Release();
+
+  const std::u16string elsewhere = com::toUtf16(dir_->file("nothing.so"));
+  EXPECT_EQ(LoadTypeLib(elsewhere.c_str(), &library), TYPE_E_CANTLOADLIBRARY);
+}
+
+TEST_F(ServerTest, DispatchOverTheTypeLibraryFindsAndCallsTheDescribedMethods) {
+  Player* player = new Player();
+  IDispatchPtr d(static_cast<IDispatch*>(static_cast<IPlayer*>(player)));
+  UINT count = 0;
+  EXPECT_EQ(d->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+  ITypeInfo* info = nullptr;
+  EXPECT_EQ(d->GetTypeInfo(1, 0, &info), DISP_E_BADINDEX);
+  ASSERT_EQ(d->GetTypeInfo(0, 0, &info), S_OK);
+  BSTR name = nullptr;
+  info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+  EXPECT_EQ(bstrText(name), "IPlayer");
+  info->Release();
+
+  std::u16string play = u"pLAY";
+  std::u16string other = u"Pause";
+  LPOLESTR names[] = {&play[0]};
+  DISPID id = 0;
+  ASSERT_EQ(d->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+  EXPECT_EQ(id, 7);
+  names[0] = &other[0];
+  EXPECT_EQ(d->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(id, DISPID_UNKNOWN);
+
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  EXPECT_EQ(d->Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(player->plays, 1);
+  EXPECT_EQ(d->Invoke(8, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(d->Invoke(7, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr, nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  _variant_t arg(LONG(1));
+  DISPPARAMS one{&arg, nullptr, 1, 0};
+  EXPECT_EQ(d->Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
+  EXPECT_EQ(player->plays, 1);
+  EXCEPINFO excep{};
+  EXPECT_EQ(d->Invoke(9, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, &excep, nullptr), DISP_E_EXCEPTION);
+  EXPECT_EQ(excep.scode, E_FAIL);
+  EXPECT_EQ(bstrText(excep.bstrDescription), "cannot halt");
+  EXPECT_EQ(bstrText(excep.bstrSource), "Player");
+}
+
 }  // namespace

@@ -60,7 +60,7 @@ HRESULT DllRegisterServer() {
   HRESULT hr = com::registerClass(registration(), path);
   if (FAILED(hr)) return hr;
   com::TypeLibrary library{"KavrinTestServer", LIBID_TestServer, 1, 0, "Kavrin test server",
-                           {{"ICounter", IID_ICounter}}};
+                           {{"ICounter", IID_ICounter, {}, {}}}, {}};
   return RegisterTypeLib(library, path.c_str(), nullptr);
 }
 

@@ -131,7 +131,7 @@ HRESULT DllRegisterServer() {
   if (FAILED(hr)) return hr;
   return RegisterTypeLib(
       com::TypeLibrary{"KavrinTestAddIn", LIBID_TestAddIn, 1, 0, "KavrinTest Developer Studio Add-in",
-                       {{"ITestCommands", IID_ITestCommands}}},
+                       {{"ITestCommands", IID_ITestCommands, {}, {}}}, {}},
       path.c_str(), nullptr);
 }
 
