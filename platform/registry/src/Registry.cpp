@@ -220,35 +220,9 @@ class Store {
   }
 
   LONG save() {
-    const std::string text = formatTree(tree);
-    std::string tmp = path_ + ".XXXXXX";
-    const int fd = mkstemp(&tmp[0]);
-    if (fd < 0) return fileFailure("cannot write a temporary file beside", errno);
-    struct stat st;
-    fchmod(fd, stat(path_.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-    size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        const int err = errno;
-        ::close(fd);
-        unlink(tmp.c_str());
-        return fileFailure("cannot write", err);
-      }
-      done += static_cast<size_t>(n);
-    }
-    if (fsync(fd) != 0 || ::close(fd) != 0) {
-      const int err = errno;
-      unlink(tmp.c_str());
-      return fileFailure("cannot write", err);
-    }
-    if (rename(tmp.c_str(), path_.c_str()) != 0) {
-      const int err = errno;
-      unlink(tmp.c_str());
-      return fileFailure("cannot replace", err);
-    }
-    return ERROR_SUCCESS;
+    // Under the lock: a temporary left beside the file is one a killed save left behind.
+    const int err = win32::replaceFile(path_, win32::TempName::Beside, formatTree(tree));
+    return err == 0 ? ERROR_SUCCESS : fileFailure("cannot save", err);
   }
 
   Tree tree;

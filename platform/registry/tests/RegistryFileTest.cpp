@@ -1,10 +1,13 @@
-// The registry file: its text, its location, bad contents, and sharing between processes.
+// The registry file: its text, its location, bad contents, sharing between processes, and saves
+// that fail.
 #include "RegistryTestSupport.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <thread>
 
 using platform_test::readText;
@@ -247,4 +250,30 @@ TEST_F(RegistryFile, ThreadsOfOneProcessLoseNothing) {
   KeyHolder key;
   ASSERT_EQ(open(HKEY_CURRENT_USER, "Shared", key), ERROR_SUCCESS);
   EXPECT_EQ(valueNames(key.get()).size(), 120u);
+}
+
+TEST_F(RegistryFile, AChangeThatCannotBeSavedKeepsTheFileAndAKilledSaveLeavesNothingForLong) {
+  KeyHolder env;
+  ASSERT_EQ(create(HKEY_CURRENT_USER, "Environment", env), ERROR_SUCCESS);
+  ASSERT_EQ(setString(env.get(), "PATH", "/bin"), ERROR_SUCCESS);
+  const std::string before = readText(file());
+
+  win32::injectWriteFailure("registry.reg", ENOSPC, 10);
+  EXPECT_EQ(setString(env.get(), "JAVA_HOME", "/jdk"), ERROR_DISK_FULL);
+  win32::clearWriteFailures();
+  EXPECT_NE(registry::lastFileError().find(file()), std::string::npos) << registry::lastFileError();
+  EXPECT_EQ(readText(file()), before);
+
+  EXPECT_EXIT(
+      {
+        win32::injectKillDuringWrite("registry.reg", 10);
+        setString(env.get(), "JAVA_HOME", "/jdk");
+      },
+      ::testing::KilledBySignal(SIGKILL), "");
+  EXPECT_EQ(readText(file()), before);
+  EXPECT_EQ(win32::listFolder(scratch(), "").size(), 3u) << "the file, its lock and the killed save's temporary";
+  ASSERT_EQ(setString(env.get(), "JAVA_HOME", "/jdk"), ERROR_SUCCESS);
+  EXPECT_EQ(std::vector<std::string>(win32::listFolder(scratch(), "")),
+            (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
+  EXPECT_EQ(getString(env.get(), "JAVA_HOME"), "/jdk");
 }

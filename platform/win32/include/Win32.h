@@ -202,4 +202,23 @@ DWORD tlsAllocWithDestructor(void (*destructor)(void*));
 // The Win32 error code that stands for a POSIX errno value.
 DWORD errorFromErrno(int err);
 
+// --- Whole-file saves ------------------------------------------------------------
+// Where the temporary file of a save goes, beside the file "dir/name": "dir/name.XXXXXX"
+// (Beside) or "dir/.name.XXXXXX" (Hidden), with six random characters.
+enum class TempName { Beside, Hidden };
+// Replaces the file at `path` with `content` so that it always holds either its former
+// content or the new one: the content is written to a temporary file in the same folder,
+// flushed, and renamed over the file (a link is followed and its target replaced). The file
+// keeps its permissions (0644 for a new one). Temporaries of the same name pattern that
+// earlier saves left behind when their process was killed are removed first; a save at work
+// in another process keeps its own. Returns 0, or the errno value of the failure, in which
+// case the temporary is removed and the file left as it was.
+int replaceFile(const std::string& path, TempName naming, const std::string& content);
+// Tests: saves of a file whose path ends with `fileName` fail with `error` (not 0, e.g.
+// ENOSPC) once `afterBytes` bytes of it were written, or the process is killed (SIGKILL)
+// at that point. Both stay in force until cleared.
+void injectWriteFailure(const std::string& fileName, int error, size_t afterBytes = 0);
+void injectKillDuringWrite(const std::string& fileName, size_t afterBytes);
+void clearWriteFailures();
+
 }  // namespace win32

@@ -1,14 +1,22 @@
-// File attributes, deletion and folder scans.
+// File attributes, deletion, folder scans and whole-file saves.
 #include "PlatformTestUtil.h"
 #include "Win32.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 
 #include <string>
 #include <vector>
 
 using platform_test::TempDir;
+using platform_test::readText;
 using platform_test::writeText;
 
 namespace {
@@ -127,4 +135,60 @@ TEST(Files, StarListsEverythingButDotEntriesAndExactNamesMatchExactly) {
   EXPECT_TRUE(findAll(dir.file("missing") + "/*.jar", &error).empty());
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
   EXPECT_TRUE(win32::listFolder(dir.file("missing"), ".jar").empty());
+}
+
+// --- Whole-file saves -------------------------------------------------------------------------
+
+TEST(FileSave, AFailedOrKilledSaveLeavesTheFormerFileAndTheNextSaveClearsWhatAKilledOneLeft) {
+  TempDir dir;
+  const std::string file = dir.file("App.jniprj");
+  ASSERT_EQ(win32::replaceFile(file, win32::TempName::Hidden, "first"), 0);
+  EXPECT_EQ(readText(file), "first");
+  chmod(file.c_str(), 0600);
+  const std::string big(100000, 'x');
+
+  // A full disk part of the way: the file is as it was, and no temporary is left.
+  win32::injectWriteFailure("App.jniprj", ENOSPC, 4096);
+  EXPECT_EQ(win32::replaceFile(file, win32::TempName::Hidden, big), ENOSPC);
+  win32::clearWriteFailures();
+  EXPECT_EQ(readText(file), "first");
+  EXPECT_EQ(win32::listFolder(dir.path(), ""), std::vector<std::string>{"App.jniprj"});
+
+  // Killed in the middle of writing: the file is whole, the temporary stays behind.
+  EXPECT_EXIT(
+      {
+        win32::injectKillDuringWrite("App.jniprj", 4096);
+        win32::replaceFile(file, win32::TempName::Hidden, big);
+      },
+      ::testing::KilledBySignal(SIGKILL), "");
+  EXPECT_EQ(readText(file), "first");
+  const std::vector<std::string> left = win32::listFolder(dir.path(), "");
+  ASSERT_EQ(left.size(), 2u);
+  const std::string leftover = left[0] == "App.jniprj" ? left[1] : left[0];
+  EXPECT_EQ(leftover.rfind(".App.jniprj.", 0), 0u) << leftover;
+  EXPECT_EQ(leftover.size(), std::string(".App.jniprj.XXXXXX").size());
+
+  // A temporary some other save is writing now (it holds its lock) is not touched; the
+  // leftover of the killed one is removed by the next save, which keeps the file's mode.
+  const std::string busy = dir.file(".App.jniprj.busy01");
+  const int fd = open(busy.c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  writeText(dir.file("App.jniprj.other1"), "not a temporary of this file");
+  ASSERT_EQ(win32::replaceFile(file, win32::TempName::Hidden, "second"), 0);
+  close(fd);
+  EXPECT_EQ(readText(file), "second");
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(win32::listFolder(dir.path(), ""),
+            (std::vector<std::string>{".App.jniprj.busy01", "App.jniprj", "App.jniprj.other1"}));
+
+  // The other naming: "registry.reg.XXXXXX"; a folder in the way is refused.
+  const std::string reg = dir.file("registry.reg");
+  ASSERT_EQ(win32::replaceFile(reg, win32::TempName::Beside, "r"), 0);
+  writeText(reg + ".AbC123", "left by a killed save");
+  ASSERT_EQ(win32::replaceFile(reg, win32::TempName::Beside, "r2"), 0);
+  EXPECT_FALSE(win32::fileExists(reg + ".AbC123"));
+  EXPECT_EQ(win32::replaceFile(dir.path(), win32::TempName::Beside, "x"), EISDIR);
 }

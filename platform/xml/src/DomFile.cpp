@@ -1,11 +1,7 @@
 // Reading and writing XML text: parsing into nodes, serialising, loading and saving files.
 #include "DomNode.h"
 
-#include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -166,46 +162,11 @@ std::string serialize(DomNode* document) {
 }
 
 HRESULT writeFileAtomically(const std::string& path, const std::string& text) {
-  std::string target = path;
-  struct stat st {};
-  mode_t mode = 0644;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved) != nullptr) target = resolved;
+  const int err = win32::replaceFile(path, win32::TempName::Hidden, text);
+  if (err == EISDIR) {
+    return fail(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), "Cannot save " + path + ": it is a folder");
   }
-  if (stat(target.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      return fail(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
-                  "Cannot save " + path + ": it is a folder");
-    }
-    mode = st.st_mode & 07777;
-  }
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temp = dir + (dir.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
-  const int fd = mkstemp(&temp[0]);
-  if (fd < 0) {
-    const int err = errno;
-    return fail(HRESULT_FROM_WIN32(static_cast<LONG>(win32::errorFromErrno(err))),
-                "Cannot save " + path + ": " + errnoText(err));
-  }
-  int err = 0;
-  if (fchmod(fd, mode) != 0) err = errno;
-  size_t written = 0;
-  while (err == 0 && written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0) {
-      if (errno != EINTR) err = errno;
-    } else {
-      written += static_cast<size_t>(n);
-    }
-  }
-  if (err == 0 && fsync(fd) != 0) err = errno;
-  if (close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && rename(temp.c_str(), target.c_str()) != 0) err = errno;
   if (err != 0) {
-    unlink(temp.c_str());
     return fail(HRESULT_FROM_WIN32(static_cast<LONG>(win32::errorFromErrno(err))),
                 "Cannot save " + path + ": " + errnoText(err));
   }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 
@@ -151,6 +152,12 @@ TEST_F(DomFileTest, FailedSaveKeepsTheOldFile) {
   ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
   EXPECT_TRUE(FAILED(save(doc, folder)));
   EXPECT_TRUE(std::filesystem::is_directory(folder));
+
+  // A full disk: the error names the file.
+  win32::injectWriteFailure("App.jniprj", ENOSPC, 5);
+  EXPECT_EQ(save(doc, file), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+  win32::clearWriteFailures();
+  EXPECT_NE(lastError().find("Cannot save " + file + ": No space left on device"), std::string::npos) << lastError();
 
   EXPECT_EQ(platform_test::readText(file), "<KAVRIN><OLD/></KAVRIN>");
   EXPECT_EQ(entries(), (std::vector<std::string>{"App.jniprj", "folder.xml", "sub"}))
