@@ -63,7 +63,9 @@ void recheckClass(ClassRepository& repository, const std::string& dottedName, Cl
 // Sets JAVA_HOME in the process and tells every top-level window that the environment changed
 // (WM_SETTINGCHANGE "Environment", 500 ms, hung windows skipped).
 void setProcessJavaHome(const std::string& jdkHome);
-// Writes JAVA_HOME into HKEY_CURRENT_USER\Environment; false when the key cannot be opened.
-bool setUserJavaHome(const std::string& jdkHome);
+// Writes JAVA_HOME into HKEY_CURRENT_USER\Environment; false when the key cannot be opened or
+// the value cannot be written, with `problem` saying why (naming the registry file when that
+// could not be saved).
+bool setUserJavaHome(const std::string& jdkHome, std::string& problem);
 
 }  // namespace globalsettings

@@ -26,6 +26,17 @@
 //
 // While the owner waits, its thread keeps serving the worker's calls to its windows, so a job
 // that touches the controls on its way out does not block.
+//
+// One job at a time: jobs read and change the same project model and class repository, so the
+// wizard never runs two at once, whoever owns them. A handler that starts a job first asks
+// for the turn, before it changes anything a running job reads:
+//
+//   void CModulesPage::OnRemove() {
+//     if (!WaitForJobSlot()) return;  // this page's job is still at work: refused
+//     ...                             // another owner's job has ended by now
+//   }
+//
+// CreateJobThread asks again, so a job can never start while another runs.
 #pragma once
 
 #include "Mfc.h"
@@ -47,10 +58,19 @@ class InvokeLaterJob {
   // The job body, run once on the worker thread by CInvokeLater::InitInstance.
   virtual void RunJob() = 0;
 
-  // Creates the worker thread suspended (normal priority, default stack), keeps it in
-  // m_pThread with a handle of the owner's own, and attaches this job (which clears m_bStop).
-  // False when the thread cannot be created: then nothing is attached and m_bStop, m_pThread
-  // and the handle of the previous job stay as they were.
+  // The turn of this owner to start a job, on the user-interface thread: waits without time
+  // limit (serving the calls workers send to this thread) while a job of another owner is at
+  // work, then answers true. False, at once, while this owner's own job is at work (a second
+  // start is refused) and when called on a job's worker thread (a job starts no other job).
+  bool WaitForJobSlot();
+  // Waits for this owner's job, then as WaitForJobSlot: true once no job is at work.
+  bool WaitUntilIdle();
+
+  // Takes the turn (WaitForJobSlot), then creates the worker thread suspended (normal
+  // priority, default stack), keeps it in m_pThread with a handle of the owner's own, and
+  // attaches this job (which clears m_bStop). False when the turn is refused or the thread
+  // cannot be created: then nothing is attached and m_bStop, m_pThread and the handle of the
+  // previous job stay as they were.
   bool CreateJobThread();
   // Lets the thread made by CreateJobThread run. Returns the previous suspend count (1 when the
   // thread started), or (DWORD)-1 when there is no thread.
@@ -59,6 +79,8 @@ class InvokeLaterJob {
   // True while the thread of the owner's most recent job exists and has not ended (a thread
   // created and not yet resumed counts as running). False before the first job.
   bool IsJobRunning() const;
+  // True from CreateJobThread until the job body has returned on the worker.
+  bool IsJobAtWork() const { return m_bAtWork; }
   // When m_bStop is clear and the job's thread still runs: sets m_bStop and waits for the
   // thread without time limit (a thread never resumed is let run, so that it sees the flag).
   // Otherwise returns at once.
@@ -79,7 +101,9 @@ class InvokeLaterJob {
   std::atomic<bool> m_bStop;
 
  private:
+  friend class CInvokeLater;
   HANDLE m_hJobThread;
+  std::atomic<bool> m_bAtWork;
 };
 
 // The worker thread of one job. Made by its run-time class (AfxBeginThread); deletes itself

@@ -45,7 +45,8 @@ std::string settingsPath(const std::string& projectFullName);
 // the file, passing the filter switches and the prefix switches to the generator. A missing or
 // empty file leaves that reset state and gives false. A file that cannot be read (not
 // well-formed, a value that does not convert, an attribute missing) raises `_com_error` whose
-// description says why; the model keeps what was read until then.
+// description says why; the model keeps what was read until then, and the names of the last
+// build are still read from a file that is well-formed.
 bool load(const std::string& path, const ProjectSettingsModel& model);
 
 // Writes the model to the file, replacing it whole. Raises `_com_error` when it cannot; the

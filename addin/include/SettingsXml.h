@@ -29,8 +29,10 @@ struct LoadResult {
 // Loads `path` into `document` (synchronously) and tells whether it was read.
 LoadResult loadFile(IXMLDOMDocument* document, const std::string& path);
 
-// Copies a file that could not be read to `path` + ".bak", so that a later save over `path`
-// loses nothing. Returns the copy's path, or an empty text when no copy could be made.
+// Copies a file that could not be read to `path` + ".bak" (or ".bak.1", ".bak.2"... when
+// that exists: an earlier copy is never overwritten; one that holds the same content already
+// serves), so that a later save over `path` loses nothing. Returns the copy's path, or an empty
+// text when no copy could be made.
 std::string keepCopy(const std::string& path);
 
 // A new DOM document; raises the COM error when none can be made.

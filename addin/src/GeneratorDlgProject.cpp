@@ -65,20 +65,34 @@ void CGeneratorDlg::LoadProjectSettings() {
     path = projectsettings::settingsPath(fullNameOf(project));
     projectsettings::load(path, model);
   } catch (const _com_error& error) {
-    // The wizard opens with what could be read; a copy keeps the file from the next save.
+    // The wizard opens with what could be read; a copy keeps what the file held, and the file
+    // itself is not saved over without asking.
     std::string text = describe(error);
     if (!path.empty() && win32::fileExists(path)) {
-      const std::string copy = settingsxml::keepCopy(path);
-      if (!copy.empty()) text += "\nIts content was copied to " + copy + ".";
+      m_unreadableSettings = path;
+      m_unreadableSettingsCopy = settingsxml::keepCopy(path);
+      if (!m_unreadableSettingsCopy.empty()) text += "\nIts content was copied to " + m_unreadableSettingsCopy + ".";
     }
     MessageBox(text.c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
   }
+}
+
+bool CGeneratorDlg::MayReplaceUnreadableSettings(const std::string& replacer) {
+  if (m_unreadableSettings.empty()) return true;
+  std::string text = "The project settings file " + m_unreadableSettings + " could not be read when the wizard opened";
+  text += m_unreadableSettingsCopy.empty() ? std::string(", and no copy of it could be made.")
+                                           : "; its content was copied to " + m_unreadableSettingsCopy + ".";
+  text += "\n" + replacer + " replaces it with the settings shown now. Replace it?";
+  if (MessageBox(text.c_str(), "KAVRIN Add-In", MB_YESNO | MB_ICONWARNING) != IDYES) return false;
+  m_unreadableSettings.clear();
+  return true;
 }
 
 void CGeneratorDlg::SaveProjectSettings() {
   try {
     IBuildProjectPtr project = activeBuildProject(m_pApplication);
     if (!project) com::raiseError(E_FAIL, "No project is open: the project settings cannot be saved");
+    if (!MayReplaceUnreadableSettings("StoreSettings")) return;
     projectsettings::save(projectsettings::settingsPath(fullNameOf(project)), settingsModel(*this));
   } catch (const _com_error& error) {
     MessageBox(describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
@@ -87,6 +101,12 @@ void CGeneratorDlg::SaveProjectSettings() {
 
 // --- Generate ----------------------------------------------------------------------------------
 void CGeneratorDlg::OnGenerate() {
+  // Decided before anything is deleted: a second Generate while the run is at work is refused,
+  // and another job (the JVM job rebuilding the modules) is let end first.
+  if (!WaitForJobSlot()) return;
+  // Generate ends by saving the settings: over an unreadable file only with the user's consent,
+  // asked before anything is changed.
+  if (!MayReplaceUnreadableSettings("Generate")) return;
   try {
     m_currentJvm = m_jvmListPage.GetCurrentJvmName();
     IBuildProjectPtr project = activeBuildProject(m_pApplication);

@@ -160,15 +160,28 @@ void setProcessJavaHome(const std::string& jdkHome) {
                      SMTO_ABORTIFHUNG, 500, &result);
 }
 
-bool setUserJavaHome(const std::string& jdkHome) {
+namespace {
+std::string registryProblem(const char* what, LONG rc) {
+  const std::string file = registry::lastFileError();
+  return file.empty() ? std::string(what) + ": registry error " + std::to_string(rc) : file;
+}
+}  // namespace
+
+bool setUserJavaHome(const std::string& jdkHome, std::string& problem) {
+  problem.clear();
   HKEY key = nullptr;
-  if (RegOpenKeyEx(HKEY_CURRENT_USER, kUserEnvironmentKey, 0, KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE,
-                   &key) != ERROR_SUCCESS) {
+  LONG rc = RegOpenKeyEx(HKEY_CURRENT_USER, kUserEnvironmentKey, 0, KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE, &key);
+  if (rc != ERROR_SUCCESS) {
+    problem = registryProblem("HKEY_CURRENT_USER\\Environment cannot be opened", rc);
     return false;
   }
-  RegSetValueEx(key, kJavaHome, 0, REG_SZ, reinterpret_cast<const BYTE*>(jdkHome.c_str()),
-                static_cast<DWORD>(jdkHome.size() + 1));
+  rc = RegSetValueEx(key, kJavaHome, 0, REG_SZ, reinterpret_cast<const BYTE*>(jdkHome.c_str()),
+                     static_cast<DWORD>(jdkHome.size() + 1));
   RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) {
+    problem = registryProblem("JAVA_HOME cannot be written", rc);
+    return false;
+  }
   return true;
 }
 

@@ -4,17 +4,80 @@
 #include "WizardControls.h"
 
 #include <exception>
+#include <mutex>
 #include <string>
 
+namespace {
+
+// The job that last took the turn: its owner and a handle of its thread of the slot's own.
+struct JobSlot {
+  std::mutex mutex;
+  InvokeLaterJob* owner = nullptr;
+  HANDLE thread = nullptr;
+};
+
+JobSlot& jobSlot() {
+  static JobSlot* slot = new JobSlot();  // kept for the process: jobs may end while it unloads
+  return *slot;
+}
+
+// Set on the worker threads of jobs.
+thread_local bool tOnJobWorker = false;
+
+bool threadRuns(HANDLE thread) {
+  DWORD code = 0;
+  return thread != nullptr && GetExitCodeThread(thread, &code) && code == static_cast<DWORD>(STILL_ACTIVE);
+}
+
+HANDLE duplicate(HANDLE handle) {
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return nullptr;
+  }
+  return copy;
+}
+
+}  // namespace
+
 // --- InvokeLaterJob ----------------------------------------------------------------------------
-InvokeLaterJob::InvokeLaterJob() : m_pThread(nullptr), m_bStop(true), m_hJobThread(nullptr) {}
+InvokeLaterJob::InvokeLaterJob() : m_pThread(nullptr), m_bStop(true), m_hJobThread(nullptr), m_bAtWork(false) {}
 
 InvokeLaterJob::~InvokeLaterJob() {
   StopJob();
   if (m_hJobThread != nullptr) CloseHandle(m_hJobThread);
+  JobSlot& slot = jobSlot();
+  std::lock_guard<std::mutex> lock(slot.mutex);
+  if (slot.owner == this) slot.owner = nullptr;
+}
+
+bool InvokeLaterJob::WaitForJobSlot() {
+  if (tOnJobWorker) return false;
+  JobSlot& slot = jobSlot();
+  for (;;) {
+    HANDLE busy = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(slot.mutex);
+      if (!threadRuns(slot.thread)) return true;
+      if (slot.owner == this && m_bAtWork) return false;
+      busy = duplicate(slot.thread);
+    }
+    if (busy == nullptr) {
+      Sleep(10);  // no handle to wait on: look again shortly
+      continue;
+    }
+    WaitForSingleObject(busy, INFINITE);
+    CloseHandle(busy);
+  }
+}
+
+bool InvokeLaterJob::WaitUntilIdle() {
+  if (tOnJobWorker) return false;
+  WaitForJob();
+  return WaitForJobSlot();
 }
 
 bool InvokeLaterJob::CreateJobThread() {
+  if (!WaitForJobSlot()) return false;
   CWinThread* created =
       AfxBeginThread(RUNTIME_CLASS(CInvokeLater), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED, nullptr);
   CInvokeLater* thread = dynamic_cast<CInvokeLater*>(created);
@@ -28,9 +91,23 @@ bool InvokeLaterJob::CreateJobThread() {
     thread->ResumeThread();
     return false;
   }
+  HANDLE slotHandle = duplicate(handle);
+  if (slotHandle == nullptr) {
+    CloseHandle(handle);
+    thread->ResumeThread();
+    return false;
+  }
+  {
+    JobSlot& slot = jobSlot();
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    if (slot.thread != nullptr) CloseHandle(slot.thread);
+    slot.thread = slotHandle;
+    slot.owner = this;
+  }
   if (m_hJobThread != nullptr) CloseHandle(m_hJobThread);
   m_hJobThread = handle;
   m_pThread = thread;
+  m_bAtWork = true;
   thread->SetJob(this);
   return true;
 }
@@ -89,6 +166,7 @@ void reportEscapedFailure(const std::string& description) {
 }  // namespace
 
 BOOL CInvokeLater::InitInstance() {
+  tOnJobWorker = true;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   // A thread without a job leaves the controls alone: nothing would enable them again.
   if (m_pJob != nullptr) {
@@ -104,6 +182,7 @@ BOOL CInvokeLater::InitInstance() {
     } catch (...) {
       reportEscapedFailure(std::string());
     }
+    m_pJob->m_bAtWork = false;
   }
   return FALSE;
 }

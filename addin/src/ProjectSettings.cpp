@@ -106,6 +106,14 @@ void readNames(IXMLDOMElement* parent, const char* tag, ClassNameSet& names) {
   for (const IXMLDOMElementPtr& element : elements(parent, tag)) names.insert(settingsxml::text(element));
 }
 
+void readLastBuild(IXMLDOMDocument* document, const ProjectSettingsModel& model) {
+  if (IXMLDOMElementPtr lastBuild = firstElement(document, kLastBuild)) {
+    readNames(lastBuild, kClass, *model.lastBuildClasses);
+    readNames(lastBuild, kInterface, *model.lastBuildInterfaces);
+    readNames(lastBuild, kDelegator, *model.lastBuildDelegators);
+  }
+}
+
 void appendNames(IXMLDOMDocument* document, IXMLDOMElement* parent, const char* tag, const ClassNameSet& names) {
   for (const std::string& name : names) settingsxml::appendText(document, appendElement(document, parent, tag), name);
 }
@@ -142,12 +150,13 @@ bool load(const std::string& path, const ProjectSettingsModel& model) {
     if (IXMLDOMElementPtr classes = firstElement(document, kClasses)) {
       for (const IXMLDOMElementPtr& element : elements(classes, kClass)) readClass(element, *model.classSettings);
     }
-    if (IXMLDOMElementPtr lastBuild = firstElement(document, kLastBuild)) {
-      readNames(lastBuild, kClass, *model.lastBuildClasses);
-      readNames(lastBuild, kInterface, *model.lastBuildInterfaces);
-      readNames(lastBuild, kDelegator, *model.lastBuildDelegators);
-    }
+    readLastBuild(document, model);
   } catch (const _com_error& error) {
+    // The names of the last build still tell Generate which outputs to remove.
+    try {
+      readLastBuild(document, model);
+    } catch (const _com_error&) {
+    }
     std::string why = error.Description().utf8();
     if (why.empty()) why = error.ErrorMessage();
     com::raiseError(error.Error(), "The project settings file " + path + " cannot be read: " + why);

@@ -2,7 +2,11 @@
 
 #include "Win32.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -94,12 +98,31 @@ LoadResult loadFile(IXMLDOMDocument* document, const std::string& path) {
 std::string keepCopy(const std::string& path) {
   std::string content;
   if (!readWholeFile(path, content)) return std::string();
-  const std::string copy = path + ".bak";
-  std::ofstream out(copy, std::ios::binary | std::ios::trunc);
-  if (!out) return std::string();
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  out.close();
-  return out ? copy : std::string();
+  for (int number = 0; number < 1000; ++number) {
+    const std::string copy = path + ".bak" + (number == 0 ? std::string() : "." + std::to_string(number));
+    const int fd = open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno != EEXIST) return std::string();
+      // An earlier copy stays as it is; one of the same content already keeps this one.
+      std::string earlier;
+      if (readWholeFile(copy, earlier) && earlier == content) return copy;
+      continue;
+    }
+    size_t written = 0;
+    while (written < content.size()) {
+      const ssize_t n = write(fd, content.data() + written, content.size() - written);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      written += static_cast<size_t>(n);
+    }
+    const bool closed = close(fd) == 0;
+    if (written != content.size() || !closed) {
+      unlink(copy.c_str());
+      return std::string();
+    }
+    return copy;
+  }
+  return std::string();
 }
 
 IXMLDOMDocumentPtr newDocument() {

@@ -124,6 +124,7 @@ TEST_F(AddInEndToEndTest, DshostRegistersAndConnectsTheAddInAndRunsItsCommand) {
 
 TEST_F(AddInEndToEndTest, AUserPicksTheJdkAndGeneratesIntoTheProject) {
   kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
+  importReg("[HKEY_CURRENT_USER\\Environment]\n\"JAVA_HOME\"=\"/before\"\n");
   writeProjectSettings();
   std::string error;
   auto project = std::make_shared<devstudio::Project>();
@@ -143,9 +144,9 @@ TEST_F(AddInEndToEndTest, AUserPicksTheJdkAndGeneratesIntoTheProject) {
         sawDialog = true;
         const HWND d = dialog.m_hWnd;
         EXPECT_FALSE(host.modelessEnabled());
-        // The JVM job of the opening has no JVM yet: it ends by giving the user an empty JAVA_HOME.
-        ASSERT_TRUE(ui::pumpUntil([&] { return value(HKEY_CURRENT_USER, "Environment", "JAVA_HOME") == ""; }, 30000));
-        ASSERT_TRUE(ui::pumpUntil([d] { return ::IsWindowEnabled(::GetDlgItem(d, IDC_PAGE_TREE)) != FALSE; }));
+        // The JVM job of the opening has no JVM yet: it leaves the user's JAVA_HOME alone.
+        ASSERT_TRUE(ui::pumpUntil([d] { return ::IsWindowEnabled(::GetDlgItem(d, IDC_PAGE_TREE)) != FALSE; }, 30000));
+        EXPECT_EQ(value(HKEY_CURRENT_USER, "Environment", "JAVA_HOME"), "/before");
         // Installed JVMs: the JDK's row, selected and checked, becomes the current JVM.
         HTREEITEM jvms = nullptr;
         for (const ui::TreeItemState& item : ui::treeState(::GetDlgItem(d, IDC_PAGE_TREE)).items) {

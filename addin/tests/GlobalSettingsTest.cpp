@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 using namespace addintest;
 
 namespace {
@@ -166,6 +168,12 @@ TEST_F(GlobalSettingsTest, AFileThatCannotBeReadSaysWhyAndIsKept) {
   const std::string copy = settingsxml::keepCopy(file);
   EXPECT_EQ(copy, file + ".bak");
   EXPECT_EQ(kavrin_test::readFile(copy), broken);
+  EXPECT_EQ(settingsxml::keepCopy(file), copy) << "the same content is kept once";
+  // Another incident never overwrites an earlier copy.
+  kavrin_test::writeFile(file, "<Project");
+  EXPECT_EQ(settingsxml::keepCopy(file), file + ".bak.1");
+  EXPECT_EQ(kavrin_test::readFile(copy), broken);
+  EXPECT_EQ(kavrin_test::readFile(file + ".bak.1"), "<Project");
 
   kavrin_test::writeFile(file, "<Settings/>");
   result = read(current, extra, added);
@@ -248,11 +256,24 @@ TEST_F(JvmJobPiecesTest, JavaHomeGoesToTheProcessTheWindowsAndTheUser) {
   ASSERT_TRUE(win32::getEnv("JAVA_HOME", env));
   EXPECT_EQ(env, "") << "an empty JDK path gives an empty JAVA_HOME";
 
-  EXPECT_FALSE(globalsettings::setUserJavaHome(kavrin_test::kJdkHome)) << "no Environment key yet";
+  std::string problem;
+  EXPECT_FALSE(globalsettings::setUserJavaHome(kavrin_test::kJdkHome, problem)) << "no Environment key yet";
+  EXPECT_NE(problem.find("Environment"), std::string::npos) << problem;
   importReg("[HKEY_CURRENT_USER\\Environment]\n\"PATH\"=\"/bin\"\n");
-  EXPECT_TRUE(globalsettings::setUserJavaHome(kavrin_test::kJdkHome));
+  EXPECT_TRUE(globalsettings::setUserJavaHome(kavrin_test::kJdkHome, problem));
   EXPECT_EQ(value(HKEY_CURRENT_USER, "Environment", "JAVA_HOME"), std::string(kavrin_test::kJdkHome));
   EXPECT_EQ(value(HKEY_CURRENT_USER, "Environment", "PATH"), "/bin");
+
+  // The registry file cannot be saved (a full disk): the user is told which file, and it keeps
+  // what it held.
+  const std::string registryFile = registry::registryFilePath();
+  const std::string before = kavrin_test::readFile(registryFile);
+  win32::injectWriteFailure("registry.reg", ENOSPC, 16);
+  EXPECT_FALSE(globalsettings::setUserJavaHome("/elsewhere", problem));
+  win32::clearWriteFailures();
+  EXPECT_NE(problem.find(registryFile), std::string::npos) << problem;
+  EXPECT_NE(problem.find("No space left on device"), std::string::npos) << problem;
+  EXPECT_EQ(kavrin_test::readFile(registryFile), before);
 }
 
 }  // namespace

@@ -58,9 +58,11 @@ class CGeneratorDlg : public CGeneratorDlgBase, public InvokeLaterJob {
   // --- Project settings file (the project file's path with ".dsp" made ".jniprj") --------------
   // Fills the model from the file of the active project; a missing file leaves the defaults. A
   // file that cannot be read is reported in a message box, a copy of it is kept beside it
-  // ("<file>.bak"), and the model keeps what was read.
+  // ("<file>.bak", or a further number), and the model keeps what was read.
   void LoadProjectSettings();
   // Writes the model to the file; a COM error is shown in a message box and the file is kept.
+  // Over a file that could not be read when the dialog opened, it writes only once the user
+  // has agreed in a message box (asked once; a refusal leaves the file as it is).
   void SaveProjectSettings();
 
   // --- Generation ------------------------------------------------------------------------------
@@ -124,7 +126,15 @@ class CGeneratorDlg : public CGeneratorDlgBase, public InvokeLaterJob {
   DECLARE_MESSAGE_MAP()
 
  private:
+  // Asks whether the project settings file that could not be read may be replaced, saying
+  // what will do it (`replacer`: "StoreSettings", "Generate"); true once the user agreed.
+  bool MayReplaceUnreadableSettings(const std::string& replacer);
+
   CCaptionFont m_titleFont;  // the title's font, -25
+  // The project settings file could not be read when the dialog opened (its path, and where
+  // its content was copied): it is kept until the user agrees to replace it.
+  std::string m_unreadableSettings;
+  std::string m_unreadableSettingsCopy;
 };
 
 // Writes "defproxies.h" and "defproxies.cpp" into `directory` for the generation run; true when

@@ -40,7 +40,8 @@ class CJvmListPage : public CDialog, public InvokeLaterJob {
 
   // The global settings file (m_installFolder + "/kavringlobals.xml"). Load returns true when
   // the file was read; it always ends by clearing m_bLoading and calling StartJob. Save does
-  // nothing while m_bLoading is set.
+  // nothing while m_bLoading is set, and over a file that could not be read only once the user
+  // agreed in a message box (a refusal leaves the file as it is; the next save asks again).
   bool LoadGlobalSettings();
   void SaveGlobalSettings();
   // Starts the JVM job unless one runs (m_bStop clear); true when it was started.
@@ -63,6 +64,12 @@ class CJvmListPage : public CDialog, public InvokeLaterJob {
   bool m_bLoading;               // true until LoadGlobalSettings has finished
   CPercentBar* m_pProgressBar;   // the dialog's progress bar, for the JVM job
   ClassSettingsMap* m_pClassSettings;  // the dialog's selected classes, for the JVM job
+  JvmDefinitionSet m_installedJvms;    // the installed JVMs listed, as SetJvmData got them
+  // True when the global settings file could not be read when it was loaded: saving over it
+  // then asks the user first (its content was copied to m_settingsCopy, when that could be
+  // made).
+  bool m_bSettingsUnreadable;
+  std::string m_settingsCopy;
 
  protected:
   BOOL OnInitDialog() override;
@@ -90,6 +97,9 @@ class CJvmListPage : public CDialog, public InvokeLaterJob {
   void CheckAndSelect(int row);
   // The first row of that name, case ignored as the list compares; -1 when none.
   int FindRow(const std::string& name) const;
+  // Whether the JVM of that name is one the user defined (and not shown as an installed one):
+  // only those can be removed.
+  bool IsUserDefined(const std::string& name) const;
   // After Add or Edit has set m_currentJvm: lists it (a new user-defined JVM gets a row; a
   // listed one takes the new definition; with `renameFormer` a renamed user-defined JVM keeps
   // its row) and checks and selects its row.

@@ -1,6 +1,10 @@
 // The page "Substitute Names": the project's name substitutions (an old Java name and the name
 // the generated C++ code uses instead) and the switches "Add Field Prefix" and "Add Method
 // Prefix", which it also hands straight to the proxy generator. It runs no job.
+//
+// The list always shows the substitutions as the model holds them, one row per old name. The
+// old-name field names the substitution that Update sets and Delete removes; a substitution
+// needs both names.
 #pragma once
 
 #include "CaptionFont.h"
@@ -54,6 +58,10 @@ class CSubstituteNamesPage : public CDialog {
  private:
   // The row that shows `oldName`, or -1.
   int FindRow(const CString& oldName) const;
+  // One row per substitution, in the model's order.
+  void ListSubstitutions();
+  // Selects `row`, which shows its names in the fields (OnItemChanged).
+  void SelectRow(int row);
 
   CCaptionFont m_captionFont;
 };

@@ -1,6 +1,7 @@
 #include "AddClassesDlg.h"
 
 #include "ProxyGenerator.h"
+#include "StringHelpers.h"
 #include "UiDriver.h"
 
 #include <string>
@@ -81,9 +82,7 @@ void CAddClassesDlg::OnModuleChosen() {
     if (name.size() < 6) continue;
     name.resize(name.size() - 6);                       // ".class"
     if (name.find('$') != std::string::npos) continue;  // inner classes are not offered
-    for (char& ch : name) {
-      if (ch == '\\' || ch == '/') ch = '.';
-    }
+    name = replaceChar(replaceChar(name, '\\', '.'), '/', '.');
     m_listClasses.InsertItem(m_listClasses.GetItemCount(), name.c_str());
     UpdateWindow();
   }

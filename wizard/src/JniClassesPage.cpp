@@ -5,6 +5,7 @@
 #include "PageSupport.h"
 #include "PercentBar.h"
 #include "ProxyGenerator.h"
+#include "StringHelpers.h"
 #include "UiDriver.h"
 #include "WizardControls.h"
 
@@ -94,6 +95,7 @@ BOOL CJniClassesPage::OnInitDialog() {
 }
 
 void CJniClassesPage::OnAdd() {
+  if (!WaitForJobSlot()) return;
   m_pendingClasses.clear();
   CAddClassesDlg dialog(nullptr);
   dialog.SetSources(m_pModules, &m_pendingClasses, m_pCurrentJvm);
@@ -105,6 +107,7 @@ void CJniClassesPage::OnAdd() {
 }
 
 void CJniClassesPage::OnRemove() {
+  if (!WaitForJobSlot()) return;
   m_bAddJob = false;
   if (!CreateJobThread()) return;
   m_btnAdd.EnableWindow(FALSE);
@@ -185,10 +188,7 @@ bool CJniClassesPage::RunRemoveJob() {
     if (entry != m_pClassSettings->end()) {
       // A class that came from a single .class module takes that module with it.
       std::string root = entry->second.strClassPath;
-      std::string relative = name.str();
-      for (char& ch : relative) {
-        if (ch == '.') ch = '/';
-      }
+      const std::string relative = replaceChar(name.str(), '.', '/');
       std::string classFile = root + (!root.empty() && root.back() == '/' ? "" : "/") + relative + ".class";
       if (m_pModules != nullptr) m_pModules->erase(CString(classFile));
       m_pClassSettings->erase(entry);

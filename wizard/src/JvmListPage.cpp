@@ -54,7 +54,12 @@ BEGIN_MESSAGE_MAP(CJvmListPage, CDialog)
 END_MESSAGE_MAP()
 
 CJvmListPage::CJvmListPage(CWnd* parent)
-    : CDialog(IDD, parent), m_selectedRow(-1), m_bLoading(true), m_pProgressBar(nullptr), m_pClassSettings(nullptr) {}
+    : CDialog(IDD, parent),
+      m_selectedRow(-1),
+      m_bLoading(true),
+      m_pProgressBar(nullptr),
+      m_pClassSettings(nullptr),
+      m_bSettingsUnreadable(false) {}
 
 void CJvmListPage::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);
@@ -84,6 +89,7 @@ void CJvmListPage::SetJvmData(CPercentBar* progressBar, ClassSettingsMap* classS
   // The JVM job that loading starts reads these two on the worker: they are in place before.
   m_pProgressBar = progressBar;
   m_pClassSettings = classSettings;
+  m_installedJvms = installedJvms;
 
   for (const JvmDefinition& jvm : installedJvms) AppendRow(jvm);
   m_pSettingsDocument = settingsDocument;
@@ -135,6 +141,10 @@ int CJvmListPage::FindRow(const std::string& name) const {
   return m_jvmList.FindItem(&find);
 }
 
+bool CJvmListPage::IsUserDefined(const std::string& name) const {
+  return m_extraJvms.count(name) != 0 && m_installedJvms.count(name) == 0;
+}
+
 void CJvmListPage::ApplyCheckedJvm() {
   int row = -1;
   for (int i = 0; i < m_jvmList.GetItemCount(); ++i) {
@@ -147,8 +157,8 @@ void CJvmListPage::ApplyCheckedJvm() {
   const std::string jre = RowText(row, 1, 1024);
   const std::string jdk = RowText(row, 2, 1024);
   if (name == m_currentJvm.strName && jre == m_currentJvm.strJREPath && jdk == m_currentJvm.strJDKPath) return;
-  // A JVM job still at work reads the current JVM: let it end, then start one for the new JVM.
-  WaitForJob();
+  // Jobs at work read the current JVM: let them end, then start one for the new JVM.
+  if (!WaitUntilIdle()) return;
   m_currentJvm.strName = name;
   m_currentJvm.strJREPath = jre;
   m_currentJvm.strJDKPath = jdk;
@@ -173,14 +183,17 @@ void CJvmListPage::OnItemChanged(NMHDR* header, LRESULT* result) {
       otherChecked = row;
     }
   }
-  if ((change->uNewState & LVIS_SELECTED) != 0) m_selectedRow = item;
+  const bool becameSelected = (change->uNewState & LVIS_SELECTED) != 0;
+  if (becameSelected) m_selectedRow = item;
   const int checked = count - unchecked;
   const bool itemChecked = m_jvmList.GetCheck(item) == 1;
+  const bool lostCheck = isCheckedState(change->uOldState) && !isCheckedState(change->uNewState);
   if (itemChecked && checked == 2 && otherChecked != -1) {
     m_jvmList.SetCheck(otherChecked, FALSE);
     m_jvmList.SetItemState(item, LVIS_SELECTED, LVIS_SELECTED);
-  } else if (!itemChecked && checked == 0 && isCheckedState(change->uOldState) && !isCheckedState(change->uNewState)) {
-    // The user took the check from the only checked row: it stays checked.
+  } else if (!itemChecked && checked == 0 && (lostCheck || becameSelected)) {
+    // No row is checked: the row the user took the check from, or clicked, becomes checked. A
+    // row that only loses its selection is left alone: the click went to another row.
     CheckAndSelect(item);
   }
 
@@ -188,7 +201,7 @@ void CJvmListPage::OnItemChanged(NMHDR* header, LRESULT* result) {
     ApplyCheckedJvm();
     const std::string name = RowText(m_selectedRow, 0, 1024);
     m_btnEdit.EnableWindow(m_selectedRow != -1 && name == m_currentJvm.strName ? TRUE : FALSE);
-    m_btnRemove.EnableWindow(m_selectedRow != -1 && m_extraJvms.count(name) != 0 ? TRUE : FALSE);
+    m_btnRemove.EnableWindow(m_selectedRow != -1 && IsUserDefined(name) ? TRUE : FALSE);
   }
 }
 
@@ -228,12 +241,26 @@ void CJvmListPage::ShowAsCurrent(const JvmDefinition& former, bool renameFormer)
 void CJvmListPage::OnAdd() {
   CJvmDlg dialog(this);
   dialog.SetJvm("Add JDK", &m_addedPaths, JvmDefinition());
-  if (dialog.DoModal() != IDOK) return;
-  WaitForJob();
+  if (dialog.DoModal() != IDOK || !WaitUntilIdle()) return;
   const JvmDefinition former = m_currentJvm;
-  m_currentJvm = dialog.GetJvm();
+  const JvmDefinition added = dialog.GetJvm();
   m_addedPaths = dialog.GetAddedPaths();
-  ShowAsCurrent(former, false);
+  const int listed = FindRow(added.strName);
+  auto installed = m_installedJvms.find(RowText(listed, 0, 1024));
+  if (listed != -1 && installed != m_installedJvms.end()) {
+    // An installed JVM keeps the definition the registry gives it: its row becomes current.
+    if (added.strJREPath != installed->strJREPath || added.strJDKPath != installed->strJDKPath) {
+      const std::string text = "\"" + installed->strName +
+                               "\" is the name of an installed JVM, which keeps its own JRE and JDK.\n"
+                               "Give the JVM you define another name.";
+      MessageBox(text.c_str(), "KAVRIN Add-In", MB_OK | MB_ICONINFORMATION);
+    }
+    m_currentJvm = *installed;
+    CheckAndSelect(listed);
+  } else {
+    m_currentJvm = added;
+    ShowAsCurrent(former, false);
+  }
   SaveGlobalSettings();
   StartJob();
 }
@@ -241,8 +268,7 @@ void CJvmListPage::OnAdd() {
 void CJvmListPage::OnEdit() {
   CJvmDlg dialog(this);
   dialog.SetJvm("Edit JDK", &m_addedPaths, m_currentJvm);
-  if (dialog.DoModal() != IDOK) return;
-  WaitForJob();
+  if (dialog.DoModal() != IDOK || !WaitUntilIdle()) return;
   const JvmDefinition former = m_currentJvm;
   const std::set<std::string> formerPaths = m_addedPaths;
   m_currentJvm = dialog.GetJvm();
@@ -258,7 +284,8 @@ void CJvmListPage::OnEdit() {
 
 void CJvmListPage::OnRemove() {
   if (m_selectedRow < 0 || m_selectedRow >= m_jvmList.GetItemCount()) return;
-  WaitForJob();
+  // The installed JVMs come from the registry: only the user's own can go.
+  if (!IsUserDefined(RowText(m_selectedRow, 0, 1024)) || !WaitUntilIdle()) return;
   const int row = m_selectedRow;
   const bool wasChecked = m_jvmList.GetCheck(row) == 1;
   eraseJvm(m_extraJvms, RowText(row, 0, 1024));

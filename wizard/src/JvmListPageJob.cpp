@@ -22,12 +22,15 @@ bool CJvmListPage::LoadGlobalSettings() {
         globalsettings::read(m_pSettingsDocument, path, m_currentJvm, m_extraJvms, m_addedPaths);
     loaded = result.status == settingsxml::LoadStatus::Loaded;
     if (result.status == settingsxml::LoadStatus::Unreadable) {
-      // The page goes on with its checked JVM and will save over the file: keep what it held.
+      // The page goes on with its checked JVM; the file keeps what it held until the user
+      // agrees to replace it, and a copy keeps it anyway.
       m_extraJvms.clear();
-      const std::string copy = settingsxml::keepCopy(path);
+      m_bSettingsUnreadable = true;
+      m_settingsCopy = settingsxml::keepCopy(path);
       std::string text = "The global settings file " + path + " cannot be read: " + result.problem + ".\n";
-      text += copy.empty() ? "It will be replaced when the JVM settings are saved."
-                           : "Its content was copied to " + copy + "; the JVM settings start afresh.";
+      text += m_settingsCopy.empty() ? std::string("No copy of it could be made.")
+                                     : "Its content was copied to " + m_settingsCopy + ".";
+      text += " The JVM settings start afresh.";
       MessageBox(text.c_str(), "KAVRIN Add-In", MB_OK | MB_ICONWARNING);
     }
   }
@@ -38,11 +41,23 @@ bool CJvmListPage::LoadGlobalSettings() {
 
 void CJvmListPage::SaveGlobalSettings() {
   if (m_bLoading) return;
+  const std::string path = globalsettings::settingsPath(m_installFolder.str());
+  if (m_bSettingsUnreadable) {
+    std::string text = "The global settings file " + path + " could not be read when the wizard opened";
+    text += m_settingsCopy.empty() ? std::string(", and no copy of it could be made.")
+                                   : "; its content was copied to " + m_settingsCopy + ".";
+    text += "\nReplace it with the JVM settings shown now?";
+    if (MessageBox(text.c_str(), "KAVRIN Add-In", MB_YESNO | MB_ICONWARNING) != IDYES) return;
+    m_bSettingsUnreadable = false;
+  }
   try {
-    globalsettings::write(m_pSettingsDocument, globalsettings::settingsPath(m_installFolder.str()), m_currentJvm,
-                          m_extraJvms, m_addedPaths);
-  } catch (const _com_error&) {
-    MessageBox(kSaveProblem, "KAVRIN Add-In", MB_OK | MB_ICONINFORMATION);
+    globalsettings::write(m_pSettingsDocument, path, m_currentJvm, m_extraJvms, m_addedPaths);
+  } catch (const _com_error& error) {
+    // The file keeps its former content; the message says which file and why.
+    std::string why = error.Description().utf8();
+    if (why.empty()) why = error.ErrorMessage();
+    const std::string text = std::string(kSaveProblem) + "\n\n" + why;
+    MessageBox(text.c_str(), "KAVRIN Add-In", MB_OK | MB_ICONINFORMATION);
   }
 }
 
@@ -85,10 +100,12 @@ void CJvmListPage::RunJob() {
     }
   }
   if (!m_bStop) {
-    // Remove stays for a checked row only; the JVM's JDK becomes JAVA_HOME.
+    // Remove stays for a user-defined JVM's row only; the JVM's JDK becomes JAVA_HOME. A JVM
+    // without a JDK (none chosen yet) leaves the user's JAVA_HOME as it is.
     const int selected = m_jvmList.GetNextItem(-1, LVNI_SELECTED);
-    m_btnRemove.EnableWindow(selected >= 0 && m_jvmList.GetCheck(selected) == 1 ? TRUE : FALSE);
-    globalsettings::setProcessJavaHome(m_currentJvm.strJDKPath);
+    m_btnRemove.EnableWindow(selected >= 0 && IsUserDefined(RowText(selected, 0, 1024)) ? TRUE : FALSE);
+    const bool setJavaHome = !m_currentJvm.strJDKPath.empty();
+    if (setJavaHome) globalsettings::setProcessJavaHome(m_currentJvm.strJDKPath);
     if (m_pProgressBar != nullptr) {
       m_pProgressBar->SetPos(0);
       m_pProgressBar->SetBarText("", CPercentBar::kTextNone);
@@ -97,8 +114,10 @@ void CJvmListPage::RunJob() {
     EnableWizardControls();
     m_btnAdd.EnableWindow(TRUE);
     m_btnEdit.EnableWindow(TRUE);
-    if (!globalsettings::setUserJavaHome(m_currentJvm.strJDKPath)) {
-      MessageBox("Cannot set environment variables!", "Error", MB_OK | MB_ICONERROR);
+    std::string problem;
+    if (setJavaHome && !globalsettings::setUserJavaHome(m_currentJvm.strJDKPath, problem)) {
+      const std::string text = "Cannot set environment variables!" + (problem.empty() ? "" : "\n" + problem);
+      MessageBox(text.c_str(), "Error", MB_OK | MB_ICONERROR);
     }
   }
   m_bStop = true;

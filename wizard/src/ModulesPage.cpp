@@ -120,6 +120,7 @@ BOOL CModulesPage::OnInitDialog() {
 }
 
 void CModulesPage::OnAdd() {
+  if (!WaitForJobSlot()) return;
   CFileDialog dialog(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT, kModuleFilter, this);
   std::vector<char> names(kFileBufferSize, '\0');
   dialog.m_ofn.lpstrFile = names.data();
@@ -139,6 +140,7 @@ void CModulesPage::OnAdd() {
 }
 
 void CModulesPage::OnRemove() {
+  if (!WaitForJobSlot()) return;
   m_bAddJob = false;
   if (!CreateJobThread()) return;
   m_btnAdd.EnableWindow(FALSE);

@@ -108,25 +108,41 @@ void CSubstituteNamesPage::OnAdd() {
   UpdateData(FALSE);
 }
 
+void CSubstituteNamesPage::ListSubstitutions() {
+  m_listNames.DeleteAllItems();
+  m_nSelected = -1;
+  if (m_pSubstitutions == nullptr) return;
+  for (const auto& substitution : *m_pSubstitutions) {
+    int row = m_listNames.InsertItem(m_listNames.GetItemCount(), substitution.first.c_str());
+    m_listNames.SetItemText(row, 1, substitution.second.c_str());
+  }
+}
+
+void CSubstituteNamesPage::SelectRow(int row) {
+  m_listNames.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  // A row that was selected already sends no notification: its names are shown here too.
+  UpdateData(TRUE);
+  m_nSelected = row;
+  m_strOldName = m_listNames.GetItemText(row, 0);
+  m_strNewName = m_listNames.GetItemText(row, 1);
+  UpdateData(FALSE);
+}
+
 void CSubstituteNamesPage::OnUpdate() {
   UpdateData(TRUE);
-  if (m_pSubstitutions == nullptr || m_nSelected < 0 || m_nSelected >= m_listNames.GetItemCount()) {
+  // An empty name would give an empty identifier in the generated code: refused, as by Add.
+  if (m_pSubstitutions == nullptr || m_nSelected < 0 || m_nSelected >= m_listNames.GetItemCount() ||
+      m_strOldName.IsEmpty() || m_strNewName.IsEmpty()) {
     UpdateData(FALSE);
     return;
   }
-  // The row stands for one substitution: the one it showed is replaced by the one edited. An
-  // old name that another row shows already is left to that row.
-  const CString formerOldName = m_listNames.GetItemText(m_nSelected, 0);
-  const int holder = FindRow(m_strOldName);
-  if (holder != -1 && holder != m_nSelected) {
-    UpdateData(FALSE);
-    return;
-  }
-  m_listNames.SetItemText(m_nSelected, 0, m_strOldName);
-  m_listNames.SetItemText(m_nSelected, 1, m_strNewName);
-  m_pSubstitutions->erase(formerOldName.str());
+  // The old name in the field takes the new name in the field. When the field names another
+  // old name than the selected row, the row's own substitution stays: the list, rebuilt,
+  // shows both.
   m_pSubstitutions->erase(m_strOldName.str());
   (*m_pSubstitutions)[m_strOldName.str()] = m_strNewName.str();
+  ListSubstitutions();
+  SelectRow(FindRow(m_strOldName));
   UpdateData(FALSE);
 }
 
@@ -136,9 +152,16 @@ void CSubstituteNamesPage::OnDelete() {
     UpdateData(FALSE);
     return;
   }
-  // The substitution of the row itself goes, whatever the fields hold now.
-  const CString removedOldName = m_listNames.GetItemText(m_nSelected, 0);
-  m_listNames.DeleteItem(m_nSelected);
+  // The substitution named in the old-name field goes, with the row that shows it.
+  const CString removedOldName = m_strOldName;
+  const auto removed = m_pSubstitutions->find(removedOldName.str());
+  const int row = FindRow(removedOldName);
+  if (removed == m_pSubstitutions->end() || row == -1) {
+    UpdateData(FALSE);
+    return;
+  }
+  m_pSubstitutions->erase(removed);
+  m_listNames.DeleteItem(row);
   const int count = m_listNames.GetItemCount();
   if (count == 0) {
     m_nSelected = -1;
@@ -148,10 +171,8 @@ void CSubstituteNamesPage::OnDelete() {
     UpdateData(FALSE);
     return;
   }
-  m_nSelected = std::min(m_nSelected, count - 1);
-  // Selecting the row that took its place shows its texts (OnItemChanged).
-  m_listNames.SetItemState(m_nSelected, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  m_pSubstitutions->erase(removedOldName.str());
+  // The row that took its place is selected and shows its names.
+  SelectRow(std::min(row, count - 1));
 }
 
 void CSubstituteNamesPage::OnItemChanged(NMHDR* header, LRESULT* result) {
@@ -186,12 +207,7 @@ void CSubstituteNamesPage::OnMethodPrefix() {
 void CSubstituteNamesPage::OnShowWindow(BOOL show, UINT status) {
   CDialog::OnShowWindow(show, status);
   if (!show || m_pSubstitutions == nullptr || m_staticInfo.GetSafeHwnd() == nullptr) return;
-  m_listNames.DeleteAllItems();
-  m_nSelected = -1;
-  for (const auto& substitution : *m_pSubstitutions) {
-    int row = m_listNames.InsertItem(m_listNames.GetItemCount(), substitution.first.c_str());
-    m_listNames.SetItemText(row, 1, substitution.second.c_str());
-  }
+  ListSubstitutions();
   m_nFieldPrefixCheck = m_pFieldPrefix != nullptr && *m_pFieldPrefix ? 1 : 0;
   m_nMethodPrefixCheck = m_pMethodPrefix != nullptr && *m_pMethodPrefix ? 1 : 0;
   UpdateData(FALSE);

@@ -369,11 +369,26 @@ TEST_F(GeneratorDlgTest, ClosingTheWindowDuringARunWaitsForIt) {
   EXPECT_TRUE(exists("defproxies.cpp"));
 }
 
-TEST_F(GeneratorDlgTest, AProjectSettingsFileThatCannotBeReadIsReportedAndKept) {
-  const std::string broken = "<KAVRIN><GLOBALFILTER fields_bAll='maybe'/></KAVRIN>";
+TEST_F(GeneratorDlgTest, AnUnreadableProjectSettingsFileIsKeptUntilTheUserAgreesToReplaceIt) {
+  const std::string broken =
+      "<KAVRIN><GLOBALFILTER fields_bAll='maybe'/><LAST_BUILD><CLASS>old.Thing</CLASS></LAST_BUILD></KAVRIN>";
   kavrin_test::writeFile(settingsFile(), broken);
+  kavrin_test::writeFile(projectDir + "old_ThingJNIProxy.h", "old");
+  writeGlobalSettings();
   run([&](CGeneratorDlg& d) {
     EXPECT_TRUE(d.m_globalFilter.fields_bAll) << "the defaults";
+    d.m_classSettings[CString("fixtures.Members")] = ClassSettings();
+    // Neither StoreSettings nor Generate writes over it while the user says no.
+    ui::answerMessageBox(IDNO);
+    ASSERT_TRUE(ui::clickButton(item(d, IDC_STORE_SETTINGS)));
+    ui::answerMessageBox(IDNO);
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+    EXPECT_EQ(d.GetJobThreadHandle(), nullptr) << "no run was started";
+    EXPECT_TRUE(exists("old_ThingJNIProxy.h"));
+    EXPECT_EQ(kavrin_test::readFile(settingsFile()), broken);
+    // Agreed, Generate removes the outputs the file names and replaces it.
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+    ASSERT_TRUE(ui::pumpUntil([&d] { return !d.IsJobRunning(); }));
     ui::clickButton(item(d, IDCANCEL));
   });
   const std::vector<std::string> errors = boxTexts("KAVRIN Add-In Error");
@@ -381,8 +396,66 @@ TEST_F(GeneratorDlgTest, AProjectSettingsFileThatCannotBeReadIsReportedAndKept) 
   EXPECT_NE(errors[0].find("cannot be read"), std::string::npos) << errors[0];
   EXPECT_NE(errors[0].find("\"fields_bAll\" of the element GLOBALFILTER"), std::string::npos) << errors[0];
   EXPECT_NE(errors[0].find(settingsFile() + ".bak"), std::string::npos) << errors[0];
+  const std::vector<std::string> questions = boxTexts("KAVRIN Add-In");
+  ASSERT_EQ(questions.size(), 3u) << "asked by StoreSettings and by each Generate until agreed";
+  EXPECT_NE(questions[0].find("StoreSettings replaces it"), std::string::npos) << questions[0];
+  EXPECT_NE(questions[2].find("Generate replaces it"), std::string::npos) << questions[2];
+  EXPECT_FALSE(exists("old_ThingJNIProxy.h")) << "the last build was read from the well-formed file";
+  EXPECT_TRUE(exists("fixtures_MembersJNIProxy.h"));
+  EXPECT_NE(kavrin_test::readFile(settingsFile()).find("<CLASS NAME=\"fixtures.Members\">"), std::string::npos);
   EXPECT_EQ(kavrin_test::readFile(settingsFile() + ".bak"), broken);
-  EXPECT_EQ(kavrin_test::readFile(settingsFile()), broken);
+
+  // A second incident keeps its own copy beside the first.
+  kavrin_test::writeFile(settingsFile(), "<KAVRIN>");
+  run([&](CGeneratorDlg& d) { ui::clickButton(item(d, IDCANCEL)); });
+  EXPECT_EQ(kavrin_test::readFile(settingsFile() + ".bak"), broken);
+  EXPECT_EQ(kavrin_test::readFile(settingsFile() + ".bak.1"), "<KAVRIN>");
+}
+
+TEST_F(GeneratorDlgTest, ASecondGenerateWhileTheRunIsAtWorkIsRefused) {
+  writeGlobalSettings();
+  writeProjectSettings({{"fixtures.Members", flags(false, false)}, {"fixtures.Gone", flags(false, false)}}, "");
+  run([&](CGeneratorDlg& d) {
+    // Both clicks come before the worker is served, while Generate is still enabled.
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+    const HANDLE first = d.GetJobThreadHandle();
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+    EXPECT_EQ(d.GetJobThreadHandle(), first) << "no second run";
+    ASSERT_TRUE(ui::pumpUntil([&d] { return !d.IsJobRunning(); }));
+    ui::clickButton(item(d, IDCANCEL));
+  });
+  EXPECT_EQ(kavrin_test::readFile(projectDir + "KAVRIN.LOG"), "MISSING BYTECODE: fixtures.Gone\n");
+  const std::vector<std::string> journal = host->journal();
+  EXPECT_EQ(std::count(journal.begin(), journal.end(), "AddFile " + projectDir + "defproxies.h"), 1)
+      << "the files were added once";
+  EXPECT_TRUE(exists("fixtures_MembersJNIProxy.cpp"));
+}
+
+TEST_F(GeneratorDlgTest, GenerateRightAfterAnotherJvmIsCheckedWaitsForTheJvmJob) {
+  registerJdk(true);
+  const std::string home = kavrin_test::kJdkHome;
+  kavrin_test::writeFile(dir.file("install/kavringlobals.xml"),
+                         "<Project><CurrentJVM Name=\"SUN17\" JREPath=\"" + home + "\" JDKPath=\"" + home +
+                             "\"/><ExtraJVMs><ExtraJVM Name=\"Mine\" JREPath=\"" + home + "\" JDKPath=\"" + home +
+                             "\"/></ExtraJVMs><AddedPaths><![CDATA[" + kavrin_test::kFixtureClasses +
+                             "]]></AddedPaths></Project>");
+  writeProjectSettings({{"fixtures.Derived", flags(false, false)}, {"fixtures.Members", flags(false, false)}}, "");
+  run([&](CGeneratorDlg& d) {
+    ASSERT_TRUE(ui::clickTreeItem(item(d, IDC_PAGE_TREE), treeItem(d, "Installed JVMs")));
+    const HWND jvms = ::GetDlgItem(d.m_jvmListPage.m_hWnd, IDC_JVM_LIST);
+    ASSERT_EQ(ui::listState(jvms).items.size(), 2u);
+    ASSERT_TRUE(ui::setListItemChecked(jvms, 1, true));  // "Mine": the JVM job starts
+    ASSERT_TRUE(d.m_jvmListPage.IsJobAtWork());
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+    EXPECT_FALSE(d.m_jvmListPage.IsJobRunning()) << "the JVM job ended before the run started";
+    EXPECT_EQ(d.m_currentJvm.strName, "Mine");
+    ASSERT_TRUE(ui::pumpUntil([&d] { return !d.IsJobRunning(); }));
+    ui::clickButton(item(d, IDCANCEL));
+  });
+  EXPECT_FALSE(exists("KAVRIN.LOG")) << kavrin_test::readFile(projectDir + "KAVRIN.LOG");
+  EXPECT_TRUE(exists("fixtures_DerivedJNIProxy.h"));
+  EXPECT_TRUE(boxTexts("KAVRIN Error Message").empty());
 }
 
 TEST_F(GeneratorDlgTest, WithoutAProjectGenerateAndStoreSettingsSayWhy) {

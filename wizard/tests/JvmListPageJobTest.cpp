@@ -9,6 +9,8 @@
 #include "Registry.h"
 #include "TestSupport.h"
 
+#include <cerrno>
+
 using namespace pagetest;
 
 namespace {
@@ -114,15 +116,46 @@ TEST_F(JvmListPageJobTest, TheJobChecksTheClassesAgainstTheCurrentJvmAndSetsJava
   EXPECT_FALSE(missing("fixtures.Members"));
 }
 
-TEST_F(JvmListPageJobTest, AJvmWithoutJdkPathEmptiesJavaHomeAndAMissingUserKeyIsReported) {
-  ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Environment"), ERROR_SUCCESS);
-  JvmDefinition noKit = jdk;
-  noKit.strJDKPath.clear();
-  writeSettings(noKit, "");
+TEST_F(JvmListPageJobTest, WithoutAJdkTheJobLeavesJavaHomeAsItIs) {
+  // The first start: no settings file, nothing installed, so no current JVM.
   open();
-  EXPECT_EQ(processJavaHome(), "") << "set all the same";
-  EXPECT_EQ(messageBoxTexts("Error"), std::vector<std::string>{"Cannot set environment variables!"});
+  EXPECT_EQ(host.page.m_currentJvm.strName, "");
+  EXPECT_EQ(processJavaHome(), "/before");
+  EXPECT_EQ(userJavaHome(), "<none>");
   EXPECT_TRUE(host.wizardEnabled());
+
+  // A JVM defined without a JDK.
+  host.page.m_currentJvm = jdk;
+  host.page.m_currentJvm.strJDKPath.clear();
+  ASSERT_TRUE(host.page.StartJob());
+  ASSERT_TRUE(host.waitForJob());
+  EXPECT_EQ(processJavaHome(), "/before");
+  EXPECT_EQ(userJavaHome(), "<none>");
+  EXPECT_TRUE(messageBoxTexts("Error").empty());
+}
+
+TEST_F(JvmListPageJobTest, AUserKeyThatCannotBeWrittenIsReportedNamingTheRegistryFile) {
+  ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Environment"), ERROR_SUCCESS);
+  writeSettings(jdk, "");
+  open();
+  EXPECT_EQ(processJavaHome(), kavrin_test::kJdkHome) << "set all the same";
+  std::vector<std::string> errors = messageBoxTexts("Error");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("Cannot set environment variables!\n", 0), 0u) << errors[0];
+
+  // A full disk: the registry file keeps what it held, and the message names it.
+  createUserEnvironmentKey();
+  const std::string registryFile = dir.file("registry.reg");
+  const std::string before = kavrin_test::readFile(registryFile);
+  win32::injectWriteFailure("registry.reg", ENOSPC, 8);
+  ASSERT_TRUE(host.page.StartJob());
+  ASSERT_TRUE(host.waitForJob());
+  win32::clearWriteFailures();
+  errors = messageBoxTexts("Error");
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_NE(errors[1].find(registryFile), std::string::npos) << errors[1];
+  EXPECT_NE(errors[1].find("No space left on device"), std::string::npos) << errors[1];
+  EXPECT_EQ(kavrin_test::readFile(registryFile), before);
 }
 
 TEST_F(JvmListPageJobTest, NoSecondJobStartsWhileOneIsAtWork) {
@@ -173,19 +206,33 @@ TEST_F(JvmListPageJobTest, SettingsAreSavedOnlyOnceLoadedAndWithTheRescannedLibr
   EXPECT_EQ(host.page.m_currentJvm.setLibraries, std::set<std::string>{jre + "/lib/ext/a.jar"});
 }
 
-TEST_F(JvmListPageJobTest, ASaveThatFailsTellsTheUserAndKeepsTheFile) {
+TEST_F(JvmListPageJobTest, ASaveThatFailsTellsTheUserWhichFileAndKeepsIt) {
   writeSettings(jdk, "");
   open();
   const std::string before = kavrin_test::readFile(settingsFile);
+  const char* designText =
+      "There is a problem with initialization of environment variables.\nRestart Microsoft Visual Studio IDE.";
+
+  // A full disk.
+  win32::injectWriteFailure("kavringlobals.xml", ENOSPC, 20);
+  host.page.SaveGlobalSettings();
+  win32::clearWriteFailures();
+  std::vector<std::string> boxes = messageBoxTexts("KAVRIN Add-In");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind(designText, 0), 0u) << boxes[0];
+  EXPECT_NE(boxes[0].find(settingsFile + ": No space left on device"), std::string::npos) << boxes[0];
+  EXPECT_EQ(kavrin_test::readFile(settingsFile), before);
+  EXPECT_EQ(win32::listFolder(dir.path(), ".xml"), std::vector<std::string>{"kavringlobals.xml"}) << "no temporary left";
+
   host.page.m_installFolder = dir.file("no-such-folder");
   host.page.SaveGlobalSettings();
-  EXPECT_EQ(messageBoxTexts("KAVRIN Add-In"),
-            std::vector<std::string>{
-                "There is a problem with initialization of environment variables.\nRestart Microsoft Visual Studio IDE."});
+  boxes = messageBoxTexts("KAVRIN Add-In");
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_NE(boxes[1].find("no-such-folder/kavringlobals.xml"), std::string::npos) << boxes[1];
   EXPECT_EQ(kavrin_test::readFile(settingsFile), before);
 }
 
-TEST_F(JvmListPageJobTest, ASettingsFileThatCannotBeReadIsCopiedBeforeTheCheckedJvmIsSavedOverIt) {
+TEST_F(JvmListPageJobTest, AnUnreadableSettingsFileIsCopiedAndReplacedOnlyWithTheUsersConsent) {
   const std::string broken = "<Project><CurrentJVM Name='J'></Project>";
   kavrin_test::writeFile(settingsFile, broken);
   open(JvmDefinitionSet{jdk});
@@ -196,13 +243,24 @@ TEST_F(JvmListPageJobTest, ASettingsFileThatCannotBeReadIsCopiedBeforeTheChecked
   EXPECT_NE(warnings[0].find(settingsFile + ".bak"), std::string::npos) << warnings[0];
   EXPECT_EQ(kavrin_test::readFile(settingsFile + ".bak"), broken);
 
-  // Checking the installed JVM saves a fresh file; the copy keeps the old one.
+  // A click on the row checks it (no row was checked); saving over the file is refused.
+  ui::answerMessageBox(IDNO);
   ASSERT_TRUE(ui::clickListItem(host.control(IDC_JVM_LIST), 0));
-  ASSERT_TRUE(ui::setListItemChecked(host.control(IDC_JVM_LIST), 0, true));
   ASSERT_TRUE(host.waitForJob());
+  warnings = messageBoxTexts("KAVRIN Add-In");
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_NE(warnings[1].find("Replace it"), std::string::npos) << warnings[1];
+  EXPECT_EQ(kavrin_test::readFile(settingsFile), broken);
+  EXPECT_EQ(host.page.m_currentJvm.strName, "SUN17");
+  EXPECT_EQ(processJavaHome(), kavrin_test::kJdkHome) << "the checked JVM is applied all the same";
+
+  // The next save asks again; agreed, it replaces the file, and the copy stays.
+  host.page.SaveGlobalSettings();
+  EXPECT_EQ(messageBoxTexts("KAVRIN Add-In").size(), 3u);
   EXPECT_NE(kavrin_test::readFile(settingsFile).find("Name=\"SUN17\""), std::string::npos);
   EXPECT_EQ(kavrin_test::readFile(settingsFile + ".bak"), broken);
-  EXPECT_EQ(processJavaHome(), kavrin_test::kJdkHome);
+  host.page.SaveGlobalSettings();
+  EXPECT_EQ(messageBoxTexts("KAVRIN Add-In").size(), 3u) << "asked once agreed";
 }
 
 }  // namespace

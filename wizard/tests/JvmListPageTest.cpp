@@ -478,7 +478,7 @@ TEST_F(JvmListPageTest, AddListsTheNewJvmChecksItAndSavesIt) {
   EXPECT_TRUE(host.enabled(IDC_EDIT));
 }
 
-TEST_F(JvmListPageTest, AddWithAListedNameAddsNoRowButMakesThatJvmCurrent) {
+TEST_F(JvmListPageTest, AddWithAnInstalledNameAddsNoRowAndLeavesTheInstalledJvmAsItIs) {
   writeSettings(sun, {});
   open({sun, ibm});
   throughDialog(IDC_ADD, [&](HWND d) {
@@ -488,10 +488,48 @@ TEST_F(JvmListPageTest, AddWithAListedNameAddsNoRowButMakesThatJvmCurrent) {
     ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDOK)));
   });
   EXPECT_EQ(columnTexts(list()), (std::vector<std::string>{"IBM1.3", "SUN1.4"}));
+  EXPECT_EQ(columnTexts(list(), 2), (std::vector<std::string>{ibm.strJDKPath, sun.strJDKPath}))
+      << "the installed row keeps its paths";
   EXPECT_TRUE(host.page.m_extraJvms.empty());
   EXPECT_EQ(checks(), (std::vector<bool>{true, false})) << "the list shows which JVM is current";
   EXPECT_EQ(host.page.GetCurrentJvmName().strName, "IBM1.3");
-  EXPECT_NE(settings().find("<CurrentJVM Name=\"IBM1.3\""), std::string::npos);
+  EXPECT_EQ(host.page.GetCurrentJvmName().strJDKPath, ibm.strJDKPath);
+  EXPECT_NE(settings().find("<CurrentJVM Name=\"IBM1.3\" JREPath=\"" + ibm.strJREPath), std::string::npos) << settings();
+  const std::vector<std::string> notes = messageBoxTexts("KAVRIN Add-In");
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find("\"IBM1.3\" is the name of an installed JVM"), std::string::npos) << notes[0];
+}
+
+TEST_F(JvmListPageTest, RemoveIsOfferedForUserDefinedJvmsOnlyAlsoAfterTheJob) {
+  JvmDefinition mine{"Mine", dir.file("mine/jre"), dir.file("mine"), {}, {}};
+  JvmDefinition shadow{"SUN1.4", "/shadow/jre", "/shadow", {}, {}};
+  writeSettings(sun, {mine, shadow});
+  open({sun, ibm});
+  EXPECT_FALSE(host.enabled(IDC_REMOVE)) << "the installed current JVM's row, after the job";
+  ASSERT_TRUE(ui::setListItemChecked(list(), rowOf("IBM1.3"), true));
+  ASSERT_TRUE(host.waitForJob());
+  EXPECT_FALSE(host.enabled(IDC_REMOVE));
+  ASSERT_TRUE(ui::clickListItem(list(), rowOf("Mine")));
+  EXPECT_TRUE(host.enabled(IDC_REMOVE));
+  ASSERT_TRUE(ui::clickListItem(list(), rowOf("SUN1.4")));
+  EXPECT_FALSE(host.enabled(IDC_REMOVE)) << "shown as the installed JVM of that name";
+  EXPECT_EQ(columnTexts(list()), (std::vector<std::string>{"IBM1.3", "SUN1.4", "Mine"}));
+}
+
+TEST_F(JvmListPageTest, WhileNoRowIsCheckedAClickOnARowChecksIt) {
+  open({sun, ibm});
+  ASSERT_EQ(checks(), (std::vector<bool>{false, false}));
+  ASSERT_TRUE(ui::clickListItem(list(), rowOf("SUN1.4")));
+  ASSERT_TRUE(host.waitForJob());
+  EXPECT_EQ(checks(), (std::vector<bool>{false, true}));
+  EXPECT_EQ(host.page.GetCurrentJvmName().strName, "SUN1.4");
+  const char* javaHome = getenv("JAVA_HOME");
+  EXPECT_EQ(javaHome != nullptr ? javaHome : "", sun.strJDKPath);
+
+  // Once a row is checked, a click only selects.
+  ASSERT_TRUE(ui::clickListItem(list(), rowOf("IBM1.3")));
+  EXPECT_EQ(checks(), (std::vector<bool>{false, true}));
+  EXPECT_EQ(host.page.GetCurrentJvmName().strName, "SUN1.4");
 }
 
 TEST_F(JvmListPageTest, CancelledDialogsChangeNothing) {

@@ -94,65 +94,74 @@ TEST_F(SubstituteNamesPageTest, SelectingARowShowsItsNames) {
   EXPECT_EQ(host.page.m_nSelected, 0);
 }
 
-TEST_F(SubstituteNamesPageTest, UpdateReplacesTheSelectedSubstitution) {
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
+TEST_F(SubstituteNamesPageTest, UpdateSetsTheSubstitutionOfTheOldNameInTheFieldAndTheListShowsTheMap) {
   open();
-  addSubstitution("a", "a1");
   addSubstitution("b", "b1");
-  ASSERT_TRUE(ui::clickListItem(list(), 0));
-
-  type("a", "a2");  // a new name for the same old name
-  ASSERT_TRUE(host.click(IDC_UPDATE));
-  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a2"}, {"b", "b1"}}));
-
-  type("c", "c1");  // the old name itself edited: the row now stands for "c"
-  ASSERT_TRUE(host.click(IDC_UPDATE));
-  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"c", "c1"}, {"b", "b1"}}));
-  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"b", "b1"}, {"c", "c1"}}))
-      << "the former old name does not stay behind unseen";
-
-  // Showing the page again shows what the map holds: the same rows.
-  host.showAgain();
-  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"b", "b1"}, {"c", "c1"}}));
-}
-
-TEST_F(SubstituteNamesPageTest, UpdateRefusesTheOldNameOfAnotherRowAndNeedsASelection) {
-  open();
   addSubstitution("a", "a1");
-  addSubstitution("b", "b1");
   type("x", "y");
   ASSERT_TRUE(host.click(IDC_UPDATE));  // nothing selected
   EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a1"}, {"b", "b1"}}));
   EXPECT_EQ(text(IDC_OLD_NAME), "x");
 
-  ASSERT_TRUE(ui::clickListItem(list(), 1));
-  type("a", "b2");
+  ASSERT_TRUE(ui::clickListItem(list(), 1));  // "a"
+  type("a", "a2");  // a new name for the same old name
   ASSERT_TRUE(host.click(IDC_UPDATE));
-  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a1"}, {"b", "b1"}}));
-  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"a", "a1"}, {"b", "b1"}}));
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a2"}, {"b", "b1"}}));
+  EXPECT_EQ(rows(), (Rows{{"a", "a2"}, {"b", "b1"}}));
+
+  // The old name itself edited: the edited one is added and the row's own stays, both shown.
+  type("c", "c1");
+  ASSERT_TRUE(host.click(IDC_UPDATE));
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a2"}, {"b", "b1"}, {"c", "c1"}}));
+  EXPECT_EQ(rows(), (Rows{{"a", "a2"}, {"b", "b1"}, {"c", "c1"}}));
+  EXPECT_TRUE(ui::listState(list()).items[2].selected) << "the row of the edited substitution";
+
+  // The old name of another row: that substitution takes the new name, shown once.
+  type("b", "b2");
+  ASSERT_TRUE(host.click(IDC_UPDATE));
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a2"}, {"b", "b2"}, {"c", "c1"}}));
+  EXPECT_EQ(rows(), (Rows{{"a", "a2"}, {"b", "b2"}, {"c", "c1"}}));
+
+  // Empty names would give empty C++ identifiers: refused, as by Add.
+  type("b", "");
+  ASSERT_TRUE(host.click(IDC_UPDATE));
+  type("", "z");
+  ASSERT_TRUE(host.click(IDC_UPDATE));
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a2"}, {"b", "b2"}, {"c", "c1"}}));
+
+  host.showAgain();
+  EXPECT_EQ(rows(), (Rows{{"a", "a2"}, {"b", "b2"}, {"c", "c1"}}));
 }
 
-TEST_F(SubstituteNamesPageTest, DeleteRemovesExactlyTheSelectedSubstitutionAndSelectsTheNext) {
+TEST_F(SubstituteNamesPageTest, DeleteRemovesTheSubstitutionNamedInTheFieldAndSelectsTheNext) {
   open();
   addSubstitution("a", "a1");
   addSubstitution("b", "b1");
   addSubstitution("c", "c1");
   ASSERT_TRUE(ui::clickListItem(list(), 1));
-  ASSERT_TRUE(ui::typeText(host.control(IDC_OLD_NAME), "a"));  // the field no longer names the row
-
   ASSERT_TRUE(host.click(IDC_DELETE));
-
   EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a1"}, {"c", "c1"}}));
-  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"a", "a1"}, {"c", "c1"}}));
-  EXPECT_TRUE(ui::listState(list()).items[1].selected);
+  EXPECT_EQ(rows(), (Rows{{"a", "a1"}, {"c", "c1"}}));
+  EXPECT_TRUE(ui::listState(list()).items[1].selected) << "the row that took its place";
   EXPECT_EQ(text(IDC_OLD_NAME), "c");
   EXPECT_EQ(text(IDC_NEW_NAME), "c1");
 
-  // Deleting the last row selects the one before it.
+  // The field names another substitution than the selected row: that one goes, with its row.
+  ASSERT_TRUE(ui::typeText(host.control(IDC_OLD_NAME), "a"));
   ASSERT_TRUE(host.click(IDC_DELETE));
-  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a1"}}));
-  EXPECT_EQ(text(IDC_OLD_NAME), "a");
+  EXPECT_EQ(substitutions, (NameSubstitutionMap{{"c", "c1"}}));
+  EXPECT_EQ(rows(), (Rows{{"c", "c1"}}));
+  EXPECT_EQ(text(IDC_OLD_NAME), "c");
+
+  // A name without a substitution deletes nothing.
+  ASSERT_TRUE(ui::typeText(host.control(IDC_OLD_NAME), "nothing"));
+  ASSERT_TRUE(host.click(IDC_DELETE));
+  EXPECT_EQ(rows(), (Rows{{"c", "c1"}}));
 
   // Deleting the only row left empties the map and both fields.
+  ASSERT_TRUE(ui::typeText(host.control(IDC_OLD_NAME), "c"));
   ASSERT_TRUE(host.click(IDC_DELETE));
   EXPECT_TRUE(substitutions.empty());
   EXPECT_TRUE(rows().empty());
@@ -162,6 +171,7 @@ TEST_F(SubstituteNamesPageTest, DeleteRemovesExactlyTheSelectedSubstitutionAndSe
 
   // Without a selection Delete does nothing.
   addSubstitution("d", "d1");
+  type("d", "d1");
   ASSERT_TRUE(host.click(IDC_DELETE));
   EXPECT_EQ(substitutions.size(), 1u);
 }
