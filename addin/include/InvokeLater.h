@@ -49,8 +49,8 @@ class InvokeLaterJob {
  public:
   // No thread yet; m_bStop set (no job at work).
   InvokeLaterJob();
-  // Waits for a job that is still at work (owners stop their job while their window is
-  // destroyed, before this runs), then closes the owner's handle of its thread.
+  // Stops a job that is still at work and waits for its thread to end (owners stop their job
+  // while their window is destroyed, before this runs), then closes the owner's handle of it.
   virtual ~InvokeLaterJob();
   InvokeLaterJob(const InvokeLaterJob&) = delete;
   InvokeLaterJob& operator=(const InvokeLaterJob&) = delete;

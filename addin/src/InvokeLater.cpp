@@ -44,6 +44,9 @@ InvokeLaterJob::InvokeLaterJob() : m_pThread(nullptr), m_bStop(true), m_hJobThre
 
 InvokeLaterJob::~InvokeLaterJob() {
   StopJob();
+  // A job that set m_bStop itself at its end may still be leaving: its worker touches this
+  // object until it has returned.
+  WaitForJob();
   if (m_hJobThread != nullptr) CloseHandle(m_hJobThread);
   JobSlot& slot = jobSlot();
   std::lock_guard<std::mutex> lock(slot.mutex);
