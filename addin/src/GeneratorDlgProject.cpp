@@ -36,11 +36,6 @@ std::string fullNameOf(IBuildProject* project) {
   return fullName.utf8();
 }
 
-std::string describe(const _com_error& error) {
-  std::string text = error.Description().utf8();
-  return text.empty() ? std::string(error.ErrorMessage()) : text;
-}
-
 }  // namespace
 
 // --- Registered JVMs ---------------------------------------------------------------------------
@@ -67,7 +62,7 @@ void CGeneratorDlg::LoadProjectSettings() {
   } catch (const _com_error& error) {
     // The wizard opens with what could be read; a copy keeps what the file held, and the file
     // itself is not saved over without asking.
-    std::string text = describe(error);
+    std::string text = com::describe(error);
     if (!path.empty() && win32::fileExists(path)) {
       m_unreadableSettings = path;
       m_unreadableSettingsCopy = settingsxml::keepCopy(path);
@@ -95,7 +90,7 @@ void CGeneratorDlg::SaveProjectSettings() {
     if (!MayReplaceUnreadableSettings("StoreSettings")) return;
     projectsettings::save(projectsettings::settingsPath(fullNameOf(project)), settingsModel(*this));
   } catch (const _com_error& error) {
-    MessageBox(describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
+    MessageBox(com::describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
   }
 }
 
@@ -125,7 +120,7 @@ void CGeneratorDlg::OnGenerate() {
       projectintegration::addSharedFilesAndToolSettings(project, directory);
     }
   } catch (const _com_error& error) {
-    MessageBox(describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
+    MessageBox(com::describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
     return;
   }
   SaveProjectSettings();
@@ -157,7 +152,7 @@ void CGeneratorDlg::RunGeneration() {
       }
     }
   } catch (const _com_error& error) {
-    MessageBox(describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
+    MessageBox(com::describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
   }
   m_progressBar.SetPos(0);
   m_progressBar.SetBarText("", CPercentBar::kTextNone);

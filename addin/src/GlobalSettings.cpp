@@ -92,8 +92,7 @@ settingsxml::LoadResult read(IXMLDOMDocument* document, const std::string& path,
     }
   } catch (const _com_error& error) {
     result.status = settingsxml::LoadStatus::Unreadable;
-    result.problem = error.Description().utf8();
-    if (result.problem.empty()) result.problem = error.ErrorMessage();
+    result.problem = com::describe(error);
   }
   return result;
 }

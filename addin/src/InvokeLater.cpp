@@ -177,9 +177,7 @@ BOOL CInvokeLater::InitInstance() {
     try {
       m_pJob->RunJob();
     } catch (const _com_error& error) {
-      _bstr_t text = error.Description();
-      const char* description = static_cast<const char*>(text);
-      reportEscapedFailure(description != nullptr && *description != '\0' ? description : error.ErrorMessage());
+      reportEscapedFailure(com::describe(error));
     } catch (const std::exception& error) {
       reportEscapedFailure(error.what());
     } catch (...) {

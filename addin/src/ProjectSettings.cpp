@@ -157,9 +157,7 @@ bool load(const std::string& path, const ProjectSettingsModel& model) {
       readLastBuild(document, model);
     } catch (const _com_error&) {
     }
-    std::string why = error.Description().utf8();
-    if (why.empty()) why = error.ErrorMessage();
-    com::raiseError(error.Error(), "The project settings file " + path + " cannot be read: " + why);
+    com::raiseError(error.Error(), "The project settings file " + path + " cannot be read: " + com::describe(error));
   }
   return true;
 }

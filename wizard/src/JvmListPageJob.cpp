@@ -54,9 +54,7 @@ void CJvmListPage::SaveGlobalSettings() {
     globalsettings::write(m_pSettingsDocument, path, m_currentJvm, m_extraJvms, m_addedPaths);
   } catch (const _com_error& error) {
     // The file keeps its former content; the message says which file and why.
-    std::string why = error.Description().utf8();
-    if (why.empty()) why = error.ErrorMessage();
-    const std::string text = std::string(kSaveProblem) + "\n\n" + why;
+    const std::string text = std::string(kSaveProblem) + "\n\n" + com::describe(error);
     MessageBox(text.c_str(), "KAVRIN Add-In", MB_OK | MB_ICONINFORMATION);
   }
 }

@@ -51,6 +51,9 @@ inline void check(HRESULT hr) {
 }
 // Raises `_com_error` with a new error object that carries `description`.
 [[noreturn]] void raiseError(HRESULT hr, const std::string& description);
+// What went wrong, as the user is told: the error object's description, or the text of the
+// HRESULT when there is none.
+std::string describe(const _com_error& error);
 }  // namespace com
 
 // --- _bstr_t -------------------------------------------------------------------------------

@@ -134,6 +134,11 @@ void raiseError(HRESULT hr, const std::string& description) {
   _com_raise_error(hr, makeErrorInfo(description, std::string()));
 }
 
+std::string describe(const _com_error& error) {
+  const std::string text = error.Description().utf8();
+  return text.empty() ? std::string(error.ErrorMessage()) : text;
+}
+
 void fillExcepInfo(HRESULT hr, EXCEPINFO* info) {
   *info = EXCEPINFO{};
   info->scode = hr;
