@@ -210,7 +210,7 @@ TEST_F(JvmListPageJobTest, ASaveThatFailsTellsTheUserWhichFileAndKeepsIt) {
   writeSettings(jdk, "");
   open();
   const std::string before = kavrin_test::readFile(settingsFile);
-  const char* designText =
+  const char* fixedText =
       "There is a problem with initialization of environment variables.\nRestart Microsoft Visual Studio IDE.";
 
   // A full disk.
@@ -219,7 +219,7 @@ TEST_F(JvmListPageJobTest, ASaveThatFailsTellsTheUserWhichFileAndKeepsIt) {
   win32::clearWriteFailures();
   std::vector<std::string> boxes = messageBoxTexts("KAVRIN Add-In");
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].rfind(designText, 0), 0u) << boxes[0];
+  EXPECT_EQ(boxes[0].rfind(fixedText, 0), 0u) << boxes[0];
   EXPECT_NE(boxes[0].find(settingsFile + ": No space left on device"), std::string::npos) << boxes[0];
   EXPECT_EQ(kavrin_test::readFile(settingsFile), before);
   EXPECT_EQ(win32::listFolder(dir.path(), ".xml"), std::vector<std::string>{"kavringlobals.xml"}) << "no temporary left";
