@@ -169,11 +169,59 @@ void closeArchives()
     openArchives().clear();
 }
 
+// An archive written with Zip64 records (zip -fz) keeps 0xFFFFFFFF in the 32-bit size fields of
+// the central directory and the real sizes in the entry's Zip64 extended information (header id
+// 1), which holds, in this order, each of the uncompressed and compressed sizes whose 32-bit field
+// is 0xFFFFFFFF. Takes those sizes into the entry's facts; false when a field says 0xFFFFFFFF and
+// the extended information does not give its size.
+bool takeZip64Sizes(const unsigned char* extra, std::size_t length, unz_file_info64& info)
+{
+    const ZPOS64_T kEscape = 0xFFFFFFFFu;
+    const bool wantUncompressed = info.uncompressed_size == kEscape;
+    const bool wantCompressed = info.compressed_size == kEscape;
+    if (!wantUncompressed && !wantCompressed)
+        return true;
+    auto u16 = [&](std::size_t at) { return static_cast<unsigned>(extra[at] | (extra[at + 1] << 8)); };
+    auto u64 = [&](std::size_t at) {
+        ZPOS64_T value = 0;
+        for (int i = 7; i >= 0; --i)
+            value = (value << 8) | extra[at + static_cast<std::size_t>(i)];
+        return value;
+    };
+    for (std::size_t at = 0; at + 4 <= length;) {
+        const unsigned id = u16(at);
+        const std::size_t size = u16(at + 2);
+        const std::size_t data = at + 4;
+        if (data + size > length)
+            return false;
+        if (id == 0x0001) {
+            std::size_t field = data;
+            if (wantUncompressed) {
+                if (field + 8 > data + size)
+                    return false;
+                info.uncompressed_size = u64(field);
+                field += 8;
+            }
+            if (wantCompressed) {
+                if (field + 8 > data + size)
+                    return false;
+                info.compressed_size = u64(field);
+            }
+            return true;
+        }
+        at = data + size;
+    }
+    return false;
+}
+
 // The bytes of the current entry, all of them or none.
 bool readCurrentEntry(unzFile zip, std::vector<unsigned char>& bytes)
 {
     unz_file_info64 info;
-    if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+    unsigned char extra[0xFFFF];
+    if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, extra, sizeof extra, nullptr, 0) != UNZ_OK)
+        return false;
+    if (!takeZip64Sizes(extra, std::min<std::size_t>(info.size_file_extra, sizeof extra), info))
         return false;
     if (info.uncompressed_size > ClassRepository::kMaxClassBytes)
         return false;
@@ -193,9 +241,11 @@ bool readCurrentEntry(unzFile zip, std::vector<unsigned char>& bytes)
             break;
         got += static_cast<std::size_t>(read);
     }
-    // Closing checks the entry's CRC once every declared byte has been read.
+    // Closing checks the entry's CRC once every byte that the 32-bit size field declares has been
+    // read, which for a Zip64 entry never happens: the checksum is compared here as well.
     const int closed = unzCloseCurrentFile(zip);
-    return got == size && closed == UNZ_OK;
+    return got == size && closed == UNZ_OK &&
+           crc32(0L, bytes.data(), static_cast<uInt>(size)) == static_cast<uLong>(info.crc);
 }
 
 // The contents of a regular file of at most kMaxClassBytes, or false.

@@ -253,6 +253,50 @@ TEST_F(RepositoryTest, StoredZip)
     expectFacts(loader, javapFacts(kClasses, "fixtures.natives.NativeMethods"));
 }
 
+TEST_F(RepositoryTest, Zip64RecordsOnEveryEntry)
+{
+    // zip -fz writes 0xFFFFFFFF into the 32-bit size fields and the sizes into Zip64 records.
+    for (const char* level : {"-6", "-0"}) {
+        SCOPED_TRACE(level);
+        reset();
+        const std::string zip = dir.file(std::string("zip64") + level + ".jar");
+        ASSERT_EQ(runCommand({"zip", "-q", level, "-fz", "-r", zip, "fixtures"}, 120, kClasses).exitCode, 0);
+        std::vector<uint8_t> bytes = kavrin_test::readFileBytes(zip);
+        const std::size_t derived = centralEntry(bytes, "fixtures/Derived.class");
+        ASSERT_NE(derived, std::string::npos);
+        ASSERT_EQ(read32(bytes, derived + 24), 0xFFFFFFFFu) << "no Zip64 size record";
+
+        ClassRepository::addModule(zip);
+        ClassRepository loader;
+        ASSERT_TRUE(loader.loadClass("fixtures.Derived", ""));
+        EXPECT_EQ(loader.getModulePath(), zip);
+        expectFacts(loader, javapFacts(kClasses, "fixtures.Derived"));
+
+        // A Zip64 size whose record is missing, and a checksum that does not match, yield nothing.
+        const std::size_t named = centralEntry(bytes, "fixtures/Named.class");
+        const std::size_t color = centralEntry(bytes, "fixtures/Color.class");
+        ASSERT_NE(named, std::string::npos);
+        ASSERT_NE(color, std::string::npos);
+        const std::size_t nameLength = bytes[named + 28] | (bytes[named + 29] << 8);
+        const std::size_t extraLength = bytes[named + 30] | (bytes[named + 31] << 8);
+        for (std::size_t at = named + 46 + nameLength; at + 4 <= named + 46 + nameLength + extraLength;
+             at += 4 + (bytes[at + 2] | (bytes[at + 3] << 8)))
+            if (bytes[at] == 1 && bytes[at + 1] == 0)
+                bytes[at] = 0x99;  // an unknown record in its place
+        write32(bytes, color + 16, read32(bytes, color + 16) ^ 1u);
+        const std::string damaged = dir.file(std::string("damaged64") + level + ".jar");
+        kavrin_test::writeFile(damaged, bytes);
+        reset();
+        ClassRepository::addModule(damaged);
+        for (const char* name : {"fixtures.Named", "fixtures.Color"}) {
+            ClassRepository bad;
+            EXPECT_FALSE(bad.loadClass(name, "")) << name;
+        }
+        ClassRepository good;
+        EXPECT_TRUE(good.loadClass("fixtures.Base", ""));
+    }
+}
+
 TEST_F(RepositoryTest, JmodModule)
 {
     // A module of the fixtures package (jmod takes no class of the default package).
