@@ -242,11 +242,13 @@ void genBanner(std::ostream& out);
 // that cannot be opened, when either cannot be opened.
 bool genDefProxies(std::string directory, bool includeStdafx);
 
-// Class entries of a .zip or .jar archive (the exact lower-case suffix ends the path), in archive
-// order; a .jmod module gives its entries under classes/ without that prefix. Returns their
-// number; out is replaced only when there is at least one. 0 for any other path and for an
-// archive that cannot be read.
-int listArchiveClasses(std::string path, std::vector<std::string>* out);
+// Class entries of a .zip, .jar or .jmod archive (any case of the suffix), in archive order; a
+// .jmod module gives its entries under classes/ without that prefix; a Java image
+// (".../lib/modules") or one module of it (".../lib/modules/java.base") gives its classes as
+// "java/lang/String.class". Returns their number; out is replaced only when there is at least
+// one. 0 for any other path and for an archive that cannot be read; for a damaged image `error`
+// (when given) receives the reason.
+int listArchiveClasses(std::string path, std::vector<std::string>* out, std::string* error = nullptr);
 
 // --- Global filter switches ---------------------------------------------------------------------
 // Process-wide, false at start; each setter stores its argument and returns it.

@@ -1,5 +1,6 @@
-// The class entries of an archive, for the wizard's "Add Java Classes" dialog.
+// The class entries of an archive or of a Java image, for the wizard's "Add Java Classes" dialog.
 #include "ClassRepository.h"
+#include "JavaImage.h"
 #include "ProxyGenerator.h"
 
 #include <unzip.h>
@@ -7,9 +8,38 @@
 #include <algorithm>
 #include <vector>
 
-int listArchiveClasses(std::string path, std::vector<std::string>* out)
+namespace {
+
+int listImageClasses(const std::string& image, const std::string& module, std::vector<std::string>* out,
+                     std::string* error)
 {
-    // The same archive test as the repository's, so that every archive it reads can be listed.
+    std::string why;
+    const std::shared_ptr<const JavaImage> opened = JavaImage::cached(image, &why);
+    std::vector<std::string> kept;
+    try {
+        if (!opened)
+            throw JavaImageError(why);
+        kept = opened->classEntries(module);
+    } catch (const JavaImageError& e) {
+        if (error)
+            *error = e.what();
+        return 0;
+    }
+    if (out && !kept.empty())
+        *out = kept;
+    return static_cast<int>(kept.size());
+}
+
+}  // namespace
+
+int listArchiveClasses(std::string path, std::vector<std::string>* out, std::string* error)
+{
+    // The same module tests as the repository's, so that every archive and image it reads can be
+    // listed.
+    std::string image;
+    std::string module;
+    if (splitImageModule(path, image, module))
+        return listImageClasses(image, module, out, error);
     if (!isArchiveModule(path))
         return 0;
     const bool jmod = isJmodModule(path);

@@ -7,10 +7,14 @@
 // loaders and live until the module set is rebuilt or the class is removed.
 //
 // Modules are searched in the byte-wise order of their path strings, not in insertion order. A
-// module whose path ends in ".zip", ".jar" or ".jmod" (any case) is an archive; any other module
-// is a directory. An archive entry a/B.class is looked up as "a/B.class", in a .jmod module as
-// "classes/a/B.class". Archives are not trusted: an entry larger than 64 MiB, one that cannot be
-// allocated, a short read or a bad checksum make the archive yield nothing.
+// module whose path ends in ".zip", ".jar" or ".jmod" (any case) is an archive; a regular file
+// named "modules" is a Java image (a JDK's lib/modules), and "<image>/<module>" one module of it
+// (JavaImage.h); any other module is a directory. An archive entry a/B.class is looked up as
+// "a/B.class", in a .jmod module as "classes/a/B.class", in an image as "/<module>/a/B.class"
+// with the module that holds package a. Archives and images are not trusted: an entry larger
+// than 64 MiB, one that cannot be allocated, a short read or a bad checksum make the archive
+// yield nothing; a damaged image is reported once on the standard error stream and yields
+// nothing.
 //
 // Archives are opened once and kept open, with their directories, until the module set is reset
 // or the file changes; loaders on any thread may read them.
@@ -52,8 +56,8 @@ public:
 
     // Clears the cache, the module set and the generated-class sets; then, for a non-empty JRE
     // home, adds <home>/lib and its *.zip and *.jar archives, the same for lib/ext and
-    // lib/javaws, every <home>/jmods/*.jmod, ".", and each non-empty ':'-separated piece of
-    // CLASSPATH.
+    // lib/javaws, the JDK's class library (every <home>/jmods/*.jmod, else the image
+    // <home>/lib/modules), ".", and each non-empty ':'-separated piece of CLASSPATH.
     static void resetModules(std::string jreHome);
     // Adds a path to the module set as it is given; an empty path is ignored.
     static void addModule(std::string path);
@@ -80,6 +84,8 @@ private:
     bool openClassStream(const std::string& name, const std::string& moduleHint);
     bool openModule(const std::string& module, const std::string& name);
     bool openArchiveEntry(const std::string& archivePath, const std::string& entryName);
+    bool openImageEntry(const std::string& module, const std::string& image, const std::string& imageModule,
+                        const std::string& name);
     bool openClassFile(const std::string& path);
     // Keeps the bytes of a class file and makes the lexer input over them.
     void useClassBytes(std::vector<unsigned char> bytes);

@@ -6,6 +6,7 @@
 #include "ClassFileTokenTypes.hpp"
 #include "ClassParseHost.h"
 #include "GeneratedClassSets.h"
+#include "JavaImage.h"
 #include "StringHelpers.h"
 #include "ValueAST.h"
 #include "Win32.h"
@@ -355,6 +356,7 @@ void ClassRepository::resetModules(std::string jreHome)
     modules.clear();
     clearGeneratedClassSets();
     closeArchives();
+    JavaImage::clearCache();
     if (jreHome.empty())
         return;
 
@@ -366,10 +368,9 @@ void ClassRepository::resetModules(std::string jreHome)
         addArchivesOf(folder, "*.zip");
         addArchivesOf(folder, "*.jar");
     }
-    // A JDK 9 or later keeps its class library in jmods/*.jmod.
-    const std::string jmods = jreHome + "/jmods";
-    if (win32::isDirectory(jmods))
-        addArchivesOf(jmods, "*.jmod");
+    // A JDK 9 or later keeps its class library in jmods/*.jmod or in its image lib/modules.
+    for (const std::string& library : jdkClassLibrary(jreHome, false))
+        addModule(library);
     addModule(".");
 
     if (const char* classPath = std::getenv("CLASSPATH")) {
@@ -419,6 +420,10 @@ bool ClassRepository::openModule(const std::string& module, const std::string& n
 {
     if (isArchiveModule(module))
         return openArchiveEntry(module, name + ".class");
+    std::string image;
+    std::string imageModule;
+    if (splitImageModule(module, image, imageModule))
+        return openImageEntry(module, image, imageModule, name);
     if (!openClassFile(module + "/" + name + ".class"))
         return false;
     m_strModulePath = module;
@@ -452,6 +457,31 @@ bool ClassRepository::openArchiveEntry(const std::string& archivePath, const std
         unz64_file_pos pos = found->second;
         if (unzGoToFilePos64(archive->zip, &pos) != UNZ_OK || !readCurrentEntry(archive->zip, bytes))
             return false;
+    }
+    useClassBytes(std::move(bytes));
+    return true;
+}
+
+bool ClassRepository::openImageEntry(const std::string& module, const std::string& image,
+                                     const std::string& imageModule, const std::string& name)
+{
+    m_strModulePath = module;
+    std::string error;
+    bool firstFailure = false;
+    const std::shared_ptr<const JavaImage> opened = JavaImage::cached(image, &error, &firstFailure);
+    if (!opened) {
+        // Told once for the file as it is; its classes are then simply not found in it.
+        if (firstFailure)
+            std::cerr << error << std::endl;
+        return false;
+    }
+    std::vector<unsigned char> bytes;
+    try {
+        if (!opened->readClass(name, imageModule, kMaxClassBytes, bytes))
+            return false;
+    } catch (const JavaImageError& e) {
+        std::cerr << e.what() << std::endl;
+        return false;
     }
     useClassBytes(std::move(bytes));
     return true;

@@ -1,7 +1,9 @@
 // Parse then write gives back the same bytes, and a walk without output finds the parser's flags:
-// over the fixture classes (with and without debug information) and over every class of JDK 17's
-// java.base module.
+// over the fixture classes (with and without debug information), over every class of JDK 17's
+// java.base module, and over every class of a run-time image made by jlink.
 #include "ClassFileWriter.hpp"
+#include "ClassRepository.h"
+#include "JavaImage.h"
 #include "TestPaths.h"
 #include "writer_corpus.h"
 
@@ -159,4 +161,26 @@ TEST(WriterRoundTrip, EveryClassOfJavaBase)
     EXPECT_GT(tally.interfaces, 500u);
     EXPECT_GT(tally.natives, 50u);
     EXPECT_GT(tally.withRawPoolEntries, 200u);
+}
+
+TEST(WriterRoundTrip, EveryClassOfAJlinkImage)
+{
+    std::shared_ptr<const JavaImage> image = JavaImage::open(std::string(kavrin_test::kJlinkImage) + "/lib/modules");
+    Tally tally;
+    std::size_t entries = 0;
+    for (const std::string& module : image->moduleNames()) {
+        for (const std::string& entry : image->classEntries(module)) {
+            ClassBytes c;
+            c.name = module + "/" + entry;
+            ASSERT_TRUE(image->readClass(entry.substr(0, entry.size() - 6), module, ClassRepository::kMaxClassBytes,
+                                         c.bytes))
+                << c.name;
+            ++entries;
+            check(c, tally);
+        }
+    }
+    report("jlink image (java.base, java.logging)", tally);
+    EXPECT_TRUE(tally.failures.empty()) << failureList(tally);
+    EXPECT_EQ(tally.identical, entries);
+    EXPECT_GT(entries, 6400u);
 }

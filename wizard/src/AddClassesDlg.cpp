@@ -77,7 +77,10 @@ void CAddClassesDlg::OnModuleChosen() {
 
   CWaitCursor wait;
   std::vector<std::string> entries;
-  listArchiveClasses(m_strModule.str(), &entries);
+  std::string error;
+  listArchiveClasses(m_strModule.str(), &entries, &error);
+  // A damaged Java image lists nothing and says why.
+  if (!error.empty()) MessageBox(error.c_str(), "KAVRIN Add-In", MB_OK | MB_ICONWARNING);
   for (std::string name : entries) {
     if (name.size() < 6) continue;
     name.resize(name.size() - 6);                       // ".class"
