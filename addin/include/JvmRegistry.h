@@ -7,7 +7,8 @@
 // runtime key: "CurrentVersion" copied from the vendor's development-kit key, and per version of
 // the kit its embedded runtime's "JavaHome" and "RuntimeLib". On this platform a kit's embedded
 // runtime is its "jre" folder when it has one and the kit itself otherwise (a modern JDK is its
-// own runtime), and "RuntimeLib" names the runtime's libjvm.so.
+// own runtime), and "RuntimeLib" names the runtime's libjvm.so, found in the same order as the
+// registration tool finds it (JavaLayout.h).
 #pragma once
 
 #include "ProjectModel.h"
@@ -35,10 +36,5 @@ void mirrorJdkRegistrations(const std::string& runtimeKey, const std::string& ki
 // that does not open, from its mirror; each takes the JDK path of the kit version of the same
 // name. `installed` gets, per vendor, the registration named by the kit's current version.
 void loadInstalledJvms(JvmDefinitionSet& installed, JvmDefinitionSet& registrations);
-
-// The embedded runtime of a kit home and the VM library of a runtime home, as the mirror
-// records them.
-std::string embeddedRuntimeHome(const std::string& kitHome);
-std::string runtimeLibraryPath(const std::string& runtimeHome);
 
 }  // namespace jvmregistry

@@ -1,5 +1,6 @@
 #include "JvmRegistry.h"
 
+#include "JavaLayout.h"
 #include "Registry.h"
 #include "Win32.h"
 
@@ -23,10 +24,6 @@ const char* const kRuntimeLib = "RuntimeLib";
 const DWORD kValueBufferSize = 1024;
 const DWORD kNameBufferSize = MAX_PATH;
 const REGSAM kMirrorAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
-
-// VM libraries of a runtime home, in the order they are looked for.
-const char* const kVmLibraries[] = {"/lib/server/libjvm.so", "/lib/client/libjvm.so", "/lib/amd64/server/libjvm.so",
-                                    "/lib/amd64/client/libjvm.so", "/bin/client/libjvm.so", "/bin/server/libjvm.so"};
 
 // An open registry key, closed with the object.
 class Key {
@@ -102,9 +99,9 @@ void createMirror(const Key& kit, const std::string& mirrorKey) {
         kitHome.empty()) {
       continue;
     }
-    const std::string runtimeHome = embeddedRuntimeHome(kitHome);
+    const std::string runtimeHome = javalayout::embeddedRuntimeHome(kitHome);
     mirrorVersion.WriteString(kJavaHome, runtimeHome);
-    mirrorVersion.WriteString(kRuntimeLib, runtimeLibraryPath(runtimeHome));
+    mirrorVersion.WriteString(kRuntimeLib, javalayout::runtimeLibraryPath(runtimeHome));
   }
   std::string current;
   if (kit.ReadString(kCurrentVersion, current)) {
@@ -165,19 +162,6 @@ void scanVendor(const char* label, const char* runtimeKey, const char* kitKey, c
 }
 
 }  // namespace
-
-std::string embeddedRuntimeHome(const std::string& kitHome) {
-  const std::string jre = kitHome + "/jre";
-  return win32::isDirectory(jre) ? jre : kitHome;
-}
-
-std::string runtimeLibraryPath(const std::string& runtimeHome) {
-  for (const char* library : kVmLibraries) {
-    const std::string path = runtimeHome + library;
-    if (win32::fileExists(path) && !win32::isDirectory(path)) return path;
-  }
-  return runtimeHome + kVmLibraries[0];
-}
 
 void mirrorJdkRegistrations(const std::string& runtimeKey, const std::string& kitKey, const std::string& mirrorKey) {
   Key runtime;

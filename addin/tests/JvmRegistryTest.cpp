@@ -76,6 +76,21 @@ TEST_F(JvmRegistryTest, AModernKitIsItsOwnRuntime) {
   EXPECT_EQ(mirrorValue("21", "RuntimeLib"), kit + "/lib/server/libjvm.so");
 }
 
+TEST_F(JvmRegistryTest, TheRegistrationToolRecordsTheSameVmLibrary) {
+  // A kit with several VM libraries, none where a JDK of today keeps it.
+  const std::string kit = makeKit("several", false);
+  for (const char* library : {"/lib/client/libjvm.so", "/lib/amd64/server/libjvm.so", "/bin/server/libjvm.so"})
+    kavrin_test::writeFile(kit + library, "");
+  registerKit("1.8", kit);
+  mirrorJavaSoft();
+  EXPECT_EQ(mirrorValue("1.8", "RuntimeLib"), kit + "/lib/amd64/server/libjvm.so");
+
+  ASSERT_EQ(RegDeleteTree(HKEY_LOCAL_MACHINE, kJavaSoftMirrorKey), ERROR_SUCCESS);
+  const kavrin_test::CommandResult tool = kavrin_test::runCommand({KAVRINREG_PROGRAM}, 60);
+  ASSERT_EQ(tool.exitCode, 0) << tool.output;
+  EXPECT_EQ(mirrorValue("1.8", "RuntimeLib"), kit + "/lib/amd64/server/libjvm.so");
+}
+
 TEST_F(JvmRegistryTest, TheMirrorGoesOnceARuntimeIsRegisteredAndTheVendorKeyStays) {
   const std::string kit = makeKit("j2sdk1.4.2", true);
   registerKit("1.4.2", kit);

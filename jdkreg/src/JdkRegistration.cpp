@@ -1,5 +1,6 @@
 #include "JdkRegistration.h"
 
+#include "JavaLayout.h"
 #include "RegKey.h"
 #include "Win32.h"
 
@@ -13,28 +14,7 @@ const char kJavaHome[] = "JavaHome";
 const char kRuntimeLib[] = "RuntimeLib";
 const char kCurrentVersion[] = "CurrentVersion";
 
-const char* const kVmLibraries[] = {
-    "/lib/server/libjvm.so",
-    "/lib/amd64/server/libjvm.so",
-    "/lib/client/libjvm.so",
-    "/lib/amd64/client/libjvm.so",
-};
-
 }  // namespace
-
-std::string EmbeddedRuntimeHome(const std::string& kitHome) {
-    const std::string jre = kitHome + "/jre";
-    return win32::isDirectory(jre) ? jre : kitHome;
-}
-
-std::string RuntimeLibraryPath(const std::string& runtimeHome) {
-    for (const char* library : kVmLibraries) {
-        const std::string path = runtimeHome + library;
-        if (win32::fileExists(path) && !win32::isDirectory(path))
-            return path;
-    }
-    return runtimeHome + kVmLibraries[0];
-}
 
 void RegisterJdkRuntimes(const char* runtimeKey, const char* kitKey, const char* mirrorKey) {
     RegKey runtime;
@@ -58,9 +38,9 @@ void RegisterJdkRuntimes(const char* runtimeKey, const char* kitKey, const char*
         // An empty home would name the root folder's runtime: the version keeps no values.
         if (!kitVersion.QueryString(kJavaHome, kitHome, kValueBufferSize) || kitHome.empty())
             continue;
-        const std::string runtimeHome = EmbeddedRuntimeHome(kitHome);
+        const std::string runtimeHome = javalayout::embeddedRuntimeHome(kitHome);
         mirrorVersion.SetString(kJavaHome, runtimeHome);
-        mirrorVersion.SetString(kRuntimeLib, RuntimeLibraryPath(runtimeHome));
+        mirrorVersion.SetString(kRuntimeLib, javalayout::runtimeLibraryPath(runtimeHome));
     }
 
     std::string currentVersion;

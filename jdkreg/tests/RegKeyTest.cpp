@@ -1,4 +1,5 @@
 // The key owner and the registration run in this process: what stays open, what is written.
+#include "JavaLayout.h"
 #include "JdkRegTestSupport.h"
 #include "JdkRegistration.h"
 #include "RegKey.h"
@@ -134,9 +135,9 @@ TEST_F(InProcess, RuntimeLibraryIsAFileNotAFolder) {
     const std::string home = dir.file("home");
     std::filesystem::create_directories(home + "/lib/server/libjvm.so");
     kavrin_test::writeFile(home + "/lib/client/libjvm.so", std::string("ELF"));
-    EXPECT_EQ(EmbeddedRuntimeHome(home), home);
-    EXPECT_EQ(RuntimeLibraryPath(home), home + "/lib/client/libjvm.so");
+    EXPECT_EQ(javalayout::embeddedRuntimeHome(home), home);
+    EXPECT_EQ(javalayout::runtimeLibraryPath(home), home + "/lib/client/libjvm.so");
     // A file named jre is no runtime folder.
     kavrin_test::writeFile(home + "/jre", std::string());
-    EXPECT_EQ(EmbeddedRuntimeHome(home), home);
+    EXPECT_EQ(javalayout::embeddedRuntimeHome(home), home);
 }

@@ -57,7 +57,8 @@ public:
     // Clears the cache, the module set and the generated-class sets; then, for a non-empty JRE
     // home, adds <home>/lib and its *.zip and *.jar archives, the same for lib/ext and
     // lib/javaws, the JDK's class library (every <home>/jmods/*.jmod, else the image
-    // <home>/lib/modules), ".", and each non-empty ':'-separated piece of CLASSPATH.
+    // <home>/lib/modules), ".", and each non-empty ':'-separated piece of CLASSPATH (a piece
+    // "dir/*" as the .jar and .JAR files of dir).
     static void resetModules(std::string jreHome);
     // Adds a path to the module set as it is given; an empty path is ignored.
     static void addModule(std::string path);

@@ -7,6 +7,7 @@
 #include "ClassParseHost.h"
 #include "GeneratedClassSets.h"
 #include "JavaImage.h"
+#include "JavaLayout.h"
 #include "StringHelpers.h"
 #include "ValueAST.h"
 #include "Win32.h"
@@ -373,18 +374,10 @@ void ClassRepository::resetModules(std::string jreHome)
         addModule(library);
     addModule(".");
 
+    // "dir/*" stands for the jars of the folder, as the java launcher reads it.
     if (const char* classPath = std::getenv("CLASSPATH")) {
-        std::string piece;
-        for (const char* p = classPath;; ++p) {
-            if (*p == ':' || *p == '\0') {
-                addModule(piece);
-                piece.clear();
-                if (*p == '\0')
-                    break;
-            } else {
-                piece.push_back(*p);
-            }
-        }
+        for (const std::string& entry : javalayout::classPathEntries(classPath, false))
+            addModule(entry);
     }
 }
 

@@ -323,6 +323,30 @@ TEST_F(RepositoryTest, JmodModule)
     EXPECT_FALSE(isArchiveModule(".jm"));
 }
 
+TEST_F(RepositoryTest, ClassPathWildcardsStandForTheJarsOfAFolder)
+{
+    const std::string jars = dir.file("jars");
+    fs::create_directories(jars + "/sub.jar");
+    fs::copy_file(kavrin_test::kFixtureJar, jars + "/fixtures.jar");
+    kavrin_test::writeFile(jars + "/UPPER.JAR", std::string("PK"));
+    kavrin_test::writeFile(jars + "/.hidden.jar", std::string("PK"));
+    for (const char* other : {"mixed.Jar", "notes.txt", "sub.jar/inner.jar"})
+        kavrin_test::writeFile(jars + "/" + other, std::string("PK"));
+    {
+        kavrin_test::ScopedEnv classPath("CLASSPATH", jars + "/*:" + jars + "/*.jar:" + dir.file("none") + "/*");
+        ClassRepository::resetModules(kavrin_test::kFakeJre);
+    }
+    std::set<std::string> fromClassPath;
+    for (const std::string& module : ClassRepository::modules)
+        if (module.rfind(dir.path(), 0) == 0)
+            fromClassPath.insert(module);
+    EXPECT_EQ(fromClassPath, (std::set<std::string>{jars + "/.hidden.jar", jars + "/UPPER.JAR", jars + "/fixtures.jar",
+                                                    jars + "/*.jar"}));
+    ClassRepository loader;
+    ASSERT_TRUE(loader.loadClass("fixtures.Base", ""));
+    EXPECT_EQ(loader.getModulePath(), jars + "/fixtures.jar");
+}
+
 TEST_F(RepositoryTest, FakeClassicJre)
 {
     const std::string jre = kavrin_test::kFakeJre;

@@ -2,6 +2,7 @@
 // options, announced natives, attaching and detaching threads.
 #include "RuntimeInternal.h"
 
+#include "JavaLayout.h"
 #include "Registry.h"
 #include "Win32.h"
 
@@ -285,7 +286,8 @@ void JVM::load(const CSmartString& path) {
 
         // The class path first, then the options in their order.
         std::vector<std::string> texts;
-        texts.push_back("-Djava.class.path=" + narrow(gClassPath));
+        // The VM takes the class path as it is: "dir/*" is expanded here, as the java launcher does.
+        texts.push_back("-Djava.class.path=" + javalayout::expandClassPath(narrow(gClassPath)));
         for (const CSmartString& option : gOptions)
             texts.push_back(narrow(option));
         std::vector<JavaVMOption> options(texts.size());
@@ -296,7 +298,7 @@ void JVM::load(const CSmartString& path) {
         args.nOptions = static_cast<jint>(options.size());
         args.options = options.data();
         args.ignoreUnrecognized = JNI_FALSE;
-        std::string legacyClassPath = narrow(gClassPath);
+        std::string legacyClassPath = javalayout::expandClassPath(narrow(gClassPath));
         legacyArgs.classpath = &legacyClassPath[0];
 
         CreateJavaVMFn create = reinterpret_cast<CreateJavaVMFn>(GetProcAddress(library, "JNI_CreateJavaVM"));

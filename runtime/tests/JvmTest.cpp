@@ -3,6 +3,7 @@
 #include "JvmSupport.h"
 
 #include <atomic>
+#include <filesystem>
 #include <climits>
 #include <cmath>
 #include <thread>
@@ -89,6 +90,22 @@ TEST_F(JvmTest, ClassPathAndSortedOptionsReachTheVm) {
     EXPECT_LT(a, z) << list;
     EXPECT_LT(z, x) << list;
     EXPECT_EQ(list.find("-Dkavrin.a=first", a + 1), std::string::npos) << list;
+}
+
+TEST_F(JvmTest, ClassPathWildcardsReachTheVmAsTheJarsOfTheFolder) {
+    // The VM does not expand "dir/*" itself; the java launcher does, and so does the library.
+    kavrin_test::TempDir dir("kavrin-wildcard");
+    const std::string jar = dir.file("jars/tests.jar");
+    std::filesystem::create_directories(dir.file("jars"));
+    ASSERT_EQ(kavrin_test::runCommand({kavrin_test::kJar, "cf", jar, "-C", RUNTIME_TEST_CLASSES, "runtimetest"}).exitCode,
+              0);
+    kavrin_test::ScopedEnv classPath("CLASSPATH", dir.file("jars") + "/*");
+    JVM::addOption("-Xcheck:jni");
+    JVM::initClassPath(CSmartString(dir.file("none/*").c_str()));
+    JVM::load();
+    EXPECT_EQ(systemProperty("java.class.path"), jar);
+    jclass echo = echoClass();
+    JNIEnvHelper::DeleteLocalRef(echo);
 }
 
 TEST_F(JvmTest, NativesAnnouncedBeforeLoadAreCallableFromJava) {
