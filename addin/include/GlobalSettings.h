@@ -46,7 +46,9 @@ void write(IXMLDOMDocument* document, const std::string& path, JvmDefinition& cu
            const JvmDefinitionSet& extra, const std::set<std::string>& added);
 
 // The library archives of a JRE home: the *.zip, then the *.jar files of <jre>/lib,
-// <jre>/lib/ext and <jre>/lib/javaws, as full paths.
+// <jre>/lib/ext and <jre>/lib/javaws, and the home's own class library when it is a JDK of
+// release 9 or later (every jmods/*.jmod, else one path per module of its image lib/modules,
+// "<jre>/lib/modules/java.base"), as full paths.
 std::set<std::string> scanJreLibraries(const std::string& jreHome);
 
 // --- The JVM job ---------------------------------------------------------------------------------

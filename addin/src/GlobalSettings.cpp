@@ -1,6 +1,7 @@
 #include "GlobalSettings.h"
 
 #include "ClassRepository.h"
+#include "JavaImage.h"
 #include "Registry.h"
 
 namespace globalsettings {
@@ -122,6 +123,8 @@ void write(IXMLDOMDocument* document, const std::string& path, JvmDefinition& cu
 std::set<std::string> scanJreLibraries(const std::string& jreHome) {
   std::set<std::string> libraries;
   if (jreHome.empty()) return libraries;
+  // A JDK of release 9 or later: its own class library, as its jmods or the modules of its image.
+  for (const std::string& library : jdkClassLibrary(jreHome, true)) libraries.insert(library);
   const std::string lib = jreHome + "/lib";
   for (const std::string& folder : {lib, lib + "/ext", lib + "/javaws"}) {
     for (const char* suffix : {".zip", ".jar"}) {

@@ -19,8 +19,9 @@ class CJvmDlg : public CDialog {
   JvmDefinition& GetJvm();
   std::set<std::string>& GetAddedPaths();
 
-  // Lists the archives of the JRE edit's folder (lib, lib/ext, javaws; *.zip then *.jar) and
-  // the added paths, and keeps the result in m_scan.
+  // Lists the archives of the JRE edit's folder (lib, lib/ext, javaws; *.zip then *.jar), the
+  // folder's own class library when it is a JDK of release 9 or later (its jmods, or the modules
+  // of its image) and the added paths, and keeps the result in m_scan.
   void ScanJreLibraries();
 
   CEdit m_editName;         // 1018 "Name:"

@@ -1,5 +1,7 @@
 #include "JvmDlg.h"
 
+#include "JavaImage.h"
+#include "JavaLayout.h"
 #include "UiDriver.h"
 #include "WizardControls.h"
 
@@ -46,6 +48,16 @@ bool anyFileMatches(const std::string& pattern) {
   if (find == INVALID_HANDLE_VALUE) return false;
   FindClose(find);
   return true;
+}
+
+// The runtime of a JDK home: its jre folder when it has one with libraries (before Java 9);
+// the home itself when it holds a VM library and a class library (a JDK of today is its own
+// runtime); empty when the folder is no JDK.
+std::string runtimeOfJdk(const std::string& home) {
+  if (anyFileMatches(home + "/jre/lib/*")) return home + "/jre";
+  if (javalayout::isRegularFile(javalayout::runtimeLibraryPath(home)) && !jdkClassLibrary(home, false).empty())
+    return home;
+  return std::string();
 }
 
 }  // namespace
@@ -179,10 +191,10 @@ int CJvmDlg::FindLibraryRow(const std::string& path) const {
 void CJvmDlg::OnBrowseJdk() {
   std::string folder = browseForFolder(this, "Select JDK Home", windowText(m_editJdk));
   if (folder.empty()) return;
-  // A JDK home is recognised by its embedded runtime's libraries.
-  if (!anyFileMatches(folder + "/jre/lib/*")) return;
+  const std::string runtime = runtimeOfJdk(folder);
+  if (runtime.empty()) return;
   m_editJdk.SetWindowText(folder.c_str());
-  m_editJre.SetWindowText((folder + "/jre").c_str());
+  m_editJre.SetWindowText(runtime.c_str());
   m_editJre.EnableWindow(TRUE);
   m_btnBrowseJre.EnableWindow(TRUE);
   ScanJreLibraries();
@@ -211,6 +223,11 @@ void CJvmDlg::ScanJreLibraries() {
   m_scan.setLibraries.clear();
   m_scan.setAddedPaths.clear();
 
+  // The JDK's own class library (its jmods, or the modules of its image) below the archives.
+  for (const std::string& path : jdkClassLibrary(jre, true)) {
+    m_libraryList.InsertItem(0, path.c_str(), kImageArchive);
+    m_scan.setLibraries.insert(path);
+  }
   for (const std::string& folder : {lib, ext, javaws}) {
     for (const char* pattern : {"/*.zip", "/*.jar"}) {
       WIN32_FIND_DATA found;

@@ -3,9 +3,12 @@
 // removing classes, as a user drives them.
 #include "AddClassesDlg.h"
 #include "ClassRepository.h"
+#include "GlobalSettings.h"
 #include "JniClassesPage.h"
 #include "PageTestSupport.h"
 #include "TestSupport.h"
+
+#include <algorithm>
 
 using namespace pagetest;
 
@@ -207,6 +210,34 @@ TEST_F(JniClassesPageTest, AClassOfTheJvmIsFoundThroughTheJvmModules) {
   EXPECT_FALSE(base.bMissingBytecode);
   EXPECT_EQ(base.strClassPath, "") << "an added path is found through the JVM's modules";
   EXPECT_TRUE(base.bHasNativeMethods);
+}
+
+TEST_F(JniClassesPageTest, AJdkWithoutJmodsOffersTheClassesOfEachModuleOfItsImage) {
+  // The current JVM's libraries as the JVM page scans them, its modules as the JVM job sets them.
+  const std::string home = kavrin_test::kJlinkImage;
+  jvm.strJREPath = jvm.strJDKPath = home;
+  jvm.setLibraries = globalsettings::scanJreLibraries(home);
+  ClassRepository::resetModules(home);
+  open();
+  std::vector<std::string> offered;
+  std::vector<std::string> logging;
+  addThrough([&](HWND dialog) {
+    HWND combo = ::GetDlgItem(dialog, IDC_MODULE_COMBO);
+    ASSERT_TRUE(ui::chooseComboItem(combo, home + "/lib/modules/java.logging"));
+    logging = columnTexts(::GetDlgItem(dialog, IDC_CLASS_LIST));
+    ASSERT_TRUE(ui::chooseComboItem(combo, home + "/lib/modules/java.base"));
+    offered = columnTexts(::GetDlgItem(dialog, IDC_CLASS_LIST));
+    auto list = std::find(offered.begin(), offered.end(), "java.util.ArrayList");
+    ASSERT_NE(list, offered.end());
+    selectRows(::GetDlgItem(dialog, IDC_CLASS_LIST), {static_cast<int>(list - offered.begin())});
+    ASSERT_TRUE(ui::clickButton(::GetDlgItem(dialog, IDOK)));
+  });
+  EXPECT_GT(offered.size(), 3000u);
+  EXPECT_NE(std::find(logging.begin(), logging.end(), "java.util.logging.Logger"), logging.end());
+  EXPECT_EQ(std::find(logging.begin(), logging.end(), "java.util.ArrayList"), logging.end());
+  const ClassSettings& arrayList = classes[CString("java.util.ArrayList")];
+  EXPECT_FALSE(arrayList.bMissingBytecode);
+  EXPECT_EQ(arrayList.strClassPath, "") << "found through the JVM's modules";
 }
 
 TEST_F(JniClassesPageTest, AClassThatIsSelectedAlreadyIsLeftAsItIs) {

@@ -200,6 +200,37 @@ TEST_F(JvmDialogTest, BrowsingToAJdkFillsBothHomesAndScansTheRuntime) {
   EXPECT_TRUE(made.setAddedPaths.empty());
 }
 
+TEST_F(JvmDialogTest, AJdkWithoutAJreFolderIsItsOwnRuntime) {
+  // A run-time image without jmods: its class library is the modules of its image.
+  const std::string image = kavrin_test::kJlinkImage;
+  dialog.SetJvm("Add JDK", nullptr, JvmDefinition());
+  ui::answerFolderBrowser(image);
+  INT_PTR result = run([&](HWND d) {
+    ASSERT_TRUE(ui::typeText(item(d, IDC_JVM_NAME), "Linked"));
+    ASSERT_TRUE(ui::clickButton(item(d, IDC_BROWSE_JDK)));
+    EXPECT_EQ(text(d, IDC_JDK_HOME), image);
+    EXPECT_EQ(text(d, IDC_JRE_HOME), image);
+    EXPECT_TRUE(enabled(d, IDC_BROWSE_JRE));
+    EXPECT_EQ(libraries(d), (std::vector<std::string>{image + "/lib/jrt-fs.jar", image + "/lib/modules/java.logging",
+                                                      image + "/lib/modules/java.base"}));
+    ASSERT_TRUE(ui::clickButton(item(d, IDOK)));
+  });
+  ASSERT_EQ(result, IDOK);
+  EXPECT_EQ(dialog.GetJvm().strJREPath, image);
+  EXPECT_EQ(dialog.GetJvm().setLibraries.count(image + "/lib/modules/java.base"), 1u);
+
+  // A folder with a VM library but no class library is no JDK.
+  kavrin_test::writeFile(dir.file("vm-only/lib/server/libjvm.so"), std::string("ELF"));
+  dialog.SetJvm("Add JDK", nullptr, JvmDefinition());
+  ui::answerFolderBrowser(dir.file("vm-only"));
+  run([&](HWND d) {
+    ASSERT_TRUE(ui::clickButton(item(d, IDC_BROWSE_JDK)));
+    EXPECT_EQ(text(d, IDC_JDK_HOME), "");
+    EXPECT_FALSE(enabled(d, IDC_JRE_HOME));
+    ui::clickButton(item(d, IDCANCEL));
+  });
+}
+
 TEST_F(JvmDialogTest, AFolderWithoutARuntimeIsNoJdkAndCancelledBrowsersChangeNothing) {
   JvmDefinition jvm;
   jvm.strName = "Mine";
@@ -476,6 +507,25 @@ TEST_F(JvmListPageTest, AddListsTheNewJvmChecksItAndSavesIt) {
   EXPECT_NE(saved.find("<CurrentJVM Name=\"Custom\""), std::string::npos) << saved;
   EXPECT_NE(saved.find("<ExtraJVM Name=\"Custom\""), std::string::npos) << saved;
   EXPECT_TRUE(host.enabled(IDC_EDIT));
+}
+
+TEST_F(JvmListPageTest, AddTakesTheHomeOfJdk17AsItsOwnRuntime) {
+  const std::string jdk17 = kavrin_test::kJdkHome;
+  writeSettings(sun, {});
+  open({sun});
+  throughDialog(IDC_ADD, [&](HWND d) {
+    ASSERT_TRUE(ui::typeText(::GetDlgItem(d, IDC_JVM_NAME), "JDK17"));
+    ui::answerFolderBrowser(jdk17);
+    ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDC_BROWSE_JDK)));
+    ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDOK)));
+  });
+  EXPECT_EQ(columnTexts(list()), (std::vector<std::string>{"SUN1.4", "JDK17"}));
+  EXPECT_EQ(columnTexts(list(), 1)[1], jdk17);
+  const JvmDefinition& current = host.page.GetCurrentJvmName();
+  EXPECT_EQ(current.strJREPath, jdk17);
+  EXPECT_EQ(current.strJDKPath, jdk17);
+  EXPECT_EQ(current.setLibraries.count(jdk17 + "/jmods/java.base.jmod"), 1u);
+  EXPECT_NE(settings().find("<![CDATA[" + jdk17 + "/jmods/java.base.jmod]]>"), std::string::npos);
 }
 
 TEST_F(JvmListPageTest, AddWithAnInstalledNameAddsNoRowAndLeavesTheInstalledJvmAsItIs) {
