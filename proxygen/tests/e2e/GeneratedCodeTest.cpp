@@ -72,6 +72,30 @@ TEST(JdkProxies, PrefixesAndSubstitutedPackageWork)
     expectCleanOutput(r);
 }
 
+TEST(JdkProxies, ArrayListFromAJdkWithoutJmodsRunsOnThatJdksVm)
+{
+    // The image registered as a development kit only, as its installer would; the registration
+    // tool mirrors it as its own runtime, where the runtime library finds its VM.
+    kavrin_test::TempDir dir("kavrin-image-e2e");
+    const std::string registry = dir.file("registry.reg");
+    const std::string image = kavrin_test::kJlinkImage;
+    kavrin_test::writeFile(registry, "Windows Registry Editor Version 5.00\n\n"
+                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit]\n"
+                                     "\"CurrentVersion\"=\"17\"\n\n"
+                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit\\17]\n"
+                                     "\"JavaHome\"=\"" + image + "\"\n");
+    kavrin_test::ScopedEnv registryFile("KAVRIN_REGISTRY", registry);
+    const CommandResult tool = kavrin_test::runCommand({KAVRINREG_PROGRAM});
+    ASSERT_EQ(tool.exitCode, 0) << tool.output;
+    ASSERT_NE(kavrin_test::readFile(registry).find(image + "/lib/server/libjvm.so"), std::string::npos)
+        << kavrin_test::readFile(registry);
+
+    const CommandResult r = runProgram(IMAGE_CALLS, {});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("image: 0 failure(s)"), std::string::npos) << r.output;
+    expectCleanOutput(r);
+}
+
 // The export names declared in a file, or in every file of a folder.
 std::set<std::string> exportNamesIn(const std::string& folderOrFile)
 {
