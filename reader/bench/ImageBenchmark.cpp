@@ -121,8 +121,28 @@ void loadEveryClass(benchmark::State& state, const std::string& home, bool image
 void BM_LoadEveryClassOfTheImage(benchmark::State& state) { loadEveryClass(state, imageHome(), true); }
 void BM_LoadEveryClassOfTheJmods(benchmark::State& state) { loadEveryClass(state, jmodHome(), false); }
 
+// What the wizard's JVM page does on the user-interface thread when it opens over a JDK: the scan
+// of the JDK's class library, one path per module (an image's index read from an empty cache).
+void BM_ScanJdkClassLibrary(benchmark::State& state, const std::string& home)
+{
+    if (!std::filesystem::exists(home)) {
+        state.SkipWithError(("no JDK at " + home).c_str());
+        return;
+    }
+    std::size_t modules = 0;
+    for (auto _ : state) {
+        JavaImage::clearCache();
+        modules = jdkClassLibrary(home, true).size();
+    }
+    state.counters["modules"] = static_cast<double>(modules);
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(BM_ScanJdkClassLibrary, jdk17_jmods, std::string(kavrin_test::kJdkHome))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScanJdkClassLibrary, jdk25_image, std::string(kavrin_test::kJdk25Home))
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadEveryClassOfTheImage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadEveryClassOfTheJmods)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadEveryClassOfTheImage)->Unit(benchmark::kMillisecond)->Iterations(2);
