@@ -270,7 +270,7 @@ TEST_F(JavaImageTest, DamagedImagesGiveAClearError)
     // Random damage to the index: every outcome is an image that reads or a clear error.
     std::mt19937 random(1234);
     std::size_t errors = 0;
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 100; ++round) {
         bytes = cut(prefix);
         const int flips = 1 + static_cast<int>(random() % 8);
         for (int i = 0; i < flips; ++i)
