@@ -24,9 +24,9 @@ DelegatorBuilder::DelegatorBuilder(ProxyGenerator* generator, uint16_t level, Sh
 {
 }
 
-void DelegatorBuilder::walkNested(const antlr::RefAST& tree)
+void DelegatorBuilder::walkNested(const antlr::RefAST& tree, WalkedType& type)
 {
-    runNested<DelegatorBuilder>(tree);
+    runNested<DelegatorBuilder>(tree, type);
 }
 }
 
@@ -49,7 +49,7 @@ public:
     explicit DelegatorBuilder(ProxyGenerator* generator, uint16_t level = 0, SharedBuild* shared = nullptr);
 
 protected:
-    void walkNested(const antlr::RefAST& tree) override;
+    void walkNested(const antlr::RefAST& tree, WalkedType& type) override;
 }
 
 // A class or an interface; either becomes THIS_CLASS.

@@ -26,9 +26,9 @@ InterfaceImplBuilder::InterfaceImplBuilder(ProxyGenerator* generator, uint16_t l
 {
 }
 
-void InterfaceImplBuilder::walkNested(const antlr::RefAST& tree)
+void InterfaceImplBuilder::walkNested(const antlr::RefAST& tree, WalkedType& type)
 {
-    runNested<InterfaceImplBuilder>(tree);
+    runNested<InterfaceImplBuilder>(tree, type);
 }
 }
 
@@ -51,7 +51,7 @@ public:
     explicit InterfaceImplBuilder(ProxyGenerator* generator, uint16_t level = 0, SharedBuild* shared = nullptr);
 
 protected:
-    void walkNested(const antlr::RefAST& tree) override;
+    void walkNested(const antlr::RefAST& tree, WalkedType& type) override;
 }
 
 // THIS_INTERFACE becomes THIS_CLASS; anything else is no interface.

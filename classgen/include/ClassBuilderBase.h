@@ -25,11 +25,32 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 class ProxyGenerator;
+
+// One type of the ancestry of the walked type. Every super type is walked once, however many
+// paths lead to it.
+struct WalkedType {
+    // '/'-separated, as the walk asked for it.
+    std::string name;
+    // The number of super-type steps from the type asked for (0 for that type).
+    unsigned depth = 0;
+    bool isInterface = false;
+    // The super class ("" when the type declares none).
+    std::string superClass;
+    // The super class and the interfaces, in the order the class file names them.
+    std::vector<std::string> superTypes;
+    // The method builders this walk made (those a generated class may take over), over `pool`.
+    std::vector<MemberHandle> methods;
+    PoolHandle pool;
+    // The access flags of every method the type declares (constructors and the static
+    // initializer left out), by name followed by descriptor.
+    std::map<std::string, uint16_t> declared;
+};
 
 // What a walker shares with the walkers of its super types, owned by the level-0 walker.
 struct SharedBuild {
@@ -39,11 +60,9 @@ struct SharedBuild {
     std::map<std::string, MemberHandle> methods;
     // '/'-separated names of super types that no module holds, in the order met.
     std::vector<std::string> missingTypes;
-    // '/'-separated names of the types being walked, outermost first (cuts cyclic inheritance).
-    std::vector<std::string> chain;
-    // Keys (name followed by descriptor) that a class of the ancestry declares final, static or
-    // as a bridge: the generated class must not declare them (used by the delegator builder).
-    std::set<std::string> sealedKeys;
+    // The walked types in the order met, the type asked for first; and their positions by name.
+    std::vector<std::unique_ptr<WalkedType>> types;
+    std::map<std::string, std::size_t> typePositions;
 };
 
 // antlr's generated tree parser names antlr::TreeParser in its constructor's initialiser list,
@@ -125,24 +144,29 @@ protected:
     // PermittedSubclasses attribute) is refused at level 0 with antlr::ANTLRException, since
     // the VM lets only the classes it names extend or implement it.
     void checkClassAttributes(const antlr::RefAST& attributes) const;
-    // A super class or interface: found, loaded and walked one level deeper (walkNested); one
-    // that no module holds is named in the missing types, one on the chain is skipped.
+    // A super class or interface of the walked type, noted for the walk of the ancestry.
     void walkSuperType(const antlr::RefAST& classInfo);
-    // Runs a nested builder over a loaded tree (defined by the generated class).
-    virtual void walkNested(const antlr::RefAST& tree) = 0;
+    // Runs a nested builder over a loaded tree, walking `type` (defined by the generated class).
+    virtual void walkNested(const antlr::RefAST& tree, WalkedType& type) = 0;
     // Runs a nested builder of the same kind: a super type that cannot be walked adds nothing.
     template <class Builder>
-    void runNested(const antlr::RefAST& tree)
+    void runNested(const antlr::RefAST& tree, WalkedType& type)
     {
         antlr::ASTFactory factory;
         initializeASTFactory(factory);
-        Builder nested(m_pGenerator, static_cast<uint16_t>(m_inheritanceLevel + 1), m_pShared);
+        const unsigned level = type.depth < 0xffffu ? type.depth : 0xffffu;
+        Builder nested(m_pGenerator, static_cast<uint16_t>(level), m_pShared);
+        nested.m_pType = &type;
         nested.setASTFactory(&factory);
         try {
             nested.classFile(tree);
         } catch (const antlr::ANTLRException&) {
         }
     }
+    // Level 0: walks every super type of the ancestry once, nearest first, each with a nested
+    // builder. A super type that no module holds is named in the missing types; one more than
+    // ClassRepository::kMaxSuperTypeDepth steps away ends the walk with antlr::ANTLRException.
+    void walkAncestry();
 
     void beginFields(const antlr::RefAST& fieldsNode);
     // METHODS copied; with `defaultConstructor` the builder of a public "<init>" "()V" first.
@@ -151,34 +175,51 @@ protected:
     // --- Methods ---------------------------------------------------------------------------------
     // A method builder over the input pool for a METHOD_INFO's flags, name and descriptor.
     MemberHandle makeInputMethod(uint16_t flags, const EntryHandle& name, const EntryHandle& descriptor);
-    // Collects this walk's methods into the shared map (see collectMethods).
-    void collect(uint16_t requiredFlags, uint16_t excludedFlags);
+    // Notes a method the walked type declares (see WalkedType::declared).
+    void declareMethod(const std::string& key, uint16_t flags);
+    // Ends a walk: this walk's method builders and pool go to its type.
+    void endWalk();
+    // The walked types ordered so that every type comes before its super types (the type asked
+    // for first; types of a cyclic hierarchy last, in the order met).
+    std::vector<const WalkedType*> mostDerivedFirst() const;
+    // Level 0: the methods of the whole ancestry by name and descriptor, of each the declaration
+    // of the most derived type that has one with all of `requiredFlags` and none of
+    // `excludedFlags`; the keys of `leftOut` are left out. They become the method builders, in
+    // byte-wise order of name followed by descriptor.
+    void mergeAncestry(uint16_t requiredFlags, uint16_t excludedFlags, const std::set<std::string>& leftOut);
 
     // --- Output ----------------------------------------------------------------------------------
     // Methods whose bodies forward to the native twin of another collected method (with the
     // same parameters and a result that fits theirs) instead of a twin of their own.
     typedef std::map<const MemberBuilder*, const MemberBuilder*> Redirections;
+    // Where the Java implementation that a forwarding method overrides lives, for the methods
+    // that have one the C++ side may run: an interface's default method (reached through the
+    // interface the generated class implements), or java.lang.Object's (through the super class).
+    enum class JavaDefault { kInterface, kSuperClass };
+    typedef std::map<const MemberBuilder*, JavaDefault> JavaDefaults;
     // Assembles the generated class (level 0): its class, super class and (when there is an
     // interface entry) interface, the field "peer", and per collected method a constructor
     // calling the super class's of the same descriptor, or a native twin followed by the method
-    // forwarding to it. The pool and the counts are filled in. `records` receives the forwarding
-    // method and its twin per method that has a twin of its own (and each constructor with
-    // `reportConstructors`).
+    // forwarding to it and, for a method of `javaDefaults`, a method defaultMethodPrefix + name
+    // of the same descriptor that runs the Java implementation (the class then has version 52.0,
+    // the first to call an interface's method directly). The pool and the counts are filled in.
+    // `records` receives the forwarding method and its twin per method that has a twin of its
+    // own, then its default method (and each constructor with `reportConstructors`).
     void assembleClass(bool addDescriptorAgain, bool reportConstructors, std::vector<MethodDescriptor>& records,
-                       const Redirections& redirections = Redirections());
+                       const Redirections& redirections = Redirections(),
+                       const JavaDefaults& javaDefaults = JavaDefaults());
     // Appends to the output pool a copy of the class name of an input Class entry and a Class
     // entry of it; the Class entry.
     EntryHandle appendOutputClass(const EntryHandle& inputClass);
     // Appends an entry to the output pool and registers a Utf8 text in outputNames.
     EntryHandle appendOutput(ConstantPoolEntry* entry);
 
+    // The generated class's version (the result's VERSION node).
+    void setVersion(uint16_t minor, uint16_t major);
     // Records a method of the generated class in the generator's method set, replacing an equal
     // record; no filter applies.
     void recordMethod(const MethodDescriptor& record);
     static MethodDescriptor recordOf(const MemberBuilder& member);
-
-    // Whether a name is on the chain of types being walked; adds it otherwise.
-    bool enterChain(const std::string& name);
 
     ProxyGenerator* m_pGenerator = nullptr;
     uint16_t m_inheritanceLevel = 0;
@@ -191,6 +232,8 @@ protected:
     Utf8Positions m_outputNames;
     SharedBuild* m_pShared;
     SharedBuild m_ownShared;
+    // The type this walk walks (an entry of the shared types).
+    WalkedType* m_pType = nullptr;
 
     antlr::RefAST m_resultFirst;
     antlr::RefAST m_resultLast;

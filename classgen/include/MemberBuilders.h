@@ -31,7 +31,12 @@ enum AccessFlag : uint16_t {
     kAccBridge = 0x0040,
     kAccNative = 0x0100,
     kAccAbstract = 0x0400,
+    kAccSynthetic = 0x1000,
 };
+
+// The name prefix of a generated method that runs the Java implementation its forwarding method
+// overrides ("default0" + name).
+extern const char* const defaultMethodPrefix;
 
 class MemberBuilder {
 public:

@@ -301,6 +301,7 @@ void ByteCodeGenerator::emitForwardingBody()
         if (params.empty() || params[0] != "J")
             throw ByteCodeException("the native method " + descriptor + " takes no peer");
         first = 1;
+        argSlots = static_cast<uint16_t>(argSlots + 2);
     }
     for (std::size_t i = first; i < params.size(); ++i) {
         const std::string& p = params[i];
@@ -313,6 +314,8 @@ void ByteCodeGenerator::emitForwardingBody()
         emitInvokeSpecial(argSlots);
     else
         emitInvokeVirtual(argSlots);
+    // The invoked method's result.
+    pushStack(result.empty() ? 0 : slotSize(result));
 
     if (result.size() == 1) {
         switch (result[0]) {

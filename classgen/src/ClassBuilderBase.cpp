@@ -11,6 +11,7 @@
 #include <antlr/SemanticException.hpp>
 
 #include <algorithm>
+#include <deque>
 
 namespace {
 
@@ -62,8 +63,11 @@ void ClassBuilderBase::beginBuild()
 {
     // A walker that owns the shared state starts it afresh too: builders left from an earlier walk
     // have been moved into that walk's class and must not reach this one.
-    if (m_pShared == &m_ownShared)
+    if (m_pShared == &m_ownShared) {
         m_ownShared = SharedBuild();
+        m_ownShared.types.emplace_back(new WalkedType());
+        m_pType = m_ownShared.types.back().get();
+    }
     m_inputClassName.clear();
     m_derivedClassName.clear();
     m_methodBuilders.clear();
@@ -278,9 +282,13 @@ EntryHandle ClassBuilderBase::beginClassInfo(const antlr::RefAST& thisNode, cons
 
     const EntryHandle own = inputClassAt(shortValue(classInfo), "this_class");
     m_inputClassName = static_cast<const ClassEntry*>(own.get())->getClassName();
-    if (m_inheritanceLevel == 0) {
-        m_pShared->chain.clear();
-        m_pShared->chain.push_back(m_inputClassName);
+    if (m_pType) {
+        m_pType->isInterface = thisNode->getType() == T::THIS_INTERFACE;
+        if (m_pType->name.empty()) {
+            // The type asked for: a super type that names it again leads back to it.
+            m_pType->name = m_inputClassName;
+            m_pShared->typePositions[m_inputClassName] = 0;
+        }
     }
     m_derivedClassName = derivedClassName(m_inputClassName, prefix);
 
@@ -301,6 +309,8 @@ EntryHandle ClassBuilderBase::copyExtends(const antlr::RefAST& extendsNode, cons
     if (declared) {
         superEntry = inputClassAt(shortValue(superInfo), "super_class");
         m_superClassNode = copyNode(superInfo);
+        if (m_pType)
+            m_pType->superClass = static_cast<const ClassEntry*>(superEntry.get())->getClassName();
     } else {
         superEntry = addInputClass(kObjectClass);
         m_superClassNode = shortNode(T::CLASS_INFO, superEntry->getIndex());
@@ -319,22 +329,41 @@ void ClassBuilderBase::walkSuperType(const antlr::RefAST& classInfo)
 {
     const EntryHandle entry = m_inputPool->at(shortValue(classInfo), kTagClass);
     const std::string name = entry ? static_cast<const ClassEntry*>(entry.get())->getClassName() : std::string();
-    if (name.empty() || !enterChain(name))
-        return;
-    struct ChainScope {
-        std::vector<std::string>& chain;
-        ~ChainScope() { chain.pop_back(); }
-    } scope{m_pShared->chain};
+    if (!name.empty() && m_pType)
+        m_pType->superTypes.push_back(name);
+}
 
-    ClassRepository repository;
-    const antlr::RefAST tree = repository.loadClass(name, std::string());
-    if (!tree) {
-        std::vector<std::string>& missing = m_pShared->missingTypes;
-        if (std::find(missing.begin(), missing.end(), name) == missing.end())
-            missing.push_back(name);
-        return;
+void ClassBuilderBase::walkAncestry()
+{
+    SharedBuild& shared = *m_pShared;
+    // Breadth first: the types vector is the queue, each type walked as it is met.
+    for (std::size_t next = 0; next < shared.types.size(); ++next) {
+        const std::vector<std::string> superTypes = shared.types[next]->superTypes;
+        const unsigned depth = shared.types[next]->depth + 1;
+        for (const std::string& name : superTypes) {
+            if (shared.typePositions.count(name) != 0)
+                continue;
+            if (depth > ClassRepository::kMaxSuperTypeDepth) {
+                throw antlr::ANTLRException("the super types of " + replaceChar(m_inputClassName, '/', '.') +
+                                            " reach deeper than " +
+                                            std::to_string(ClassRepository::kMaxSuperTypeDepth) + " levels (" +
+                                            replaceChar(name, '/', '.') + " at level " + std::to_string(depth) +
+                                            "): the hierarchy is not walked");
+            }
+            shared.typePositions[name] = shared.types.size();
+            shared.types.emplace_back(new WalkedType());
+            WalkedType& type = *shared.types.back();
+            type.name = name;
+            type.depth = depth;
+
+            ClassRepository repository;
+            const antlr::RefAST tree = repository.loadClass(name, std::string());
+            if (tree)
+                walkNested(tree, type);
+            else
+                shared.missingTypes.push_back(name);
+        }
     }
-    walkNested(tree);
 }
 
 void ClassBuilderBase::beginFields(const antlr::RefAST& fieldsNode)
@@ -347,8 +376,11 @@ void ClassBuilderBase::beginMethods(const antlr::RefAST& methodsNode, bool defau
 {
     m_methodsNode = copyNode(methodsNode);
     appendResult(m_methodsNode);
-    if (defaultConstructor)
-        makeInputMethod(kAccPublic, inputUtf8("<init>"), inputUtf8("()V"));
+    if (defaultConstructor) {
+        const EntryHandle name = inputUtf8("<init>");
+        const EntryHandle descriptor = inputUtf8("()V");
+        makeInputMethod(kAccPublic, name, descriptor);
+    }
 }
 
 // --- Methods ----------------------------------------------------------------------------------
@@ -362,10 +394,76 @@ MemberHandle ClassBuilderBase::makeInputMethod(uint16_t flags, const EntryHandle
     return method;
 }
 
-void ClassBuilderBase::collect(uint16_t requiredFlags, uint16_t excludedFlags)
+void ClassBuilderBase::declareMethod(const std::string& key, uint16_t flags)
 {
-    collectMethods(m_methodBuilders, m_pShared->methods, m_inheritanceLevel, m_pShared->pools, m_inputPool,
-                   requiredFlags, excludedFlags);
+    if (m_pType)
+        m_pType->declared.emplace(key, flags);
+}
+
+void ClassBuilderBase::endWalk()
+{
+    if (!m_pType)
+        return;
+    m_pType->methods = m_methodBuilders;
+    m_pType->pool = m_inputPool;
+}
+
+std::vector<const WalkedType*> ClassBuilderBase::mostDerivedFirst() const
+{
+    const SharedBuild& shared = *m_pShared;
+    const std::size_t count = shared.types.size();
+    // Per type, how many of its walked sub types are not placed yet (Kahn's order); the type
+    // asked for comes first whatever leads back to it.
+    std::vector<std::size_t> pending(count, 0);
+    std::vector<std::vector<std::size_t>> supers(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        for (const std::string& name : shared.types[i]->superTypes) {
+            const auto found = shared.typePositions.find(name);
+            if (found == shared.typePositions.end() || found->second == 0)
+                continue;
+            supers[i].push_back(found->second);
+            ++pending[found->second];
+        }
+    }
+    std::vector<const WalkedType*> order;
+    std::vector<bool> placed(count, false);
+    std::deque<std::size_t> ready;
+    if (count != 0)
+        ready.push_back(0);
+    while (!ready.empty()) {
+        const std::size_t i = ready.front();
+        ready.pop_front();
+        placed[i] = true;
+        order.push_back(shared.types[i].get());
+        for (const std::size_t super : supers[i]) {
+            if (--pending[super] == 0)
+                ready.push_back(super);
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!placed[i])
+            order.push_back(shared.types[i].get());
+    }
+    return order;
+}
+
+void ClassBuilderBase::mergeAncestry(uint16_t requiredFlags, uint16_t excludedFlags,
+                                     const std::set<std::string>& leftOut)
+{
+    const std::vector<const WalkedType*> order = mostDerivedFirst();
+    std::map<std::string, MemberHandle>& merged = m_pShared->methods;
+    merged.clear();
+    // The least derived first: a more derived declaration replaces it.
+    for (auto type = order.rbegin(); type != order.rend(); ++type) {
+        std::vector<MemberHandle> members = (*type)->methods;
+        if ((*type)->pool)
+            collectMethods(members, merged, 1, m_pShared->pools, (*type)->pool, requiredFlags, excludedFlags);
+    }
+    for (const std::string& key : leftOut)
+        merged.erase(key);
+    m_methodBuilders.clear();
+    for (const auto& entry : merged)
+        m_methodBuilders.push_back(entry.second);
 }
 
 // --- Output -----------------------------------------------------------------------------------
@@ -388,7 +486,8 @@ EntryHandle ClassBuilderBase::appendOutputClass(const EntryHandle& inputClass)
 }
 
 void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstructors,
-                                     std::vector<MethodDescriptor>& records, const Redirections& redirections)
+                                     std::vector<MethodDescriptor>& records, const Redirections& redirections,
+                                     const JavaDefaults& javaDefaults)
 {
     if (!m_thisClassEntry || !m_superClassEntry || !m_superClassNode || !m_methodsNode || !m_fieldsNode)
         throw antlr::SemanticException("the input's tree is incomplete");
@@ -398,8 +497,9 @@ void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstru
     setShortValue(m_thisClassNode, thisClass->getIndex());
     const EntryHandle superClass = appendOutputClass(m_superClassEntry);
     setShortValue(m_superClassNode, superClass->getIndex());
+    EntryHandle implemented;
     if (m_interfaceEntry) {
-        const EntryHandle implemented = appendOutputClass(m_interfaceEntry);
+        implemented = appendOutputClass(m_interfaceEntry);
         m_implementsNode->setFirstChild(shortNode(T::CLASS_INFO, implemented->getIndex()));
     }
 
@@ -464,6 +564,29 @@ void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstru
             records.push_back(recordOf(*method));
             records.push_back(recordOf(*twin));
         }
+
+        const auto javaDefault = javaDefaults.find(method);
+        if (javaDefault == javaDefaults.end())
+            continue;
+        // defaultMethodPrefix + name: this, the arguments, invokespecial of the overridden method.
+        const bool viaInterface = javaDefault->second == JavaDefault::kInterface && implemented;
+        const EntryHandle nameAndType =
+            m_outputPool->append(EntryHandle(new NameAndTypeEntry(method->getName(), method->getDescriptor())));
+        const EntryHandle overridden = m_outputPool->append(
+            viaInterface ? EntryHandle(new InterfaceMethodrefEntry(implemented, nameAndType))
+                         : EntryHandle(new MethodrefEntry(superClass, nameAndType)));
+        const EntryHandle defaultName =
+            findOrAddUtf8(*m_outputPool, m_outputNames, defaultMethodPrefix + method->getNameText());
+        MemberHandle runner(new MethodInfoBuilder(m_outputPool, kAccPublic | kAccSynthetic, defaultName,
+                                                  method->getDescriptor()));
+        runner->setClassEntry(thisClass);
+        static_cast<MethodInfoBuilder*>(runner.get())->addCode(true, m_outputPool, overridden, thisClass, m_peerField);
+        runner->updateIndices();
+        appendMethod(runner->build());
+        ++count;
+        records.push_back(recordOf(*runner));
+        if (viaInterface)
+            setVersion(0, 52);
     }
     if (count > 0xffffu)
         throw antlr::SemanticException("the generated class has more than 65535 methods");
@@ -484,6 +607,17 @@ void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstru
     appendResult(shortNode(T::ATTRIBUTES, 0));
 }
 
+void ClassBuilderBase::setVersion(uint16_t minor, uint16_t major)
+{
+    for (antlr::RefAST node = m_resultFirst; node; node = node->getNextSibling()) {
+        if (node->getType() != T::VERSION)
+            continue;
+        const antlr::RefAST minorNode = node->getFirstChild();
+        setShortValue(minorNode, minor);
+        setShortValue(minorNode ? minorNode->getNextSibling() : antlr::nullAST, major);
+    }
+}
+
 void ClassBuilderBase::recordMethod(const MethodDescriptor& record)
 {
     if (!m_pGenerator)
@@ -502,13 +636,4 @@ MethodDescriptor ClassBuilderBase::recordOf(const MemberBuilder& member)
     record.setSignature(member.getDescriptorText());
     record.setAccessFlags(member.getAccessFlags());
     return record;
-}
-
-bool ClassBuilderBase::enterChain(const std::string& name)
-{
-    std::vector<std::string>& chain = m_pShared->chain;
-    if (std::find(chain.begin(), chain.end(), name) != chain.end())
-        return false;
-    chain.push_back(name);
-    return true;
 }

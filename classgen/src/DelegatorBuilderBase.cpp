@@ -107,7 +107,6 @@ void DelegatorBuilderBase::beginClassInfo(const antlr::RefAST& thisNode, const a
                                           const antlr::RefAST& classInfo)
 {
     m_bInterfaceInput = thisNode && thisNode->getType() == ClassFileTokenTypes::THIS_INTERFACE;
-    m_sealedHere.clear();
     const uint16_t inputFlags = shortValue(flags);
     const EntryHandle own = ClassBuilderBase::beginClassInfo(thisNode, flags, classInfo, delegatorClassPrefix);
     if (m_inheritanceLevel == 0 && !m_bInterfaceInput) {
@@ -147,43 +146,28 @@ void DelegatorBuilderBase::addMethod(const antlr::RefAST& flags, const antlr::Re
     const EntryHandle nameEntry = inputUtf8At(shortValue(name), "method name");
     const EntryHandle descriptorEntry = inputUtf8At(shortValue(signature), "method descriptor");
     const std::string nameText = nameEntry->getText();
-    const std::string key = nameText + descriptorEntry->getText();
-    // C++ has no member for a name or type with a '$': such a method is left to the Java class.
-    const bool expressible = !containsChar(key, '$');
     if (nameText == "<clinit>")
         return;
     if (nameText == "<init>") {
-        // Only the class's own constructors: an ancestor's would call one the class lacks.
-        if (m_inheritanceLevel == 0 && !m_bInterfaceInput && (access & kAccPublic) && expressible)
-            makeInputMethod(access, nameEntry, descriptorEntry);
+        // Only the class's own constructors, public or protected (the generated class calls them
+        // as their sub class): an ancestor's would call one the class lacks. The generated
+        // constructor is public, so that the C++ side can make the object.
+        if (m_inheritanceLevel == 0 && !m_bInterfaceInput && (access & (kAccPublic | kAccProtected)))
+            makeInputMethod(static_cast<uint16_t>((access & ~kAccProtected) | kAccPublic), nameEntry, descriptorEntry);
         return;
     }
-    if (!m_bInterfaceInput && !(access & kAccPrivate) && (access & (kAccFinal | kAccStatic | kAccBridge)))
-        m_sealedHere.push_back(key);
-    if ((access & kAccPublic) && !(access & (kAccNative | kAccFinal | kAccStatic | kAccBridge)) && expressible)
+    declareMethod(nameText + descriptorEntry->getText(), access);
+    if ((access & kAccPublic) && !(access & (kAccNative | kAccFinal | kAccStatic | kAccBridge)))
         makeInputMethod(static_cast<uint16_t>(access & ~kAccAbstract), nameEntry, descriptorEntry);
 }
 
 antlr::RefAST DelegatorBuilderBase::finishBuild()
 {
     numberInputPool();
-    std::set<std::string>& sealed = m_pShared->sealedKeys;
-    if (m_bInterfaceInput) {
-        // An interface does not bring back a method that a class of the ancestry sealed.
-        m_methodBuilders.erase(std::remove_if(m_methodBuilders.begin(), m_methodBuilders.end(),
-                                              [&sealed](const MemberHandle& m) { return sealed.count(m->getKey()) != 0; }),
-                               m_methodBuilders.end());
-    } else {
-        // A class's own declaration counts, whatever an ancestor sealed.
-        for (const MemberHandle& member : m_methodBuilders)
-            sealed.erase(member->getKey());
-        for (const std::string& key : m_sealedHere) {
-            m_pShared->methods.erase(key);
-            sealed.insert(key);
-        }
-    }
-    collect(kAccPublic, kAccStatic | kAccFinal | kAccNative);
+    endWalk();
     if (m_inheritanceLevel == 0) {
+        walkAncestry();
+        mergeAncestry(kAccPublic, kAccStatic | kAccFinal | kAccNative, sealedKeys());
         std::vector<MethodDescriptor> records;
         assembleClass(true, true, records, covariantRedirections());
         if (m_pGenerator) {
@@ -195,6 +179,33 @@ antlr::RefAST DelegatorBuilderBase::finishBuild()
         }
     }
     return m_resultFirst;
+}
+
+std::set<std::string> DelegatorBuilderBase::sealedKeys() const
+{
+    // Along the chain of super classes of the generated class (for an interface: from the
+    // interface's super class on), the most derived declaration of a method decides: a final,
+    // static or bridge one seals it. Private methods are not inherited and decide nothing.
+    std::map<std::string, bool> decided;
+    std::set<std::string> seen;
+    const SharedBuild& shared = *m_pShared;
+    const WalkedType* type = shared.types.empty() ? nullptr : shared.types[0].get();
+    while (type && seen.insert(type->name).second) {
+        if (!type->isInterface) {
+            for (const auto& method : type->declared) {
+                if (!(method.second & kAccPrivate))
+                    decided.emplace(method.first, (method.second & (kAccFinal | kAccStatic | kAccBridge)) != 0);
+            }
+        }
+        const auto next = shared.typePositions.find(type->superClass);
+        type = next == shared.typePositions.end() ? nullptr : shared.types[next->second].get();
+    }
+    std::set<std::string> sealed;
+    for (const auto& key : decided) {
+        if (key.second)
+            sealed.insert(key.first);
+    }
+    return sealed;
 }
 
 ClassBuilderBase::Redirections DelegatorBuilderBase::covariantRedirections() const

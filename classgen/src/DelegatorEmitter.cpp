@@ -20,41 +20,10 @@ bool isConstructor(const MethodDescriptor& record)
     return !record.isNative() && record.getName() == "<init>";
 }
 
-// Whether a method descriptor's result is an object or an array, which C++ holds as a JObject_t.
-bool returnsReference(const std::string& descriptor)
-{
-    const std::size_t paren = descriptor.rfind(')');
-    return paren != std::string::npos && paren + 1 < descriptor.size() &&
-           (descriptor[paren + 1] == 'L' || descriptor[paren + 1] == '[');
-}
-
 // The C++ result of a forwarded method: the wrapper type of an object or array, else the JNI type.
 std::string resultType(const std::string& descriptor)
 {
     return returnsReference(descriptor) ? methodHelperType(descriptor, false) : jniMethodType(descriptor);
-}
-
-// A parameter list with one parameter to a line.
-std::string parameterLines(const std::vector<std::string>& parameters)
-{
-    std::string text;
-    for (std::size_t k = 0; k < parameters.size(); ++k) {
-        if (k)
-            text += ", \n";
-        text += indent(1) + parameters[k];
-    }
-    return text;
-}
-
-// The arguments after the method ID of a variadic JNI call, from parameter `first` on: objects
-// and arrays are passed as their jobject.
-std::string variadicArguments(const std::string& descriptor, std::size_t first, bool wrapped)
-{
-    const std::vector<char> objects = objectParamFlags(descriptor);
-    std::string text;
-    for (std::size_t k = first; k < objects.size(); ++k)
-        text += std::string(", ") + (wrapped && objects[k] ? "(jobject)" : "") + "p" + std::to_string(k);
-    return text;
 }
 
 // The thunk of a native twin: it calls the C++ object's virtual method; before the Java object has
@@ -127,37 +96,6 @@ void writeConstructor(std::ostream& source, const MethodDescriptor& record, cons
     source << "}\n";
 }
 
-// A forwarded method's default body: the same method of the delegate, called through JNI.
-void writeForwardingMethod(std::ostream& source, const MethodDescriptor& record, const ClassNames& names)
-{
-    const std::string descriptor = record.getSignature();
-    const std::string result = resultType(descriptor);
-    const bool reference = returnsReference(descriptor);
-    std::vector<std::string> parameters;
-    const std::vector<std::string> types = methodHelperParams(descriptor);
-    for (std::size_t k = 0; k < types.size(); ++k)
-        parameters.push_back(types[k] + " p" + std::to_string(k));
-    source << result << " " << names.className << "::" << substituteName(record.getName()) << "\n";
-    source << "(\n" << parameterLines(parameters) << "\n)\n{\n";
-    source << indent(1) << "try{\n";
-    if (reference)
-        source << indent(2) << "JObject_t result;\n";
-    source << indent(2) << "jclass objClass = JNIEnvHelper::GetObjectClass(JNIInterface::getDelegator());\n";
-    source << indent(2) << "jmethodID mthID = JNIEnvHelper::GetMethodID(objClass, \"" << record.getName() << "\", \""
-           << descriptor << "\");\n";
-    source << indent(2) << "JNIEnvHelper::DeleteLocalRef(objClass);\n";
-    source << indent(2) << (reference ? "jobject o = " : result == "void" ? "" : "return ") << "JNIEnvHelper::Call"
-           << methodCallType(descriptor) << "Method(JNIInterface::getDelegator(), mthID"
-           << variadicArguments(descriptor, 0, true) << ");\n";
-    if (reference) {
-        source << indent(2) << "result = JObject_t(o);\n";
-        source << indent(2) << "JNIEnvHelper::DeleteLocalRef(o);\n";
-        source << indent(2) << "return result;\n";
-    }
-    writeRethrowingCatch(source);
-    source << "}\n";
-}
-
 bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTree, bool includeStdafx,
                          ClassTexts& texts)
 {
@@ -201,7 +139,8 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
         else if (isConstructor(record))
             writeConstructor(source, record, names);
         else
-            writeForwardingMethod(source, record, names);
+            writeJavaCallingMethod(source, names, resultType(record.getSignature()), "JNIInterface::getDelegator()",
+                                   record.getName(), record.getName(), record.getSignature());
     }
     writeSourceTail(source, names);
 

@@ -145,6 +145,70 @@ void writeRethrowingCatch(std::ostream& source)
     source << indent(1) << "}\n";
 }
 
+bool returnsReference(const std::string& descriptor)
+{
+    const std::size_t paren = descriptor.rfind(')');
+    return paren != std::string::npos && paren + 1 < descriptor.size() &&
+           (descriptor[paren + 1] == 'L' || descriptor[paren + 1] == '[');
+}
+
+std::string parameterLines(const std::vector<std::string>& parameters)
+{
+    std::string text;
+    for (std::size_t k = 0; k < parameters.size(); ++k) {
+        if (k)
+            text += ", \n";
+        text += indent(1) + parameters[k];
+    }
+    return text;
+}
+
+std::string variadicArguments(const std::string& descriptor, std::size_t first, bool wrapped)
+{
+    const std::vector<char> objects = objectParamFlags(descriptor);
+    std::string text;
+    for (std::size_t k = first; k < objects.size(); ++k)
+        text += std::string(", ") + (wrapped && objects[k] ? "(jobject)" : "") + "p" + std::to_string(k);
+    return text;
+}
+
+void writeJavaCallingMethod(std::ostream& source, const ClassNames& names, const std::string& result,
+                            const std::string& object, const std::string& cppName, const std::string& javaName,
+                            const std::string& descriptor)
+{
+    // A JNI type is returned as the call gives it (an array as its local reference); any other
+    // type of an object or array result wraps the object.
+    const bool wrapped = returnsReference(descriptor) && result != jniMethodType(descriptor);
+    const bool cast = !wrapped && returnsReference(descriptor) && result != "jobject";
+    std::vector<std::string> parameters;
+    const std::vector<std::string> types = methodHelperParams(descriptor);
+    for (std::size_t k = 0; k < types.size(); ++k)
+        parameters.push_back(types[k] + " p" + std::to_string(k));
+    source << result << " " << names.className << "::" << substituteName(cppName) << "\n";
+    source << "(\n" << parameterLines(parameters) << "\n)\n{\n";
+    source << indent(1) << "try{\n";
+    if (wrapped)
+        source << indent(2) << "JObject_t result;\n";
+    source << indent(2) << "jclass objClass = JNIEnvHelper::GetObjectClass(" << object << ");\n";
+    source << indent(2) << "jmethodID mthID = JNIEnvHelper::GetMethodID(objClass, \"" << javaName << "\", \""
+           << descriptor << "\");\n";
+    source << indent(2) << "JNIEnvHelper::DeleteLocalRef(objClass);\n";
+    source << indent(2);
+    if (wrapped)
+        source << "jobject o = ";
+    else if (result != "void")
+        source << "return " << (cast ? "(" + result + ")" : std::string());
+    source << "JNIEnvHelper::Call" << methodCallType(descriptor) << "Method(" << object << ", mthID"
+           << variadicArguments(descriptor, 0, true) << ");\n";
+    if (wrapped) {
+        source << indent(2) << "result = JObject_t(o);\n";
+        source << indent(2) << "JNIEnvHelper::DeleteLocalRef(o);\n";
+        source << indent(2) << "return result;\n";
+    }
+    writeRethrowingCatch(source);
+    source << "}\n";
+}
+
 void writeThunkStart(std::ostream& source)
 {
     source << "{\n";

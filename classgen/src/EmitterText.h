@@ -62,6 +62,21 @@ void writeSourceTail(std::ostream& source, const ClassNames& names);
 // The five lines that close a generated constructor's or method's try block: a JVMException
 // passes on with its message, anything else becomes "System Error".
 void writeRethrowingCatch(std::ostream& source);
+// Whether a method descriptor's result is an object or an array.
+bool returnsReference(const std::string& descriptor);
+// A parameter list with one parameter to a line.
+std::string parameterLines(const std::vector<std::string>& parameters);
+// The arguments after the method ID of a variadic JNI call, from parameter `first` on; with
+// `wrapped`, objects and arrays are passed as their jobject.
+std::string variadicArguments(const std::string& descriptor, std::size_t first, bool wrapped);
+// The definition of a C++ method of the generated class whose body calls a Java method through
+// JNI: `javaName` with the method's descriptor on the object `object` (an expression), with the
+// method's C++ parameters; the C++ name is `cppName` through the substitutions. A result of
+// `result` (a C++ type) is returned: a wrapper of an object or array is made from a new global
+// reference, a JNI type is returned as the call gives it. Failures: as writeRethrowingCatch.
+void writeJavaCallingMethod(std::ostream& source, const ClassNames& names, const std::string& result,
+                            const std::string& object, const std::string& cppName, const std::string& javaName,
+                            const std::string& descriptor);
 // A native thunk's first lines after its parameter list: "{", the thread's environment, "try{".
 void writeThunkStart(std::ostream& source);
 // Inside a thunk's try block: a Java object whose C++ object has ended (its peer field is 0)

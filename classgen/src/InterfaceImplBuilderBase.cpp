@@ -41,14 +41,39 @@ void InterfaceImplBuilderBase::addMethod(const antlr::RefAST& flags, const antlr
 antlr::RefAST InterfaceImplBuilderBase::finishBuild()
 {
     numberInputPool();
-    collect(0, kAccStatic | kAccFinal | kAccPrivate);
+    endWalk();
     if (m_inheritanceLevel == 0) {
+        walkAncestry();
+        mergeAncestry(0, kAccStatic | kAccFinal | kAccPrivate, std::set<std::string>());
         std::vector<MethodDescriptor> records;
-        assembleClass(false, false, records);
+        assembleClass(false, false, records, Redirections(), javaDefaults());
         for (const MethodDescriptor& record : records)
             recordMethod(record);
         if (m_pGenerator)
             m_pGenerator->setIsInterface(false);
     }
     return m_resultFirst;
+}
+
+ClassBuilderBase::JavaDefaults InterfaceImplBuilderBase::javaDefaults() const
+{
+    // The public methods of java.lang.Object that an interface may declare again.
+    static const char* const objectMethods[] = {"equals(Ljava/lang/Object;)Z", "hashCode()I",
+                                                "toString()Ljava/lang/String;"};
+    JavaDefaults defaults;
+    for (const MemberHandle& member : m_methodBuilders) {
+        const uint16_t flags = member->getAccessFlags();
+        if (member->getNameText() == "<init>" || (flags & kAccBridge))
+            continue;
+        if (!(flags & kAccAbstract)) {
+            defaults[member.get()] = JavaDefault::kInterface;
+            continue;
+        }
+        const std::string key = member->getKey();
+        for (const char* objectMethod : objectMethods) {
+            if (key == objectMethod)
+                defaults[member.get()] = JavaDefault::kSuperClass;
+        }
+    }
+    return defaults;
 }

@@ -7,6 +7,7 @@
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
 
+#include <cstring>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -38,6 +39,14 @@ std::string cppSignatureKey(const std::string& javaName, const std::string& desc
     for (const std::string& type : methodHelperParams(descriptor))
         key += type + ",";
     return key + ")";
+}
+
+// A method of the generated class that runs the Java implementation its forwarding method
+// overrides (a default method, or java.lang.Object's).
+bool runsJavaDefault(const MethodDescriptor& record)
+{
+    return !record.isNative() && (record.getAccessFlags() & kAccSynthetic) != 0 &&
+           record.getName().compare(0, std::strlen(defaultMethodPrefix), defaultMethodPrefix) == 0;
 }
 
 bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTree, bool includeStdafx,
@@ -87,11 +96,18 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     const std::string& nativeNamespace = names.nativeNamespace;
     makeNativeNames(generator, generator.m_methods, names.packageDots + implClassPrefix + names.simple);
 
+    // The methods that run a Java implementation, by C++ name and parameter list.
+    std::map<std::string, const MethodDescriptor*> javaDefaults;
+    for (const MethodDescriptor& record : generator.m_methods) {
+        if (runsJavaDefault(record))
+            javaDefaults[cppSignatureKey(record.getName().substr(std::strlen(defaultMethodPrefix)),
+                                         record.getSignature())] = &record;
+    }
     // One virtual method per C++ name and parameter list; the first declaration's return type.
     std::map<std::string, std::string> declaredReturn;
     std::vector<const MethodDescriptor*> declared;
     for (const MethodDescriptor& record : generator.m_methods) {
-        if (record.isNative())
+        if (record.isNative() || runsJavaDefault(record))
             continue;
         const std::string key = cppSignatureKey(record.getName(), record.getSignature());
         if (declaredReturn.emplace(key, virtualReturnType(record.getSignature())).second)
@@ -106,6 +122,14 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     source << indent(2) << "JNIInterface::init(_clazzName, " << initArguments() << ");\n";
     writeRethrowingCatch(source);
     source << "}\n";
+    // Unless the C++ class overrides them, these run the Java implementation.
+    for (const MethodDescriptor* record : declared) {
+        const auto javaDefault = javaDefaults.find(cppSignatureKey(record->getName(), record->getSignature()));
+        if (javaDefault != javaDefaults.end())
+            writeJavaCallingMethod(source, names, virtualReturnType(record->getSignature()), "*this",
+                                   record->getName(), javaDefault->second->getName(),
+                                   javaDefault->second->getSignature());
+    }
     for (const MethodDescriptor& record : generator.m_methods) {
         if (!record.isNative())
             continue;
@@ -152,7 +176,11 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     for (const MethodDescriptor* record : declared) {
         const std::string descriptor = record->getSignature();
         header << indent(n + 1) << "virtual " << virtualReturnType(descriptor) << " " << substituteName(record->getName())
-               << "(" << joinTypes(methodHelperParams(descriptor)) << "){" << defaultReturnStatement(descriptor) << "}\n";
+               << "(" << joinTypes(methodHelperParams(descriptor)) << ")";
+        if (javaDefaults.count(cppSignatureKey(record->getName(), descriptor)))
+            header << ";\n";
+        else
+            header << "{" << defaultReturnStatement(descriptor) << "}\n";
     }
     writeHeaderTail(header, generator, generator.m_methods, names);
 

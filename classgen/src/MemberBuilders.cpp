@@ -37,6 +37,8 @@ antlr::RefAST subtree(int rootType, std::initializer_list<antlr::RefAST> childre
 
 }  // namespace
 
+const char* const defaultMethodPrefix = "default0";
+
 // --- MemberBuilder --------------------------------------------------------------------------
 
 MemberBuilder::MemberBuilder(bool method, uint16_t flags, const EntryHandle& nameEntry,
@@ -140,9 +142,14 @@ antlr::RefAST MethodInfoBuilder::build()
 
 FieldInfoBuilder::FieldInfoBuilder(ConstantPool& pool, Utf8Positions& positions, uint16_t flags,
                                    const std::string& nameText, const std::string& descriptorText)
-    : MemberBuilder(false, flags, findOrAddUtf8(pool, positions, nameText),
-                    findOrAddUtf8(pool, positions, descriptorText))
+    : MemberBuilder(false, flags, EntryHandle(), EntryHandle())
 {
+    // The name's entry first, then the descriptor's, in statements of their own: the order of
+    // the pool must not depend on the order in which a compiler evaluates arguments.
+    name = findOrAddUtf8(pool, positions, nameText);
+    descriptor = findOrAddUtf8(pool, positions, descriptorText);
+    nameIndex = name->getIndex();
+    descriptorIndex = descriptor->getIndex();
 }
 
 EntryHandle FieldInfoBuilder::fieldRef(ConstantPool& pool)

@@ -140,13 +140,15 @@ inline std::ostream& operator<<(std::ostream& out, const Method& m)
     return out << m.name << m.descriptor << " 0x" << std::hex << m.flags << std::dec;
 }
 
-// Checks a generated class's tree (parsed back from its bytes): version 45.3, every index names
-// a pool entry of the right kind and text, flags 0x0021, the class, super class and interfaces
-// named, the one field "peer" J; every constructor's body passes its arguments to the super
-// class's constructor of the same descriptor, every other method without NATIVE loads the peer
-// and invokes its twin "native0" + name on the class (the twin of the same parameters; it may
-// have a narrower result), a native public method of the class. Returns the methods in
-// class-file order.
+// Checks a generated class's tree (parsed back from its bytes): version 45.3 (52.0 when a method
+// calls an interface's default method), every index names a pool entry of the right kind and
+// text, flags 0x0021, the class, super class and interfaces named, the one field "peer" J; every
+// constructor's body passes its arguments to the super class's constructor of the same
+// descriptor, a synthetic "default0" + name method passes its arguments to the method it is
+// named after, of the interface or of the super class, with invokespecial, and every other method
+// without NATIVE loads the peer and invokes its twin "native0" + name on the class (the twin of
+// the same parameters; it may have a narrower result), a native public method of the class.
+// Returns the methods in class-file order.
 inline std::vector<Method> checkGeneratedClass(const antlr::RefAST& parsed, const std::string& className,
                                                const std::string& superName,
                                                const std::vector<std::string>& interfaceNames)
@@ -155,8 +157,7 @@ inline std::vector<Method> checkGeneratedClass(const antlr::RefAST& parsed, cons
     const std::vector<antlr::RefAST> pool = poolByIndex(parsed);
     EXPECT_EQ(shortOf(topLevel(parsed, T::CONSTANT_POOL)), pool.size());
     const std::vector<antlr::RefAST> version = children(topLevel(parsed, T::VERSION));
-    EXPECT_EQ(shortOf(version[0]), 3);
-    EXPECT_EQ(shortOf(version[1]), 45);
+    bool callsInterfaces = false;
 
     // Every reference inside the pool names an entry of its kind.
     for (std::size_t i = 1; i < pool.size(); ++i) {
@@ -171,6 +172,11 @@ inline std::vector<Method> checkGeneratedClass(const antlr::RefAST& parsed, cons
         case T::CONSTANT_NAMEANDTYPE:
             EXPECT_NE(utf8At(pool, shortOf(kids[0])), "<not utf8>") << "name and type #" << i;
             EXPECT_NE(utf8At(pool, shortOf(kids[1])), "<not utf8>") << "name and type #" << i;
+            break;
+        case T::CONSTANT_INTERFACEMETHODREF:
+            callsInterfaces = true;
+            EXPECT_NE(classAt(pool, shortOf(kids[0])), "<not a class>") << "reference #" << i;
+            EXPECT_EQ(pool.at(shortOf(kids[1]))->getType(), T::CONSTANT_NAMEANDTYPE) << "reference #" << i;
             break;
         case T::CONSTANT_FIELDREF:
         case T::CONSTANT_METHODREF:
@@ -239,6 +245,13 @@ inline std::vector<Method> checkGeneratedClass(const antlr::RefAST& parsed, cons
             EXPECT_EQ(bytes[invoke], 0xb7) << m;
             EXPECT_EQ(bytes.back(), 0xb1) << m;
             EXPECT_EQ(target, superName + ".<init>:" + m.descriptor);
+        } else if (m.name.compare(0, 8, "default0") == 0) {
+            EXPECT_EQ(m.flags, 0x1001) << m;
+            EXPECT_EQ(bytes[invoke], 0xb7) << m;
+            const std::string own = m.name.substr(8) + ":" + m.descriptor;
+            EXPECT_TRUE(target == superName + "." + own ||
+                        (interfaceNames.size() == 1 && target == interfaceNames[0] + "." + own))
+                << m << " calls " << target;
         } else {
             EXPECT_GE(bytes.size(), 9u);
             if (bytes.size() < 9)
@@ -252,6 +265,8 @@ inline std::vector<Method> checkGeneratedClass(const antlr::RefAST& parsed, cons
             invoked.push_back(target.substr(target.find('.', className.size()) + 1));
         }
     }
+    EXPECT_EQ(shortOf(version[0]), callsInterfaces ? 0 : 3);
+    EXPECT_EQ(shortOf(version[1]), callsInterfaces ? 52 : 45);
     // Every invoked twin is a native method of the class.
     for (const std::string& twin : invoked) {
         const std::string name = twin.substr(0, twin.find(':'));

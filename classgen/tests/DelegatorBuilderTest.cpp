@@ -77,7 +77,9 @@ Signatures withObjectMethods(Signatures methods)
     return methods;
 }
 
-const std::vector<std::string> kTargetConstructors = {"()V", "(JD[Ljava/lang/String;)V", "(Ljava/lang/String;I)V"};
+// Its public and protected constructors; not the package-private or private ones.
+const std::vector<std::string> kTargetConstructors = {"()V", "(JD[Ljava/lang/String;)V", "(Ljava/lang/String;I)V",
+                                                      "(Z)V"};
 
 const Signatures kTargetMethods = withObjectMethods({
     {"greet", "(Ljava/lang/String;)Ljava/lang/String;"},
@@ -136,7 +138,7 @@ TEST_F(DelegatorBuild, AClassOverATwoLevelChainForwardsItsPublicOverridableMetho
     const std::vector<Method> methods =
         checkGeneratedClass(built.parsed, built.name, "fixtures/delegate/DelegateTarget", {});
     // Protected, package-private, private, static, final and native methods, the ancestors'
-    // constructors, the protected constructor and java.lang.Object's native hashCode are missing.
+    // constructors and java.lang.Object's native hashCode are missing.
     EXPECT_EQ(methods, expectedMethods(kTargetConstructors, kTargetMethods));
 
     // Every generated method reaches the generator: the constructors, each forwarding method and
@@ -185,18 +187,19 @@ TEST_F(DelegatorBuild, FinalAndStaticDeclarationsAreNeverOverridden)
               expectedMethods({"()V"}, withObjectMethods({{"free", "()Ljava/lang/String;"}})));
 }
 
-TEST_F(DelegatorBuild, BridgesAndNamesWithDollarAreLeftToTheJavaClass)
+TEST_F(DelegatorBuild, BridgesAreLeftToTheJavaClassAndNestedTypesForwarded)
 {
     // StringBox implements Supplier<String>: get()String is forwarded, the bridge get()Object
-    // (which calls it) is not; put(StringBox$Item) and the constructor of StringBox$Item have no
-    // C++ member.
+    // (which calls it) is not; put(StringBox$Item) and the constructor taking a StringBox$Item
+    // are kept like any other.
     ProxyGenerator generator("classgentest.StringBox");
     const Built built = buildDelegator(generator, "classgentest/StringBox");
-    EXPECT_EQ(checkGeneratedClass(built.parsed, built.name, "classgentest/StringBox", {}),
-              expectedMethods({"(Ljava/lang/String;)V"},
-                              withObjectMethods({{"get", "()Ljava/lang/String;"}, {"put", "(Ljava/lang/String;)V"}})));
-    for (const Method& m : reported(generator))
-        EXPECT_EQ(m.descriptor.find('$'), std::string::npos) << m;
+    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.name, "classgentest/StringBox", {});
+    EXPECT_EQ(methods, expectedMethods({"(Lclassgentest/StringBox$Item;)V", "(Ljava/lang/String;)V"},
+                                       withObjectMethods({{"get", "()Ljava/lang/String;"},
+                                                          {"put", "(Lclassgentest/StringBox$Item;)V"},
+                                                          {"put", "(Ljava/lang/String;)V"}})));
+    EXPECT_EQ(reported(generator), sortedByKey(methods));
 }
 
 TEST_F(DelegatorBuild, MethodsThatDifferInTheirResultsShareTheNarrowestTwin)
@@ -300,14 +303,15 @@ TEST_F(DelegatorBuild, TheVmLoadsTheClassesAndEveryConstructorWorks)
         EXPECT_EQ(seen, c.second) << c.first;
     }
 
-    // Each constructor passed its arguments to the delegated class's constructor.
+    // Each constructor passed its arguments to the delegated class's constructor, the protected
+    // one included.
     const std::vector<std::string>& target = lines["fixtures.delegate.DelegatorDelegateTarget"];
     ASSERT_FALSE(target.empty());
     EXPECT_EQ(target[0], "CLASS fixtures.delegate.DelegatorDelegateTarget extends fixtures.delegate.DelegateTarget");
     for (const char* line : {"NEW ()V count=1 last= name=target", "NEW (JD[Ljava/lang/String;)V count=6 last= name=tags2",
-                             "NEW (Ljava/lang/String;I)V count=2 last= name=s"})
+                             "NEW (Ljava/lang/String;I)V count=2 last= name=s", "NEW (Z)V count=1 last= name=protected"})
         EXPECT_NE(std::find(target.begin(), target.end(), line), target.end()) << line;
-    EXPECT_EQ(std::count_if(target.begin(), target.end(), [](const std::string& l) { return l.rfind("NEW ", 0) == 0; }), 3);
+    EXPECT_EQ(std::count_if(target.begin(), target.end(), [](const std::string& l) { return l.rfind("NEW ", 0) == 0; }), 4);
     const std::vector<std::string>& greeter = lines["fixtures.delegate.DelegatorGreeter"];
     ASSERT_FALSE(greeter.empty());
     EXPECT_EQ(greeter[0],

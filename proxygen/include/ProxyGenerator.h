@@ -76,7 +76,7 @@ public:
     virtual void addField(const FieldDescriptor& field, int16_t level);
     virtual void addMethod(const MethodDescriptor& method, int16_t level);
     virtual void addConstructor(const MethodDescriptor& constructor, int16_t level);
-    // No access filter and no member selection: only the '$' and bridge rules.
+    // No access filter, no member selection and no '$' rule: only bridges are dropped.
     void addDelegatorMethod(const MethodDescriptor& method);
 
     ProxyGenerator& setImplementNatives(bool implementNatives);

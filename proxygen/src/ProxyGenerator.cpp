@@ -266,9 +266,9 @@ void ProxyGenerator::addConstructor(const MethodDescriptor& constructor, int16_t
 
 void ProxyGenerator::addDelegatorMethod(const MethodDescriptor& method)
 {
+    // The delegator's class forwards every such method: each needs its C++ member, also with a
+    // nested class ('$') in its name or types.
     if (method.getAccessFlags() & kAccBridge)
-        return;
-    if (hasDollar(method.getName()) || hasDollar(method.getSignature()))
         return;
     eraseSameParameters(m_delegatedMethods, method);
     m_delegatedMethods.insert(method);

@@ -179,7 +179,7 @@ TEST_F(FilterTest, ConstructorsOnlyOfTheClassItself)
     }
 }
 
-TEST_F(FilterTest, DollarMembersAreNeverCollected)
+TEST_F(FilterTest, DollarMembersAreLeftOutOfProxiesButNotOfDelegators)
 {
     ProxyGenerator gen("a.B");
     gen.m_bUseGlobalFilter = false;
@@ -188,12 +188,14 @@ TEST_F(FilterTest, DollarMembersAreNeverCollected)
     gen.addMethod(method("access$000", "()V", kPublic), 0);
     gen.addMethod(method("make", "()La/B$C;", kPublic | 0x0100), 0);
     gen.addConstructor(method("<init>", "(La/B$C;)V", kPublic), 0);
-    gen.addDelegatorMethod(method("lambda$run$0", "()V", kPublic));
     EXPECT_TRUE(gen.m_fields.empty());
     EXPECT_TRUE(gen.m_methods.empty());
     EXPECT_TRUE(gen.m_nativeMethods.empty());
     EXPECT_TRUE(gen.m_constructors.empty());
-    EXPECT_TRUE(gen.m_delegatedMethods.empty());
+    // A delegator's class forwards them, so the C++ side needs them.
+    gen.addDelegatorMethod(method("entry", "(La/B$C;)V", kPublic));
+    gen.addDelegatorMethod(method("run$0", "()V", kPublic));
+    EXPECT_EQ(keys(gen.m_delegatedMethods), (std::vector<std::string>{"entry(La/B$C;)V", "run$0()V"}));
 }
 
 TEST_F(FilterTest, LaterReportReplacesEarlierOne)

@@ -39,6 +39,10 @@ class ClassRepository {
 public:
     // Largest class file or archive entry that is read.
     static constexpr std::size_t kMaxClassBytes = 64u * 1024u * 1024u;
+    // Walks of a class's super types go at most this many steps up from the class. The VM
+    // needs more than its default stack for a class 200 levels deep; deeper hierarchies are
+    // hostile input, refused before they cost time, memory or stack.
+    static constexpr unsigned kMaxSuperTypeDepth = 1000;
 
     ClassRepository();
     virtual ~ClassRepository();
