@@ -80,6 +80,9 @@ public:
     const PoolHandle& getOutputPool() const { return m_outputPool; }
     // The '/'-separated name of the generated class; meaningful after the walk.
     std::string getDerivedClassName() const { return m_derivedClassName; }
+    // The '/'-separated names of the walked types, the type asked for first, then its super types
+    // in the order met (missing ones included); meaningful after a walk at level 0.
+    std::vector<std::string> getWalkedTypes() const;
 
     // The name with `prefix` before its last '/'-separated part: java/lang/Runnable with
     // "JNIImplementationOf" gives java/lang/JNIImplementationOfRunnable.

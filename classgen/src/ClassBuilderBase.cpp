@@ -52,6 +52,14 @@ std::string ClassBuilderBase::derivedClassName(const std::string& name, const st
     return name.substr(0, slash + 1) + prefix + name.substr(slash + 1);
 }
 
+std::vector<std::string> ClassBuilderBase::getWalkedTypes() const
+{
+    std::vector<std::string> names;
+    for (const auto& type : m_pShared->types)
+        names.push_back(type->name);
+    return names;
+}
+
 void ClassBuilderBase::initializeASTFactory(antlr::ASTFactory& factory)
 {
     factory.setMaxNodeType(99);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ClassBytesInput.h"
+#include "TypeBytes.h"
 #include "ClassFileLexer.hpp"
 #include "ClassFileParser.hpp"
 #include "ClassFileWriter.hpp"

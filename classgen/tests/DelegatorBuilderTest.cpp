@@ -187,6 +187,61 @@ TEST_F(DelegatorBuild, FinalAndStaticDeclarationsAreNeverOverridden)
               expectedMethods({"()V"}, withObjectMethods({{"free", "()Ljava/lang/String;"}})));
 }
 
+TEST_F(DelegatorBuild, SealsHoldAcrossEveryWalkAndTheVmDefinesTheClasses)
+{
+    // Per class: methods its delegator must not override (final, static or bridge along its super
+    // classes, whatever the interfaces declare) and methods it forwards, nested types included.
+    const struct {
+        const char* name;
+        std::vector<std::string> sealed;
+        std::vector<std::string> forwarded;
+    } cases[] = {
+        {"classgentest/SealedAcrossInterfaces", {"toString()Ljava/lang/String;"}, {"run()V", "equals(Ljava/lang/Object;)Z"}},
+        // Comparable<E>, Serializable and Constable; compareTo(Object) is a bridge, the rest final.
+        {"java/lang/Enum",
+         {"equals(Ljava/lang/Object;)Z", "hashCode()I", "compareTo(Ljava/lang/Enum;)I", "compareTo(Ljava/lang/Object;)I",
+          "name()Ljava/lang/String;", "describeConstable()Ljava/util/Optional;"},
+         {"toString()Ljava/lang/String;"}},
+        {"java/lang/Thread", {"getName()Ljava/lang/String;", "isAlive()Z"},
+         {"run()V", "getState()Ljava/lang/Thread$State;",
+          "getUncaughtExceptionHandler()Ljava/lang/Thread$UncaughtExceptionHandler;"}},
+        {"java/util/TreeMap", {},
+         {"firstEntry()Ljava/util/Map$Entry;", "floorEntry(Ljava/lang/Object;)Ljava/util/Map$Entry;",
+          "entrySet()Ljava/util/Set;"}},
+    };
+    kavrin_test::TempDir dir("classgen-delegate-seals");
+    kavrin_test::TempDir bootDir("classgen-delegate-seals-boot");
+    std::vector<std::string> classes;
+    for (const auto& c : cases) {
+        ProxyGenerator generator(replaceChar(c.name, '/', '.'));
+        const Built built = buildDelegator(generator, c.name);
+        std::set<std::string> keys;
+        for (const Method& m : checkGeneratedClass(built.parsed, built.name, c.name, {}))
+            keys.insert(m.name + m.descriptor);
+        for (const std::string& key : c.sealed)
+            EXPECT_EQ(keys.count(key), 0u) << c.name << " overrides " << key;
+        for (const std::string& key : c.forwarded)
+            EXPECT_EQ(keys.count(key), 1u) << c.name << " does not forward " << key;
+        const bool boot = built.name.compare(0, 5, "java/") == 0;
+        kavrin_test::writeFile((boot ? bootDir : dir).file(built.name + ".class"), built.bytes);
+        classes.push_back(replaceChar(built.name, '/', '.'));
+    }
+    // The VM defines and verifies each one (an overridden final method is an
+    // IncompatibleClassChangeError), makes an object with every constructor and reaches the
+    // twin of every forwarding method.
+    std::vector<std::string> args = {"-Xverify:all", "--patch-module", "java.base=" + bootDir.path(), "--add-opens",
+                                     "java.base/java.lang=ALL-UNNAMED", "--add-opens", "java.base/java.util=ALL-UNNAMED",
+                                     "classgentest.VerifyDelegator"};
+    args.insert(args.end(), classes.begin(), classes.end());
+    const kavrin_test::CommandResult r = kavrin_test::runJava(dir.path() + ":" + CLASSGEN_TEST_CLASSES, args);
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(r.output.find("WRONG"), std::string::npos) << r.output;
+    for (const std::string& name : classes)
+        EXPECT_NE(r.output.find("CLASS " + name + " extends"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("FORWARD getState ()Ljava/lang/Thread$State; 0x1"), std::string::npos) << r.output;
+}
+
 TEST_F(DelegatorBuild, BridgesAreLeftToTheJavaClassAndNestedTypesForwarded)
 {
     // StringBox implements Supplier<String>: get()String is forwarded, the bridge get()Object

@@ -99,6 +99,10 @@ private:
 };
 
 class ClassFileParserBase : public antlr::LLkParser {
+public:
+    // Parses nested in one another on a thread through the loads of super types, at most.
+    static constexpr std::size_t kMaxNestedLoads = 32;
+
 protected:
     ClassFileParserBase(antlr::TokenBuffer& tokenBuf, int k);
     ClassFileParserBase(antlr::TokenStream& lexer, int k);
@@ -215,7 +219,8 @@ protected:
     // into the set of parses under way and runs the path check ("Wrong Path!").
     void classNameKnown(const antlr::RefAST& thisClass);
     // Loads a super class or interface through the class parse host, unless its index names no
-    // class or the class is being parsed already.
+    // class, the class is being parsed already or kMaxNestedLoads parses are under way on this
+    // thread (a deep hierarchy is then loaded piecewise, as its walks reach its types).
     void loadSuperType(const antlr::RefAST& classInfo);
     // Ends the parse's entry in the set of parses under way.
     void endClassFile();

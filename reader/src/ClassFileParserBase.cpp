@@ -183,6 +183,10 @@ void ClassFileParserBase::loadSuperType(const antlr::RefAST& classInfo)
     const std::string name = resolveClassName(*this, classInfo);
     if (name.empty() || activeParses().count(name) != 0)
         return;
+    // Each nested load parses on this thread's stack: past a few dozen levels the super types
+    // are left to be loaded when a walk of the hierarchy reaches them.
+    if (activeParses().size() >= kMaxNestedLoads)
+        return;
     try {
         g_host->loadSuperType(name);
     } catch (const antlr::ANTLRException&) {

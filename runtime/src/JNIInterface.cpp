@@ -312,7 +312,7 @@ void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, 
 
         m_ctorID = JNIEnvHelper::GetMethodID(m_clazz, "<init>", "()V");
         const jfieldID peer = JNIEnvHelper::GetFieldID(m_clazz, "peer", "J");
-        JNIEnvHelper::RegisterNatives(m_clazz, methods, methodCount);
+        detail::registerNatives(m_clazz, methods, methodCount);
         LocalRef object(JNIEnvHelper::NewObject(m_clazz, m_ctorID));
         JNIEnvHelper::SetLongField(object, peer, addressOf(this));
         Assign(object.get());
@@ -345,7 +345,7 @@ void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINat
         }
         m_clazz = countedClass(found, key, className);
         if (!registered)
-            JNIEnvHelper::RegisterNatives(m_clazz, methods, methodCount);
+            detail::registerNatives(m_clazz, methods, methodCount);
 
         LocalRef object;
         if (ctorArgs != nullptr) {

@@ -49,6 +49,11 @@ jint versionOf(JNIEnv* env);
 void* takeHolderBlock() noexcept;
 bool keepHolderBlock(void* block) noexcept;
 
+// Registers `count` native methods of `clazz` as JNIEnvHelper::RegisterNatives does (failures
+// thrown as JVMException). Those of a class of the boot or the platform loader are registered
+// from a class the library defines into that loader, so that the VM does not warn about them.
+void registerNatives(jclass clazz, const JNINativeMethod* methods, jint count);
+
 // Deletes a global reference without raising: not at all when the VM is gone; on a thread
 // without an environment the thread is attached for the moment of the deletion.
 void releaseGlobalRef(jobject ref) noexcept;
