@@ -14,6 +14,9 @@
 //                 Java method, before the object has its C++ peer
 //   exceptions    C++ exceptions and exceptions of the delegated object reach Java as
 //                 RuntimeExceptions; the delegator works on afterwards
+//   library       delegators of java.util.TreeMap (methods with nested types reach the delegate),
+//                 of java.util.TimerTask (its constructor is protected) and of a class whose
+//                 super class's toString is final while it implements Runnable
 #include "CallsSupport.h"
 #include "defproxies.h"
 
@@ -354,6 +357,58 @@ void exceptions()
     CHECK(JNIEnvHelper::CallIntMethod(failing, methodOf(kTarget, "compute", "(I)I"), 4) == 400);
 }
 
+// Counts its runs in C++ besides the delegate's.
+class CountedTask : public java::util::TimerTaskJNIDelegator {
+public:
+    explicit CountedTask(JObject_t delegate) : TimerTaskJNIDelegator(delegate) {}
+    void run() override
+    {
+        ++runs;
+        TimerTaskJNIDelegator::run();
+    }
+    int runs = 0;
+};
+
+class Sealed : public classgentest::SealedAcrossInterfacesJNIDelegator {
+public:
+    explicit Sealed(JObject_t delegate) : SealedAcrossInterfacesJNIDelegator(delegate) {}
+    void run() override { ++runs; }
+    int runs = 0;
+};
+
+void library()
+{
+    using calls::callStaticText;
+    const char* calls = "classgentest/LibraryCalls";
+    // The entries of a TreeMap (Map$Entry results) come from the delegate, not from the
+    // delegator's own, empty map.
+    jclass callsClass = JNIEnvHelper::FindClass(calls);
+    jobject numbers = JNIEnvHelper::CallStaticObjectMethod(
+        callsClass, JNIEnvHelper::GetStaticMethodID(callsClass, "numbers", "()Ljava/util/TreeMap;"));
+    const JObject_t map(numbers);
+    JNIEnvHelper::DeleteLocalRef(numbers);
+    java::util::TreeMapJNIDelegator delegator(map);
+    CHECK_TEXT(callStaticText(calls, "entries", "(Ljava/util/TreeMap;)Ljava/lang/String;", (jobject)delegator),
+               std::string("one,two,2"));
+    CHECK_TEXT(toJavaString(delegator.firstEntry()), std::string("1=one"));
+
+    // TimerTask's constructor is protected.
+    const JObject_t countdown = newObject("classgentest/Countdown", "()V");
+    CountedTask task(countdown);
+    const jmethodID runTwice = JNIEnvHelper::GetStaticMethodID(callsClass, "runTwiceAndCancel", "(Ljava/util/TimerTask;)Z");
+    CHECK(JNIEnvHelper::CallStaticBooleanMethod(callsClass, runTwice, (jobject)task) == JNI_FALSE);
+    CHECK(task.runs == 2);
+    CHECK(intField(countdown, "classgentest/Countdown", "runs") == 2);
+
+    // The VM defines the delegator only if it leaves the final toString alone.
+    Sealed sealed(newObject("classgentest/SealedAcrossInterfaces", "()V"));
+    const std::string described =
+        callStaticText(calls, "runAndDescribe", "(Ljava/lang/Runnable;)Ljava/lang/String;", (jobject)sealed);
+    CHECK_TEXT(described, std::string("sealed"));
+    CHECK(sealed.runs == 1);
+    JNIEnvHelper::DeleteLocalRef(callsClass);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -363,5 +418,6 @@ int main(int argc, char** argv)
                        {"constructors", constructors},
                        {"interface", interface},
                        {"eager", eager},
-                       {"exceptions", exceptions}});
+                       {"exceptions", exceptions},
+                       {"library", library}});
 }

@@ -11,6 +11,9 @@
 //                method redeclared with a narrower result
 //   lifetimes    copies of an implementation sharing its Java object; a thread the program
 //                attached itself; a string helper over another object; a monitor not owned
+//   defaults     a C++ java.util.Comparator and java.util.Iterator: the interfaces' default methods
+//                and java.lang.Object's methods run their Java code, from Java and from C++,
+//                unless the C++ class overrides them
 #include "CallsSupport.h"
 #include "defproxies.h"
 
@@ -332,6 +335,77 @@ void lifetimes()
     CHECK(JNIEnvHelper::CallIntMethod(keeper, next) == 2);
 }
 
+// Strings by length; only compare is C++.
+class ByLength : public java::util::ComparatorJNIImpl {
+public:
+    jint compare(java::lang::Object a, java::lang::Object b) override
+    {
+        return static_cast<jint>(toJavaString(a).size()) - static_cast<jint>(toJavaString(b).size());
+    }
+};
+
+// The letters of a text, one String each; remove() only where the C++ class has its own.
+class Letters : public java::util::IteratorJNIImpl {
+public:
+    explicit Letters(const std::string& letters) : m_letters(letters) {}
+    jboolean hasNext() override { return m_next < m_letters.size(); }
+    JObject_t next() override { return javaString(m_letters.substr(m_next++, 1)); }
+
+private:
+    std::string m_letters;
+    std::size_t m_next = 0;
+};
+
+class RemovingLetters : public Letters {
+public:
+    using Letters::Letters;
+    void remove() override { ++removed; }
+    int removed = 0;
+};
+
+void defaults()
+{
+    using calls::callStaticText;
+    const char* calls = "classgentest/LibraryCalls";
+    ByLength byLength;
+    // Comparator's reversed() and thenComparing() run Java's code over the C++ compare.
+    CHECK_TEXT(callStaticText(calls, "sortReversed", "(Ljava/util/Comparator;)Ljava/lang/String;", (jobject)byLength),
+               std::string("ccc,bb,a"));
+    CHECK_TEXT(callStaticText(calls, "sortThenNatural", "(Ljava/util/Comparator;)Ljava/lang/String;", (jobject)byLength),
+               std::string("c,aa,bb"));
+    // The same default called from C++.
+    const JObject_t reversed = byLength.reversed();
+    CHECK(!reversed.isNullObject());
+    CHECK_TEXT(callStaticText(calls, "sort", "(Ljava/util/Comparator;Ljava/lang/String;)Ljava/lang/String;",
+                              (jobject)reversed, (jobject)javaString("a,ccc,bb")),
+               std::string("ccc,bb,a"));
+    // equals and hashCode, declared again by Comparator, are java.lang.Object's.
+    jclass callsClass = JNIEnvHelper::FindClass(calls);
+    const jmethodID equalsOnlyItself =
+        JNIEnvHelper::GetStaticMethodID(callsClass, "equalsOnlyItself", "(Ljava/util/Comparator;)Z");
+    CHECK(JNIEnvHelper::CallStaticBooleanMethod(callsClass, equalsOnlyItself, (jobject)byLength) == JNI_TRUE);
+    JNIEnvHelper::DeleteLocalRef(callsClass);
+
+    // Iterator's forEachRemaining calls the C++ hasNext and next; its remove throws unless the
+    // C++ class has its own.
+    // (Each call once: CHECK_TEXT evaluates its first argument twice.)
+    Letters letters("abc");
+    const std::string first = text(letters.next());
+    CHECK_TEXT(first, std::string("a"));
+    const std::string rest = callStaticText(calls, "drain", "(Ljava/util/Iterator;)Ljava/lang/String;", (jobject)letters);
+    CHECK_TEXT(rest, std::string("bc"));
+    const std::string refused =
+        callStaticText(calls, "remove", "(Ljava/util/Iterator;)Ljava/lang/String;", (jobject)letters);
+    CHECK_TEXT(refused, std::string("java.lang.RuntimeException"));
+    RemovingLetters removing("xy");
+    const std::string removed =
+        callStaticText(calls, "remove", "(Ljava/util/Iterator;)Ljava/lang/String;", (jobject)removing);
+    CHECK_TEXT(removed, std::string("removed"));
+    CHECK(removing.removed == 1);
+    const std::string all = callStaticText(calls, "drain", "(Ljava/util/Iterator;)Ljava/lang/String;", (jobject)removing);
+    CHECK_TEXT(all, std::string("xy"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -341,5 +415,6 @@ int main(int argc, char** argv)
                        {"exceptions", exceptions},
                        {"thread", thread},
                        {"inheritance", inheritance},
-                       {"lifetimes", lifetimes}});
+                       {"lifetimes", lifetimes},
+                       {"defaults", defaults}});
 }
