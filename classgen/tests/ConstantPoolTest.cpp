@@ -143,6 +143,35 @@ TEST_F(SharingTest, MemberBuildersAreSharedLikeEntries)
     EXPECT_EQ(first.useCount(), 2);
 }
 
+TEST(MemberEntries, AFieldAddsItsNameBeforeItsDescriptorOnEveryCompiler)
+{
+    // The generated class's pool (and so its bytes) must be the same whichever order a compiler
+    // evaluates arguments in: a new name comes first, then a new descriptor; texts already in
+    // the pool are found, not added again.
+    const struct {
+        std::vector<std::string> before;
+        std::vector<std::string> after;
+    } cases[] = {
+        {{}, {"peer", "J"}},
+        {{"J"}, {"J", "peer"}},
+        {{"peer"}, {"peer", "J"}},
+        {{"Code", "peer", "J"}, {"Code", "peer", "J"}},
+    };
+    for (const auto& c : cases) {
+        PoolHandle pool(new ConstantPool());
+        Utf8Positions names;
+        for (const std::string& text : c.before)
+            findOrAddUtf8(*pool, names, text);
+        MemberHandle field(new FieldInfoBuilder(*pool, names, 0, "peer", "J"));
+        std::vector<std::string> texts;
+        for (const EntryHandle& entry : pool->getEntries())
+            texts.push_back(entry->getText());
+        EXPECT_EQ(texts, c.after);
+        EXPECT_EQ(pool->textAt(field->getNameIndex()), "peer");
+        EXPECT_EQ(pool->textAt(field->getDescriptorIndex()), "J");
+    }
+}
+
 TEST(NullHandles, AreConstAndNull)
 {
     static_assert(std::is_const<decltype(kNullEntry)>::value, "the null entry handle is const");

@@ -441,6 +441,26 @@ TEST_F(ImplFiles, NoFilterOrSelectionDropsAForwardedMethod)
     EXPECT_EQ(entries, kEverything.size());
 }
 
+TEST_F(ImplFiles, DefaultMethodsRunTheirJavaCodeUnlessOverridden)
+{
+    // twice() is a default method: its C++ method is defined in the source and calls the Java
+    // method that runs the default; make() is abstract and keeps its stub.
+    ProxyGenerator generator("classgentest.WithLambda");
+    ASSERT_TRUE(generator.genInterfaceImpl(directory(), false));
+    const std::string header = kavrin_test::readFile(out.file("classgentest_WithLambdaJNIImpl.h"));
+    const std::string source = kavrin_test::readFile(out.file("classgentest_WithLambdaJNIImpl.cpp"));
+    EXPECT_NE(header.find("virtual JObject_t make(){return 0;}\n"), std::string::npos) << header;
+    EXPECT_NE(header.find("virtual JObject_t twice();\n"), std::string::npos) << header;
+    EXPECT_NE(source.find("JObject_t WithLambdaJNIImpl::twice\n"), std::string::npos) << source;
+    EXPECT_NE(source.find("jclass objClass = JNIEnvHelper::GetObjectClass(*this);\n"), std::string::npos) << source;
+    EXPECT_NE(source.find("GetMethodID(objClass, \"default0twice\", \"()Ljava/lang/Runnable;\");"), std::string::npos)
+        << source;
+    EXPECT_NE(source.find("jobject o = JNIEnvHelper::CallObjectMethod(*this, mthID);"), std::string::npos) << source;
+    // The method is no native: it has no table entry and no thunk.
+    EXPECT_EQ(source.find("\"default0twice\", (char*)"), std::string::npos) << source;
+    EXPECT_EQ(source.find("_default0twice"), std::string::npos) << source;
+}
+
 TEST_F(ImplFiles, TheWrittenFilesAreRecordedForTheSharedHeader)
 {
     ProxyGenerator generator("fixtures.impl.Counter");
