@@ -1,7 +1,10 @@
 // The interface implementation files: a C++ class derived from jni_helpers::JNIInterface that
 // carries the class file of a Java class implementing the interface (built by
 // InterfaceImplBuilder, written by ClassFileWriter into a ClassBytesSink) and registers the native
-// thunks through which the Java object's calls reach the virtual C++ methods.
+// thunks through which the Java object's calls reach the virtual C++ methods. A virtual method
+// whose Java method has code of its own (a default method, or one of java.lang.Object's declared
+// again) runs that code through the Java class's "default0" method unless the user overrides it;
+// any other returns the default value of its type.
 #include "EmitterText.h"
 #include "InterfaceImplBuilder.hpp"
 #include "ProxyGenerator.h"

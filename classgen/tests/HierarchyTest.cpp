@@ -105,6 +105,23 @@ TEST_F(Hierarchies, ChainsDeeperThanTheBoundAreRefusedWithAMessageInTheLog)
     EXPECT_EQ(kavrin_test::readFile(out.file("hier_C0JNIDelegator.h")), "");
 }
 
+TEST_F(Hierarchies, ProxiesOfDeepChainsAreRefusedPastTheBound)
+{
+    // The proxy's walk of super classes: refused past the bound, logged; whole up to it.
+    kavrin_test::TempDir out("classgen-hierarchies-proxies");
+    ProxyGenerator tooDeep("hier.C0");
+    EXPECT_FALSE(tooDeep.genProxy(out.path() + "/", false));
+    EXPECT_EQ(kavrin_test::readFile(out.file("KAVRIN.LOG")),
+              "PROXY FAILED: hier.C0: the super types of hier.C0 reach deeper than 1000 levels (hier.C1001 at level "
+              "1001): the hierarchy is not walked\n");
+    ProxyGenerator atTheBound("hier.C" + std::to_string(kChain - 1000));
+    EXPECT_TRUE(atTheBound.genProxy(out.path() + "/", false));
+    EXPECT_EQ(atTheBound.m_strWalkProblem, "");
+    // An interface's super-interfaces are not followed by proxies.
+    ProxyGenerator chain("hier.I0");
+    EXPECT_TRUE(chain.genProxy(out.path() + "/", false));
+}
+
 TEST_F(Hierarchies, ChainsAtTheBoundAreWalkedWhole)
 {
     // C5000's super classes: C5001 to C5999, then java.lang.Object 1000 levels up.

@@ -67,9 +67,13 @@ public:
 
     // Loads m_javaClassName through a repository, copies its version and kind, and walks its tree
     // with a ClassInfoWalker under the filter options, filling the member sets. False, with
-    // nothing walked, when the repository gives no tree; recognition errors of the walk are
-    // dropped. The writers of proxies, implementations and delegators walk through this.
+    // nothing walked, when the repository gives no tree; false too, with the reason in
+    // m_strWalkProblem, when the class's super classes reach deeper than
+    // ClassRepository::kMaxSuperTypeDepth. Recognition errors of the walk are dropped. The
+    // writers of proxies, implementations and delegators walk through this.
     bool walkClass();
+    // The walker's report of a super type it does not follow because it lies `level` steps up.
+    void superTypesTooDeep(const std::string& superType, int level);
 
     // --- The walker's and the builders' callbacks (virtual so that a walk can be observed) ------
     virtual void setIsInterface(bool isInterface);
@@ -212,6 +216,7 @@ public:
     std::string m_classPath;                     // module in which the class was found
     bool m_bIsInterface;
     std::string m_javaClassName;                 // dotted
+    std::string m_strWalkProblem;                // why the last walk could not be complete, or ""
     std::set<MethodDescriptor> m_constructors;
     std::set<MethodDescriptor> m_methods;
     std::set<MethodDescriptor> m_delegatedMethods;

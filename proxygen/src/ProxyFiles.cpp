@@ -1,6 +1,7 @@
 // genProxy: the proxy header and source of one class.
 #include "ProxyGenerator.h"
 
+#include "GenerationLog.h"
 #include "TypeMapping.h"
 
 bool ProxyGenerator::genProxy(std::string directory, bool includeStdafx)
@@ -11,6 +12,8 @@ bool ProxyGenerator::genProxy(std::string directory, bool includeStdafx)
     // which logs it; it gets no include line in the shared header.
     if (!walkClass()) {
         closeOutputFiles();
+        if (!m_strWalkProblem.empty())
+            appendLogLine(directory, "PROXY FAILED: " + m_javaClassName + ": " + m_strWalkProblem);
         return false;
     }
     generatedProxies.insert(m_javaClassName);

@@ -167,12 +167,22 @@ bool ProxyGenerator::loadAndWalk(bool takeNativeFlag)
     walker.setUseGlobalFilter(m_bUseGlobalFilter);
     ClassInfoWalker::initializeASTFactory(factory);
     walker.setASTFactory(&factory);
+    m_strWalkProblem.clear();
     try {
         walker.classFile(tree);
     } catch (const antlr::ANTLRException&) {
         // What was collected before the error stays collected.
     }
-    return true;
+    return m_strWalkProblem.empty();
+}
+
+void ProxyGenerator::superTypesTooDeep(const std::string& superType, int level)
+{
+    if (m_strWalkProblem.empty())
+        m_strWalkProblem = "the super types of " + m_javaClassName + " reach deeper than " +
+                           std::to_string(ClassRepository::kMaxSuperTypeDepth) + " levels (" +
+                           replaceChar(superType, '/', '.') + " at level " + std::to_string(level) +
+                           "): the hierarchy is not walked";
 }
 
 // --- Member collection --------------------------------------------------------------------------

@@ -10,7 +10,8 @@
 //
 // Every rule catches the recognition errors that arise in it: antlr's TreeParser reports the error
 // on the standard error stream, the position moves to the next sibling and the caller goes on.
-// A super-type chain that leads back to a type on it (malformed class files) is cut there.
+// A super-type chain that leads back to a type on it (malformed class files) is cut there, and so
+// is one that goes on past ClassRepository::kMaxSuperTypeDepth levels (the generator is told).
 
 header "pre_include_hpp" {
 #include "MemberRecords.h"
@@ -134,6 +135,11 @@ void ClassInfoWalker::followSuperType(const antlr::RefAST& classInfo)
         return;
     if (std::find(m_oChain.begin(), m_oChain.end(), name) != m_oChain.end()) {
         std::cerr << "cyclic inheritance: " << name << " is its own super type" << std::endl;
+        return;
+    }
+    // Each level is walked on the stack: a hierarchy deeper than the bound is not walked.
+    if (m_nLevel + 1 > static_cast<int>(ClassRepository::kMaxSuperTypeDepth)) {
+        m_pGenerator->superTypesTooDeep(name, m_nLevel + 1);
         return;
     }
     ClassRepository repository;
