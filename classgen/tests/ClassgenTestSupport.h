@@ -280,17 +280,6 @@ inline std::vector<Method> checkGeneratedClass(const antlr::RefAST& parsed, cons
     return methods;
 }
 
-// The class bytes embedded in a generated source ("::bytes[] = {" ... "};").
-inline std::vector<unsigned char> embeddedBytes(const std::string& source)
-{
-    const std::size_t start = source.find("::bytes[] = {\n") + 14;
-    const std::string text = source.substr(start, source.find("};", start) - start);
-    std::vector<unsigned char> bytes;
-    for (std::size_t pos = text.find("0x"); pos != std::string::npos; pos = text.find("0x", pos + 4))
-        bytes.push_back(static_cast<unsigned char>(std::stoi(text.substr(pos + 2, 2), nullptr, 16)));
-    return bytes;
-}
-
 // The class-file tree of a class found in the modules; std::runtime_error when none holds it.
 inline antlr::RefAST loadTree(const std::string& name)
 {

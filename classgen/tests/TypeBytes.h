@@ -1,6 +1,8 @@
-// Class files made by the tests: a type that declares only its super types and a few methods.
+// Class files made or read by the tests: a type that declares only its super types and a few
+// methods; the class file a generated source carries.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,17 @@ inline std::vector<unsigned char> typeBytes(const std::string& name, const std::
     }
     u2(0);  // attributes
     return b;
+}
+
+// The class bytes embedded in a generated source ("::bytes[] = {" ... "};").
+inline std::vector<unsigned char> embeddedBytes(const std::string& source)
+{
+    const std::size_t start = source.find("::bytes[] = {\n") + 14;
+    const std::string text = source.substr(start, source.find("};", start) - start);
+    std::vector<unsigned char> bytes;
+    for (std::size_t pos = text.find("0x"); pos != std::string::npos; pos = text.find("0x", pos + 4))
+        bytes.push_back(static_cast<unsigned char>(std::stoi(text.substr(pos + 2, 2), nullptr, 16)));
+    return bytes;
 }
 
 }  // namespace classgen_test
