@@ -1,5 +1,5 @@
 // Helpers of the classgen tests: parsing class bytes into a class-file tree, writing a tree back
-// to bytes, reaching nodes of a tree, and the fixture modules.
+// to bytes, reaching nodes of a tree, checking a generated class, and the fixture modules.
 #pragma once
 
 #include "ClassBytesInput.h"

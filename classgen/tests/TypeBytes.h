@@ -1,4 +1,4 @@
-// Class files made or read by the tests: a type that declares only its super types and a few
+// Class files that the tests make or read: a type that declares only its super types and a few
 // methods; the class file a generated source carries.
 #pragma once
 

@@ -216,7 +216,7 @@ public:
     std::string m_classPath;                     // module in which the class was found
     bool m_bIsInterface;
     std::string m_javaClassName;                 // dotted
-    std::string m_strWalkProblem;                // why the last walk could not be complete, or ""
+    std::string m_strWalkProblem;                // why the last walk stopped short (logged), or ""
     std::set<MethodDescriptor> m_constructors;
     std::set<MethodDescriptor> m_methods;
     std::set<MethodDescriptor> m_delegatedMethods;

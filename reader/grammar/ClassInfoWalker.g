@@ -137,7 +137,7 @@ void ClassInfoWalker::followSuperType(const antlr::RefAST& classInfo)
         std::cerr << "cyclic inheritance: " << name << " is its own super type" << std::endl;
         return;
     }
-    // Each level is walked on the stack: a hierarchy deeper than the bound is not walked.
+    // Each level is walked on this thread's stack: a hierarchy deeper than the bound is refused.
     if (m_nLevel + 1 > static_cast<int>(ClassRepository::kMaxSuperTypeDepth)) {
         m_pGenerator->superTypesTooDeep(name, m_nLevel + 1);
         return;
