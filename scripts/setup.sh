@@ -13,6 +13,7 @@ PACKAGES=(
   zip unzip xvfb xauth
   libx11-dev
   clang
+  libcommons-lang3-java libguava-java
 )
 
 missing=()

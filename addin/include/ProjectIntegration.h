@@ -32,7 +32,8 @@ struct BuildNames {
 };
 
 std::string projectDirectory(const std::string& projectFullName);
-// directory + dotted name with '.' made '_' + suffix (add ".h" or ".cpp").
+// directory + the generated files' stem of the dotted name (generatedFileStem: '.' made '_') + suffix
+// (add ".h" or ".cpp").
 std::string outputStem(const std::string& directory, const std::string& dottedName, const std::string& suffix);
 
 // Deletes a file, clearing its read-only bit first; a missing or locked file is passed over.

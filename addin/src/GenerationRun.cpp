@@ -40,6 +40,9 @@ Outcome generateClasses(const std::string& directory, const ClassSettingsMap& cl
                         const StopRequested& stopRequested) {
   Outcome outcome;
   PublishedSubstitutions published(substitutions);
+  // The shared files name this run's classes only: what an earlier run in this session wrote or
+  // referenced is forgotten (a class taken out since would leave an include of a deleted file).
+  clearGeneratedClassSets();
   int number = 0;
   for (const auto& entry : classes) {
     if (stopRequested && stopRequested()) {

@@ -1,5 +1,6 @@
 #include "ProjectIntegration.h"
 
+#include "CppNames.h"
 #include "GenerationLog.h"
 #include "StringHelpers.h"
 #include "TypeMapping.h"
@@ -50,7 +51,7 @@ std::string projectDirectory(const std::string& projectFullName) {
 }
 
 std::string outputStem(const std::string& directory, const std::string& dottedName, const std::string& suffix) {
-  return directory + replaceChar(dottedName, '.', '_') + suffix;
+  return directory + generatedFileStem(dottedName) + suffix;
 }
 
 void deleteOutputFile(const std::string& path) {

@@ -118,12 +118,16 @@ TEST_F(GenerateTest, FilesOfEveryClassAndTheToolOptionsJoinTheProject) {
   EXPECT_EQ(refused, 12u + 8u);
 }
 
-TEST_F(GenerateTest, AFileTheHostRefusesDoesNotStopTheOthers) {
+// A class name with a line break (which the host refuses in a file name) names its files as the
+// generator writes them, with the break encoded.
+TEST_F(GenerateTest, AClassNameWithALineBreakNamesTheFilesTheGeneratorWrites) {
   const ClassSettingsMap classes{{CString("a.B"), ClassSettings()}, {CString(std::string("bad\nname")), ClassSettings()},
                                  {CString("c.D"), ClassSettings()}};
   projectintegration::addClassFiles(buildProject, projectDir, classes, names());
-  EXPECT_EQ(project->files, (std::vector<std::string>{projectDir + "a_BJNIProxy.h", projectDir + "a_BJNIProxy.cpp",
-                                                      projectDir + "c_DJNIProxy.h", projectDir + "c_DJNIProxy.cpp"}));
+  EXPECT_EQ(project->files,
+            (std::vector<std::string>{projectDir + "a_BJNIProxy.h", projectDir + "a_BJNIProxy.cpp",
+                                      projectDir + "bad_u000anameJNIProxy.h", projectDir + "bad_u000anameJNIProxy.cpp",
+                                      projectDir + "c_DJNIProxy.h", projectDir + "c_DJNIProxy.cpp"}));
 }
 
 // --- The generation run -----------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // DelegatorBuilder, written by ClassFileWriter into a ClassBytesSink) whose public methods call
 // native thunks; each thunk calls a virtual C++ method, whose default body calls the same method
 // of the delegate. A user who overrides a virtual method changes what Java sees.
+#include "CppNames.h"
 #include "DelegatorBuilder.hpp"
 #include "EmitterText.h"
 #include "ProxyGenerator.h"
@@ -49,8 +50,8 @@ void writeThunk(std::ostream& source, ProxyGenerator& generator, const MethodDes
     const std::string cast = returnsReference(descriptor) && result != "jobject" ? "(" + result + ")" : std::string();
     source << indent(2) << "if(!peer){\n";
     source << indent(3) << "jclass base = superClassOf(self);\n";
-    source << indent(3) << "jmethodID mthID = JNIEnvHelper::GetMethodID(base, \"" << javaName << "\", \""
-           << javaDescriptor << "\");\n";
+    source << indent(3) << "jmethodID mthID = JNIEnvHelper::GetMethodID(base, " << cppStringLiteral(javaName) << ", "
+           << cppStringLiteral(javaDescriptor) << ");\n";
     source << indent(3) << (result == "void" ? "" : result + " result = " + cast) << "JNIEnvHelper::CallNonvirtual"
            << methodCallType(descriptor) << "Method(self, base, mthID" << variadicArguments(descriptor, 1, false)
            << ");\n";
@@ -90,8 +91,8 @@ void writeConstructor(std::ostream& source, const MethodDescriptor& record, cons
         source << "(jvalue*)_alloca(" << types.size() << "*sizeof(jvalue));\n";
     for (std::size_t k = 0; k < types.size() && k < members.size(); ++k)
         source << indent(2) << "params[" << k << "]." << members[k] << " = p" << k << ";\n";
-    source << indent(2) << "JNIInterface::init(delegatedObj, _clazzName, " << initArguments() << ", \"" << descriptor
-           << "\", params);\n";
+    source << indent(2) << "JNIInterface::init(delegatedObj, _clazzName, " << initArguments() << ", "
+           << cppStringLiteral(descriptor) << ", params);\n";
     writeRethrowingCatch(source);
     source << "}\n";
 }

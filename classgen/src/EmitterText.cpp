@@ -5,6 +5,7 @@
 #include "ClassFileParser.hpp"
 #include "ClassFileWriter.hpp"
 #include "ClassRepository.h"
+#include "CppNames.h"
 #include "GenerationLog.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
@@ -116,8 +117,9 @@ void writeSourceHead(std::ostream& source, ProxyGenerator& generator, const std:
         if (!record.isNative())
             continue;
         const std::string descriptor = record.getSignature();
-        source << indent(1) << "{(char*)\"" << record.getName() << "\", (char*)\"(" << descriptor.substr(1)
-               << "\", \n";
+        // RegisterNatives takes the names as the class file holds them (modified UTF-8).
+        source << indent(1) << "{(char*)" << cppStringLiteral(record.getName(), true) << ", (char*)"
+               << cppStringLiteral(descriptor, true) << ", \n";
         source << indent(1) << " (void*)" << names.qualifiedPrefix << names.nativeNamespace
                << "::" << generator.m_nativeNames[record.getName() + descriptor] << "},\n";
     }
@@ -126,7 +128,7 @@ void writeSourceHead(std::ostream& source, ProxyGenerator& generator, const std:
     source << "using namespace ::jni_helpers;\n";
     for (std::size_t i = 1; i <= names.depth(); ++i)
         source << indent(i) << "namespace " << substituteName(names.parts[i - 1]) << "{\n";
-    source << "const char* " << names.className << "::_clazzName = \"" << javaClassName << "\";\n";
+    source << "const char* " << names.className << "::_clazzName = " << cppStringLiteral(javaClassName) << ";\n";
     source << "const unsigned char " << names.className << "::bytes[] = {\n";
     source << byteText << "};\n";
 }
@@ -190,8 +192,8 @@ void writeJavaCallingMethod(std::ostream& source, const ClassNames& names, const
     if (wrapped)
         source << indent(2) << "JObject_t result;\n";
     source << indent(2) << "jclass objClass = JNIEnvHelper::GetObjectClass(" << object << ");\n";
-    source << indent(2) << "jmethodID mthID = JNIEnvHelper::GetMethodID(objClass, \"" << javaName << "\", \""
-           << descriptor << "\");\n";
+    source << indent(2) << "jmethodID mthID = JNIEnvHelper::GetMethodID(objClass, " << cppStringLiteral(javaName) << ", "
+           << cppStringLiteral(descriptor) << ");\n";
     source << indent(2) << "JNIEnvHelper::DeleteLocalRef(objClass);\n";
     source << indent(2);
     if (wrapped)

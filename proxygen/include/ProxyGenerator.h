@@ -139,8 +139,18 @@ public:
     bool genDelegatorCode(antlr::RefAST classTree, bool includeStdafx);
 
     // Header sections, in the order genProxy writes them (each does nothing without a header).
+    // makeFieldNames and makeMethodNames give every member its unique name; makeMethodNames then
+    // runs makeDeclaredNames.
     void makeFieldNames();
     void makeMethodNames();
+    // Makes every name the proxy declares unique in its class, none hiding a member of JObject_t
+    // or of the standard block: the C++ name of each method (overloads share one), then of each
+    // constant, then the accessors of each property field (get_ and put_ + its name), then the
+    // name of the property itself (Visual C++ only), get a trailing '_' while taken; a
+    // substituted name is used as the user gave it. Then each ID (the unique name + "_ID") is
+    // numbered on ("_1", "_2", ...) while taken; m_fieldNames and m_methodNames hold the results
+    // without "_ID".
+    void makeDeclaredNames();
     void genClassHead();
     void genFieldIds();
     void genMethodIds();
@@ -178,9 +188,11 @@ public:
     // Names shared by the header and the source.
     // CPP_Java_Bridge::<package parts>::<Simple>JNIProxy
     std::string qualifiedProxyName() const;
-    // The C++ name of a field: its unique name with the field prefix, through the substitutions.
+    // The C++ name of a field's constant or property (its accessors are get_ and put_ + it): the
+    // unique name with the field prefix, through the substitutions, made unique in the class.
     std::string fieldCppName(const FieldDescriptor& field) const;
-    // The C++ name of a method (overloads share it): the Java name with the method prefix.
+    // The C++ name of a method (overloads share it): the Java name with the method prefix,
+    // through the substitutions, made unique in the class.
     std::string methodCppName(const MethodDescriptor& method) const;
     // A field that becomes a static const member: a static final primitive that is not an array.
     bool isConstantLike(const FieldDescriptor& field) const;
@@ -227,6 +239,9 @@ public:
     std::map<std::string, std::string> m_fieldNames;   // member key to unique C++ name
     std::map<std::string, int> m_nameCounts;           // C++ base name to its uses so far
     std::map<std::string, std::string> m_nativeNames;  // native method key to JNI export name
+    std::map<std::string, std::string> m_methodCppNames;  // Java method name to its C++ name
+    std::map<std::string, std::string> m_fieldCppNames;   // field key to its constant's or accessors' C++ name
+    std::map<std::string, std::string> m_propertyCppNames;  // field key to its property's name (Visual C++)
     GeneratedFile* m_pHeader;                    // owned, while a writer writes it
     GeneratedFile* m_pSource;                    // owned, while a writer writes it
 

@@ -40,8 +40,9 @@ bool containsChar(std::string text, char c);
 std::string replaceDelimiters(std::string text, std::string delimiters, std::string separator);
 
 // --- Names ------------------------------------------------------------------------------------
-// name with every '$' made '_'; then, when the substitutions hold the unreplaced name as a key,
-// its replacement.
+// The C++ identifier of a Java name: its replacement when the substitutions hold the name as a
+// key, as the user wrote it; else cppIdentifier (CppNames.h): '$' made '_', other characters
+// encoded, and a trailing '_' on keywords, macros and the names generated code uses.
 std::string substituteName(std::string name);
 // name split at '.' and ';', each part through substituteName, joined with "."; ";" appended
 // when the name holds one. A name without parts comes back unchanged.

@@ -2,6 +2,7 @@
 
 #include "ClassInfoWalker.hpp"
 #include "ClassRepository.h"
+#include "CppNames.h"
 #include "GenerationLog.h"
 #include "TypeMapping.h"
 
@@ -288,7 +289,7 @@ void ProxyGenerator::addDelegatorMethod(const MethodDescriptor& method)
 
 std::string ProxyGenerator::outputStem(const std::string& directory, const std::string& suffix) const
 {
-    return directory + replaceChar(m_javaClassName, '.', '_') + suffix;
+    return directory + generatedFileStem(m_javaClassName) + suffix;
 }
 
 bool ProxyGenerator::openOutputFiles(const std::string& directory, const std::string& suffix)

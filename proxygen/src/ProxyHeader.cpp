@@ -5,9 +5,11 @@
 // header stream.
 #include "ProxyGenerator.h"
 
+#include "CppNames.h"
 #include "GeneratedText.h"
 #include "TypeMapping.h"
 
+#include <iterator>
 #include <set>
 
 namespace {
@@ -58,9 +60,28 @@ std::string staticFinalWords(uint16_t flags)
     return words;
 }
 
-// A unique name: the Java name with '$' made '_', then "_<n>" from the second use of the name on.
-std::string uniqueName(std::map<std::string, int>& counts, const std::string& countedName,
-                       const std::string& baseName)
+// Names that every proxy declares or inherits besides its Java members: the typedef and data
+// members of the class head, the members of the standard block, and the public and protected
+// members of JObject_t, which generated code calls and a member of the same name would hide.
+const char* const kProxyOwnNames[] = {
+    "jstringArray", "_clazzName", "clazz", "getObjectClass", "isNullObject", "getProxyClass", "getJavaClassName",
+    "JObject_t", "Assign", "clear",
+};
+
+// `name`, or `name` + "_<n>" with the first n from 1 on that makes `name_n` + suffix a name not
+// yet taken; the whole name is then taken.
+std::string takeNumbered(std::set<std::string>& taken, const std::string& name, const std::string& suffix)
+{
+    std::string candidate = name;
+    for (int n = 1; taken.count(candidate + suffix); ++n)
+        candidate = name + "_" + std::to_string(n);
+    taken.insert(candidate + suffix);
+    return candidate;
+}
+
+// The design's unique name of a member: the Java name with '$' made '_', then "_<n>" from the
+// second use of the counted name on.
+std::string countedName(std::map<std::string, int>& counts, const std::string& countedName, const std::string& baseName)
 {
     auto it = counts.find(countedName);
     const int n = it == counts.end() ? 0 : it->second + 1;
@@ -69,6 +90,18 @@ std::string uniqueName(std::map<std::string, int>& counts, const std::string& co
     if (n != 0)
         name += "_" + std::to_string(n);
     return name;
+}
+
+// A name looked up in the user's substitutions; false when they do not name it.
+bool substitutedName(const std::string& key, std::string& name)
+{
+    if (!nameSubstitutions)
+        return false;
+    auto it = nameSubstitutions->find(key);
+    if (it == nameSubstitutions->end())
+        return false;
+    name = it->second;
+    return true;
 }
 
 }  // namespace
@@ -85,13 +118,18 @@ std::string ProxyGenerator::qualifiedProxyName() const
 
 std::string ProxyGenerator::fieldCppName(const FieldDescriptor& field) const
 {
-    auto it = m_fieldNames.find(field.getName() + field.getType());
-    const std::string unique = it == m_fieldNames.end() ? replaceChar(field.getName(), '$', '_') : it->second;
-    return substituteName((addFieldPrefix ? "fld_" : "") + unique);
+    const std::string key = field.getName() + field.getType();
+    auto named = m_fieldCppNames.find(key);
+    if (named != m_fieldCppNames.end())
+        return named->second;
+    return substituteName((addFieldPrefix ? "fld_" : "") + replaceChar(field.getName(), '$', '_'));
 }
 
 std::string ProxyGenerator::methodCppName(const MethodDescriptor& method) const
 {
+    auto named = m_methodCppNames.find(method.getName());
+    if (named != m_methodCppNames.end())
+        return named->second;
     return substituteName((addMethodPrefix ? "mth_" : "") + replaceChar(method.getName(), '$', '_'));
 }
 
@@ -124,7 +162,7 @@ void ProxyGenerator::makeFieldNames()
     m_nameCounts.clear();
     m_fieldNames.clear();
     for (const FieldDescriptor& field : m_fields)
-        m_fieldNames[field.getName() + field.getType()] = uniqueName(m_nameCounts, field.getName(), field.getName());
+        m_fieldNames[field.getName() + field.getType()] = countedName(m_nameCounts, field.getName(), field.getName());
 }
 
 void ProxyGenerator::makeMethodNames()
@@ -136,11 +174,83 @@ void ProxyGenerator::makeMethodNames()
         const std::string key = method.getName() + method.getSignature();
         if (m_bImplementNatives && m_nativeNames.count(key))
             continue;
-        m_methodNames[key] = uniqueName(m_nameCounts, method.getName(), method.getName());
+        m_methodNames[key] = countedName(m_nameCounts, method.getName(), method.getName());
     }
     const std::string simple = simpleCppName(m_javaClassName);
     for (const MethodDescriptor& constructor : m_constructors)
-        m_methodNames["<init>" + constructor.getSignature()] = uniqueName(m_nameCounts, "<init>", simple);
+        m_methodNames["<init>" + constructor.getSignature()] = countedName(m_nameCounts, "<init>", simple);
+    makeDeclaredNames();
+}
+
+void ProxyGenerator::makeDeclaredNames()
+{
+    std::set<std::string> taken(std::begin(kProxyOwnNames), std::end(kProxyOwnNames));
+    const std::string simple = simpleCppName(m_javaClassName);
+    taken.insert(simple + proxySuffix);
+    taken.insert(simple + "_init");
+
+    // Methods first: overloads share one name, which a substitution gives as it stands.
+    m_methodCppNames.clear();
+    std::set<MethodDescriptor> declared = m_methods;
+    if (m_bImplementNatives)
+        declared.insert(m_nativeMethods.begin(), m_nativeMethods.end());
+    for (const MethodDescriptor& method : declared) {
+        if (m_methodCppNames.count(method.getName()))
+            continue;
+        const std::string key = (addMethodPrefix ? "mth_" : "") + replaceChar(method.getName(), '$', '_');
+        std::string name;
+        if (!substitutedName(key, name)) {
+            name = cppIdentifier(key);
+            while (taken.count(name))
+                name += '_';
+        }
+        taken.insert(name);
+        m_methodCppNames[method.getName()] = name;
+    }
+
+    // Then the constants and the accessors of the properties (get_ and put_ + the name).
+    m_fieldCppNames.clear();
+    for (const FieldDescriptor& field : m_fields) {
+        const bool property = isPropertyField(field);
+        if (!property && !isWrittenConstant(field))
+            continue;
+        const std::string fieldKey = field.getName() + field.getType();
+        const std::string key = (addFieldPrefix ? "fld_" : "") + m_fieldNames[fieldKey];
+        std::string name;
+        if (!substitutedName(key, name)) {
+            name = cppIdentifier(key);
+            while (property ? taken.count("get_" + name) || taken.count("put_" + name) : taken.count(name))
+                name += '_';
+        }
+        if (property) {
+            taken.insert("get_" + name);
+            taken.insert("put_" + name);
+        } else {
+            taken.insert(name);
+        }
+        m_fieldCppNames[fieldKey] = name;
+    }
+    // The properties themselves (declared for Visual C++ only) yield to every other name.
+    m_propertyCppNames.clear();
+    for (const FieldDescriptor& field : m_fields) {
+        if (!isPropertyField(field))
+            continue;
+        const std::string fieldKey = field.getName() + field.getType();
+        std::string name = m_fieldCppNames[fieldKey];
+        while (taken.count(name))
+            name += '_';
+        taken.insert(name);
+        m_propertyCppNames[fieldKey] = name;
+    }
+
+    // Last the private IDs: the unique name, numbered on while its ID is taken.
+    for (const FieldDescriptor& field : m_fields) {
+        std::string& unique = m_fieldNames[field.getName() + field.getType()];
+        if (isPropertyField(field))
+            unique = takeNumbered(taken, cppIdentifier(unique), "_ID");
+    }
+    for (auto& entry : m_methodNames)
+        entry.second = takeNumbered(taken, cppIdentifier(entry.second), "_ID");
 }
 
 // --- Sections -----------------------------------------------------------------------------------
@@ -234,7 +344,7 @@ void ProxyGenerator::genConstantDecls()
         if (!any)
             out << m << "// Constants:\n";
         any = true;
-        out << m << "// " << javaTypeName(field.getType()) << " " << field.getName() << ";\n";
+        out << m << "// " << cppCommentText(javaTypeName(field.getType()) + " " + field.getName()) << ";\n";
         out << m << "static const " << cppTypeName(field.getType(), false) << " " << fieldCppName(field) << ";\n";
     }
 }
@@ -255,13 +365,15 @@ void ProxyGenerator::genFieldProperties()
         any = true;
         const std::string n = fieldCppName(field);
         const std::string type = helperType(field.getType(), false, false);
+        auto property = m_propertyCppNames.find(field.getName() + field.getType());
+        const std::string propertyName = property == m_propertyCppNames.end() ? n : property->second;
         out << m << accessComment(field.getAccessFlags()) << staticFinalWords(field.getAccessFlags())
-            << javaTypeName(field.getType()) << " " << field.getName() << ";\n";
+            << cppCommentText(javaTypeName(field.getType()) + " " + field.getName()) << ";\n";
         if (field.isFinal())
             out << m << "__declspec(property(get=get_" << n << "))\n";
         else
             out << m << "__declspec(property(get=get_" << n << " ,put=put_" << n << "))\n";
-        out << m << type << " " << n << ";\n";
+        out << m << type << " " << propertyName << ";\n";
     }
     if (any)
         out << "#endif\n";
@@ -412,8 +524,9 @@ void ProxyGenerator::genConstructorDecls()
     for (const MethodDescriptor& constructor : m_constructors) {
         const uint16_t flags = constructor.getAccessFlags();
         const std::string st = (flags & kAccStatic) ? "static " : "";
-        out << m << accessComment(flags) << staticFinalWords(flags) << m_javaClassName << "("
-            << numberedParameters(jmethodParams(constructor.getSignature())) << ");\n";
+        out << m << accessComment(flags) << staticFinalWords(flags)
+            << cppCommentText(m_javaClassName + "(" + numberedParameters(jmethodParams(constructor.getSignature())))
+            << ");\n";
         out << m << st << cls << "(" << numberedParameters(methodHelperParams(constructor.getSignature())) << ");\n";
     }
 }
@@ -439,8 +552,10 @@ void ProxyGenerator::genMethodDecls()
         if (flags & kAccNative)
             words += "native ";
         words += staticFinalWords(flags);
-        out << m << words << jmethodType(descriptor) << " " << method.getName() << "("
-            << numberedParameters(jmethodParams(descriptor)) << ");\n";
+        out << m << words
+            << cppCommentText(jmethodType(descriptor) + " " + method.getName() + "(" +
+                              numberedParameters(jmethodParams(descriptor)))
+            << ");\n";
 
         const std::vector<std::string> javaParams = jmethodParams(descriptor);
         std::string params = numberedParameters(methodHelperParams(descriptor));

@@ -7,6 +7,7 @@
 // never freed by the VM. Every writer does nothing without an open source stream.
 #include "ProxyGenerator.h"
 
+#include "CppNames.h"
 #include "GeneratedText.h"
 #include "TypeMapping.h"
 
@@ -23,7 +24,7 @@ const std::string kLookup = "::jni_helpers::ProxyLookup::";
 void writeMemberLookup(std::ostream& out, bool isStatic, bool isField, const std::string& id, const std::string& name,
                        const std::string& descriptor)
 {
-    const std::string quoted = "\"" + name + "\", \"" + descriptor + "\"";
+    const std::string quoted = cppStringLiteral(name) + ", " + cppStringLiteral(descriptor);
     if (isStatic) {
         out << I << I << "static ::jni_helpers::LookupSite _lookup;\n";
         out << I << I << "jclass clazz = 0;\n";
@@ -58,7 +59,8 @@ void ProxyGenerator::genSourceHead(bool includeStdafx)
         out << "#include \"stdafx.h\"\n";
     out << "#include \"defproxies.h\"\n";
     out << "\n";
-    out << "const char* " << q << "::_clazzName = \"" << replaceDelimiters(m_javaClassName, ".", "/") << "\";\n";
+    out << "const char* " << q << "::_clazzName = " << cppStringLiteral(replaceDelimiters(m_javaClassName, ".", "/"))
+        << ";\n";
     out << "\n";
     out << "void " << q << "::" << simpleCppName(m_javaClassName) << "_init(){\n";
     genFieldIdResets();

@@ -1,6 +1,7 @@
 // The banner of every generated file, and the shared files "defproxies.h" and "defproxies.cpp":
 // one default proxy class per Java class that generated code names as a type, and the includes
 // of every proxy, implementation and delegator header written.
+#include "CppNames.h"
 #include "GeneratedText.h"
 #include "GenerationLog.h"
 #include "ProxyGenerator.h"
@@ -26,7 +27,7 @@ namespace {
 void writeIncludes(std::ostream& out, const std::set<std::string>& names, const std::string& suffix)
 {
     for (const std::string& name : names)
-        out << "#include \"" << replaceChar(name, '.', '_') << suffix << ".h\"\n";
+        out << "#include \"" << generatedFileStem(name) << suffix << ".h\"\n";
 }
 
 }  // namespace
@@ -54,6 +55,13 @@ bool genDefProxies(std::string directory, bool includeStdafx)
     header << "#pragma warning(disable: 4305 4309 4715)\n";
     header << "#endif\n";
     header << "#include \"JNIHelpers.h\"\n";
+    // The runtime's names are seen in the whole namespace through one directive: a directive in
+    // every block would make each lookup in the namespace walk thousands of them (clang takes
+    // minutes over a large generation).
+    header << "\n";
+    header << "namespace CPP_Java_Bridge {\n";
+    header << "using namespace ::jni_helpers;\n";
+    header << "};\n";
 
     genBanner(source);
     if (includeStdafx)
@@ -82,7 +90,6 @@ bool genDefProxies(std::string directory, bool includeStdafx)
         const std::string l = indentation(k + 1);
         header << "\n";
         header << "namespace CPP_Java_Bridge {\n";
-        header << "using namespace ::jni_helpers;\n";
         for (std::size_t j = 1; j <= k; ++j)
             header << indentation(j) << "namespace " << substituteName(parts[j - 1]) << " {\n";
         header << "#ifdef __JNIHDLL\n";

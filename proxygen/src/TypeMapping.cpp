@@ -1,5 +1,7 @@
 #include "TypeMapping.h"
 
+#include "CppNames.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -173,13 +175,12 @@ std::string replaceDelimiters(std::string text, std::string delimiters, std::str
 
 std::string substituteName(std::string name)
 {
-    std::string result = replaceChar(name, '$', '_');
     if (nameSubstitutions) {
         auto it = nameSubstitutions->find(name);
         if (it != nameSubstitutions->end())
-            result = it->second;
+            return it->second;
     }
-    return result;
+    return cppIdentifier(name);
 }
 
 std::string substituteQualifiedName(std::string name)
@@ -492,10 +493,11 @@ void genTry(std::string indent, std::ostream& out)
 void genCatch(std::string indent, std::string context, std::ostream& out)
 {
     out << indent << "}catch(::jni_helpers::JVMException e){" << '\n';
-    out << indent << indentUnit << "throw ::jni_helpers::JVMException(jni_helpers::CSmartString(\"" << context
-        << ":\\n\") + e.getMessage());" << '\n';
+    out << indent << indentUnit << "throw ::jni_helpers::JVMException(jni_helpers::CSmartString("
+        << cppStringLiteral(context + ":\n") << ") + e.getMessage());" << '\n';
     out << indent << "}catch(...){" << '\n';
-    out << indent << indentUnit << "throw ::jni_helpers::JVMException(\"" << context << ": System Error\");" << '\n';
+    out << indent << indentUnit << "throw ::jni_helpers::JVMException(" << cppStringLiteral(context + ": System Error")
+        << ");" << '\n';
     out << indent << "}" << '\n';
 }
 

@@ -29,7 +29,11 @@ const std::string kHeaderPreamble = kBanner +
                                     "#ifdef _MSC_VER\n"
                                     "#pragma warning(disable: 4305 4309 4715)\n"
                                     "#endif\n"
-                                    "#include \"JNIHelpers.h\"\n";
+                                    "#include \"JNIHelpers.h\"\n"
+                                    "\n"
+                                    "namespace CPP_Java_Bridge {\n"
+                                    "using namespace ::jni_helpers;\n"
+                                    "};\n";
 
 const std::string kSourcePreamble = kBanner +
                                     "#include \"defproxies.h\"\n"
@@ -82,7 +86,6 @@ TEST_F(SharedFiles, DefaultClassOfAPackagedClass)
     EXPECT_EQ(header, kHeaderPreamble +
                           "\n"
                           "namespace CPP_Java_Bridge {\n"
-                          "using namespace ::jni_helpers;\n"
                           "    namespace java {\n"
                           "        namespace lang {\n"
                           "#ifdef __JNIHDLL\n"
@@ -115,7 +118,7 @@ TEST_F(SharedFiles, DefaultPackageClass)
 {
     referencedClasses.insert("DefaultPackageFixture");
     write();
-    EXPECT_NE(header.find("namespace CPP_Java_Bridge {\nusing namespace ::jni_helpers;\n#ifdef __JNIHDLL\n"
+    EXPECT_NE(header.find("namespace CPP_Java_Bridge {\n#ifdef __JNIHDLL\n"
                           "    class __declspec(dllexport) DefaultPackageFixture: public JObject_t {\n"),
               std::string::npos);
     EXPECT_NE(header.find("    };\n};\n"), std::string::npos);

@@ -191,8 +191,11 @@ void ClassInfoWalker::reportMethod(const antlr::RefAST& flags, const antlr::RefA
     if (utf8At(shortOf(signature), text))
         method.setSignature(text);
     const std::string methodName = method.getName();
+    // A static method of an interface belongs to the interface alone: a class that implements
+    // it, or an interface that extends it, does not have it.
+    const bool staticOfSuperInterface = m_nLevel > 0 && m_bInterface && (accessFlags & 0x0008) != 0;
     if (methodName != "<init>" && methodName != "<clinit>") {
-        if (!m_bSkipMethods)
+        if (!m_bSkipMethods && !staticOfSuperInterface)
             m_pGenerator->addMethod(method, static_cast<int16_t>(m_nLevel));
     } else if (methodName == "<init>") {
         m_pGenerator->addConstructor(method, static_cast<int16_t>(m_nLevel));
@@ -256,6 +259,8 @@ private:
     // a null reference for index 0, the second slot of a long or double and every other entry.
     std::vector<antlr::RefAST> m_oPoolNodeList;
     int m_nLevel = 0;
+    // The walked type is an interface.
+    bool m_bInterface = false;
     bool m_bUseGlobalFilter = true;
     bool m_bFieldsExcludeInherited = false;
     bool m_bFieldsExcludeRegular = false;
@@ -321,7 +326,7 @@ classInfo
             #( EXTENDS ( sup:CLASS_INFO { followSuperType(sup); } )? )
             interfaces
         )
-    |   #(  THIS_INTERFACE { if (m_nLevel == 0) m_pGenerator->setIsInterface(true); }
+    |   #(  THIS_INTERFACE { m_bInterface = true; if (m_nLevel == 0) m_pGenerator->setIsInterface(true); }
             accessFlags iself:CLASS_INFO { enterClass(iself); }
             #( EXTENDS ( isuper:CLASS_INFO { followSuperType(isuper); } )? )
             // The super-interfaces (IMPLEMENTS) of an interface are not followed.

@@ -323,6 +323,9 @@ antlr::RefAST ClassRepository::loadClass(std::string className, std::string modu
         if (tree) {
             takeFactsFromTree(tree);
             m_strClassName = key;
+            // As a parse does: a generation run that starts with empty sets finds every class it
+            // loads there, whether or not an earlier run parsed it.
+            referencedClasses.insert(replaceChar(key, '/', '.'));
         }
         return tree;
     }

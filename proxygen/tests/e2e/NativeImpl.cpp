@@ -33,9 +33,10 @@ JStringHelper fixtures::natives::NativeMethodsJNIProxy::echo(JStringHelper p0)
 
 void fixtures::natives::NativeMethodsJNIProxy::under_score() {}
 
-jint fixtures::natives::NativeMethodsJNIProxy::größe(jint p0) { return 2 * p0; }
+// Non-ASCII names are written in ASCII: größe is gr_u00f6_u00dfe, μέγεθος and value𝑥 below likewise.
+jint fixtures::natives::NativeMethodsJNIProxy::gr_u00f6_u00dfe(jint p0) { return 2 * p0; }
 
-jint fixtures::natives::NativeMethodsJNIProxy::μέγεθος(JStringHelper p0)
+jint fixtures::natives::NativeMethodsJNIProxy::_u03bc_u03ad_u03b3_u03b5_u03b8_u03bf_u03c2(JStringHelper p0)
 {
     return static_cast<jint>(CSmartString(p0).length());
 }
@@ -77,4 +78,4 @@ void fixtures::natives::NativeMethodsJNIProxy::raise(JStringHelper p0)
 
 jint fixtures::natives::NativeMethods_InnerJNIProxy::innerValue(jint p0) { return p0 * 3; }
 
-jint fixtures::natives::SupplementaryJNIProxy::value𝑥(jint p0) { return p0 + 100; }
+jint fixtures::natives::SupplementaryJNIProxy::value_U0001d465(jint p0) { return p0 + 100; }
