@@ -60,18 +60,19 @@ pch)
     pchdir=$(pch_dir "$compiler" "$dir")
     rm -rf "$pchdir"
     mkdir -p "$pchdir"
-    # The header is precompiled through a wrapper that includes it (which stays: clang reads it
-    # again), under the name that sources include; the real header's "#pragma once" holds.
-    printf '#include "%s/defproxies.h"\n' "$dir" > "$pchdir/wrapper.h"
+    # The header is precompiled through a wrapper of the same name that includes it: the wrapper
+    # is found first wherever a source includes "defproxies.h", and the real header's
+    # "#pragma once" holds for every later include.
+    printf '#include "%s/defproxies.h"\n' "$dir" > "$pchdir/defproxies.h"
     # The header is precompiled whole, also for steps that only check the syntax.
     for flag in "$@"; do
         shift
         [ "$flag" = "-fsyntax-only" ] || set -- "$@" "$flag"
     done
     if is_clang "$compiler"; then
-        "$compiler" "$@" -I"$dir" -x c++-header "$pchdir/wrapper.h" -o "$pchdir/defproxies.h.pch"
+        "$compiler" "$@" -I"$dir" -x c++-header "$pchdir/defproxies.h" -o "$pchdir/defproxies.h.pch"
     else
-        "$compiler" "$@" -I"$dir" -x c++-header "$pchdir/wrapper.h" -o "$pchdir/defproxies.h.gch"
+        "$compiler" "$@" -I"$dir" -x c++-header "$pchdir/defproxies.h" -o "$pchdir/defproxies.h.gch"
     fi
     ;;
 chunk)
