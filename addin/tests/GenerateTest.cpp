@@ -239,6 +239,22 @@ TEST_F(GenerationRunTest, AnEmptyModelWritesNothing) {
   EXPECT_EQ(log(), "");
 }
 
+// A second run in the session, with a class taken out, names only its own classes; and the same
+// model gives the same shared files as in a session of its own.
+TEST_F(GenerationRunTest, EachRunsSharedFilesNameThatRunsClassesOnly) {
+  const ClassSettingsMap both{{CString("fixtures.Base"), ClassSettings()}, {CString("fixtures.Named"), ClassSettings()}};
+  const ClassSettingsMap one{{CString("fixtures.Named"), ClassSettings()}};
+  EXPECT_TRUE(generationrun::generateClasses(projectDir, one, nullptr).success);
+  const std::string alone = kavrin_test::readFile(projectDir + "defproxies.h");
+  EXPECT_TRUE(generationrun::generateClasses(projectDir, both, nullptr).success);
+  EXPECT_NE(kavrin_test::readFile(projectDir + "defproxies.h").find("fixtures_BaseJNIProxy.h"), std::string::npos);
+
+  EXPECT_TRUE(generationrun::generateClasses(projectDir, one, nullptr).success);
+  const std::string header = kavrin_test::readFile(projectDir + "defproxies.h");
+  EXPECT_EQ(header.find("fixtures_BaseJNIProxy.h"), std::string::npos) << "the class taken out";
+  EXPECT_EQ(header, alone);
+}
+
 TEST_F(GenerationRunTest, BarPositionsAndTheClosingMessage) {
   std::vector<int> positions;
   for (int n = 1; n <= 6; ++n) positions.push_back(generationrun::barPosition(n));

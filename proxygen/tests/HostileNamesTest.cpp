@@ -1,7 +1,7 @@
 // Class files with hostile names (line breaks, quotes, backslashes, trigraphs, comment ends,
-// non-ASCII letters) give proxies, native skeletons included, that g++ and clang++ compile without
-// a warning, trigraphs on: nothing from the class file reaches the preprocessor or the code as it
-// stands.
+// non-ASCII letters) give proxies, native skeletons included, and delegators that g++ and clang++
+// compile without a warning, trigraphs on: nothing from the class file reaches the preprocessor or
+// the code as it stands.
 #include "HostileClasses.h"
 #include "ProxygenTestSupport.h"
 #include "TestPaths.h"
@@ -35,18 +35,26 @@ TEST(HostileNames, GeneratedSourcesCompileWithoutAWarning)
         EXPECT_TRUE(proxy.genProxy(out, false)) << name;
     }
     ASSERT_TRUE(genDefProxies(out, false));
+    // The delegators, by the library driver in a generation of their own.
+    const std::string delegators = dir.file("delegators");
+    const kavrin_test::CommandResult generation = kavrin_test::runCommand(
+        {LIBRARY_DRIVER, "-o", delegators, "--kind", "delegator", "--jdk", kavrin_test::kJdkHome, "--public-of",
+         classes});
+    ASSERT_EQ(generation.exitCode, 0) << generation.output;
 
-    std::vector<std::string> sources;
-    for (const auto& e : std::filesystem::directory_iterator(out)) {
-        if (e.path().extension() == ".cpp")
-            sources.push_back(e.path().string());
+    std::vector<std::pair<std::string, std::string>> sources;  // folder, source
+    for (const std::string& folder : {out, delegators + "/"}) {
+        for (const auto& e : std::filesystem::directory_iterator(folder)) {
+            if (e.path().extension() == ".cpp")
+                sources.emplace_back(folder, e.path().string());
+        }
     }
-    ASSERT_EQ(sources.size(), 3u);
+    ASSERT_EQ(sources.size(), 6u);
     const std::string jdk = kavrin_test::kJdkHome;
     for (const char* compiler : {"g++", "clang++"}) {
-        for (const std::string& source : sources) {
+        for (const auto& [folder, source] : sources) {
             const kavrin_test::CommandResult r = kavrin_test::runCommand(
-                {compiler, "-std=c++14", "-trigraphs", "-Wall", "-Werror", "-fsyntax-only", "-I" + out,
+                {compiler, "-std=c++14", "-trigraphs", "-Wall", "-Werror", "-fsyntax-only", "-I" + folder,
                  "-I" + std::string(kavrin_test::kSourceDir) + "/runtime/include", "-I" + jdk + "/include",
                  "-I" + jdk + "/include/linux", source});
             EXPECT_EQ(r.exitCode, 0) << compiler << " " << source << "\n" << r.output.substr(0, 4000);

@@ -95,6 +95,48 @@ TEST(UniqueNames, OverloadsFieldsAndConstructorsCountTogether)
     EXPECT_EQ(gen.m_methodNames.size(), 5u);
 }
 
+// Every name a proxy declares is unique in its class and leaves the base class's and the standard
+// block's members alone: methods keep their names, then constants and accessors, then the
+// Visual C++ property, then the private IDs yield.
+TEST(UniqueNames, DeclaredNamesCollideWithNothing)
+{
+    CleanGlobals clean;
+    ProxyGenerator gen("a.b.Bar");
+    for (const char* name : {"foo", "foo_1", "Assign", "clear", "getProxyClass", "BarJNIProxy", "Bar_init", "get_x",
+                             "size", "delete"})
+        gen.addMethod(method(name, "()I"), 0);
+    gen.addMethod(method("foo", "(I)I"), 0);
+    gen.addField(field("Bar", "I"), 0);
+    gen.addField(field("x", "I"), 0);
+    FieldDescriptor constant = field("size", "I", 0x0019);  // public static final, with a value
+    constant.setConstValue(ConstValue(int32_t(9)));
+    gen.addField(constant, 0);
+    gen.addConstructor(method("<init>", "()V"), 0);
+    gen.makeFieldNames();
+    gen.makeMethodNames();
+
+    const std::map<std::string, std::string> methods = {
+        {"foo", "foo"}, {"foo_1", "foo_1"}, {"Assign", "Assign_"}, {"clear", "clear_"},
+        {"getProxyClass", "getProxyClass_"}, {"BarJNIProxy", "BarJNIProxy_"}, {"Bar_init", "Bar_init_"},
+        {"get_x", "get_x"}, {"size", "size"}, {"delete", "delete_"}};
+    for (const auto& m : methods)
+        EXPECT_EQ(gen.methodCppName(method(m.first, "()I")), m.second) << m.first;
+    EXPECT_EQ(gen.fieldCppName(constant), "size_") << "a constant named like a method";
+    EXPECT_EQ(gen.fieldCppName(field("x", "I")), "x_") << "get_x is a method";
+    EXPECT_EQ(gen.fieldCppName(field("Bar", "I")), "Bar");
+    EXPECT_EQ(gen.m_propertyCppNames["BarI"], "Bar");
+
+    // IDs: foo()I, foo(I)I and foo_1()I; the field Bar and the constructor.
+    std::set<std::string> ids;
+    for (const auto& entry : gen.m_methodNames)
+        EXPECT_TRUE(ids.insert(entry.second).second) << entry.second;
+    EXPECT_TRUE(ids.insert(gen.m_fieldNames["BarI"]).second);
+    EXPECT_EQ(gen.m_methodNames["foo(I)I"], "foo_1");
+    EXPECT_EQ(gen.m_methodNames["foo_1()I"], "foo_1_1");
+    EXPECT_EQ(gen.m_fieldNames["BarI"], "Bar");
+    EXPECT_EQ(gen.m_methodNames["<init>()V"], "Bar_1");
+}
+
 TEST(UniqueNames, NestedClassConstructorsUseTheCppName)
 {
     CleanGlobals clean;

@@ -3,6 +3,7 @@
 #include "E2eSupport.h"
 
 #include <cstdint>
+#include <type_traits>
 #include <thread>
 #include <vector>
 
@@ -483,6 +484,64 @@ void mains()
     CHECK_TEXT(proxytext::BothMainsJNIProxy::get_last(), "main:2");
 }
 
+// Whether T has a static twice(int): WithStatics has, the class that implements it has not.
+template <typename T, typename = void>
+struct HasTwice : std::false_type {};
+template <typename T>
+struct HasTwice<T, decltype(void(T::twice(0)))> : std::true_type {};
+static_assert(HasTwice<names::namespace_::WithStaticsJNIProxy>::value, "twice belongs to WithStatics");
+static_assert(!HasTwice<names::namespace_::ClashJNIProxy>::value, "twice is not a member of Clash");
+
+// Names that C++ reserves get a trailing '_'; names that would collide in a proxy are made
+// unique, and the proxy's own members (constructors through Assign, isNullObject) keep working.
+void escapedNames()
+{
+    typedef names::namespace_::ClashJNIProxy Clash;
+    CHECK_EQ(Clash::EOF_, -1);
+    CHECK_EQ(Clash::size_, 9);
+    CHECK_EQ(Clash::get_errno_(), 5);
+    Clash::put_errno_(6);
+    CHECK_EQ(Clash::get_errno_(), 6);
+
+    Clash c;
+    CHECK_TRUE(!c.isNullObject());
+    CHECK_EQ(c.size(), 10);
+    CHECK_EQ(c.value(), 4);
+    CHECK_EQ(c.get_value(), 12);
+    CHECK_EQ(c.get_value_(), 3);
+    c.put_value_(30);
+    CHECK_EQ(c.value(), 31);
+    CHECK_EQ(c.get_Clash(), 7);
+    Clash seven(jint(70));
+    CHECK_EQ(seven.get_Clash(), 70);
+    CHECK_EQ(c.foo(), 0);
+    CHECK_EQ(c.foo(jint(7)), 7);
+    CHECK_EQ(c.foo_1(), 100);
+    CHECK_TEXT(c.Assign_(JStringHelper(CSmartString("x"))), "assign:x");
+    CHECK_EQ(c.clear_(), 11);
+    CHECK_TRUE(c.isNullObject_());
+    CHECK_EQ(c.getProxyClass_(), 13);
+    CHECK_EQ(c.ClashJNIProxy_(), 14);
+    CHECK_EQ(c.Clash_init_(), 15);
+    CHECK_EQ(c.jint_(), 16);
+    CHECK_EQ(c.delete_(3), -3);
+    CHECK_EQ(Clash::and_(6, 3), 2);
+    CHECK_EQ(Clash::xor_(6, 3), 5);
+    CHECK_TRUE(!Clash::not_(true));
+    CHECK_EQ(Clash::register_(), 17);
+    CHECK_EQ(Clash::stdin_(), 18);
+    CHECK_EQ(names::namespace_::union_JNIProxy(Clash::make()).tag(), 42);
+    CHECK_EQ(c.inherited(), 21);
+    CHECK_EQ(names::namespace_::WithStaticsJNIProxy::twice(4), 8);
+
+    // A copy shares the Java object: Assign of JObject_t still does the copying.
+    Clash copy(c);
+    CHECK_EQ(copy.value(), 31);
+    Clash assigned(jint(1));
+    assigned = c;
+    CHECK_EQ(assigned.value(), 31);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -495,7 +554,7 @@ int main(int argc, char** argv)
     const Group groups[] = {
         {"members", members},         {"overloads", overloads}, {"constants", constants},
         {"exceptions", exceptions},   {"inheritance", inheritance}, {"copies", copies},
-        {"statics", statics},         {"mains", mains},
+        {"statics", statics},         {"mains", mains},         {"names", escapedNames},
     };
     for (const Group& g : groups) {
         if (group == g.name) {

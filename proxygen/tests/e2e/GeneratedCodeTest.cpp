@@ -51,10 +51,10 @@ TEST_P(FixtureCalls, EveryResultIsWhatJavaComputes)
 // overloads; constants as Java holds them; exceptions as JVMException; inheritance over two levels
 // and interfaces; copies: copy construction and assignment between proxies; statics: 100,000
 // static void calls and static field writes on an attached thread; mains: the main default
-// argument.
+// argument; names: escaped and unique names, interface statics on the interface only.
 INSTANTIATE_TEST_SUITE_P(Groups, FixtureCalls,
                          ::testing::Values("members", "overloads", "constants", "exceptions", "inheritance",
-                                           "copies", "statics", "mains"));
+                                           "copies", "statics", "mains", "names"));
 
 TEST(JdkProxies, IntegerStringBuilderArrayListHashMapAndStringWork)
 {
