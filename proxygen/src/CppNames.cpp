@@ -1,9 +1,8 @@
 #include "CppNames.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <iterator>
+#include <unordered_set>
 
 namespace {
 
@@ -208,16 +207,30 @@ const char* const kMacros[] = {
     "timerisset", "timersub", "unix", "va_arg", "va_copy", "va_end", "va_start",
 };
 
-template <std::size_t N>
-bool inTable(const char* const (&table)[N], const std::string& name)
+// Every name of the three tables.
+const std::unordered_set<std::string>& reservedNames()
 {
-    return std::find_if(std::begin(table), std::end(table), [&name](const char* entry) { return name == entry; }) !=
-           std::end(table);
+    static const std::unordered_set<std::string> names = [] {
+        std::unordered_set<std::string> all;
+        for (const char* name : kKeywords)
+            all.insert(name);
+        for (const char* name : kGeneratedCodeNames)
+            all.insert(name);
+        for (const char* name : kMacros)
+            all.insert(name);
+        return all;
+    }();
+    return names;
 }
 
 bool isAsciiLetter(unsigned c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isAsciiUpper(unsigned c)
+{
+    return c >= 'A' && c <= 'Z';
 }
 
 bool isAsciiDigit(unsigned c)
@@ -301,11 +314,11 @@ bool isReservedCppName(const std::string& identifier)
 {
     if (identifier.empty())
         return true;
-    if (identifier.size() >= 2 && identifier[0] == '_' && (identifier[1] == '_' || (identifier[1] >= 'A' && identifier[1] <= 'Z')))
+    if (identifier.size() >= 2 && identifier[0] == '_' && (identifier[1] == '_' || isAsciiUpper(identifier[1])))
         return true;
     if (identifier.compare(0, 7, "KAVRIN_") == 0 || identifier.compare(0, 4, "SYS_") == 0)
         return true;
-    return inTable(kKeywords, identifier) || inTable(kGeneratedCodeNames, identifier) || inTable(kMacros, identifier);
+    return reservedNames().count(identifier) != 0;
 }
 
 std::string cppIdentifier(const std::string& javaName)
