@@ -38,8 +38,8 @@ const char* const kGeneratedCodeNames[] = {
     "GlobalRefHolder", "InitializationException", "JArrayHelper", "JArrayTraits", "JBooleanArray", "JByteArray",
     "JCharArray", "JDoubleArray", "JFloatArray", "JIntArray", "JLongArray", "JNIEnvHelper", "JNIInterface",
     "JObjectArrayHelper", "JObject_t", "JRE_DEFAULT", "JRE_IBM", "JRE_MICROSOFT", "JRE_SUN", "JShortArray",
-    "JStringArrayHelper", "JStringHelper", "JVM", "JVMException", "NativeMethodData", "_alloca",
-    "_simple_class_loader", "jni_helpers",
+    "JStringArrayHelper", "JStringHelper", "JVM", "JVMException", "LookupSite", "NativeMethodData", "ProxyLookup",
+    "_alloca", "_simple_class_loader", "jni_helpers",
 };
 
 // Macros of the headers that generated code includes: jni.h and jni_md.h, and the C and C++

@@ -65,7 +65,7 @@ std::string staticFinalWords(uint16_t flags)
 // members of JObject_t, which generated code calls and a member of the same name would hide.
 const char* const kProxyOwnNames[] = {
     "jstringArray", "_clazzName", "clazz", "getObjectClass", "isNullObject", "getProxyClass", "getJavaClassName",
-    "JObject_t", "Assign", "clear",
+    "JObject_t", "Assign", "AssignResult", "clear",
 };
 
 // `name`, or `name` + "_<n>" with the first n from 1 on that makes `name_n` + suffix a name not

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 
 using proxygen_test::CleanGlobals;
@@ -135,6 +137,37 @@ TEST(UniqueNames, DeclaredNamesCollideWithNothing)
     EXPECT_EQ(gen.m_methodNames["foo_1()I"], "foo_1_1");
     EXPECT_EQ(gen.m_fieldNames["BarI"], "Bar");
     EXPECT_EQ(gen.m_methodNames["<init>()V"], "Bar_1");
+}
+
+// No Java method hides a public or protected member of JObject_t, as the runtime's header
+// declares them today.
+TEST(UniqueNames, NoMethodHidesAMemberOfTheBaseClass)
+{
+    CleanGlobals clean;
+    const std::string header = kavrin_test::readFile(std::string(kavrin_test::kSourceDir) + "/runtime/include/JNIHelpers.h");
+    const std::size_t begin = header.find("class KAVRIN_API JObject_t {");
+    ASSERT_NE(begin, std::string::npos);
+    std::string body;  // the public and protected part, without comments
+    std::istringstream lines(header.substr(begin, header.find("private:", begin) - begin));
+    for (std::string line; std::getline(lines, line);)
+        body += line.substr(0, line.find("//")) + "\n";
+    std::set<std::string> members;
+    for (std::size_t paren = body.find('('); paren != std::string::npos; paren = body.find('(', paren + 1)) {
+        std::size_t start = paren;
+        while (start > 0 && (std::isalnum(static_cast<unsigned char>(body[start - 1])) || body[start - 1] == '_'))
+            --start;
+        const std::string name = body.substr(start, paren - start);
+        if (!name.empty() && name != "operator")
+            members.insert(name);
+    }
+    EXPECT_GE(members.size(), 4u);
+    ProxyGenerator gen("a.Bar");
+    for (const std::string& name : members)
+        gen.addMethod(method(name, "()V"), 0);
+    gen.makeFieldNames();
+    gen.makeMethodNames();
+    for (const std::string& name : members)
+        EXPECT_EQ(gen.methodCppName(method(name, "()V")), name + "_") << name;
 }
 
 TEST(UniqueNames, NestedClassConstructorsUseTheCppName)
