@@ -50,5 +50,11 @@ void addClassFiles(IBuildProject* project, const std::string& directory, const C
 // Adds "defproxies.h" and "defproxies.cpp", then the four tool settings to every configuration.
 // Raises `_com_error` when the project or a configuration fails.
 void addSharedFilesAndToolSettings(IBuildProject* project, const std::string& directory);
+// Takes out of the project the files of the last build that the new build does not write (a
+// class no longer selected, a proxy that became an implementation, the shared files when nothing
+// is generated): left listed after their deletion, they would break the project's next build.
+// The new build's sets must be filled first. A COM error around one file is dropped.
+void removeStaleFiles(IBuildProject* project, const std::string& directory, const BuildNames& lastBuild,
+                      const BuildNames& build);
 
 }  // namespace projectintegration

@@ -109,9 +109,10 @@ void CGeneratorDlg::OnGenerate() {
     const std::string directory = projectintegration::projectDirectory(fullNameOf(project));
 
     projectintegration::deletePreviousOutputs(directory, lastBuild(*this));
-    m_lastBuildClasses.clear();
-    m_lastBuildInterfaces.clear();
-    m_lastBuildDelegators.clear();
+    ClassNameSet lastClasses, lastInterfaces, lastDelegators;
+    lastClasses.swap(m_lastBuildClasses);
+    lastInterfaces.swap(m_lastBuildInterfaces);
+    lastDelegators.swap(m_lastBuildDelegators);
 
     if (!m_classSettings.empty()) {
       // The run goes on in parallel with the rest; it only reads the model.
@@ -119,6 +120,8 @@ void CGeneratorDlg::OnGenerate() {
       projectintegration::addClassFiles(project, directory, m_classSettings, lastBuild(*this));
       projectintegration::addSharedFilesAndToolSettings(project, directory);
     }
+    projectintegration::removeStaleFiles(project, directory, {&lastClasses, &lastInterfaces, &lastDelegators},
+                                         lastBuild(*this));
   } catch (const _com_error& error) {
     MessageBox(com::describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
     return;

@@ -6,6 +6,8 @@
 #include "TypeMapping.h"
 #include "Win32.h"
 
+#include <set>
+
 namespace projectintegration {
 
 const ToolSetting kToolSettings[4] = {
@@ -34,6 +36,29 @@ void addFile(IBuildProject* project, const std::string& path) {
     project->AddFile(_bstr_t(path), vtMissing);
   } catch (const _com_error&) {
   }
+}
+
+// The ".h" and ".cpp" paths of every name of a set.
+void appendFilesOf(std::set<std::string>& paths, const std::string& directory, const ClassNameSet& names,
+                   const std::string& suffix) {
+  for (const std::string& name : names) {
+    const std::string stem = outputStem(directory, name, suffix);
+    paths.insert(stem + ".h");
+    paths.insert(stem + ".cpp");
+  }
+}
+
+// Every file a build with these names writes into the project.
+std::set<std::string> outputFiles(const std::string& directory, const BuildNames& build) {
+  std::set<std::string> paths;
+  appendFilesOf(paths, directory, *build.classes, proxySuffix);
+  appendFilesOf(paths, directory, *build.interfaces, implSuffix);
+  appendFilesOf(paths, directory, *build.delegators, delegatorSuffix);
+  if (!build.classes->empty() || !build.interfaces->empty() || !build.delegators->empty()) {
+    paths.insert(directory + kDefProxiesHeader);
+    paths.insert(directory + kDefProxiesSource);
+  }
+  return paths;
 }
 
 void addFilesOf(IBuildProject* project, const std::string& directory, const std::string& name,
@@ -100,6 +125,21 @@ void addSharedFilesAndToolSettings(IBuildProject* project, const std::string& di
     com::check(configurations->Item(_variant_t(index), &configuration));
     for (const ToolSetting& setting : kToolSettings) {
       configuration->AddToolSettings(_bstr_t(setting.tool), _bstr_t(setting.setting), vtMissing);
+    }
+  }
+}
+
+void removeStaleFiles(IBuildProject* project, const std::string& directory, const BuildNames& lastBuild,
+                      const BuildNames& build) {
+  std::set<std::string> stale = outputFiles(directory, lastBuild);
+  // The shared files of a last build whose names were all lost are stale too, unless rewritten.
+  stale.insert(directory + kDefProxiesHeader);
+  stale.insert(directory + kDefProxiesSource);
+  for (const std::string& path : outputFiles(directory, build)) stale.erase(path);
+  for (const std::string& path : stale) {
+    try {
+      project->RemoveFile(_bstr_t(path), vtMissing);
+    } catch (const _com_error&) {
     }
   }
 }

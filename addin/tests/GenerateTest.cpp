@@ -130,6 +130,35 @@ TEST_F(GenerateTest, AClassNameWithALineBreakNamesTheFilesTheGeneratorWrites) {
                                       projectDir + "c_DJNIProxy.h", projectDir + "c_DJNIProxy.cpp"}));
 }
 
+// The files of the last build that the new one does not write leave the project (the user's own files
+// stay); with nothing generated the shared files go too.
+TEST_F(GenerateTest, FilesTheNewBuildDoesNotWriteLeaveTheProject) {
+  const std::string d = projectDir;
+  ClassSettings impl;
+  impl.bIsInterfaceIml = true;
+  ClassSettings delegated;
+  delegated.bIsDelegatorIml = true;
+  projectintegration::addClassFiles(buildProject, d, {{CString("a.Kept"), ClassSettings()}, {CString("a.Dropped"), delegated},
+                                                      {CString("i.Face"), ClassSettings()}}, names());
+  projectintegration::addSharedFilesAndToolSettings(buildProject, d);
+  ASSERT_EQ(buildProject->AddFile(_bstr_t(d + "main.cpp"), vtMissing), S_OK);
+
+  ClassNameSet classes, interfaces, delegators;
+  const projectintegration::BuildNames next{&classes, &interfaces, &delegators};
+  projectintegration::addClassFiles(buildProject, d, {{CString("a.Kept"), ClassSettings()}, {CString("i.Face"), impl}}, next);
+  projectintegration::addSharedFilesAndToolSettings(buildProject, d);
+  projectintegration::removeStaleFiles(buildProject, d, names(), next);
+  std::vector<std::string> files = project->files;
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{d + "a_KeptJNIProxy.cpp", d + "a_KeptJNIProxy.h", d + "defproxies.cpp",
+                                             d + "defproxies.h", d + "i_FaceJNIImpl.cpp", d + "i_FaceJNIImpl.h",
+                                             d + "main.cpp"}));
+
+  ClassNameSet none1, none2, none3;
+  projectintegration::removeStaleFiles(buildProject, d, next, {&none1, &none2, &none3});
+  EXPECT_EQ(project->files, std::vector<std::string>{d + "main.cpp"});
+}
+
 // --- The generation run -----------------------------------------------------------------------------
 class GenerationRunTest : public GenerateTest {
  protected:

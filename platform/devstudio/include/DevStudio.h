@@ -47,6 +47,8 @@ struct IBuildProject : IDispatch {
   virtual HRESULT get_FullName(BSTR* fullName) = 0;
   // Adds a file to the project; `reserved` is passed as vtMissing.
   virtual HRESULT AddFile(BSTR file, VARIANT reserved) = 0;
+  // Takes a file out of the project (the file itself stays); S_FALSE when it was not listed.
+  virtual HRESULT RemoveFile(BSTR file, VARIANT reserved) = 0;
   virtual HRESULT get_Configurations(IConfigurations** configurations) = 0;
 
  protected:

@@ -55,6 +55,7 @@ struct Project {
 
   // False when the file is already there.
   bool addFile(const std::string& file);
+  bool removeFile(const std::string& file);
   // The project file's text.
   std::string text() const;
   // Reads a project file; on failure `error` says where and why ("P.dsp:3: ...").

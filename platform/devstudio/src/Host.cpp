@@ -172,6 +172,14 @@ class BuildProjectObject : public com::DispatchObject<BuildProjectObject, IBuild
     state_->note("AddFile " + path + (added ? "" : " (already in the project)"));
     return S_OK;
   }
+  HRESULT RemoveFile(BSTR file, VARIANT) override {
+    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    const std::string path = com::fromBstr(file);
+    const bool removed = state_->project->removeFile(path);
+    state_->project->modified |= removed;
+    state_->note("RemoveFile " + path + (removed ? "" : " (not in the project)"));
+    return removed ? S_OK : S_FALSE;
+  }
   HRESULT get_Configurations(IConfigurations** configurations) override {
     if (configurations == nullptr) return E_POINTER;
     return hand(new ConfigurationsObject(state_), configurations);

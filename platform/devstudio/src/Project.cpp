@@ -1,6 +1,8 @@
 // The project model and its project file.
 #include "DevStudioHost.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -78,6 +80,13 @@ bool Project::addFile(const std::string& file) {
     if (f == file) return false;
   }
   files.push_back(file);
+  return true;
+}
+
+bool Project::removeFile(const std::string& file) {
+  const auto it = std::find(files.begin(), files.end(), file);
+  if (it == files.end()) return false;
+  files.erase(it);
   return true;
 }
 
