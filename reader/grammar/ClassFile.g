@@ -8,6 +8,10 @@
 //
 // Rules read numbers with u1, u2, u4 and u8, which return the bytes as they lie in memory; a
 // rule turns them into class-file values with swapBytes16/32 (ValueAST.h).
+//
+// Every rule builds its tree by hand and gives it back by assigning <rule>_AST, the variable that
+// antlr returns as the rule's tree (what ## stands for): an assignment to ## would add antlr's
+// bookkeeping of the rule's child list, of no use here, at a cost per node.
 
 header "post_include_hpp" {
 #include "ClassFileLexerBase.h"
@@ -200,14 +204,14 @@ classFile! [std::string path]
             #me->setNextSibling(#a);
         }
         EOF!
-        { ## = #m; }
+        { classFile_AST = #m; }
     ;
 
 magic!
 { unsigned char ca = 0, fe = 0, ba = 0, be = 0; }
     :   ca=u1 fe=u1 ba=u1 be=u1
         {ca == 0xca && fe == 0xfe && ba == 0xba && be == 0xbe}?
-        { ## = antlr::RefAST(new ByteArrayAST(MAGIC_NUMBER, std::vector<unsigned char>{ca, fe, ba, be})); }
+        { magic_AST = antlr::RefAST(new ByteArrayAST(MAGIC_NUMBER, std::vector<unsigned char>{ca, fe, ba, be})); }
     ;
 
 version!
@@ -217,7 +221,7 @@ version!
             std::memcpy(m_aVersion, &minor, 2);
             std::memcpy(m_aVersion + 2, &major, 2);
             root = emptyNode(VERSION);
-            ## = antlr::RefAST(root);
+            version_AST = antlr::RefAST(root);
         }
         {
             ChildAppender kids(root);
@@ -234,7 +238,7 @@ constantPool!
         {
             count = swapBytes16(count);
             root = valueNode(CONSTANT_POOL, count);
-            ## = antlr::RefAST(root);
+            constantPool_AST = antlr::RefAST(root);
         }
         {
             kids = ChildAppender(root);
@@ -261,33 +265,33 @@ cpInfo!
 { unsigned char tag = 0; }
     :   tag=u1
         (   options { generateAmbigWarnings = false; }
-        :   {tag == 7}? constantClass { ## = returnAST; }
-        |   {tag == 9}? constantFieldref { ## = returnAST; }
-        |   {tag == 10}? constantMethodref { ## = returnAST; }
-        |   {tag == 11}? constantInterfaceMethodref { ## = returnAST; }
-        |   {tag == 8}? constantString { ## = returnAST; }
-        |   {tag == 3}? constantInteger { ## = returnAST; }
-        |   {tag == 4}? constantFloat { ## = returnAST; }
-        |   {tag == 5}? constantLong { ## = returnAST; }
-        |   {tag == 6}? constantDouble { ## = returnAST; }
-        |   {tag == 12}? constantNameAndType { ## = returnAST; }
-        |   {tag == 1}? constantUtf8 { ## = returnAST; }
-        |   {tag == 2}? constantUnicode { ## = returnAST; }
-        |   {tag == 15}? opaqueConstant[tag, 3] { ## = returnAST; }
-        |   {tag == 16 || tag == 19 || tag == 20}? opaqueConstant[tag, 2] { ## = returnAST; }
-        |   {tag == 17 || tag == 18}? opaqueConstant[tag, 4] { ## = returnAST; }
+        :   {tag == 7}? constantClass { cpInfo_AST = returnAST; }
+        |   {tag == 9}? constantFieldref { cpInfo_AST = returnAST; }
+        |   {tag == 10}? constantMethodref { cpInfo_AST = returnAST; }
+        |   {tag == 11}? constantInterfaceMethodref { cpInfo_AST = returnAST; }
+        |   {tag == 8}? constantString { cpInfo_AST = returnAST; }
+        |   {tag == 3}? constantInteger { cpInfo_AST = returnAST; }
+        |   {tag == 4}? constantFloat { cpInfo_AST = returnAST; }
+        |   {tag == 5}? constantLong { cpInfo_AST = returnAST; }
+        |   {tag == 6}? constantDouble { cpInfo_AST = returnAST; }
+        |   {tag == 12}? constantNameAndType { cpInfo_AST = returnAST; }
+        |   {tag == 1}? constantUtf8 { cpInfo_AST = returnAST; }
+        |   {tag == 2}? constantUnicode { cpInfo_AST = returnAST; }
+        |   {tag == 15}? opaqueConstant[tag, 3] { cpInfo_AST = returnAST; }
+        |   {tag == 16 || tag == 19 || tag == 20}? opaqueConstant[tag, 2] { cpInfo_AST = returnAST; }
+        |   {tag == 17 || tag == 18}? opaqueConstant[tag, 4] { cpInfo_AST = returnAST; }
         )
     ;
 
 constantClass!
 { unsigned short nameIndex = 0; }
-    :   nameIndex=u2 { ## = antlr::RefAST(shortNode(CONSTANT_CLASS, nameIndex)); }
+    :   nameIndex=u2 { constantClass_AST = antlr::RefAST(shortNode(CONSTANT_CLASS, nameIndex)); }
     ;
 
 constantFieldref!
 { unsigned short classIndex = 0, natIndex = 0; ValueAST* root = nullptr; }
     :   classIndex=u2 natIndex=u2
-        { root = emptyNode(CONSTANT_FIELDREF); ## = antlr::RefAST(root); }
+        { root = emptyNode(CONSTANT_FIELDREF); constantFieldref_AST = antlr::RefAST(root); }
         {
             ChildAppender kids(root);
             kids.add(shortNode(CLASS_INDEX, classIndex));
@@ -298,7 +302,7 @@ constantFieldref!
 constantMethodref!
 { unsigned short classIndex = 0, natIndex = 0; ValueAST* root = nullptr; }
     :   classIndex=u2 natIndex=u2
-        { root = emptyNode(CONSTANT_METHODREF); ## = antlr::RefAST(root); }
+        { root = emptyNode(CONSTANT_METHODREF); constantMethodref_AST = antlr::RefAST(root); }
         {
             ChildAppender kids(root);
             kids.add(shortNode(CLASS_INDEX, classIndex));
@@ -309,7 +313,7 @@ constantMethodref!
 constantInterfaceMethodref!
 { unsigned short classIndex = 0, natIndex = 0; ValueAST* root = nullptr; }
     :   classIndex=u2 natIndex=u2
-        { root = emptyNode(CONSTANT_INTERFACEMETHODREF); ## = antlr::RefAST(root); }
+        { root = emptyNode(CONSTANT_INTERFACEMETHODREF); constantInterfaceMethodref_AST = antlr::RefAST(root); }
         {
             ChildAppender kids(root);
             kids.add(shortNode(CLASS_INDEX, classIndex));
@@ -320,18 +324,18 @@ constantInterfaceMethodref!
 constantString!
 { unsigned short stringIndex = 0; ValueAST* root = nullptr; }
     :   stringIndex=u2
-        { root = emptyNode(CONSTANT_STRING); ## = antlr::RefAST(root); }
+        { root = emptyNode(CONSTANT_STRING); constantString_AST = antlr::RefAST(root); }
         { ChildAppender(root).add(shortNode(STRING_INDEX, stringIndex)); }
     ;
 
 constantInteger!
 { unsigned int raw = 0; }
-    :   raw=u4 { ## = antlr::RefAST(new IntAST(CONSTANT_INTEGER, static_cast<int32_t>(swapBytes32(raw)))); }
+    :   raw=u4 { constantInteger_AST = antlr::RefAST(new IntAST(CONSTANT_INTEGER, static_cast<int32_t>(swapBytes32(raw)))); }
     ;
 
 constantFloat!
 { unsigned int raw = 0; }
-    :   raw=u4 { ## = antlr::RefAST(new FloatAST(CONSTANT_FLOAT, floatFromClassFile(raw))); }
+    :   raw=u4 { constantFloat_AST = antlr::RefAST(new FloatAST(CONSTANT_FLOAT, floatFromClassFile(raw))); }
     ;
 
 constantLong!
@@ -339,19 +343,19 @@ constantLong!
     :   high=u4 low=u4
         {
             const uint64_t value = (static_cast<uint64_t>(swapBytes32(high)) << 32) | swapBytes32(low);
-            ## = antlr::RefAST(new LongAST(CONSTANT_LONG, static_cast<int64_t>(value)));
+            constantLong_AST = antlr::RefAST(new LongAST(CONSTANT_LONG, static_cast<int64_t>(value)));
         }
     ;
 
 constantDouble!
 { uint64_t raw = 0; }
-    :   raw=u8 { ## = antlr::RefAST(new DoubleAST(CONSTANT_DOUBLE, doubleFromClassFile(raw))); }
+    :   raw=u8 { constantDouble_AST = antlr::RefAST(new DoubleAST(CONSTANT_DOUBLE, doubleFromClassFile(raw))); }
     ;
 
 constantNameAndType!
 { unsigned short nameIndex = 0, descriptorIndex = 0; ValueAST* root = nullptr; }
     :   nameIndex=u2 descriptorIndex=u2
-        { root = emptyNode(CONSTANT_NAMEANDTYPE); ## = antlr::RefAST(root); }
+        { root = emptyNode(CONSTANT_NAMEANDTYPE); constantNameAndType_AST = antlr::RefAST(root); }
         {
             ChildAppender kids(root);
             kids.add(shortNode(NAME, nameIndex));
@@ -369,7 +373,7 @@ constantUtf8!
             value.reserve(length);
             takeBytes(length, value);
         }
-        { ## = antlr::RefAST(new StringAST(CONSTANT_UTF8, std::move(value))); }
+        { constantUtf8_AST = antlr::RefAST(new StringAST(CONSTANT_UTF8, std::move(value))); }
     ;
 
 constantUnicode!
@@ -379,7 +383,7 @@ constantUnicode!
         (   options { greedy = true; }
         :   {count > 0}? unit=u2 { value.push_back(static_cast<char16_t>(swapBytes16(unit))); --count; }
         )*
-        { ## = antlr::RefAST(new WStringAST(CONSTANT_UNICODE, std::move(value))); }
+        { constantUnicode_AST = antlr::RefAST(new WStringAST(CONSTANT_UNICODE, std::move(value))); }
     ;
 
 // A MethodHandle, MethodType, Dynamic, InvokeDynamic, Module or Package entry, kept whole as
@@ -389,7 +393,7 @@ opaqueConstant! [unsigned char tag, int size]
     :   {
             for (int n = 0; n < size; ++n)
                 bytes.push_back(u1());
-            ## = antlr::RefAST(new ByteArrayAST(ATTR_UNKNOWN, std::move(bytes)));
+            opaqueConstant_AST = antlr::RefAST(new ByteArrayAST(ATTR_UNKNOWN, std::move(bytes)));
         }
     ;
 
@@ -405,7 +409,7 @@ classInfo!
         {
             m_bIsInterface = (static_cast<ShortAST*>(#af.get())->getValue() & 0x0200) != 0;
             root = emptyNode(m_bIsInterface ? THIS_INTERFACE : THIS_CLASS);
-            ## = antlr::RefAST(root);
+            classInfo_AST = antlr::RefAST(root);
         }
         {
             ChildAppender kids(root);
@@ -420,17 +424,17 @@ classInfo!
 
 accessFlags!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = antlr::RefAST(shortNode(ACCESS_FLAGS, raw)); }
+    :   raw=u2 { accessFlags_AST = antlr::RefAST(shortNode(ACCESS_FLAGS, raw)); }
     ;
 
 thisClass!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = antlr::RefAST(shortNode(CLASS_INFO, raw)); }
+    :   raw=u2 { thisClass_AST = antlr::RefAST(shortNode(CLASS_INFO, raw)); }
     ;
 
 superClass!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = antlr::RefAST(shortNode(CLASS_INFO, raw)); }
+    :   raw=u2 { superClass_AST = antlr::RefAST(shortNode(CLASS_INFO, raw)); }
     ;
 
 interfaces!
@@ -439,7 +443,7 @@ interfaces!
         {
             count = swapBytes16(count);
             root = emptyNode(IMPLEMENTS);
-            ## = antlr::RefAST(root);
+            interfaces_AST = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
@@ -454,7 +458,7 @@ interfaces!
 
 interfaceEntry!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = antlr::RefAST(shortNode(CLASS_INFO, raw)); }
+    :   raw=u2 { interfaceEntry_AST = antlr::RefAST(shortNode(CLASS_INFO, raw)); }
     ;
 
 // --- Fields and methods ----------------------------------------------------------------------
@@ -465,7 +469,7 @@ fields!
         {
             fields_count = swapBytes16(fields_count);
             root = valueNode(FIELDS, fields_count);
-            ## = antlr::RefAST(root);
+            fields_AST = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
@@ -480,7 +484,7 @@ fieldInfo!
         {
             attributes_count = swapBytes16(attributes_count);
             root = emptyNode(FIELD_INFO);
-            ## = antlr::RefAST(root);
+            fieldInfo_AST = antlr::RefAST(root);
         }
         {
             ChildAppender kids(root);
@@ -499,7 +503,7 @@ methods!
         {
             methods_count = swapBytes16(methods_count);
             root = valueNode(METHODS, methods_count);
-            ## = antlr::RefAST(root);
+            methods_AST = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
@@ -516,7 +520,7 @@ methodInfo!
                 m_bHasNativeMethods = true;
             attributes_count = swapBytes16(attributes_count);
             root = emptyNode(METHOD_INFO);
-            ## = antlr::RefAST(root);
+            methodInfo_AST = antlr::RefAST(root);
         }
         {
             ChildAppender kids(root);
@@ -545,7 +549,7 @@ attributes!
         {
             attributes_count = swapBytes16(attributes_count);
             root = valueNode(ATTRIBUTES, attributes_count);
-            ## = antlr::RefAST(root);
+            attributes_AST = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
@@ -592,7 +596,7 @@ attribute!
         )
         {
             root = new IntAST(ATTRIBUTE_INFO_LENGTH, static_cast<int32_t>(attribute_length));
-            ## = antlr::RefAST(root);
+            attribute_AST = antlr::RefAST(root);
         }
         { ChildAppender(root).add(body); }
     ;
@@ -639,7 +643,7 @@ codeAttribute!
         {attributepos == ((int)attribute_count & 0xffff)}?
         {
             root = emptyNode(ATTR_CODE);
-            ## = antlr::RefAST(root);
+            codeAttribute_AST = antlr::RefAST(root);
         }
         {
             ChildAppender kids(root);
@@ -654,7 +658,7 @@ codeAttribute!
 exceptionTableEntry!
 { unsigned short startPc = 0, endPc = 0, handlerPc = 0, catchType = 0; ValueAST* root = nullptr; }
     :   startPc=u2 endPc=u2 handlerPc=u2 catchType=u2
-        { root = emptyNode(EXCEPTION_INFO); ## = antlr::RefAST(root); }
+        { root = emptyNode(EXCEPTION_INFO); exceptionTableEntry_AST = antlr::RefAST(root); }
         {
             ChildAppender kids(root);
             kids.add(shortNode(START_PC, startPc));
@@ -666,7 +670,7 @@ exceptionTableEntry!
 
 constantValueAttribute!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = antlr::RefAST(shortNode(ATTR_CONSTANT_VALUE, raw)); }
+    :   raw=u2 { constantValueAttribute_AST = antlr::RefAST(shortNode(ATTR_CONSTANT_VALUE, raw)); }
     ;
 
 exceptionsAttribute!
@@ -675,7 +679,7 @@ exceptionsAttribute!
         {
             number_of_exceptions = swapBytes16(number_of_exceptions);
             root = valueNode(ATTR_EXCEPTIONS, number_of_exceptions);
-            ## = antlr::RefAST(root);
+            exceptionsAttribute_AST = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
@@ -690,7 +694,7 @@ exceptionClass!
     :   index=u2
         { index = swapBytes16(index); }
         {index != 0}?
-        { ## = antlr::RefAST(valueNode(EXCEPTION_CLASS, index)); }
+        { exceptionClass_AST = antlr::RefAST(valueNode(EXCEPTION_CLASS, index)); }
     ;
 
 lineNumberTableAttribute!
@@ -699,7 +703,7 @@ lineNumberTableAttribute!
         {
             line_number_table_length = swapBytes16(line_number_table_length);
             root = valueNode(ATTR_LINE_NUMBER_TABLE, line_number_table_length);
-            ## = antlr::RefAST(root);
+            lineNumberTableAttribute_AST = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
@@ -711,7 +715,7 @@ lineNumberTableAttribute!
 lineNumberEntry!
 { unsigned short startPc = 0, line = 0; ValueAST* root = nullptr; }
     :   startPc=u2 line=u2
-        { root = emptyNode(LINE_NUMBER_ENTRY); ## = antlr::RefAST(root); }
+        { root = emptyNode(LINE_NUMBER_ENTRY); lineNumberEntry_AST = antlr::RefAST(root); }
         {
             ChildAppender kids(root);
             kids.add(shortNode(START_PC, startPc));
@@ -725,7 +729,7 @@ localVariableTableAttribute!
         {
             local_variable_table_length = swapBytes16(local_variable_table_length);
             root = valueNode(ATTR_LOCAL_VARIABLE_TABLE, local_variable_table_length);
-            ## = antlr::RefAST(root);
+            localVariableTableAttribute_AST = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
@@ -737,7 +741,7 @@ localVariableTableAttribute!
 localVariableEntry!
 { unsigned short startPc = 0, length = 0, nameIndex = 0, descriptorIndex = 0, index = 0; ValueAST* root = nullptr; }
     :   startPc=u2 length=u2 nameIndex=u2 descriptorIndex=u2 index=u2
-        { root = emptyNode(LOCAL_VARIABLE_TABLE_ENTRY); ## = antlr::RefAST(root); }
+        { root = emptyNode(LOCAL_VARIABLE_TABLE_ENTRY); localVariableEntry_AST = antlr::RefAST(root); }
         {
             ChildAppender kids(root);
             kids.add(shortNode(START_PC, startPc));
@@ -750,7 +754,7 @@ localVariableEntry!
 
 sourceFileAttribute!
 { unsigned short raw = 0; }
-    :   raw=u2 { ## = antlr::RefAST(shortNode(ATTR_SOURCE_FILE, raw)); }
+    :   raw=u2 { sourceFileAttribute_AST = antlr::RefAST(shortNode(ATTR_SOURCE_FILE, raw)); }
     ;
 
 stackMapAttribute!
@@ -759,7 +763,7 @@ stackMapAttribute!
         {
             frame_count = swapBytes16(frame_count);
             root = valueNode(ATTR_STACK_MAP, frame_count);
-            ## = antlr::RefAST(root);
+            stackMapAttribute_AST = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
@@ -780,7 +784,7 @@ stackMapFrame!
         {
             number_of_locals = swapBytes16(number_of_locals);
             root = emptyNode(ATTR_STACK_MAP);
-            ## = antlr::RefAST(root);
+            stackMapFrame_AST = antlr::RefAST(root);
         }
         {
             locals = shortNode(ATTR_STACK_MAP_LOCALS, offset);
@@ -813,17 +817,17 @@ verificationType!
         )?
         {
             if (tag <= 5) {
-                ## = antlr::RefAST(emptyNode(ITEM_BOGUS + tag));
+                verificationType_AST = antlr::RefAST(emptyNode(ITEM_BOGUS + tag));
             } else if (tag == 6) {
-                ## = antlr::RefAST(valueNode(ITEM_UNINITIALIZEDTHIS, 0));
+                verificationType_AST = antlr::RefAST(valueNode(ITEM_UNINITIALIZEDTHIS, 0));
             } else if (tag == 7 && hasIndex) {
                 std::string index(2, '\0');
                 std::memcpy(&index[0], &raw, 2);
-                ## = antlr::RefAST(new StringAST(ITEM_OBJECT, index));
+                verificationType_AST = antlr::RefAST(new StringAST(ITEM_OBJECT, index));
             } else if (tag == 8 && hasIndex) {
-                ## = antlr::RefAST(shortNode(ITEM_UNINITIALIZED, raw));
+                verificationType_AST = antlr::RefAST(shortNode(ITEM_UNINITIALIZED, raw));
             } else {
-                ## = antlr::RefAST(valueNode(TYPE, tag));
+                verificationType_AST = antlr::RefAST(valueNode(TYPE, tag));
             }
         }
     ;
@@ -834,7 +838,7 @@ innerClassesAttribute!
         {
             number_of_classes = swapBytes16(number_of_classes);
             root = valueNode(ATTR_INNER_CLASSES, number_of_classes);
-            ## = antlr::RefAST(root);
+            innerClassesAttribute_AST = antlr::RefAST(root);
         }
         { kids = ChildAppender(root); }
         (   options { greedy = true; }
@@ -846,7 +850,7 @@ innerClassesAttribute!
 innerClass!
 { unsigned short inner = 0, outer = 0, innerName = 0, flags = 0; ValueAST* root = nullptr; }
     :   inner=u2 outer=u2 innerName=u2 flags=u2
-        { root = emptyNode(INNER_CLASS); ## = antlr::RefAST(root); }
+        { root = emptyNode(INNER_CLASS); innerClass_AST = antlr::RefAST(root); }
         {
             ChildAppender kids(root);
             kids.add(shortNode(INNER_CLASS_INFO, inner));
@@ -858,18 +862,18 @@ innerClass!
 
 syntheticAttribute! [unsigned int length]
     :   {length == 0}?
-        { ## = antlr::RefAST(emptyNode(ATTR_SYNTHETIC)); }
+        { syntheticAttribute_AST = antlr::RefAST(emptyNode(ATTR_SYNTHETIC)); }
     ;
 
 deprecatedAttribute! [unsigned int length]
     :   {length == 0}?
-        { ## = antlr::RefAST(emptyNode(ATTR_DEPRECATED)); }
+        { deprecatedAttribute_AST = antlr::RefAST(emptyNode(ATTR_DEPRECATED)); }
     ;
 
 pmgClassAttribute!
 { unsigned short first = 0, second = 0; ValueAST* root = nullptr; }
     :   first=u2 second=u2
-        { root = emptyNode(ATTR_PMG); ## = antlr::RefAST(root); }
+        { root = emptyNode(ATTR_PMG); pmgClassAttribute_AST = antlr::RefAST(root); }
         {
             ChildAppender kids(root);
             kids.add(shortNode(NAME, first));
@@ -880,14 +884,14 @@ pmgClassAttribute!
 signatureAttribute!
 { unsigned short raw = 0; ValueAST* root = nullptr; }
     :   raw=u2
-        { root = emptyNode(ATTR_SIGNATURE); ## = antlr::RefAST(root); }
+        { root = emptyNode(ATTR_SIGNATURE); signatureAttribute_AST = antlr::RefAST(root); }
         { ChildAppender(root).add(shortNode(SIGNATURE_INDEX, raw)); }
     ;
 
 enclosingMethodAttribute!
 { unsigned short classIndex = 0, methodIndex = 0; ValueAST* root = nullptr; }
     :   classIndex=u2 methodIndex=u2
-        { root = emptyNode(ATTR_ENCLOSINGMETHOD); ## = antlr::RefAST(root); }
+        { root = emptyNode(ATTR_ENCLOSINGMETHOD); enclosingMethodAttribute_AST = antlr::RefAST(root); }
         {
             ChildAppender kids(root);
             kids.add(shortNode(CLASS_INFO, classIndex));
@@ -900,7 +904,7 @@ unknownAttribute! [unsigned int length]
     :   { bytepos = static_cast<unsigned int>(takeBytes(length, bytes)); }
         // A body cut short by the end of the input is a truncated file, not a shorter body.
         {bytepos == length}?
-        { ## = antlr::RefAST(new ByteArrayAST(ATTR_UNKNOWN, std::move(bytes))); }
+        { unknownAttribute_AST = antlr::RefAST(new ByteArrayAST(ATTR_UNKNOWN, std::move(bytes))); }
     ;
 
 // ---------------------------------------------------------------------------------------------

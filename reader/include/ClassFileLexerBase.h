@@ -58,27 +58,9 @@ public:
     void resetText() final;
     antlr::RefToken makeToken(int t) final;
 
-    // The token after the last one, as nextToken() would make it, without a token object:
-    // over a ClassBytesInput the parser takes its tokens this way, one per byte (BYTE and the
-    // byte's value, or EOF with -1 at the end of the input).
-    bool hasDirectInput() const { return m_pBytes != nullptr; }
-    void nextDirectToken(int& type, int& byte)
-    {
-        const int c = m_pBytes->peek(1);
-        if (c == EOF_CHAR) {
-            type = antlr::Token::EOF_TYPE;
-            byte = -1;
-            return;
-        }
-        m_pBytes->advance();
-        type = kByteTokenType;
-        byte = c;
-    }
-    // The column (offset plus one) of the next byte of a ClassBytesInput.
-    int directColumn() const { return static_cast<int>(m_pBytes->position()) + 1; }
-    // The next up to `count` BYTE tokens at once, as the bytes of a ClassBytesInput: `data`
-    // points at them; returns how many there were before the end of the input.
-    std::size_t takeDirectBytes(std::size_t count, const unsigned char*& data) { return m_pBytes->take(count, data); }
+    // The ClassBytesInput that the lexer reads, or null for any other input: a parser may read
+    // its bytes as the lexer's BYTE tokens without asking the lexer for them.
+    ClassBytesInput* directInput() const { return m_pBytes; }
 
     // The vocabulary's BYTE (ClassFileTokenTypes::BYTE).
     static const int kByteTokenType = 99;

@@ -123,22 +123,32 @@ public:
     bool hasNativeMethods() const { return m_bHasNativeMethods; }
     const CPNodeList& getConstantPoolNodes() const { return m_oCPNodeList; }
 
-    // Token access for the LL(1) rules: the lookahead token is kept at hand, so a rule's tests
-    // and its match cost no trip through antlr's token queue.
+    // Token access for the LL(1) rules. Over a ClassFileLexer that reads a ClassBytesInput the
+    // tokens are the input's bytes, read in place: the byte at the input's position is the
+    // lookahead token, consuming it moves the position, and a token object is made only when one
+    // is asked for (LT). Otherwise the lookahead token is kept at hand, so a rule's tests and its
+    // match cost no trip through antlr's token queue.
     int LA(unsigned int i) final
     {
+        if (m_pBytes)
+            return m_pBytes->peek(i) == antlr::CharScanner::EOF_CHAR ? antlr::Token::EOF_TYPE
+                                                                      : ClassFileTokenTypes::BYTE;
         if (i != 1)
             return LT(i)->getType();
         if (!m_bHaveLookahead)
-            fetchLookahead();
+            fetchLookaheadToken();
         return m_nLookaheadType;
     }
     antlr::RefToken LT(unsigned int i) final;
     void consume() final
     {
-        m_bHaveLookahead = false;
         if (m_oLookahead)
             m_oLookahead = antlr::nullToken;
+        if (m_pBytes) {
+            m_pBytes->advance();
+            return;
+        }
+        m_bHaveLookahead = false;
         if (!m_pDirect)
             antlr::LLkParser::consume();
     }
@@ -176,8 +186,12 @@ protected:
     // The byte of the lookahead token when it is a BYTE, else 0.
     unsigned char lookaheadByte()
     {
+        if (m_pBytes) {
+            const int c = m_pBytes->peek(1);
+            return c == antlr::CharScanner::EOF_CHAR ? 0 : static_cast<unsigned char>(c);
+        }
         if (!m_bHaveLookahead)
-            fetchLookahead();
+            fetchLookaheadToken();
         return static_cast<unsigned char>(m_nLookaheadByte);
     }
     // The byte of a BYTE token: the first character of its text.
@@ -193,18 +207,13 @@ protected:
         std::size_t taken = 0;
         if (count == 0)
             return 0;
-        if (m_pByteLexer && m_oAhead.empty()) {
-            if (m_bHaveLookahead) {
-                if (m_nLookaheadType != ClassFileTokenTypes::BYTE)
-                    return 0;
-                out.push_back(static_cast<typename Bytes::value_type>(m_nLookaheadByte));
-                consume();
-                ++taken;
-            }
+        if (m_pBytes) {
+            if (m_oLookahead)
+                m_oLookahead = antlr::nullToken;
             const unsigned char* data = nullptr;
-            const std::size_t got = m_pByteLexer->takeDirectBytes(count - taken, data);
+            const std::size_t got = m_pBytes->take(count, data);
             out.insert(out.end(), data, data + got);
-            return taken + got;
+            return got;
         }
         for (; taken < count && LA(1) == ClassFileTokenTypes::BYTE; ++taken) {
             out.push_back(static_cast<typename Bytes::value_type>(lookaheadByte()));
@@ -237,17 +246,6 @@ protected:
     static const int kMaxCodeNesting = 16;
 
 private:
-    void fetchLookahead()
-    {
-        if (m_pByteLexer && m_oAhead.empty()) {
-            m_pByteLexer->nextDirectToken(m_nLookaheadType, m_nLookaheadByte);
-            if (m_nLookaheadByte < 0)
-                m_nLookaheadByte = 0;
-            m_bHaveLookahead = true;
-            return;
-        }
-        fetchLookaheadToken();
-    }
     void fetchLookaheadToken();
     [[noreturn]] void mismatch(int t);
 
@@ -262,9 +260,9 @@ private:
     std::vector<antlr::RefToken> m_oAhead;
     // The token source is a ClassFileLexer, whose tokens are all ByteTokens.
     bool m_bByteTokens = false;
-    // That lexer, when it reads a ClassBytesInput: the parser then takes each token's type and
-    // byte from it directly, and makes a token object only when one is asked for (LT).
-    ClassFileLexerBase* m_pByteLexer = nullptr;
+    // The ClassBytesInput of that lexer, when it reads one: the parser then reads its tokens
+    // straight from the input's bytes.
+    ClassBytesInput* m_pBytes = nullptr;
     // The class name entered into the set of parses under way, if any.
     bool m_bRegistered = false;
     std::string m_strRegisteredName;

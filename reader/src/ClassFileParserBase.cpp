@@ -63,8 +63,8 @@ ClassFileParserBase::ClassFileParserBase(antlr::TokenStream& lexer, int k) : ant
 {
     ClassFileLexerBase* byteLexer = dynamic_cast<ClassFileLexerBase*>(&lexer);
     m_bByteTokens = byteLexer != nullptr;
-    if (byteLexer && byteLexer->hasDirectInput())
-        m_pByteLexer = byteLexer;
+    if (byteLexer)
+        m_pBytes = byteLexer->directInput();
 }
 
 ClassFileParserBase::ClassFileParserBase(const antlr::ParserSharedInputState& state, int k)
@@ -81,20 +81,25 @@ ClassFileParserBase::~ClassFileParserBase()
 
 antlr::RefToken ClassFileParserBase::LT(unsigned int i)
 {
-    if (!m_bHaveLookahead)
-        fetchLookahead();
-    if (i <= 1) {
-        if (!m_oLookahead) {
-            // A lookahead taken straight from the lexer has no token object yet.
-            ByteToken* token = new ByteToken;
-            token->setType(m_nLookaheadType);
-            token->setByte(m_nLookaheadType == ClassFileTokenTypes::BYTE ? m_nLookaheadByte : -1);
-            // The lexer has moved past a BYTE token's byte already.
-            token->setColumn(m_pByteLexer ? m_pByteLexer->directColumn() - (m_nLookaheadType == ClassFileTokenTypes::BYTE ? 1 : 0) : 0);
-            m_oLookahead = antlr::RefToken(token);
-        }
-        return m_oLookahead;
+    if (m_pBytes) {
+        if (i <= 1 && m_oLookahead)
+            return m_oLookahead;
+        const unsigned int ahead = i ? i : 1;
+        const int c = m_pBytes->peek(ahead);
+        ByteToken* token = new ByteToken;
+        token->setType(c == antlr::CharScanner::EOF_CHAR ? antlr::Token::EOF_TYPE : ClassFileTokenTypes::BYTE);
+        token->setByte(c == antlr::CharScanner::EOF_CHAR ? -1 : c);
+        // The column of a byte is its offset plus one, that of the end of input its size plus one.
+        token->setColumn(static_cast<int>(m_pBytes->position() + ahead));
+        antlr::RefToken result(token);
+        if (ahead == 1)
+            m_oLookahead = result;
+        return result;
     }
+    if (!m_bHaveLookahead)
+        fetchLookaheadToken();
+    if (i <= 1)
+        return m_oLookahead;
     if (!m_pDirect)
         return antlr::LLkParser::LT(i);
     while (m_oAhead.size() < i - 1)
@@ -208,14 +213,14 @@ std::string resolveClassName(const ClassFileParserBase& parser, const antlr::Ref
 {
     if (!node || node->getType() != ClassFileTokenTypes::CLASS_INFO)
         return std::string();
-    const ShortAST* info = dynamic_cast<const ShortAST*>(node.get());
+    const ShortAST* info = nodeAs<ShortAST>(node);
     if (!info)
         return std::string();
     const CPNodeList& pool = parser.getConstantPoolNodes();
     const antlr::RefAST cls = pool.at(info->getValue());
     if (!cls || cls->getType() != ClassFileTokenTypes::CONSTANT_CLASS)
         return std::string();
-    const ShortAST* clsIndex = dynamic_cast<const ShortAST*>(cls.get());
+    const ShortAST* clsIndex = nodeAs<ShortAST>(cls);
     if (!clsIndex)
         return std::string();
     const antlr::RefAST utf = pool.at(clsIndex->getValue());
