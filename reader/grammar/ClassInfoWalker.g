@@ -44,13 +44,13 @@ namespace {
 
 const ValueAST* valueOf(const antlr::RefAST& node)
 {
-    return node ? dynamic_cast<const ValueAST*>(node.get()) : nullptr;
+    return asValueNode(node);
 }
 
 // The 16-bit value of a ShortAST node (an index or access flags); 0 for any other node.
 uint16_t shortOf(const antlr::RefAST& node)
 {
-    const ShortAST* value = node ? dynamic_cast<const ShortAST*>(node.get()) : nullptr;
+    const ShortAST* value = nodeAs<ShortAST>(node);
     return value ? value->getValue() : 0;
 }
 
@@ -68,7 +68,7 @@ antlr::RefAST ClassInfoWalker::poolNode(uint16_t index, int type) const
 
 bool ClassInfoWalker::utf8At(uint16_t index, std::string& text) const
 {
-    const StringAST* utf8 = dynamic_cast<const StringAST*>(valueOf(poolNode(index, CONSTANT_UTF8)));
+    const StringAST* utf8 = nodeAs<StringAST>(valueOf(poolNode(index, CONSTANT_UTF8)));
     if (!utf8)
         return false;
     text = utf8->getValue();
@@ -91,19 +91,19 @@ ConstValue ClassInfoWalker::constantValueAt(uint16_t index) const
     const antlr::RefAST& node = m_oPoolNodeList[index];
     switch (node->getType()) {
     case CONSTANT_INTEGER:
-        if (const IntAST* v = dynamic_cast<const IntAST*>(valueOf(node)))
+        if (const IntAST* v = nodeAs<IntAST>(valueOf(node)))
             return ConstValue(static_cast<int32_t>(v->getValue()));
         break;
     case CONSTANT_FLOAT:
-        if (const FloatAST* v = dynamic_cast<const FloatAST*>(valueOf(node)))
+        if (const FloatAST* v = nodeAs<FloatAST>(valueOf(node)))
             return ConstValue(static_cast<float>(v->getValue()));
         break;
     case CONSTANT_LONG:
-        if (const LongAST* v = dynamic_cast<const LongAST*>(valueOf(node)))
+        if (const LongAST* v = nodeAs<LongAST>(valueOf(node)))
             return ConstValue(static_cast<int64_t>(v->getValue()));
         break;
     case CONSTANT_DOUBLE:
-        if (const DoubleAST* v = dynamic_cast<const DoubleAST*>(valueOf(node)))
+        if (const DoubleAST* v = nodeAs<DoubleAST>(valueOf(node)))
             return ConstValue(static_cast<double>(v->getValue()));
         break;
     case CONSTANT_STRING: {

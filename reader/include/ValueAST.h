@@ -36,6 +36,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
@@ -118,6 +119,13 @@ private:
 };
 
 typedef antlr::ASTRefCount<ValueAST> RefValueAST;
+
+// The node as a node of one of the classes here (or as a ValueAST), or null when it is none: the
+// same as dynamic_cast, only cheaper for the node classes themselves, which are recognised by their
+// exact type first.
+template <typename Node>
+const Node* nodeAs(const antlr::AST* node);
+const ValueAST* asValueNode(const antlr::AST* node);
 
 class ByteArrayAST : public ValueAST {
 public:
@@ -310,3 +318,27 @@ private:
     double m_value = 0.0;
     mutable unsigned char m_bytes[8] = {0, 0, 0, 0, 0, 0, 0, 0};
 };
+
+template <typename Node>
+inline const Node* nodeAs(const antlr::AST* node)
+{
+    if (!node)
+        return nullptr;
+    // The type's one type_info object within this library; another address falls back to the
+    // general cast, so that a type seen through another copy of its type_info is still found.
+    if (&typeid(*node) == &typeid(Node))
+        return static_cast<const Node*>(node);
+    return dynamic_cast<const Node*>(node);
+}
+
+template <typename Node>
+inline const Node* nodeAs(const antlr::RefAST& node)
+{
+    return nodeAs<Node>(node.get());
+}
+
+inline const ValueAST* asValueNode(const antlr::RefAST& node)
+{
+    return asValueNode(node.get());
+}
+

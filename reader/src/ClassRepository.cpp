@@ -287,7 +287,7 @@ void addArchivesOf(const std::string& folder, const char* pattern)
 
 uint16_t shortValue(const antlr::RefAST& node)
 {
-    const ShortAST* value = node ? dynamic_cast<const ShortAST*>(node.get()) : nullptr;
+    const ShortAST* value = nodeAs<ShortAST>(node);
     return value ? value->getValue() : 0;
 }
 

@@ -154,32 +154,25 @@ void ValueAST::operator delete(void* p, std::size_t size) noexcept
 ValueAST::~ValueAST()
 {
     // antlr releases a sibling chain recursively, one nesting level per node: a pool or member
-    // list of tens of thousands of nodes would exhaust the stack. Nodes release their next
-    // sibling here, counting the nesting; deep in a long chain the rest of the chain is released
-    // one node after another instead, as far as this chain holds the only reference to it.
+    // list of tens of thousands of nodes would exhaust the stack, and every level costs a return
+    // that the processor cannot predict. A node releases the rest of its chain here, one node
+    // after another, as far as the chain holds the only reference to it; each node is unlinked
+    // from its successor before it goes, so that its own release does not recurse.
     if (!right)
         return;
-    static thread_local int depth = 0;
-    const int kMaxRecursion = 1000;
-    ++depth;
-    if (depth < kMaxRecursion) {
-        right = antlr::RefBaseAST();
-    } else {
-        antlr::RefAST next = getNextSibling();
-        right = antlr::RefBaseAST();
-        while (next) {
-            antlr::ASTRef* ref = antlr::ASTRef::getRef(next.get());
-            const bool onlyHere = ref->count == 2;  // `next` and the getRef above
-            ref->decrement();
-            if (!onlyHere)
-                break;
-            antlr::RefAST after = next->getNextSibling();
-            if (after)
-                next->setNextSibling(antlr::RefAST());
-            next = after;
-        }
+    antlr::RefAST next = getNextSibling();
+    right = antlr::RefBaseAST();
+    while (next) {
+        antlr::ASTRef* ref = antlr::ASTRef::getRef(next.get());
+        const bool onlyHere = ref->count == 2;  // `next` and the getRef above
+        ref->decrement();
+        if (!onlyHere)
+            break;
+        antlr::RefAST after = next->getNextSibling();
+        if (after)
+            next->setNextSibling(antlr::RefAST());
+        next = after;
     }
-    --depth;
 }
 
 const char* ValueAST::typeName() const
@@ -190,9 +183,21 @@ const char* ValueAST::typeName() const
     return "ValueAST";
 }
 
+const ValueAST* asValueNode(const antlr::AST* node)
+{
+    if (!node)
+        return nullptr;
+    const std::type_info* type = &typeid(*node);
+    if (type == &typeid(ShortAST) || type == &typeid(StringAST) || type == &typeid(IntAST) ||
+        type == &typeid(ByteArrayAST) || type == &typeid(LongAST) || type == &typeid(DoubleAST) ||
+        type == &typeid(FloatAST) || type == &typeid(WStringAST))
+        return static_cast<const ValueAST*>(node);
+    return dynamic_cast<const ValueAST*>(node);
+}
+
 const unsigned char* ValueAST::bytesOf(const antlr::RefAST& node, std::size_t& count)
 {
-    const ValueAST* v = dynamic_cast<const ValueAST*>(node.get());
+    const ValueAST* v = asValueNode(node);
     if (!v) {
         count = 0;
         return nullptr;
@@ -217,7 +222,7 @@ void ByteArrayAST::initialize(antlr::RefAST t)
     if (!t)
         return;
     setType(t->getType());
-    if (const ByteArrayAST* same = dynamic_cast<const ByteArrayAST*>(t.get())) {
+    if (const ByteArrayAST* same = nodeAs<ByteArrayAST>(t)) {
         m_value = same->m_value;
         return;
     }
@@ -264,7 +269,7 @@ void ShortAST::initialize(antlr::RefAST t)
     if (!t)
         return;
     setType(t->getType());
-    if (const ShortAST* same = dynamic_cast<const ShortAST*>(t.get())) {
+    if (const ShortAST* same = nodeAs<ShortAST>(t)) {
         m_value = same->m_value;
         return;
     }
@@ -316,7 +321,7 @@ void StringAST::initialize(antlr::RefAST t)
     if (!t)
         return;
     setType(t->getType());
-    if (const StringAST* same = dynamic_cast<const StringAST*>(t.get())) {
+    if (const StringAST* same = nodeAs<StringAST>(t)) {
         m_value = same->m_value;
         return;
     }
@@ -356,7 +361,7 @@ void WStringAST::initialize(antlr::RefAST t)
     if (!t)
         return;
     setType(t->getType());
-    if (const WStringAST* same = dynamic_cast<const WStringAST*>(t.get())) {
+    if (const WStringAST* same = nodeAs<WStringAST>(t)) {
         m_value = same->m_value;
         return;
     }
@@ -413,7 +418,7 @@ void IntAST::initialize(antlr::RefAST t)
     if (!t)
         return;
     setType(t->getType());
-    if (const IntAST* same = dynamic_cast<const IntAST*>(t.get())) {
+    if (const IntAST* same = nodeAs<IntAST>(t)) {
         m_value = same->m_value;
         return;
     }
@@ -465,7 +470,7 @@ void FloatAST::initialize(antlr::RefAST t)
     if (!t)
         return;
     setType(t->getType());
-    if (const FloatAST* same = dynamic_cast<const FloatAST*>(t.get())) {
+    if (const FloatAST* same = nodeAs<FloatAST>(t)) {
         m_value = same->m_value;
         return;
     }
@@ -519,7 +524,7 @@ void LongAST::initialize(antlr::RefAST t)
     if (!t)
         return;
     setType(t->getType());
-    if (const LongAST* same = dynamic_cast<const LongAST*>(t.get())) {
+    if (const LongAST* same = nodeAs<LongAST>(t)) {
         m_value = same->m_value;
         return;
     }
@@ -571,7 +576,7 @@ void DoubleAST::initialize(antlr::RefAST t)
     if (!t)
         return;
     setType(t->getType());
-    if (const DoubleAST* same = dynamic_cast<const DoubleAST*>(t.get())) {
+    if (const DoubleAST* same = nodeAs<DoubleAST>(t)) {
         m_value = same->m_value;
         return;
     }
