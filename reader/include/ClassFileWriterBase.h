@@ -134,6 +134,8 @@ protected:
     bool m_bHasNativeMethods = false;
 
 private:
+    // Writes bytes to the output stream (there must be one).
+    void putBytes(const void* data, std::size_t count);
     void report(const std::string& message);
     const char* nodeTypeName(int type) const;
     std::string describe(const antlr::RefAST& node) const;

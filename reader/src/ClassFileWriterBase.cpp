@@ -28,7 +28,7 @@ const ValueAST* valueNode(const antlr::RefAST& node)
 {
     if (!node || node == antlr::TreeParser::ASTNULL)
         return nullptr;
-    return dynamic_cast<const ValueAST*>(node.get());
+    return asValueNode(node);
 }
 
 // The node's class-file bytes read as a big-endian number, when it has exactly `width` of them.
@@ -132,6 +132,19 @@ void ClassFileWriterBase::endWalk()
 
 // --- Output --------------------------------------------------------------------------------
 
+void ClassFileWriterBase::putBytes(const void* data, std::size_t count)
+{
+    // Straight into the stream's buffer: a write through the stream would check the stream and
+    // its tied stream again for every node. A stream that failed takes nothing more, as its
+    // write would; a buffer that takes less than all fails the stream.
+    if (!m_pOutput->good())
+        return;
+    std::streambuf* buffer = m_pOutput->rdbuf();
+    const std::streamsize n = static_cast<std::streamsize>(count);
+    if (!buffer || buffer->sputn(static_cast<const char*>(data), n) != n)
+        m_pOutput->setstate(std::ios::badbit);
+}
+
 void ClassFileWriterBase::writeNode(const antlr::RefAST& node, std::size_t width)
 {
     if (!m_pOutput)
@@ -141,7 +154,7 @@ void ClassFileWriterBase::writeNode(const antlr::RefAST& node, std::size_t width
         return;
     const std::size_t count = v->getByteCount();
     if (count)
-        m_pOutput->write(reinterpret_cast<const char*>(v->getBytes()), static_cast<std::streamsize>(count));
+        putBytes(v->getBytes(), count);
     if (width && count != width)
         report("node " + describe(node) + " holds " + std::to_string(count) + " bytes where the class file has " +
                std::to_string(width));
@@ -149,8 +162,10 @@ void ClassFileWriterBase::writeNode(const antlr::RefAST& node, std::size_t width
 
 void ClassFileWriterBase::writeU1(unsigned value)
 {
-    if (m_pOutput)
-        m_pOutput->put(static_cast<char>(value & 0xFF));
+    if (!m_pOutput)
+        return;
+    const char byte = static_cast<char>(value & 0xFF);
+    putBytes(&byte, 1);
 }
 
 void ClassFileWriterBase::writeU2(unsigned value)
@@ -158,7 +173,7 @@ void ClassFileWriterBase::writeU2(unsigned value)
     if (!m_pOutput)
         return;
     const char bytes[2] = {static_cast<char>((value >> 8) & 0xFF), static_cast<char>(value & 0xFF)};
-    m_pOutput->write(bytes, 2);
+    putBytes(bytes, 2);
 }
 
 void ClassFileWriterBase::writeU4(uint32_t value)
@@ -167,7 +182,7 @@ void ClassFileWriterBase::writeU4(uint32_t value)
         return;
     const char bytes[4] = {static_cast<char>(value >> 24), static_cast<char>((value >> 16) & 0xFF),
                            static_cast<char>((value >> 8) & 0xFF), static_cast<char>(value & 0xFF)};
-    m_pOutput->write(bytes, 4);
+    putBytes(bytes, 4);
 }
 
 void ClassFileWriterBase::writeChildCount(const antlr::RefAST& node)
@@ -194,7 +209,7 @@ void ClassFileWriterBase::writeCodeBytes(const antlr::RefAST& node)
     const std::size_t count = v->getByteCount();
     writeU4(static_cast<uint32_t>(count));
     if (count)
-        m_pOutput->write(reinterpret_cast<const char*>(v->getBytes()), static_cast<std::streamsize>(count));
+        putBytes(v->getBytes(), count);
 }
 
 void ClassFileWriterBase::flushOutput()
@@ -207,7 +222,7 @@ void ClassFileWriterBase::flushOutput()
 
 void ClassFileWriterBase::writeUtf8Entry(const antlr::RefAST& node, uint16_t index)
 {
-    const StringAST* s = dynamic_cast<const StringAST*>(node.get());
+    const StringAST* s = nodeAs<StringAST>(node);
     if (!s)
         m_oUtf8Copies.push_back(node->getText());
     const std::string& value = s ? s->value() : m_oUtf8Copies.back();
@@ -231,7 +246,7 @@ void ClassFileWriterBase::writeUtf8Entry(const antlr::RefAST& node, uint16_t ind
                " bytes; a class file allows at most 65535");
     writeU2(static_cast<unsigned>(value.size() & 0xFFFF));
     if (!value.empty())
-        m_pOutput->write(value.data(), static_cast<std::streamsize>(value.size()));
+        putBytes(value.data(), value.size());
 }
 
 void ClassFileWriterBase::writeUnicodeEntry(const antlr::RefAST& node)
@@ -288,7 +303,7 @@ void ClassFileWriterBase::noteMethodFlags(const antlr::RefAST& accessFlags)
     if (m_bHasNativeMethods)
         return;
     uint32_t flags = 0;
-    if (const ShortAST* s = dynamic_cast<const ShortAST*>(accessFlags.get()))
+    if (const ShortAST* s = nodeAs<ShortAST>(accessFlags))
         flags = s->getValue();
     else if (!numberOf(accessFlags, 2, flags))
         return;
@@ -301,7 +316,7 @@ void ClassFileWriterBase::noteMethodFlags(const antlr::RefAST& accessFlags)
 void ClassFileWriterBase::pushLength(const antlr::RefAST& lengthNode)
 {
     int32_t length = 0;
-    if (const IntAST* i = dynamic_cast<const IntAST*>(lengthNode.get())) {
+    if (const IntAST* i = nodeAs<IntAST>(lengthNode)) {
         length = i->getValue();
     } else {
         uint32_t raw = 0;
