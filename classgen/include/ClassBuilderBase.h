@@ -88,6 +88,10 @@ public:
     // "JNIImplementationOf" gives java/lang/JNIImplementationOfRunnable.
     static std::string derivedClassName(const std::string& name, const std::string& prefix);
 
+    // Whether a class's own attributes (its ATTRIBUTES node) make it sealed: a PermittedSubclasses
+    // attribute lets only the classes it names extend or implement the type.
+    static bool isSealed(const antlr::RefAST& attributes);
+
     // Sets the factory's highest node type (99).
     static void initializeASTFactory(antlr::ASTFactory& factory);
 

@@ -223,21 +223,27 @@ void ClassBuilderBase::addPoolEntry(const antlr::RefAST& node)
     ++m_nextInputIndex;
 }
 
-void ClassBuilderBase::checkClassAttributes(const antlr::RefAST& attributes) const
+bool ClassBuilderBase::isSealed(const antlr::RefAST& attributes)
 {
-    if (m_inheritanceLevel != 0 || !attributes)
-        return;
+    if (!attributes)
+        return false;
     for (antlr::RefAST length = attributes->getFirstChild(); length; length = length->getNextSibling()) {
         const antlr::RefAST attribute = length->getFirstChild();
         if (!attribute || attribute->getType() != ClassFileTokenTypes::ATTR_UNKNOWN)
             continue;
         const antlr::RefAST name = attribute->getFirstChild();
         if (name && name->getType() == ClassFileTokenTypes::UNKNOWN_ATTRIBUTE_NAME &&
-            name->getText() == "PermittedSubclasses") {
-            throw antlr::ANTLRException("the type " + replaceChar(m_inputClassName, '/', '.') +
-                                        " is sealed: only the classes it permits can extend or implement it");
-        }
+            name->getText() == "PermittedSubclasses")
+            return true;
     }
+    return false;
+}
+
+void ClassBuilderBase::checkClassAttributes(const antlr::RefAST& attributes) const
+{
+    if (m_inheritanceLevel == 0 && isSealed(attributes))
+        throw antlr::ANTLRException("the type " + replaceChar(m_inputClassName, '/', '.') +
+                                    " is sealed: only the classes it permits can extend or implement it");
 }
 
 void ClassBuilderBase::numberInputPool()

@@ -8,12 +8,16 @@
 //     --public-of PATH   every public class of an archive, a .jmod or a class folder (repeatable);
 //                        of a .jmod, those of the packages its module exports to everyone. The
 //                        path becomes a module too.
-//     --select WHICH     with --public-of: all (default), classes, interfaces, nonfinal-classes
+//     --select WHICH     with --public-of: all (default), classes, interfaces, or those a Java
+//                        class may take as its own: open-interfaces (the interfaces that are not
+//                        sealed), open-classes (the classes neither final nor sealed, but
+//                        java.lang.Object, which every class extends already)
 //
 // No name substitutions, no prefixes, the global filter as a new project has it. Writes the
 // dotted names of the classes it generated, one a line, to DIR/classes.txt. A class that is not
 // written is logged as "Cannot process Bytecode: " in DIR/KAVRIN.LOG (the writers log why).
 // Exit status: 0 when everything was written, 1 when the log got a line, 2 on a usage error.
+#include "ClassBuilderBase.h"
 #include "ClassFileTokenTypes.hpp"
 #include "ClassRepository.h"
 #include "GenerationLog.h"
@@ -23,6 +27,7 @@
 
 #include <unzip.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,16 +46,21 @@ int usage(const std::string& problem)
 {
     std::cerr << "kavrin_library_driver: " << problem << "\n"
               << "usage: kavrin_library_driver -o DIR --kind proxy|impl|delegator [--jdk HOME] [-m MODULE]...\n"
-              << "       [--public-of PATH]... [--select all|classes|interfaces|nonfinal-classes]\n"
+              << "       [--public-of PATH]... [--select all|classes|interfaces|open-interfaces|open-classes]\n"
               << "       [CLASS]...\n";
     return 2;
 }
 
-// The access flags of a class as its tree holds them; false when the tree has no class head.
-bool classFlags(const antlr::RefAST& tree, uint16_t& flags)
+// The access flags of a class as its tree holds them, and whether it is sealed; false when the
+// tree has no class head.
+bool classFlags(const antlr::RefAST& tree, uint16_t& flags, bool& sealed)
 {
+    bool found = false;
+    sealed = false;
     for (antlr::RefAST node = tree; node; node = node->getNextSibling()) {
         const int type = node->getType();
+        if (type == ClassFileTokenTypes::ATTRIBUTES)
+            sealed = ClassBuilderBase::isSealed(node);
         if (type != ClassFileTokenTypes::THIS_CLASS && type != ClassFileTokenTypes::THIS_INTERFACE)
             continue;
         antlr::RefAST access = node->getFirstChild();
@@ -58,9 +68,9 @@ bool classFlags(const antlr::RefAST& tree, uint16_t& flags)
         if (!value || access->getType() != ClassFileTokenTypes::ACCESS_FLAGS)
             return false;
         flags = value->getValue();
-        return true;
+        found = true;
     }
-    return false;
+    return found;
 }
 
 // The '/'-separated names of the class entries of an archive or a class folder.
@@ -161,7 +171,9 @@ std::set<std::string> exportedPackages(const std::string& jmod)
     return packages;
 }
 
-bool selected(uint16_t flags, const std::string& which)
+const char* const kSelections[] = {"all", "classes", "interfaces", "open-interfaces", "open-classes"};
+
+bool selected(const std::string& name, uint16_t flags, bool sealed, const std::string& which)
 {
     if (!(flags & kAccPublic))
         return false;
@@ -170,8 +182,10 @@ bool selected(uint16_t flags, const std::string& which)
         return !isInterface;
     if (which == "interfaces")
         return isInterface;
-    if (which == "nonfinal-classes")
-        return !isInterface && !(flags & kAccFinal);
+    if (which == "open-interfaces")
+        return isInterface && !sealed;
+    if (which == "open-classes")
+        return !isInterface && !(flags & kAccFinal) && !sealed && name != "java/lang/Object";
     return true;
 }
 
@@ -212,7 +226,7 @@ int main(int argc, char** argv)
         return usage("no output folder (-o)");
     if (kind != "proxy" && kind != "impl" && kind != "delegator")
         return usage("--kind must be proxy, impl or delegator");
-    if (which != "all" && which != "classes" && which != "interfaces" && which != "nonfinal-classes")
+    if (std::find(std::begin(kSelections), std::end(kSelections), which) == std::end(kSelections))
         return usage("unknown --select " + which);
 
     std::error_code ec;
@@ -239,7 +253,8 @@ int main(int argc, char** argv)
                 continue;
             ClassRepository repository;
             uint16_t flags = 0;
-            if (classFlags(repository.loadClass(entry, library), flags) && selected(flags, which))
+            bool sealed = false;
+            if (classFlags(repository.loadClass(entry, library), flags, sealed) && selected(entry, flags, sealed, which))
                 classes.insert(replaceChar(entry, '/', '.'));
         }
     }
