@@ -98,7 +98,8 @@ function(kavrin_add_gtest name)
     set(T_TIMEOUT 300)
   endif()
   set(labels ${T_LABELS})
-  set(env "JAVA_TOOL_OPTIONS=" "_JAVA_OPTIONS=" ${T_ENVIRONMENT})
+  # No test meets a person's display: those that want one start their own.
+  set(env "JAVA_TOOL_OPTIONS=" "_JAVA_OPTIONS=" "DISPLAY=" ${T_ENVIRONMENT})
   if(T_JVM)
     list(APPEND labels jvm)
   endif()
@@ -185,7 +186,7 @@ function(kavrin_add_test_command name)
   endif()
   add_test(NAME ${name} COMMAND ${T_COMMAND} WORKING_DIRECTORY "${T_WORKING_DIRECTORY}")
   set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "JAVA_TOOL_OPTIONS=;_JAVA_OPTIONS=;${T_ENVIRONMENT}")
+    ENVIRONMENT "JAVA_TOOL_OPTIONS=;_JAVA_OPTIONS=;DISPLAY=;${T_ENVIRONMENT}")
 endfunction()
 
 # --- Deliverable KAVRINGEN ------------------------------------------------------

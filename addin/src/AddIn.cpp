@@ -15,6 +15,10 @@ const char* const addin::kErrorCaption = "KAVRIN Add-In Error";
 
 namespace {
 
+// The toolbar's glyphs, 16 and 32 pixels high.
+#include "../images/toolbar-large.xpm"
+#include "../images/toolbar-medium.xpm"
+
 const char* const kAddInDescription = "Generates C++ Proxy Classes for JNI";
 const char* const kCommandResource = "\nKAVRIN\nOpens the KAVRIN Generator\nKAVRIN";
 const char* const kClassDescription = "KAVRIN Developer Studio Add-in";
@@ -99,8 +103,8 @@ class ModelessGuard {
 // --- Resources ---------------------------------------------------------------------------------
 void addin::registerResources() {
   registerWizardTemplates();
-  ui::registerBitmap(IDB_TOOLBAR_MEDIUM, 32, 16, 4);
-  ui::registerBitmap(IDB_TOOLBAR_LARGE, 64, 32, 4);
+  ui::registerBitmapImage(IDB_TOOLBAR_MEDIUM, toolbar_medium, 4);
+  ui::registerBitmapImage(IDB_TOOLBAR_LARGE, toolbar_large, 4);
   ui::registerString(IDS_ADDIN_DESCRIPTION, kAddInDescription);
   ui::registerString(IDS_COMMAND, kCommandResource);
 }

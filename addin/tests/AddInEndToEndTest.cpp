@@ -122,6 +122,23 @@ TEST_F(AddInEndToEndTest, DshostRegistersAndConnectsTheAddInAndRunsItsCommand) {
   EXPECT_EQ(none.output.find("EnableModeless"), std::string::npos) << none.output;
 }
 
+TEST_F(AddInEndToEndTest, DshostTakesAPictureOfTheDialogItOpens) {
+  kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
+  const std::string shots = path("shots/run");
+  const kavrin_test::CommandResult r = kavrin_test::runCommand({KAVRIN_DSHOST, "--project", projectFile, "--addin",
+                                                                library(), "--register", "--run", "StartKAVRINWizard",
+                                                                "--snapshot", shots});
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  const std::string first = kavrin_test::readFile(shots + "/001-kavrin-generator.png");
+  EXPECT_EQ(first.substr(0, 4), "\x89PNG") << "the generator dialog as it opened";
+
+  kavrin_test::writeFile(path("plain"), "");
+  const kavrin_test::CommandResult bad = kavrin_test::runCommand(
+      {KAVRIN_DSHOST, "--project", projectFile, "--addin", library(), "--snapshot", path("plain/shots")});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.output.find("cannot make the snapshot folder"), std::string::npos) << bad.output;
+}
+
 TEST_F(AddInEndToEndTest, AUserPicksTheJdkAndGeneratesIntoTheProject) {
   kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
   importReg("[HKEY_CURRENT_USER\\Environment]\n\"JAVA_HOME\"=\"/before\"\n");

@@ -2,4 +2,8 @@
 
 #include "UiDriver.h"
 
-void registerWizardImages() { ui::registerBitmap(IDB_WIZARD_IMAGES, 26 * kWizardImageSize, kWizardImageSize, 4); }
+namespace {
+#include "../images/wizard-images.xpm"
+}  // namespace
+
+void registerWizardImages() { ui::registerBitmapImage(IDB_WIZARD_IMAGES, wizard_images, 4); }

@@ -70,12 +70,13 @@ class GeneratorDlgTest : public wizardtest::WizardUiTest {
   std::string settingsFile() const { return projectDir + "App.jniprj"; }
   // A project settings file with these classes (name, FILTER attributes) and last build.
   void writeProjectSettings(const std::vector<std::pair<std::string, std::string>>& classes,
-                            const std::string& lastBuild) {
+                            const std::string& lastBuild, const std::string& modules = "") {
     std::string xml =
         "<KAVRIN><GLOBALFILTER fields_bAll='true' fields_bExcludeInherited='false' fields_bExcludeRegular='false'"
         " fields_bExcludeProtected='false' fields_bExcludePrivate='false' methods_bAll='true'"
         " methods_bExcludeInherited='false' methods_bExcludeRegular='false' methods_bExcludeProtected='false'"
-        " methods_bExcludePrivate='false'/><NAMES_SUBSTITUTED FLDPX='false' MTHPX='false'/><MODULES/><CLASSES>";
+        " methods_bExcludePrivate='false'/><NAMES_SUBSTITUTED FLDPX='false' MTHPX='false'/><MODULES>" + modules +
+        "</MODULES><CLASSES>";
     for (const auto& c : classes) {
       xml += "<CLASS NAME='" + c.first + "'><FILTER bUseGlobalFilter='true' " + c.second + " strClassPath=''/></CLASS>";
     }
@@ -469,6 +470,116 @@ TEST_F(GeneratorDlgTest, WithoutAProjectGenerateAndStoreSettingsSayWhy) {
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_NE(errors[0].find("No project is open"), std::string::npos) << errors[0];
   EXPECT_NE(errors[1].find("No project is open"), std::string::npos) << errors[1];
+}
+
+// Where a control lies in a picture of its top-level window, and how much dark ink is there.
+RECT placeIn(const ui::Picture& picture, HWND top, HWND control) {
+  RECT t{}, c{};
+  ::GetWindowRect(top, &t);
+  ::GetWindowRect(control, &c);
+  const int dx = picture.client.x - t.left, dy = picture.client.y - t.top;
+  return RECT{c.left + dx, c.top + dy, c.right + dx, c.bottom + dy};
+}
+int inkIn(const ui::Picture& picture, const RECT& r) {
+  int dark = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) {
+      const COLORREF c = picture.at(x, y);
+      if (c != CLR_INVALID && GetRValue(c) + GetGValue(c) + GetBValue(c) < 200) ++dark;
+    }
+  }
+  return dark;
+}
+
+TEST_F(GeneratorDlgTest, PagesDialogsAndTheBarAreDrawnFromTheirState) {
+  registerJdk(true);
+  writeGlobalSettings();
+  const std::string jar = kavrin_test::kFixtureJar;
+  writeProjectSettings({{"fixtures.Members", flags(false, false)}}, "", "<MODULE TYPE='2' NAME='" + jar + "'/>");
+  const std::string folder = dir.file("pictures");
+  mkdir(folder.c_str(), 0755);
+  ui::setSnapshotFolder(folder);
+  const std::vector<std::string> titles = {"Installed JVMs", "Java modules", "JNI Classes", "Select Classes",
+                                           "Substitute Names", "Class Member Filters", "Implement Native Methods",
+                                           "Implement Interfaces", "Create Delegators"};
+  run([&](CGeneratorDlg& d) {
+    const HWND tree = item(d, IDC_PAGE_TREE);
+    for (const std::string& title : titles) {
+      ASSERT_TRUE(ui::clickTreeItem(tree, treeItem(d, title)));
+      ui::pumpMessages();
+      const ui::Picture shot = ui::windowPicture(d.m_hWnd);
+      ASSERT_EQ(shot.width, 491 * 6 / 4 + 6);
+      EXPECT_EQ(shot.at(4, 4), GetSysColor(COLOR_ACTIVECAPTION)) << "the caption bar of the active dialog";
+      EXPECT_GT(inkIn(shot, placeIn(shot, d.m_hWnd, item(d, IDC_PAGE_TITLE))), 100) << title << " in the title";
+      const int description = title == "Class Member Filters" ? IDC_FILTER_DESCRIPTION : IDC_DESCRIPTION;
+      EXPECT_GT(inkIn(shot, placeIn(shot, d.m_hWnd, ui::findChild(d.m_pCurrentPage->m_hWnd, description))), 100)
+          << "the description of " << title;
+    }
+    // The JVM row is checked: a check mark in its box; the delegator rows are not.
+    ASSERT_TRUE(ui::clickTreeItem(tree, treeItem(d, "Installed JVMs")));
+    ui::pumpMessages();
+    ui::Picture shot = ui::windowPicture(d.m_hWnd);
+    const RECT jvms = placeIn(shot, d.m_hWnd, ui::findChild(d.m_hWnd, IDC_JVM_LIST));
+    const RECT checkedBox{jvms.left + 2 + 4, jvms.top + 2 + 20 + 4, jvms.left + 2 + 11, jvms.top + 2 + 20 + 11};
+    EXPECT_GE(inkIn(shot, checkedBox), 12) << "the check mark of the current JVM";
+    ASSERT_TRUE(ui::clickTreeItem(tree, treeItem(d, "Create Delegators")));
+    ui::pumpMessages();
+    shot = ui::windowPicture(d.m_hWnd);
+    const RECT rows = placeIn(shot, d.m_hWnd, ui::findChild(d.m_hWnd, IDC_DELEGATOR_LIST));
+    EXPECT_EQ(inkIn(shot, RECT{rows.left + 6, rows.top + 26, rows.left + 13, rows.top + 33}), 0) << "an empty box";
+
+    // The bar at half its range: its gradient ends half way along.
+    ::SendMessage(item(d, IDC_PROGRESS_BAR), PBM_SETPOS, 50, 0);
+    ui::pumpMessages();
+    shot = ui::windowPicture(d.m_hWnd);
+    const RECT bar = placeIn(shot, d.m_hWnd, item(d, IDC_PROGRESS_BAR));
+    const int length = bar.right - bar.left, y = bar.top + 2;
+    EXPECT_EQ(shot.at(bar.left + 1, y), GetSysColor(COLOR_BTNFACE)) << "the gradient starts at the face colour";
+    EXPECT_LT(GetRValue(shot.at(bar.left + length * 48 / 100, y)), 140) << "and darkens to the shadow";
+    EXPECT_EQ(shot.at(bar.left + length * 52 / 100, y), GetSysColor(COLOR_BTNFACE)) << "past the position";
+    ::SendMessage(item(d, IDC_PROGRESS_BAR), PBM_SETPOS, 0, 0);
+
+    // The JVM dialog over the page: its caption active, the generator's grey while it waits.
+    ASSERT_TRUE(ui::clickTreeItem(tree, treeItem(d, "Installed JVMs")));
+    ui::onModalDialog(
+        [&](CDialog& jvm) {
+          const ui::Picture over = ui::windowPicture(jvm.m_hWnd);
+          EXPECT_EQ(over.at(4, 4), GetSysColor(COLOR_ACTIVECAPTION));
+          EXPECT_GT(inkIn(over, placeIn(over, jvm.m_hWnd, ::GetDlgItem(jvm.m_hWnd, IDC_JVM_NAME))), 30) << "SUN17";
+          EXPECT_NE(ui::windowPicture(d.m_hWnd).at(4, 4), GetSysColor(COLOR_ACTIVECAPTION)) << "the owner waits";
+          ui::clickButton(::GetDlgItem(jvm.m_hWnd, IDCANCEL));
+        },
+        IDD_JVM_DIALOG);
+    ASSERT_TRUE(ui::clickButton(ui::findChild(d.m_jvmListPage.m_hWnd, IDC_EDIT)));
+
+    // Add Java Classes: the archive's classes listed with their images once it is chosen.
+    ASSERT_TRUE(ui::clickTreeItem(tree, treeItem(d, "Select Classes")));
+    ui::onModalDialog(
+        [&](CDialog& add) {
+          const HWND combo = ::GetDlgItem(add.m_hWnd, IDC_MODULE_COMBO);
+          EXPECT_TRUE(ui::chooseComboItem(combo, jar));
+          ui::pumpMessages();
+          const HWND list = ::GetDlgItem(add.m_hWnd, IDC_CLASS_LIST);
+          EXPECT_FALSE(ui::listState(list).items.empty());
+          const ui::Picture added = ui::windowPicture(add.m_hWnd);
+          const RECT rows = placeIn(added, add.m_hWnd, list);
+          EXPECT_GT(inkIn(added, RECT{rows.left, rows.top + 22, rows.right, rows.top + 38}), 60) << "the first class";
+          EXPECT_GT(inkIn(added, placeIn(added, add.m_hWnd, combo)), 60) << "the archive chosen";
+          ui::clickButton(::GetDlgItem(add.m_hWnd, IDCANCEL));
+        },
+        IDD_ADD_CLASSES_DIALOG);
+    ASSERT_TRUE(ui::clickButton(ui::findChild(d.m_jniClassesPage.m_hWnd, IDC_ADD)));
+    ui::clickButton(item(d, IDCANCEL));
+  });
+  // A picture each time a page or a dialog was shown: the opening, the pages, the two dialogs.
+  const std::vector<std::string> files = ui::snapshotFiles();
+  ui::setSnapshotFolder("");
+  ASSERT_GE(files.size(), titles.size() + 3);
+  EXPECT_EQ(files.front(), folder + "/001-kavrin-generator.png");
+  EXPECT_TRUE(std::any_of(files.begin(), files.end(), [&](const std::string& f) {
+    return f.find("-add-java-classes.png") != std::string::npos;
+  }));
+  EXPECT_EQ(kavrin_test::readFile(files.back()).substr(1, 3), "PNG");
 }
 
 }  // namespace

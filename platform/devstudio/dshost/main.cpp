@@ -1,13 +1,15 @@
 // dshost: the stand-in Developer Studio on the command line.
 //
 //   dshost [--project P.dsp] [--addin LIBRARY [--register] [--script FILE] [--run COMMAND]...]
-//          [--print] [--build] [--exec [ARGS...]]
+//          [--snapshot DIR] [--print] [--build] [--exec [ARGS...]]
 //
 // Opens the project file P.dsp (format in DevStudioHost.h; without --project no project is
 // open). With --addin it registers the add-in library through its DllRegisterServer
 // (--register), loads and connects it, runs each COMMAND (a command name or its method name) in
 // order, disconnects the add-in and saves the project file when the add-in changed the project.
 // --script FILE acts in the dialogs the commands open, as a user would (format in UiScript.h).
+// --snapshot DIR puts a picture of every top-level window into DIR (made when missing) each time
+// a dialog opens or a page of one is shown: NNN-caption.png, numbered in order.
 // --print writes the project, the commands and the toolbar buttons. --build compiles and links
 // the project's program (ProjectBuild.h); --exec runs it with the arguments that follow, and
 // dshost's exit status is then the program's. Every host event is written to standard output as
@@ -28,6 +30,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -45,12 +48,13 @@ namespace {
 
 const char* const kUsage =
     "usage: dshost [--project P.dsp] [--addin LIBRARY [--register] [--script FILE] [--run COMMAND]...]\n"
-    "              [--print] [--build] [--exec [ARGS...]]\n";
+    "              [--snapshot DIR] [--print] [--build] [--exec [ARGS...]]\n";
 
 struct Options {
   std::string projectPath;
   std::string library;
   std::string scriptPath;
+  std::string snapshots;
   bool doRegister = false;
   bool doPrint = false;
   bool doBuild = false;
@@ -72,6 +76,7 @@ const std::vector<OptionSpec>& optionSpecs() {
       {"--register", nullptr, [](Options& o, const std::string&) { o.doRegister = true; }},
       {"--script", "a file", [](Options& o, const std::string& v) { o.scriptPath = v; }},
       {"--run", "a command", [](Options& o, const std::string& v) { o.commands.push_back(v); }},
+      {"--snapshot", "a folder", [](Options& o, const std::string& v) { o.snapshots = v; }},
       {"--print", nullptr, [](Options& o, const std::string&) { o.doPrint = true; }},
       {"--build", nullptr, [](Options& o, const std::string&) { o.doBuild = true; }},
   };
@@ -239,6 +244,16 @@ int main(int argc, char** argv) {
   Options options;
   std::string problem;
   if (!parseOptions(argc, argv, options, problem)) return usage(problem);
+
+  if (!options.snapshots.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(options.snapshots, error);
+    if (!std::filesystem::is_directory(options.snapshots)) {
+      std::cerr << "dshost: cannot make the snapshot folder " << options.snapshots << "\n";
+      return 1;
+    }
+    ui::setSnapshotFolder(options.snapshots);
+  }
 
   std::unique_ptr<ui::Script> script;
   if (!options.scriptPath.empty()) {

@@ -41,6 +41,13 @@ struct DialogTemplate {
 };
 void registerDialog(UINT id, DialogTemplate dialog);
 void registerBitmap(UINT id, int width, int height, int bitsPerPixel = 4);
+// A bitmap with pixels: an XPM image (the strings of its C array, as an XPM file holds them).
+// False, registering nothing, when the image is malformed.
+bool registerBitmapImage(UINT id, const char* const* xpm, size_t lines, int bitsPerPixel = 4);
+template <size_t N>
+bool registerBitmapImage(UINT id, const char* const (&xpm)[N], int bitsPerPixel = 4) {
+  return registerBitmapImage(id, xpm, N, bitsPerPixel);
+}
 void registerString(UINT id, std::string text);
 
 // --- Pumping ------------------------------------------------------------------------------
@@ -322,5 +329,27 @@ struct TextRun {
 COLORREF pixelAt(HWND window, int x, int y);  // CLR_INVALID outside the surface or unpainted
 std::vector<TextRun> textRuns(HWND window);
 int waitCursorShows();  // times a wait cursor was shown since resetDriver
+
+// --- Pictures -------------------------------------------------------------------------------------
+// The window as a screen shows it, drawn from its state and its children's: a top-level window
+// with its frame and caption bar, a child window alone.
+struct Picture {
+  int width = 0, height = 0;
+  POINT client{};  // where the window's client area lies in the picture
+  std::vector<COLORREF> pixels;
+  COLORREF at(int x, int y) const {  // CLR_INVALID outside
+    if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+    return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+  }
+};
+Picture windowPicture(HWND window);
+// The picture as a PNG file; false when the window is missing or the file cannot be written.
+bool saveWindowPicture(HWND window, const std::string& file);
+// From now on a picture of every visible top-level window of the thread goes into `folder`
+// ("NNN-caption.png", numbered in order) each time a page (a child dialog) or a top-level dialog
+// is shown, once the windows have painted. An empty folder stops it.
+void setSnapshotFolder(const std::string& folder);
+std::vector<std::string> snapshotFiles();  // the files written since the folder was set
+
 
 }  // namespace ui

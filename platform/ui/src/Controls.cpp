@@ -1,5 +1,7 @@
 // Buttons, edits, statics, combo boxes, progress bars and tab controls.
 #include "Internal.h"
+#include "Look.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,6 +25,10 @@ struct EditData : ControlData {
   int selEnd = 0;
 };
 
+struct StaticData : ControlData {
+  HICON icon = nullptr;  // SS_ICON
+};
+
 struct ComboItem {
   std::string text;
   LPARAM data = 0;
@@ -32,6 +38,8 @@ struct ComboData : ControlData {
   std::vector<ComboItem> items;
   int current = -1;
   bool dropped = false;
+  int hot = -1;  // row highlighted in the dropped list
+  int top = 0;   // first row shown in the dropped list
 };
 
 struct ProgressData : ControlData {
@@ -55,6 +63,11 @@ struct TabData : ControlData {
 
 const int kTabHeader = 22;
 const int kTabWidth = 60;
+
+RECT tabRect(int index) { return RECT{2 + index * kTabWidth, 2, 2 + (index + 1) * kTabWidth, kTabHeader}; }
+
+// A change only the picture shows.
+void touched(Window& w) { ++w.queue->changes; }
 
 template <class T>
 T& dataOf(Window& w) {
@@ -113,6 +126,7 @@ int progressClamp(const ProgressData& p, int value) {
 std::unique_ptr<ControlData> makeControlData(WindowKind kind) {
   switch (kind) {
     case WindowKind::Button: return std::make_unique<ButtonData>();
+    case WindowKind::Static: return std::make_unique<StaticData>();
     case WindowKind::Edit: return std::make_unique<EditData>();
     case WindowKind::ComboBox: return std::make_unique<ComboData>();
     case WindowKind::Progress: return std::make_unique<ProgressData>();
@@ -171,6 +185,11 @@ bool buttonClick(Window& w) {
   invalidate(*self, nullptr, true);
   commandParent(*self, BN_CLICKED);
   return true;
+}
+
+ButtonLook buttonLookOf(Window& w) {
+  const ButtonData& b = dataOf<ButtonData>(w);
+  return ButtonLook{b.check, b.pushed};
 }
 
 int buttonCheckOf(Window& w) {
@@ -257,11 +276,44 @@ bool editType(Window& w, const std::string& text) {
   return true;
 }
 
+EditLook editLookOf(Window& w) {
+  if (w.kind != WindowKind::Edit) {
+    int end = static_cast<int>(w.text.size());
+    return EditLook{end, end};
+  }
+  const EditData& e = dataOf<EditData>(w);
+  return EditLook{e.selStart, e.selEnd};
+}
+
+void editSetCaret(Window& w, int offset, bool extend) {
+  if (w.kind != WindowKind::Edit) return;
+  EditData& e = dataOf<EditData>(w);
+  offset = std::min(std::max(offset, 0), static_cast<int>(w.text.size()));
+  if (!extend) e.selStart = offset;
+  e.selEnd = offset;
+  touched(w);
+}
+
+void editInsert(Window& w, const std::string& text) {
+  bool combo = w.kind == WindowKind::ComboBox;
+  replaceSelection(w, text, combo ? CBN_EDITUPDATE : EN_UPDATE, combo ? CBN_EDITCHANGE : EN_CHANGE);
+}
+
 // --- Statics ------------------------------------------------------------------------------------
 LRESULT staticProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SETTEXT) invalidate(w, nullptr, true);
+  if (message == STM_SETICON) {
+    StaticData& d = dataOf<StaticData>(w);
+    HICON old = d.icon;
+    d.icon = reinterpret_cast<HICON>(wParam);
+    invalidate(w, nullptr, true);
+    return reinterpret_cast<LRESULT>(old);
+  }
+  if (message == STM_GETICON) return reinterpret_cast<LRESULT>(dataOf<StaticData>(w).icon);
   return defaultProc(w, message, wParam, lParam);
 }
+
+HICON staticIconOf(Window& w) { return w.kind == WindowKind::Static ? dataOf<StaticData>(w).icon : nullptr; }
 
 // --- Combo boxes --------------------------------------------------------------------------------
 LRESULT comboProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -363,29 +415,101 @@ LRESULT comboProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+void comboDrop(Window& w) {
+  HWND hwnd = w.hwnd;
+  commandParent(w, CBN_DROPDOWN);
+  std::shared_ptr<Window> self = findWindow(hwnd);
+  if (!self) return;
+  ComboData& c = dataOf<ComboData>(*self);
+  c.dropped = true;
+  c.hot = c.current;
+  c.top = std::max(0, std::min(c.current, static_cast<int>(c.items.size()) - kComboListRows));
+  touched(*self);
+}
+
+void comboSetHot(Window& w, int index) {
+  ComboData& c = dataOf<ComboData>(w);
+  if (index < 0 || index >= static_cast<int>(c.items.size())) return;
+  c.hot = index;
+  if (index < c.top) c.top = index;
+  if (index >= c.top + kComboListRows) c.top = index - kComboListRows + 1;
+  touched(w);
+}
+
+void comboScroll(Window& w, int top) {
+  ComboData& c = dataOf<ComboData>(w);
+  c.top = std::max(0, std::min(top, static_cast<int>(c.items.size()) - kComboListRows));
+  touched(w);
+}
+
+void comboPick(Window& w, int index) {
+  HWND hwnd = w.hwnd;
+  std::shared_ptr<Window> self = findWindow(hwnd);
+  if (!self) return;
+  ComboData& c = dataOf<ComboData>(*self);
+  if (index >= 0 && index < static_cast<int>(c.items.size()) && c.current != index) {
+    c.current = index;
+    self->text = c.items[static_cast<size_t>(index)].text;
+    invalidate(*self, nullptr, true);
+    commandParent(*self, CBN_SELCHANGE);
+    if (!(self = findWindow(hwnd))) return;
+  }
+  commandParent(*self, CBN_SELENDOK);
+  if (!(self = findWindow(hwnd))) return;
+  dataOf<ComboData>(*self).dropped = false;
+  touched(*self);
+  commandParent(*self, CBN_CLOSEUP);
+}
+
+void comboCancel(Window& w) {
+  HWND hwnd = w.hwnd;
+  commandParent(w, CBN_SELENDCANCEL);
+  std::shared_ptr<Window> self = findWindow(hwnd);
+  if (!self) return;
+  dataOf<ComboData>(*self).dropped = false;
+  touched(*self);
+  commandParent(*self, CBN_CLOSEUP);
+}
+
+void comboSelect(Window& w, int index) {
+  ComboData& c = dataOf<ComboData>(w);
+  if (index < 0 || index >= static_cast<int>(c.items.size()) || index == c.current) return;
+  c.current = index;
+  w.text = c.items[static_cast<size_t>(index)].text;
+  invalidate(w, nullptr, true);
+  commandParent(w, CBN_SELCHANGE);
+}
+
 bool comboChoose(Window& w, int index) {
   if (index < 0 || index >= static_cast<int>(dataOf<ComboData>(w).items.size())) return false;
   HWND hwnd = w.hwnd;
   SetFocus(hwnd);
   std::shared_ptr<Window> self = findWindow(hwnd);
   if (!self) return true;
-  commandParent(*self, CBN_DROPDOWN);
+  comboDrop(*self);
   if (!(self = findWindow(hwnd))) return true;
-  ComboData& c = dataOf<ComboData>(*self);
-  c.dropped = true;
-  if (index >= static_cast<int>(c.items.size())) return true;  // the handler changed the list
-  if (c.current != index) {
-    c.current = index;
-    self->text = c.items[static_cast<size_t>(index)].text;
-    invalidate(*self, nullptr, true);
-    commandParent(*self, CBN_SELCHANGE);
-    if (!(self = findWindow(hwnd))) return true;
-  }
-  commandParent(*self, CBN_SELENDOK);
-  if (!(self = findWindow(hwnd))) return true;
-  dataOf<ComboData>(*self).dropped = false;
-  commandParent(*self, CBN_CLOSEUP);
+  if (index >= static_cast<int>(dataOf<ComboData>(*self).items.size())) return true;  // the handler changed the list
+  comboPick(*self, index);
   return true;
+}
+
+ComboLook comboLookOf(Window& w) {
+  ComboLook look;
+  look.state = comboStateOf(w);
+  const ComboData& c = dataOf<ComboData>(w);
+  look.hot = c.hot;
+  look.top = c.top;
+  return look;
+}
+
+int comboItemHeight(const Window& w) {
+  return fontMetrics(windowFont(w)).tmHeight + 2;
+}
+
+RECT comboListRect(Window& w) {
+  const ComboData& c = dataOf<ComboData>(w);
+  int rows = std::max(1, std::min(static_cast<int>(c.items.size()), kComboListRows));
+  return RECT{0, w.height(), w.width(), w.height() + rows * comboItemHeight(w) + 2};
 }
 
 int comboFind(Window& w, const std::string& text) {
@@ -530,7 +654,7 @@ LRESULT tabProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     case TCM_GETITEMRECT: {
       RECT* rect = reinterpret_cast<RECT*>(lParam);
       if (rect == nullptr || index < 0 || index >= count) return FALSE;
-      *rect = RECT{2 + index * kTabWidth, 2, 2 + (index + 1) * kTabWidth, kTabHeader};
+      *rect = tabRect(index);
       return TRUE;
     }
     case TCM_ADJUSTRECT: {
@@ -566,6 +690,13 @@ bool tabClick(Window& w, int index) {
   change.code = TCN_SELCHANGE;
   notifyParent(*self, change);
   return true;
+}
+
+TabLook tabLookOf(Window& w) {
+  TabLook look;
+  look.state = tabStateOf(w);
+  for (size_t i = 0; i < look.state.items.size(); ++i) look.items.push_back(tabRect(static_cast<int>(i)));
+  return look;
 }
 
 TabState tabStateOf(Window& w) {

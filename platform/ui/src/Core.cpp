@@ -130,7 +130,11 @@ bool pumpOne(ThreadQueue& queue) {
     return true;
   }
   if (havePosted) {
-    if (findWindow(posted.window)) dispatch(posted.window, posted.message, posted.wParam, posted.lParam);
+    if (posted.task) {
+      posted.task();
+    } else if (findWindow(posted.window)) {
+      dispatch(posted.window, posted.message, posted.wParam, posted.lParam);
+    }
     return true;
   }
   while (!queue.paintPending.empty()) {
@@ -143,10 +147,23 @@ bool pumpOne(ThreadQueue& queue) {
     w->hasInvalid = false;
     return true;
   }
+  idleWork(queue);
   return false;
 }
 
+bool postTask(const std::shared_ptr<ThreadQueue>& target, std::function<void()> task) {
+  std::lock_guard<std::mutex> lock(target->mutex);
+  if (target->dead) return false;
+  target->posted.push_back(PostedMessage{nullptr, 0, 0, 0, std::move(task)});
+  target->signalLocked();
+  return true;
+}
+
 void waitForEvents(ThreadQueue& queue, uint64_t seen, std::chrono::steady_clock::time_point deadline) {
+  // A picture owed to the display is made when its time comes, even if nothing arrives.
+  if (queue.presentDue != std::chrono::steady_clock::time_point{} && queue.presentDue < deadline) {
+    deadline = queue.presentDue;
+  }
   std::unique_lock<std::mutex> lock(queue.mutex);
   queue.cv.wait_until(lock, deadline, [&] { return queue.events != seen || !queue.sent.empty(); });
 }
@@ -239,7 +256,7 @@ BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   std::lock_guard<std::mutex> lock(w->queue->mutex);
   if (w->queue->dead) return FALSE;
-  w->queue->posted.push_back(PostedMessage{window, message, wParam, lParam});
+  w->queue->posted.push_back(PostedMessage{window, message, wParam, lParam, nullptr});
   w->queue->signalLocked();
   return TRUE;
 }

@@ -1,4 +1,5 @@
 // The driver: resources, scripts and records, the message log, user actions and inspection.
+#include "Images.h"
 #include "Internal.h"
 
 #include <deque>
@@ -207,7 +208,17 @@ void registerDialog(UINT id, DialogTemplate dialog) {
 
 void registerBitmap(UINT id, int width, int height, int bitsPerPixel) {
   std::lock_guard<std::mutex> lock(driver().mutex);
-  driver().bitmaps[id] = BitmapResource{width, height, bitsPerPixel};
+  driver().bitmaps[id] = BitmapResource{width, height, bitsPerPixel, nullptr};
+}
+
+bool registerBitmapImage(UINT id, const char* const* xpm, size_t lines, int bitsPerPixel) {
+  Image image;
+  std::string error;
+  if (!parseXpm(xpm, lines, image, error)) return false;
+  auto pixels = std::make_shared<const std::vector<COLORREF>>(std::move(image.pixels));
+  std::lock_guard<std::mutex> lock(driver().mutex);
+  driver().bitmaps[id] = BitmapResource{image.width, image.height, bitsPerPixel, pixels};
+  return true;
 }
 
 void registerString(UINT id, std::string text) {

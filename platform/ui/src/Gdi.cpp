@@ -1,6 +1,9 @@
 // Drawing: fonts, brushes, bitmaps, regions, image lists and device contexts over pixel
-// surfaces; text is recorded with its place, colour and font rather than rasterised.
+// surfaces; text is recorded with its place, colour and font (measured with the real fonts) and
+// drawn by the painter when a picture of the window is made.
+#include "Images.h"
 #include "Internal.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -55,6 +58,8 @@ struct GdiObject {
   int cx = 0, cy = 0, count = 0, grow = 0;
   UINT flags = 0;
   COLORREF mask = CLR_NONE;
+  std::vector<Image> images;  // the pictures of an image list (fewer than `count` when some have none)
+  bool checkBoxes = false;    // the state images of lists and trees
   DcState dc;
   std::unique_ptr<CGdiObject> wrapper;
   std::unique_ptr<CImageList> listWrapper;
@@ -146,13 +151,6 @@ LOGFONT currentFont(const DcState& dc) {
   return systemFont();
 }
 
-int characterCount(const char* text, int length) {
-  int n = 0;
-  for (int i = 0; i < length; ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0u) != 0x80u) ++n;
-  }
-  return n;
-}
 
 HGDIOBJ stockObject(int index) {
   static auto* objects = new std::unordered_map<int, HGDIOBJ>;  // never destroyed
@@ -192,19 +190,33 @@ std::shared_ptr<GdiObject> newDc() {
 
 LOGFONT defaultFont() { return systemFont(); }
 
-TEXTMETRIC metricsOf(const LOGFONT& font) {
-  int h = font.lfHeight;
-  int em = h < 0 ? -h : (h == 0 ? 13 : h * 11 / 13);
-  int cell = h < 0 ? (-h * 13 + 5) / 11 : (h == 0 ? 16 : h);
-  TEXTMETRIC tm{};
-  tm.tmHeight = cell;
-  tm.tmAscent = (cell * 4 + 2) / 5;
-  tm.tmDescent = cell - tm.tmAscent;
-  tm.tmInternalLeading = cell - em;
-  tm.tmAveCharWidth = font.lfWidth > 0 ? font.lfWidth : std::max(1, (em * 6 + 5) / 11);
-  tm.tmMaxCharWidth = tm.tmAveCharWidth * 2;
-  tm.tmWeight = font.lfWeight;
-  return tm;
+LOGFONT windowFont(const Window& w) {
+  LOGFONT font = systemFont();
+  if (w.font != nullptr && fontOf(w.font, font)) return font;
+  // The common controls draw with the icon title font when nobody set theirs.
+  if (w.kind == WindowKind::ListView || w.kind == WindowKind::TreeView || w.kind == WindowKind::Tab) {
+    fontOf(static_cast<HFONT>(stockObject(DEFAULT_GUI_FONT)), font);
+  }
+  return font;
+}
+
+TEXTMETRIC metricsOf(const LOGFONT& font) { return fontMetrics(font); }
+
+RECT textCell(const LOGFONT& font, const std::string& text, POINT anchor, UINT align) {
+  SIZE size = textExtent(font, text);
+  int left = anchor.x;
+  if ((align & TA_CENTER) == TA_CENTER) {
+    left -= size.cx / 2;
+  } else if (align & TA_RIGHT) {
+    left -= size.cx;
+  }
+  int top = anchor.y;
+  if ((align & TA_BASELINE) == TA_BASELINE) {
+    top -= fontMetrics(font).tmAscent;
+  } else if (align & TA_BOTTOM) {
+    top -= size.cy;
+  }
+  return RECT{left, top, left + size.cx, top + size.cy};
 }
 
 bool fontOf(HFONT font, LOGFONT& out) {
@@ -285,8 +297,34 @@ void gdiAttach(HGDIOBJ handle, CGdiObject* object, CImageList* list) {
 
 HIMAGELIST createStateImageList() {
   HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 2, 0);
-  if (std::shared_ptr<GdiObject> l = lookup(list, GdiKind::ImageList)) l->count = 2;
+  if (std::shared_ptr<GdiObject> l = lookup(list, GdiKind::ImageList)) {
+    l->count = 2;
+    l->checkBoxes = true;
+  }
   return list;
+}
+
+bool imageListImage(HIMAGELIST list, int index, Image& out) {
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+  std::shared_ptr<GdiObject> l = lookup(list, GdiKind::ImageList);
+  if (!l || index < 0 || index >= static_cast<int>(l->images.size())) return false;
+  out = l->images[static_cast<size_t>(index)];
+  return true;
+}
+
+HIMAGELIST createStockImageList(const std::vector<StockImage>& images) {
+  HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, static_cast<int>(images.size()), 0);
+  std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
+  if (std::shared_ptr<GdiObject> l = lookup(list, GdiKind::ImageList)) {
+    for (StockImage which : images) l->images.push_back(stockImage(which));
+    l->count = static_cast<int>(images.size());
+  }
+  return list;
+}
+
+bool isCheckBoxList(HIMAGELIST list) {
+  std::shared_ptr<GdiObject> l = lookup(list, GdiKind::ImageList);
+  return l && l->checkBoxes;
 }
 
 LRESULT callEraseBkgnd(HDC dc, const std::function<BOOL(CDC*)>& handler) {
@@ -385,7 +423,11 @@ HBITMAP LoadBitmap(HINSTANCE, LPCSTR name) {
   object->bitsPerPixel = resource.bitsPerPixel;
   object->bitmap = std::make_shared<Surface>();
   object->bitmap->resize(resource.width, resource.height);
-  std::fill(object->bitmap->pixels.begin(), object->bitmap->pixels.end(), RGB(192, 192, 192));
+  if (resource.pixels && resource.pixels->size() == object->bitmap->pixels.size()) {
+    object->bitmap->pixels = *resource.pixels;
+  } else {
+    std::fill(object->bitmap->pixels.begin(), object->bitmap->pixels.end(), RGB(192, 192, 192));
+  }
   return reinterpret_cast<HBITMAP>(addObject(object));
 }
 
@@ -573,9 +615,7 @@ BOOL GetTextExtentPoint32(HDC dc, LPCSTR text, int length, LPSIZE size) {
   std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d || size == nullptr || (text == nullptr && length > 0)) return FALSE;
-  TEXTMETRIC tm = metricsOf(currentFont(d->dc));
-  size->cx = tm.tmAveCharWidth * characterCount(text, length);
-  size->cy = tm.tmHeight;
+  *size = textExtent(currentFont(d->dc), std::string(text != nullptr ? text : "", static_cast<size_t>(std::max(length, 0))));
   return TRUE;
 }
 
@@ -593,22 +633,8 @@ BOOL TextOut(HDC dc, int x, int y, LPCSTR text, int length) {
   if (!d || text == nullptr || length < 0) return FALSE;
   DcState& state = d->dc;
   LOGFONT font = currentFont(state);
-  TEXTMETRIC tm = metricsOf(font);
-  int width = tm.tmAveCharWidth * characterCount(text, length);
   POINT anchor{x - state.origin.x, y - state.origin.y};
-  int left = anchor.x;
-  if ((state.align & TA_CENTER) == TA_CENTER) {
-    left -= width / 2;
-  } else if (state.align & TA_RIGHT) {
-    left -= width;
-  }
-  int top = anchor.y;
-  if ((state.align & TA_BASELINE) == TA_BASELINE) {
-    top -= tm.tmAscent;
-  } else if (state.align & TA_BOTTOM) {
-    top -= tm.tmHeight;
-  }
-  RECT cell{left, top, left + width, top + tm.tmHeight};
+  RECT cell = textCell(font, std::string(text, static_cast<size_t>(length)), anchor, state.align);
   if (state.backMode == OPAQUE) fillDevice(state, cell, state.back);
   RECT shown = intersect(cell, effectiveClip(state));
   if (isEmpty(shown) || length == 0) return TRUE;
@@ -737,7 +763,25 @@ int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask) {
   std::shared_ptr<GdiObject> b = lookup(bitmap, GdiKind::Bitmap);
   if (!l || !b || b->bitmap->width < l->cx) return -1;
   int first = l->count;
-  l->count += b->bitmap->width / l->cx;
+  int added = b->bitmap->width / l->cx;
+  // Images before these that carry no pictures (the state list's) keep their places.
+  l->images.resize(static_cast<size_t>(first));
+  const Surface& from = *b->bitmap;
+  for (int i = 0; i < added; ++i) {
+    Image image;
+    image.width = l->cx;
+    image.height = l->cy;
+    image.pixels.assign(static_cast<size_t>(l->cx) * static_cast<size_t>(l->cy), CLR_INVALID);
+    for (int y = 0; y < std::min(l->cy, from.height); ++y) {
+      for (int x = 0; x < l->cx; ++x) {
+        COLORREF c = from.pixels[static_cast<size_t>(y) * static_cast<size_t>(from.width) + static_cast<size_t>(i * l->cx + x)];
+        if ((l->flags & ILC_MASK) && c == mask) c = CLR_INVALID;
+        image.pixels[static_cast<size_t>(y) * static_cast<size_t>(l->cx) + static_cast<size_t>(x)] = c;
+      }
+    }
+    l->images.push_back(std::move(image));
+  }
+  l->count += added;
   l->mask = mask;
   return first;
 }

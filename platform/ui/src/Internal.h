@@ -46,6 +46,7 @@ struct PostedMessage {
   UINT message;
   WPARAM wParam;
   LPARAM lParam;
+  std::function<void()> task;  // input from a display: run in place of a message
 };
 
 struct CurrentMessage {
@@ -54,6 +55,9 @@ struct CurrentMessage {
   WPARAM wParam;
   LPARAM lParam;
 };
+
+struct InputState;
+struct PresentState;
 
 struct ThreadQueue {
   std::mutex mutex;
@@ -74,6 +78,11 @@ struct ThreadQueue {
   std::vector<CurrentMessage> current;
   AFX_MODULE_STATE* moduleState = nullptr;
   CWinThread* thread = nullptr;
+  uint64_t changes = 0;          // raised by every message and invalidation: the pictures may differ
+  bool snapshotPending = false;  // a page or dialog was shown: pictures are taken once it painted
+  std::shared_ptr<InputState> input;      // mouse capture, clicks and dropped lists of the display
+  std::shared_ptr<PresentState> present;  // what the display shows of this thread's windows
+  std::chrono::steady_clock::time_point presentDue{};  // a later picture is owed by then (0: none)
 
   void signalLocked() {
     ++events;
@@ -93,6 +102,14 @@ LRESULT runOnThread(const std::shared_ptr<ThreadQueue>& target, const std::funct
 bool runSentCalls(ThreadQueue& queue);
 // Runs one pending item: a sent call, else a posted message, else a paint. False when idle.
 bool pumpOne(ThreadQueue& queue);
+// Queues a task to run in the thread's message loop, as input is; false when the thread is gone.
+bool postTask(const std::shared_ptr<ThreadQueue>& target, std::function<void()> task);
+// Work of a thread with nothing else to do: pictures owed to the snapshot folder and the display.
+void idleWork(ThreadQueue& queue);
+// A page or a dialog was shown: its picture goes to the snapshot folder once it has painted.
+void requestSnapshot(ThreadQueue& queue);
+// Takes a picture still owed now, before the windows change.
+void settleSnapshot(ThreadQueue& queue);
 // Waits until something arrives or the deadline passes.
 void waitForEvents(ThreadQueue& queue, uint64_t seen, std::chrono::steady_clock::time_point deadline);
 uint64_t eventCount(ThreadQueue& queue);
@@ -107,7 +124,11 @@ struct Surface {
 };
 
 LOGFONT defaultFont();  // the system font
+struct Window;
+LOGFONT windowFont(const Window& w);  // the font a control draws its text with
 TEXTMETRIC metricsOf(const LOGFONT& font);
+// Where TextOut puts a text at `anchor` with alignment `align`: its cell.
+RECT textCell(const LOGFONT& font, const std::string& text, POINT anchor, UINT align);
 bool fontOf(HFONT font, LOGFONT& out);
 COLORREF brushColor(HBRUSH brush, bool& isNull);
 HFONT createDialogFont(const std::string& face, int pointSize);
@@ -147,6 +168,7 @@ struct Window {
   CWnd* cwnd = nullptr;
   std::unique_ptr<CWnd> wrapper;
   bool hasInvalid = false;
+  bool selfPainted = false;  // its last WM_PAINT was its own (drawn on `surface`), not the class's
   RECT invalid{};
   bool eraseNeeded = false;
   std::shared_ptr<Surface> surface;
@@ -230,6 +252,7 @@ const DialogTemplate* findDialogTemplate(UINT id);
 const std::string* findString(UINT id);
 struct BitmapResource {
   int width, height, bitsPerPixel;
+  std::shared_ptr<const std::vector<COLORREF>> pixels;  // null: a plain grey bitmap
 };
 bool findBitmap(UINT id, BitmapResource& out);
 

@@ -1,6 +1,7 @@
 // The list view in report layout: rows of a header of 20 pixels and rows of 16; in the first
 // column the check box (state icon, 16 pixels), the small icon (16) and the label.
 #include "Internal.h"
+#include "Look.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,6 +36,8 @@ struct ListData : ControlData {
   DWORD exStyle = 0;
   HIMAGELIST images[3] = {nullptr, nullptr, nullptr};
   HIMAGELIST ownStateImages = nullptr;
+  int topIndex = 0;  // first row shown
+  int scrollX = 0;   // pixels of the columns scrolled out on the left
   ~ListData() override {
     if (ownStateImages != nullptr) ImageList_Destroy(ownStateImages);
   }
@@ -46,7 +49,9 @@ bool hasHeader(const Window& w) { return (w.style & LVS_NOCOLUMNHEADER) == 0; }
 
 bool hasStateIcon(const ListData& d) { return (d.exStyle & LVS_EX_CHECKBOXES) != 0 || d.images[LVSIL_STATE] != nullptr; }
 
-int rowTop(const Window& w, int item) { return (hasHeader(w) ? kHeaderHeight : 0) + item * kRowHeight; }
+int rowTop(const Window& w, const ListData& d, int item) {
+  return (hasHeader(w) ? kHeaderHeight : 0) + (item - d.topIndex) * kRowHeight;
+}
 
 int firstColumnWidth(const Window& w, const ListData& d) { return d.columns.empty() ? w.width() : d.columns[0].width; }
 
@@ -57,20 +62,54 @@ int totalWidth(const Window& w, const ListData& d) {
   return total;
 }
 
+// The rows that fit in the client area, the scroll bars it needs and what they leave.
+struct ListLayout {
+  int visibleRows = 0;
+  RECT area{};
+  bool vbar = false, hbar = false;
+};
+
+ListLayout layoutOf(const Window& w, const ListData& d) {
+  ListLayout l;
+  int edge = edgeOf(w);
+  int width = std::max(0, w.width() - 2 * edge);
+  int height = std::max(0, w.height() - 2 * edge);
+  int header = hasHeader(w) ? kHeaderHeight : 0;
+  int rows = static_cast<int>(d.items.size());
+  int total = totalWidth(w, d);
+  // Each bar narrows the room of the other.
+  for (int pass = 0; pass < 2; ++pass) {
+    int innerWidth = width - (l.vbar ? kScrollBarSize : 0);
+    int innerHeight = height - header - (l.hbar ? kScrollBarSize : 0);
+    l.hbar = !d.columns.empty() && total > innerWidth;
+    l.vbar = rows * kRowHeight > innerHeight;
+  }
+  l.area = RECT{0, 0, width - (l.vbar ? kScrollBarSize : 0), height - (l.hbar ? kScrollBarSize : 0)};
+  l.visibleRows = std::max(1, (static_cast<int>(l.area.bottom) - header) / kRowHeight);
+  return l;
+}
+
+void clampScroll(const Window& w, ListData& d) {
+  ListLayout l = layoutOf(w, d);
+  int rows = static_cast<int>(d.items.size());
+  d.topIndex = std::max(0, std::min(d.topIndex, rows - l.visibleRows));
+  d.scrollX = std::max(0, std::min(d.scrollX, totalWidth(w, d) - static_cast<int>(l.area.right)));
+}
+
 struct RowParts {
   RECT bounds, state, icon, label;
 };
 
 RowParts rowParts(const Window& w, const ListData& d, int item) {
-  int top = rowTop(w, item);
-  int x = 0;
+  int top = rowTop(w, d, item);
+  int x = -d.scrollX;
   RowParts p{};
-  p.bounds = RECT{0, top, totalWidth(w, d), top + kRowHeight};
+  p.bounds = RECT{x, top, x + totalWidth(w, d), top + kRowHeight};
   p.state = RECT{x, top, hasStateIcon(d) ? x + kIconWidth : x, top + kRowHeight};
   x = p.state.right;
   p.icon = RECT{x, top, d.images[LVSIL_SMALL] != nullptr ? x + kIconWidth : x, top + kRowHeight};
   x = p.icon.right;
-  p.label = RECT{x, top, std::max(x, firstColumnWidth(w, d)), top + kRowHeight};
+  p.label = RECT{x, top, std::max(x, firstColumnWidth(w, d) - d.scrollX), top + kRowHeight};
   return p;
 }
 
@@ -80,7 +119,7 @@ int hitTest(const Window& w, const ListData& d, POINT p, UINT& flags) {
   flags = LVHT_NOWHERE;
   int top = hasHeader(w) ? kHeaderHeight : 0;
   if (p.y < top) return -1;
-  int item = (p.y - top) / kRowHeight;
+  int item = (p.y - top) / kRowHeight + d.topIndex;
   if (item >= static_cast<int>(d.items.size())) return -1;
   RowParts parts = rowParts(w, d, item);
   if (inside(parts.state, p) && hasStateIcon(d) && (d.items[static_cast<size_t>(item)].state & LVIS_STATEIMAGEMASK) != 0) {
@@ -368,7 +407,15 @@ LRESULT listProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       info->iItem = hitTest(w, d, info->pt, info->flags);
       return info->iItem;
     }
-    case LVM_ENSUREVISIBLE: return index >= 0 && index < count ? TRUE : FALSE;
+    case LVM_ENSUREVISIBLE: {
+      if (index < 0 || index >= count) return FALSE;
+      ListLayout l = layoutOf(w, d);
+      if (w.height() > 0 && index < d.topIndex) d.topIndex = index;
+      if (w.height() > 0 && index >= d.topIndex + l.visibleRows) d.topIndex = index - l.visibleRows + 1;
+      clampScroll(w, d);
+      invalidate(w, nullptr, true);
+      return TRUE;
+    }
     case LVM_INSERTCOLUMN: {
       const LVCOLUMN* info = reinterpret_cast<const LVCOLUMN*>(lParam);
       if (info == nullptr || index < 0) return -1;
@@ -482,10 +529,93 @@ bool listClick(Window& w, int item, ListPart part, bool doubleClick) {
   return true;
 }
 
+void listClickExtended(Window& w, int item, bool shift, bool control) {
+  ListData& d = dataOf(w);
+  int count = static_cast<int>(d.items.size());
+  if (item < 0 || item >= count) return;
+  int anchor = -1;
+  for (int i = 0; i < count; ++i) {
+    if (d.items[static_cast<size_t>(i)].state & LVIS_FOCUSED) anchor = i;
+  }
+  RowParts parts = rowParts(w, d, item);
+  POINT point{parts.label.left + 2, parts.bounds.top + kRowHeight / 2};
+  HWND hwnd = w.hwnd;
+  setMessagePos(w, point);
+  SetFocus(hwnd);
+  if (!findWindow(hwnd)) return;
+  if (shift && anchor >= 0) {
+    // Shift: the rows from the focused one to this one; with Control, added to the others.
+    int low = std::min(anchor, item), high = std::max(anchor, item);
+    for (int i = 0; i < static_cast<int>(dataOf(w).items.size()) && findWindow(hwnd); ++i) {
+      bool selected = (dataOf(w).items[static_cast<size_t>(i)].state & LVIS_SELECTED) != 0;
+      bool wanted = (i >= low && i <= high) || (control && selected);
+      if (selected != wanted) changeState(w, i, wanted ? LVIS_SELECTED : 0, LVIS_SELECTED, false, point);
+    }
+    if (findWindow(hwnd)) changeState(w, item, LVIS_FOCUSED, LVIS_FOCUSED, false, point);
+  } else {
+    // Control: this row's selection turns over; the others keep theirs.
+    bool selected = (d.items[static_cast<size_t>(item)].state & LVIS_SELECTED) != 0;
+    changeState(w, item, (selected ? 0 : LVIS_SELECTED) | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED, false, point);
+  }
+  if (findWindow(hwnd)) notifyActivate(w, NM_CLICK, item, point);
+}
+
 bool listChecked(Window& w, int item) {
   ListData& d = dataOf(w);
   if (item < 0 || item >= static_cast<int>(d.items.size())) return false;
   return ((d.items[static_cast<size_t>(item)].state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+ListLook listLookOf(Window& w) {
+  ListData& d = dataOf(w);
+  clampScroll(w, d);
+  ListLook look;
+  look.state = listStateOf(w);
+  look.header = hasHeader(w);
+  look.headerHeight = look.header ? kHeaderHeight : 0;
+  look.rowHeight = kRowHeight;
+  look.scrollX = d.scrollX;
+  look.topIndex = d.topIndex;
+  look.stateIcons = hasStateIcon(d);
+  ListLayout l = layoutOf(w, d);
+  look.area = l.area;
+  int rows = static_cast<int>(d.items.size());
+  for (int i = d.topIndex; i < rows && i <= d.topIndex + l.visibleRows; ++i) {
+    RowParts p = rowParts(w, d, i);
+    look.rows.push_back(ListRow{i, p.bounds, p.state, p.icon, p.label});
+  }
+  if (l.vbar) {
+    look.vbar = makeScrollBar(RECT{l.area.right, 0, l.area.right + kScrollBarSize, l.area.bottom}, true, d.topIndex,
+                              l.visibleRows, rows);
+  }
+  if (l.hbar) {
+    look.hbar = makeScrollBar(RECT{0, l.area.bottom, l.area.right, l.area.bottom + kScrollBarSize}, false, d.scrollX,
+                              l.area.right, totalWidth(w, d));
+  }
+  return look;
+}
+
+void listScrollTo(Window& w, int topIndex, int scrollX) {
+  ListData& d = dataOf(w);
+  d.topIndex = topIndex;
+  d.scrollX = scrollX;
+  clampScroll(w, d);
+  invalidate(w, nullptr, true);
+}
+
+void listFocusRow(Window& w, int item) {
+  ListData& d = dataOf(w);
+  if (item < 0 || item >= static_cast<int>(d.items.size())) return;
+  ListLayout l = layoutOf(w, d);
+  if (item < d.topIndex) d.topIndex = item;
+  if (item >= d.topIndex + l.visibleRows) d.topIndex = item - l.visibleRows + 1;
+  clampScroll(w, d);
+  changeState(w, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED, true, POINT{0, 0});
+}
+
+int listHitTest(Window& w, POINT client, UINT& flags) {
+  clampScroll(w, dataOf(w));
+  return hitTest(w, dataOf(w), client, flags);
 }
 
 ListState listStateOf(Window& w) {

@@ -1,6 +1,8 @@
 // The tree view: rows of 16 pixels, 19 pixels of indent per level; in a row the expand button,
 // the check box (state icon, 16 pixels), the icon (16) and the label.
 #include "Internal.h"
+#include "Look.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -92,11 +94,7 @@ bool isDescendant(TreeData& d, HTREEITEM ancestor, HTREEITEM item) {
   return false;
 }
 
-int averageCharWidth(const Window& w) {
-  LOGFONT font = defaultFont();
-  if (w.font != nullptr) fontOf(w.font, font);
-  return metricsOf(font).tmAveCharWidth;
-}
+LOGFONT fontOfWindow(const Window& w) { return windowFont(w); }
 
 struct ItemParts {
   RECT row, button, state, icon, label;
@@ -125,11 +123,7 @@ ItemParts partsOf(Window& w, TreeData& d, const TreeItem& item, int row) {
   x = p.state.right;
   p.icon = RECT{x, top, d.normalImages != nullptr ? x + kIconWidth : x, top + kRowHeight};
   x = p.icon.right;
-  int characters = 0;
-  for (char c : item.text) {
-    if ((static_cast<unsigned char>(c) & 0xC0u) != 0x80u) ++characters;
-  }
-  p.label = RECT{x, top, x + characters * averageCharWidth(w) + 4, top + kRowHeight};
+  p.label = RECT{x, top, x + textExtent(fontOfWindow(w), item.text).cx + 4, top + kRowHeight};
   return p;
 }
 
@@ -546,6 +540,118 @@ bool treeClick(Window& w, HTREEITEM h, TreePart part) {
   }
   return true;
 }
+
+namespace {
+
+int visibleRowsOf(const Window& w, bool scrollBar) {
+  int edge = edgeOf(w);
+  (void)scrollBar;
+  return std::max(1, (w.height() - 2 * edge) / kRowHeight);
+}
+
+int firstRowOf(TreeData& d, const std::vector<HTREEITEM>& visible) {
+  auto top = d.firstVisible != nullptr ? std::find(visible.begin(), visible.end(), d.firstVisible) : visible.begin();
+  return top == visible.end() ? 0 : static_cast<int>(top - visible.begin());
+}
+
+void showRow(Window& w, TreeData& d, HTREEITEM h) {
+  std::vector<HTREEITEM> visible = visibleItems(d);
+  auto it = std::find(visible.begin(), visible.end(), h);
+  if (it == visible.end()) return;
+  int row = static_cast<int>(it - visible.begin());
+  int first = firstRowOf(d, visible);
+  int rows = visibleRowsOf(w, true);
+  if (row < first) first = row;
+  if (row >= first + rows) first = row - rows + 1;
+  d.firstVisible = visible[static_cast<size_t>(first)];
+}
+
+}  // namespace
+
+TreeLook treeLookOf(Window& w) {
+  TreeData& d = dataOf(w);
+  TreeLook look;
+  look.normalImages = d.normalImages;
+  look.stateImages = d.stateImages;
+  look.indent = kIndent;
+  look.rowHeight = kRowHeight;
+  std::vector<HTREEITEM> visible = visibleItems(d);
+  int first = firstRowOf(d, visible);
+  int rows = visibleRowsOf(w, true);
+  int edge = edgeOf(w);
+  bool bar = static_cast<int>(visible.size()) > rows;
+  look.area = RECT{0, 0, std::max(0, w.width() - 2 * edge - (bar ? kScrollBarSize : 0)), std::max(0, w.height() - 2 * edge)};
+  if (bar) {
+    look.vbar = makeScrollBar(RECT{look.area.right, 0, look.area.right + kScrollBarSize, look.area.bottom}, true, first,
+                              rows, static_cast<int>(visible.size()));
+  }
+  for (int r = first; r < static_cast<int>(visible.size()) && r <= first + rows; ++r) {
+    HTREEITEM h = visible[static_cast<size_t>(r)];
+    TreeItem* item = find(d, h);
+    if (item == nullptr) continue;
+    TreeRow row;
+    row.handle = h;
+    row.text = item->text;
+    row.depth = depthOf(d, *item);
+    row.image = item->image;
+    row.selectedImage = item->selectedImage;
+    row.state = item->state;
+    row.hasChildren = hasChildren(*item);
+    row.expanded = (item->state & TVIS_EXPANDED) != 0;
+    row.selected = d.selected == h;
+    const std::vector<HTREEITEM>& siblings = siblingsOf(d, item->parent);
+    row.last = !siblings.empty() && siblings.back() == h;
+    // From the outermost level inwards: whether the ancestor at that level has a later sibling.
+    std::vector<bool> open;
+    for (TreeItem* p = find(d, item->parent); p != nullptr; p = find(d, p->parent)) {
+      const std::vector<HTREEITEM>& s = siblingsOf(d, p->parent);
+      open.insert(open.begin(), !s.empty() && s.back() != p->handle);
+    }
+    row.openLevels = open;
+    ItemParts parts = partsOf(w, d, *item, r - first);
+    row.row = parts.row;
+    row.button = parts.button;
+    row.stateIcon = parts.state;
+    row.icon = parts.icon;
+    row.label = parts.label;
+    look.rows.push_back(row);
+  }
+  return look;
+}
+
+void treeScrollTo(Window& w, int firstRow) {
+  TreeData& d = dataOf(w);
+  std::vector<HTREEITEM> visible = visibleItems(d);
+  if (visible.empty()) return;
+  int rows = visibleRowsOf(w, true);
+  firstRow = std::max(0, std::min(firstRow, static_cast<int>(visible.size()) - rows));
+  d.firstVisible = visible[static_cast<size_t>(firstRow)];
+  invalidate(w, nullptr, true);
+}
+
+HTREEITEM treeHitTest(Window& w, POINT client, UINT& flags) { return hitTest(w, dataOf(w), client, flags); }
+
+void treeKeySelect(Window& w, HTREEITEM h) {
+  HWND hwnd = w.hwnd;
+  if (!selectItem(w, h, TVC_BYKEYBOARD) || !findWindow(hwnd)) return;
+  showRow(w, dataOf(w), h);
+  invalidate(w, nullptr, true);
+}
+
+bool treeToggle(Window& w, HTREEITEM h, UINT action) {
+  HWND hwnd = w.hwnd;
+  bool done = expandItem(w, h, action, true);
+  if (findWindow(hwnd)) {
+    TreeData& d = dataOf(w);
+    std::vector<HTREEITEM> visible = visibleItems(d);
+    if (d.firstVisible != nullptr && std::find(visible.begin(), visible.end(), d.firstVisible) == visible.end()) {
+      d.firstVisible = nullptr;
+    }
+  }
+  return done;
+}
+
+HTREEITEM treeNeighbour(Window& w, HTREEITEM h, UINT code) { return nextItem(dataOf(w), h, code); }
 
 TreeState treeStateOf(Window& w) {
   TreeData& d = dataOf(w);

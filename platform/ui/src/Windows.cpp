@@ -180,12 +180,17 @@ BOOL showWindow(Window& w, int command) {
   bool show = command != SW_HIDE;
   HWND hwnd = w.hwnd;
   if (show != was) {
+    // A picture still owed shows the pages and dialogs as they were before this one changes.
+    if (w.kind == WindowKind::Dialog || w.kind == WindowKind::Browser) settleSnapshot(*w.queue);
     dispatch(hwnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
     std::shared_ptr<Window> again = findWindow(hwnd);
     if (!again) return was ? TRUE : FALSE;
     if (show) {
       again->style |= WS_VISIBLE;
       invalidateTree(*again);
+      bool page = again->isChild() && again->kind == WindowKind::Dialog && isVisibleChain(*again);
+      bool dialog = !again->isChild() && (again->kind == WindowKind::Dialog || again->kind == WindowKind::Browser);
+      if (page || dialog) requestSnapshot(*again->queue);
     } else {
       again->style &= ~WS_VISIBLE;
       ThreadQueue& queue = *again->queue;
@@ -338,6 +343,9 @@ LRESULT dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!w) return 0;
   logMessage(hwnd, message, wParam, lParam);
   ThreadQueue& queue = *w->queue;
+  ++queue.changes;
+  // A paint that reaches the class's own handler clears this again.
+  if (message == WM_PAINT) w->selfPainted = true;
   queue.current.push_back(CurrentMessage{hwnd, message, wParam, lParam});
   struct Pop {
     ThreadQueue& queue;
@@ -395,6 +403,7 @@ LRESULT defaultProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       PAINTSTRUCT ps;
       BeginPaint(w.hwnd, &ps);
       EndPaint(w.hwnd, &ps);
+      w.selfPainted = false;  // the painter draws the class's look from the window's state
       return 0;
     }
     case WM_CLOSE: DestroyWindow(w.hwnd); return 0;
@@ -463,6 +472,7 @@ void invalidate(Window& w, const RECT* rect, bool erase) {
     w.hasInvalid = true;
   }
   w.eraseNeeded = w.eraseNeeded || erase;
+  ++w.queue->changes;
   std::vector<HWND>& pending = w.queue->paintPending;
   if (std::find(pending.begin(), pending.end(), w.hwnd) == pending.end()) pending.push_back(w.hwnd);
 }
