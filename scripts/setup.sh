@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libasm-java
   zip unzip xvfb xauth
-  libx11-dev libcairo2-dev libpango1.0-dev fonts-liberation2 fonts-dejavu-core xdotool x11vnc
+  libx11-dev libxtst-dev libcairo2-dev libpango1.0-dev fonts-liberation2 fonts-dejavu-core xdotool x11vnc
   clang
   libcommons-lang3-java libguava-java
 )

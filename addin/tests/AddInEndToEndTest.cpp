@@ -7,11 +7,16 @@
 #include "DevStudioHost.h"
 #include "Mfc.h"
 #include "UiDriver.h"
+#include "VirtualDisplay.h"
 #include "WizardResources.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <thread>
 
 using namespace addintest;
 
@@ -137,6 +142,215 @@ TEST_F(AddInEndToEndTest, DshostTakesAPictureOfTheDialogItOpens) {
       {KAVRIN_DSHOST, "--project", projectFile, "--addin", library(), "--snapshot", path("plain/shots")});
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_NE(bad.output.find("cannot make the snapshot folder"), std::string::npos) << bad.output;
+}
+
+TEST_F(AddInEndToEndTest, EscapeOnTheLiveDialogClosesItWithNothingChanged) {
+  kavrin_test::VirtualDisplay server;
+  if (!server.running()) GTEST_SKIP() << "no Xvfb";
+  kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
+  const std::string before = kavrin_test::readFile(projectFile);
+  // dshost shows the dialog on the server; a person presses Escape in it (real key events).
+  const std::string line = std::string("\"$0\" --display ") + server.name() + " --project '" + projectFile + "' --addin '" +
+                           library() + "' --register --run StartKAVRINWizard & host=$!; DISPLAY=" + server.name() +
+                           " timeout 30 xdotool search --sync --name '^KAVRIN Generator$' windowfocus --sync key Escape;"
+                           " wait $host";
+  const kavrin_test::CommandResult r = kavrin_test::runCommand({"/bin/sh", "-c", line, KAVRIN_DSHOST}, 60);
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(kavrin_test::readFile(projectFile), before);
+  EXPECT_FALSE(exists("App.jniprj")) << "no settings written";
+}
+
+// A person at an X display: moves the pointer, clicks and types with xdotool (XTest input).
+class Person {
+ public:
+  explicit Person(std::string display) : display_(std::move(display)) {}
+  bool xdotool(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"env", "DISPLAY=" + display_, "xdotool"});
+    return kavrin_test::runCommand(args, 30).exitCode == 0;
+  }
+  // A click at a point of a control (its window rectangle).
+  bool click(HWND control, int x, int y) const {
+    RECT r{};
+    if (!::GetWindowRect(control, &r)) return false;
+    return xdotool({"mousemove", std::to_string(r.left + x), std::to_string(r.top + y), "click", "1"});
+  }
+  bool click(HWND control) const {
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    return click(control, (r.right - r.left) / 2, (r.bottom - r.top) / 2);
+  }
+  bool clickTreeItem(HWND tree, const std::string& text) const {
+    if (!eventually([&] { return ::IsWindowEnabled(tree) != FALSE; }, 60)) return false;  // a job at work
+    for (const ui::TreeItemState& item : ui::treeState(tree).items) {
+      if (item.text != text) continue;
+      RECT r{};
+      std::memcpy(&r, &item.handle, sizeof item.handle);  // the item goes in, its rectangle comes out
+      ::SendMessage(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
+      // Selected, its page is shown.
+      return click(tree, 2 + (r.left + r.right) / 2, 2 + (r.top + r.bottom) / 2) &&
+             eventually([&] { return ui::treeState(tree).selected == item.handle; });
+    }
+    return false;
+  }
+  // A click on a row's label, or on its check box at the left of the row.
+  bool clickRow(HWND list, const std::string& text, bool checkBox = false) const {
+    const std::vector<ui::ListItemState> items = ui::listState(list).items;
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (items[i].texts.empty() || items[i].texts[0] != text) continue;
+      ::SendMessage(list, LVM_ENSUREVISIBLE, i, FALSE);
+      RECT r{};
+      r.left = checkBox ? LVIR_BOUNDS : LVIR_LABEL;
+      ::SendMessage(list, LVM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r));
+      return click(list, 2 + (checkBox ? r.left + 8 : r.left + 10), 2 + (r.top + r.bottom) / 2);
+    }
+    return false;
+  }
+  bool type(const std::string& text) const { return xdotool({"type", "--delay", "1", text}); }
+  bool key(const std::string& name) const { return xdotool({"key", name}); }
+  // The visible top-level window with this caption, once it is there and on the screen.
+  HWND window(const std::string& caption) const {
+    HWND found = nullptr;
+    eventually([&] {
+      for (HWND w : ui::topLevelWindows()) {
+        const ui::WindowState s = ui::windowState(w);
+        if (s.visible && s.text == caption) found = w;
+      }
+      return found != nullptr;
+    });
+    // On the screen and with the keyboard focus, as a person looks before typing.
+    if (found == nullptr ||
+        !xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + caption + "$", "windowfocus", "--sync"})) {
+      return nullptr;
+    }
+    return found;
+  }
+  // The visible control with this id under `root` (pages hide theirs when they are not shown).
+  static HWND visible(HWND root, int id) {
+    for (HWND c : ui::childWindows(root)) {
+      const ui::WindowState s = ui::windowState(c);
+      if (!s.visible) continue;
+      if (s.id == id) return c;
+      if (HWND deeper = visible(c, id)) return deeper;
+    }
+    return nullptr;
+  }
+  static bool eventually(const std::function<bool()>& condition, int seconds = 30) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (condition()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return condition();
+  }
+
+ private:
+  std::string display_;
+};
+
+TEST_F(AddInEndToEndTest, APersonAtTheScreenAddsAModuleAndAClassAndGenerates) {
+  kavrin_test::VirtualDisplay server;
+  if (!server.running()) GTEST_SKIP() << "no Xvfb";
+  kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
+  std::string error;
+  auto project = std::make_shared<devstudio::Project>();
+  ASSERT_TRUE(devstudio::Project::load(projectFile, *project, error)) << error;
+  devstudio::Host host(project);
+  ASSERT_EQ(host.registerAddIn(library()), S_OK);
+  ASSERT_EQ(host.loadAddIn(library()), S_OK);
+  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
+  struct Closer {
+    ~Closer() { ui::closeDisplay(); }  // before the server goes
+  } closer;
+
+  const std::string jar = kavrin_test::kFixtureJar;
+  const std::string target = "fixtures.delegate.DelegateTarget";
+  auto drive = [&] {
+    const Person p(server.name());
+    const HWND d = p.window("KAVRIN Generator");
+    ASSERT_NE(d, nullptr);
+    const HWND tree = ::GetDlgItem(d, IDC_PAGE_TREE);
+    ASSERT_TRUE(Person::eventually([&] { return ::IsWindowEnabled(tree) != FALSE; }));
+    // The JDK's row: a click selects and checks it, and it becomes the current JVM.
+    ASSERT_TRUE(p.clickTreeItem(tree, "Installed JVMs"));
+    const HWND jvms = ui::findChild(d, IDC_JVM_LIST);
+    ASSERT_TRUE(Person::eventually([&] { return ::IsWindowEnabled(jvms) && ui::listState(jvms).items.size() == 1; }));
+    ASSERT_TRUE(p.clickRow(jvms, "SUN17"));
+    ASSERT_TRUE(Person::eventually([&] { return value(HKEY_CURRENT_USER, "Environment", "JAVA_HOME") == kavrin_test::kJdkHome; }));
+
+    // The archive, through the file dialog: its path typed into the name field.
+    ASSERT_TRUE(p.clickTreeItem(tree, "Java modules"));
+    ASSERT_TRUE(Person::eventually([&] { return Person::visible(d, IDC_MODULE_LIST) != nullptr; }));
+    ASSERT_TRUE(p.click(Person::visible(d, IDC_ADD)));
+    ASSERT_NE(p.window("Open"), nullptr);
+    ASSERT_TRUE(p.type(jar));
+    ASSERT_TRUE(p.key("Return"));
+    const HWND modules = ui::findChild(d, IDC_MODULE_LIST);
+    ASSERT_TRUE(Person::eventually([&] { return ui::listState(modules).items.size() == 1; }));
+
+    // A class of it, through Add Java Classes: the archive from the drop-down, the class row, OK.
+    ASSERT_TRUE(p.clickTreeItem(tree, "Select Classes"));
+    ASSERT_TRUE(Person::eventually([&] {
+      HWND add = Person::visible(d, IDC_ADD);
+      return add != nullptr && ::IsWindowEnabled(add);
+    }));
+    ASSERT_TRUE(p.click(Person::visible(d, IDC_ADD)));
+    const HWND add = p.window("Add Java Classes");
+    ASSERT_NE(add, nullptr);
+    const HWND combo = ::GetDlgItem(add, IDC_MODULE_COMBO);
+    ASSERT_TRUE(p.click(combo));
+    ASSERT_TRUE(Person::eventually([&] { return ui::comboState(combo).dropped; }));
+    RECT box{};
+    ::GetWindowRect(combo, &box);
+    ASSERT_TRUE(p.click(combo, 20, box.bottom - box.top + 8));  // the first row of the list below the box
+    const HWND classes = ::GetDlgItem(add, IDC_CLASS_LIST);
+    ASSERT_TRUE(Person::eventually([&] { return !ui::listState(classes).items.empty(); }));
+    ASSERT_TRUE(p.clickRow(classes, target));
+    ASSERT_TRUE(p.click(::GetDlgItem(add, IDOK)));
+
+    // Its delegator checked, then Generate, the bar to its end, and Close.
+    ASSERT_TRUE(Person::eventually([&] { return !::IsWindow(add); }));
+    ASSERT_TRUE(p.clickTreeItem(tree, "Create Delegators"));
+    const HWND delegators = ui::findChild(d, IDC_DELEGATOR_LIST);
+    ASSERT_TRUE(Person::eventually([&] { return !ui::listState(delegators).items.empty(); }));
+    ASSERT_TRUE(p.clickRow(delegators, target, true));
+    ASSERT_TRUE(Person::eventually([&] { return ui::listState(delegators).items[0].checked; }));
+    ui::startMessageLog();
+    ASSERT_TRUE(p.click(::GetDlgItem(d, IDOK)));
+    ASSERT_TRUE(Person::eventually([&] { return exists("defproxies.cpp"); }, 120));
+    ASSERT_TRUE(Person::eventually([&] { return ::IsWindowEnabled(::GetDlgItem(d, IDCANCEL)) != FALSE; }, 60));
+    ui::stopMessageLog();
+    const HWND bar = ::GetDlgItem(d, IDC_PROGRESS_BAR);
+    WPARAM highest = 0;
+    for (const ui::LoggedMessage& m : ui::messageLog()) {
+      if (m.window == bar && m.message == PBM_SETPOS) highest = std::max(highest, m.wParam);
+    }
+    EXPECT_GT(highest, 0u) << "the bar moved while the run was at work";
+    EXPECT_EQ(ui::progressState(bar).position, 0) << "and is empty once it ended";
+    ASSERT_TRUE(p.click(::GetDlgItem(d, IDCANCEL)));
+  };
+  std::thread person([&] {
+    drive();
+    // Whatever failed, no dialog waits for a person who has gone.
+    while (!ui::topLevelWindows().empty()) {
+      for (HWND w : ui::topLevelWindows()) ui::closeWindow(w);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  const HRESULT run = host.runCommand("KAVRIN");
+  person.join();
+  ASSERT_EQ(run, S_OK);
+
+  for (const char* made : {"fixtures_delegate_DelegateTargetJNIProxy.h", "fixtures_delegate_DelegateTargetJNIDelegator.h",
+                           "fixtures_delegate_DelegateTargetJNIDelegator.cpp", "defproxies.h", "defproxies.cpp"}) {
+    EXPECT_TRUE(exists(made)) << made;
+  }
+  EXPECT_TRUE(std::find(project->files.begin(), project->files.end(),
+                        projectDir + "fixtures_delegate_DelegateTargetJNIDelegator.cpp") != project->files.end());
+  const std::string settings = kavrin_test::readFile(projectDir + "App.jniprj");
+  EXPECT_NE(settings.find(jar), std::string::npos) << settings;
+  EXPECT_NE(settings.find(target), std::string::npos) << settings;
+  host.unloadAddIn();
 }
 
 TEST_F(AddInEndToEndTest, AUserPicksTheJdkAndGeneratesIntoTheProject) {

@@ -1,7 +1,7 @@
 // dshost: the stand-in Developer Studio on the command line.
 //
 //   dshost [--project P.dsp] [--addin LIBRARY [--register] [--script FILE] [--run COMMAND]...]
-//          [--snapshot DIR] [--print] [--build] [--exec [ARGS...]]
+//          [--snapshot DIR] [--display NAME] [--print] [--build] [--exec [ARGS...]]
 //
 // Opens the project file P.dsp (format in DevStudioHost.h; without --project no project is
 // open). With --addin it registers the add-in library through its DllRegisterServer
@@ -10,6 +10,8 @@
 // --script FILE acts in the dialogs the commands open, as a user would (format in UiScript.h).
 // --snapshot DIR puts a picture of every top-level window into DIR (made when missing) each time
 // a dialog opens or a page of one is shown: NNN-caption.png, numbered in order.
+// With an X display (--display NAME, else $DISPLAY when set and no --script is given) the dialogs
+// are live windows on it: a person works in them, and the dialogs no script answers wait for them.
 // --print writes the project, the commands and the toolbar buttons. --build compiles and links
 // the project's program (ProjectBuild.h); --exec runs it with the arguments that follow, and
 // dshost's exit status is then the program's. Every host event is written to standard output as
@@ -29,6 +31,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -48,13 +51,14 @@ namespace {
 
 const char* const kUsage =
     "usage: dshost [--project P.dsp] [--addin LIBRARY [--register] [--script FILE] [--run COMMAND]...]\n"
-    "              [--snapshot DIR] [--print] [--build] [--exec [ARGS...]]\n";
+    "              [--snapshot DIR] [--display NAME] [--print] [--build] [--exec [ARGS...]]\n";
 
 struct Options {
   std::string projectPath;
   std::string library;
   std::string scriptPath;
   std::string snapshots;
+  std::string display;
   bool doRegister = false;
   bool doPrint = false;
   bool doBuild = false;
@@ -77,6 +81,7 @@ const std::vector<OptionSpec>& optionSpecs() {
       {"--script", "a file", [](Options& o, const std::string& v) { o.scriptPath = v; }},
       {"--run", "a command", [](Options& o, const std::string& v) { o.commands.push_back(v); }},
       {"--snapshot", "a folder", [](Options& o, const std::string& v) { o.snapshots = v; }},
+      {"--display", "a display name", [](Options& o, const std::string& v) { o.display = v; }},
       {"--print", nullptr, [](Options& o, const std::string&) { o.doPrint = true; }},
       {"--build", nullptr, [](Options& o, const std::string&) { o.doBuild = true; }},
   };
@@ -255,6 +260,19 @@ int main(int argc, char** argv) {
     ui::setSnapshotFolder(options.snapshots);
   }
 
+  // An X display named on the command line must open; $DISPLAY is used when it can be and no
+  // script does the user's part.
+  const char* environmentDisplay = std::getenv("DISPLAY");
+  const bool person = !options.library.empty() && options.scriptPath.empty() && environmentDisplay != nullptr &&
+                      *environmentDisplay != '\0';
+  if (!options.display.empty() || person) {
+    std::string error;
+    if (!ui::openDisplay(options.display, error)) {
+      std::cerr << "dshost: " << error << (options.display.empty() ? "; the dialogs stay off screen" : "") << "\n";
+      if (!options.display.empty()) return 1;
+    }
+  }
+
   std::unique_ptr<ui::Script> script;
   if (!options.scriptPath.empty()) {
     script = std::make_unique<ui::Script>();
@@ -282,5 +300,6 @@ int main(int argc, char** argv) {
   if (!options.library.empty()) status = runAddIn(options, project, script.get());
   if (status == 0 && options.doBuild) status = build(*project);
   if (status == 0 && options.doExec) status = exec(*project, options.programArgs);
+  ui::closeDisplay();
   return status;
 }

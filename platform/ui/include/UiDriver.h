@@ -351,5 +351,14 @@ bool saveWindowPicture(HWND window, const std::string& file);
 void setSnapshotFolder(const std::string& folder);
 std::vector<std::string> snapshotFiles();  // the files written since the folder was set
 
+// --- Live display -------------------------------------------------------------------------------
+// Opens an X display (an empty name: $DISPLAY). From then on every visible top-level window is a
+// window on it, drawn as its picture, and a person's mouse and keys act in it as the user actions
+// above do. Modal dialogs, message boxes, file dialogs and the folder browser that no script
+// answers wait for the person, without an idle limit. False, with the reason, when it cannot.
+bool openDisplay(const std::string& name, std::string& error);
+void closeDisplay();
+bool displayOpen();
+
 
 }  // namespace ui

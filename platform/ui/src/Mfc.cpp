@@ -1,5 +1,6 @@
 // The MFC classes: run-time classes, strings, CWnd and its message maps, dialogs and data
 // exchange, controls, frames, views, splitters, file dialogs and message boxes.
+#include "Display.h"
 #include "Internal.h"
 
 #include <algorithm>
@@ -651,10 +652,11 @@ INT_PTR CDialog::DoModal() {
   while (!ended() && pumpOne(*queue)) {
   }
   ModalScript script;
+  // A script acts first; else a person at the display does, else the default command.
   if (!ended() && takeModalScript(m_nIDTemplate, script)) {
     record.scripted = true;
     script.script(*this);
-  } else if (!ended()) {
+  } else if (!ended() && !displayActive()) {
     int command = defaultModalCommand();
     ::SendMessage(hwnd, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, command)));
     if (!ended()) ::EndDialog(hwnd, IDCANCEL);
@@ -668,6 +670,11 @@ INT_PTR CDialog::DoModal() {
       continue;
     }
     auto now = std::chrono::steady_clock::now();
+    if (displayActive()) {
+      // Nobody times out a person who takes their time.
+      waitForEvents(*queue, seen, now + std::chrono::seconds(1));
+      continue;
+    }
     if (now - idleSince >= limit) {
       record.idleTimeout = true;
       ::EndDialog(hwnd, IDABORT);

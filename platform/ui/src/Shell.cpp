@@ -1,6 +1,8 @@
 // Message boxes, the common file dialogs and the shell's folder browser, answered by the
-// driver's scripts.
+// driver's scripts, or at a live display by the person.
+#include "Display.h"
 #include "Internal.h"
+#include "LiveDialogs.h"
 
 #include <cstring>
 
@@ -56,7 +58,25 @@ BOOL fileDialog(LPOPENFILENAME ofn, bool open) {
 
   std::function<FileDialogAnswer(const FileDialogRecord&)> script;
   FileDialogAnswer answer;
-  if (takeFileDialogScript(script)) answer = script(record);
+  if (takeFileDialogScript(script)) {
+    answer = script(record);
+  } else if (displayActive()) {
+    LiveBrowse request;
+    request.owner = IsWindow(record.owner) ? record.owner : nullptr;
+    request.title = record.title;
+    request.open = open;
+    request.filters = record.filters;
+    request.filterIndex = static_cast<int>(record.filterIndex);
+    request.folder = !record.initialDir.empty() ? record.initialDir : folderOf(record.initialFile);
+    request.name = nameOf(record.initialFile);
+    std::string chosen;
+    int filterIndex = 0;
+    answer.ok = liveBrowse(request, chosen, filterIndex);
+    if (answer.ok) {
+      answer.paths.push_back(chosen);
+      answer.filterIndex = static_cast<DWORD>(filterIndex);
+    }
+  }
   std::vector<std::string> paths = answer.paths;
   bool multi = (ofn->Flags & OFN_ALLOWMULTISELECT) != 0;
   if (!multi && paths.size() > 1) paths.resize(1);
@@ -194,6 +214,9 @@ int showMessageBox(HWND owner, const char* text, const char* caption, UINT type)
     win32::journalMessageBox(text, caption, type);
     record.scripted = true;
     answer = script(record);
+  } else if (displayActive()) {
+    win32::journalMessageBox(text, caption, type);
+    answer = liveMessageBox(IsWindow(owner) ? owner : nullptr, record.text, record.caption, type);
   } else {
     answer = ::MessageBox(owner, text, caption, type);
   }
@@ -237,7 +260,19 @@ LPITEMIDLIST SHBrowseForFolder(LPBROWSEINFO info) {
     session.select(root);
   }
   std::function<void(FolderBrowser&)> script;
-  if (takeFolderBrowserScript(script)) script(session);
+  if (takeFolderBrowserScript(script)) {
+    script(session);
+  } else if (displayActive()) {
+    LiveBrowse request;
+    request.owner = owner;
+    request.title = session.record.title.empty() ? "Browse for Folder" : session.record.title;
+    request.folders = true;
+    request.folder = session.current;
+    request.select = [&session](const std::string& folder) { session.select(folder); };
+    std::string chosen;
+    int unused = 0;
+    if (liveBrowse(request, chosen, unused) && (chosen == session.current || session.select(chosen))) session.ok();
+  }
   session.cancel();
   if (std::shared_ptr<Window> w = findWindow(session.hwnd)) static_cast<BrowserData*>(w->data.get())->session = nullptr;
   DestroyWindow(session.hwnd);

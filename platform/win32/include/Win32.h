@@ -185,6 +185,9 @@ void setMessageBoxAnswer(int answer);
 // Records a message box that someone else answered (a script of the user interface's driver):
 // the journal only, nothing printed.
 void journalMessageBox(LPCSTR text, LPCSTR caption, UINT type);
+// A person who answers the boxes that no set answer does (a live display): null forgets it.
+using MessageBoxPresenter = int (*)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+void setMessageBoxPresenter(MessageBoxPresenter presenter);
 
 // std::string conveniences over the calls above.
 bool getEnv(const std::string& name, std::string& value);

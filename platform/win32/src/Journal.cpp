@@ -13,6 +13,7 @@ namespace {
 std::mutex gJournalMutex;
 std::vector<win32::JournalEntry> gJournal;
 int gAnswer = 0;  // 0: the box's first button
+win32::MessageBoxPresenter gPresenter = nullptr;
 
 // One line per entry; line breaks and tabs inside a field are written as \n, \r and \t.
 std::string journalField(const std::string& text) {
@@ -90,16 +91,22 @@ void printUnanswered(const win32::JournalEntry& entry, int answer) {
 
 }  // namespace
 
-int MessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   win32::JournalEntry entry = messageBoxEntry(text, caption, type);
   int answer;
   bool answered;
+  win32::MessageBoxPresenter presenter;
   {
     std::lock_guard<std::mutex> lock(gJournalMutex);
     answered = gAnswer != 0;
     answer = answered ? gAnswer : firstButton(type);
+    presenter = gPresenter;
   }
-  if (!answered) printUnanswered(entry, answer);
+  if (!answered && presenter != nullptr) {
+    answer = presenter(owner, text, caption, type);
+  } else if (!answered) {
+    printUnanswered(entry, answer);
+  }
   record(std::move(entry));
   return answer;
 }
@@ -137,6 +144,11 @@ void clearJournal() {
 }
 
 void journalMessageBox(LPCSTR text, LPCSTR caption, UINT type) { record(messageBoxEntry(text, caption, type)); }
+
+void setMessageBoxPresenter(MessageBoxPresenter presenter) {
+  std::lock_guard<std::mutex> lock(gJournalMutex);
+  gPresenter = presenter;
+}
 
 void setMessageBoxAnswer(int answer) {
   std::lock_guard<std::mutex> lock(gJournalMutex);

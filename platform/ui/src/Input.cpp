@@ -1,0 +1,534 @@
+// A person's input at a live display, turned into what the driver's user actions do: clicks on
+// buttons, check boxes, list rows, tree items, tabs and combo boxes, typing into edits, and the
+// dialog keys (Tab, Enter, Escape, Space, the arrows).
+#include "Display.h"
+#include "Look.h"
+#include "Text.h"
+
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace ui {
+namespace detail {
+
+struct InputState {
+  HWND pressed = nullptr;    // a push button held down by the mouse
+  HWND dragging = nullptr;   // a list or tree whose scroll thumb is dragged
+  bool dragVertical = true;
+  HWND lastClick = nullptr;  // for double clicks
+  POINT lastPoint{};
+  unsigned long lastTime = 0;
+};
+
+namespace {
+
+constexpr unsigned long kDoubleClickMs = 500;
+
+InputState& inputOf(ThreadQueue& queue) {
+  if (!queue.input) queue.input = std::make_shared<InputState>();
+  return *queue.input;
+}
+
+UINT buttonType(const Window& w) { return w.style & BS_TYPEMASK; }
+bool isPushButton(const Window& w) {
+  return w.kind == WindowKind::Button && (buttonType(w) == BS_PUSHBUTTON || buttonType(w) == BS_DEFPUSHBUTTON);
+}
+
+// A window's top-left corner in the client coordinates of its top-level window.
+POINT originInTop(const Window& w) {
+  POINT p{0, 0};
+  const Window* at = &w;
+  std::shared_ptr<Window> hold;
+  while (at->isChild()) {
+    p.x += at->rect.left;
+    p.y += at->rect.top;
+    hold = findWindow(at->parent);
+    if (!hold) break;
+    at = hold.get();
+  }
+  return p;
+}
+
+HWND topOf(const Window& w) {
+  if (!w.isChild()) return w.hwnd;
+  std::shared_ptr<Window> parent = findWindow(w.parent);
+  return parent ? topOf(*parent) : nullptr;
+}
+
+// The control under a point of a window's client area: the last created visible child that
+// holds it, searched down to the leaves (group boxes and plain statics let clicks through to
+// what lies under them; pages may sit in a static that holds their place).
+std::shared_ptr<Window> controlAt(const std::shared_ptr<Window>& parent, POINT p, POINT& local) {
+  for (auto it = parent->children.rbegin(); it != parent->children.rend(); ++it) {
+    std::shared_ptr<Window> c = findWindow(*it);
+    if (!c || c->destroying || !(c->style & WS_VISIBLE)) continue;
+    if (p.x < c->rect.left || p.y < c->rect.top || p.x >= c->rect.right || p.y >= c->rect.bottom) continue;
+    POINT inner{p.x - c->rect.left, p.y - c->rect.top};
+    if (!c->children.empty() && c->kind != WindowKind::ComboBox) {
+      POINT deeper{};
+      if (std::shared_ptr<Window> d = controlAt(c, inner, deeper)) {
+        local = deeper;
+        return d;
+      }
+    }
+    if (isGroupBox(*c) || (c->kind == WindowKind::Static && !(c->style & SS_NOTIFY))) continue;
+    local = inner;
+    return c;
+  }
+  return nullptr;
+}
+
+// Controls the Tab key visits, in order: visible, enabled, with WS_TABSTOP, pages included.
+void tabStops(const Window& w, std::vector<HWND>& out) {
+  for (HWND h : w.children) {
+    std::shared_ptr<Window> c = findWindow(h);
+    if (!c || c->destroying || !(c->style & WS_VISIBLE) || (c->style & WS_DISABLED)) continue;
+    if (c->kind == WindowKind::Dialog || (!c->children.empty() && c->kind == WindowKind::Plain)) {
+      tabStops(*c, out);
+    } else if (c->style & WS_TABSTOP) {
+      out.push_back(h);
+    }
+  }
+}
+
+void collectButtons(const Window& w, std::vector<std::shared_ptr<Window>>& out) {
+  for (HWND h : w.children) {
+    std::shared_ptr<Window> c = findWindow(h);
+    if (!c) continue;
+    if (c->kind == WindowKind::Button) out.push_back(c);
+    collectButtons(*c, out);
+  }
+}
+
+// The control with the focus when it lies in `top`.
+std::shared_ptr<Window> focusIn(ThreadQueue& queue, const Window& top) {
+  std::shared_ptr<Window> f = findWindow(queue.focus);
+  for (std::shared_ptr<Window> at = f; at; at = findWindow(at->parent)) {
+    if (at->hwnd == top.hwnd) return f;
+    if (!at->isChild()) break;
+  }
+  return nullptr;
+}
+
+void command(Window& top, int id) {
+  HWND control = GetDlgItem(top.hwnd, id);
+  dispatch(top.hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+}
+
+bool scrollClick(Window& w, const ScrollBar& bar, POINT p, InputState& in, bool vertical) {
+  if (!bar.shown || p.x < bar.rect.left || p.y < bar.rect.top || p.x >= bar.rect.right || p.y >= bar.rect.bottom) {
+    return false;
+  }
+  auto inside = [&](const RECT& r) { return p.x >= r.left && p.y >= r.top && p.x < r.right && p.y < r.bottom; };
+  int step = 0;
+  if (inside(bar.less)) step = -1;
+  else if (inside(bar.more)) step = 1;
+  else if (inside(bar.thumb)) {
+    in.dragging = w.hwnd;
+    in.dragVertical = vertical;
+    return true;
+  } else {
+    int along = vertical ? p.y : p.x;
+    int thumbStart = vertical ? bar.thumb.top : bar.thumb.left;
+    step = along < thumbStart ? -bar.page : bar.page;
+  }
+  int target = std::max(0, std::min(bar.position + step, bar.total - bar.page));
+  if (w.kind == WindowKind::TreeView) {
+    treeScrollTo(w, target);
+  } else {
+    ListLook look = listLookOf(w);
+    if (vertical) listScrollTo(w, target, look.scrollX);
+    else listScrollTo(w, look.topIndex, target);
+  }
+  return true;
+}
+
+void drag(Window& w, POINT p, const InputState& in) {
+  if (w.kind == WindowKind::TreeView) {
+    TreeLook look = treeLookOf(w);
+    treeScrollTo(w, scrollPositionAt(look.vbar, p.y));
+  } else {
+    ListLook look = listLookOf(w);
+    if (in.dragVertical) listScrollTo(w, scrollPositionAt(look.vbar, p.y), look.scrollX);
+    else listScrollTo(w, look.topIndex, scrollPositionAt(look.hbar, p.x));
+  }
+}
+
+void closeDroppedCombos(ThreadQueue& queue, HWND except) {
+  for (const std::shared_ptr<Window>& w : allWindows()) {
+    if (w && w->hwnd != except && w->kind == WindowKind::ComboBox && w->queue.get() == &queue &&
+        comboLookOf(*w).state.dropped) {
+      comboCancel(*w);
+    }
+  }
+}
+
+// A press on a dropped list of a combo box (which may lie outside the box): true when it took it.
+bool pressOnDroppedList(ThreadQueue& queue, Window& top, POINT p) {
+  for (const std::shared_ptr<Window>& w : allWindows()) {
+    if (!w || w->kind != WindowKind::ComboBox || w->queue.get() != &queue || !comboLookOf(*w).state.dropped) continue;
+    if (topOf(*w) != top.hwnd) continue;
+    POINT o = originInTop(*w);
+    RECT list = comboListRect(*w);
+    POINT local{p.x - o.x, p.y - o.y};
+    if (local.x >= list.left && local.x < list.right && local.y >= list.top && local.y < list.bottom) {
+      ComboLook look = comboLookOf(*w);
+      int count = static_cast<int>(look.state.items.size());
+      if (count > kComboListRows && local.x >= list.right - 1 - kScrollBarSize) {
+        // Its scroll bar: the arrows move a row, the track a page.
+        ScrollBar bar = makeScrollBar(RECT{list.right - 1 - kScrollBarSize, list.top + 1, list.right - 1, list.bottom - 1},
+                                      true, look.top, kComboListRows, count);
+        int step = local.y < bar.less.bottom ? -1 : local.y >= bar.more.top ? 1
+                   : local.y < bar.thumb.top ? -kComboListRows : local.y >= bar.thumb.bottom ? kComboListRows : 0;
+        comboScroll(*w, std::max(0, std::min(look.top + step, count - kComboListRows)));
+        return true;
+      }
+      int row = look.top + (local.y - list.top - 1) / std::max(1, comboItemHeight(*w));
+      if (row >= 0 && row < count) comboPick(*w, row);
+      return true;
+    }
+  }
+  return false;
+}
+
+void press(Window& top, const InputEvent& e) {
+  ThreadQueue& queue = *top.queue;
+  InputState& in = inputOf(queue);
+  POINT p{e.x, e.y};
+  if (pressOnDroppedList(queue, top, p)) return;
+  POINT local{};
+  std::shared_ptr<Window> c = controlAt(findWindow(top.hwnd), p, local);
+  closeDroppedCombos(queue, c ? c->hwnd : nullptr);
+  if (!c || !acceptsInput(c->hwnd)) return;
+  bool doubleClick = in.lastClick == c->hwnd && e.time - in.lastTime < kDoubleClickMs &&
+                     std::abs(in.lastPoint.x - p.x) < 4 && std::abs(in.lastPoint.y - p.y) < 4;
+  in.lastClick = doubleClick ? nullptr : c->hwnd;
+  in.lastPoint = p;
+  in.lastTime = e.time;
+  HWND hwnd = c->hwnd;
+  setMessagePos(*c, local);
+  int edge = edgeOf(*c);
+  POINT client{local.x - edge, local.y - edge};
+  switch (c->kind) {
+    case WindowKind::Button:
+      if (isPushButton(*c)) {
+        SetFocus(hwnd);
+        in.pressed = hwnd;
+        dispatch(hwnd, BM_SETSTATE, TRUE, 0);
+      } else {
+        SetFocus(hwnd);
+        if (findWindow(hwnd)) buttonClick(*c);
+      }
+      return;
+    case WindowKind::Edit: {
+      SetFocus(hwnd);
+      if (findWindow(hwnd)) editSetCaret(*c, offsetAtX(windowFont(*c), c->text, client.x - 2), (e.modifiers & kShift) != 0);
+      return;
+    }
+    case WindowKind::ComboBox:
+      SetFocus(hwnd);
+      if (!findWindow(hwnd)) return;
+      if (comboLookOf(*c).state.dropped) comboCancel(*c);
+      else comboDrop(*c);
+      return;
+    case WindowKind::Tab: {
+      SetFocus(hwnd);
+      TabLook look = tabLookOf(*c);
+      for (size_t i = 0; i < look.items.size(); ++i) {
+        const RECT& r = look.items[i];
+        if (local.x >= r.left && local.x < r.right && local.y >= r.top && local.y < r.bottom) {
+          if (findWindow(hwnd)) tabClick(*c, static_cast<int>(i));
+          return;
+        }
+      }
+      return;
+    }
+    case WindowKind::ListView: {
+      SetFocus(hwnd);
+      if (!findWindow(hwnd)) return;
+      ListLook look = listLookOf(*c);
+      if (scrollClick(*c, look.vbar, client, in, true) || scrollClick(*c, look.hbar, client, in, false)) return;
+      UINT flags = 0;
+      int item = listHitTest(*c, client, flags);
+          if (item < 0) return;
+      if (flags & LVHT_ONITEMSTATEICON) {
+        listClick(*c, item, ListPart::StateIcon, false);
+      } else if ((e.modifiers & (kShift | kControl)) && !(c->style & LVS_SINGLESEL)) {
+        listClickExtended(*c, item, (e.modifiers & kShift) != 0, (e.modifiers & kControl) != 0);
+      } else {
+        listClick(*c, item, (flags & LVHT_ONITEMICON) ? ListPart::Icon : ListPart::Label, doubleClick);
+      }
+      return;
+    }
+    case WindowKind::TreeView: {
+      SetFocus(hwnd);
+      if (!findWindow(hwnd)) return;
+      TreeLook look = treeLookOf(*c);
+      if (scrollClick(*c, look.vbar, client, in, true)) return;
+      UINT flags = 0;
+      HTREEITEM item = treeHitTest(*c, client, flags);
+      if (item == nullptr) return;
+      TreePart part = (flags & TVHT_ONITEMBUTTON)      ? TreePart::Button
+                      : (flags & TVHT_ONITEMSTATEICON) ? TreePart::StateIcon
+                      : (flags & TVHT_ONITEMICON)      ? TreePart::Icon
+                                                       : TreePart::Label;
+      treeClick(*c, item, part);
+      if (doubleClick && part == TreePart::Label) {
+        if (std::shared_ptr<Window> again = findWindow(hwnd)) treeToggle(*again, item, TVE_TOGGLE);
+      }
+      return;
+    }
+    default: return;
+  }
+}
+
+void release(Window& top, const InputEvent& e) {
+  InputState& in = inputOf(*top.queue);
+  in.dragging = nullptr;
+  HWND pressed = in.pressed;
+  in.pressed = nullptr;
+  std::shared_ptr<Window> b = findWindow(pressed);
+  if (!b) return;
+  dispatch(pressed, BM_SETSTATE, FALSE, 0);
+  POINT o = originInTop(*b);
+  bool inside = e.x >= o.x && e.y >= o.y && e.x < o.x + b->width() && e.y < o.y + b->height();
+  if (inside && acceptsInput(pressed)) buttonClick(*b);
+}
+
+void motion(Window& top, const InputEvent& e) {
+  InputState& in = inputOf(*top.queue);
+  std::shared_ptr<Window> w = findWindow(in.dragging);
+  if (!w) return;
+  POINT o = originInTop(*w);
+  int edge = edgeOf(*w);
+  drag(*w, POINT{e.x - o.x - edge, e.y - o.y - edge}, in);
+}
+
+void wheel(Window& top, const InputEvent& e) {
+  POINT local{};
+  std::shared_ptr<Window> c = controlAt(findWindow(top.hwnd), POINT{e.x, e.y}, local);
+  if (!c) return;
+  int step = e.button * 3;
+  if (c->kind == WindowKind::ListView) {
+    ListLook look = listLookOf(*c);
+    listScrollTo(*c, std::max(0, look.topIndex + step), look.scrollX);
+  } else if (c->kind == WindowKind::TreeView) {
+    TreeLook look = treeLookOf(*c);
+    treeScrollTo(*c, std::max(0, look.vbar.position + step));
+  }
+}
+
+void moveFocus(Window& top, bool back) {
+  std::vector<HWND> stops;
+  tabStops(top, stops);
+  if (stops.empty()) return;
+  std::shared_ptr<Window> f = focusIn(*top.queue, top);
+  auto it = f ? std::find(stops.begin(), stops.end(), f->hwnd) : stops.end();
+  size_t at;
+  if (it == stops.end()) at = back ? stops.size() - 1 : 0;
+  else at = (static_cast<size_t>(it - stops.begin()) + (back ? stops.size() - 1 : 1)) % stops.size();
+  SetFocus(stops[at]);
+  // An edit reached by Tab has its whole text selected.
+  std::shared_ptr<Window> e = findWindow(stops[at]);
+  if (e && e->kind == WindowKind::Edit) {
+    editSetCaret(*e, 0, false);
+    editSetCaret(*e, static_cast<int>(e->text.size()), true);
+  }
+}
+
+// Enter: the default push button of the dialog, else IDOK.
+void pressDefault(Window& top) {
+  std::vector<std::shared_ptr<Window>> buttons;
+  collectButtons(top, buttons);
+  for (const std::shared_ptr<Window>& b : buttons) {
+    if (buttonType(*b) == BS_DEFPUSHBUTTON && acceptsInput(b->hwnd)) {
+      buttonClick(*b);
+      return;
+    }
+  }
+  HWND ok = GetDlgItem(top.hwnd, IDOK);
+  if (ok == nullptr || acceptsInput(ok)) command(top, IDOK);
+}
+
+void editKey(Window& w, const InputEvent& e) {
+  EditLook look = editLookOf(w);
+  bool extend = (e.modifiers & kShift) != 0;
+  const std::string& text = w.text;
+  auto prev = [&](int at) {
+    if (at <= 0) return 0;
+    --at;
+    while (at > 0 && (static_cast<unsigned char>(text[static_cast<size_t>(at)]) & 0xC0u) == 0x80u) --at;
+    return at;
+  };
+  auto next = [&](int at) {
+    int n = static_cast<int>(text.size());
+    if (at >= n) return n;
+    ++at;
+    while (at < n && (static_cast<unsigned char>(text[static_cast<size_t>(at)]) & 0xC0u) == 0x80u) ++at;
+    return at;
+  };
+  switch (e.keysym) {
+    case XK_Left: editSetCaret(w, prev(look.selEnd), extend); return;
+    case XK_Right: editSetCaret(w, next(look.selEnd), extend); return;
+    case XK_Home: editSetCaret(w, 0, extend); return;
+    case XK_End: editSetCaret(w, static_cast<int>(text.size()), extend); return;
+    case XK_BackSpace:
+    case XK_Delete:
+      if (look.selStart == look.selEnd) {
+        if (e.keysym == XK_BackSpace) editSetCaret(w, prev(look.selEnd), true);
+        else editSetCaret(w, next(look.selEnd), true);
+      }
+      if (std::shared_ptr<Window> again = findWindow(w.hwnd)) {
+        if (editLookOf(*again).selStart != editLookOf(*again).selEnd) editInsert(*again, "");
+      }
+      return;
+    default:
+      if ((e.modifiers & kControl) && (e.keysym == XK_a || e.keysym == XK_A)) {
+        editSetCaret(w, 0, false);
+        editSetCaret(w, static_cast<int>(text.size()), true);
+        return;
+      }
+      if (!e.text.empty() && !(e.modifiers & kControl) && static_cast<unsigned char>(e.text[0]) >= 0x20 &&
+          !(w.style & ES_READONLY)) {
+        editInsert(w, e.text);
+      }
+  }
+}
+
+bool arrowKey(Window& c, unsigned long key) {
+  bool up = key == XK_Up, down = key == XK_Down;
+  if (c.kind == WindowKind::ListView && (up || down || key == XK_Home || key == XK_End)) {
+    ListLook look = listLookOf(c);
+    int count = static_cast<int>(look.state.items.size());
+    if (count == 0) return true;
+    int focused = -1;
+    for (int i = 0; i < count; ++i) {
+      if (look.state.items[static_cast<size_t>(i)].focused) focused = i;
+    }
+    int target = key == XK_Home ? 0 : key == XK_End ? count - 1 : focused < 0 ? 0 : focused + (up ? -1 : 1);
+    listFocusRow(c, std::max(0, std::min(target, count - 1)));
+    return true;
+  }
+  if (c.kind == WindowKind::TreeView) {
+    TreeState state = treeStateOf(c);
+    HTREEITEM sel = state.selected;
+    if (up || down) {
+      HTREEITEM to = sel == nullptr ? (state.items.empty() ? nullptr : state.items.front().handle)
+                                    : treeNeighbour(c, sel, up ? TVGN_PREVIOUSVISIBLE : TVGN_NEXTVISIBLE);
+      if (to != nullptr) treeKeySelect(c, to);
+      return true;
+    }
+    if ((key == XK_Left || key == XK_Right) && sel != nullptr) {
+      if (!treeToggle(c, sel, key == XK_Left ? TVE_COLLAPSE : TVE_EXPAND) && key == XK_Left) {
+        if (HTREEITEM parent = treeNeighbour(c, sel, TVGN_PARENT)) treeKeySelect(c, parent);
+      }
+      return true;
+    }
+  }
+  if (c.kind == WindowKind::ComboBox && (up || down)) {
+    ComboLook look = comboLookOf(c);
+    int count = static_cast<int>(look.state.items.size());
+    if (look.state.dropped) {
+      int hot = look.hot < 0 ? look.state.selection : look.hot;
+      comboSetHot(c, std::max(0, std::min(hot + (up ? -1 : 1), count - 1)));
+    } else if (count > 0) {
+      comboSelect(c, std::max(0, std::min(look.state.selection + (up ? -1 : 1), count - 1)));
+    }
+    return true;
+  }
+  return false;
+}
+
+void key(Window& top, const InputEvent& e) {
+  ThreadQueue& queue = *top.queue;
+  std::shared_ptr<Window> f = focusIn(queue, top);
+  HWND fh = f ? f->hwnd : nullptr;
+  if (f && f->kind == WindowKind::ComboBox && comboLookOf(*f).state.dropped) {
+    if (e.keysym == XK_Escape) { comboCancel(*f); return; }
+    if (e.keysym == XK_Return || e.keysym == XK_KP_Enter) {
+      ComboLook look = comboLookOf(*f);
+      int pick = look.hot >= 0 ? look.hot : look.state.selection;
+      if (pick >= 0) comboPick(*f, pick);
+      else comboCancel(*f);
+      return;
+    }
+  }
+  switch (e.keysym) {
+    case XK_Tab: moveFocus(top, false); return;
+    case XK_ISO_Left_Tab: moveFocus(top, true); return;
+    case XK_Return:
+    case XK_KP_Enter:
+      if (f && f->kind == WindowKind::Edit && (f->style & ES_MULTILINE)) break;
+      if (f && isPushButton(*f)) { buttonClick(*f); return; }
+      pressDefault(top);
+      return;
+    case XK_Escape: {
+      HWND cancel = GetDlgItem(top.hwnd, IDCANCEL);
+      if (cancel == nullptr || acceptsInput(cancel)) command(top, IDCANCEL);
+      return;
+    }
+    case XK_space:
+      if (f && f->kind == WindowKind::Button) { buttonClick(*f); return; }
+      if (f && f->kind == WindowKind::ListView && (listLookOf(*f).state.extendedStyle & LVS_EX_CHECKBOXES)) {
+        ListLook look = listLookOf(*f);
+        for (size_t i = 0; i < look.state.items.size(); ++i) {
+          if (look.state.items[i].focused) { listClick(*f, static_cast<int>(i), ListPart::StateIcon, false); break; }
+        }
+        return;
+      }
+      break;
+    case XK_Left:
+    case XK_Right:
+      if (f && f->kind == WindowKind::Tab) {
+        TabLook look = tabLookOf(*f);
+        int to = look.state.selection + (e.keysym == XK_Left ? -1 : 1);
+        if (to >= 0 && to < static_cast<int>(look.state.items.size())) tabClick(*f, to);
+        return;
+      }
+      break;
+    case XK_F4:
+      if (f && f->kind == WindowKind::ComboBox) { comboDrop(*f); return; }
+      break;
+    default: break;
+  }
+  if (!f || !acceptsInput(fh)) return;
+  if (f->kind == WindowKind::Edit || (f->kind == WindowKind::ComboBox && (f->style & 0x3u) == CBS_DROPDOWN)) {
+    if (f->kind == WindowKind::Edit) editKey(*f, e);
+    else if (!e.text.empty() && static_cast<unsigned char>(e.text[0]) >= 0x20) editInsert(*f, e.text);
+    return;
+  }
+  arrowKey(*f, e.keysym);
+}
+
+}  // namespace
+
+void handleInput(const InputEvent& e) {
+  std::shared_ptr<Window> top = findWindow(e.window);
+  if (!top || top->destroying) return;
+  if (e.kind == InputEvent::Close) {
+    if (acceptsInput(top->hwnd)) dispatch(top->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return;
+  }
+  // An owner of a modal dialog takes no input until the dialog ends.
+  if (!acceptsInput(top->hwnd)) {
+    if (e.kind == InputEvent::Release) release(*top, e);
+    return;
+  }
+  switch (e.kind) {
+    case InputEvent::Press:
+      if (e.button == 1) press(*top, e);
+      return;
+    case InputEvent::Release:
+      if (e.button == 1) release(*top, e);
+      return;
+    case InputEvent::Motion: motion(*top, e); return;
+    case InputEvent::Wheel: wheel(*top, e); return;
+    case InputEvent::Key: key(*top, e); return;
+    default: return;
+  }
+}
+
+}  // namespace detail
+}  // namespace ui
