@@ -94,6 +94,11 @@ function(kavrin_add_gtest name)
   cmake_parse_arguments(T "JVM" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  # The fuzzing tree runs its fuzz targets only (the program stays defined for the folder's
+  # further settings of it).
+  if(KAVRIN_FUZZ)
+    return()
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -180,6 +185,9 @@ function(kavrin_add_test_command name)
   if(NOT T_WORKING_DIRECTORY)
     set(T_WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
   endif()
+  if(KAVRIN_FUZZ)
+    return()
+  endif()
   set(labels ${T_LABELS})
   if(T_JVM)
     list(APPEND labels jvm)
@@ -196,3 +204,96 @@ endfunction()
 function(kavrin_gen_component target)
   set_property(GLOBAL APPEND PROPERTY KAVRINGEN_COMPONENTS ${target})
 endfunction()
+
+# kavrin_add_tests()
+# Adds the calling folder's tests/ folder; in the fuzzing tree (KAVRIN_FUZZ) only its tests/fuzz/
+# folder, when it has one.
+function(kavrin_add_tests)
+  if(NOT KAVRIN_FUZZ)
+    add_subdirectory(tests)
+  elseif(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/tests/fuzz/CMakeLists.txt")
+    add_subdirectory(tests/fuzz)
+  endif()
+endfunction()
+
+# --- Fuzz targets ---------------------------------------------------------------------------------
+# kavrin_add_fuzz_target(<name> SOURCES <files...> [LIBS <libs...>] LABELS <labels...>
+#                        [SEEDS <files or folders...>] [SEED_DEPENDS <targets or files...>]
+#                        [DICT <file>] [RUNS <n>] [SECONDS <s>])
+# A libFuzzer program over LLVMFuzzerTestOneInput in SOURCES, built in the fuzzing tree only
+# (KAVRIN_FUZZ, clang). Its corpus:
+#   - ${CMAKE_CURRENT_BINARY_DIR}/<name>.seeds, made at build time from the SEEDS (files are
+#     copied, folders copied whole; SEED_DEPENDS are what makes them);
+#   - ${CMAKE_CURRENT_SOURCE_DIR}/<name>/, when it exists: small inputs that once failed, kept.
+# The test "<name>" (labels "fuzz" and LABELS) replays the whole corpus, then tries RUNS new
+# inputs (default 20000) from a fixed seed, for at most SECONDS (default 10). scripts/fuzz.sh runs
+# the target for longer through the file ${CMAKE_BINARY_DIR}/fuzz/<name>.cmake.
+function(kavrin_add_fuzz_target name)
+  if(NOT KAVRIN_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "DICT;RUNS;SECONDS" "SOURCES;LIBS;LABELS;SEEDS;SEED_DEPENDS" ${ARGN})
+  if(NOT F_RUNS)
+    set(F_RUNS 20000)
+  endif()
+  if(NOT F_SECONDS)
+    set(F_SECONDS 10)
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS} Threads::Threads)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+
+  set(seeds "${CMAKE_CURRENT_BINARY_DIR}/${name}.seeds")
+  set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${name}.seeds.stamp")
+  set(copy_cmds)
+  set(seed_files)
+  foreach(s ${F_SEEDS})
+    get_filename_component(sa "${s}" ABSOLUTE)
+    list(APPEND seed_files "${sa}")
+    list(APPEND copy_cmds COMMAND "${CMAKE_COMMAND}" "-DFROM=${sa}" "-DTO=${seeds}" -P "${KAVRIN_FUZZ_SEED_SCRIPT}")
+  endforeach()
+  add_custom_command(
+    OUTPUT "${stamp}"
+    COMMAND "${CMAKE_COMMAND}" -E rm -rf "${seeds}"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${seeds}"
+    ${copy_cmds}
+    COMMAND "${CMAKE_COMMAND}" -E touch "${stamp}"
+    DEPENDS ${F_SEED_DEPENDS} "${KAVRIN_FUZZ_SEED_SCRIPT}"
+    COMMENT "Seed corpus of ${name}"
+    VERBATIM)
+  add_custom_target(${name}_seeds DEPENDS "${stamp}")
+  foreach(d ${F_SEED_DEPENDS})
+    if(TARGET ${d})
+      add_dependencies(${name}_seeds ${d})
+    endif()
+  endforeach()
+  add_dependencies(${name} ${name}_seeds)
+  set_property(GLOBAL APPEND PROPERTY KAVRIN_FUZZ_TARGETS ${name})
+
+  set(corpora "${seeds}")
+  set(kept "${CMAKE_CURRENT_SOURCE_DIR}/${name}")
+  if(IS_DIRECTORY "${kept}")
+    list(APPEND corpora "${kept}")
+  endif()
+  set(dict "")
+  if(F_DICT)
+    get_filename_component(dict "${F_DICT}" ABSOLUTE)
+  endif()
+  set(config "${CMAKE_BINARY_DIR}/fuzz/${name}.cmake")
+  file(GENERATE OUTPUT "${config}" CONTENT
+"set(FUZZER \"$<TARGET_FILE:${name}>\")
+set(WORK \"${CMAKE_BINARY_DIR}/fuzz/${name}\")
+set(CORPORA \"${corpora}\")
+set(DICT \"${dict}\")
+set(RUNS ${F_RUNS})
+set(SECONDS ${F_SECONDS})
+")
+  add_test(NAME ${name}
+    COMMAND "${CMAKE_COMMAND}" "-DCONFIG=${config}" -DMODE=test -P "${KAVRIN_FUZZ_RUN_SCRIPT}")
+  # Generous: the replay of the corpus under the sanitizers comes on top of the fuzzing time.
+  math(EXPR timeout "${F_SECONDS} * 6 + 60")
+  set_tests_properties(${name} PROPERTIES LABELS "fuzz;${F_LABELS}" TIMEOUT ${timeout}
+    ENVIRONMENT "JAVA_TOOL_OPTIONS=;_JAVA_OPTIONS=")
+endfunction()
+set(KAVRIN_FUZZ_SEED_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/FuzzSeedCopy.cmake")
+set(KAVRIN_FUZZ_RUN_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/RunFuzzTarget.cmake")
