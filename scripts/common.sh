@@ -9,3 +9,9 @@ kavrin_build() {
   cmake -S "$KAVRIN_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$dir" -j "$KAVRIN_JOBS"
 }
+
+# The fuzzing tree build-fuzz: clang, the libFuzzer targets and what they link.
+kavrin_build_fuzz() {
+  kavrin_build "$KAVRIN_ROOT/build-fuzz" -DKAVRIN_FUZZ=ON -DKAVRIN_BENCHMARKS=OFF \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "$@"
+}

@@ -2,7 +2,7 @@
 // hold an interface) and to the delegator builder, with their super types found in a small class
 // path (a few java.base classes, the fixtures). A build either fails with one of its documented
 // exceptions or gives a class that the class-file writer writes without errors and that parses
-// again; the C++ texts of both kinds of file are then written (to nowhere).
+// again; the C++ texts of both kinds of file are then written (to scratch files).
 #include "ByteCodeGenerator.h"
 #include "ClassBytesInput.h"
 #include "ClassFileLexer.hpp"
@@ -19,7 +19,6 @@
 #include <antlr/ANTLRException.hpp>
 #include <antlr/ASTFactory.hpp>
 
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -78,12 +77,13 @@ void build(ProxyGenerator& generator, const antlr::RefAST& tree, const char* wha
     checkBuilt(builder.getAST(), what);
 }
 
-// Runs a text writer of the generator into streams that discard what they get.
+// Runs a text writer of the generator into two files of the scratch folder.
 template <class Write>
 void writeTexts(ProxyGenerator& generator, Write write)
 {
-    generator.m_pHeader = new std::ofstream("/dev/null");
-    generator.m_pSource = new std::ofstream("/dev/null");
+    const std::string& folder = fuzz_support::scratchFolder();
+    generator.m_pHeader = new GeneratedFile(folder + "/Generated.h", folder);
+    generator.m_pSource = new GeneratedFile(folder + "/Generated.cpp", folder);
     try {
         write();
     } catch (const antlr::ANTLRException&) {
