@@ -117,7 +117,9 @@ EntryHandle MethodInfoBuilder::methodRef(ConstantPool& pool, const EntryHandle& 
 void MethodInfoBuilder::addCode(bool direct, const PoolHandle& pool, const EntryHandle& target, const EntryHandle&,
                                 const MemberHandle& peerField)
 {
-    accessFlags = static_cast<uint16_t>(accessFlags & ~kAccAbstract);
+    // A method with code is neither abstract nor native, whatever the method it stands for was
+    // flagged with (an interface method flagged native gets a stub like any other).
+    accessFlags = static_cast<uint16_t>(accessFlags & ~(kAccAbstract | kAccNative));
     ByteCodeGenerator generator(direct);
     codeAttribute = generator.buildCodeAttribute(pool, target, peerField);
 }
