@@ -103,6 +103,8 @@ bool parseValueData(const std::string& text, Value& value, bool& remove, std::st
       error = "unexpected text after the closing quote";
       return false;
     }
+    // A text ends at its first NUL, as one set through the registry calls or written as hex does.
+    value.data = textFromBytes(value.data);
     value.type = REG_SZ;
     return true;
   }

@@ -42,6 +42,8 @@ TEST_F(RegistryFile, WritesTheRegFormat) {
 }
 
 TEST_F(RegistryFile, ReadsWhatOthersWroteAndFollowsTheVariable) {
+  // A text ends at its first NUL, quoted as in hex.
+  const char cut[] = "\"Cut\"=\"/opt\0/ibm\"\r\n";
   writeText(file(),
             "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
             "\r\n"
@@ -49,7 +51,8 @@ TEST_F(RegistryFile, ReadsWhatOthersWroteAndFollowsTheVariable) {
             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\IBM\\Java2 Runtime Environment\\1.4]\r\n"
             "\"JavaHome\"=\"/opt/ibm\"\r\n"
             "\"Bytes\"=hex:01,02,\\\r\n"
-            "  03\r\n");
+            "  03\r\n" +
+                std::string(cut, sizeof cut - 1));
   KeyHolder key;
   ASSERT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\IBM\\Java2 Runtime Environment\\1.4", key),
             ERROR_SUCCESS);
@@ -57,6 +60,8 @@ TEST_F(RegistryFile, ReadsWhatOthersWroteAndFollowsTheVariable) {
   DWORD size = 0;
   ASSERT_EQ(RegQueryValueEx(key.get(), "Bytes", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
   EXPECT_EQ(size, 3u);
+  ASSERT_EQ(RegQueryValueEx(key.get(), "Cut", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 5u) << "\"/opt\" and its terminator";
 
   // Another file named by the variable is used at the next call.
   const std::string second = path("second.reg");

@@ -41,16 +41,28 @@ void setError(ParseErrorState& error, HRESULT code, const std::string& reason,
 
 std::string errnoText(int err) { return std::strerror(err); }
 
-// Written as character data (rather than as a CDATA section).
+// Written as character data (rather than as a CDATA section): a CDATA section cannot hold its
+// end marker, nor a carriage return, which a reader takes as a line end (StringWriter writes
+// one of character data as "&#13;").
 bool writtenAsText(const DomNode* node) {
   return node->type() == NODE_TEXT ||
-         (node->type() == NODE_CDATA_SECTION && node->value().find("]]>") != std::string::npos);
+         (node->type() == NODE_CDATA_SECTION && (node->value().find("]]>") != std::string::npos ||
+                                                 node->value().find('\r') != std::string::npos));
 }
 
+// Collects the serialised text. pugixml writes a carriage return of character data as it is,
+// which a reader takes as a line end: it is written as "&#13;" instead (the only other places
+// that could hold one, attribute values, come here escaped already).
 class StringWriter : public pugi::xml_writer {
  public:
   void write(const void* data, size_t size) override {
-    out.append(static_cast<const char*>(data), size);
+    const char* text = static_cast<const char*>(data);
+    for (size_t i = 0; i < size; ++i) {
+      if (text[i] == '\r')
+        out += "&#13;";
+      else
+        out += text[i];
+    }
   }
   std::string out;
 };

@@ -113,13 +113,16 @@ TEST_F(DomFileTest, SaveAndLoadKeepStructureAttributesAndText) {
   EXPECT_EQ(childCount(select(again, "/Project")[0]), 3) << "layout whitespace does not";
 }
 
-TEST_F(DomFileTest, CdataHoldingTheEndMarkerRoundTripsAsText) {
+TEST_F(DomFileTest, CdataHoldingTheEndMarkerOrACarriageReturnRoundTripsAsText) {
   IXMLDOMElementPtr root = element("AddedPaths");
   com::check(doc->putref_documentElement(root));
   append(root, cdata("/odd]]>name.jar"));
   append(root, cdata("/second]]>.jar"));
   append(root, textNode("plain"));
   append(root, cdata("/normal.jar"));
+  append(root, cdata("/cr\r.jar"));
+  append(root, element("Break"));
+  append(root, textNode("text\r\n"));
   const std::string file = dir->file("paths.xml");
   ASSERT_EQ(save(doc, file), S_OK) << lastError();
 
@@ -127,12 +130,14 @@ TEST_F(DomFileTest, CdataHoldingTheEndMarkerRoundTripsAsText) {
   ASSERT_TRUE(load(again, file)) << platform_test::readText(file);
   IXMLDOMElementPtr loaded;
   com::check(again->get_documentElement(&loaded));
-  ASSERT_EQ(childCount(loaded), 4) << platform_test::readText(file);
+  ASSERT_EQ(childCount(loaded), 7) << platform_test::readText(file);
   EXPECT_EQ(text(child(loaded, 0)), "/odd]]>name.jar");
   EXPECT_EQ(text(child(loaded, 1)), "/second]]>.jar");
   EXPECT_EQ(text(child(loaded, 2)), "plain");
   EXPECT_EQ(text(child(loaded, 3)), "/normal.jar");
-  EXPECT_EQ(text(loaded), "/odd]]>name.jar/second]]>.jarplain/normal.jar");
+  EXPECT_EQ(text(child(loaded, 4)), "/cr\r.jar") << "a carriage return is no line end";
+  EXPECT_EQ(text(child(loaded, 6)), "text\r\n");
+  EXPECT_EQ(text(loaded), "/odd]]>name.jar/second]]>.jarplain/normal.jar/cr\r.jartext\r\n");
 }
 
 TEST_F(DomFileTest, FailedSaveKeepsTheOldFile) {
