@@ -57,10 +57,12 @@ inline std::string writeScratchFile(const std::string& name, const uint8_t* data
     return path;
 }
 
-// Drops what the code under test writes to std::cerr (one line per bad input).
+// Drops what the code under test writes to std::cerr (one line per bad input), unless
+// KAVRIN_FUZZ_VERBOSE is set (to see why a kept input failed).
 inline void quietErrorStream()
 {
-    std::cerr.rdbuf(nullptr);
+    if (!std::getenv("KAVRIN_FUZZ_VERBOSE"))
+        std::cerr.rdbuf(nullptr);
 }
 
 }  // namespace fuzz_support
