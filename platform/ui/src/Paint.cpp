@@ -442,16 +442,23 @@ void listImage(cairo_t* cr, HIMAGELIST list, int index, const RECT& r, bool enab
   }
 }
 
-void paintList(cairo_t* cr, Window& w, const Context& ctx) {
+// The frame and white face of a list or tree; leaves the origin (saved) inside the frame and
+// returns the frame's width.
+int panelFrame(cairo_t* cr, Window& w) {
   RECT r{0, 0, w.width(), w.height()};
   int edge = edgeOf(w);
   if (edge == 2) sunkenEdge(cr, r);
   if (edge == 1) bevel(cr, r, shadow(), highlight());
-  bool enabled = enabledOf(w);
-  bool focused = ctx.focus == w.hwnd;
   fill(cr, deflate(r, edge), GetSysColor(COLOR_WINDOW));
   cairo_save(cr);
   cairo_translate(cr, edge, edge);
+  return edge;
+}
+
+void paintList(cairo_t* cr, Window& w, const Context& ctx) {
+  const int edge = panelFrame(cr, w);
+  bool enabled = enabledOf(w);
+  bool focused = ctx.focus == w.hwnd;
   ListLook look = listLookOf(w);
   LOGFONT font = fontOfWindow(w);
   TEXTMETRIC tm = fontMetrics(font);
@@ -557,15 +564,9 @@ void dottedLine(cairo_t* cr, int x0, int y0, int x1, int y1, COLORREF c) {
 }
 
 void paintTree(cairo_t* cr, Window& w, const Context& ctx) {
-  RECT r{0, 0, w.width(), w.height()};
-  int edge = edgeOf(w);
-  if (edge == 2) sunkenEdge(cr, r);
-  if (edge == 1) bevel(cr, r, shadow(), highlight());
+  panelFrame(cr, w);
   bool enabled = enabledOf(w);
   bool focused = ctx.focus == w.hwnd;
-  fill(cr, deflate(r, edge), GetSysColor(COLOR_WINDOW));
-  cairo_save(cr);
-  cairo_translate(cr, edge, edge);
   TreeLook look = treeLookOf(w);
   cairo_save(cr);
   clipTo(cr, look.area);

@@ -104,6 +104,29 @@ int runGroup(const char* name, F group)
     return failures() > 255 ? 255 : failures();
 }
 
+// Starts the VM through `start`, then runs one group of checks; returns the exit status (100 when
+// the VM does not start).
+template <typename F, typename Start>
+int runInVm(const char* name, F group, Start start)
+{
+    try {
+        start();
+    } catch (const jni_helpers::BaseException& e) {
+        std::printf("FAIL cannot start the VM: %s\n", text(e.getMessage()).c_str());
+        return 100;
+    }
+    return runGroup(name, group);
+}
+
+#ifdef E2E_CLASS_PATH
+// The same with the JNI checks and the program's own class path.
+template <typename F>
+int runInVm(const char* name, F group)
+{
+    return runInVm(name, group, [] { startVm(E2E_CLASS_PATH, E2E_LIBJVM); });
+}
+#endif
+
 }  // namespace e2e
 
 #define CHECK_EQ(actual, expected) ::e2e::checkEqual(#actual, (actual), (expected), __LINE__)

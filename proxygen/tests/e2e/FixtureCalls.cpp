@@ -557,15 +557,8 @@ int main(int argc, char** argv)
         {"statics", statics},         {"mains", mains},         {"names", escapedNames},
     };
     for (const Group& g : groups) {
-        if (group == g.name) {
-            try {
-                e2e::startVm(E2E_CLASS_PATH, E2E_LIBJVM);
-            } catch (const jni_helpers::BaseException& e) {
-                std::printf("FAIL cannot start the VM: %s\n", e2e::text(e.getMessage()).c_str());
-                return 100;
-            }
-            return e2e::runGroup(g.name, g.run);
-        }
+        if (group == g.name)
+            return e2e::runInVm(g.name, g.run);
     }
     std::printf("usage: %s <group>\n", argv[0]);
     return 100;

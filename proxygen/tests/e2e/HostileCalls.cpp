@@ -32,11 +32,6 @@ void calls()
 
 int main(int argc, char** argv)
 {
-    try {
-        e2e::startVm(argc > 1 ? argv[1] : ".", E2E_LIBJVM);
-    } catch (const jni_helpers::BaseException& e) {
-        std::printf("FAIL cannot start the VM: %s\n", e2e::text(e.getMessage()).c_str());
-        return 100;
-    }
-    return e2e::runGroup("hostile", calls);
+    const char* classPath = argc > 1 ? argv[1] : ".";
+    return e2e::runInVm("hostile", calls, [classPath] { e2e::startVm(classPath, E2E_LIBJVM); });
 }

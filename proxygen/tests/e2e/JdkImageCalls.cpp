@@ -39,12 +39,8 @@ void image()
 
 int main()
 {
-    try {
+    return e2e::runInVm("image", image, [] {
         jni_helpers::JVM::addOption("-Xcheck:jni");
         jni_helpers::JVM::load();
-    } catch (const jni_helpers::BaseException& e) {
-        std::printf("FAIL cannot start the VM: %s\n", e2e::text(e.getMessage()).c_str());
-        return 100;
-    }
-    return e2e::runGroup("image", image);
+    });
 }

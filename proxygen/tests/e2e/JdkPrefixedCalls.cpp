@@ -43,11 +43,5 @@ void prefixed()
 
 int main()
 {
-    try {
-        e2e::startVm(E2E_CLASS_PATH, E2E_LIBJVM);
-    } catch (const jni_helpers::BaseException& e) {
-        std::printf("FAIL cannot start the VM: %s\n", e2e::text(e.getMessage()).c_str());
-        return 100;
-    }
-    return e2e::runGroup("prefixed", prefixed);
+    return e2e::runInVm("prefixed", prefixed);
 }
