@@ -79,7 +79,7 @@ std::string takeNumbered(std::set<std::string>& taken, const std::string& name, 
     return candidate;
 }
 
-// The design's unique name of a member: the Java name with '$' made '_', then "_<n>" from the
+// The unique name of a member: the Java name with '$' made '_', then "_<n>" from the
 // second use of the counted name on.
 std::string countedName(std::map<std::string, int>& counts, const std::string& countedName, const std::string& baseName)
 {
