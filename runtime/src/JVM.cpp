@@ -340,7 +340,7 @@ long JVM::version() {
                 try {
                     jmethodID getProperty = JNIEnvHelper::GetStaticMethodID(
                         system, "getProperty", "(Ljava/lang/String;)Ljava/lang/String;");
-                    JStringHelper key(CSmartString("java.specification.version"));
+                    JStringHelper key(CSmartString("java.version"));
                     answer = JNIEnvHelper::CallStaticObjectMethod(system, getProperty, static_cast<jobject>(key));
                     if (answer != nullptr)
                         text = JStringHelper(answer);

@@ -67,14 +67,14 @@ struct Options {
   std::vector<std::string> programArgs;  // after --exec
 };
 
-struct OptionSpec {
+struct OptionEntry {
   const char* name;
   const char* value;  // what the value is, or null for a switch
   std::function<void(Options&, const std::string&)> apply;
 };
 
-const std::vector<OptionSpec>& optionSpecs() {
-  static const std::vector<OptionSpec> specs = {
+const std::vector<OptionEntry>& optionTable() {
+  static const std::vector<OptionEntry> table = {
       {"--project", "a file", [](Options& o, const std::string& v) { o.projectPath = v; }},
       {"--addin", "a library", [](Options& o, const std::string& v) { o.library = v; }},
       {"--register", nullptr, [](Options& o, const std::string&) { o.doRegister = true; }},
@@ -85,7 +85,7 @@ const std::vector<OptionSpec>& optionSpecs() {
       {"--print", nullptr, [](Options& o, const std::string&) { o.doPrint = true; }},
       {"--build", nullptr, [](Options& o, const std::string&) { o.doBuild = true; }},
   };
-  return specs;
+  return table;
 }
 
 int usage(const std::string& problem) {
@@ -102,23 +102,23 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& problem)
       options.programArgs.assign(argv + i + 1, argv + argc);
       break;
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : optionSpecs()) {
-      if (arg == s.name) spec = &s;
+    const OptionEntry* entry = nullptr;
+    for (const OptionEntry& s : optionTable()) {
+      if (arg == s.name) entry = &s;
     }
-    if (spec == nullptr) {
+    if (entry == nullptr) {
       problem = "unknown argument " + arg;
       return false;
     }
     std::string value;
-    if (spec->value != nullptr) {
+    if (entry->value != nullptr) {
       if (i + 1 >= argc) {
-        problem = std::string(spec->name) + " needs " + spec->value;
+        problem = std::string(entry->name) + " needs " + entry->value;
         return false;
       }
       value = argv[++i];
     }
-    spec->apply(options, value);
+    entry->apply(options, value);
   }
   const bool usesAddIn = options.doRegister || !options.commands.empty() || !options.scriptPath.empty();
   if (options.library.empty() && (usesAddIn || !(options.doBuild || options.doExec))) {
