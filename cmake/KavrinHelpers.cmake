@@ -221,7 +221,7 @@ endfunction()
 #                        [SEEDS <files or folders...>] [SEED_DEPENDS <targets or files...>]
 #                        [DICT <file>] [RUNS <n>] [SECONDS <s>])
 # A libFuzzer program over LLVMFuzzerTestOneInput in SOURCES, built in the fuzzing tree only
-# (KAVRIN_FUZZ, clang). Its corpus:
+# (KAVRIN_FUZZ, clang), in a tests/fuzz folder: it sees the headers of the tests/ folder above. Its corpus:
 #   - ${CMAKE_CURRENT_BINARY_DIR}/<name>.seeds, made at build time from the SEEDS (files are
 #     copied, folders copied whole; SEED_DEPENDS are what makes them);
 #   - ${CMAKE_CURRENT_SOURCE_DIR}/<name>/, when it exists: small inputs that once failed, kept.
@@ -240,6 +240,8 @@ function(kavrin_add_fuzz_target name)
     set(F_SECONDS 10)
   endif()
   add_executable(${name} ${F_SOURCES})
+  # The helpers of the folder's own tests, one level up.
+  target_include_directories(${name} PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/..")
   target_link_libraries(${name} PRIVATE ${F_LIBS} Threads::Threads)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
 

@@ -1,6 +1,7 @@
 // The project settings file: its name, round trips of the whole model, its element and attribute
 // names, the reader's rules, and files that cannot be read or written.
 #include "AddinTestSupport.h"
+#include "OwnedSettingsModel.h"
 #include "ProjectSettings.h"
 #include "ProxyGenerator.h"
 #include "SettingsXml.h"
@@ -9,21 +10,7 @@ using namespace addintest;
 
 namespace {
 
-// A model of its own, with pointers into it.
-struct Model {
-  ModuleMap modules;
-  ClassSettingsMap classes;
-  GlobalFilter filter;
-  NameSubstitutionMap substitutions;
-  bool fieldPrefix = false;
-  bool methodPrefix = false;
-  ClassNameSet lastClasses, lastInterfaces, lastDelegators;
-
-  ProjectSettingsModel refs() {
-    return ProjectSettingsModel{&modules,        &classes,      &filter,        &substitutions, &fieldPrefix,
-                                &methodPrefix, &lastClasses, &lastInterfaces, &lastDelegators};
-  }
-};
+using Model = addintest::OwnedSettingsModel;
 
 class ProjectSettingsTest : public AddinTest {
  protected:

@@ -21,6 +21,7 @@
 #include "ClassFileTokenTypes.hpp"
 #include "ClassRepository.h"
 #include "GenerationLog.h"
+#include "GenerationSetup.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
 #include "ValueAST.h"
@@ -229,18 +230,9 @@ int main(int argc, char** argv)
     if (std::find(std::begin(kSelections), std::end(kSelections), which) == std::end(kSelections))
         return usage("unknown --select " + which);
 
-    std::error_code ec;
-    std::filesystem::create_directories(outDir, ec);
-    std::string directory = outDir;
-    if (directory.back() != '/')
-        directory += '/';
-
-    unsetenv("CLASSPATH");
-    ClassRepository::resetModules(jdkHome);
-    for (const std::string& module : modules)
-        ClassRepository::addModule(module);
-    for (const std::string& library : libraries)
-        ClassRepository::addModule(library);
+    std::vector<std::string> searched = modules;
+    searched.insert(searched.end(), libraries.begin(), libraries.end());
+    const std::string directory = kavrin_test::startGeneration(outDir, jdkHome, searched);
 
     for (const std::string& library : libraries) {
         const std::set<std::string> packages = isJmodModule(library) ? exportedPackages(library) : std::set<std::string>();

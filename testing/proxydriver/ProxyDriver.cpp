@@ -19,11 +19,11 @@
 // log got a line, 2 on a usage error.
 #include "ClassRepository.h"
 #include "GenerationLog.h"
+#include "GenerationSetup.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <map>
 #include <set>
@@ -99,17 +99,7 @@ int main(int argc, char** argv)
     if (classes.empty())
         return usage("no classes");
 
-    std::error_code ec;
-    std::filesystem::create_directories(outDir, ec);
-    // The generators put file names straight after the folder.
-    std::string directory = outDir;
-    if (directory.back() != '/')
-        directory += '/';
-
-    unsetenv("CLASSPATH");
-    ClassRepository::resetModules(jdkHome);
-    for (const std::string& module : modules)
-        ClassRepository::addModule(module);
+    const std::string directory = kavrin_test::startGeneration(outDir, jdkHome, modules);
 
     bool success = true;
     int written = 0;

@@ -2,24 +2,12 @@
 // loads into the same model.
 #include "ComSupport.h"
 #include "FuzzSupport.h"
+#include "OwnedSettingsModel.h"
 #include "ProjectSettings.h"
 
 namespace {
 
-struct Model {
-  ModuleMap modules;
-  ClassSettingsMap classes;
-  GlobalFilter filter;
-  NameSubstitutionMap substitutions;
-  bool fieldPrefix = false;
-  bool methodPrefix = false;
-  ClassNameSet lastClasses, lastInterfaces, lastDelegators;
-
-  ProjectSettingsModel refs() {
-    return ProjectSettingsModel{&modules,     &classes,     &filter,         &substitutions, &fieldPrefix,
-                                &methodPrefix, &lastClasses, &lastInterfaces, &lastDelegators};
-  }
-};
+using Model = addintest::OwnedSettingsModel;
 
 bool sameFilter(const GlobalFilter& a, const GlobalFilter& b) {
   return a.fields_bAll == b.fields_bAll && a.fields_bExcludeInherited == b.fields_bExcludeInherited &&

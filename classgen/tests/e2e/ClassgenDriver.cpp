@@ -10,11 +10,11 @@
 // status: 0 when every file pair was written, 1 otherwise, 2 on a usage error.
 #include "ClassRepository.h"
 #include "GenerationLog.h"
+#include "GenerationSetup.h"
 #include "ProxyGenerator.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <set>
 #include <string>
@@ -62,16 +62,7 @@ int main(int argc, char** argv)
         std::cerr << "classgen_driver: an output folder and at least one class are needed\n";
         return 2;
     }
-    std::error_code ec;
-    std::filesystem::create_directories(outDir, ec);
-    std::string directory = outDir;
-    if (directory.back() != '/')
-        directory += '/';
-
-    unsetenv("CLASSPATH");
-    ClassRepository::resetModules(jdkHome);
-    for (const std::string& module : modules)
-        ClassRepository::addModule(module);
+    const std::string directory = kavrin_test::startGeneration(outDir, jdkHome, modules);
 
     bool success = true;
     for (const std::string& className : classes) {

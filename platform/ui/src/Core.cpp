@@ -110,6 +110,20 @@ bool runSentCalls(ThreadQueue& queue) {
   }
 }
 
+bool paintNextPending(ThreadQueue& queue) {
+  while (!queue.paintPending.empty()) {
+    HWND hwnd = queue.paintPending.front();
+    queue.paintPending.erase(queue.paintPending.begin());
+    std::shared_ptr<Window> w = findWindow(hwnd);
+    if (!w || !w->hasInvalid || !isVisibleChain(*w)) continue;
+    dispatch(hwnd, WM_PAINT, 0, 0);
+    // A handler that neither painted nor passed the message on is not asked again.
+    w->hasInvalid = false;
+    return true;
+  }
+  return false;
+}
+
 bool pumpOne(ThreadQueue& queue) {
   std::shared_ptr<SentCall> call;
   PostedMessage posted{};
@@ -137,16 +151,7 @@ bool pumpOne(ThreadQueue& queue) {
     }
     return true;
   }
-  while (!queue.paintPending.empty()) {
-    HWND hwnd = queue.paintPending.front();
-    queue.paintPending.erase(queue.paintPending.begin());
-    std::shared_ptr<Window> w = findWindow(hwnd);
-    if (!w || !w->hasInvalid || !isVisibleChain(*w)) continue;
-    dispatch(hwnd, WM_PAINT, 0, 0);
-    // A handler that neither painted nor passed the message on is not asked again.
-    w->hasInvalid = false;
-    return true;
-  }
+  if (paintNextPending(queue)) return true;
   idleWork(queue);
   return false;
 }

@@ -95,6 +95,8 @@ struct ThreadQueue {
 };
 
 std::shared_ptr<ThreadQueue> currentQueue();
+// Sends WM_PAINT to the next window of the queue that waits to be painted; false when none waits.
+bool paintNextPending(ThreadQueue& queue);
 // Runs `fn` on the thread that owns `target`, waiting for it; runs it directly on that thread.
 // A dead target thread gives 0.
 LRESULT runOnThread(const std::shared_ptr<ThreadQueue>& target, const std::function<LRESULT()>& fn);

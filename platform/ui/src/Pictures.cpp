@@ -66,18 +66,6 @@ bool writePng(Window& w, const std::string& file) {
   return ok;
 }
 
-// Paints what waits to be painted on this thread, so that a picture shows the current state.
-void paintPending(ThreadQueue& queue) {
-  while (!queue.paintPending.empty()) {
-    HWND hwnd = queue.paintPending.front();
-    queue.paintPending.erase(queue.paintPending.begin());
-    std::shared_ptr<Window> w = findWindow(hwnd);
-    if (!w || !w->hasInvalid || !isVisibleChain(*w)) continue;
-    dispatch(hwnd, WM_PAINT, 0, 0);
-    w->hasInvalid = false;
-  }
-}
-
 void takeSnapshots(ThreadQueue& queue) {
   queue.snapshotPending = false;
   std::string folder;
@@ -86,7 +74,9 @@ void takeSnapshots(ThreadQueue& queue) {
     folder = snapshots().folder;
   }
   if (folder.empty()) return;
-  paintPending(queue);
+  // What waits to be painted is painted first, so that the pictures show the current state.
+  while (paintNextPending(queue)) {
+  }
   for (const std::shared_ptr<Window>& w : allWindows()) {
     if (!w || w->isChild() || w->destroying || w->queue.get() != &queue || !(w->style & WS_VISIBLE)) continue;
     std::string file;

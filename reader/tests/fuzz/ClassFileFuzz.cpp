@@ -5,12 +5,10 @@
 // attributes by the last pool entry holding the name (the tree keeps no name index), and writes
 // NaN constants as the canonical NaN. A file where either can apply is written at its size, and
 // the bytes written are written again as they are.
-#include "ClassBytesInput.h"
-#include "ClassFileLexer.hpp"
-#include "ClassFileParser.hpp"
 #include "ClassFileTokenTypes.hpp"
 #include "ClassFileWriter.hpp"
 #include "FuzzSupport.h"
+#include "ReaderTestSupport.h"
 #include "ValueAST.h"
 
 #include <antlr/ANTLRException.hpp>
@@ -40,24 +38,18 @@ antlr::RefAST poolOf(const antlr::RefAST& tree)
 
 bool parse(const uint8_t* data, size_t size, Parsed& parsed)
 {
-    ClassBytesInput input(data, size);
-    ClassFileLexer lexer(input);
-    ClassFileParser parser(lexer);
-    antlr::ASTFactory factory;
-    ClassFileParser::initializeASTFactory(factory);
-    parser.setASTFactory(&factory);
-    setTokenNameTable(parser.getTokenNames());
+    reader_test::Parsed out;
     try {
-        parser.classFile(std::string());
+        out = reader_test::parseBytes(std::vector<uint8_t>(data, data + size));
     } catch (const antlr::ANTLRException&) {
         return false;
     }
-    parsed.tree = parser.getAST();
+    parsed.tree = out.tree;
     FUZZ_CHECK(parsed.tree, "a parse without error gave no tree");
     const antlr::RefAST pool = poolOf(parsed.tree);
     parsed.expectedErrors = pool && !pool->getFirstChild() ? 1 : 0;
-    parsed.isInterface = parser.isInterface();
-    parsed.hasNativeMethods = parser.hasNativeMethods();
+    parsed.isInterface = out.isInterface;
+    parsed.hasNativeMethods = out.hasNativeMethods;
     return true;
 }
 
