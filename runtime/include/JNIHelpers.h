@@ -242,7 +242,8 @@ public:
 // The checked JNI family: one static member per JNI function, working on the calling thread's
 // environment (attached on demand). After each call a pending Java exception is cleared and
 // thrown as JVMException with the Java stack trace as its message. FindClass returns null for a
-// class that cannot be found; the delete and release members never check; a null class, object
+// class that cannot be found (a class the running native method's loader cannot see is looked up
+// with the system class loader); the delete and release members never check; a null class, object
 // or member ID is refused with JVMException naming the member.
 class KAVRIN_API JNIEnvHelper {
     friend class JVM;

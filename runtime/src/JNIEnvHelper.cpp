@@ -163,13 +163,55 @@ jclass JNIEnvHelper::DefineClass(CSmartString name, jobject loader, const jbyte*
     return e->DefineClass(!name ? nullptr : text.c_str(), loader, buf, len);
 }
 
+namespace {
+
+// The class `name` ("a/b/C", modified UTF-8) as the system class loader loads it: a local
+// reference, or null with nothing pending.
+jclass systemLoaderClass(JNIEnv* e, std::string name) {
+    jclass loaderClass = e->FindClass("java/lang/ClassLoader");
+    jclass classClass = loaderClass ? e->FindClass("java/lang/Class") : nullptr;
+    jobject loader = nullptr;
+    jstring dotted = nullptr;
+    jclass found = nullptr;
+    if (classClass) {
+        const jmethodID systemLoader =
+            e->GetStaticMethodID(loaderClass, "getSystemClassLoader", "()Ljava/lang/ClassLoader;");
+        const jmethodID forName =
+            e->GetStaticMethodID(classClass, "forName", "(Ljava/lang/String;ZLjava/lang/ClassLoader;)Ljava/lang/Class;");
+        loader = systemLoader ? e->CallStaticObjectMethod(loaderClass, systemLoader) : nullptr;
+        if (loader && forName && !e->ExceptionCheck()) {
+            for (char& c : name)
+                if (c == '/')
+                    c = '.';
+            dotted = e->NewStringUTF(name.c_str());
+            if (dotted)
+                found = static_cast<jclass>(e->CallStaticObjectMethod(classClass, forName, dotted, JNI_FALSE, loader));
+        }
+    }
+    e->ExceptionClear();
+    for (jobject ref : {static_cast<jobject>(dotted), loader, static_cast<jobject>(classClass),
+                        static_cast<jobject>(loaderClass)})
+        if (ref)
+            e->DeleteLocalRef(ref);
+    return found;
+}
+
+}  // namespace
+
+// JNI's FindClass searches with the loader of the class whose native method is running: inside
+// the native method of a class of the boot loader (a C++ implementation of a java.* interface
+// called from Java) it cannot see the application's classes. What it does not find there is
+// looked up with the system class loader, as FindClass does outside any native method.
 jclass JNIEnvHelper::FindClass(CSmartString name) {
     JNIEnv* e = env();
     if (!name)
         return nullptr;
-    jclass clazz = e->FindClass(jniText(name).c_str());
+    const std::string text = jniText(name);
+    jclass clazz = e->FindClass(text.c_str());
+    if (clazz)
+        return clazz;
     e->ExceptionClear();
-    return clazz;
+    return systemLoaderClass(e, text);
 }
 
 jmethodID JNIEnvHelper::FromReflectedMethod(jobject method) {

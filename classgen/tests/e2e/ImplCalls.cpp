@@ -13,7 +13,8 @@
 //                attached itself; a string helper over another object; a monitor not owned
 //   defaults     a C++ java.util.Comparator and java.util.Iterator: the interfaces' default methods
 //                and java.lang.Object's methods run their Java code, from Java and from C++,
-//                unless the C++ class overrides them
+//                unless the C++ class overrides them; inside its compare, called by Java, the C++
+//                class finds the application's classes
 #include "CallsSupport.h"
 #include "defproxies.h"
 
@@ -340,8 +341,14 @@ class ByLength : public java::util::ComparatorJNIImpl {
 public:
     jint compare(java::lang::Object a, java::lang::Object b) override
     {
+        // Java calls this through a class of the boot loader, which cannot see the fixture jar.
+        if (jclass own = JNIEnvHelper::FindClass("classgentest/LibraryCalls")) {
+            ++foundOwnClass;
+            JNIEnvHelper::DeleteLocalRef(own);
+        }
         return static_cast<jint>(toJavaString(a).size()) - static_cast<jint>(toJavaString(b).size());
     }
+    int foundOwnClass = 0;
 };
 
 // The letters of a text, one String each; remove() only where the C++ class has its own.
@@ -373,6 +380,7 @@ void defaults()
                std::string("ccc,bb,a"));
     CHECK_TEXT(callStaticText(calls, "sortThenNatural", "(Ljava/util/Comparator;)Ljava/lang/String;", (jobject)byLength),
                std::string("c,aa,bb"));
+    CHECK(byLength.foundOwnClass > 0);
     // The same default called from C++.
     const JObject_t reversed = byLength.reversed();
     CHECK(!reversed.isNullObject());
