@@ -228,6 +228,13 @@ int build(const devstudio::Project& project) {
 // Replaces dshost with the project's program; returns only when it cannot be run.
 int exec(const devstudio::Project& project, const std::vector<std::string>& args) {
   const std::string program = devstudio::programOf(project);
+  devstudio::BuildPlan plan;
+  std::string unused;
+  if (devstudio::planBuild(project, devstudio::userEnvironment(), plan, unused) && plan.library) {
+    std::cerr << "dshost: the project builds the shared library " << plan.program
+              << ", not a program: a Java program loads it (System.loadLibrary)\n";
+    return 5;
+  }
   struct stat st {};
   if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     std::cerr << "dshost: there is no program " << program << ": build the project first (--build)\n";

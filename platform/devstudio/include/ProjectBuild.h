@@ -6,6 +6,9 @@
 //             /D"NAME=value"          macro                  -D
 //   link.exe  /libpath:"path"         library folder         -L, and the program's run path
 //             name.lib                library                -lname
+//             /dll                    a shared library       -shared (sources with -fPIC),
+//                                     lib<project>.so in place of the program, as Java's
+//                                     System.loadLibrary("<project>") looks for it
 //
 // Options may also start with '-'. Other options, and the Windows system libraries
 // (kernel32.lib, user32.lib, ...), have no counterpart here and are left out with a note.
@@ -29,7 +32,8 @@ namespace devstudio {
 struct BuildPlan {
   std::string directory;                           // the project folder, where the commands run
   std::string objects;                             // the folder of the objects
-  std::string program;                             // the program's full path
+  std::string program;                             // the program's (or library's) full path
+  bool library = false;                            // a shared library (/dll), not a program
   std::vector<std::vector<std::string>> compiles;  // one g++ command per source file
   std::vector<std::string> link;                   // writes the program under a temporary name
   std::string linkedAs;                            // that name (in the project folder), renamed

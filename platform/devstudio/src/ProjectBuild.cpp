@@ -120,6 +120,7 @@ struct Options {
   std::vector<std::string> compile;    // -I, -D
   std::vector<std::string> folders;    // -L, -Wl,-rpath
   std::vector<std::string> libraries;  // -L of a library named with its folder, -l
+  bool library = false;                // /dll
 };
 
 // The value of an option given as "/Xvalue" or "/X value".
@@ -177,6 +178,8 @@ bool readSettings(const Configuration& configuration, const VariableLookup& look
             return false;
           }
           options.compile.push_back(std::string("-") + w[1] + value);
+        } else if (linker && option && strcasecmp(w.c_str() + 1, "dll") == 0) {
+          options.library = true;
         } else if (linker && option && startsWithNoCase(w.substr(1), "libpath:")) {
           value = w.substr(9);
           if (value.empty()) {
@@ -320,6 +323,7 @@ bool planBuild(const Project& project, const VariableLookup& lookup, BuildPlan& 
     for (int n = 2; !taken.insert(object).second; ++n) object = stem(path) + "_" + std::to_string(n);
     object = folder + "/" + object + ".o";
     std::vector<std::string> compile = {kCompiler, "-std=c++17", "-g", "-c", path, "-o", object};
+    if (options.library) compile.push_back("-fPIC");
     compile.insert(compile.end(), options.compile.begin(), options.compile.end());
     plan.compiles.push_back(compile);
     objectFiles.push_back(object);
@@ -328,8 +332,11 @@ bool planBuild(const Project& project, const VariableLookup& lookup, BuildPlan& 
     error = "The project " + project.path + " has no .cpp file to build";
     return false;
   }
+  plan.library = options.library;
+  if (plan.library) plan.program = directory + "/lib" + name + ".so";
   plan.linkedAs = folder + "/." + name + ".linking";
   plan.link = {kCompiler, "-o", plan.linkedAs};
+  if (plan.library) plan.link.insert(plan.link.begin() + 1, "-shared");
   plan.link.insert(plan.link.end(), objectFiles.begin(), objectFiles.end());
   plan.link.insert(plan.link.end(), options.folders.begin(), options.folders.end());
   plan.link.insert(plan.link.end(), options.libraries.begin(), options.libraries.end());
