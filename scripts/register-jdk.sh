@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Registers the machine's JDK 17 in the registry stand-in the way a JDK installer does on
-# Windows, using the `reg` tool of a build tree.
+# Registers a JDK (by default the machine's JDK 17) in the registry stand-in the way a JDK
+# installer does on Windows, using the `reg` tool of a build tree; the JDK registered last is the
+# current one.
 #
 # Usage: scripts/register-jdk.sh [--build-dir DIR] [JDK_HOME]
 #   JDK_HOME     default /usr/lib/jvm/java-17-openjdk-amd64
@@ -9,11 +10,11 @@
 # The registry file is the one named by KAVRIN_REGISTRY (default ~/.config/kavrin/registry.reg).
 #
 # Writes, below HKEY_LOCAL_MACHINE:
-#   SOFTWARE\JavaSoft\Java Runtime Environment   CurrentVersion = 17
-#     \17 and \<full version>                    JavaHome = JDK_HOME,
+#   SOFTWARE\JavaSoft\Java Runtime Environment   CurrentVersion = MAJOR (17 for 17.0.15)
+#     \MAJOR and \<full version>                 JavaHome = JDK_HOME,
 #                                                RuntimeLib = JDK_HOME/lib/server/libjvm.so
-#   SOFTWARE\JavaSoft\Java Development Kit       CurrentVersion = 17
-#     \17 and \<full version>                    JavaHome = JDK_HOME
+#   SOFTWARE\JavaSoft\Java Development Kit       CurrentVersion = MAJOR
+#     \MAJOR and \<full version>                 JavaHome = JDK_HOME
 # and creates HKEY_CURRENT_USER\Environment. Running it again changes nothing.
 set -euo pipefail
 
@@ -25,7 +26,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --build-dir) build="${2:?--build-dir needs a folder}"; shift 2 ;;
     --build-dir=*) build="${1#--build-dir=}"; shift ;;
-    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
     -*) echo "register-jdk: unknown option $1" >&2; exit 1 ;;
     *) jdk="$1"; shift ;;
   esac
@@ -52,10 +53,10 @@ major="${full%%.*}"
 if [ -z "$major" ]; then
   major=17
 fi
-if [ "$major" != 17 ]; then
-  echo "register-jdk: $jdk holds Java $full, not Java 17" >&2
-  exit 1
-fi
+case "$major" in
+  1) major="$(echo "$full" | cut -d. -f1-2)" ;;   # 1.8.0_402 is registered as 1.8
+  *[!0-9]*) echo "register-jdk: $jdk names its version \"$full\", which is not a Java version" >&2; exit 1 ;;
+esac
 
 add() { "$reg" add "$@" /f >/dev/null; }
 

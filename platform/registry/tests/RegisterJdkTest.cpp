@@ -54,23 +54,42 @@ TEST_F(RegisterJdk, RecordsRuntimeAndDevelopmentKit) {
   EXPECT_EQ(readText(file()), once);
 }
 
-TEST_F(RegisterJdk, RefusesWhatIsNotAJdk17) {
+TEST_F(RegisterJdk, RefusesWhatIsNotAJdkAndRegistersOtherVersionsAsTheirOwn) {
   RunResult r = script({scratch()});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("not a JDK home"), std::string::npos) << r.err;
   EXPECT_FALSE(win32::fileExists(file()));
 
-  // A JDK of another version.
-  const std::string fake = path("jdk11");
-  ASSERT_EQ(system(("mkdir -p '" + fake + "/bin' '" + fake + "/lib/server' && touch '" + fake +
-                    "/lib/server/libjvm.so' && printf '#!/bin/sh\\n' > '" + fake +
-                    "/bin/java' && chmod +x '" + fake + "/bin/java' && echo 'JAVA_VERSION=\"11.0.2\"' > '" +
-                    fake + "/release'")
-                       .c_str()),
-            0);
-  r = script({fake});
+  // JDKs of other versions: each under its own version, the last one current.
+  const auto fakeJdk = [this](const std::string& name, const std::string& version) {
+    const std::string fake = path(name);
+    EXPECT_EQ(system(("mkdir -p '" + fake + "/bin' '" + fake + "/lib/server' && touch '" + fake +
+                      "/lib/server/libjvm.so' && printf '#!/bin/sh\\n' > '" + fake +
+                      "/bin/java' && chmod +x '" + fake + "/bin/java' && echo 'JAVA_VERSION=\"" + version +
+                      "\"' > '" + fake + "/release'")
+                         .c_str()),
+              0);
+    return fake;
+  };
+  const std::string jdk11 = fakeJdk("jdk11", "11.0.2");
+  const std::string jdk8 = fakeJdk("jdk8", "1.8.0_402");
+  const std::string odd = fakeJdk("odd", "x.y");
+  ASSERT_EQ(script({jdk11}).exitCode, 0);
+  ASSERT_EQ(script({jdk8}).exitCode, 0);
+  r = script({odd});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find("not Java 17"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("not a Java version"), std::string::npos) << r.err;
+  {
+    KeyHolder key;
+    ASSERT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment", key), ERROR_SUCCESS);
+    EXPECT_EQ(getString(key.get(), "CurrentVersion"), "1.8");
+    for (const auto& [version, home] : {std::pair<std::string, std::string>{"11", jdk11}, {"11.0.2", jdk11},
+                                        {"1.8", jdk8}, {"1.8.0_402", jdk8}}) {
+      KeyHolder held;
+      ASSERT_EQ(open(key.get(), version.c_str(), held), ERROR_SUCCESS) << version;
+      EXPECT_EQ(getString(held.get(), "JavaHome"), home);
+    }
+  }
 
   // In no-administrator mode the machine keys cannot be written.
   setenv("KAVRIN_REGISTRY_NOADMIN", "1", 1);
