@@ -678,8 +678,8 @@ public:
     // pending).
     static jclass proxyClass(LookupSite& site, const char* className);
     // A static member of the class `className`: sets `clazz` to the class and returns the ID.
-    // Throws JVMException as GetStaticMethodID and GetStaticFieldID do (a class that cannot be
-    // found is a null class).
+    // Throws JVMException as GetStaticMethodID and GetStaticFieldID do, and one naming the class
+    // when it cannot be found.
     static jmethodID staticMethod(LookupSite& site, const char* className, const char* name,
                                   const char* signature, jclass& clazz);
     static jfieldID staticField(LookupSite& site, const char* className, const char* name,

@@ -128,7 +128,7 @@ Id lookupMember(Id (JNIEnv::*get)(jclass, const char*, const char*), const char*
                 const char* name, const char* signature) {
     JNIEnv* env = JNIEnvHelper::getEnv();
     if (clazz == nullptr)
-        throw JVMException((std::string(member) + ": the class is null").c_str());
+        throw JVMException((std::string(member) + ": the class is null (not found: is it on the class path?)").c_str());
     const JniName jniName(name);
     const JniName jniSignature(signature);
     const Id id = (env->*get)(clazz, jniName.c_str(), jniSignature.c_str());
@@ -200,6 +200,9 @@ Id staticMember(std::atomic<const void*>& site, Id (JNIEnv::*get)(jclass, const 
     const unsigned generation = gLookupGeneration.load(std::memory_order_acquire);
     const unsigned epoch = gLookupEpoch.load(std::memory_order_acquire);
     clazz = className != nullptr ? heldClass(className, generation) : nullptr;
+    if (clazz == nullptr && className != nullptr)
+        throw JVMException((std::string(member) + ": the class " + className +
+                            " is not found (is it on the class path?)").c_str());
     const Id id = lookupMember(get, member, clazz, name, signature);
     publish(site, Record{generation, epoch, clazz, static_cast<void*>(id)});
     return id;

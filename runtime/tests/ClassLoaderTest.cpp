@@ -278,7 +278,7 @@ TEST_F(JvmTest, ProxyLookupsFindWhatAnUncachedLookupFinds) {
         ProxyLookup::staticMethod(missing, "no/Such", "m", "()V", clazz);
         ADD_FAILURE() << "nothing thrown";
     } catch (const jni_helpers::JVMException& e) {
-        EXPECT_EQ(text(e.getMessage()), "GetStaticMethodID: the class is null");
+        EXPECT_EQ(text(e.getMessage()), "GetStaticMethodID: the class no/Such is not found (is it on the class path?)");
     }
     try {
         ProxyLookup::method(missingMember, after, "absent", "()V");
