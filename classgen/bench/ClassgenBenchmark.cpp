@@ -1,8 +1,11 @@
 // Interface implementations of every public interface of java.util, and delegators of every
-// public class of java.util that is not final, from JDK 17's own modules: build the generated
-// class, write its class file and write the two C++ files. Reports interfaces and classes per
-// second; the class files are read and parsed once (the repository's cache keeps them), as in a
-// generation run over many classes.
+// public class of java.util that is not final, from JDK 17's own modules; sealed types are left
+// out, as no Java class may take them as its own. Per type: build the generated class, write its
+// class file and write the two C++ files. Reports interfaces and classes per second; the class
+// files are read and parsed once (the repository's cache keeps them), as in a generation run over
+// many classes.
+#include "ClassBuilderBase.h"
+#include "ClassFileTokenTypes.hpp"
 #include "ClassRepository.h"
 #include "ProxyGenerator.h"
 #include "StringHelpers.h"
@@ -19,12 +22,10 @@ namespace {
 
 const int kAccPublic = 0x0001;
 const int kAccFinal = 0x0010;
-const int kThisClass = 21;
-const int kThisInterface = 22;
-const int kAccessFlags = 27;
+typedef ClassFileTokenTypes T;
 
 // The dotted names of the public interfaces in java.util, or of its public classes that are not
-// final (nested ones included).
+// final (nested ones included); none that is sealed.
 std::vector<std::string> publicUtilTypes(const std::string& jdkHome, bool interfaces)
 {
     std::vector<std::string> entries;
@@ -39,11 +40,16 @@ std::vector<std::string> publicUtilTypes(const std::string& jdkHome, bool interf
         const antlr::RefAST tree = repository.loadClass(name, std::string());
         if (!tree || repository.isInterface() != interfaces)
             continue;
-        antlr::RefAST head = tree;
-        while (head && head->getType() != (interfaces ? kThisInterface : kThisClass))
-            head = head->getNextSibling();
+        antlr::RefAST head;
+        bool sealed = false;
+        for (antlr::RefAST node = tree; node; node = node->getNextSibling()) {
+            if (node->getType() == (interfaces ? T::THIS_INTERFACE : T::THIS_CLASS))
+                head = node;
+            else if (node->getType() == T::ATTRIBUTES)
+                sealed = ClassBuilderBase::isSealed(node);
+        }
         const antlr::RefAST flags = head ? head->getFirstChild() : antlr::nullAST;
-        if (!flags || flags->getType() != kAccessFlags)
+        if (sealed || !flags || flags->getType() != T::ACCESS_FLAGS)
             continue;
         const int access = std::stoi(flags->getText());
         if ((access & kAccPublic) == 0 || (!interfaces && (access & kAccFinal) != 0))

@@ -170,6 +170,9 @@ protected:
         } catch (const antlr::ANTLRException&) {
         }
     }
+    // Walks a super type's tree into `type` (named and placed by the caller) with walkNested, or
+    // takes what an earlier walk of the same tree by a walker of this kind left.
+    void walkSuperTypeTree(const antlr::RefAST& tree, WalkedType& type);
     // Level 0: walks every super type of the ancestry once, nearest first, each with a nested
     // builder. A super type that no module holds is named in the missing types; one more than
     // ClassRepository::kMaxSuperTypeDepth steps away ends the walk with antlr::ANTLRException.

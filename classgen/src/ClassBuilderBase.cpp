@@ -12,6 +12,11 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
+#include <mutex>
+#include <typeindex>
+#include <typeinfo>
+#include <utility>
 
 namespace {
 
@@ -31,6 +36,103 @@ const N& typed(const antlr::RefAST& node, const char* what)
     if (!typedNode)
         throw antlr::SemanticException(std::string(what) + " node of an unexpected class");
     return *typedNode;
+}
+
+// What the walk of a super type leaves in its WalkedType, kept as values. A walker of one kind
+// walking one tree always leaves the same, so a later generation rebuilds it from here instead of
+// walking the tree again: the ancestors that many classes share (java/lang/Object,
+// java/util/AbstractCollection...) are walked once.
+struct TypeWalk {
+    struct Method {
+        uint16_t flags;
+        std::string name;
+        std::string descriptor;
+    };
+    bool isInterface = false;
+    std::string superClass;
+    std::vector<std::string> superTypes;
+    std::map<std::string, uint16_t> declared;
+    // Whether the walk got to its end (a type that could not be walked keeps no methods).
+    bool complete = false;
+    std::vector<Method> methods;
+};
+
+TypeWalk recordWalk(const WalkedType& type)
+{
+    TypeWalk walk;
+    walk.isInterface = type.isInterface;
+    walk.superClass = type.superClass;
+    walk.superTypes = type.superTypes;
+    walk.declared = type.declared;
+    walk.complete = static_cast<bool>(type.pool);
+    if (walk.complete) {
+        walk.methods.reserve(type.methods.size());
+        for (const MemberHandle& method : type.methods)
+            walk.methods.push_back({method->getAccessFlags(), method->getNameText(), method->getDescriptorText()});
+    }
+    return walk;
+}
+
+// The walked type as the walk left it: the method builders over a pool of their own, which holds
+// their names and descriptors (the builders are moved into the generated class's pool before
+// anything reads their indices).
+void replayWalk(const TypeWalk& walk, WalkedType& type)
+{
+    type.isInterface = walk.isInterface;
+    type.superClass = walk.superClass;
+    type.superTypes = walk.superTypes;
+    type.declared = walk.declared;
+    if (!walk.complete)
+        return;
+    const PoolHandle pool(new ConstantPool());
+    type.methods.reserve(walk.methods.size());
+    for (const TypeWalk::Method& method : walk.methods) {
+        const EntryHandle name = pool->appendSlot(EntryHandle(new Utf8Entry(method.name)));
+        const EntryHandle descriptor = pool->appendSlot(EntryHandle(new Utf8Entry(method.descriptor)));
+        type.methods.emplace_back(new MethodInfoBuilder(pool, method.flags, name, descriptor));
+    }
+    type.pool = pool;
+}
+
+// The walks of super types by walker kind and type name, each with the tree it was taken from.
+// Valid while the repository's cache keeps its trees (ClassRepository::cacheGeneration); shared
+// by the generations of all threads.
+class TypeWalkCache {
+public:
+    std::shared_ptr<const TypeWalk> find(const std::type_index& kind, const std::string& name,
+                                         const antlr::RefAST& tree, uint64_t generation)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (generation != m_generation) {
+            m_walks.clear();
+            m_generation = generation;
+        }
+        const auto found = m_walks.find(std::make_pair(kind, name));
+        if (found == m_walks.end() || found->second.first != tree.get())
+            return nullptr;
+        return found->second.second;
+    }
+
+    void store(const std::type_index& kind, const std::string& name, const antlr::RefAST& tree,
+               uint64_t generation, std::shared_ptr<const TypeWalk> walk)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (generation == m_generation)
+            m_walks[std::make_pair(kind, name)] = std::make_pair(tree.get(), std::move(walk));
+    }
+
+private:
+    std::mutex m_mutex;
+    uint64_t m_generation = 0;
+    // The tree is only compared: under one generation the repository keeps it alive.
+    std::map<std::pair<std::type_index, std::string>, std::pair<const antlr::AST*, std::shared_ptr<const TypeWalk>>>
+        m_walks;
+};
+
+TypeWalkCache& typeWalks()
+{
+    static TypeWalkCache cache;
+    return cache;
 }
 
 }  // namespace
@@ -373,11 +475,27 @@ void ClassBuilderBase::walkAncestry()
             ClassRepository repository;
             const antlr::RefAST tree = repository.loadClass(name, std::string());
             if (tree)
-                walkNested(tree, type);
+                walkSuperTypeTree(tree, type);
             else
                 shared.missingTypes.push_back(name);
         }
     }
+}
+
+void ClassBuilderBase::walkSuperTypeTree(const antlr::RefAST& tree, WalkedType& type)
+{
+    const std::type_index kind(typeid(*this));
+    const uint64_t generation = ClassRepository::cacheGeneration();
+    std::shared_ptr<const TypeWalk> walk = typeWalks().find(kind, type.name, tree, generation);
+    if (!walk) {
+        WalkedType walked;
+        walked.name = type.name;
+        walked.depth = type.depth;
+        walkNested(tree, walked);
+        walk = std::make_shared<const TypeWalk>(recordWalk(walked));
+        typeWalks().store(kind, type.name, tree, generation, walk);
+    }
+    replayWalk(*walk, type);
 }
 
 void ClassBuilderBase::beginFields(const antlr::RefAST& fieldsNode)

@@ -27,6 +27,7 @@
 #include <antlr/AST.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -68,6 +69,10 @@ public:
     static void addModule(std::string path);
     // Erases the cached tree of a class (dotted name) if there is one.
     static void removeFromCache(std::string dottedClassName);
+    // Counts the changes that drop or replace cached trees (resets, removals, class files loaded
+    // again): while it stays the same, a tree found again for a class is the one found before,
+    // so what was worked out from that tree still holds.
+    static uint64_t cacheGeneration();
 
     // minor_version then major_version, each 2 bytes in class-file (big-endian) order, of the last
     // load (taken from the tree on a cache hit); valid while the loader lives.

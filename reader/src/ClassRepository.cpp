@@ -19,6 +19,7 @@
 #include <unzip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -30,6 +31,8 @@ std::map<std::string, antlr::RefAST> ClassRepository::classCache;
 std::set<std::string> ClassRepository::modules;
 
 namespace {
+
+std::atomic<uint64_t> g_cacheGeneration{0};
 
 // Lets the parser add class-path roots and load super types through the repository.
 class RepositoryParseHost : public ClassParseHost {
@@ -349,14 +352,17 @@ antlr::RefAST ClassRepository::loadClassFile(std::string path)
     useClassBytes(std::move(bytes));
 
     antlr::RefAST tree = parse(path);
-    if (tree)
+    if (tree) {
         classCache[m_strClassName] = tree;
+        ++g_cacheGeneration;
+    }
     return tree;
 }
 
 void ClassRepository::resetModules(std::string jreHome)
 {
     classCache.clear();
+    ++g_cacheGeneration;
     modules.clear();
     clearGeneratedClassSets();
     closeArchives();
@@ -393,6 +399,12 @@ void ClassRepository::addModule(std::string path)
 void ClassRepository::removeFromCache(std::string dottedClassName)
 {
     classCache.erase(replaceChar(dottedClassName, '.', '/'));
+    ++g_cacheGeneration;
+}
+
+uint64_t ClassRepository::cacheGeneration()
+{
+    return g_cacheGeneration.load();
 }
 
 bool ClassRepository::openClassStream(const std::string& name, const std::string& moduleHint)
