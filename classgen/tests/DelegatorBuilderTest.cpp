@@ -2,7 +2,8 @@
 // every kind of method over a two-level chain, index by index; what the generator is told;
 // constructors of the class only; final, static and bridge declarations never overridden, also
 // when an interface declares them again; names with '$'; an interface as input; final classes and
-// java.lang.Object refused; the classes loaded, verified and constructed by the VM; and the texts
+// java.lang.Object refused; a super type loaded again walked again; the classes loaded, verified
+// and constructed by the VM; and the texts
 // of the two files.
 #include "ClassgenTestSupport.h"
 #include "DelegatorBuilder.hpp"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -312,6 +314,45 @@ TEST_F(DelegatorBuild, AMissingSuperTypeIsNamedAndTheRestBuilt)
     EXPECT_TRUE(writer.genDelegator(out.path() + "/", false));
     EXPECT_EQ(kavrin_test::readFile(out.file("KAVRIN.LOG")),
               "MISSING SUPER TYPE: classgentest.Gone (of classgentest.Orphan)\n");
+}
+
+TEST_F(DelegatorBuild, ASuperTypeLoadedAgainIsWalkedAgain)
+{
+    // Walks of super types are kept for the classes that share them; a super type whose class
+    // file is loaded again, or dropped from the repository and read anew, gives its new methods.
+    kavrin_test::TempDir module("classgen-delegate-reload");
+    ClassRepository::addModule(module.path());
+    const std::string face = module.file("reload/Face.class");
+    std::filesystem::create_directories(module.file("reload"));
+    auto writeClass = [](const std::string& path, const std::vector<unsigned char>& bytes) {
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<std::streamsize>(bytes.size()));
+    };
+    writeClass(module.file("reload/User.class"), typeBytes("reload/User", "java/lang/Object", {"reload/Face"}, false));
+    auto forwarded = [](const std::vector<std::string>& names) {
+        Signatures methods;
+        for (const std::string& name : names)
+            methods.push_back({name, "()V"});
+        return expectedMethods({}, withObjectMethods(methods));
+    };
+    auto build = [] {
+        ProxyGenerator generator("reload.User");
+        const Built built = buildDelegator(generator, "reload/User");
+        return checkGeneratedClass(built.parsed, built.name, "reload/User", {});
+    };
+
+    writeClass(face, typeBytes("reload/Face", "java/lang/Object", {}, true, {"first"}));
+    EXPECT_EQ(build(), forwarded({"first"}));
+    EXPECT_EQ(build(), forwarded({"first"}));
+
+    writeClass(face, typeBytes("reload/Face", "java/lang/Object", {}, true, {"second", "third"}));
+    ClassRepository loader;
+    ASSERT_TRUE(loader.loadClassFile(face));
+    EXPECT_EQ(build(), forwarded({"second", "third"}));
+
+    writeClass(face, typeBytes("reload/Face", "java/lang/Object", {}, true, {"fourth"}));
+    ClassRepository::removeFromCache("reload.Face");
+    EXPECT_EQ(build(), forwarded({"fourth"}));
 }
 
 TEST_F(DelegatorBuild, TheVmLoadsTheClassesAndEveryConstructorWorks)
