@@ -3,8 +3,7 @@
 // constructors of the class only; final, static and bridge declarations never overridden, also
 // when an interface declares them again; names with '$'; an interface as input; final classes and
 // java.lang.Object refused; a super type loaded again walked again; the classes loaded, verified
-// and constructed by the VM; and the texts
-// of the two files.
+// and constructed by the VM; and the texts of the two files.
 #include "ClassgenTestSupport.h"
 #include "DelegatorBuilder.hpp"
 #include "GenerationLog.h"
