@@ -3,18 +3,22 @@
 // out, as no Java class may take them as its own. Per type: build the generated class, write its
 // class file and write the two C++ files. Reports interfaces and classes per second; the class
 // files are read and parsed once (the repository's cache keeps them), as in a generation run over
-// many classes.
+// many classes. Beside each, the anchor of the same run: the creation of the same files alone.
 #include "ClassBuilderBase.h"
 #include "ClassFileTokenTypes.hpp"
 #include "ClassRepository.h"
+#include "CppNames.h"
+#include "GeneratedFile.h"
 #include "ProxyGenerator.h"
 #include "StringHelpers.h"
 #include "TestSupport.h"
+#include "TypeMapping.h"
 
 #include <antlr/AST.hpp>
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,9 +63,11 @@ std::vector<std::string> publicUtilTypes(const std::string& jdkHome, bool interf
     return names;
 }
 
-// Writes the files of every type with the writer, `unit` naming the types in the counters.
-void generateAll(benchmark::State& state, bool interfaces, const char* unit,
-                 bool (ProxyGenerator::*writer)(std::string, bool))
+// What a run does for one type in its folder; false when the type failed.
+typedef std::function<bool(const std::string& name, const std::string& directory)> TypeWork;
+
+// Runs the work for every type, `unit` naming the types in the counters.
+void runOverTypes(benchmark::State& state, bool interfaces, const char* unit, const TypeWork& work)
 {
     ClassRepository::resetModules(kavrin_test::kJdkHome);
     const std::vector<std::string> types = publicUtilTypes(kavrin_test::kJdkHome, interfaces);
@@ -69,10 +75,13 @@ void generateAll(benchmark::State& state, bool interfaces, const char* unit,
         state.SkipWithError("no such type in java.util");
         return;
     }
-    kavrin_test::TempDir out("classgen-bench");
+    // One folder for all runs of all benchmarks, removed at exit: on a file system that keeps
+    // recently deleted inodes out of use for a while, files removed between benchmarks would
+    // slow down the creation of the next benchmark's files.
+    static kavrin_test::TempDir out("classgen-bench");
+    static int runs = 0;
     int64_t written = 0;
     int64_t failed = 0;
-    int runs = 0;
     for (auto _ : state) {
         // Each run into a folder of its own, as a first generation into a project: a file system
         // slows down the creation of files in place of ones deleted moments before.
@@ -81,8 +90,7 @@ void generateAll(benchmark::State& state, bool interfaces, const char* unit,
         std::filesystem::create_directory(directory);
         state.ResumeTiming();
         for (const std::string& name : types) {
-            ProxyGenerator generator(name);
-            if ((generator.*writer)(directory, false))
+            if (work(name, directory))
                 ++written;
             else
                 ++failed;
@@ -95,17 +103,53 @@ void generateAll(benchmark::State& state, bool interfaces, const char* unit,
         benchmark::Counter(static_cast<double>(written + failed), benchmark::Counter::kIsRate);
 }
 
+// Writes the files of every type with the writer.
+void generateAll(benchmark::State& state, bool interfaces, const char* unit,
+                 bool (ProxyGenerator::*writer)(std::string, bool))
+{
+    runOverTypes(state, interfaces, unit, [writer](const std::string& name, const std::string& directory) {
+        ProxyGenerator generator(name);
+        return (generator.*writer)(directory, false);
+    });
+}
+
+// The anchor of the same run: only the two files per type, created empty under the names the
+// writer gives them, as the writer creates them. On a file system slow to create files this is
+// most of a generation's time, and no writer gets past it.
+void createFilesOnly(benchmark::State& state, bool interfaces, const char* unit, const std::string& suffix)
+{
+    runOverTypes(state, interfaces, unit, [&suffix](const std::string& name, const std::string& directory) {
+        const std::string stem = directory + generatedFileStem(name) + suffix;
+        GeneratedFile header(stem + ".h", directory);
+        GeneratedFile source(stem + ".cpp", directory);
+        const bool headerWritten = header.close();
+        return source.close() && headerWritten;
+    });
+}
+
 void BM_ImplementJavaUtilInterfaces(benchmark::State& state)
 {
     generateAll(state, true, "interfaces", &ProxyGenerator::genInterfaceImpl);
 }
 BENCHMARK(BM_ImplementJavaUtilInterfaces)->Unit(benchmark::kMillisecond);
 
+void BM_ImplementJavaUtilInterfaces_FilesOnlyAnchor(benchmark::State& state)
+{
+    createFilesOnly(state, true, "interfaces", implSuffix);
+}
+BENCHMARK(BM_ImplementJavaUtilInterfaces_FilesOnlyAnchor)->Unit(benchmark::kMillisecond);
+
 void BM_DelegateJavaUtilClasses(benchmark::State& state)
 {
     generateAll(state, false, "classes", &ProxyGenerator::genDelegator);
 }
 BENCHMARK(BM_DelegateJavaUtilClasses)->Unit(benchmark::kMillisecond);
+
+void BM_DelegateJavaUtilClasses_FilesOnlyAnchor(benchmark::State& state)
+{
+    createFilesOnly(state, false, "classes", delegatorSuffix);
+}
+BENCHMARK(BM_DelegateJavaUtilClasses_FilesOnlyAnchor)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,9 +1,9 @@
 // Common base of the tree-building walkers that make a new class out of the class-file tree of a
-// Java type: the interface implementation builder and the delegator builder. A walker reads the input's constant pool into `inputPool` (one entry object per
-// slot, Utf8 texts found again through `inputNames`), makes a member builder per method of the
-// input, walks the super types with nested walkers one inheritance level deeper, collects the
-// methods of all levels by name and descriptor, and at level 0 assembles the new class's tree
-// with its own pool `outputPool`.
+// Java type: the interface implementation builder and the delegator builder. A walker reads the
+// input's constant pool into `inputPool` (one entry object per slot), makes a member builder per
+// method of the input, walks the super types with nested walkers one inheritance level deeper,
+// collects the methods of all levels by name and descriptor, and at level 0 assembles the new
+// class's tree with its own pool `outputPool`.
 //
 // The output tree is built from copies of matched input nodes (a copy carries the node's type
 // and value, no children) and from new nodes; the walker's result is the sibling list
@@ -238,7 +238,6 @@ protected:
     std::vector<MemberHandle> m_methodBuilders;
     PoolHandle m_inputPool;
     PoolHandle m_outputPool;
-    Utf8Positions m_inputNames;
     Utf8Positions m_outputNames;
     SharedBuild* m_pShared;
     SharedBuild m_ownShared;

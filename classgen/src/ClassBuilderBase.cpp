@@ -183,7 +183,6 @@ void ClassBuilderBase::beginBuild()
     m_methodBuilders.clear();
     m_inputPool = new ConstantPool();
     m_outputPool = new ConstantPool();
-    m_inputNames.clear();
     m_outputNames.clear();
     m_resultFirst = antlr::nullAST;
     m_resultLast = antlr::nullAST;
@@ -271,10 +270,7 @@ void ClassBuilderBase::addPoolEntry(const antlr::RefAST& node)
     case T::CONSTANT_UTF8: {
         const ValueAST* value = valueOf(node);
         const StringAST* text = dynamic_cast<const StringAST*>(value);
-        const std::string content = text ? text->value() : node->getText();
-        // The first entry of a text is the one found by it.
-        m_inputNames.emplace(content, static_cast<uint16_t>(m_nextInputIndex - 1));
-        entry = new Utf8Entry(content);
+        entry = new Utf8Entry(text ? text->value() : node->getText());
         break;
     }
     case T::CONSTANT_UNICODE:
@@ -372,14 +368,17 @@ EntryHandle ClassBuilderBase::inputUtf8At(uint16_t index, const char* what) cons
 
 EntryHandle ClassBuilderBase::inputUtf8(const std::string& text)
 {
-    return findOrAddUtf8(*m_inputPool, m_inputNames, text);
+    // Asked for a text or two per walk: a search costs less than an index of every text.
+    for (const EntryHandle& entry : m_inputPool->getEntries()) {
+        if (entry && entry->isUtf8() && static_cast<const Utf8Entry*>(entry.get())->getValue() == text)
+            return entry;
+    }
+    return m_inputPool->appendSlot(EntryHandle(new Utf8Entry(text)));
 }
 
 EntryHandle ClassBuilderBase::addInputClass(const std::string& name)
 {
-    const uint16_t position = static_cast<uint16_t>(m_inputPool->size());
     EntryHandle utf8 = m_inputPool->appendSlot(EntryHandle(new Utf8Entry(name)));
-    m_inputNames.emplace(name, position);
     return m_inputPool->appendSlot(EntryHandle(new ClassEntry(utf8)));
 }
 

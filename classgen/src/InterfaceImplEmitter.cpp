@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 using namespace classgen_text;
@@ -108,13 +109,13 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     }
     // One virtual method per C++ name and parameter list; the first declaration's return type.
     std::map<std::string, std::string> declaredReturn;
-    std::vector<const MethodDescriptor*> declared;
+    std::vector<std::pair<const MethodDescriptor*, std::string>> declared;  // with its key
     for (const MethodDescriptor& record : generator.m_methods) {
         if (record.isNative() || runsJavaDefault(record))
             continue;
         const std::string key = cppSignatureKey(record.getName(), record.getSignature());
         if (declaredReturn.emplace(key, virtualReturnType(record.getSignature())).second)
-            declared.push_back(&record);
+            declared.emplace_back(&record, key);
     }
 
     // --- Source ---------------------------------------------------------------------------------
@@ -126,8 +127,9 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     writeRethrowingCatch(source);
     source << "}\n";
     // Unless the C++ class overrides them, these run the Java implementation.
-    for (const MethodDescriptor* record : declared) {
-        const auto javaDefault = javaDefaults.find(cppSignatureKey(record->getName(), record->getSignature()));
+    for (const auto& method : declared) {
+        const MethodDescriptor* record = method.first;
+        const auto javaDefault = javaDefaults.find(method.second);
         if (javaDefault != javaDefaults.end())
             writeJavaCallingMethod(source, names, virtualReturnType(record->getSignature()), "*this",
                                    record->getName(), javaDefault->second->getName(),
@@ -176,11 +178,12 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     writeHeaderHead(header, names);
     header << indent(n + 1) << className << "();\n";
     header << indent(n + 1) << className << "(const " << className << "& o):JNIInterface(o){}\n";
-    for (const MethodDescriptor* record : declared) {
+    for (const auto& method : declared) {
+        const MethodDescriptor* record = method.first;
         const std::string descriptor = record->getSignature();
         header << indent(n + 1) << "virtual " << virtualReturnType(descriptor) << " " << substituteName(record->getName())
                << "(" << joinTypes(methodHelperParams(descriptor)) << ")";
-        if (javaDefaults.count(cppSignatureKey(record->getName(), descriptor)))
+        if (javaDefaults.count(method.second))
             header << ";\n";
         else
             header << "{" << defaultReturnStatement(descriptor) << "}\n";
