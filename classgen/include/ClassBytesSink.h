@@ -28,6 +28,13 @@ public:
     std::vector<unsigned char> getBytes() const;
     // The bytes as initializer text; the same text on every call.
     std::string toString() const;
+    // The bytes written so far, as they are.
+    std::string rawBytes() const { return m_stream.str(); }
+
+    // The length of the initializer text of `count` bytes.
+    static std::size_t textSize(std::size_t count);
+    // Appends the initializer text of the bytes to `text`.
+    static void appendText(const std::string& bytes, std::string& text);
 
 private:
     std::ostringstream m_stream;

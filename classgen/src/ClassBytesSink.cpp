@@ -17,11 +17,23 @@ std::vector<unsigned char> ClassBytesSink::getBytes() const
 
 std::string ClassBytesSink::toString() const
 {
-    static const char kHex[] = "0123456789abcdef";
-    const std::string bytes = m_stream.str();
+    std::string text;
+    appendText(m_stream.str(), text);
+    return text;
+}
+
+std::size_t ClassBytesSink::textSize(std::size_t count)
+{
     // "0x.." and a separator per byte, a line break per 15.
-    std::string text(bytes.empty() ? 0 : bytes.size() * 5 - 1 + (bytes.size() - 1) / 15, '\0');
-    char* out = &text[0];
+    return count == 0 ? 0 : count * 5 - 1 + (count - 1) / 15;
+}
+
+void ClassBytesSink::appendText(const std::string& bytes, std::string& text)
+{
+    static const char kHex[] = "0123456789abcdef";
+    const std::size_t start = text.size();
+    text.resize(start + textSize(bytes.size()));
+    char* out = &text[0] + start;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (i != 0) {
             *out++ = ',';
@@ -34,5 +46,4 @@ std::string ClassBytesSink::toString() const
         *out++ = kHex[b >> 4];
         *out++ = kHex[b & 0x0F];
     }
-    return text;
 }

@@ -9,7 +9,6 @@
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
 
-#include <sstream>
 #include <vector>
 
 using namespace classgen_text;
@@ -108,8 +107,8 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
     builder.setASTFactory(&factory);
     builder.classFile(classTree);
     texts.missingTypes = builder.getMissingTypes();
-    std::string byteText;
-    if (!classBytesText(builder.getAST(), factory, byteText))
+    std::string bytes;
+    if (!classBytes(builder.getAST(), factory, bytes))
         return false;
 
     const std::set<MethodDescriptor>& records = generator.m_delegatedMethods;
@@ -121,8 +120,9 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
         anyNative = anyNative || record.isNative();
 
     // --- Source ---------------------------------------------------------------------------------
-    std::ostringstream source;
-    writeSourceHead(source, generator, records, names, includeStdafx, builder.getDelegatorClassName(), byteText);
+    TextStream source;
+    source.reserve(sourceTextSize(bytes, records.size()));
+    writeSourceHead(source, generator, records, names, includeStdafx, builder.getDelegatorClassName(), bytes);
     if (anyNative) {
         source << "namespace " << names.nativeNamespace << "{\n";
         source << "// The class the Java delegator extends: a call that reaches a thunk before the Java object\n";
@@ -146,7 +146,8 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
     writeSourceTail(source, names);
 
     // --- Header ---------------------------------------------------------------------------------
-    std::ostringstream header;
+    TextStream header;
+    header.reserve(headerTextSize(records.size()));
     writeHeaderHead(header, names);
     header << indent(n + 1) << names.className << "(const " << names.className << "& o):JNIInterface(o){}\n";
     for (const MethodDescriptor& record : records) {
@@ -163,8 +164,8 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
     }
     writeHeaderTail(header, generator, records, names);
 
-    texts.header = header.str();
-    texts.source = source.str();
+    texts.header = header.take();
+    texts.source = source.take();
     return true;
 }
 

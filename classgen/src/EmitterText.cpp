@@ -15,9 +15,35 @@
 #include <cstring>
 #include <exception>
 #include <map>
-#include <sstream>
 
 namespace classgen_text {
+
+TextStream::TextStream() : std::ostream(nullptr)
+{
+    rdbuf(&m_buffer);
+}
+
+TextStream::~TextStream() = default;
+
+std::string TextStream::take()
+{
+    std::string text;
+    text.swap(m_buffer.text);
+    return text;
+}
+
+TextStream::Buffer::int_type TextStream::Buffer::overflow(int_type c)
+{
+    if (!traits_type::eq_int_type(c, traits_type::eof()))
+        text.push_back(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+}
+
+std::streamsize TextStream::Buffer::xsputn(const char* s, std::streamsize n)
+{
+    text.append(s, static_cast<std::size_t>(n));
+    return n;
+}
 
 std::string indent(std::size_t units)
 {
@@ -61,7 +87,7 @@ void initializeFactory(antlr::ASTFactory& factory)
     factory.setMaxNodeType(99);
 }
 
-bool classBytesText(const antlr::RefAST& tree, antlr::ASTFactory& factory, std::string& text)
+bool classBytes(const antlr::RefAST& tree, antlr::ASTFactory& factory, std::string& bytes)
 {
     ClassBytesSink sink;
     ClassFileWriter writer(sink.getStream());
@@ -69,8 +95,19 @@ bool classBytesText(const antlr::RefAST& tree, antlr::ASTFactory& factory, std::
     writer.classFile(tree);
     if (writer.hadErrors())
         return false;
-    text = sink.toString();
+    bytes = sink.rawBytes();
     return true;
+}
+
+std::size_t sourceTextSize(const std::string& classBytes, std::size_t records)
+{
+    // Measured on java.util: about a hundred characters per record besides the bytes.
+    return ClassBytesSink::textSize(classBytes.size()) + records * 256 + 4096;
+}
+
+std::size_t headerTextSize(std::size_t records)
+{
+    return records * 160 + 4096;
 }
 
 void makeNativeNames(ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
@@ -104,9 +141,9 @@ void makeNativeNames(ProxyGenerator& generator, const std::set<MethodDescriptor>
     }
 }
 
-void writeSourceHead(std::ostream& source, ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
+void writeSourceHead(TextStream& source, ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
                      const ClassNames& names, bool includeStdafx, const std::string& javaClassName,
-                     const std::string& byteText)
+                     const std::string& classBytes)
 {
     genBanner(source);
     if (includeStdafx)
@@ -130,7 +167,8 @@ void writeSourceHead(std::ostream& source, ProxyGenerator& generator, const std:
         source << indent(i) << "namespace " << substituteName(names.parts[i - 1]) << "{\n";
     source << "const char* " << names.className << "::_clazzName = " << cppStringLiteral(javaClassName) << ";\n";
     source << "const unsigned char " << names.className << "::bytes[] = {\n";
-    source << byteText << "};\n";
+    ClassBytesSink::appendText(classBytes, source.text());
+    source << "};\n";
 }
 
 void writeSourceTail(std::ostream& source, const ClassNames& names)

@@ -12,12 +12,41 @@
 #include <functional>
 #include <ostream>
 #include <set>
+#include <streambuf>
 #include <string>
 #include <vector>
 
 class ProxyGenerator;
 
 namespace classgen_text {
+
+// An output stream that appends to a string of its own, handed over by take() without a copy.
+// A text reserved up front is not copied again and again as it grows: a generated source holds
+// its class file as text, tens of kilobytes.
+class TextStream : public std::ostream {
+public:
+    TextStream();
+    TextStream(const TextStream&) = delete;
+    TextStream& operator=(const TextStream&) = delete;
+    ~TextStream() override;
+
+    void reserve(std::size_t size) { m_buffer.text.reserve(size); }
+    // The text so far, to append to in place: every write goes straight into it.
+    std::string& text() { return m_buffer.text; }
+    // The text so far; the stream is empty afterwards.
+    std::string take();
+
+private:
+    class Buffer : public std::streambuf {
+    public:
+        std::string text;
+
+    protected:
+        int_type overflow(int_type c) override;
+        std::streamsize xsputn(const char* s, std::streamsize n) override;
+    };
+    Buffer m_buffer;
+};
 
 // k indentation units.
 std::string indent(std::size_t units);
@@ -40,9 +69,8 @@ struct ClassNames {
 // Rebuilds the generator's package parts.
 ClassNames classNames(ProxyGenerator& generator, const std::string& suffix);
 
-// The class-file writer's bytes of a built tree as initializer text (ClassBytesSink); false when
-// the writer reports errors.
-bool classBytesText(const antlr::RefAST& tree, antlr::ASTFactory& factory, std::string& text);
+// The class-file writer's bytes of a built tree; false when the writer reports errors.
+bool classBytes(const antlr::RefAST& tree, antlr::ASTFactory& factory, std::string& bytes);
 // A factory with the class-file node types.
 void initializeFactory(antlr::ASTFactory& factory);
 
@@ -53,10 +81,13 @@ void makeNativeNames(ProxyGenerator& generator, const std::set<MethodDescriptor>
                      const std::string& namingClass);
 
 // Source: banner, includes, the methods table of the native records, the opening namespace
-// lines, _clazzName and the bytes.
-void writeSourceHead(std::ostream& source, ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
+// lines, _clazzName and the class bytes as initializer text (ClassBytesSink).
+void writeSourceHead(TextStream& source, ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
                      const ClassNames& names, bool includeStdafx, const std::string& javaClassName,
-                     const std::string& byteText);
+                     const std::string& classBytes);
+// Room for a source of the class bytes and method records, and for its header.
+std::size_t sourceTextSize(const std::string& classBytes, std::size_t records);
+std::size_t headerTextSize(std::size_t records);
 // The closing line of the namespaces.
 void writeSourceTail(std::ostream& source, const ClassNames& names);
 // The five lines that close a generated constructor's or method's try block: a JVMException

@@ -12,7 +12,6 @@
 
 #include <cstring>
 #include <map>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -89,8 +88,8 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     builder.setASTFactory(&factory);
     builder.classFile(interfaceTree);
     texts.missingTypes = builder.getMissingTypes();
-    std::string byteText;
-    if (!classBytesText(builder.getAST(), factory, byteText))
+    std::string bytes;
+    if (!classBytes(builder.getAST(), factory, bytes))
         return false;
 
     // Names.
@@ -119,8 +118,9 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     }
 
     // --- Source ---------------------------------------------------------------------------------
-    std::ostringstream source;
-    writeSourceHead(source, generator, generator.m_methods, names, includeStdafx, builder.getImplClassName(), byteText);
+    TextStream source;
+    source.reserve(sourceTextSize(bytes, generator.m_methods.size()));
+    writeSourceHead(source, generator, generator.m_methods, names, includeStdafx, builder.getImplClassName(), bytes);
     source << className << "::" << className << "(){\n";
     source << indent(1) << "try{\n";
     source << indent(2) << "JNIInterface::init(_clazzName, " << initArguments() << ");\n";
@@ -174,7 +174,8 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     writeSourceTail(source, names);
 
     // --- Header ---------------------------------------------------------------------------------
-    std::ostringstream header;
+    TextStream header;
+    header.reserve(headerTextSize(generator.m_methods.size()));
     writeHeaderHead(header, names);
     header << indent(n + 1) << className << "();\n";
     header << indent(n + 1) << className << "(const " << className << "& o):JNIInterface(o){}\n";
@@ -190,8 +191,8 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     }
     writeHeaderTail(header, generator, generator.m_methods, names);
 
-    texts.header = header.str();
-    texts.source = source.str();
+    texts.header = header.take();
+    texts.source = source.take();
     return true;
 }
 
