@@ -211,7 +211,7 @@ magic!
 { unsigned char ca = 0, fe = 0, ba = 0, be = 0; }
     :   ca=u1 fe=u1 ba=u1 be=u1
         {ca == 0xca && fe == 0xfe && ba == 0xba && be == 0xbe}?
-        { magic_AST = antlr::RefAST(new ByteArrayAST(MAGIC_NUMBER, std::vector<unsigned char>{ca, fe, ba, be})); }
+        { magic_AST = treeRoot(std::vector<unsigned char>{ca, fe, ba, be}); }
     ;
 
 version!

@@ -60,6 +60,8 @@
 #include <string>
 #include <vector>
 
+class NodeArena;
+
 // The parsed constant pool indexed by pool index: entry 0 and the slot after every long and
 // double are empty. Indexing never fails: an index outside the list or naming an empty slot
 // gives a node of type 0, which matches no constant kind.
@@ -222,8 +224,10 @@ protected:
         return taken;
     }
 
-    // Resets what classFile records, before a parse.
+    // Resets what classFile records, before a parse, and starts the memory of its tree.
     void beginClassFile(const std::string& path);
+    // The first node of the tree (MAGIC_NUMBER): it keeps the memory of the parse's nodes.
+    antlr::RefAST treeRoot(std::vector<unsigned char> magic);
     // After the class-info rule has read this_class: records the class name, enters the class
     // into the set of parses under way and runs the path check ("Wrong Path!").
     void classNameKnown(const antlr::RefAST& thisClass);
@@ -231,7 +235,7 @@ protected:
     // class, the class is being parsed already or kMaxNestedLoads parses are under way on this
     // thread (a deep hierarchy is then loaded piecewise, as its walks reach its types).
     void loadSuperType(const antlr::RefAST& classInfo);
-    // Ends the parse's entry in the set of parses under way.
+    // Ends the parse's entry in the set of parses under way, and its making of nodes.
     void endClassFile();
 
     std::string m_strClassName;
@@ -263,6 +267,10 @@ private:
     // The ClassBytesInput of that lexer, when it reads one: the parser then reads its tokens
     // straight from the input's bytes.
     ClassBytesInput* m_pBytes = nullptr;
+    // The memory of the nodes of the parse under way or last made (one share of it).
+    NodeArena* m_pArena = nullptr;
+    NodeArena* m_pOuterArena = nullptr;
+    bool m_bMakingNodes = false;
     // The class name entered into the set of parses under way, if any.
     bool m_bRegistered = false;
     std::string m_strRegisteredName;

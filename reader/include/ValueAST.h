@@ -66,7 +66,7 @@ void setTokenNameTable(const char* const* table);
 // would carry unused).
 class ValueAST : public antlr::BaseAST {
 public:
-    ValueAST() = default;
+    ValueAST();
     ValueAST(const ValueAST& other);
     ~ValueAST() override;
 
@@ -94,7 +94,8 @@ public:
     virtual bool isShort() const { return false; }
     virtual bool isByteArray() const { return false; }
 
-    // Nodes come from a pool that reuses the memory of released nodes.
+    // Nodes made while a parse runs on the thread belong to the parse's tree and go with it as a
+    // whole; others come from a pool that reuses the memory of released nodes.
     static void* operator new(std::size_t size);
     static void operator delete(void* p, std::size_t size) noexcept;
 
@@ -113,6 +114,7 @@ protected:
     static const unsigned char* bytesOf(const antlr::RefAST& node, std::size_t& count);
 
 private:
+    friend class NodeArena;
     ValueAST& operator=(const ValueAST&) = delete;
 
     int m_nType = antlr::Token::INVALID_TYPE;

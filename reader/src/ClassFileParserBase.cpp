@@ -1,6 +1,8 @@
 #include "ClassFileParserBase.h"
 
 #include "ClassParseHost.h"
+#include "NodeArena.h"
+#include "NodePool.h"
 #include "StringHelpers.h"
 
 #include <antlr/ANTLRException.hpp>
@@ -14,6 +16,32 @@
 
 namespace {
 ClassParseHost* g_host = nullptr;
+
+// The first node of a parsed tree: a node of its own, counted as usual, that holds a share of
+// the memory of the tree's other nodes.
+class TreeRootAST : public ByteArrayAST {
+public:
+    TreeRootAST(int type, std::vector<unsigned char> value, NodeArena* arena)
+        : ByteArrayAST(type, std::move(value)), m_pArena(arena)
+    {
+        if (m_pArena)
+            m_pArena->retain();
+    }
+    ~TreeRootAST() override
+    {
+        // The links into the tree go before the share, so that the tree is referred to from
+        // nowhere else when its memory goes.
+        right = antlr::RefBaseAST();
+        down = antlr::RefBaseAST();
+        if (m_pArena)
+            m_pArena->release();
+    }
+    static void* operator new(std::size_t size) { return node_pool::allocate(size); }
+    static void operator delete(void* p, std::size_t size) noexcept { node_pool::deallocate(p, size); }
+
+private:
+    NodeArena* m_pArena;
+};
 
 // The classes whose parse is under way on this thread, outermost first.
 std::set<std::string>& activeParses()
@@ -77,6 +105,10 @@ ClassFileParserBase::ClassFileParserBase() : antlr::LLkParser(emptyTokenStream()
 ClassFileParserBase::~ClassFileParserBase()
 {
     endClassFile();
+    // The pool's references go before the parser's share of the tree's memory.
+    m_oCPNodeList.clear();
+    if (m_pArena)
+        m_pArena->release();
 }
 
 antlr::RefToken ClassFileParserBase::LT(unsigned int i)
@@ -145,6 +177,12 @@ unsigned char ClassFileParserBase::byteOf(const antlr::RefToken& token)
 void ClassFileParserBase::beginClassFile(const std::string& path)
 {
     endClassFile();
+    m_oCPNodeList.clear();
+    if (m_pArena)
+        m_pArena->release();
+    m_pArena = NodeArena::create(m_pBytes ? m_pBytes->size() : 0);
+    m_pOuterArena = NodeArena::makeCurrent(m_pArena);
+    m_bMakingNodes = true;
     m_strClassName.clear();
     m_strClassPathRoot.clear();
     m_strPath = path;
@@ -200,8 +238,17 @@ void ClassFileParserBase::loadSuperType(const antlr::RefAST& classInfo)
     }
 }
 
+antlr::RefAST ClassFileParserBase::treeRoot(std::vector<unsigned char> magic)
+{
+    return antlr::RefAST(new TreeRootAST(ClassFileTokenTypes::MAGIC_NUMBER, std::move(magic), m_pArena));
+}
+
 void ClassFileParserBase::endClassFile()
 {
+    if (m_bMakingNodes) {
+        NodeArena::makeCurrent(m_pOuterArena);
+        m_bMakingNodes = false;
+    }
     if (m_bRegistered) {
         activeParses().erase(m_strRegisteredName);
         m_bRegistered = false;

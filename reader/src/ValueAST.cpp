@@ -1,5 +1,6 @@
 #include "ValueAST.h"
 
+#include "NodeArena.h"
 #include "NodePool.h"
 #include "StringHelpers.h"
 
@@ -117,7 +118,15 @@ void setTokenNameTable(const char* const* table)
 }
 
 // --- ValueAST ------------------------------------------------------------------------------
-ValueAST::ValueAST(const ValueAST& other) : antlr::BaseAST(other), m_nType(other.m_nType) {}
+ValueAST::ValueAST()
+{
+    NodeArena::adopt(this);
+}
+
+ValueAST::ValueAST(const ValueAST& other) : antlr::BaseAST(other), m_nType(other.m_nType)
+{
+    NodeArena::adopt(this);
+}
 
 void ValueAST::initialize(int type, const std::string& text)
 {
@@ -143,11 +152,17 @@ void ValueAST::initialize(antlr::RefToken t)
 
 void* ValueAST::operator new(std::size_t size)
 {
+    if (void* p = NodeArena::allocate(size))
+        return p;
     return node_pool::allocate(size);
 }
 
 void ValueAST::operator delete(void* p, std::size_t size) noexcept
 {
+    // Only a node whose construction failed can be arena memory here: antlr never deletes the
+    // others.
+    if (NodeArena::abandon(p))
+        return;
     node_pool::deallocate(p, size);
 }
 

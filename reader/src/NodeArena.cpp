@@ -1,0 +1,251 @@
+#include "NodeArena.h"
+
+#include "ValueAST.h"
+
+#include <antlr/ASTRefCount.hpp>
+
+#include <algorithm>
+#include <mutex>
+#include <new>
+#include <typeinfo>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KAVRIN_NODE_BLOCKS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAVRIN_NODE_BLOCKS 0
+#endif
+#endif
+#ifndef KAVRIN_NODE_BLOCKS
+#define KAVRIN_NODE_BLOCKS 1
+#endif
+
+namespace {
+
+// The reference holder sits in the 16 bytes before its node.
+const std::size_t kHolder = 16;
+static_assert(sizeof(antlr::ASTRef) <= kHolder, "antlr's reference holder fits before its node");
+const std::size_t kUnit = 8;
+const std::size_t kMaxUnits = 255;
+
+// Block sizes by bytes of class file: a tree takes 6 to 23 bytes of nodes per byte of its class
+// (13 on the whole), so a first block of 6 and further ones of 1 leave little unused.
+const std::size_t kFirstBlockPerByte = 6;
+const std::size_t kNextBlockPerByte = 1;
+const std::size_t kMinBlock = 1024;
+const std::size_t kMaxGrownBlock = 256 * 1024;
+
+antlr::ASTRef* holderOf(const void* node)
+{
+    return reinterpret_cast<antlr::ASTRef*>(const_cast<char*>(static_cast<const char*>(node)) - kHolder);
+}
+
+// Arenas released while nodes of theirs were still referred to from outside.
+struct Kept {
+    std::mutex mutex;
+    std::vector<NodeArena*> arenas;
+};
+
+Kept& kept()
+{
+    static Kept* k = new Kept;  // never destroyed: trees may go during the program's exit
+    return *k;
+}
+
+}  // namespace
+
+thread_local NodeArena* NodeArena::t_current = nullptr;
+thread_local void* NodeArena::t_pending = nullptr;
+
+NodeArena* NodeArena::create(std::size_t expectedBytes)
+{
+    NodeArena* arena = new NodeArena;
+    arena->m_nExpectedBytes = expectedBytes;
+    arena->m_oSizes.reserve(expectedBytes / 4);
+    return arena;
+}
+
+NodeArena::~NodeArena()
+{
+    for (const Block& b : m_oBlocks)
+        ::operator delete(b.begin);
+}
+
+NodeArena* NodeArena::makeCurrent(NodeArena* arena)
+{
+    NodeArena* previous = t_current;
+    t_current = arena;
+    t_pending = nullptr;
+    return previous;
+}
+
+void* NodeArena::allocate(std::size_t size)
+{
+    NodeArena* arena = t_current;
+    if (!arena)
+        return nullptr;
+    const std::size_t units = (size + kUnit - 1) / kUnit;
+    if (units == 0 || units > kMaxUnits)
+        return nullptr;
+    void* node = arena->take(units);
+    t_pending = node;
+    return node;
+}
+
+void* NodeArena::take(std::size_t units)
+{
+    const std::size_t need = kHolder + units * kUnit;
+    if (KAVRIN_NODE_BLOCKS == 0 || static_cast<std::size_t>(m_pEnd - m_pFree) < need) {
+        std::size_t size = need;
+        if (KAVRIN_NODE_BLOCKS) {
+            // Sized by the class file when its size is known, else doubling.
+            std::size_t block = m_nExpectedBytes * (m_oBlocks.empty() ? kFirstBlockPerByte : kNextBlockPerByte);
+            if (m_nExpectedBytes == 0)
+                block = m_oBlocks.empty() ? kMinBlock : std::min(kMaxGrownBlock, 2 * static_cast<std::size_t>(m_pEnd - m_oBlocks.back().begin));
+            size = std::max({need, block, kMinBlock});
+        }
+        char* begin = static_cast<char*>(::operator new(size));
+        m_oBlocks.push_back(Block{begin, begin + size, m_oSizes.size(), 0});
+        m_pFree = begin;
+        m_pEnd = begin + size;
+    }
+    char* slot = m_pFree;
+    m_pFree += need;
+    m_oSizes.push_back(static_cast<unsigned char>(units));
+    ++m_oBlocks.back().count;
+    return slot + kHolder;
+}
+
+void NodeArena::placeHolder(ValueAST* node)
+{
+    t_pending = nullptr;
+    // The holder's count of one is the arena's own, never given up: antlr never deletes it.
+    ::new (static_cast<void*>(holderOf(node))) antlr::ASTRef(static_cast<antlr::AST*>(node));
+}
+
+bool NodeArena::abandon(void* p)
+{
+    NodeArena* arena = t_current;
+    if (!arena)
+        return false;
+    bool ours = false;
+    for (const Block& b : arena->m_oBlocks)
+        ours = ours || (p >= static_cast<void*>(b.begin) && p < static_cast<void*>(b.end));
+    if (!ours)
+        return false;
+    if (t_pending == p) {
+        t_pending = nullptr;
+        ::new (static_cast<void*>(holderOf(p))) antlr::ASTRef(nullptr);
+    }
+    holderOf(p)->count = 0;  // dead: skipped when the arena goes
+    return true;
+}
+
+bool NodeArena::contains(const void* p) const
+{
+    // The blocks are sorted by address when the arena goes.
+    if (m_oBlocks.size() == 1)
+        return p >= static_cast<const void*>(m_oBlocks[0].begin) && p < static_cast<const void*>(m_oBlocks[0].end);
+    auto after = std::upper_bound(m_oBlocks.begin(), m_oBlocks.end(), p,
+                                  [](const void* q, const Block& b) { return q < static_cast<const void*>(b.begin); });
+    if (after == m_oBlocks.begin())
+        return false;
+    --after;
+    return p < static_cast<const void*>(after->end);
+}
+
+template <typename Visit>
+void NodeArena::forEachNode(Visit visit) const
+{
+    for (const Block& b : m_oBlocks) {
+        char* slot = b.begin;
+        for (std::size_t i = 0; i < b.count; ++i) {
+            const std::size_t units = m_oSizes[b.firstSize + i];
+            antlr::ASTRef* holder = reinterpret_cast<antlr::ASTRef*>(slot);
+            if (holder->count != 0)
+                visit(holder, reinterpret_cast<ValueAST*>(slot + kHolder));
+            slot += kHolder + units * kUnit;
+        }
+    }
+}
+
+void NodeArena::countInternalLinks(int delta)
+{
+    forEachNode([&](antlr::ASTRef*, ValueAST* node) {
+        const antlr::AST* down = node->down.get();
+        const antlr::AST* right = node->right.get();
+        if (down && contains(down))
+            holderOf(down)->count += delta;
+        if (right && contains(right))
+            holderOf(right)->count += delta;
+    });
+}
+
+bool NodeArena::onlyInternalReferences()
+{
+    countInternalLinks(-1);
+    bool alone = true;
+    forEachNode([&](antlr::ASTRef* holder, ValueAST*) { alone = alone && holder->count == 1; });
+    if (!alone)
+        countInternalLinks(+1);
+    return alone;
+}
+
+void NodeArena::destroyNodes()
+{
+    forEachNode([&](antlr::ASTRef*, ValueAST* node) {
+        // Links within the arena are dropped without counting; links to nodes outside it are
+        // released by the node's destructor as usual.
+        if (node->down && contains(node->down.get()))
+            ::new (static_cast<void*>(&node->down)) antlr::RefBaseAST();
+        if (node->right && contains(node->right.get()))
+            ::new (static_cast<void*>(&node->right)) antlr::RefBaseAST();
+        // A short value's node holds nothing else to release.
+        if (node->down || node->right || typeid(*node) != typeid(ShortAST))
+            node->~ValueAST();
+    });
+}
+
+void NodeArena::release()
+{
+    if (m_nShares.fetch_sub(1, std::memory_order_acq_rel) != 1)
+        return;
+    std::sort(m_oBlocks.begin(), m_oBlocks.end(), [](const Block& a, const Block& b) { return a.begin < b.begin; });
+#if KAVRIN_NODE_BLOCKS
+    if (!onlyInternalReferences()) {
+        Kept& k = kept();
+        std::lock_guard<std::mutex> lock(k.mutex);
+        k.arenas.push_back(this);
+        return;
+    }
+#endif
+    destroyNodes();
+    delete this;
+    releaseKept();
+}
+
+void NodeArena::releaseKept()
+{
+    Kept& k = kept();
+    std::vector<NodeArena*> gone;
+    {
+        std::lock_guard<std::mutex> lock(k.mutex);
+        if (k.arenas.empty())
+            return;
+        auto still = std::partition(k.arenas.begin(), k.arenas.end(),
+                                    [](NodeArena* a) { return !a->onlyInternalReferences(); });
+        gone.assign(still, k.arenas.end());
+        k.arenas.erase(still, k.arenas.end());
+    }
+    for (NodeArena* a : gone) {
+        a->destroyNodes();
+        delete a;
+    }
+}
+
+std::size_t NodeArena::keptArenas()
+{
+    Kept& k = kept();
+    std::lock_guard<std::mutex> lock(k.mutex);
+    return k.arenas.size();
+}

@@ -1,0 +1,95 @@
+// Memory for the nodes of one parsed class-file tree.
+//
+// A parse makes thousands of small nodes that live and die together. While a parse runs on a
+// thread, the nodes made on that thread come from the parse's arena: each node is carved from a
+// large block, with antlr's reference holder (ASTRef) placed just before it instead of being a
+// heap object of its own. The arena holds one permanent count on every holder, so antlr never
+// deletes one of these nodes or holders; references still count as usual.
+//
+// The arena is shared by the parser and by the root of the tree it made; when the last share
+// goes, the whole tree goes at once. That is only sound when nothing outside the arena still
+// refers to one of its nodes: before freeing anything the arena checks each node's count against
+// the links that its own nodes hold. A tree whose nodes are still referred to from outside (an
+// interior node kept after its root was dropped, a subtree grafted into another tree) is kept
+// and checked again whenever a later arena goes. Under AddressSanitizer every node is a block of
+// its own and the tree is freed regardless, so that a reference outliving its tree is reported
+// at its next use.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <vector>
+
+class ValueAST;
+namespace antlr {
+class AST;
+struct ASTRef;
+}  // namespace antlr
+
+class NodeArena {
+public:
+    // A new arena with one share, held by the caller. `expectedBytes` sizes its first block
+    // (the size of the class file to be parsed, or 0).
+    static NodeArena* create(std::size_t expectedBytes);
+    void retain() { m_nShares.fetch_add(1, std::memory_order_relaxed); }
+    // Gives up one share; the last frees the tree (or keeps it while it is referred to).
+    void release();
+
+    // Makes `arena` (or none) the one that nodes made on this thread come from; returns the
+    // previous one.
+    static NodeArena* makeCurrent(NodeArena* arena);
+
+    // --- For ValueAST ------------------------------------------------------------------------
+    // Memory for a node of `size` bytes from the current arena, or null when there is none.
+    static void* allocate(std::size_t size);
+    // Called by every ValueAST constructor: when `node` is the last node allocate() gave on this
+    // thread, places its reference holder and takes the arena's permanent count on it.
+    static void adopt(ValueAST* node)
+    {
+        if (t_pending == node)
+            placeHolder(node);
+    }
+    // True when `p` is arena memory of a node whose construction failed: the node is marked
+    // dead and its memory stays with the arena.
+    static bool abandon(void* p);
+
+    // Arenas kept because nodes of theirs were still referred to when they were released.
+    static std::size_t keptArenas();
+
+private:
+    // A block of node memory: `count` nodes, whose sizes start at m_oSizes[firstSize].
+    struct Block {
+        char* begin;
+        char* end;
+        std::size_t firstSize;
+        std::size_t count;
+    };
+
+    NodeArena() = default;
+    ~NodeArena();
+    NodeArena(const NodeArena&) = delete;
+    NodeArena& operator=(const NodeArena&) = delete;
+
+    static void placeHolder(ValueAST* node);
+    void* take(std::size_t size);
+    bool contains(const void* p) const;
+    template <typename Visit>
+    void forEachNode(Visit visit) const;
+    // Counts off the links between the arena's own nodes (or back on) and tells whether every
+    // node is then referred to by the arena alone.
+    bool onlyInternalReferences();
+    void countInternalLinks(int delta);
+    void destroyNodes();
+    static void releaseKept();
+
+    static thread_local NodeArena* t_current;
+    static thread_local void* t_pending;
+
+    std::atomic<int> m_nShares{1};
+    std::size_t m_nExpectedBytes = 0;
+    std::vector<Block> m_oBlocks;
+    char* m_pFree = nullptr;
+    char* m_pEnd = nullptr;
+    // The size of every node in allocation order, in 8-byte units.
+    std::vector<unsigned char> m_oSizes;
+};
