@@ -1,5 +1,6 @@
 // Typed tree nodes: values, texts, class-file bytes, codecs, copies through antlr's factory,
 // the token vocabulary, and the release of long sibling chains.
+#include "../src/NodeArena.h"
 #include "../src/NodePool.h"
 #include "ReaderTestSupport.h"
 #include "StringHelpers.h"
@@ -425,6 +426,53 @@ TEST(NodeMemory, ANodeUsedAfterItsReleaseIsCaughtUnderTheSanitizer)
             std::printf("%u\n", static_cast<unsigned>(node->getValue()));
         },
         "use-after-free");
+}
+#endif
+
+std::vector<uint8_t> namedClass(const std::string& name)
+{
+    return reader_test::minimalClass(name, {}, 0, 0x21, {0, 0, 0, 0, 0, 0}).bytes();
+}
+
+// The constant-pool node of a parsed class whose pool holds its name; the rest dropped.
+antlr::RefAST parsedPoolOnly(const std::string& name)
+{
+    return reader_test::parseBytes(namedClass(name)).tree->getNextSibling()->getNextSibling();
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+TEST(NodeMemory, ANodeOfAParsedTreeUsedAfterTheTreeWentIsCaughtUnderTheSanitizer)
+{
+    EXPECT_DEATH(
+        {
+            antlr::RefAST pool = parsedPoolOnly("p/Gone");
+            std::printf("%s\n", pool->getFirstChild()->getText().c_str());
+        },
+        "use-after-free");
+}
+#else
+TEST(NodeMemory, AParsedTreeStaysWhileOneOfItsNodesIsHeldAndGoesAfter)
+{
+    const std::size_t before = NodeArena::keptArenas();
+    antlr::RefAST pool = parsedPoolOnly("p/Held");
+    EXPECT_EQ(NodeArena::keptArenas(), before + 1);
+    // The whole tree is still there under the held node.
+    EXPECT_EQ(pool->getType(), ClassFileTokenTypes::CONSTANT_POOL);
+    EXPECT_EQ(pool->getFirstChild()->getText(), "p/Held");
+    EXPECT_EQ(pool->getFirstChild()->getNextSibling()->getType(), ClassFileTokenTypes::CONSTANT_CLASS);
+
+    // Grafted into a tree of its own, it lives as long as that tree.
+    antlr::RefAST graft(new ShortAST(ClassFileTokenTypes::CONSTANT_POOL, 0));
+    graft->setFirstChild(pool->getFirstChild());
+    pool = antlr::nullAST;
+    reader_test::parseBytes(namedClass("p/Other"));
+    EXPECT_EQ(NodeArena::keptArenas(), before + 1);
+    EXPECT_EQ(graft->getFirstChild()->getText(), "p/Held");
+
+    // Once nothing refers to it, the next tree that goes takes it along.
+    graft = antlr::nullAST;
+    reader_test::parseBytes(namedClass("p/Last"));
+    EXPECT_EQ(NodeArena::keptArenas(), before);
 }
 #endif
 
