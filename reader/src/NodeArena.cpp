@@ -193,13 +193,15 @@ bool NodeArena::onlyInternalReferences()
 
 void NodeArena::destroyNodes()
 {
+    // Links within the arena are dropped without counting, all before any node goes; links to
+    // nodes outside it are released by the nodes' destructors as usual.
     forEachNode([&](antlr::ASTRef*, ValueAST* node) {
-        // Links within the arena are dropped without counting; links to nodes outside it are
-        // released by the node's destructor as usual.
         if (node->down && contains(node->down.get()))
             ::new (static_cast<void*>(&node->down)) antlr::RefBaseAST();
         if (node->right && contains(node->right.get()))
             ::new (static_cast<void*>(&node->right)) antlr::RefBaseAST();
+    });
+    forEachNode([&](antlr::ASTRef*, ValueAST* node) {
         // A short value's node holds nothing else to release.
         if (node->down || node->right || typeid(*node) != typeid(ShortAST))
             node->~ValueAST();
