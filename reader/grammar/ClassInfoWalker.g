@@ -365,14 +365,10 @@ methods
     :   #( METHODS ( methodInfo )* )
     ;
 
-// The method is reported before its attributes are walked.
+// The method is reported from its head; its attributes yield nothing that is reported, so the
+// METHOD_ATTRIBUTES subtree is passed over as one node (most of a class's nodes lie in it).
 methodInfo
-    :   #( METHOD_INFO a:ACCESS_FLAGS n:NAME s:SIGNATURE { reportMethod(a, n, s); } methodAttributes )
-    ;
-
-methodAttributes
-{ bool ignored = false; ConstValue dropped; }
-    :   #( METHOD_ATTRIBUTES ( #( ATTRIBUTE_INFO_LENGTH dropped=attribute[&ignored] ) )* )
+    :   #( METHOD_INFO a:ACCESS_FLAGS n:NAME s:SIGNATURE { reportMethod(a, n, s); } METHOD_ATTRIBUTES )
     ;
 
 // One attribute subtree. Yields the constant of a ConstantValue attribute (and sets *isConstant),
