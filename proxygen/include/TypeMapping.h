@@ -33,79 +33,79 @@ extern std::map<std::string, std::string>* nameSubstitutions;
 // --- Text tools -------------------------------------------------------------------------------
 // Clears out, then appends every maximal run of characters that holds none of the delimiter
 // characters, in order (empty parts are never appended).
-void splitString(std::vector<std::string>* out, std::string text, std::string delimiters);
-bool containsChar(std::string text, char c);
+void splitString(std::vector<std::string>* out, const std::string& text, const std::string& delimiters);
+bool containsChar(const std::string& text, char c);
 // The parts of splitString joined with separator between them ("a.b.C", ".", "::" gives
 // "a::b::C").
-std::string replaceDelimiters(std::string text, std::string delimiters, std::string separator);
+std::string replaceDelimiters(const std::string& text, const std::string& delimiters, const std::string& separator);
 
 // --- Names ------------------------------------------------------------------------------------
 // The C++ identifier of a Java name: its replacement when the substitutions hold the name as a
 // key, as the user wrote it; else cppIdentifier (CppNames.h): '$' made '_', other characters
 // encoded, and a trailing '_' on keywords, macros and the names generated code uses.
-std::string substituteName(std::string name);
+std::string substituteName(const std::string& name);
 // name split at '.' and ';', each part through substituteName, joined with "."; ";" appended
 // when the name holds one. A name without parts comes back unchanged.
-std::string substituteQualifiedName(std::string name);
+std::string substituteQualifiedName(const std::string& name);
 // The text after the last '.' (the whole name when there is none), through substituteName.
-std::string simpleCppName(std::string dottedName);
+std::string simpleCppName(const std::string& dottedName);
 // The C++ qualified name of a dotted Java class name: its parts, each through substituteName,
 // joined with "::" (a.b$C gives a::b_C). The proxy headers name their namespaces and classes
 // the same way, so references and declarations agree under substitutions.
-std::string cppQualifiedName(std::string dottedName);
+std::string cppQualifiedName(const std::string& dottedName);
 
 // --- Descriptor tools -------------------------------------------------------------------------
 // The number of leading '[' (0 for an empty descriptor).
-int arrayDimensions(std::string descriptor);
+int arrayDimensions(const std::string& descriptor);
 // Whether the character after the leading '[' run is one of B C D F I J S V Z.
-bool isPrimitiveElement(std::string descriptor);
+bool isPrimitiveElement(const std::string& descriptor);
 // One flag per parameter of a method descriptor: 1 for class types and arrays, 0 for primitives.
-std::vector<char> objectParamFlags(std::string methodDescriptor);
+std::vector<char> objectParamFlags(const std::string& methodDescriptor);
 
 // The type as Java source writes it: int, java.lang.String, byte[][].
-std::string javaTypeName(std::string descriptor);
+std::string javaTypeName(const std::string& descriptor);
 // The JNI type, decided by the first character: jint, jintArray, jobjectArray, jobject, void.
-std::string jniTypeName(std::string descriptor);
+std::string jniTypeName(const std::string& descriptor);
 // The C++ type of a value in proxy declarations and constant definitions. A class type other
 // than java.lang.String (jstring) becomes its default proxy type CPP_Java_Bridge::a::b::C and
 // is recorded in referencedClasses; with plain set, class types are jobject and arrays of two
 // or more dimensions jobjectArray.
-std::string cppTypeName(std::string descriptor, bool plain);
+std::string cppTypeName(const std::string& descriptor, bool plain);
 // The wrapper type of proxy members: CPP_Java_Bridge::JIntArray1D, CPP_Java_Bridge::
 // java::lang::StringArray2D, ::jni_helpers::JStringHelper, CPP_Java_Bridge::a::b::C or the JNI
 // type of a primitive. Arrays are recorded in referencedClasses unless plain is set.
-std::string helperType(std::string descriptor, bool plain, bool stringHelper);
+std::string helperType(const std::string& descriptor, bool plain, bool stringHelper);
 
 // Return-type helpers (the text after the method descriptor's last ')').
-std::string jmethodType(std::string methodDescriptor);
-std::string jniMethodType(std::string methodDescriptor);
-std::string methodHelperType(std::string methodDescriptor, bool stringHelper);
+std::string jmethodType(const std::string& methodDescriptor);
+std::string jniMethodType(const std::string& methodDescriptor);
+std::string methodHelperType(const std::string& methodDescriptor, bool stringHelper);
 
 // Per-parameter helpers: one entry per parameter, in order.
-std::vector<std::string> jmethodParams(std::string methodDescriptor);
-std::vector<std::string> jniMethodParams(std::string methodDescriptor);
-std::vector<std::string> methodHelperParams(std::string methodDescriptor);
+std::vector<std::string> jmethodParams(const std::string& methodDescriptor);
+std::vector<std::string> jniMethodParams(const std::string& methodDescriptor);
+std::vector<std::string> methodHelperParams(const std::string& methodDescriptor);
 // The jvalue member letter of each parameter: "l" for class types and arrays, else the type
 // letter in lower case.
-std::vector<std::string> jvalueMembers(std::string methodDescriptor);
+std::vector<std::string> jvalueMembers(const std::string& methodDescriptor);
 
 // The Type of the JNI functions Get<Type>Field / Set<Type>Field and Call<Type>Method.
-std::string fieldCallType(std::string fieldDescriptor);
-std::string methodCallType(std::string methodDescriptor);
+std::string fieldCallType(const std::string& fieldDescriptor);
+std::string methodCallType(const std::string& methodDescriptor);
 
 // The statement a generated function returns after it has handled a failure ("return 0;",
 // "return false;", "" for void).
-std::string defaultReturnStatement(std::string methodDescriptor);
+std::string defaultReturnStatement(const std::string& methodDescriptor);
 
 // The argument list with which generated native code calls a proxy method, from parameter
 // first on: "p1, CPP_Java_Bridge::a::B(JObject_t(p2))".
-std::string genNativeCallArgs(std::string methodDescriptor, int first);
+std::string genNativeCallArgs(const std::string& methodDescriptor, int first);
 
 // indent "try{" and a line end.
-void genTry(std::string indent, std::ostream& out);
+void genTry(const std::string& indent, std::ostream& out);
 // The five lines that close a generated try block: a JVMException is rethrown with the context
 // and the caught message, anything else as "<context>: System Error".
-void genCatch(std::string indent, std::string context, std::ostream& out);
+void genCatch(const std::string& indent, const std::string& context, std::ostream& out);
 
 // --- JNI export names -------------------------------------------------------------------------
 // "_0" followed by the code as four lower-case hexadecimal digits ('$' gives _00024).
@@ -118,5 +118,5 @@ std::string jniUnicodeEscape(char16_t unit);
 std::string jniMangle(std::string text);
 // The name under which a Java VM looks up a native method: "Java_" + mangled class + "_" +
 // mangled method name; when overloaded also "__" + the mangled argument descriptor.
-std::string jniFunctionName(std::string methodName, std::string descriptor, std::string dottedClassName,
+std::string jniFunctionName(const std::string& methodName, const std::string& descriptor, const std::string& dottedClassName,
                             bool overloaded);

@@ -343,40 +343,53 @@ std::string cppIdentifier(const std::string& javaName)
 
 std::string cppStringLiteral(const std::string& text, bool keepModifiedUtf8)
 {
-    std::string bytes;
-    if (keepModifiedUtf8) {
-        bytes = text;
-    } else {
-        bytes.reserve(text.size());
+    // Text with no byte above 0x7F (nearly all) needs no conversion.
+    bool ascii = true;
+    for (const char ch : text)
+        ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
+    std::string converted;
+    if (!keepModifiedUtf8 && !ascii) {
+        converted.reserve(text.size());
         for (std::size_t i = 0; i < text.size();) {
             const Character c = characterAt(text, i);
             if (c.valid && c.length == 6)
-                appendUtf8(bytes, c.code);
+                appendUtf8(converted, c.code);
             else
-                bytes.append(text, i, c.length);
+                converted.append(text, i, c.length);
             i += c.length;
         }
     }
-    std::string out = "\"";
-    for (const char ch : bytes) {
-        const unsigned char b = static_cast<unsigned char>(ch);
+    const std::string& bytes = keepModifiedUtf8 || ascii ? text : converted;
+    std::string out;
+    out.reserve(bytes.size() + 2);
+    out.push_back('"');
+    // Runs of bytes that stand for themselves are copied at once.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char b = static_cast<unsigned char>(bytes[i]);
+        const char* escape = nullptr;
         switch (b) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '?': out += "\\?"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"': escape = "\\\""; break;
+        case '\\': escape = "\\\\"; break;
+        case '?': escape = "\\?"; break;
+        case '\n': escape = "\\n"; break;
+        case '\r': escape = "\\r"; break;
+        case '\t': escape = "\\t"; break;
         default:
-            if (b < 0x20 || b >= 0x7F) {
-                char buf[16];
-                std::snprintf(buf, sizeof buf, "\\%03o", static_cast<unsigned>(b));
-                out += buf;
-            } else {
-                out.push_back(ch);
-            }
+            if (b >= 0x20 && b < 0x7F)
+                continue;
+        }
+        out.append(bytes, run, i - run);
+        run = i + 1;
+        if (escape) {
+            out += escape;
+        } else {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "\\%03o", static_cast<unsigned>(b));
+            out += buf;
         }
     }
+    out.append(bytes, run, bytes.size() - run);
     out.push_back('"');
     return out;
 }

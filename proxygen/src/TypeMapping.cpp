@@ -134,46 +134,57 @@ std::string returnPart(const std::string& d, std::size_t& lastParen)
 
 // --- Text tools -------------------------------------------------------------------------------
 
-void splitString(std::vector<std::string>* out, std::string text, std::string delimiters)
+namespace {
+
+// Calls part(begin, end) for every maximal run of characters of text that holds none of the
+// delimiters, in order.
+template <typename Part>
+void forEachPart(const std::string& text, const std::string& delimiters, Part part)
+{
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        begin = text.find_first_not_of(delimiters, begin);
+        if (begin == std::string::npos)
+            break;
+        std::size_t end = text.find_first_of(delimiters, begin);
+        if (end == std::string::npos)
+            end = text.size();
+        part(begin, end);
+        begin = end;
+    }
+}
+
+}  // namespace
+
+void splitString(std::vector<std::string>* out, const std::string& text, const std::string& delimiters)
 {
     if (!out)
         return;
     out->clear();
-    std::string part;
-    for (char c : text) {
-        if (delimiters.find(c) != std::string::npos) {
-            if (!part.empty())
-                out->push_back(part);
-            part.clear();
-        } else {
-            part.push_back(c);
-        }
-    }
-    if (!part.empty())
-        out->push_back(part);
+    forEachPart(text, delimiters,
+                [&](std::size_t begin, std::size_t end) { out->push_back(text.substr(begin, end - begin)); });
 }
 
-bool containsChar(std::string text, char c)
+bool containsChar(const std::string& text, char c)
 {
     return text.find(c) != std::string::npos;
 }
 
-std::string replaceDelimiters(std::string text, std::string delimiters, std::string separator)
+std::string replaceDelimiters(const std::string& text, const std::string& delimiters, const std::string& separator)
 {
-    std::vector<std::string> parts;
-    splitString(&parts, text, delimiters);
     std::string out;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i)
+    out.reserve(text.size());
+    forEachPart(text, delimiters, [&](std::size_t begin, std::size_t end) {
+        if (!out.empty())  // parts are never empty
             out += separator;
-        out += parts[i];
-    }
+        out.append(text, begin, end - begin);
+    });
     return out;
 }
 
 // --- Names ------------------------------------------------------------------------------------
 
-std::string substituteName(std::string name)
+std::string substituteName(const std::string& name)
 {
     if (nameSubstitutions) {
         auto it = nameSubstitutions->find(name);
@@ -183,7 +194,7 @@ std::string substituteName(std::string name)
     return cppIdentifier(name);
 }
 
-std::string substituteQualifiedName(std::string name)
+std::string substituteQualifiedName(const std::string& name)
 {
     std::vector<std::string> parts;
     splitString(&parts, name, ".;");
@@ -200,39 +211,39 @@ std::string substituteQualifiedName(std::string name)
     return out;
 }
 
-std::string simpleCppName(std::string dottedName)
+std::string simpleCppName(const std::string& dottedName)
 {
     const std::size_t dot = dottedName.rfind('.');
     return substituteName(dot == std::string::npos ? dottedName : dottedName.substr(dot + 1));
 }
 
-std::string cppQualifiedName(std::string dottedName)
+std::string cppQualifiedName(const std::string& dottedName)
 {
-    std::vector<std::string> parts;
-    splitString(&parts, dottedName, ".");
     std::string out;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i)
+    bool first = true;
+    forEachPart(dottedName, ".", [&](std::size_t begin, std::size_t end) {
+        if (!first)
             out += "::";
-        out += substituteName(parts[i]);
-    }
+        first = false;
+        out += substituteName(dottedName.substr(begin, end - begin));
+    });
     return out;
 }
 
 // --- Descriptor tools -------------------------------------------------------------------------
 
-int arrayDimensions(std::string descriptor)
+int arrayDimensions(const std::string& descriptor)
 {
     return static_cast<int>(leadingBrackets(descriptor));
 }
 
-bool isPrimitiveElement(std::string descriptor)
+bool isPrimitiveElement(const std::string& descriptor)
 {
     const std::size_t n = leadingBrackets(descriptor);
     return n < descriptor.size() && isPrimitiveLetter(descriptor[n]);
 }
 
-std::vector<char> objectParamFlags(std::string methodDescriptor)
+std::vector<char> objectParamFlags(const std::string& methodDescriptor)
 {
     std::vector<std::string> params;
     std::vector<char> flags;
@@ -242,7 +253,7 @@ std::vector<char> objectParamFlags(std::string methodDescriptor)
     return flags;
 }
 
-std::string javaTypeName(std::string descriptor)
+std::string javaTypeName(const std::string& descriptor)
 {
     const std::size_t dims = leadingBrackets(descriptor);
     const std::string element = descriptor.substr(dims);
@@ -269,7 +280,7 @@ std::string javaTypeName(std::string descriptor)
     return text;
 }
 
-std::string jniTypeName(std::string descriptor)
+std::string jniTypeName(const std::string& descriptor)
 {
     if (descriptor.empty())
         return "jobject";
@@ -282,7 +293,7 @@ std::string jniTypeName(std::string descriptor)
     return primitive.empty() ? "jobject" : primitive;
 }
 
-std::string cppTypeName(std::string descriptor, bool plain)
+std::string cppTypeName(const std::string& descriptor, bool plain)
 {
     if (descriptor.empty())
         return descriptor;
@@ -309,7 +320,7 @@ std::string cppTypeName(std::string descriptor, bool plain)
     return descriptor;
 }
 
-std::string helperType(std::string descriptor, bool plain, bool stringHelper)
+std::string helperType(const std::string& descriptor, bool plain, bool stringHelper)
 {
     const std::string text = replaceChar(descriptor, '/', '.');
     if (!text.empty() && text[0] == '[') {
@@ -335,7 +346,7 @@ std::string helperType(std::string descriptor, bool plain, bool stringHelper)
 
 // --- Return-type helpers ----------------------------------------------------------------------
 
-std::string jmethodType(std::string methodDescriptor)
+std::string jmethodType(const std::string& methodDescriptor)
 {
     std::size_t paren;
     const std::string ret = returnPart(methodDescriptor, paren);
@@ -344,7 +355,7 @@ std::string jmethodType(std::string methodDescriptor)
     return javaTypeName(ret);
 }
 
-std::string jniMethodType(std::string methodDescriptor)
+std::string jniMethodType(const std::string& methodDescriptor)
 {
     std::size_t paren;
     const std::string ret = returnPart(methodDescriptor, paren);
@@ -353,7 +364,7 @@ std::string jniMethodType(std::string methodDescriptor)
     return jniTypeName(ret);
 }
 
-std::string methodHelperType(std::string methodDescriptor, bool stringHelper)
+std::string methodHelperType(const std::string& methodDescriptor, bool stringHelper)
 {
     std::size_t paren;
     const std::string ret = returnPart(methodDescriptor, paren);
@@ -364,7 +375,7 @@ std::string methodHelperType(std::string methodDescriptor, bool stringHelper)
 
 // --- Per-parameter helpers --------------------------------------------------------------------
 
-std::vector<std::string> jmethodParams(std::string methodDescriptor)
+std::vector<std::string> jmethodParams(const std::string& methodDescriptor)
 {
     std::vector<std::string> params;
     if (!scanParameters(methodDescriptor, params))
@@ -374,7 +385,7 @@ std::vector<std::string> jmethodParams(std::string methodDescriptor)
     return params;
 }
 
-std::vector<std::string> jniMethodParams(std::string methodDescriptor)
+std::vector<std::string> jniMethodParams(const std::string& methodDescriptor)
 {
     std::vector<std::string> params;
     if (!scanParameters(methodDescriptor, params))
@@ -387,7 +398,7 @@ std::vector<std::string> jniMethodParams(std::string methodDescriptor)
     return params;
 }
 
-std::vector<std::string> methodHelperParams(std::string methodDescriptor)
+std::vector<std::string> methodHelperParams(const std::string& methodDescriptor)
 {
     std::vector<std::string> params;
     if (!scanParameters(methodDescriptor, params))
@@ -400,7 +411,7 @@ std::vector<std::string> methodHelperParams(std::string methodDescriptor)
     return params;
 }
 
-std::vector<std::string> jvalueMembers(std::string methodDescriptor)
+std::vector<std::string> jvalueMembers(const std::string& methodDescriptor)
 {
     std::vector<std::string> params;
     if (!scanParameters(methodDescriptor, params))
@@ -416,7 +427,7 @@ std::vector<std::string> jvalueMembers(std::string methodDescriptor)
 
 // --- Call words -------------------------------------------------------------------------------
 
-std::string fieldCallType(std::string fieldDescriptor)
+std::string fieldCallType(const std::string& fieldDescriptor)
 {
     if (fieldDescriptor.empty())
         return "ERROR:fieldCallType(" + fieldDescriptor + ")";
@@ -428,7 +439,7 @@ std::string fieldCallType(std::string fieldDescriptor)
     return "Object";
 }
 
-std::string methodCallType(std::string methodDescriptor)
+std::string methodCallType(const std::string& methodDescriptor)
 {
     std::size_t paren;
     const std::string ret = returnPart(methodDescriptor, paren);
@@ -444,7 +455,7 @@ std::string methodCallType(std::string methodDescriptor)
     return "Object";
 }
 
-std::string defaultReturnStatement(std::string methodDescriptor)
+std::string defaultReturnStatement(const std::string& methodDescriptor)
 {
     const std::size_t paren = methodDescriptor.find(')');
     const std::string ret = paren == std::string::npos ? methodDescriptor : methodDescriptor.substr(paren + 1);
@@ -466,7 +477,7 @@ std::string defaultReturnStatement(std::string methodDescriptor)
     return "";
 }
 
-std::string genNativeCallArgs(std::string methodDescriptor, int first)
+std::string genNativeCallArgs(const std::string& methodDescriptor, int first)
 {
     const std::vector<std::string> types = methodHelperParams(methodDescriptor);
     const std::vector<char> flags = objectParamFlags(methodDescriptor);
@@ -485,12 +496,12 @@ std::string genNativeCallArgs(std::string methodDescriptor, int first)
     return out;
 }
 
-void genTry(std::string indent, std::ostream& out)
+void genTry(const std::string& indent, std::ostream& out)
 {
     out << indent << "try{" << '\n';
 }
 
-void genCatch(std::string indent, std::string context, std::ostream& out)
+void genCatch(const std::string& indent, const std::string& context, std::ostream& out)
 {
     out << indent << "}catch(::jni_helpers::JVMException e){" << '\n';
     out << indent << indentUnit << "throw ::jni_helpers::JVMException(jni_helpers::CSmartString("
@@ -581,8 +592,8 @@ std::string jniMangle(std::string text)
     return out;
 }
 
-std::string jniFunctionName(std::string methodName, std::string descriptor, std::string dottedClassName,
-                            bool overloaded)
+std::string jniFunctionName(const std::string& methodName, const std::string& descriptor,
+                            const std::string& dottedClassName, bool overloaded)
 {
     std::string name = "Java_" + jniMangle(dottedClassName) + "_" + jniMangle(methodName);
     if (overloaded) {

@@ -30,6 +30,7 @@ header "post_include_cpp" {
 
 #include <antlr/ANTLRException.hpp>
 #include <antlr/ASTFactory.hpp>
+#include <antlr/NoViableAltException.hpp>
 
 #include <algorithm>
 #include <iostream>
@@ -42,43 +43,121 @@ ClassInfoWalker::ClassInfoWalker(ProxyGenerator* generator, int level) : ClassIn
 
 namespace {
 
-const ValueAST* valueOf(const antlr::RefAST& node)
-{
-    return asValueNode(node);
-}
-
 // The 16-bit value of a ShortAST node (an index or access flags); 0 for any other node.
-uint16_t shortOf(const antlr::RefAST& node)
+uint16_t shortOf(const antlr::AST* node)
 {
     const ShortAST* value = nodeAs<ShortAST>(node);
     return value ? value->getValue() : 0;
 }
 
+uint16_t shortOf(const antlr::RefAST& node)
+{
+    return shortOf(node.get());
+}
+
+// The links of a node, read without taking a reference: the walk holds the tree it steps through.
+struct NodeLinks : antlr::BaseAST {
+    static const antlr::AST* firstChild(const antlr::AST* node)
+    {
+        return (static_cast<const antlr::BaseAST*>(node)->*(&NodeLinks::down)).get();
+    }
+    static const antlr::AST* nextSibling(const antlr::AST* node)
+    {
+        return (static_cast<const antlr::BaseAST*>(node)->*(&NodeLinks::right)).get();
+    }
+};
+
 }  // namespace
 
-antlr::RefAST ClassInfoWalker::poolNode(uint16_t index, int type) const
+const antlr::AST* ClassInfoWalker::poolNode(uint16_t index, int type) const
 {
     if (index == 0 || index >= m_oPoolNodeList.size())
-        return antlr::nullAST;
-    const antlr::RefAST& node = m_oPoolNodeList[index];
+        return nullptr;
+    const antlr::AST* node = m_oPoolNodeList[index];
     if (!node || node->getType() != type)
-        return antlr::nullAST;
+        return nullptr;
     return node;
+}
+
+void ClassInfoWalker::collectPool(const antlr::RefAST& pool)
+{
+    m_oPoolNodeList.assign(1, nullptr);
+    const antlr::AST* entry = NodeLinks::firstChild(pool.get());
+    for (; entry; entry = NodeLinks::nextSibling(entry)) {
+        bool isEntry = true;
+        const antlr::AST* keep = nullptr;
+        // The children the entry must have, in order.
+        int expected[2] = {0, 0};
+        switch (entry->getType()) {
+        case CONSTANT_UTF8:
+        case CONSTANT_INTEGER:
+        case CONSTANT_FLOAT:
+        case CONSTANT_LONG:
+        case CONSTANT_DOUBLE:
+        case CONSTANT_CLASS:
+            keep = entry;
+            break;
+        case CONSTANT_STRING:
+            keep = entry;
+            expected[0] = STRING_INDEX;
+            break;
+        case CONSTANT_FIELDREF:
+        case CONSTANT_METHODREF:
+        case CONSTANT_INTERFACEMETHODREF:
+            expected[0] = CLASS_INDEX;
+            expected[1] = NAME_AND_TYPE_INDEX;
+            break;
+        case CONSTANT_NAMEANDTYPE:
+            expected[0] = NAME;
+            expected[1] = TYPE;
+            break;
+        case CONSTANT_UNICODE:
+        case CONSTANT_CONTINUED:
+        case ATTR_UNKNOWN:  // a method handle, method type, dynamic, module or package entry
+            break;
+        default:
+            isEntry = false;
+            break;
+        }
+        // The entries end at the first node that is none.
+        if (!isEntry)
+            break;
+        // An entry with the wrong children is reported and takes its slot empty, so that later
+        // indices stay right.
+        const antlr::AST* child = NodeLinks::firstChild(entry);
+        for (const int type : expected) {
+            if (!type)
+                break;
+            if (!child || child->getType() != type) {
+                try {
+                    match(antlr::RefAST(const_cast<antlr::AST*>(child)), type);
+                } catch (antlr::RecognitionException& ex) {
+                    reportError(ex);
+                }
+                keep = nullptr;
+                break;
+            }
+            child = NodeLinks::nextSibling(child);
+        }
+        m_oPoolNodeList.push_back(keep);
+    }
+    if (m_oPoolNodeList.size() == 1)
+        throw antlr::NoViableAltException(entry ? antlr::RefAST(const_cast<antlr::AST*>(entry)) : antlr::RefAST(ASTNULL));
 }
 
 bool ClassInfoWalker::utf8At(uint16_t index, std::string& text) const
 {
-    const StringAST* utf8 = nodeAs<StringAST>(valueOf(poolNode(index, CONSTANT_UTF8)));
+    const StringAST* utf8 = nodeAs<StringAST>(poolNode(index, CONSTANT_UTF8));
     if (!utf8)
         return false;
-    text = utf8->getValue();
+    text = utf8->value();
     return true;
 }
 
 std::string ClassInfoWalker::classNameAt(const antlr::RefAST& classInfo) const
 {
     std::string name;
-    const antlr::RefAST entry = poolNode(shortOf(classInfo), CONSTANT_CLASS);
+    const antlr::AST* entry = poolNode(shortOf(classInfo), CONSTANT_CLASS);
     if (entry)
         utf8At(shortOf(entry), name);
     return name;
@@ -88,26 +167,26 @@ ConstValue ClassInfoWalker::constantValueAt(uint16_t index) const
 {
     if (index == 0 || index >= m_oPoolNodeList.size() || !m_oPoolNodeList[index])
         return ConstValue();
-    const antlr::RefAST& node = m_oPoolNodeList[index];
+    const antlr::AST* node = m_oPoolNodeList[index];
     switch (node->getType()) {
     case CONSTANT_INTEGER:
-        if (const IntAST* v = nodeAs<IntAST>(valueOf(node)))
+        if (const IntAST* v = nodeAs<IntAST>(node))
             return ConstValue(static_cast<int32_t>(v->getValue()));
         break;
     case CONSTANT_FLOAT:
-        if (const FloatAST* v = nodeAs<FloatAST>(valueOf(node)))
+        if (const FloatAST* v = nodeAs<FloatAST>(node))
             return ConstValue(static_cast<float>(v->getValue()));
         break;
     case CONSTANT_LONG:
-        if (const LongAST* v = nodeAs<LongAST>(valueOf(node)))
+        if (const LongAST* v = nodeAs<LongAST>(node))
             return ConstValue(static_cast<int64_t>(v->getValue()));
         break;
     case CONSTANT_DOUBLE:
-        if (const DoubleAST* v = nodeAs<DoubleAST>(valueOf(node)))
+        if (const DoubleAST* v = nodeAs<DoubleAST>(node))
             return ConstValue(static_cast<double>(v->getValue()));
         break;
     case CONSTANT_STRING: {
-        antlr::RefAST child = node->getFirstChild();
+        const antlr::AST* child = NodeLinks::firstChild(node);
         std::string text;
         if (child && child->getType() == STRING_INDEX && utf8At(shortOf(child), text))
             return ConstValue(text);
@@ -239,7 +318,11 @@ public:
 
 private:
     // The pool entry at an index when it has the token type, else null.
-    antlr::RefAST poolNode(uint16_t index, int type) const;
+    const antlr::AST* poolNode(uint16_t index, int type) const;
+    // Fills the pool-node list from the CONSTANT_POOL node's entries: index 0 empty, then one slot
+    // per entry up to the first node that is no entry. An entry with the wrong children is
+    // reported and left empty; a pool without entries throws the recognition error.
+    void collectPool(const antlr::RefAST& pool);
     // The text of the CONSTANT_UTF8 entry at an index; false (text untouched) when there is none.
     bool utf8At(uint16_t index, std::string& text) const;
     // The '/'-separated class name that a CLASS_INFO node names; empty when it names none.
@@ -256,8 +339,9 @@ private:
 
     ProxyGenerator* m_pGenerator = nullptr;
     // Indexed by constant-pool index: the entry node for UTF8, numeric, class and string entries,
-    // a null reference for index 0, the second slot of a long or double and every other entry.
-    std::vector<antlr::RefAST> m_oPoolNodeList;
+    // null for index 0, the second slot of a long or double and every other entry. The walked
+    // tree is held by the walk's caller, so the nodes are not counted here.
+    std::vector<const antlr::AST*> m_oPoolNodeList;
     int m_nLevel = 0;
     // The walked type is an interface.
     bool m_bInterface = false;
@@ -286,39 +370,10 @@ classFile
         )+
     ;
 
+// The pool is read in one pass over its entries (collectPool), the hottest part of every walk.
 constantPool
-    :   #( CONSTANT_POOL { m_oPoolNodeList.push_back(antlr::nullAST); } ( constantPoolEntry )+ )
+    :   pool:CONSTANT_POOL { collectPool(pool); }
     ;
-
-// One pool slot: the node itself where the walker resolves through it, else a null reference.
-// An entry in error still takes its slot, so that later indices stay right.
-constantPoolEntry
-{ antlr::RefAST keep; }
-    :   (   u:CONSTANT_UTF8 { keep = u; }
-        |   CONSTANT_UNICODE
-        |   i:CONSTANT_INTEGER { keep = i; }
-        |   f:CONSTANT_FLOAT { keep = f; }
-        |   l:CONSTANT_LONG { keep = l; }
-        |   d:CONSTANT_DOUBLE { keep = d; }
-        |   c:CONSTANT_CLASS { keep = c; }
-        |   CONSTANT_CONTINUED
-        |   #( s:CONSTANT_STRING STRING_INDEX ) { keep = s; }
-        |   #( CONSTANT_FIELDREF CLASS_INDEX NAME_AND_TYPE_INDEX )
-        |   #( CONSTANT_METHODREF CLASS_INDEX NAME_AND_TYPE_INDEX )
-        |   #( CONSTANT_INTERFACEMETHODREF CLASS_INDEX NAME_AND_TYPE_INDEX )
-        |   #( CONSTANT_NAMEANDTYPE NAME TYPE )
-            // A method handle, method type, dynamic, invokedynamic, module or package entry.
-        |   ATTR_UNKNOWN
-        )
-        { m_oPoolNodeList.push_back(keep); }
-    ;
-    exception
-    catch [antlr::RecognitionException& ex] {
-        reportError(ex);
-        m_oPoolNodeList.push_back(antlr::nullAST);
-        if (_t != antlr::nullAST)
-            _t = _t->getNextSibling();
-    }
 
 classInfo
     :   #(  THIS_CLASS { if (m_nLevel == 0) m_pGenerator->setIsInterface(false); }
