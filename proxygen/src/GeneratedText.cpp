@@ -1,5 +1,6 @@
 #include "GeneratedText.h"
 
+#include "CppNames.h"
 #include "TypeMapping.h"
 
 
@@ -37,6 +38,32 @@ std::string numberedParameters(const std::vector<std::string>& types)
         text += types[i] + " p" + std::to_string(i);
     }
     return text;
+}
+
+void appendTry(std::string& text, const std::string& indent)
+{
+    text += indent;
+    text += "try{\n";
+}
+
+void appendCatch(std::string& text, const std::string& indent, const std::string& context)
+{
+    text += indent;
+    text += "}catch(::jni_helpers::JVMException e){\n";
+    text += indent;
+    text += indentUnit;
+    text += "throw ::jni_helpers::JVMException(jni_helpers::CSmartString(";
+    text += cppStringLiteral(context + ":\n");
+    text += ") + e.getMessage());\n";
+    text += indent;
+    text += "}catch(...){\n";
+    text += indent;
+    text += indentUnit;
+    text += "throw ::jni_helpers::JVMException(";
+    text += cppStringLiteral(context + ": System Error");
+    text += ");\n";
+    text += indent;
+    text += "}\n";
 }
 
 std::string standardUtf8(const std::string& text)

@@ -12,6 +12,18 @@ std::string indentation(std::size_t units);
 // The types joined as "<type i> p<i>", with ", " between them.
 std::string numberedParameters(const std::vector<std::string>& types);
 
+// Appends the parts (strings, string literals, characters) to the text in order: a piece of
+// generated code is built in one string and put into its stream at once.
+template <typename... Parts>
+void appendAll(std::string& text, const Parts&... parts)
+{
+    ((text += parts), ...);
+}
+
+// genTry and genCatch (TypeMapping.h) appending to a text.
+void appendTry(std::string& text, const std::string& indent);
+void appendCatch(std::string& text, const std::string& indent, const std::string& context);
+
 // Class files hold names in modified UTF-8, where a character outside the Basic Multilingual
 // Plane is two encoded surrogates of three bytes each. C++ compilers read UTF-8: such pairs
 // become one four-byte sequence; everything else stays as it is. Generated files are written

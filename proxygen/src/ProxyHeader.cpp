@@ -191,10 +191,12 @@ void ProxyGenerator::makeDeclaredNames()
 
     // Methods first: overloads share one name, which a substitution gives as it stands.
     m_methodCppNames.clear();
-    std::set<MethodDescriptor> declared = m_methods;
-    if (m_bImplementNatives)
-        declared.insert(m_nativeMethods.begin(), m_nativeMethods.end());
-    for (const MethodDescriptor& method : declared) {
+    std::set<MethodDescriptor> withNatives;
+    if (m_bImplementNatives) {
+        withNatives = m_methods;
+        withNatives.insert(m_nativeMethods.begin(), m_nativeMethods.end());
+    }
+    for (const MethodDescriptor& method : m_bImplementNatives ? withNatives : m_methods) {
         if (m_methodCppNames.count(method.getName()))
             continue;
         const std::string key = (addMethodPrefix ? "mth_" : "") + replaceChar(method.getName(), '$', '_');
@@ -539,32 +541,36 @@ void ProxyGenerator::genMethodDecls()
     const std::string m = indentation(m_packageParts.size() + 2);
     // With skeletons on, every native of the class is declared: its stub calls it, also when the
     // user unchecked it.
-    std::set<MethodDescriptor> methods = m_methods;
-    if (m_bImplementNatives)
-        methods.insert(m_nativeMethods.begin(), m_nativeMethods.end());
+    std::set<MethodDescriptor> withNatives;
+    if (m_bImplementNatives) {
+        withNatives = m_methods;
+        withNatives.insert(m_nativeMethods.begin(), m_nativeMethods.end());
+    }
+    const std::set<MethodDescriptor>& methods = m_bImplementNatives ? withNatives : m_methods;
     out << "\n" << m << "// Methods:\n";
+    std::string text;
     for (const MethodDescriptor& method : methods) {
         const uint16_t flags = method.getAccessFlags();
         const std::string descriptor = method.getSignature();
-        std::string words = accessComment(flags);
+        const std::string name = method.getName();
+        text.clear();
+        appendAll(text, m, accessComment(flags));
         if (flags & kAccAbstract)
-            words += "abstract ";
+            text += "abstract ";
         if (flags & kAccNative)
-            words += "native ";
-        words += staticFinalWords(flags);
-        out << m << words
-            << cppCommentText(jmethodType(descriptor) + " " + method.getName() + "(" +
-                              numberedParameters(jmethodParams(descriptor)))
-            << ");\n";
-
+            text += "native ";
         const std::vector<std::string> javaParams = jmethodParams(descriptor);
+        appendAll(text, staticFinalWords(flags),
+                  cppCommentText(jmethodType(descriptor) + " " + name + "(" + numberedParameters(javaParams)), ");\n");
+
         std::string params = numberedParameters(methodHelperParams(descriptor));
-        if (method.getName() == "main" && !javaParams.empty() && javaParams.back() == "java.lang.String[]" &&
+        if (name == "main" && !javaParams.empty() && javaParams.back() == "java.lang.String[]" &&
             !hasOverloadWithout(methods, method))
             params += " = ::jni_helpers::JStringArrayHelper(0L)";
-        out << m << ((flags & kAccStatic) ? "static " : "")
-            << replaceDelimiters(methodHelperType(descriptor, false), ".", "::") << " " << methodCppName(method)
-            << "(" << params << ");\n";
+        appendAll(text, m, (flags & kAccStatic) ? "static " : "",
+                  replaceDelimiters(methodHelperType(descriptor, false), ".", "::"), " ", methodCppName(method), "(",
+                  params, ");\n");
+        out << text;
     }
 }
 

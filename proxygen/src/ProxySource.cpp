@@ -21,22 +21,29 @@ const std::string kLookup = "::jni_helpers::ProxyLookup::";
 // the generated code (a static LookupSite). A static member's lookup also sets the local clazz to
 // its class, which the runtime holds: bodies never delete it. An instance member's ID is also
 // kept in the proxy.
-void writeMemberLookup(std::ostream& out, bool isStatic, bool isField, const std::string& id, const std::string& name,
-                       const std::string& descriptor)
+void appendMemberLookup(std::string& text, bool isStatic, bool isField, const std::string& id, const std::string& name,
+                        const std::string& descriptor)
 {
     const std::string quoted = cppStringLiteral(name) + ", " + cppStringLiteral(descriptor);
     if (isStatic) {
-        out << I << I << "static ::jni_helpers::LookupSite _lookup;\n";
-        out << I << I << "jclass clazz = 0;\n";
-        out << I << I << (isField ? "jfieldID " : "jmethodID ") << id << " = " << kLookup
-            << (isField ? "staticField" : "staticMethod") << "(_lookup, _clazzName, " << quoted << ", clazz);\n";
+        appendAll(text, I, I, "static ::jni_helpers::LookupSite _lookup;\n");
+        appendAll(text, I, I, "jclass clazz = 0;\n");
+        appendAll(text, I, I, isField ? "jfieldID " : "jmethodID ", id, " = ", kLookup,
+                  isField ? "staticField" : "staticMethod", "(_lookup, _clazzName, ", quoted, ", clazz);\n");
     } else {
-        out << I << I << "if(" << id << " == 0){\n";
-        out << I << I << I << "static ::jni_helpers::LookupSite _lookup;\n";
-        out << I << I << I << id << " = " << kLookup << (isField ? "field" : "method") << "(_lookup, clazz, " << quoted
-            << ");\n";
-        out << I << I << "}\n";
+        appendAll(text, I, I, "if(", id, " == 0){\n");
+        appendAll(text, I, I, I, "static ::jni_helpers::LookupSite _lookup;\n");
+        appendAll(text, I, I, I, id, " = ", kLookup, isField ? "field" : "method", "(_lookup, clazz, ", quoted, ");\n");
+        appendAll(text, I, I, "}\n");
     }
+}
+
+void writeMemberLookup(std::ostream& out, bool isStatic, bool isField, const std::string& id, const std::string& name,
+                       const std::string& descriptor)
+{
+    std::string text;
+    appendMemberLookup(text, isStatic, isField, id, name, descriptor);
+    out << text;
 }
 
 // A floating constant keeps a floating literal ("-0" would be the integer 0 and lose the sign).
@@ -223,91 +230,91 @@ std::string ProxyGenerator::genFunctionCallParams(std::string descriptor)
     return text;
 }
 
-void ProxyGenerator::genMethods()
-{
-    if (!m_pSource)
-        return;
-    for (const MethodDescriptor& method : m_methods) {
-        // A native method of the class with a skeleton gets its stub below; every other method,
-        // inherited natives included, gets a proxy body.
-        if (hasNativeSkeleton(method))
-            continue;
-        if (method.isStatic())
-            genStaticCall(method);
-        else if (method.isFinal())
-            genNonvirtualCall(method);
-        else
-            genVirtualCall(method);
-    }
-    genNativeStubs();
-}
-
 namespace {
 
 enum class CallKind { Static, Nonvirtual, Virtual };
 
 }  // namespace
 
-static void writeMethodBody(ProxyGenerator& gen, const MethodDescriptor& method, CallKind kind)
+static void writeMethodBody(ProxyGenerator& gen, const MethodDescriptor& method, CallKind kind, const std::string& q);
+
+void ProxyGenerator::genMethods()
 {
-    std::ostream& out = *gen.m_pSource;
-    const std::string q = gen.qualifiedProxyName();
+    if (!m_pSource)
+        return;
+    const std::string q = qualifiedProxyName();
+    for (const MethodDescriptor& method : m_methods) {
+        // A native method of the class with a skeleton gets its stub below; every other method,
+        // inherited natives included, gets a proxy body.
+        if (hasNativeSkeleton(method))
+            continue;
+        writeMethodBody(*this, method,
+                        method.isStatic() ? CallKind::Static
+                                          : method.isFinal() ? CallKind::Nonvirtual : CallKind::Virtual,
+                        q);
+    }
+    genNativeStubs();
+}
+
+static void writeMethodBody(ProxyGenerator& gen, const MethodDescriptor& method, CallKind kind, const std::string& q)
+{
     const std::string descriptor = method.getSignature();
     const std::string name = method.getName();
     const std::string id = gen.m_methodNames[name + descriptor] + "_ID";
     const std::string resultType = methodHelperType(descriptor, true);
-    const std::string returnType = replaceDelimiters(resultType, ".", "::");
-    const bool isVoid = methodHelperType(descriptor, false) == "void";
+    // A descriptor whose only ')' comes first has no void result (an "ERROR:" text stands there).
+    const bool isVoid = resultType == "void" && descriptor.rfind(')') != 0;
     const std::string call = methodCallType(descriptor);
     const std::string args = gen.genFunctionCallParams(descriptor);
     const bool isStatic = kind == CallKind::Static;
 
-    out << "\n";
-    out << returnType << " " << q << "::" << gen.methodCppName(method) << "("
-        << numberedParameters(methodHelperParams(descriptor)) << ") {\n";
-    genTry(I, out);
+    std::string text;
+    text.reserve(1024);
+    appendAll(text, "\n", replaceDelimiters(resultType, ".", "::"), " ", q, "::", gen.methodCppName(method), "(",
+              numberedParameters(methodHelperParams(descriptor)), ") {\n");
+    appendTry(text, I);
     if (!isVoid)
-        out << I << I << resultType << " result;\n";
-    writeMemberLookup(out, isStatic, false, id, name, descriptor);
-    std::string callText;
+        appendAll(text, I, I, resultType, " result;\n");
+    appendMemberLookup(text, isStatic, false, id, name, descriptor);
+    appendAll(text, I, I);
+    if (!isVoid)
+        text += call == "Object" ? "jobject tmpobject =" : "result = ";
     switch (kind) {
     case CallKind::Static:
-        callText = kHelper + "CallStatic" + call + "Method(clazz, " + id + args + ");";
+        appendAll(text, kHelper, "CallStatic", call, "Method(clazz, ", id, args, ");");
         break;
     case CallKind::Nonvirtual:
-        callText = kHelper + "CallNonvirtual" + call + "Method(*this, clazz, " + id + args + ");";
+        appendAll(text, kHelper, "CallNonvirtual", call, "Method(*this, clazz, ", id, args, ");");
         break;
     case CallKind::Virtual:
-        callText = kHelper + "Call" + call + "Method(*this, " + id + args + ");";
+        appendAll(text, kHelper, "Call", call, "Method(*this, ", id, args, ");");
         break;
     }
-    out << I << I;
-    if (!isVoid)
-        out << (call == "Object" ? "jobject tmpobject =" : "result = ");
-    out << callText << "\n";
+    text += "\n";
     // The result holds the object; the local reference goes.
     if (!isVoid && call == "Object")
-        out << I << I << "result.AssignResult(tmpobject);\n";
+        appendAll(text, I, I, "result.AssignResult(tmpobject);\n");
     if (!isVoid)
-        out << I << I << "return result;\n";
-    genCatch(I, q + "::" + name, out);
-    out << "}\n";
+        appendAll(text, I, I, "return result;\n");
+    appendCatch(text, I, q + "::" + name);
+    text += "}\n";
+    *gen.m_pSource << text;
 }
 
 void ProxyGenerator::genStaticCall(const MethodDescriptor& method)
 {
     if (m_pSource)
-        writeMethodBody(*this, method, CallKind::Static);
+        writeMethodBody(*this, method, CallKind::Static, qualifiedProxyName());
 }
 
 void ProxyGenerator::genNonvirtualCall(const MethodDescriptor& method)
 {
     if (m_pSource)
-        writeMethodBody(*this, method, CallKind::Nonvirtual);
+        writeMethodBody(*this, method, CallKind::Nonvirtual, qualifiedProxyName());
 }
 
 void ProxyGenerator::genVirtualCall(const MethodDescriptor& method)
 {
     if (m_pSource)
-        writeMethodBody(*this, method, CallKind::Virtual);
+        writeMethodBody(*this, method, CallKind::Virtual, qualifiedProxyName());
 }

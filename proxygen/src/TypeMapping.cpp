@@ -1,6 +1,7 @@
 #include "TypeMapping.h"
 
 #include "CppNames.h"
+#include "GeneratedText.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -498,18 +499,16 @@ std::string genNativeCallArgs(const std::string& methodDescriptor, int first)
 
 void genTry(const std::string& indent, std::ostream& out)
 {
-    out << indent << "try{" << '\n';
+    std::string text;
+    appendTry(text, indent);
+    out << text;
 }
 
 void genCatch(const std::string& indent, const std::string& context, std::ostream& out)
 {
-    out << indent << "}catch(::jni_helpers::JVMException e){" << '\n';
-    out << indent << indentUnit << "throw ::jni_helpers::JVMException(jni_helpers::CSmartString("
-        << cppStringLiteral(context + ":\n") << ") + e.getMessage());" << '\n';
-    out << indent << "}catch(...){" << '\n';
-    out << indent << indentUnit << "throw ::jni_helpers::JVMException(" << cppStringLiteral(context + ": System Error")
-        << ");" << '\n';
-    out << indent << "}" << '\n';
+    std::string text;
+    appendCatch(text, indent, context);
+    out << text;
 }
 
 // --- JNI export names -------------------------------------------------------------------------
