@@ -1,5 +1,6 @@
 #include "CppNames.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <unordered_set>
@@ -323,7 +324,20 @@ bool isReservedCppName(const std::string& identifier)
 
 std::string cppIdentifier(const std::string& javaName)
 {
+    // Most names are ASCII letters, digits (not first), '_' and '$': copied with '$' made '_'.
+    bool plain = !javaName.empty() && !isAsciiDigit(static_cast<unsigned char>(javaName[0]));
+    for (std::size_t k = 0; plain && k < javaName.size(); ++k) {
+        const unsigned char c = static_cast<unsigned char>(javaName[k]);
+        plain = isAsciiLetter(c) || isAsciiDigit(c) || c == '_' || c == '$';
+    }
     std::string out;
+    if (plain) {
+        out = javaName;
+        std::replace(out.begin(), out.end(), '$', '_');
+        if (isReservedCppName(out))
+            out.push_back('_');
+        return out;
+    }
     out.reserve(javaName.size());
     std::size_t i = 0;
     while (i < javaName.size()) {

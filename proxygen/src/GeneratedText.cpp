@@ -48,22 +48,15 @@ void appendTry(std::string& text, const std::string& indent)
 
 void appendCatch(std::string& text, const std::string& indent, const std::string& context)
 {
-    text += indent;
-    text += "}catch(::jni_helpers::JVMException e){\n";
-    text += indent;
-    text += indentUnit;
-    text += "throw ::jni_helpers::JVMException(jni_helpers::CSmartString(";
-    text += cppStringLiteral(context + ":\n");
-    text += ") + e.getMessage());\n";
-    text += indent;
-    text += "}catch(...){\n";
-    text += indent;
-    text += indentUnit;
-    text += "throw ::jni_helpers::JVMException(";
-    text += cppStringLiteral(context + ": System Error");
-    text += ");\n";
-    text += indent;
-    text += "}\n";
+    // Both messages start with the context: its literal without the closing quote, made once.
+    std::string literal = cppStringLiteral(context);
+    literal.pop_back();
+    appendAll(text, indent, "}catch(::jni_helpers::JVMException e){\n");
+    appendAll(text, indent, indentUnit, "throw ::jni_helpers::JVMException(jni_helpers::CSmartString(", literal,
+              ":\\n\") + e.getMessage());\n");
+    appendAll(text, indent, "}catch(...){\n");
+    appendAll(text, indent, indentUnit, "throw ::jni_helpers::JVMException(", literal, ": System Error\");\n");
+    appendAll(text, indent, "}\n");
 }
 
 std::string standardUtf8(const std::string& text)

@@ -46,29 +46,19 @@ bool hasDollar(const std::string& text)
     return text.find('$') != std::string::npos;
 }
 
-// The method key up to and including the ')' of its descriptor: name and parameter list.
-std::string parameterKey(const MethodDescriptor& method)
+// Removes every method with the same name and parameter list (the descriptor up to and including
+// its ')'), whatever its return type. Such records are neighbours in the set, which is ordered by
+// name + descriptor.
+void eraseSameParameters(std::set<MethodDescriptor>& set, const std::string& name, const std::string& descriptor)
 {
-    const std::string descriptor = method.getSignature();
     const std::size_t paren = descriptor.find(')');
-    return method.getName() + (paren == std::string::npos ? descriptor : descriptor.substr(0, paren + 1));
-}
-
-// Removes every method with the same name and parameter list, whatever its return type. Such
-// records are neighbours in the set, which is ordered by name + descriptor.
-void eraseSameParameters(std::set<MethodDescriptor>& set, const MethodDescriptor& method)
-{
-    const std::string prefix = parameterKey(method);
+    const std::string parameters = paren == std::string::npos ? descriptor : descriptor.substr(0, paren + 1);
     MethodDescriptor probe;
-    probe.setName(method.getName());
-    probe.setSignature(prefix.substr(method.getName().size()));
+    probe.setName(name);
+    probe.setSignature(parameters);
     auto it = set.lower_bound(probe);
-    while (it != set.end()) {
-        const std::string key = it->getName() + it->getSignature();
-        if (it->getName() != method.getName() || key.compare(0, prefix.size(), prefix) != 0)
-            break;
+    while (it != set.end() && it->getName() == name && it->getSignature().compare(0, parameters.size(), parameters) == 0)
         it = set.erase(it);
-    }
 }
 
 // Deleting a stream that is still open writes its file (GeneratedFile.h).
@@ -239,13 +229,15 @@ void ProxyGenerator::addMethod(const MethodDescriptor& method, int16_t level)
 {
     if (method.getAccessFlags() & kAccBridge)
         return;
-    if (hasDollar(method.getName()) || hasDollar(method.getSignature()))
+    const std::string name = method.getName();
+    const std::string descriptor = method.getSignature();
+    if (hasDollar(name) || hasDollar(descriptor))
         return;
     if (!keepByAccess(method.getAccessFlags(), level, methodsExcludeRegular, methodsExcludePrivate,
                       methodsExcludeProtected))
         return;
-    eraseSameParameters(m_methods, method);
-    if (!isSelectedOut(method.getName() + method.getSignature()))
+    eraseSameParameters(m_methods, name, descriptor);
+    if (!m_pMemberSelection || !isSelectedOut(name + descriptor))
         m_methods.insert(method);
     if (level == 0 && (method.getAccessFlags() & kAccNative))
         m_nativeMethods.insert(method);
@@ -281,7 +273,7 @@ void ProxyGenerator::addDelegatorMethod(const MethodDescriptor& method)
     // nested class ('$') in its name or types.
     if (method.getAccessFlags() & kAccBridge)
         return;
-    eraseSameParameters(m_delegatedMethods, method);
+    eraseSameParameters(m_delegatedMethods, method.getName(), method.getSignature());
     m_delegatedMethods.insert(method);
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <unordered_map>
 
 const std::string indentUnit = "    ";
 const std::string proxySuffix = "JNIProxy";
@@ -294,34 +295,48 @@ std::string jniTypeName(const std::string& descriptor)
     return primitive.empty() ? "jobject" : primitive;
 }
 
-std::string cppTypeName(const std::string& descriptor, bool plain)
+namespace {
+
+// A C++ type made from a descriptor, with the name that it records in referencedClasses.
+struct MappedType {
+    MappedType(std::string text) : text(std::move(text)) {}
+    MappedType(std::string text, bool records, std::string referenced)
+        : text(std::move(text)), records(records), referenced(std::move(referenced))
+    {
+    }
+
+    std::string text;
+    bool records = false;
+    std::string referenced;
+};
+
+MappedType mapCppType(const std::string& descriptor, bool plain)
 {
     if (descriptor.empty())
-        return descriptor;
+        return {descriptor};
     const char c = descriptor[0];
     if (c == '[') {
         const std::size_t dims = leadingBrackets(descriptor);
         if (plain && dims >= 2)
-            return "jobjectArray";
+            return {"jobjectArray"};
         const std::string array = dims < descriptor.size() ? primitiveArrayType(descriptor[dims]) : "";
-        return array.empty() ? "jobjectArray" : array;
+        return {array.empty() ? "jobjectArray" : array};
     }
     const std::string primitive = primitiveJniType(c);
     if (!primitive.empty())
-        return primitive;
+        return {primitive};
     if (c == 'L') {
         if (plain || descriptor.back() != ';' || descriptor.size() < 2)
-            return "jobject";
+            return {"jobject"};
         const std::string dotted = replaceChar(descriptor.substr(1, descriptor.size() - 2), '/', '.');
         if (dotted == "java.lang.String")
-            return "jstring";
-        referencedClasses.insert(replaceChar(dotted, '$', '_'));
-        return "CPP_Java_Bridge::" + cppQualifiedName(dotted);
+            return {"jstring"};
+        return {"CPP_Java_Bridge::" + cppQualifiedName(dotted), true, replaceChar(dotted, '$', '_')};
     }
-    return descriptor;
+    return {descriptor};
 }
 
-std::string helperType(const std::string& descriptor, bool plain, bool stringHelper)
+MappedType mapHelperType(const std::string& descriptor, bool plain, bool stringHelper)
 {
     const std::string text = replaceChar(descriptor, '/', '.');
     if (!text.empty() && text[0] == '[') {
@@ -335,14 +350,61 @@ std::string helperType(const std::string& descriptor, bool plain, bool stringHel
         else
             base = element;
         const std::string name = base + std::to_string(dims) + "D";
-        if (!plain)
-            referencedClasses.insert(replaceChar(name, '$', '_'));
-        return "CPP_Java_Bridge::" + cppQualifiedName(name);
+        return {"CPP_Java_Bridge::" + cppQualifiedName(name), !plain,
+                plain ? std::string() : replaceChar(name, '$', '_')};
     }
-    std::string result = cppTypeName(text, plain);
-    if (result == "jstring" && (stringHelper || !plain))
-        result = "::jni_helpers::JStringHelper";
+    MappedType result = mapCppType(text, plain);
+    if (result.text == "jstring" && (stringHelper || !plain))
+        result.text = "::jni_helpers::JStringHelper";
     return result;
+}
+
+// The same descriptors and names come back for every member that uses them. Without name
+// substitutions what is made of them depends on the text alone, so each thread keeps what it made
+// (and forgets it all when it has kept many).
+bool withoutSubstitutions()
+{
+    return !nameSubstitutions || nameSubstitutions->empty();
+}
+
+template <typename Value, typename Make>
+const Value& remembered(std::unordered_map<std::string, Value>& memory, const std::string& key, Make make)
+{
+    auto it = memory.find(key);
+    if (it != memory.end())
+        return it->second;
+    if (memory.size() >= 20000)
+        memory.clear();
+    return memory.emplace(key, make()).first->second;
+}
+
+// The type's text; its name goes into referencedClasses every time, as the sets may have been
+// emptied since.
+std::string recorded(const MappedType& type)
+{
+    if (type.records)
+        referencedClasses.insert(type.referenced);
+    return type.text;
+}
+
+}  // namespace
+
+std::string cppTypeName(const std::string& descriptor, bool plain)
+{
+    if (!withoutSubstitutions())
+        return recorded(mapCppType(descriptor, plain));
+    thread_local std::unordered_map<std::string, MappedType> memory;
+    const std::string key = (plain ? "p" : "-") + descriptor;
+    return recorded(remembered(memory, key, [&] { return mapCppType(descriptor, plain); }));
+}
+
+std::string helperType(const std::string& descriptor, bool plain, bool stringHelper)
+{
+    if (!withoutSubstitutions())
+        return recorded(mapHelperType(descriptor, plain, stringHelper));
+    thread_local std::unordered_map<std::string, MappedType> memory;
+    const std::string key = std::string(plain ? "p" : "-") + (stringHelper ? "s" : "-") + descriptor;
+    return recorded(remembered(memory, key, [&] { return mapHelperType(descriptor, plain, stringHelper); }));
 }
 
 // --- Return-type helpers ----------------------------------------------------------------------

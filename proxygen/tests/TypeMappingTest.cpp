@@ -308,3 +308,25 @@ TEST_F(TypeMappingTest, NamesGoThroughTheSubstitutions)
     EXPECT_EQ(helperType("Lx/delete/Object;", false, false), "CPP_Java_Bridge::x::delete_::JObject");
     EXPECT_EQ(referencedClasses, (std::set<std::string>{"x.union.B_C", "x.delete.Object"}));
 }
+
+TEST_F(TypeMappingTest, ATypeMadeAgainIsRecordedAgainAndFollowsTheSubstitutionsOfTheMoment)
+{
+    for (int pass = 0; pass < 2; ++pass) {
+        // Every pass starts from empty sets, as every generation run does.
+        ClassRepository::resetModules("");
+        EXPECT_EQ(helperType("Lp/Q$R;", false, false), "CPP_Java_Bridge::p::Q_R");
+        EXPECT_EQ(cppTypeName("Lp/S;", false), "CPP_Java_Bridge::p::S");
+        EXPECT_EQ(helperType("[[Lp/T;", false, false), "CPP_Java_Bridge::p::TArray2D");
+        EXPECT_EQ(referencedClasses, (std::set<std::string>{"p.Q_R", "p.S", "p.TArray2D"})) << "pass " << pass;
+    }
+
+    std::map<std::string, std::string> substitutions{{"S", "S1"}};
+    nameSubstitutions = &substitutions;
+    EXPECT_EQ(cppTypeName("Lp/S;", false), "CPP_Java_Bridge::p::S1");
+    substitutions["S"] = "S2";
+    EXPECT_EQ(cppTypeName("Lp/S;", false), "CPP_Java_Bridge::p::S2");
+    EXPECT_EQ(methodHelperParams("(Lp/S;[Lp/S;)V"),
+              (Strings{"CPP_Java_Bridge::p::S2", "CPP_Java_Bridge::p::SArray1D"}));
+    substitutions.clear();
+    EXPECT_EQ(cppTypeName("Lp/S;", false), "CPP_Java_Bridge::p::S");
+}

@@ -247,9 +247,9 @@ void ClassInfoWalker::reportField(const antlr::RefAST& flags, const antlr::RefAS
     field.setAccessFlags(shortOf(flags));
     std::string text;
     if (utf8At(shortOf(name), text))
-        field.setName(text);
+        field.setName(std::move(text));
     if (utf8At(shortOf(type), text))
-        field.setType(text);
+        field.setType(std::move(text));
     field.setConstValue(value);
     if (!m_bSkipFields)
         m_pGenerator->addField(field, static_cast<int16_t>(m_nLevel));
@@ -264,19 +264,21 @@ void ClassInfoWalker::reportMethod(const antlr::RefAST& flags, const antlr::RefA
     if (m_nLevel > 0)
         accessFlags = static_cast<uint16_t>(accessFlags & ~0x0100);
     method.setAccessFlags(accessFlags);
-    std::string text;
-    if (utf8At(shortOf(name), text))
-        method.setName(text);
-    if (utf8At(shortOf(signature), text))
-        method.setSignature(text);
-    const std::string methodName = method.getName();
+    std::string methodName;
+    std::string descriptor;
+    utf8At(shortOf(name), methodName);
+    utf8At(shortOf(signature), descriptor);
+    const bool isConstructor = methodName == "<init>";
+    const bool isInitializer = methodName == "<clinit>";
+    method.setName(std::move(methodName));
+    method.setSignature(std::move(descriptor));
     // A static method of an interface belongs to the interface alone: a class that implements
     // it, or an interface that extends it, does not have it.
     const bool staticOfSuperInterface = m_nLevel > 0 && m_bInterface && (accessFlags & 0x0008) != 0;
-    if (methodName != "<init>" && methodName != "<clinit>") {
+    if (!isConstructor && !isInitializer) {
         if (!m_bSkipMethods && !staticOfSuperInterface)
             m_pGenerator->addMethod(method, static_cast<int16_t>(m_nLevel));
-    } else if (methodName == "<init>") {
+    } else if (isConstructor) {
         m_pGenerator->addConstructor(method, static_cast<int16_t>(m_nLevel));
     }
 }
