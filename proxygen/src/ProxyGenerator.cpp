@@ -160,7 +160,7 @@ bool ProxyGenerator::loadAndWalk(bool takeNativeFlag)
     walker.setASTFactory(&factory);
     m_strWalkProblem.clear();
     try {
-        walker.classFile(tree);
+        walker.walk(tree);
     } catch (const antlr::ANTLRException&) {
         // What was collected before the error stays collected.
     }

@@ -17,14 +17,35 @@ header "pre_include_hpp" {
 #include "MemberRecords.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class ProxyGenerator;
+
+// What the walk of one class-file tree finds of the class itself, as the walker reports it before
+// any filter: a later walk of the same tree replays it instead of walking the tree again, and
+// follows the same super types anew.
+struct ClassInfoWalk {
+    struct Method {
+        uint16_t flags;
+        std::string name;
+        std::string descriptor;
+    };
+    bool isInterface = false;
+    // The name the class file gives the class ("" when its entry names none).
+    std::string selfName;
+    // The super class and, for a class, its interfaces: the names followed, in order.
+    std::vector<std::string> superTypes;
+    std::vector<FieldDescriptor> fields;
+    // Methods and constructors, in class-file order.
+    std::vector<Method> methods;
+};
 }
 
 header "post_include_cpp" {
 #include "ClassRepository.h"
+#include "KeptByTree.h"
 #include "ProxyGenerator.h"
 #include "ValueAST.h"
 
@@ -53,6 +74,15 @@ uint16_t shortOf(const antlr::AST* node)
 uint16_t shortOf(const antlr::RefAST& node)
 {
     return shortOf(node.get());
+}
+
+// The walks of the trees walked so far (keyed by the tree), kept while the repository keeps them:
+// the super types that many classes share (java/lang/Object, java/util/AbstractCollection...) are
+// walked once.
+KeptByTree<const antlr::AST*, ClassInfoWalk>& keptWalks()
+{
+    static KeptByTree<const antlr::AST*, ClassInfoWalk> walks;
+    return walks;
 }
 
 // The links of a node, read without taking a reference: the walk holds the tree it steps through.
@@ -200,9 +230,52 @@ ConstValue ClassInfoWalker::constantValueAt(uint16_t index) const
 
 void ClassInfoWalker::enterClass(const antlr::RefAST& classInfo)
 {
+    ++m_nClassHeads;
     const std::string name = classNameAt(classInfo);
+    if (m_pWalk)
+        m_pWalk->selfName = name;
     if (!name.empty())
         m_oChain.push_back(name);
+}
+
+void ClassInfoWalker::reportError(const antlr::RecognitionException& ex)
+{
+    m_bWalkFailed = true;
+    antlr::TreeParser::reportError(ex);
+}
+
+void ClassInfoWalker::walk(const antlr::RefAST& tree)
+{
+    const uint64_t generation = ClassRepository::cacheGeneration();
+    if (tree) {
+        if (const std::shared_ptr<const ClassInfoWalk> kept = keptWalks().find(tree.get(), tree.get(), generation)) {
+            replay(*kept);
+            return;
+        }
+        m_pWalk = std::make_shared<ClassInfoWalk>();
+    }
+    classFile(tree);
+    // Only a walk of one class head without any error is the same every time.
+    if (m_pWalk && m_nClassHeads == 1 && !m_bWalkFailed) {
+        m_pWalk->isInterface = m_bInterface;
+        keptWalks().store(tree.get(), tree.get(), generation, std::move(m_pWalk));
+    }
+    m_pWalk.reset();
+}
+
+void ClassInfoWalker::replay(const ClassInfoWalk& kept)
+{
+    m_bInterface = kept.isInterface;
+    if (m_nLevel == 0)
+        m_pGenerator->setIsInterface(kept.isInterface);
+    if (!kept.selfName.empty())
+        m_oChain.push_back(kept.selfName);
+    for (const std::string& superType : kept.superTypes)
+        followSuperType(superType);
+    for (const FieldDescriptor& field : kept.fields)
+        reportField(field);
+    for (const ClassInfoWalk::Method& method : kept.methods)
+        reportMethod(method.flags, method.name, method.descriptor);
 }
 
 void ClassInfoWalker::followSuperType(const antlr::RefAST& classInfo)
@@ -212,6 +285,13 @@ void ClassInfoWalker::followSuperType(const antlr::RefAST& classInfo)
     const std::string name = classNameAt(classInfo);
     if (name.empty())
         return;
+    if (m_pWalk)
+        m_pWalk->superTypes.push_back(name);
+    followSuperType(name);
+}
+
+void ClassInfoWalker::followSuperType(const std::string& name)
+{
     if (std::find(m_oChain.begin(), m_oChain.end(), name) != m_oChain.end()) {
         std::cerr << "cyclic inheritance: " << name << " is its own super type" << std::endl;
         return;
@@ -234,7 +314,7 @@ void ClassInfoWalker::followSuperType(const antlr::RefAST& classInfo)
     nested.m_oChain = m_oChain;
     nested.m_oChain.push_back(name);
     try {
-        nested.classFile(tree);
+        nested.walk(tree);
     } catch (const antlr::ANTLRException&) {
         // A nested walk that fails reports nothing more; the walk of this class goes on.
     }
@@ -251,6 +331,13 @@ void ClassInfoWalker::reportField(const antlr::RefAST& flags, const antlr::RefAS
     if (utf8At(shortOf(type), text))
         field.setType(std::move(text));
     field.setConstValue(value);
+    if (m_pWalk)
+        m_pWalk->fields.push_back(field);
+    reportField(field);
+}
+
+void ClassInfoWalker::reportField(const FieldDescriptor& field)
+{
     if (!m_bSkipFields)
         m_pGenerator->addField(field, static_cast<int16_t>(m_nLevel));
 }
@@ -258,16 +345,22 @@ void ClassInfoWalker::reportField(const antlr::RefAST& flags, const antlr::RefAS
 void ClassInfoWalker::reportMethod(const antlr::RefAST& flags, const antlr::RefAST& name,
                                    const antlr::RefAST& signature)
 {
-    MethodDescriptor method;
-    uint16_t accessFlags = shortOf(flags);
-    // Inherited native methods are reported as ordinary methods.
-    if (m_nLevel > 0)
-        accessFlags = static_cast<uint16_t>(accessFlags & ~0x0100);
-    method.setAccessFlags(accessFlags);
     std::string methodName;
     std::string descriptor;
     utf8At(shortOf(name), methodName);
     utf8At(shortOf(signature), descriptor);
+    if (m_pWalk)
+        m_pWalk->methods.push_back({shortOf(flags), methodName, descriptor});
+    reportMethod(shortOf(flags), std::move(methodName), std::move(descriptor));
+}
+
+void ClassInfoWalker::reportMethod(uint16_t accessFlags, std::string methodName, std::string descriptor)
+{
+    // Inherited native methods are reported as ordinary methods.
+    if (m_nLevel > 0)
+        accessFlags = static_cast<uint16_t>(accessFlags & ~0x0100);
+    MethodDescriptor method;
+    method.setAccessFlags(accessFlags);
     const bool isConstructor = methodName == "<init>";
     const bool isInitializer = methodName == "<clinit>";
     method.setName(std::move(methodName));
@@ -318,6 +411,16 @@ public:
     void setSkipFields(bool value) { m_bSkipFields = value; }
     void setSkipMethods(bool value) { m_bSkipMethods = value; }
 
+    // Walks a class's tree as classFile does. A tree walked before without an error, while the
+    // repository has kept its trees since (ClassRepository::cacheGeneration), is not walked
+    // again: what its walk found of the class itself is reported anew and its super types are
+    // followed anew, as a walk would.
+    void walk(const antlr::RefAST& tree);
+
+    // Marks the walk as one that met an error (it is not kept), then reports the error.
+    void reportError(const antlr::RecognitionException& ex) override;
+    using antlr::TreeParser::reportError;
+
 private:
     // The pool entry at an index when it has the token type, else null.
     const antlr::AST* poolNode(uint16_t index, int type) const;
@@ -333,11 +436,18 @@ private:
     ConstValue constantValueAt(uint16_t index) const;
     // Records the walked class itself on the chain of super types being followed.
     void enterClass(const antlr::RefAST& classInfo);
-    // Loads a super class or interface and walks it one level deeper.
+    // Loads a super class or interface (named by its CLASS_INFO node, or by its name) and walks it
+    // one level deeper.
     void followSuperType(const antlr::RefAST& classInfo);
+    void followSuperType(const std::string& name);
+    // The reports of a kept walk, in the order in which its walk made them.
+    void replay(const ClassInfoWalk& kept);
     void reportField(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& type,
                      const ConstValue& value);
+    void reportField(const FieldDescriptor& field);
     void reportMethod(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& signature);
+    // flags as the class file gives them.
+    void reportMethod(uint16_t flags, std::string name, std::string descriptor);
 
     ProxyGenerator* m_pGenerator = nullptr;
     // Indexed by constant-pool index: the entry node for UTF8, numeric, class and string entries,
@@ -361,6 +471,11 @@ private:
     // '/'-separated names of the types from the walked class down to this one: the names their
     // files give them and the names they were followed by.
     std::vector<std::string> m_oChain;
+    // What this walk finds, while walk() records it; the class heads walked; whether an error
+    // was met.
+    std::shared_ptr<ClassInfoWalk> m_pWalk;
+    int m_nClassHeads = 0;
+    bool m_bWalkFailed = false;
 }
 
 // The walk of one class: the constant pool, then the class head, fields and methods; every other

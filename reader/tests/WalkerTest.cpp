@@ -440,6 +440,40 @@ TEST_F(WalkerTest, DeletedSuperclassGivesOneErrorAndOwnMembersArrive)
     EXPECT_EQ(got.front(), "K:class");
 }
 
+TEST_F(WalkerTest, SuperTypesWalkedAgainReportTheSameUntilTheirTreeGoes)
+{
+    // Later walks take the super types' earlier walks: the same reports, in the same order.
+    TempDir dir("kavrin-walk-again");
+    fs::copy(kClasses, dir.path(), fs::copy_options::recursive);
+    {
+        kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
+        ClassRepository::resetModules(kavrin_test::kJdkHome);
+    }
+    ClassRepository::addModule(dir.path());
+    const Walk first = walkClass("fixtures.Derived");
+    ASSERT_NE(first.find('M', "middleOnly()J", 1), nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(walkClass("fixtures.Derived").trace(), first.trace());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    // The skip flags act on what is taken as on what is walked.
+    const Walk skipped = walkClass("fixtures.Derived", Options{true, true, true});
+    for (const Report& r : skipped.reports) {
+        if (r.what == 'F' || r.what == 'M') {
+            EXPECT_EQ(r.level, 0) << r.key;
+        }
+    }
+    EXPECT_NE(skipped.find('C', "<init>()V", 3), nullptr);
+
+    // A super class whose tree the repository drops is walked anew: its file is gone.
+    fs::remove(dir.file("fixtures/Middle.class"));
+    ClassRepository::removeFromCache("fixtures.Middle");
+    testing::internal::CaptureStderr();
+    const Walk gone = walkClass("fixtures.Derived");
+    EXPECT_EQ(stderrLines(testing::internal::GetCapturedStderr()).size(), 1u);
+    EXPECT_EQ(gone.find('M', "middleOnly()J", 1), nullptr);
+    EXPECT_NE(gone.find('M', "name()Ljava/lang/String;", 1), nullptr);
+}
+
 TEST_F(WalkerTest, ArrayListOwnMembersEqualJavap)
 {
     const Walk gen = walkClass("java.util.ArrayList");
