@@ -3,6 +3,7 @@
 
 #include "ClassFileTokenTypes.hpp"
 #include "ClassRepository.h"
+#include "KeptByTree.h"
 #include "ProxyGenerator.h"
 #include "StringHelpers.h"
 #include "ValueAST.h"
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <typeindex>
 #include <typeinfo>
 #include <utility>
@@ -94,45 +94,12 @@ void replayWalk(const TypeWalk& walk, WalkedType& type)
     type.pool = pool;
 }
 
-// The walks of super types by walker kind and type name, each with the tree it was taken from.
-// Valid while the repository's cache keeps its trees (ClassRepository::cacheGeneration); shared
-// by the generations of all threads.
-class TypeWalkCache {
-public:
-    std::shared_ptr<const TypeWalk> find(const std::type_index& kind, const std::string& name,
-                                         const antlr::RefAST& tree, uint64_t generation)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (generation != m_generation) {
-            m_walks.clear();
-            m_generation = generation;
-        }
-        const auto found = m_walks.find(std::make_pair(kind, name));
-        if (found == m_walks.end() || found->second.first != tree.get())
-            return nullptr;
-        return found->second.second;
-    }
-
-    void store(const std::type_index& kind, const std::string& name, const antlr::RefAST& tree,
-               uint64_t generation, std::shared_ptr<const TypeWalk> walk)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (generation == m_generation)
-            m_walks[std::make_pair(kind, name)] = std::make_pair(tree.get(), std::move(walk));
-    }
-
-private:
-    std::mutex m_mutex;
-    uint64_t m_generation = 0;
-    // The tree is only compared: under one generation the repository keeps it alive.
-    std::map<std::pair<std::type_index, std::string>, std::pair<const antlr::AST*, std::shared_ptr<const TypeWalk>>>
-        m_walks;
-};
-
-TypeWalkCache& typeWalks()
+// The walks of super types by walker kind and type name, each with the tree it was taken from;
+// shared by the generations of all threads.
+KeptByTree<std::pair<std::type_index, std::string>, TypeWalk>& typeWalks()
 {
-    static TypeWalkCache cache;
-    return cache;
+    static KeptByTree<std::pair<std::type_index, std::string>, TypeWalk> walks;
+    return walks;
 }
 
 }  // namespace
@@ -485,14 +452,14 @@ void ClassBuilderBase::walkSuperTypeTree(const antlr::RefAST& tree, WalkedType& 
 {
     const std::type_index kind(typeid(*this));
     const uint64_t generation = ClassRepository::cacheGeneration();
-    std::shared_ptr<const TypeWalk> walk = typeWalks().find(kind, type.name, tree, generation);
+    std::shared_ptr<const TypeWalk> walk = typeWalks().find({kind, type.name}, tree.get(), generation);
     if (!walk) {
         WalkedType walked;
         walked.name = type.name;
         walked.depth = type.depth;
         walkNested(tree, walked);
         walk = std::make_shared<const TypeWalk>(recordWalk(walked));
-        typeWalks().store(kind, type.name, tree, generation, walk);
+        typeWalks().store({kind, type.name}, tree.get(), generation, walk);
     }
     replayWalk(*walk, type);
 }
