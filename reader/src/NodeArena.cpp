@@ -9,24 +9,9 @@
 #include <new>
 #include <typeinfo>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KAVRIN_NODE_BLOCKS 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KAVRIN_NODE_BLOCKS 0
-#endif
-#endif
-#ifndef KAVRIN_NODE_BLOCKS
-#define KAVRIN_NODE_BLOCKS 1
-#endif
-
 namespace {
 
-// The reference holder sits in the 16 bytes before its node.
-const std::size_t kHolder = 16;
-static_assert(sizeof(antlr::ASTRef) <= kHolder, "antlr's reference holder fits before its node");
-const std::size_t kUnit = 8;
-const std::size_t kMaxUnits = 255;
+static_assert(sizeof(antlr::ASTRef) <= 16, "antlr's reference holder fits before its node");
 
 // Block sizes by bytes of class file: a tree takes 6 to 23 bytes of nodes per byte of its class
 // (13 on the whole), so a first block of 6 and further ones of 1 leave little unused.
@@ -37,7 +22,7 @@ const std::size_t kMaxGrownBlock = 256 * 1024;
 
 antlr::ASTRef* holderOf(const void* node)
 {
-    return reinterpret_cast<antlr::ASTRef*>(const_cast<char*>(static_cast<const char*>(node)) - kHolder);
+    return reinterpret_cast<antlr::ASTRef*>(const_cast<char*>(static_cast<const char*>(node)) - 16);
 }
 
 // Arenas released while nodes of theirs were still referred to from outside.
@@ -79,41 +64,28 @@ NodeArena* NodeArena::makeCurrent(NodeArena* arena)
     return previous;
 }
 
-void* NodeArena::allocate(std::size_t size)
+void* NodeArena::allocateInNewBlock(std::size_t units)
 {
-    NodeArena* arena = t_current;
-    if (!arena)
-        return nullptr;
-    const std::size_t units = (size + kUnit - 1) / kUnit;
     if (units == 0 || units > kMaxUnits)
         return nullptr;
-    void* node = arena->take(units);
-    t_pending = node;
-    return node;
-}
-
-void* NodeArena::take(std::size_t units)
-{
     const std::size_t need = kHolder + units * kUnit;
-    if (KAVRIN_NODE_BLOCKS == 0 || static_cast<std::size_t>(m_pEnd - m_pFree) < need) {
-        std::size_t size = need;
-        if (KAVRIN_NODE_BLOCKS) {
-            // Sized by the class file when its size is known, else doubling.
-            std::size_t block = m_nExpectedBytes * (m_oBlocks.empty() ? kFirstBlockPerByte : kNextBlockPerByte);
-            if (m_nExpectedBytes == 0)
-                block = m_oBlocks.empty() ? kMinBlock : std::min(kMaxGrownBlock, 2 * static_cast<std::size_t>(m_pEnd - m_oBlocks.back().begin));
-            size = std::max({need, block, kMinBlock});
-        }
-        char* begin = static_cast<char*>(::operator new(size));
-        m_oBlocks.push_back(Block{begin, begin + size, m_oSizes.size(), 0});
-        m_pFree = begin;
-        m_pEnd = begin + size;
+    std::size_t size = need;
+    if (KAVRIN_NODE_BLOCKS) {
+        // Sized by the class file when its size is known, else doubling.
+        std::size_t block = m_nExpectedBytes * (m_oBlocks.empty() ? kFirstBlockPerByte : kNextBlockPerByte);
+        if (m_nExpectedBytes == 0)
+            block = m_oBlocks.empty() ? kMinBlock : std::min(kMaxGrownBlock, 2 * static_cast<std::size_t>(m_pEnd - m_oBlocks.back().begin));
+        size = std::max({need, block, kMinBlock});
     }
-    char* slot = m_pFree;
-    m_pFree += need;
+    char* begin = static_cast<char*>(::operator new(size));
+    if (!m_oBlocks.empty())
+        m_oBlocks.back().count = m_oSizes.size() - m_oBlocks.back().firstSize;
+    m_oBlocks.push_back(Block{begin, begin + size, m_oSizes.size(), 0});
+    m_pFree = begin + need;
+    m_pEnd = begin + size;
     m_oSizes.push_back(static_cast<unsigned char>(units));
-    ++m_oBlocks.back().count;
-    return slot + kHolder;
+    t_pending = begin + kHolder;
+    return begin + kHolder;
 }
 
 void NodeArena::placeHolder(ValueAST* node)
@@ -141,17 +113,24 @@ bool NodeArena::abandon(void* p)
     return true;
 }
 
-bool NodeArena::contains(const void* p) const
+inline bool NodeArena::contains(const void* p) const
 {
-    // The blocks are sorted by address when the arena goes.
-    if (m_oBlocks.size() == 1)
-        return p >= static_cast<const void*>(m_oBlocks[0].begin) && p < static_cast<const void*>(m_oBlocks[0].end);
+    // The blocks are sorted by address when the arena goes. Most links lead to a node of the
+    // block that the last one led to.
+    if (m_oBlocks.empty())
+        return false;
+    const Block& last = m_oBlocks[m_nLastBlock];
+    if (p >= static_cast<const void*>(last.begin) && p < static_cast<const void*>(last.end))
+        return true;
     auto after = std::upper_bound(m_oBlocks.begin(), m_oBlocks.end(), p,
                                   [](const void* q, const Block& b) { return q < static_cast<const void*>(b.begin); });
     if (after == m_oBlocks.begin())
         return false;
     --after;
-    return p < static_cast<const void*>(after->end);
+    if (p >= static_cast<const void*>(after->end))
+        return false;
+    m_nLastBlock = static_cast<std::size_t>(after - m_oBlocks.begin());
+    return true;
 }
 
 template <typename Visit>
@@ -169,59 +148,71 @@ void NodeArena::forEachNode(Visit visit) const
     }
 }
 
-void NodeArena::countInternalLinks(int delta)
+bool NodeArena::onlyInternalReferences(std::size_t* outward) const
 {
-    forEachNode([&](antlr::ASTRef*, ValueAST* node) {
+    // Every count is at least the arena's own; beyond that, the counts add up to the links
+    // between the nodes exactly when nothing else refers to any of them.
+    std::size_t counted = 0;
+    std::size_t links = 0;
+    std::size_t others = 0;
+    forEachNode([&](antlr::ASTRef* holder, ValueAST* node) {
+        counted += holder->count - 1;
         const antlr::AST* down = node->down.get();
         const antlr::AST* right = node->right.get();
-        if (down && contains(down))
-            holderOf(down)->count += delta;
-        if (right && contains(right))
-            holderOf(right)->count += delta;
+        if (down)
+            ++(contains(down) ? links : others);
+        if (right)
+            ++(contains(right) ? links : others);
     });
+    if (outward)
+        *outward = others;
+    return counted == links;
 }
 
-bool NodeArena::onlyInternalReferences()
-{
-    countInternalLinks(-1);
-    bool alone = true;
-    forEachNode([&](antlr::ASTRef* holder, ValueAST*) { alone = alone && holder->count == 1; });
-    if (!alone)
-        countInternalLinks(+1);
-    return alone;
-}
-
-void NodeArena::destroyNodes()
+void NodeArena::destroyNodes(bool linksOnlyWithin)
 {
     // Links within the arena are dropped without counting, all before any node goes; links to
-    // nodes outside it are released by the nodes' destructors as usual.
+    // nodes outside it are released by the nodes' destructors as usual. The nodes of short and
+    // int values hold nothing else to release.
+    const auto destroy = [](ValueAST* node) {
+        if (node->down || node->right || (typeid(*node) != typeid(ShortAST) && typeid(*node) != typeid(IntAST)))
+            node->~ValueAST();
+    };
+    if (linksOnlyWithin) {
+        forEachNode([&](antlr::ASTRef*, ValueAST* node) {
+            ::new (static_cast<void*>(&node->down)) antlr::RefBaseAST();
+            ::new (static_cast<void*>(&node->right)) antlr::RefBaseAST();
+            destroy(node);
+        });
+        return;
+    }
     forEachNode([&](antlr::ASTRef*, ValueAST* node) {
         if (node->down && contains(node->down.get()))
             ::new (static_cast<void*>(&node->down)) antlr::RefBaseAST();
         if (node->right && contains(node->right.get()))
             ::new (static_cast<void*>(&node->right)) antlr::RefBaseAST();
     });
-    forEachNode([&](antlr::ASTRef*, ValueAST* node) {
-        // A short value's node holds nothing else to release.
-        if (node->down || node->right || typeid(*node) != typeid(ShortAST))
-            node->~ValueAST();
-    });
+    forEachNode([&](antlr::ASTRef*, ValueAST* node) { destroy(node); });
 }
 
 void NodeArena::release()
 {
     if (m_nShares.fetch_sub(1, std::memory_order_acq_rel) != 1)
         return;
+    if (!m_oBlocks.empty())
+        m_oBlocks.back().count = m_oSizes.size() - m_oBlocks.back().firstSize;
     std::sort(m_oBlocks.begin(), m_oBlocks.end(), [](const Block& a, const Block& b) { return a.begin < b.begin; });
+    std::size_t outward = 0;
+    const bool alone = onlyInternalReferences(&outward);
 #if KAVRIN_NODE_BLOCKS
-    if (!onlyInternalReferences()) {
+    if (!alone) {
         Kept& k = kept();
         std::lock_guard<std::mutex> lock(k.mutex);
         k.arenas.push_back(this);
         return;
     }
 #endif
-    destroyNodes();
+    destroyNodes(outward == 0);
     delete this;
     releaseKept();
 }
@@ -235,12 +226,12 @@ void NodeArena::releaseKept()
         if (k.arenas.empty())
             return;
         auto still = std::partition(k.arenas.begin(), k.arenas.end(),
-                                    [](NodeArena* a) { return !a->onlyInternalReferences(); });
+                                    [](NodeArena* a) { return !a->onlyInternalReferences(nullptr); });
         gone.assign(still, k.arenas.end());
         k.arenas.erase(still, k.arenas.end());
     }
     for (NodeArena* a : gone) {
-        a->destroyNodes();
+        a->destroyNodes(false);
         delete a;
     }
 }

@@ -16,6 +16,17 @@
 // at its next use.
 #pragma once
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KAVRIN_NODE_BLOCKS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAVRIN_NODE_BLOCKS 0
+#endif
+#endif
+#ifndef KAVRIN_NODE_BLOCKS
+#define KAVRIN_NODE_BLOCKS 1
+#endif
+
 #include <atomic>
 #include <cstddef>
 #include <vector>
@@ -41,7 +52,22 @@ public:
 
     // --- For ValueAST ------------------------------------------------------------------------
     // Memory for a node of `size` bytes from the current arena, or null when there is none.
-    static void* allocate(std::size_t size);
+    static void* allocate(std::size_t size)
+    {
+        NodeArena* arena = t_current;
+        if (!arena)
+            return nullptr;
+        const std::size_t units = (size + kUnit - 1) / kUnit;
+        const std::size_t need = kHolder + units * kUnit;
+        char* slot = arena->m_pFree;
+        if (KAVRIN_NODE_BLOCKS && units <= kMaxUnits && static_cast<std::size_t>(arena->m_pEnd - slot) >= need) {
+            arena->m_pFree = slot + need;
+            arena->m_oSizes.push_back(static_cast<unsigned char>(units));
+            t_pending = slot + kHolder;
+            return slot + kHolder;
+        }
+        return arena->allocateInNewBlock(units);
+    }
     // Called by every ValueAST constructor: when `node` is the last node allocate() gave on this
     // thread, places its reference holder and takes the arena's permanent count on it.
     static void adopt(ValueAST* node)
@@ -57,6 +83,11 @@ public:
     static std::size_t keptArenas();
 
 private:
+    // The reference holder sits in the 16 bytes before its node; nodes take 8-byte units.
+    static constexpr std::size_t kHolder = 16;
+    static constexpr std::size_t kUnit = 8;
+    static constexpr std::size_t kMaxUnits = 255;
+
     // A block of node memory: `count` nodes, whose sizes start at m_oSizes[firstSize].
     struct Block {
         char* begin;
@@ -71,15 +102,14 @@ private:
     NodeArena& operator=(const NodeArena&) = delete;
 
     static void placeHolder(ValueAST* node);
-    void* take(std::size_t size);
+    void* allocateInNewBlock(std::size_t units);
     bool contains(const void* p) const;
     template <typename Visit>
     void forEachNode(Visit visit) const;
-    // Counts off the links between the arena's own nodes (or back on) and tells whether every
-    // node is then referred to by the arena alone.
-    bool onlyInternalReferences();
-    void countInternalLinks(int delta);
-    void destroyNodes();
+    // Whether the nodes are referred to by the arena and each other alone; `outward` counts their
+    // links to nodes elsewhere.
+    bool onlyInternalReferences(std::size_t* outward) const;
+    void destroyNodes(bool linksOnlyWithin);
     static void releaseKept();
 
     static thread_local NodeArena* t_current;
@@ -88,6 +118,7 @@ private:
     std::atomic<int> m_nShares{1};
     std::size_t m_nExpectedBytes = 0;
     std::vector<Block> m_oBlocks;
+    mutable std::size_t m_nLastBlock = 0;
     char* m_pFree = nullptr;
     char* m_pEnd = nullptr;
     // The size of every node in allocation order, in 8-byte units.
