@@ -203,15 +203,14 @@ void NodeArena::release()
         m_oBlocks.back().count = m_oSizes.size() - m_oBlocks.back().firstSize;
     std::sort(m_oBlocks.begin(), m_oBlocks.end(), [](const Block& a, const Block& b) { return a.begin < b.begin; });
     std::size_t outward = 0;
-    const bool alone = onlyInternalReferences(&outward);
-#if KAVRIN_NODE_BLOCKS
-    if (!alone) {
+    // Under the sanitizer the tree goes regardless, so that a reference that outlives it is
+    // reported where it is used.
+    if (!onlyInternalReferences(&outward) && KAVRIN_NODE_BLOCKS) {
         Kept& k = kept();
         std::lock_guard<std::mutex> lock(k.mutex);
         k.arenas.push_back(this);
         return;
     }
-#endif
     destroyNodes(outward == 0);
     delete this;
     releaseKept();
