@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 #include <map>
+#include <utility>
 
 namespace classgen_text {
 
@@ -371,8 +372,8 @@ bool writeClassFiles(ProxyGenerator& generator, const std::string& directory, bo
         appendLogLines(directory, lines);
 
     if (ok) {
-        *generator.m_pHeader << texts.header;
-        *generator.m_pSource << texts.source;
+        generator.m_pHeader->putText(std::move(texts.header));
+        generator.m_pSource->putText(std::move(texts.source));
     }
     // A file that is not written whole is removed and logged.
     ok = generator.closeOutputFiles() && ok;
@@ -391,8 +392,8 @@ bool writeClassCode(ProxyGenerator& generator, const antlr::RefAST& tree, bool i
     ClassTexts texts;
     if (!build(tree, includeStdafx, texts))
         return false;
-    *generator.m_pHeader << texts.header;
-    *generator.m_pSource << texts.source;
+    generator.m_pHeader->putText(std::move(texts.header));
+    generator.m_pSource->putText(std::move(texts.source));
     const bool sourceWritten = generator.m_pSource->close();
     const bool headerWritten = generator.m_pHeader->close();
     return sourceWritten && headerWritten;

@@ -25,6 +25,9 @@ public:
 
     // Whether the file could be created; a stream whose file is not open takes no text.
     bool is_open() const { return m_nFile >= 0; }
+    // Puts in a whole text at once, as << would; the first text put in is taken over as it is,
+    // without a copy.
+    void putText(std::string&& text);
     // Writes the text, closes the file and answers whether all of it was written; a later call
     // answers the same without doing anything. Text put in afterwards fails the stream.
     bool close();

@@ -113,6 +113,18 @@ GeneratedFile::~GeneratedFile()
     close();
 }
 
+void GeneratedFile::putText(std::string&& text)
+{
+    if (!is_open() || m_oBuffer.closed || !good()) {
+        setstate(std::ios::badbit);
+        return;
+    }
+    if (m_oBuffer.text.empty())
+        m_oBuffer.text = std::move(text);
+    else
+        m_oBuffer.text.append(text);
+}
+
 bool GeneratedFile::close()
 {
     if (m_bClosed)

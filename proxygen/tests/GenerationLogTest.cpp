@@ -53,14 +53,24 @@ TEST(OutputFiles, OpenedUnderTheClassNameWithTheSuffix)
     ASSERT_TRUE(gen.openOutputFiles(dir.path() + "/", proxySuffix));
     ASSERT_NE(gen.m_pHeader, nullptr);
     ASSERT_NE(gen.m_pSource, nullptr);
+    // Whole texts and streamed text go in in order.
     *gen.m_pHeader << "header";
-    *gen.m_pSource << "source";
+    gen.m_pHeader->putText(std::string(" and a whole text"));
+    gen.m_pSource->putText(std::string("source"));
+    *gen.m_pSource << " and more";
     gen.closeOutputFiles();
     EXPECT_EQ(gen.m_pHeader, nullptr);
     EXPECT_EQ(gen.m_pSource, nullptr);
-    EXPECT_EQ(kavrin_test::readFile(dir.path() + "/a_b_Outer$InnerJNIProxy.h"), "header");
-    EXPECT_EQ(kavrin_test::readFile(dir.path() + "/a_b_Outer$InnerJNIProxy.cpp"), "source");
+    EXPECT_EQ(kavrin_test::readFile(dir.path() + "/a_b_Outer$InnerJNIProxy.h"), "header and a whole text");
+    EXPECT_EQ(kavrin_test::readFile(dir.path() + "/a_b_Outer$InnerJNIProxy.cpp"), "source and more");
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "/KAVRIN.LOG"));
+
+    // A text put in after the close fails the stream and reaches no file.
+    GeneratedFile late(dir.path() + "/late.h", dir.path() + "/");
+    ASSERT_TRUE(late.close());
+    late.putText(std::string("late"));
+    EXPECT_TRUE(late.bad());
+    EXPECT_EQ(kavrin_test::readFile(dir.path() + "/late.h"), "");
 
     ProxyGenerator top("TopLevel");
     EXPECT_EQ(top.outputStem("/out/", implSuffix), "/out/TopLevelJNIImpl");
