@@ -34,6 +34,11 @@
 // where an attribute is ATTRIBUTE_INFO_LENGTH (IntAST, attribute_length) over exactly one node of
 // its kind (ATTR_CODE, ATTR_CONSTANT_VALUE, ..., ATTR_UNKNOWN { UNKNOWN_ATTRIBUTE_NAME }).
 //
+// The nodes made by one parse share their memory, which the first node (MAGIC_NUMBER) keeps: it
+// goes with that node as a whole. Hold a tree by its first node; an interior node held after the
+// first one went keeps the whole tree until it is released too (a build with AddressSanitizer
+// frees the tree regardless, to report such a node where it is used).
+//
 // Stack-map verification items: tags 0-5 give ITEM_BOGUS..ITEM_NULL (StringAST, empty); tag 6
 // gives ITEM_UNINITIALIZEDTHIS (ShortAST 0) and reads nothing more; tag 7 reads a u2 and gives
 // ITEM_OBJECT, a StringAST whose value is the u2's two bytes as in the file (so getBytes gives
