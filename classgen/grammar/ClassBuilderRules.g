@@ -7,7 +7,7 @@
 // into entry objects, make the member builders, walk the super types with nested builders and, at
 // the end of the walk, assemble the new class. Nothing of the fields, the attributes or the
 // input's own list of super-interfaces reaches the generated class: their rules only check the
-// shape.
+// shape (the attribute subtrees in one pass of ClassBuilderBase::checkAttributes).
 
 // The start rule, given the first of the seven top-level siblings (MAGIC_NUMBER). Resets the
 // builder, so that one builder may walk again.
@@ -20,7 +20,7 @@ classFile
         classInfo
         fields
         methods
-        a:attributes { checkClassAttributes(a); }
+        a:ATTRIBUTES { checkAttributes(a); checkClassAttributes(a); }
         { returnAST = finishBuild(); }
     ;
 
@@ -72,12 +72,10 @@ fields
     :   #(f:FIELDS { beginFields(f); } ( fieldInfo )* )
     ;
 
+// The attributes of a field, of a method and of the class are checked as whole subtrees
+// (checkAttributes): nothing of them reaches the generated class.
 fieldInfo
-    :   #(FIELD_INFO ACCESS_FLAGS NAME TYPE fieldAttributes)
-    ;
-
-fieldAttributes
-    :   #(FIELD_ATTRIBUTES ( attributeLength )* )
+    :   #(FIELD_INFO ACCESS_FLAGS NAME TYPE a:FIELD_ATTRIBUTES { checkAttributes(a); })
     ;
 
 methods
@@ -85,74 +83,7 @@ methods
     ;
 
 methodInfo
-    :   #(METHOD_INFO a:ACCESS_FLAGS n:NAME s:SIGNATURE { addMethod(a, n, s); } methodAttributes)
-    ;
-
-methodAttributes
-    :   #(METHOD_ATTRIBUTES ( attributeLength )* )
-    ;
-
-attributes
-    :   #(ATTRIBUTES ( attributeLength )* )
-    ;
-
-attributeLength
-    :   #(ATTRIBUTE_INFO_LENGTH attribute)
-    ;
-
-attribute
-    :   #(ATTR_CODE MAXSTACK MAXLOCALS CODE_BYTES
-            #(ATTR_EXCEPTIONS ( exceptionTableEntry )* )
-            #(DEBUG_ATTRIBUTES ( attributeLength )* )
+    :   #(METHOD_INFO a:ACCESS_FLAGS n:NAME s:SIGNATURE { addMethod(a, n, s); }
+            m:METHOD_ATTRIBUTES { checkAttributes(m); }
         )
-    |   ATTR_CONSTANT_VALUE
-    |   #(ATTR_EXCEPTIONS ( EXCEPTION_CLASS )* )
-    |   #(ATTR_LINE_NUMBER_TABLE ( lineNumberEntry )* )
-    |   #(ATTR_LOCAL_VARIABLE_TABLE ( localVariableEntry )* )
-    |   ATTR_SOURCE_FILE
-    |   #(ATTR_STACK_MAP ( stackMap )* )
-    |   ATTR_SYNTHETIC
-    |   ATTR_DEPRECATED
-    |   #(ATTR_PMG NAME CLASS_INFO)
-        // The nested-class records are not looked at.
-    |   ATTR_INNER_CLASSES
-    |   #(ATTR_SIGNATURE SIGNATURE_INDEX)
-    |   #(ATTR_ENCLOSINGMETHOD CLASS_INFO METHOD_INFO)
-    |   ATTR_UNKNOWN
-    ;
-
-exceptionTableEntry
-    :   #(EXCEPTION_INFO START_PC END_PC HANDLER_PC CATCH_TYPE)
-    ;
-
-lineNumberEntry
-    :   #(LINE_NUMBER_ENTRY START_PC LINE_NUMBER)
-    ;
-
-localVariableEntry
-    :   #(LOCAL_VARIABLE_TABLE_ENTRY START_PC LENGTH NAME TYPE INDEX)
-    ;
-
-stackMap
-    :   #(ATTR_STACK_MAP stackMapLocals stackMapItems)
-    ;
-
-stackMapLocals
-    :   #(ATTR_STACK_MAP_LOCALS ( verificationType )* )
-    ;
-
-stackMapItems
-    :   #(ATTR_STACK_MAP_ITEMS ( verificationType )* )
-    ;
-
-verificationType
-    :   ITEM_BOGUS
-    |   ITEM_INTEGER
-    |   ITEM_FLOAT
-    |   ITEM_DOUBLE
-    |   ITEM_LONG
-    |   ITEM_NULL
-    |   ITEM_UNINITIALIZEDTHIS
-    |   ITEM_OBJECT
-    |   ITEM_UNINITIALIZED
     ;

@@ -151,6 +151,11 @@ protected:
     // PermittedSubclasses attribute) is refused at level 0 with antlr::ANTLRException, since
     // the VM lets only the classes it names extend or implement it.
     void checkClassAttributes(const antlr::RefAST& attributes) const;
+    // The attribute subtrees below a node of attributes (ATTRIBUTES, FIELD_ATTRIBUTES or
+    // METHOD_ATTRIBUTES): nothing of them reaches the generated class, they are only checked to
+    // have the shapes the class-file parser builds (an attribute of no known kind raises
+    // antlr::NoViableAltException, a misplaced node antlr::MismatchedTokenException).
+    void checkAttributes(const antlr::RefAST& attributes) const;
     // A super class or interface of the walked type, noted for the walk of the ancestry.
     void walkSuperType(const antlr::RefAST& classInfo);
     // Runs a nested builder over a loaded tree, walking `type` (defined by the generated class).

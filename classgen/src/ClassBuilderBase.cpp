@@ -4,11 +4,14 @@
 #include "ClassFileTokenTypes.hpp"
 #include "ClassRepository.h"
 #include "KeptByTree.h"
+#include "NodeLinks.h"
 #include "ProxyGenerator.h"
 #include "StringHelpers.h"
 #include "ValueAST.h"
 
 #include <antlr/ANTLRException.hpp>
+#include <antlr/MismatchedTokenException.hpp>
+#include <antlr/NoViableAltException.hpp>
 #include <antlr/SemanticException.hpp>
 
 #include <algorithm>
@@ -309,6 +312,125 @@ void ClassBuilderBase::checkClassAttributes(const antlr::RefAST& attributes) con
     if (m_inheritanceLevel == 0 && isSealed(attributes))
         throw antlr::ANTLRException("the type " + replaceChar(m_inputClassName, '/', '.') +
                                     " is sealed: only the classes it permits can extend or implement it");
+}
+
+namespace {
+
+// The shape check of attribute subtrees, stepping through the tree without taking references.
+// Like a walk of the tree parser, a subtree's children are matched from the first on: a list
+// ends at the first child of another type, and children past the last one looked at are not.
+class AttributeShape {
+public:
+    explicit AttributeShape(const antlr::TreeParser& parser) : m_parser(parser) {}
+
+    // The ATTRIBUTE_INFO_LENGTH children of `parent`, each holding one attribute.
+    void list(const antlr::AST* parent) const
+    {
+        const antlr::AST* child = NodeLinks::firstChild(parent);
+        for (; child && child->getType() == T::ATTRIBUTE_INFO_LENGTH; child = NodeLinks::nextSibling(child))
+            attribute(NodeLinks::firstChild(child));
+    }
+
+private:
+    // `node`, of type `type`; returns its next sibling.
+    const antlr::AST* match(const antlr::AST* node, int type) const
+    {
+        if (!node || node->getType() != type)
+            throw antlr::MismatchedTokenException(m_parser.getTokenNames(), m_parser.getNumTokens(),
+                                                  antlr::RefAST(node), type, false);
+        return NodeLinks::nextSibling(node);
+    }
+
+    // The children of `node`: the types in order.
+    void children(const antlr::AST* node, std::initializer_list<int> types) const
+    {
+        const antlr::AST* child = NodeLinks::firstChild(node);
+        for (int type : types)
+            child = match(child, type);
+    }
+
+    // The children of `node` while they are of `type`, each with the children `entry` in order;
+    // returns the first child of another type.
+    const antlr::AST* entries(const antlr::AST* node, int type, std::initializer_list<int> entry = {}) const
+    {
+        const antlr::AST* child = NodeLinks::firstChild(node);
+        for (; child && child->getType() == type; child = NodeLinks::nextSibling(child))
+            children(child, entry);
+        return child;
+    }
+
+    // The children of a stack map's locals or items: verification types.
+    void verificationTypes(const antlr::AST* node) const
+    {
+        const antlr::AST* child = NodeLinks::firstChild(node);
+        for (; child && child->getType() >= T::ITEM_BOGUS && child->getType() <= T::ITEM_UNINITIALIZED;
+             child = NodeLinks::nextSibling(child)) {
+        }
+    }
+
+    void attribute(const antlr::AST* node) const
+    {
+        if (!node)
+            throw antlr::NoViableAltException(antlr::nullAST);
+        switch (node->getType()) {
+        case T::ATTR_CODE: {
+            const antlr::AST* child = NodeLinks::firstChild(node);
+            child = match(match(match(child, T::MAXSTACK), T::MAXLOCALS), T::CODE_BYTES);
+            const antlr::AST* debug = match(child, T::ATTR_EXCEPTIONS);
+            entries(child, T::EXCEPTION_INFO, {T::START_PC, T::END_PC, T::HANDLER_PC, T::CATCH_TYPE});
+            match(debug, T::DEBUG_ATTRIBUTES);
+            list(debug);
+            break;
+        }
+        case T::ATTR_CONSTANT_VALUE:
+        case T::ATTR_SOURCE_FILE:
+        case T::ATTR_SYNTHETIC:
+        case T::ATTR_DEPRECATED:
+        case T::ATTR_INNER_CLASSES:
+        case T::ATTR_UNKNOWN:
+            break;
+        case T::ATTR_EXCEPTIONS:
+            entries(node, T::EXCEPTION_CLASS);
+            break;
+        case T::ATTR_LINE_NUMBER_TABLE:
+            entries(node, T::LINE_NUMBER_ENTRY, {T::START_PC, T::LINE_NUMBER});
+            break;
+        case T::ATTR_LOCAL_VARIABLE_TABLE:
+            entries(node, T::LOCAL_VARIABLE_TABLE_ENTRY, {T::START_PC, T::LENGTH, T::NAME, T::TYPE, T::INDEX});
+            break;
+        case T::ATTR_STACK_MAP:
+            for (const antlr::AST* map = NodeLinks::firstChild(node); map && map->getType() == T::ATTR_STACK_MAP;
+                 map = NodeLinks::nextSibling(map)) {
+                const antlr::AST* locals = NodeLinks::firstChild(map);
+                const antlr::AST* items = match(locals, T::ATTR_STACK_MAP_LOCALS);
+                match(items, T::ATTR_STACK_MAP_ITEMS);
+                verificationTypes(locals);
+                verificationTypes(items);
+            }
+            break;
+        case T::ATTR_PMG:
+            children(node, {T::NAME, T::CLASS_INFO});
+            break;
+        case T::ATTR_SIGNATURE:
+            children(node, {T::SIGNATURE_INDEX});
+            break;
+        case T::ATTR_ENCLOSINGMETHOD:
+            children(node, {T::CLASS_INFO, T::METHOD_INFO});
+            break;
+        default:
+            throw antlr::NoViableAltException(antlr::RefAST(node));
+        }
+    }
+
+    const antlr::TreeParser& m_parser;
+};
+
+}  // namespace
+
+void ClassBuilderBase::checkAttributes(const antlr::RefAST& attributes) const
+{
+    if (attributes)
+        AttributeShape(*this).list(attributes.get());
 }
 
 void ClassBuilderBase::numberInputPool()

@@ -46,6 +46,7 @@ struct ClassInfoWalk {
 header "post_include_cpp" {
 #include "ClassRepository.h"
 #include "KeptByTree.h"
+#include "NodeLinks.h"
 #include "ProxyGenerator.h"
 #include "ValueAST.h"
 
@@ -84,18 +85,6 @@ KeptByTree<const antlr::AST*, ClassInfoWalk>& keptWalks()
     static KeptByTree<const antlr::AST*, ClassInfoWalk> walks;
     return walks;
 }
-
-// The links of a node, read without taking a reference: the walk holds the tree it steps through.
-struct NodeLinks : antlr::BaseAST {
-    static const antlr::AST* firstChild(const antlr::AST* node)
-    {
-        return (static_cast<const antlr::BaseAST*>(node)->*(&NodeLinks::down)).get();
-    }
-    static const antlr::AST* nextSibling(const antlr::AST* node)
-    {
-        return (static_cast<const antlr::BaseAST*>(node)->*(&NodeLinks::right)).get();
-    }
-};
 
 }  // namespace
 
