@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -294,6 +295,46 @@ TEST_F(DelegatorBuild, FinalAndSealedTypesAndObjectAreRefused)
             EXPECT_EQ(e.getMessage(), r.second);
         }
         EXPECT_TRUE(generator.m_delegatedMethods.empty()) << r.first;
+    }
+}
+
+TEST_F(DelegatorBuild, MalformedAttributeSubtreesAreRefusedWithTheNodeNamed)
+{
+    // A class of methods with Code attributes: a delegator built, its bytes parsed afresh for
+    // each case and one node of the first Code attribute changed.
+    ProxyGenerator first("fixtures.delegate.DelegateTarget");
+    const std::vector<unsigned char> bytes = buildDelegator(first, "fixtures/delegate/DelegateTarget").bytes;
+    const auto firstCode = [](const antlr::RefAST& tree) {
+        for (const antlr::RefAST& method : children(topLevel(tree, T::METHODS))) {
+            const antlr::RefAST length = child(method, T::METHOD_ATTRIBUTES)->getFirstChild();
+            if (length)
+                return length->getFirstChild();
+        }
+        return antlr::nullAST;
+    };
+    const std::vector<std::pair<std::function<void(const antlr::RefAST&)>, std::string>> cases = {
+        {[](const antlr::RefAST& code) { code->setType(T::CONSTANT_UTF8); }, "unexpected AST node"},
+        {[](const antlr::RefAST& code) { child(code, T::DEBUG_ATTRIBUTES)->setType(T::ATTR_EXCEPTIONS); },
+         "expecting DEBUG_ATTRIBUTES"},
+        {[](const antlr::RefAST& code) { code->setFirstChild(antlr::nullAST); }, "expecting MAXSTACK"},
+    };
+    for (const auto& c : cases) {
+        const antlr::RefAST tree = parseClassBytes(bytes);
+        const antlr::RefAST code = firstCode(tree);
+        ASSERT_TRUE(code && code->getType() == T::ATTR_CODE);
+        c.first(code);
+        ProxyGenerator generator("fixtures.delegate.DelegatorDelegateTarget");
+        antlr::ASTFactory factory;
+        DelegatorBuilder::initializeASTFactory(factory);
+        DelegatorBuilder builder(&generator);
+        builder.setASTFactory(&factory);
+        try {
+            builder.classFile(tree);
+            ADD_FAILURE() << c.second << ": built";
+        } catch (const antlr::ANTLRException& e) {
+            EXPECT_NE(e.getMessage().find(c.second), std::string::npos) << e.getMessage();
+        }
+        EXPECT_TRUE(generator.m_delegatedMethods.empty()) << c.second;
     }
 }
 
