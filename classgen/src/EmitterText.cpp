@@ -270,6 +270,15 @@ void writeGonePeerCheck(std::ostream& source, const std::string& descriptor)
 
 void writeThunkEnd(std::ostream& source, const std::string& descriptor)
 {
+    // Java gets the C++ exception's own message below the fixed first line.
+    source << indent(1) << "}catch(const ::jni_helpers::BaseException& e){\n";
+    source << indent(2)
+           << "jni_helpers::JNIEnvHelper::ThrowNew(jni_helpers::CSmartString(\"An error in the native code.\\n\") + "
+              "e.getMessage());\n";
+    source << indent(1) << "}catch(const std::exception& e){\n";
+    source << indent(2)
+           << "jni_helpers::JNIEnvHelper::ThrowNew(jni_helpers::CSmartString(\"An error in the native code.\\n\") + "
+              "jni_helpers::CSmartString(e.what()));\n";
     source << indent(1) << "}catch(...){\n";
     source << indent(2) << "jni_helpers::JNIEnvHelper::ThrowNew(\"An error in the native code.\");\n";
     source << indent(1) << "}\n";

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstddef>
+#include <exception>
 
 #if !defined(_MSC_VER)
 #include <alloca.h>

@@ -186,10 +186,11 @@ void exceptions()
     Everything impl;
     const char* signature = "(Lfixtures/impl/Everything;Ljava/lang/String;)Ljava/lang/String;";
     CHECK_TEXT(callCaller("catching", signature, (jobject)impl, (jobject)javaString("Ann")), std::string("Hello, Ann"));
+    // Java sees the C++ exception's message.
     CHECK_TEXT(callCaller("catching", signature, (jobject)impl, (jobject)javaString("boom")),
-               std::string("java.lang.RuntimeException: An error in the native code."));
+               std::string("java.lang.RuntimeException: An error in the native code.\nboom"));
     CHECK_TEXT(callCaller("catching", signature, (jobject)impl, (jobject)javaString("jvm")),
-               std::string("java.lang.RuntimeException: An error in the native code."));
+               std::string("java.lang.RuntimeException: An error in the native code.\nthrown in C++"));
     // The implementation works on after an exception.
     CHECK_TEXT(callCaller("catching", signature, (jobject)impl, (jobject)javaString("Bo")), std::string("Hello, Bo"));
 
