@@ -134,6 +134,7 @@ TEST_F(LiveDisplayTest, APersonWorksAModalDialogWithMouseAndKeys) {
   ASSERT_TRUE(ui::displayOpen());
 
   CDialog dialog(kHostTemplate);
+  std::atomic<bool> done{false}, finished{false};
   auto drive = [&] {
     Person p(server.name());
     ASSERT_TRUE(p.ok());
@@ -158,15 +159,22 @@ TEST_F(LiveDisplayTest, APersonWorksAModalDialogWithMouseAndKeys) {
     p.key(XK_k);
     EXPECT_TRUE(eventually([&] { return ui::windowState(edit).text == "ok"; })) << ui::windowState(edit).text;
     p.key(XK_Escape);
+    done = true;
   };
   std::thread person([&] {
     drive();
-    // Whatever failed, the dialog does not outlive the person.
-    for (HWND h : ui::topLevelWindows()) ui::closeWindow(h);
+    // Whatever failed (a person who gave up, keys gone astray, a dialog that came after the
+    // person stopped looking), the dialog does not outlive the person.
+    for (int i = 0; i < 500 && done && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    while (!finished) {
+      for (HWND h : ui::topLevelWindows()) ui::closeWindow(h);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
   });
   // Nobody answers this dialog but the person: no default command, no idle limit.
   ui::setModalIdleLimit(50);
   const INT_PTR result = dialog.DoModal();
+  finished = true;
   person.join();
   EXPECT_EQ(result, IDCANCEL) << "Escape cancels";
   ASSERT_EQ(ui::modalRecords().size(), 1u);
