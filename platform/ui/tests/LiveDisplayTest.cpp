@@ -113,6 +113,18 @@ bool eventually(const std::function<bool()>& condition) {
   return condition();
 }
 
+// After the person's part: a person who gave up, whose keys went astray, or who stopped looking
+// before a dialog came up leaves no dialog waiting. A person who finished (`done`) gets ten seconds
+// for the dialogs to end by their own doing; then every top-level window is closed until the
+// test's thread says the dialogs are over (`finished`).
+void leaveNoDialog(const std::atomic<bool>& done, const std::atomic<bool>& finished) {
+  for (int i = 0; i < 500 && done && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (!finished) {
+    for (HWND h : ui::topLevelWindows()) ui::closeWindow(h);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
 POINT centre(HWND control) {
   RECT r = ui::windowState(control).rect;
   return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
@@ -163,13 +175,7 @@ TEST_F(LiveDisplayTest, APersonWorksAModalDialogWithMouseAndKeys) {
   };
   std::thread person([&] {
     drive();
-    // Whatever failed (a person who gave up, keys gone astray, a dialog that came after the
-    // person stopped looking), the dialog does not outlive the person.
-    for (int i = 0; i < 500 && done && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    while (!finished) {
-      for (HWND h : ui::topLevelWindows()) ui::closeWindow(h);
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    leaveNoDialog(done, finished);
   });
   // Nobody answers this dialog but the person: no default command, no idle limit.
   ui::setModalIdleLimit(50);
@@ -208,12 +214,7 @@ TEST_F(LiveDisplayTest, MessageBoxesAndTheFolderBrowserAreDialogsThePersonAnswer
   };
   std::thread person([&] {
     drive();
-    // A person who gave up, or whose keys went astray, leaves no dialog waiting.
-    for (int i = 0; i < 500 && done && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    while (!finished) {
-      for (HWND h : ui::topLevelWindows()) ui::closeWindow(h);
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    leaveNoDialog(done, finished);
   });
   EXPECT_EQ(::MessageBox(nullptr, "Go on?", "Question", MB_YESNO | MB_ICONQUESTION), IDNO);
   EXPECT_EQ(AfxMessageBox("Stopped.", MB_OK | MB_ICONERROR), IDOK);
