@@ -356,6 +356,8 @@ public:
     // The text of the Utf8 entry at index; "" when there is none.
     std::string textAt(std::size_t index) const;
 
+    // Room for `count` slots, so that filling the pool moves no entries.
+    void reserve(std::size_t count) { entries.reserve(count < kMaxEntries ? count : kMaxEntries); }
     // Appends the entry as its own slot, sets its index to the new size and refreshes its
     // indices; returns its handle. Throws std::length_error when the pool is full.
     EntryHandle appendSlot(const EntryHandle& entry);

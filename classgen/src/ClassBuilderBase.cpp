@@ -225,6 +225,11 @@ void ClassBuilderBase::beginConstantPool(const antlr::RefAST& poolNode)
     m_constantPoolNode = copyNode(poolNode);
     appendResult(m_constantPoolNode);
     m_nextInputIndex = 1;
+    // The output pool holds about as many entries as the input's: names and descriptors of the
+    // same methods, with the class's own entries and those of the generated code.
+    const std::size_t count = shortValue(poolNode);
+    m_inputPool->reserve(count);
+    m_outputPool->reserve(count + count / 2);
 }
 
 void ClassBuilderBase::addPoolEntry(const antlr::RefAST& node)
@@ -740,6 +745,7 @@ void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstru
         method->setClassEntry(thisClass);
     }
 
+    records.reserve(records.size() + 2 * m_methodBuilders.size());
     unsigned count = static_cast<unsigned>(m_methodBuilders.size());
     std::map<const MemberBuilder*, MemberHandle> twins;
     antlr::RefAST lastMethod;

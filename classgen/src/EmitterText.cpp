@@ -6,6 +6,7 @@
 #include "ClassFileWriter.hpp"
 #include "ClassRepository.h"
 #include "CppNames.h"
+#include "GeneratedFile.h"
 #include "GenerationLog.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
@@ -24,7 +25,18 @@ TextStream::TextStream() : std::ostream(nullptr)
     rdbuf(&m_buffer);
 }
 
-TextStream::~TextStream() = default;
+TextStream::~TextStream()
+{
+    recycleTextBuffer(std::move(m_buffer.text));
+}
+
+void TextStream::reserve(std::size_t size)
+{
+    if (m_buffer.text.empty() && m_buffer.text.capacity() < size)
+        m_buffer.text = takeTextBuffer(size);
+    else
+        m_buffer.text.reserve(size);
+}
 
 std::string TextStream::take()
 {

@@ -30,7 +30,8 @@ public:
     TextStream& operator=(const TextStream&) = delete;
     ~TextStream() override;
 
-    void reserve(std::size_t size) { m_buffer.text.reserve(size); }
+    // Room for `size` characters, in memory an earlier text on the thread gave back where it can.
+    void reserve(std::size_t size);
     // The text so far, to append to in place: every write goes straight into it.
     std::string& text() { return m_buffer.text; }
     // The text so far; the stream is empty afterwards.

@@ -53,6 +53,13 @@ private:
     bool m_bWritten = false;
 };
 
+// Whole generated texts reuse the memory of earlier ones on the same thread: giving back and
+// taking anew a buffer of hundreds of kilobytes for every file makes the allocator sweep its free
+// lists each time. takeTextBuffer answers an empty string that can hold at least `capacity`
+// characters; recycleTextBuffer keeps a finished text's memory for a later take.
+std::string takeTextBuffer(std::size_t capacity);
+void recycleTextBuffer(std::string&& text);
+
 // For tests of a machine that fails: the writes of generated files fail with `error` (an errno
 // value such as ENOSPC) once `bytes` more bytes have been written in all, as on a disk that fills
 // up; the write that reaches the limit is cut short there.

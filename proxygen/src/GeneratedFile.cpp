@@ -8,8 +8,14 @@
 
 #include <cerrno>
 #include <mutex>
+#include <vector>
 
 namespace {
+
+// Kept buffers per thread; larger ones go back to the allocator.
+constexpr std::size_t kKeptTextBuffers = 4;
+constexpr std::size_t kLargestKeptTextBuffer = std::size_t(8) << 20;
+thread_local std::vector<std::string> keptTextBuffers;
 
 // The injected failure: bytes that may still be written, and the error after them.
 std::mutex injectionMutex;
@@ -98,12 +104,43 @@ std::streamsize GeneratedFile::TextBuffer::xsputn(const char* s, std::streamsize
     return n;
 }
 
+std::string takeTextBuffer(std::size_t capacity)
+{
+    std::vector<std::string>& kept = keptTextBuffers;
+    std::string text;
+    if (!kept.empty()) {
+        // The largest kept buffer: the texts of one generation are alike in size.
+        auto largest = kept.begin();
+        for (auto it = kept.begin(); it != kept.end(); ++it)
+            if (it->capacity() > largest->capacity())
+                largest = it;
+        text.swap(*largest);
+        kept.erase(largest);
+    }
+    text.reserve(capacity);
+    return text;
+}
+
+void recycleTextBuffer(std::string&& text)
+{
+    std::vector<std::string>& kept = keptTextBuffers;
+    if (text.capacity() <= std::string().capacity() || text.capacity() > kLargestKeptTextBuffer ||
+        kept.size() >= kKeptTextBuffers) {
+        std::string().swap(text);
+        return;
+    }
+    text.clear();
+    kept.push_back(std::move(text));
+}
+
 GeneratedFile::GeneratedFile(const std::string& path, const std::string& logDirectory)
     : std::ostream(nullptr), m_strPath(path), m_strLogDirectory(logDirectory)
 {
     m_nFile = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (m_nFile >= 0)
+    if (m_nFile >= 0) {
+        m_oBuffer.text = takeTextBuffer(0);
         rdbuf(&m_oBuffer);
+    }
     else
         setstate(std::ios::badbit);
 }
@@ -119,8 +156,10 @@ void GeneratedFile::putText(std::string&& text)
         setstate(std::ios::badbit);
         return;
     }
-    if (m_oBuffer.text.empty())
+    if (m_oBuffer.text.empty()) {
+        recycleTextBuffer(std::move(m_oBuffer.text));
         m_oBuffer.text = std::move(text);
+    }
     else
         m_oBuffer.text.append(text);
 }
@@ -143,7 +182,8 @@ bool GeneratedFile::close()
     if (::close(m_nFile) != 0)
         written = false;
     m_nFile = -1;
-    std::string().swap(m_oBuffer.text);
+    recycleTextBuffer(std::move(m_oBuffer.text));
+    m_oBuffer.text.clear();
     m_oBuffer.closed = true;
     if (!written) {
         ::unlink(m_strPath.c_str());

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -29,11 +30,12 @@
 
 namespace kavrin_test {
 
-// A fresh folder under /tmp, removed with everything in it when the object goes.
+// A fresh folder under $TMPDIR (else /tmp), removed with everything in it when the object goes.
 class TempDir {
 public:
     explicit TempDir(const std::string& prefix = "kavrin") {
-        std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/" + prefix + "-XXXXXX";
         std::vector<char> buf(pattern.begin(), pattern.end());
         buf.push_back('\0');
         if (!mkdtemp(buf.data()))
