@@ -227,7 +227,7 @@ protected:
     // entry of it; the Class entry.
     EntryHandle appendOutputClass(const EntryHandle& inputClass);
     // Appends an entry to the output pool and registers a Utf8 text in outputNames.
-    EntryHandle appendOutput(ConstantPoolEntry* entry);
+    EntryHandle appendOutput(const EntryHandle& entry);
 
     // The generated class's version (the result's VERSION node).
     void setVersion(uint16_t minor, uint16_t major);

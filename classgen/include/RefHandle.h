@@ -35,6 +35,21 @@ public:
     int32_t count;
 };
 
+// A holder that keeps its object inside itself, so that the two take one allocation
+// (RefHandle::make); the object goes with the holder.
+template <class T, class Object>
+class InlineRefHolder final : public RefHolder<T> {
+public:
+    template <class... Args>
+    explicit InlineRefHolder(Args&&... args) : RefHolder<T>(nullptr), object(std::forward<Args>(args)...)
+    {
+        this->pointee = &object;
+    }
+    ~InlineRefHolder() override { this->pointee = nullptr; }
+
+    Object object;
+};
+
 template <class T>
 class RefHandle {
 public:
@@ -84,6 +99,19 @@ public:
     {
         RefHandle taken(object);
         return *this = taken;
+    }
+
+    // A handle of a new Object made from the arguments, held with it in one allocation.
+    template <class Object, class... Args>
+    static RefHandle make(Args&&... args)
+    {
+        static_assert(std::is_convertible<Object*, T*>::value, "the object must be a T");
+        auto* holder = new InlineRefHolder<Base, Object>(std::forward<Args>(args)...);
+        Base* base = &holder->object;
+        base->holder = holder;
+        RefHandle handle;
+        handle.m_pHolder = holder;
+        return handle;
     }
 
     T* get() const noexcept { return m_pHolder ? static_cast<T*>(m_pHolder->pointee) : nullptr; }

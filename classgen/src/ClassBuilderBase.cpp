@@ -90,8 +90,8 @@ void replayWalk(const TypeWalk& walk, WalkedType& type)
     const PoolHandle pool(new ConstantPool());
     type.methods.reserve(walk.methods.size());
     for (const TypeWalk::Method& method : walk.methods) {
-        const EntryHandle name = pool->appendSlot(EntryHandle(new Utf8Entry(method.name)));
-        const EntryHandle descriptor = pool->appendSlot(EntryHandle(new Utf8Entry(method.descriptor)));
+        const EntryHandle name = pool->appendSlot(EntryHandle::make<Utf8Entry>(method.name));
+        const EntryHandle descriptor = pool->appendSlot(EntryHandle::make<Utf8Entry>(method.descriptor));
         type.methods.emplace_back(new MethodInfoBuilder(pool, method.flags, name, descriptor));
     }
     type.pool = pool;
@@ -234,7 +234,7 @@ void ClassBuilderBase::beginConstantPool(const antlr::RefAST& poolNode)
 
 void ClassBuilderBase::addPoolEntry(const antlr::RefAST& node)
 {
-    ConstantPoolEntry* entry = nullptr;
+    EntryHandle entry;
     auto child = [&](int index) {
         antlr::RefAST c = node->getFirstChild();
         for (int i = 0; c && i < index; ++i)
@@ -245,54 +245,54 @@ void ClassBuilderBase::addPoolEntry(const antlr::RefAST& node)
     case T::CONSTANT_UTF8: {
         const ValueAST* value = valueOf(node);
         const StringAST* text = dynamic_cast<const StringAST*>(value);
-        entry = new Utf8Entry(text ? text->value() : node->getText());
+        entry = EntryHandle::make<Utf8Entry>(text ? text->value() : node->getText());
         break;
     }
     case T::CONSTANT_UNICODE:
-        entry = new UnicodeEntry(typed<WStringAST>(node, "CONSTANT_UNICODE").getValue());
+        entry = EntryHandle::make<UnicodeEntry>(typed<WStringAST>(node, "CONSTANT_UNICODE").getValue());
         break;
     case T::CONSTANT_INTEGER:
-        entry = new IntegerEntry(typed<IntAST>(node, "CONSTANT_INTEGER").getValue());
+        entry = EntryHandle::make<IntegerEntry>(typed<IntAST>(node, "CONSTANT_INTEGER").getValue());
         break;
     case T::CONSTANT_FLOAT:
-        entry = new FloatEntry(typed<FloatAST>(node, "CONSTANT_FLOAT").getValue());
+        entry = EntryHandle::make<FloatEntry>(typed<FloatAST>(node, "CONSTANT_FLOAT").getValue());
         break;
     case T::CONSTANT_LONG:
-        entry = new LongEntry(typed<LongAST>(node, "CONSTANT_LONG").getValue());
+        entry = EntryHandle::make<LongEntry>(typed<LongAST>(node, "CONSTANT_LONG").getValue());
         break;
     case T::CONSTANT_DOUBLE:
-        entry = new DoubleEntry(typed<DoubleAST>(node, "CONSTANT_DOUBLE").getValue());
+        entry = EntryHandle::make<DoubleEntry>(typed<DoubleAST>(node, "CONSTANT_DOUBLE").getValue());
         break;
     case T::CONSTANT_CLASS:
-        entry = new ClassEntry(shortValue(node));
+        entry = EntryHandle::make<ClassEntry>(shortValue(node));
         break;
     case T::CONSTANT_STRING:
-        entry = new StringEntry(child(0));
+        entry = EntryHandle::make<StringEntry>(child(0));
         break;
     case T::CONSTANT_FIELDREF:
-        entry = new FieldrefEntry(child(0), child(1));
+        entry = EntryHandle::make<FieldrefEntry>(child(0), child(1));
         break;
     case T::CONSTANT_METHODREF:
-        entry = new MethodrefEntry(child(0), child(1));
+        entry = EntryHandle::make<MethodrefEntry>(child(0), child(1));
         break;
     case T::CONSTANT_INTERFACEMETHODREF:
-        entry = new InterfaceMethodrefEntry(child(0), child(1));
+        entry = EntryHandle::make<InterfaceMethodrefEntry>(child(0), child(1));
         break;
     case T::CONSTANT_NAMEANDTYPE:
-        entry = new NameAndTypeEntry(child(0), child(1));
+        entry = EntryHandle::make<NameAndTypeEntry>(child(0), child(1));
         break;
     case T::CONSTANT_CONTINUED:
-        entry = new ContinuedEntry();
+        entry = EntryHandle::make<ContinuedEntry>();
         break;
     case T::ATTR_UNKNOWN: {
         const ByteArrayAST& raw = typed<ByteArrayAST>(node, "constant-pool ATTR_UNKNOWN");
-        entry = new OpaqueEntry(raw.value());
+        entry = EntryHandle::make<OpaqueEntry>(raw.value());
         break;
     }
     default:
         throw antlr::SemanticException(std::string("no constant-pool entry: ") + node->typeName());
     }
-    m_inputPool->appendSlot(EntryHandle(entry));
+    m_inputPool->appendSlot(entry);
     ++m_nextInputIndex;
 }
 
@@ -467,13 +467,13 @@ EntryHandle ClassBuilderBase::inputUtf8(const std::string& text)
         if (entry && entry->isUtf8() && static_cast<const Utf8Entry*>(entry.get())->getValue() == text)
             return entry;
     }
-    return m_inputPool->appendSlot(EntryHandle(new Utf8Entry(text)));
+    return m_inputPool->appendSlot(EntryHandle::make<Utf8Entry>(text));
 }
 
 EntryHandle ClassBuilderBase::addInputClass(const std::string& name)
 {
-    EntryHandle utf8 = m_inputPool->appendSlot(EntryHandle(new Utf8Entry(name)));
-    return m_inputPool->appendSlot(EntryHandle(new ClassEntry(utf8)));
+    EntryHandle utf8 = m_inputPool->appendSlot(EntryHandle::make<Utf8Entry>(name));
+    return m_inputPool->appendSlot(EntryHandle::make<ClassEntry>(utf8));
 }
 
 // --- Class info -------------------------------------------------------------------------------
@@ -693,9 +693,8 @@ void ClassBuilderBase::mergeAncestry(uint16_t requiredFlags, uint16_t excludedFl
 
 // --- Output -----------------------------------------------------------------------------------
 
-EntryHandle ClassBuilderBase::appendOutput(ConstantPoolEntry* entry)
+EntryHandle ClassBuilderBase::appendOutput(const EntryHandle& handle)
 {
-    EntryHandle handle(entry);
     const uint16_t position = static_cast<uint16_t>(m_outputPool->size());
     m_outputPool->append(handle);
     if (handle->isUtf8())
@@ -706,8 +705,8 @@ EntryHandle ClassBuilderBase::appendOutput(ConstantPoolEntry* entry)
 EntryHandle ClassBuilderBase::appendOutputClass(const EntryHandle& inputClass)
 {
     const ClassEntry* source = inputClass ? dynamic_cast<const ClassEntry*>(inputClass.get()) : nullptr;
-    const EntryHandle name = appendOutput(new Utf8Entry(source ? source->getName() : EntryHandle()));
-    return appendOutput(new ClassEntry(name));
+    const EntryHandle name = appendOutput(EntryHandle::make<Utf8Entry>(source ? source->getName() : EntryHandle()));
+    return appendOutput(EntryHandle::make<ClassEntry>(name));
 }
 
 void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstructors,
@@ -729,7 +728,7 @@ void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstru
     }
 
     // The name of every Code attribute.
-    m_outputPool->append(EntryHandle(new Utf8Entry("Code")));
+    m_outputPool->append(EntryHandle::make<Utf8Entry>("Code"));
 
     // long peer;
     FieldInfoBuilder* peer = new FieldInfoBuilder(*m_outputPool, m_outputNames, 0, "peer", "J");
@@ -761,8 +760,8 @@ void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstru
         if (method->getNameText() == "<init>") {
             // The super class's constructor of the same descriptor, with the same arguments.
             const EntryHandle nameAndType =
-                m_outputPool->append(EntryHandle(new NameAndTypeEntry(method->getName(), method->getDescriptor())));
-            const EntryHandle superInit = m_outputPool->append(EntryHandle(new MethodrefEntry(superClass, nameAndType)));
+                m_outputPool->append(EntryHandle::make<NameAndTypeEntry>(method->getName(), method->getDescriptor()));
+            const EntryHandle superInit = m_outputPool->append(EntryHandle::make<MethodrefEntry>(superClass, nameAndType));
             method->addCode(true, m_outputPool, superInit, thisClass, m_peerField);
             method->updateIndices();
             appendMethod(method->build());
@@ -797,10 +796,10 @@ void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstru
         // defaultMethodPrefix + name: this, the arguments, invokespecial of the overridden method.
         const bool viaInterface = javaDefault->second == JavaDefault::kInterface && implemented;
         const EntryHandle nameAndType =
-            m_outputPool->append(EntryHandle(new NameAndTypeEntry(method->getName(), method->getDescriptor())));
+            m_outputPool->append(EntryHandle::make<NameAndTypeEntry>(method->getName(), method->getDescriptor()));
         const EntryHandle overridden = m_outputPool->append(
-            viaInterface ? EntryHandle(new InterfaceMethodrefEntry(implemented, nameAndType))
-                         : EntryHandle(new MethodrefEntry(superClass, nameAndType)));
+            viaInterface ? EntryHandle::make<InterfaceMethodrefEntry>(implemented, nameAndType)
+                         : EntryHandle::make<MethodrefEntry>(superClass, nameAndType));
         const EntryHandle defaultName =
             findOrAddUtf8(*m_outputPool, m_outputNames, defaultMethodPrefix + method->getNameText());
         MemberHandle runner(new MethodInfoBuilder(m_outputPool, kAccPublic | kAccSynthetic, defaultName,

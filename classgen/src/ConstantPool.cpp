@@ -330,7 +330,7 @@ EntryHandle ConstantPool::append(const EntryHandle& entry)
 {
     appendSlot(entry);
     if (entry && entry->slotCount() == 2)
-        appendSlot(EntryHandle(new ContinuedEntry()));
+        appendSlot(EntryHandle::make<ContinuedEntry>());
     return entry;
 }
 
@@ -363,7 +363,7 @@ EntryHandle findOrAddUtf8(ConstantPool& pool, Utf8Positions& positions, const st
             return entry;
     }
     const uint16_t position = static_cast<uint16_t>(pool.size());
-    EntryHandle entry = pool.appendSlot(EntryHandle(new Utf8Entry(text)));
+    EntryHandle entry = pool.appendSlot(EntryHandle::make<Utf8Entry>(text));
     positions[text] = position;
     return entry;
 }

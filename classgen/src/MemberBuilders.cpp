@@ -109,9 +109,9 @@ MethodInfoBuilder* MethodInfoBuilder::makeNativeMethod(ConstantPool& pool, Utf8P
 EntryHandle MethodInfoBuilder::methodRef(ConstantPool& pool, const EntryHandle& declaringClass,
                                          const EntryHandle& otherClass) const
 {
-    const EntryHandle nameAndType = pool.append(EntryHandle(new NameAndTypeEntry(name, descriptor)));
+    const EntryHandle nameAndType = pool.append(EntryHandle::make<NameAndTypeEntry>(name, descriptor));
     const EntryHandle owner = otherClass ? otherClass : declaringClass;
-    return pool.append(EntryHandle(new MethodrefEntry(owner, nameAndType)));
+    return pool.append(EntryHandle::make<MethodrefEntry>(owner, nameAndType));
 }
 
 void MethodInfoBuilder::addCode(bool direct, const PoolHandle& pool, const EntryHandle& target, const EntryHandle&,
@@ -157,8 +157,8 @@ FieldInfoBuilder::FieldInfoBuilder(ConstantPool& pool, Utf8Positions& positions,
 EntryHandle FieldInfoBuilder::fieldRef(ConstantPool& pool)
 {
     if (!fieldRefEntry) {
-        const EntryHandle nameAndType = pool.append(EntryHandle(new NameAndTypeEntry(name, descriptor)));
-        fieldRefEntry = pool.append(EntryHandle(new FieldrefEntry(classEntry, nameAndType)));
+        const EntryHandle nameAndType = pool.append(EntryHandle::make<NameAndTypeEntry>(name, descriptor));
+        fieldRefEntry = pool.append(EntryHandle::make<FieldrefEntry>(classEntry, nameAndType));
     }
     return fieldRefEntry;
 }

@@ -65,6 +65,27 @@ TEST_F(SharingTest, HandlesOfOneObjectShareOneHolderAndDestroyItOnce)
     EXPECT_EQ(CountedEntry::destroyed, 1);
 }
 
+TEST_F(SharingTest, AnEntryMadeWithItsHolderIsSharedAndDestroyedLikeAnyOther)
+{
+    {
+        EntryHandle made = EntryHandle::make<CountedEntry>("y");
+        EXPECT_EQ(made.useCount(), 1);
+        EXPECT_EQ(made->getText(), "y");
+        // A handle made again from the object finds the same holder.
+        CountedEntry* raw = static_cast<CountedEntry*>(made.get());
+        EntryHandle again(raw);
+        EXPECT_TRUE(again == made);
+        EXPECT_EQ(made.useCount(), 2);
+        ConstantPool pool;
+        pool.appendSlot(again);
+        made.reset();
+        again.reset();
+        EXPECT_EQ(CountedEntry::destroyed, 0);
+        EXPECT_EQ(pool.at(1)->getText(), "y");
+    }
+    EXPECT_EQ(CountedEntry::destroyed, 1);
+}
+
 TEST_F(SharingTest, AssigningTheSameHolderChangesNoCount)
 {
     EntryHandle a(new CountedEntry("a"));
