@@ -6,6 +6,8 @@
 #include <unzip.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -43,23 +45,30 @@ int listArchiveClasses(std::string path, std::vector<std::string>* out, std::str
     if (!isArchiveModule(path))
         return 0;
     const bool jmod = isJmodModule(path);
+    // A file that is there but cannot be read as an archive says why; a missing one lists nothing.
+    auto damaged = [&](const char* what) {
+        std::error_code ec;
+        if (error && std::filesystem::is_regular_file(path, ec))
+            *error = "Cannot read the archive " + path + ": " + what;
+        return 0;
+    };
     unzFile zip = unzOpen64(path.c_str());
     if (!zip)
-        return 0;
+        return damaged("it is not a zip archive, or it is damaged.");
     unz_global_info64 global;
     if (unzGetGlobalInfo64(zip, &global) != UNZ_OK) {
         unzClose(zip);
-        return 0;
+        return damaged("its directory is damaged.");
     }
     const std::string prefix = jmod ? "classes/" : "";
     std::vector<std::string> kept;
     std::vector<char> name(0x10000 + 1);
     ZPOS64_T visited = 0;
-    for (int rc = unzGoToFirstFile(zip); rc == UNZ_OK && visited < global.number_entry;
-         rc = unzGoToNextFile(zip), ++visited) {
+    int rc = unzGoToFirstFile(zip);
+    for (; rc == UNZ_OK && visited < global.number_entry; rc = unzGoToNextFile(zip), ++visited) {
         unz_file_info64 info;
-        if (unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr,
-                                    0) != UNZ_OK)
+        rc = unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr, 0);
+        if (rc != UNZ_OK)
             break;
         std::string entry(name.data(), std::min<std::size_t>(info.size_filename, name.size() - 1));
         const bool isClass = entry.size() > 6 && entry.compare(entry.size() - 6, 6, ".class") == 0;
@@ -68,6 +77,9 @@ int listArchiveClasses(std::string path, std::vector<std::string>* out, std::str
         kept.push_back(entry.substr(prefix.size()));
     }
     unzClose(zip);
+    // The classes before a damaged entry are listed, and the listing says it stopped.
+    if (rc != UNZ_OK && rc != UNZ_END_OF_LIST_OF_FILE && visited < global.number_entry)
+        damaged("its directory is damaged after the first entries.");
     if (out && !kept.empty())
         *out = kept;
     return static_cast<int>(kept.size());

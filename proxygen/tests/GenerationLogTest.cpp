@@ -229,9 +229,19 @@ TEST(ArchiveListing, WhatIsNotReadGivesNothing)
     TempDir dir("kavrin-list");
     std::vector<std::string> listed{"kept"};
     EXPECT_EQ(listArchiveClasses(std::string(kavrin_test::kFixtureClasses) + "/fixtures/Base.class", &listed), 0);
-    EXPECT_EQ(listArchiveClasses(dir.path() + "/missing.jar", &listed), 0);
+    std::string error;
+    EXPECT_EQ(listArchiveClasses(dir.path() + "/missing.jar", &listed, &error), 0);
+    EXPECT_EQ(error, "");
+    // A file that is no archive, or whose directory was cut off, says so.
     kavrin_test::writeFile(dir.path() + "/garbage.zip", std::string("not a zip at all"));
-    EXPECT_EQ(listArchiveClasses(dir.path() + "/garbage.zip", &listed), 0);
+    EXPECT_EQ(listArchiveClasses(dir.path() + "/garbage.zip", &listed, &error), 0);
+    EXPECT_EQ(error, "Cannot read the archive " + dir.path() + "/garbage.zip: it is not a zip archive, or it is damaged.");
+    std::string jar = kavrin_test::readFile(kavrin_test::kFixtureJar);
+    kavrin_test::writeFile(dir.path() + "/cut.jar", jar.substr(0, jar.size() / 2));
+    error.clear();
+    EXPECT_EQ(listArchiveClasses(dir.path() + "/cut.jar", &listed, &error), 0);
+    EXPECT_NE(error.find("cut.jar"), std::string::npos);
+    EXPECT_EQ(listed, (std::vector<std::string>{"kept"}));
     // An archive without class entries leaves the list as it was.
     kavrin_test::writeFile(dir.path() + "/readme.txt", std::string("text"));
     ASSERT_EQ(kavrin_test::runCommand({"zip", "-q", "-j", dir.path() + "/noclasses.zip", dir.path() + "/readme.txt"}).exitCode,
