@@ -181,15 +181,20 @@ class Person {
     return click(control, (r.right - r.left) / 2, (r.bottom - r.top) / 2);
   }
   bool clickTreeItem(HWND tree, const std::string& text) const {
-    if (!eventually([&] { return ::IsWindowEnabled(tree) != FALSE; }, 60)) return false;  // a job at work
-    for (const ui::TreeItemState& item : ui::treeState(tree).items) {
-      if (item.text != text) continue;
+    // A job that starts just after the tree looked enabled disables it and the click is lost: the
+    // person clicks again once the job is done, as long as the item is not selected.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (!eventually([&] { return ::IsWindowEnabled(tree) != FALSE; }, 60)) return false;  // a job at work
+      const std::vector<ui::TreeItemState> items = ui::treeState(tree).items;
+      const auto item = std::find_if(items.begin(), items.end(), [&](const ui::TreeItemState& i) { return i.text == text; });
+      if (item == items.end()) return false;
       RECT r{};
-      std::memcpy(&r, &item.handle, sizeof item.handle);  // the item goes in, its rectangle comes out
+      std::memcpy(&r, &item->handle, sizeof item->handle);  // the item goes in, its rectangle comes out
       ::SendMessage(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
       // Selected, its page is shown.
-      return click(tree, 2 + (r.left + r.right) / 2, 2 + (r.top + r.bottom) / 2) &&
-             eventually([&] { return ui::treeState(tree).selected == item.handle; });
+      if (!click(tree, 2 + (r.left + r.right) / 2, 2 + (r.top + r.bottom) / 2)) return false;
+      if (eventually([&] { return ui::treeState(tree).selected == item->handle; }, 5)) return true;
     }
     return false;
   }
