@@ -3,9 +3,24 @@
 KAVRIN_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 KAVRIN_JOBS="${KAVRIN_JOBS:-$(nproc)}"
 
+# A build tree with its tests' outputs takes about 2.5 GB (the sanitizer and fuzzing trees 2 GB
+# more); the compiler also writes to /tmp. A short disk fails deep inside the compiler, so say it
+# first.
+kavrin_check_space() {
+  local where avail
+  for where in "$1" "${TMPDIR:-/tmp}"; do
+    while [ ! -d "$where" ]; do where="$(dirname "$where")"; done
+    avail=$(df -Pk "$where" | awk 'NR == 2 { print $4 }')
+    if [ -n "$avail" ] && [ "$avail" -lt 3145728 ]; then
+      echo "warning: only $((avail / 1024)) MB free under $where; a build and test run needs about 3 GB there" >&2
+    fi
+  done
+}
+
 kavrin_build() {
   local dir="$1"; shift
   "$KAVRIN_ROOT/scripts/setup.sh"
+  kavrin_check_space "$dir"
   cmake -S "$KAVRIN_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$dir" -j "$KAVRIN_JOBS"
 }
