@@ -4,6 +4,7 @@
 #include "ClassFileTokenTypes.hpp"
 #include "ClassRepository.h"
 #include "KeptByTree.h"
+#include "LazyCodeAST.h"
 #include "NodeLinks.h"
 #include "ProxyGenerator.h"
 #include "StringHelpers.h"
@@ -379,6 +380,9 @@ private:
             throw antlr::NoViableAltException(antlr::nullAST);
         switch (node->getType()) {
         case T::ATTR_CODE: {
+            // One that the parser keeps unbuilt was read and checked whole when the class was.
+            if (LazyCodeAST::isUnbuilt(node))
+                break;
             const antlr::AST* child = NodeLinks::firstChild(node);
             child = match(match(match(child, T::MAXSTACK), T::MAXLOCALS), T::CODE_BYTES);
             const antlr::AST* debug = match(child, T::ATTR_EXCEPTIONS);

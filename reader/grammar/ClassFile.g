@@ -562,6 +562,7 @@ attributes!
 
 attribute!
 {
+    CodeDeferral deferral(*this, returnAST);
     unsigned short attribute_name_index = 0;
     unsigned int attribute_length = 0;
     const std::string* name = nullptr;
@@ -571,11 +572,14 @@ attribute!
     :   attribute_name_index=u2
         { attribute_name_index = swapBytes16(attribute_name_index); }
         {m_oCPNodeList[attribute_name_index]->getType() == CONSTANT_UTF8}?
-        { name = &static_cast<StringAST*>(m_oCPNodeList[attribute_name_index].get())->value(); }
+        {
+            name = &static_cast<StringAST*>(m_oCPNodeList[attribute_name_index].get())->value();
+            noteAttributeName(attribute_name_index);
+        }
         attribute_length=u4
         { attribute_length = swapBytes32(attribute_length); }
         (   options { generateAmbigWarnings = false; }
-        :   {*name == "Code"}? codeAttribute { body = returnAST; }
+        :   {*name == "Code"}? { deferral.begin(); } codeAttribute { body = deferral.end(); }
         |   {*name == "ConstantValue"}? constantValueAttribute { body = returnAST; }
         |   {*name == "Exceptions"}? exceptionsAttribute { body = returnAST; }
         |   {*name == "LineNumberTable"}? lineNumberTableAttribute { body = returnAST; }

@@ -164,54 +164,60 @@ attributeLength
 // are written once the root and the fields are matched; the length is popped before the entries,
 // frames and nested attributes are walked.
 attribute
-    :   #(ATTR_CODE ms:MAXSTACK ml:MAXLOCALS cb:CODE_BYTES
-            {
-                writeAttributeHeader("Code");
-                writeNode(ms, 2);
-                writeNode(ml, 2);
-                writeCodeBytes(cb);
-                popLength();
-            }
-            #(ex:ATTR_EXCEPTIONS { writeNode(ex, 2); } ( exceptionTableEntry )* )
-            #(da:DEBUG_ATTRIBUTES { writeNode(da, 2); } ( attributeLength )* )
+    :   (   options { generateAmbigWarnings = false; }
+            // A Code attribute whose subtree the parser has not built yet: the bytes it was
+            // read from, where they are the bytes that its subtree gives.
+        :   {isKeptCode(_t)}? kc:ATTR_CODE
+            { writeKeptCode(kc); }
+        |   #(ATTR_CODE ms:MAXSTACK ml:MAXLOCALS cb:CODE_BYTES
+                {
+                    writeAttributeHeader("Code");
+                    writeNode(ms, 2);
+                    writeNode(ml, 2);
+                    writeCodeBytes(cb);
+                    popLength();
+                }
+                #(ex:ATTR_EXCEPTIONS { writeNode(ex, 2); } ( exceptionTableEntry )* )
+                #(da:DEBUG_ATTRIBUTES { writeNode(da, 2); } ( attributeLength )* )
+            )
+        |   cv:ATTR_CONSTANT_VALUE
+            { writeAttributeHeader("ConstantValue"); writeNode(cv, 2); popLength(); }
+        |   #(el:ATTR_EXCEPTIONS
+                { writeAttributeHeader("Exceptions"); writeNode(el, 2); popLength(); }
+                ( ec:EXCEPTION_CLASS { writeNode(ec, 2); } )*
+            )
+        |   #(lt:ATTR_LINE_NUMBER_TABLE
+                { writeAttributeHeader("LineNumberTable"); writeNode(lt, 2); popLength(); }
+                ( lineNumberEntry )*
+            )
+        |   #(vt:ATTR_LOCAL_VARIABLE_TABLE
+                { writeAttributeHeader("LocalVariableTable"); writeNode(vt, 2); popLength(); }
+                ( localVariableEntry )*
+            )
+        |   sf:ATTR_SOURCE_FILE
+            { writeAttributeHeader("SourceFile"); writeNode(sf, 2); popLength(); }
+        |   #(sm:ATTR_STACK_MAP
+                { writeAttributeHeader("StackMap"); writeNode(sm, 2); popLength(); }
+                ( stackMapFrame )*
+            )
+        |   #(ic:ATTR_INNER_CLASSES
+                { writeAttributeHeader("InnerClasses"); writeNode(ic, 2); popLength(); }
+                ( innerClass )*
+            )
+        |   ATTR_SYNTHETIC
+            { writeAttributeHeader("Synthetic"); popLength(); }
+        |   ATTR_DEPRECATED
+            { writeAttributeHeader("Deprecated"); popLength(); }
+        |   #(ATTR_PMG pn:NAME pc:CLASS_INFO)
+            { writeAttributeHeader("PMGClass"); writeNode(pn, 2); writeNode(pc, 2); popLength(); }
+        |   #(ATTR_SIGNATURE si:SIGNATURE_INDEX)
+            { writeAttributeHeader("Signature"); writeNode(si, 2); popLength(); }
+        |   #(ATTR_ENCLOSINGMETHOD emc:CLASS_INFO emm:METHOD_INFO)
+            { writeAttributeHeader("EnclosingMethod"); writeNode(emc, 2); writeNode(emm, 2); popLength(); }
+            // Any other attribute: its length is its byte count; the name child is read, not walked.
+        |   un:ATTR_UNKNOWN
+            { writeUnknownAttribute(un); popLength(); }
         )
-    |   cv:ATTR_CONSTANT_VALUE
-        { writeAttributeHeader("ConstantValue"); writeNode(cv, 2); popLength(); }
-    |   #(el:ATTR_EXCEPTIONS
-            { writeAttributeHeader("Exceptions"); writeNode(el, 2); popLength(); }
-            ( ec:EXCEPTION_CLASS { writeNode(ec, 2); } )*
-        )
-    |   #(lt:ATTR_LINE_NUMBER_TABLE
-            { writeAttributeHeader("LineNumberTable"); writeNode(lt, 2); popLength(); }
-            ( lineNumberEntry )*
-        )
-    |   #(vt:ATTR_LOCAL_VARIABLE_TABLE
-            { writeAttributeHeader("LocalVariableTable"); writeNode(vt, 2); popLength(); }
-            ( localVariableEntry )*
-        )
-    |   sf:ATTR_SOURCE_FILE
-        { writeAttributeHeader("SourceFile"); writeNode(sf, 2); popLength(); }
-    |   #(sm:ATTR_STACK_MAP
-            { writeAttributeHeader("StackMap"); writeNode(sm, 2); popLength(); }
-            ( stackMapFrame )*
-        )
-    |   #(ic:ATTR_INNER_CLASSES
-            { writeAttributeHeader("InnerClasses"); writeNode(ic, 2); popLength(); }
-            ( innerClass )*
-        )
-    |   ATTR_SYNTHETIC
-        { writeAttributeHeader("Synthetic"); popLength(); }
-    |   ATTR_DEPRECATED
-        { writeAttributeHeader("Deprecated"); popLength(); }
-    |   #(ATTR_PMG pn:NAME pc:CLASS_INFO)
-        { writeAttributeHeader("PMGClass"); writeNode(pn, 2); writeNode(pc, 2); popLength(); }
-    |   #(ATTR_SIGNATURE si:SIGNATURE_INDEX)
-        { writeAttributeHeader("Signature"); writeNode(si, 2); popLength(); }
-    |   #(ATTR_ENCLOSINGMETHOD emc:CLASS_INFO emm:METHOD_INFO)
-        { writeAttributeHeader("EnclosingMethod"); writeNode(emc, 2); writeNode(emm, 2); popLength(); }
-        // Any other attribute: its length is its byte count; the name child is read, not walked.
-    |   un:ATTR_UNKNOWN
-        { writeUnknownAttribute(un); popLength(); }
     ;
 
 exceptionTableEntry

@@ -29,6 +29,8 @@ public:
 
     std::size_t size() const { return m_size; }
     std::size_t position() const { return m_pos; }
+    // The byte at the position (the end of the bytes at their end).
+    const unsigned char* current() const { return m_data + m_pos; }
 
     int peek(unsigned int i) const
     {

@@ -51,6 +51,7 @@
 #include "ClassBytesInput.h"
 #include "ClassFileLexerBase.h"
 #include "ClassFileTokenTypes.hpp"
+#include "LazyCodeAST.h"
 #include "ValueAST.h"
 
 #include <antlr/AST.hpp>
@@ -76,6 +77,8 @@ public:
     // The node at the index, or a null reference.
     antlr::RefAST at(std::size_t index) const;
     void push_back(const antlr::RefAST& node) { m_oNodes.push_back(node); }
+    // Puts the node at the index, the slots before it left as they are or empty.
+    void set(std::size_t index, const antlr::RefAST& node);
     std::size_t size() const { return m_oNodes.size(); }
     bool empty() const { return m_oNodes.empty(); }
     void clear() { m_oNodes.clear(); }
@@ -129,6 +132,13 @@ public:
     bool isInterface() const { return m_bIsInterface; }
     bool hasNativeMethods() const { return m_bHasNativeMethods; }
     const CPNodeList& getConstantPoolNodes() const { return m_oCPNodeList; }
+
+    // Whether the parse keeps each Code attribute that parsed cleanly as a LazyCodeAST (on by
+    // default; a parse that reads no ClassBytesInput builds every node).
+    void setDeferredCode(bool deferred) { m_bDeferCode = deferred; }
+    // Readies a parser over the body of `node` to build its children through codeAttribute(), the
+    // way the class's parse would have built them.
+    void prepareCodeRebuild(const LazyCodeAST& node);
 
     // Token access for the LL(1) rules. Over a ClassFileLexer that reads a ClassBytesInput the
     // tokens are the input's bytes, read in place: the byte at the input's position is the
@@ -189,6 +199,36 @@ protected:
     private:
         ClassFileParserBase& m_rParser;
     };
+
+    // Around the parse of one attribute by the attribute rule. For a Code attribute outside any
+    // other, begin() and end() make the attribute's nodes in memory of their own, dropped again
+    // at end(), and end() gives the attribute as a LazyCodeAST over its bytes instead; otherwise
+    // end() gives the parsed attribute as it is. The parser's rule result `returned` is emptied
+    // when the attribute's nodes go, also when the parse fails.
+    class CodeDeferral {
+    public:
+        CodeDeferral(ClassFileParserBase& parser, antlr::RefAST& returned) : m_rParser(parser), m_rReturned(returned) {}
+        ~CodeDeferral();
+        CodeDeferral(const CodeDeferral&) = delete;
+        CodeDeferral& operator=(const CodeDeferral&) = delete;
+        void begin();
+        antlr::RefAST end();
+
+    private:
+        void finish();
+
+        ClassFileParserBase& m_rParser;
+        antlr::RefAST& m_rReturned;
+        bool m_bActive = false;
+        NodeArena* m_pPrevious = nullptr;
+        const unsigned char* m_pStart = nullptr;
+    };
+    // Records the pool index of an attribute's name while a Code attribute is deferred.
+    void noteAttributeName(unsigned short index)
+    {
+        if (m_bDeferring)
+            addNestedName(index);
+    }
 
     // The byte of the lookahead token when it is a BYTE, else 0.
     unsigned char lookaheadByte()
@@ -256,6 +296,7 @@ protected:
 
 private:
     void fetchLookaheadToken();
+    void addNestedName(unsigned short index);
     [[noreturn]] void mismatch(int t);
 
     bool m_bHaveLookahead = false;
@@ -276,6 +317,12 @@ private:
     NodeArena* m_pArena = nullptr;
     NodeArena* m_pOuterArena = nullptr;
     bool m_bMakingNodes = false;
+    // Code attributes: kept as LazyCodeAST nodes; one is being read so; the memory its nodes are
+    // made in while it is read; the names of the attributes nested in it.
+    bool m_bDeferCode = true;
+    bool m_bDeferring = false;
+    NodeArena* m_pScratch = nullptr;
+    std::vector<LazyCodeAST::NestedName> m_oNestedNames;
     // The class name entered into the set of parses under way, if any.
     bool m_bRegistered = false;
     std::string m_strRegisteredName;

@@ -124,6 +124,12 @@ protected:
     // An unknown attribute: the name index of its UNKNOWN_ATTRIBUTE_NAME text, its byte count as
     // the length, its bytes.
     void writeUnknownAttribute(const antlr::RefAST& node);
+    // Whether `node` is a Code attribute not built yet (LazyCodeAST) whose bytes are what the walk
+    // of its subtree would write: every nested attribute's name has its index in the written pool
+    // (the last entry holding the text), and none is a StackMap, whose frames the walk may refuse.
+    bool isKeptCode(const antlr::RefAST& node);
+    // The header of such a Code attribute, then its bytes as they were read.
+    void writeKeptCode(const antlr::RefAST& node);
 
     std::ostream* m_pOutput = nullptr;
     // The thirteen recognised attribute names to the index of the CONSTANT_Utf8 entry naming them.

@@ -77,6 +77,13 @@ const antlr::RefAST& CPNodeList::operator[](std::size_t index) const
     return none;
 }
 
+void CPNodeList::set(std::size_t index, const antlr::RefAST& node)
+{
+    if (m_oNodes.size() <= index)
+        m_oNodes.resize(index + 1);
+    m_oNodes[index] = node;
+}
+
 antlr::RefAST CPNodeList::at(std::size_t index) const
 {
     if (index < m_oNodes.size())
@@ -109,6 +116,8 @@ ClassFileParserBase::~ClassFileParserBase()
     m_oCPNodeList.clear();
     if (m_pArena)
         m_pArena->release();
+    if (m_pScratch)
+        m_pScratch->release();
 }
 
 antlr::RefToken ClassFileParserBase::LT(unsigned int i)
@@ -253,6 +262,74 @@ void ClassFileParserBase::endClassFile()
         activeParses().erase(m_strRegisteredName);
         m_bRegistered = false;
         m_strRegisteredName.clear();
+    }
+}
+
+void ClassFileParserBase::prepareCodeRebuild(const LazyCodeAST& node)
+{
+    m_bDeferCode = false;
+    m_oCPNodeList.clear();
+    for (std::size_t i = 0; i < node.nameCount(); ++i) {
+        const LazyCodeAST::NestedName& name = node.nestedName(i);
+        m_oCPNodeList.set(name.index, antlr::RefAST(const_cast<StringAST*>(name.text)));
+    }
+}
+
+void ClassFileParserBase::addNestedName(unsigned short index)
+{
+    for (const LazyCodeAST::NestedName& name : m_oNestedNames)
+        if (name.index == index)
+            return;
+    // The attribute rule found a CONSTANT_Utf8 entry, a StringAST of the parse, at the index.
+    m_oNestedNames.push_back({static_cast<const StringAST*>(m_oCPNodeList[index].get()), index});
+}
+
+void ClassFileParserBase::CodeDeferral::begin()
+{
+    ClassFileParserBase& p = m_rParser;
+    if (!p.m_bDeferCode || p.m_bDeferring || !p.m_pBytes || !p.m_pArena || !p.m_bMakingNodes)
+        return;
+    if (!p.m_pScratch)
+        p.m_pScratch = NodeArena::create(0);
+    m_pPrevious = NodeArena::makeCurrent(p.m_pScratch);
+    m_pStart = p.m_pBytes->current();
+    p.m_oNestedNames.clear();
+    p.m_bDeferring = true;
+    m_bActive = true;
+}
+
+antlr::RefAST ClassFileParserBase::CodeDeferral::end()
+{
+    if (!m_bActive)
+        return m_rReturned;
+    ClassFileParserBase& p = m_rParser;
+    NodeArena::makeCurrent(m_pPrevious);
+    const std::size_t size = static_cast<std::size_t>(p.m_pBytes->current() - m_pStart);
+    const antlr::RefAST code(
+        new LazyCodeAST(m_pStart, size, p.m_oNestedNames.data(), p.m_oNestedNames.size(), p.m_pArena));
+    m_rReturned = antlr::nullAST;
+    finish();
+    return code;
+}
+
+ClassFileParserBase::CodeDeferral::~CodeDeferral()
+{
+    if (!m_bActive)
+        return;
+    // The parse failed within the attribute: its nodes go.
+    m_rReturned = antlr::nullAST;
+    NodeArena::makeCurrent(m_pPrevious);
+    finish();
+}
+
+void ClassFileParserBase::CodeDeferral::finish()
+{
+    ClassFileParserBase& p = m_rParser;
+    m_bActive = false;
+    p.m_bDeferring = false;
+    if (!p.m_pScratch->recycle()) {
+        p.m_pScratch->release();
+        p.m_pScratch = nullptr;
     }
 }
 

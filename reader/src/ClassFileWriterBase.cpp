@@ -1,6 +1,7 @@
 #include "ClassFileWriterBase.h"
 
 #include "ClassFileWriterTokenTypes.hpp"
+#include "LazyCodeAST.h"
 #include "ValueAST.h"
 
 #include <cstring>
@@ -382,4 +383,31 @@ void ClassFileWriterBase::writeUnknownAttribute(const antlr::RefAST& node)
     writeU2(index);
     writeU4(static_cast<uint32_t>(v->getByteCount()));
     writeNode(node);
+}
+
+bool ClassFileWriterBase::isKeptCode(const antlr::RefAST& node)
+{
+    if (!node || node == antlr::TreeParser::ASTNULL || node->getType() != ClassFileWriterTokenTypes::ATTR_CODE)
+        return false;
+    const LazyCodeAST* code = nodeAs<LazyCodeAST>(node);
+    if (!code || !code->unbuilt())
+        return false;
+    for (std::size_t i = 0; i < code->nameCount(); ++i) {
+        const LazyCodeAST::NestedName& name = code->nestedName(i);
+        const std::string& text = name.text->value();
+        if (text == "StackMap")
+            return false;
+        if (m_pOutput && utf8Index(text) != name.index)
+            return false;
+    }
+    return true;
+}
+
+void ClassFileWriterBase::writeKeptCode(const antlr::RefAST& node)
+{
+    writeAttributeHeader("Code");
+    const LazyCodeAST* code = nodeAs<LazyCodeAST>(node);
+    if (m_pOutput && code && code->bodySize())
+        putBytes(code->body(), code->bodySize());
+    popLength();
 }

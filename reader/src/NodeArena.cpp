@@ -195,13 +195,52 @@ void NodeArena::destroyNodes(bool linksOnlyWithin)
     forEachNode([&](antlr::ASTRef*, ValueAST* node) { destroy(node); });
 }
 
+void NodeArena::sortBlocks()
+{
+    if (!m_oBlocks.empty())
+        m_oBlocks.back().count = m_oSizes.size() - m_oBlocks.back().firstSize;
+    std::sort(m_oBlocks.begin(), m_oBlocks.end(), [](const Block& a, const Block& b) { return a.begin < b.begin; });
+    m_nLastBlock = 0;
+}
+
+bool NodeArena::recycle()
+{
+    if (m_oSizes.empty())
+        return true;
+    sortBlocks();
+    std::size_t outward = 0;
+    if (!onlyInternalReferences(&outward))
+        return false;
+    destroyNodes(outward == 0);
+    std::size_t keep = m_oBlocks.size();
+    if (KAVRIN_NODE_BLOCKS) {
+        keep = 0;
+        for (std::size_t i = 1; i < m_oBlocks.size(); ++i)
+            if (m_oBlocks[i].end - m_oBlocks[i].begin > m_oBlocks[keep].end - m_oBlocks[keep].begin)
+                keep = i;
+    }
+    for (std::size_t i = 0; i < m_oBlocks.size(); ++i)
+        if (i != keep)
+            ::operator delete(m_oBlocks[i].begin);
+    if (keep < m_oBlocks.size()) {
+        const Block kept{m_oBlocks[keep].begin, m_oBlocks[keep].end, 0, 0};
+        m_oBlocks.assign(1, kept);
+        m_pFree = kept.begin;
+        m_pEnd = kept.end;
+    } else {
+        m_oBlocks.clear();
+        m_pFree = m_pEnd = nullptr;
+    }
+    m_oSizes.clear();
+    t_pending = nullptr;
+    return true;
+}
+
 void NodeArena::release()
 {
     if (m_nShares.fetch_sub(1, std::memory_order_acq_rel) != 1)
         return;
-    if (!m_oBlocks.empty())
-        m_oBlocks.back().count = m_oSizes.size() - m_oBlocks.back().firstSize;
-    std::sort(m_oBlocks.begin(), m_oBlocks.end(), [](const Block& a, const Block& b) { return a.begin < b.begin; });
+    sortBlocks();
     std::size_t outward = 0;
     // Under the sanitizer the tree goes regardless, so that a reference that outlives it is
     // reported where it is used.

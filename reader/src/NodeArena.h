@@ -45,6 +45,12 @@ public:
     void retain() { m_nShares.fetch_add(1, std::memory_order_relaxed); }
     // Gives up one share; the last frees the tree (or keeps it while it is referred to).
     void release();
+    // Whether nodes may still be made in the arena: some share of it is held.
+    bool takesNodes() const { return m_nShares.load(std::memory_order_acquire) > 0; }
+    // For an arena of nodes made only to be dropped again: frees every node at once and keeps the
+    // largest block for the nodes to come. False, with nothing freed, while a node of the arena is
+    // still referred to from outside it (the caller then releases the arena).
+    bool recycle();
 
     // Makes `arena` (or none) the one that nodes made on this thread come from; returns the
     // previous one.
@@ -110,6 +116,8 @@ private:
     // links to nodes elsewhere.
     bool onlyInternalReferences(std::size_t* outward) const;
     void destroyNodes(bool linksOnlyWithin);
+    // Counts the nodes of the last block and orders the blocks by address, for contains().
+    void sortBlocks();
     static void releaseKept();
 
     static thread_local NodeArena* t_current;
