@@ -559,6 +559,9 @@ attributes!
     ;
 
 // --- Attributes ------------------------------------------------------------------------------
+// A Code attribute outside any other is parsed and checked whole, its nodes made in memory of
+// their own and dropped again; the tree keeps a LazyCodeAST over its bytes instead, which builds
+// the same nodes when they are first read (CodeDeferral in ClassFileParserBase.h).
 
 attribute!
 {

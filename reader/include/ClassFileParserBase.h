@@ -33,6 +33,9 @@
 //   ATTRIBUTES (count) { attribute* }
 // where an attribute is ATTRIBUTE_INFO_LENGTH (IntAST, attribute_length) over exactly one node of
 // its kind (ATTR_CODE, ATTR_CONSTANT_VALUE, ..., ATTR_UNKNOWN { UNKNOWN_ATTRIBUTE_NAME }).
+// ATTR_CODE { MAXSTACK MAXLOCALS CODE_BYTES ATTR_EXCEPTIONS { EXCEPTION_INFO* } DEBUG_ATTRIBUTES
+// { attribute* } }: a parse over a ClassBytesInput keeps a Code attribute (outside any other) as a
+// LazyCodeAST holding its bytes, whose children are built when first asked for (LazyCodeAST.h).
 //
 // The nodes made by one parse share their memory, which the first node (MAGIC_NUMBER) keeps: it
 // goes with that node as a whole. Hold a tree by its first node; an interior node held after the
