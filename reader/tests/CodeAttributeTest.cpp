@@ -29,16 +29,7 @@ using T = ClassFileTokenTypes;
 
 antlr::RefAST parseWith(const Bytes& bytes, bool deferred)
 {
-    ClassBytesInput input(bytes.data(), bytes.size());
-    ClassFileLexer lexer(input);
-    ClassFileParser parser(lexer);
-    antlr::ASTFactory factory;
-    ClassFileParser::initializeASTFactory(factory);
-    parser.setASTFactory(&factory);
-    setTokenNameTable(parser.getTokenNames());
-    parser.setDeferredCode(deferred);
-    parser.classFile("");
-    return parser.getAST();
+    return parseBytes(bytes, "", deferred).tree;
 }
 
 // The message of the parse's failure, "" when the bytes parse.

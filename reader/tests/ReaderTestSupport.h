@@ -30,8 +30,9 @@ struct Parsed {
     std::vector<antlr::RefAST> pool;  // the parser's pool nodes by index (null for empty slots)
 };
 
-// Parses class bytes the way the class repository does; antlr exceptions pass through.
-inline Parsed parseBytes(const std::vector<uint8_t>& bytes, const std::string& path = "")
+// Parses class bytes the way the class repository does (or, with deferredCode false, building every
+// Code attribute's nodes at once); antlr exceptions pass through.
+inline Parsed parseBytes(const std::vector<uint8_t>& bytes, const std::string& path = "", bool deferredCode = true)
 {
     ClassBytesInput input(bytes.data(), bytes.size());
     ClassFileLexer lexer(input);
@@ -40,6 +41,7 @@ inline Parsed parseBytes(const std::vector<uint8_t>& bytes, const std::string& p
     ClassFileParser::initializeASTFactory(factory);
     parser.setASTFactory(&factory);
     setTokenNameTable(parser.getTokenNames());
+    parser.setDeferredCode(deferredCode);
     parser.classFile(path);
     Parsed out;
     out.tree = parser.getAST();
