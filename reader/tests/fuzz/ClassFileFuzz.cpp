@@ -4,7 +4,8 @@
 // parser found. The bytes written are the input's, but for two changes the writer makes: it names
 // attributes by the last pool entry holding the name (the tree keeps no name index), and writes
 // NaN constants as the canonical NaN. A file where either can apply is written at its size, and
-// the bytes written are written again as they are.
+// the bytes written are written again as they are. Method code that the parse keeps as bytes
+// becomes, once read, the nodes of a parse that builds it at once.
 #include "ClassFileTokenTypes.hpp"
 #include "ClassFileWriter.hpp"
 #include "FuzzSupport.h"
@@ -36,11 +37,11 @@ antlr::RefAST poolOf(const antlr::RefAST& tree)
     return node;
 }
 
-bool parse(const uint8_t* data, size_t size, Parsed& parsed)
+bool parse(const uint8_t* data, size_t size, Parsed& parsed, bool deferredCode = true)
 {
     reader_test::Parsed out;
     try {
-        out = reader_test::parseBytes(std::vector<uint8_t>(data, data + size));
+        out = reader_test::parseBytes(std::vector<uint8_t>(data, data + size), "", deferredCode);
     } catch (const antlr::ANTLRException&) {
         return false;
     }
@@ -125,5 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(walker.getErrorCount() == parsed.expectedErrors, "errors in a walk without output");
     FUZZ_CHECK(walker.isInterface() == parsed.isInterface && walker.hasNativeMethods() == parsed.hasNativeMethods,
                "the flags of a walk without output differ from the parser's");
+
+    // Method code kept as bytes is built on first read into what a parse that builds it at once makes.
+    Parsed full;
+    FUZZ_CHECK(parse(data, size, full, false), "a parse building all code fails where the parse keeping it passed");
+    FUZZ_CHECK(parsed.tree->toStringList() == full.tree->toStringList(), "code built on first read differs");
     return 0;
 }
