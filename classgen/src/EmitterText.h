@@ -3,6 +3,7 @@
 // that both files of both kinds hold, and the protocol of writing the two files.
 #pragma once
 
+#include "GeneratedFile.h"
 #include "MemberRecords.h"
 
 #include <antlr/AST.hpp>
@@ -12,7 +13,6 @@
 #include <functional>
 #include <ostream>
 #include <set>
-#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -38,15 +38,7 @@ public:
     std::string take();
 
 private:
-    class Buffer : public std::streambuf {
-    public:
-        std::string text;
-
-    protected:
-        int_type overflow(int_type c) override;
-        std::streamsize xsputn(const char* s, std::streamsize n) override;
-    };
-    Buffer m_buffer;
+    TextBuffer m_buffer;
 };
 
 // k indentation units.

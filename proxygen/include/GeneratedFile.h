@@ -13,6 +13,18 @@
 #include <streambuf>
 #include <string>
 
+// A stream buffer that collects the text written through it in a string; once closed it takes no
+// more.
+class TextBuffer : public std::streambuf {
+public:
+    std::string text;
+    bool closed = false;
+
+protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* s, std::streamsize n) override;
+};
+
 class GeneratedFile : public std::ostream {
 public:
     // Creates or empties the file at the path; failures of close() are logged in the log of
@@ -34,17 +46,6 @@ public:
     const std::string& path() const { return m_strPath; }
 
 private:
-    // Collects the text in memory; once closed it takes no more.
-    class TextBuffer : public std::streambuf {
-    public:
-        std::string text;
-        bool closed = false;
-
-    protected:
-        int_type overflow(int_type c) override;
-        std::streamsize xsputn(const char* s, std::streamsize n) override;
-    };
-
     TextBuffer m_oBuffer;
     std::string m_strPath;
     std::string m_strLogDirectory;

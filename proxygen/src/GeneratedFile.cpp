@@ -87,7 +87,7 @@ void clearGeneratedFileWriteFailure()
     injectionActive = false;
 }
 
-GeneratedFile::TextBuffer::int_type GeneratedFile::TextBuffer::overflow(int_type c)
+TextBuffer::int_type TextBuffer::overflow(int_type c)
 {
     if (closed)
         return traits_type::eof();
@@ -96,7 +96,7 @@ GeneratedFile::TextBuffer::int_type GeneratedFile::TextBuffer::overflow(int_type
     return traits_type::not_eof(c);
 }
 
-std::streamsize GeneratedFile::TextBuffer::xsputn(const char* s, std::streamsize n)
+std::streamsize TextBuffer::xsputn(const char* s, std::streamsize n)
 {
     if (closed)
         return 0;

@@ -104,6 +104,17 @@ bool substitutedName(const std::string& key, std::string& name)
     return true;
 }
 
+
+// The methods the proxy declares: its methods and, with skeletons on, every native of the class
+// (its stub calls it, also when the user unchecked it). `withNatives` holds the set then.
+const std::set<MethodDescriptor>& declaredMethods(const ProxyGenerator& gen, std::set<MethodDescriptor>& withNatives)
+{
+    if (!gen.m_bImplementNatives)
+        return gen.m_methods;
+    withNatives = gen.m_methods;
+    withNatives.insert(gen.m_nativeMethods.begin(), gen.m_nativeMethods.end());
+    return withNatives;
+}
 }  // namespace
 
 // --- Names shared by the header and the source --------------------------------------------------
@@ -192,11 +203,7 @@ void ProxyGenerator::makeDeclaredNames()
     // Methods first: overloads share one name, which a substitution gives as it stands.
     m_methodCppNames.clear();
     std::set<MethodDescriptor> withNatives;
-    if (m_bImplementNatives) {
-        withNatives = m_methods;
-        withNatives.insert(m_nativeMethods.begin(), m_nativeMethods.end());
-    }
-    for (const MethodDescriptor& method : m_bImplementNatives ? withNatives : m_methods) {
+    for (const MethodDescriptor& method : declaredMethods(*this, withNatives)) {
         if (m_methodCppNames.count(method.getName()))
             continue;
         const std::string key = (addMethodPrefix ? "mth_" : "") + replaceChar(method.getName(), '$', '_');
@@ -539,14 +546,8 @@ void ProxyGenerator::genMethodDecls()
         return;
     std::ostream& out = *m_pHeader;
     const std::string m = indentation(m_packageParts.size() + 2);
-    // With skeletons on, every native of the class is declared: its stub calls it, also when the
-    // user unchecked it.
     std::set<MethodDescriptor> withNatives;
-    if (m_bImplementNatives) {
-        withNatives = m_methods;
-        withNatives.insert(m_nativeMethods.begin(), m_nativeMethods.end());
-    }
-    const std::set<MethodDescriptor>& methods = m_bImplementNatives ? withNatives : m_methods;
+    const std::set<MethodDescriptor>& methods = declaredMethods(*this, withNatives);
     out << "\n" << m << "// Methods:\n";
     std::string text;
     for (const MethodDescriptor& method : methods) {
