@@ -11,6 +11,7 @@
 #include "DevStudio.h"
 #include "ProjectModel.h"
 
+#include <set>
 #include <string>
 
 namespace projectintegration {
@@ -31,10 +32,17 @@ struct BuildNames {
   ClassNameSet* delegators;  // delegators
 };
 
+// Paths of files in the project, as Generate adds them.
+typedef std::set<std::string> FileSet;
+
 std::string projectDirectory(const std::string& projectFullName);
 // directory + the generated files' stem of the dotted name (generatedFileStem: '.' made '_') + suffix
 // (add ".h" or ".cpp").
 std::string outputStem(const std::string& directory, const std::string& dottedName, const std::string& suffix);
+
+// True for a path that names a file Generate adds: in `directory`, a class's files (a name ending
+// with "JNIProxy", "JNIImpl" or "JNIDelegator", then ".h" or ".cpp") or the shared files.
+bool isGeneratedFile(const std::string& directory, const std::string& path);
 
 // Deletes a file, clearing its read-only bit first; a missing or locked file is passed over.
 void deleteOutputFile(const std::string& path);
@@ -43,18 +51,20 @@ void deleteOutputFile(const std::string& path);
 void deletePreviousOutputs(const std::string& directory, const BuildNames& lastBuild);
 
 // For every class, in order: records it as an interface implementation or a proxy, and as a
-// delegator when one is asked for, and adds the header and source of each to the project. A COM
-// error around one file is dropped and the next file follows.
+// delegator when one is asked for, and adds the header and source of each to the project and to
+// `added`. A COM error around one file is dropped and the next file follows.
 void addClassFiles(IBuildProject* project, const std::string& directory, const ClassSettingsMap& classes,
-                   const BuildNames& build);
-// Adds "defproxies.h" and "defproxies.cpp", then the four tool settings to every configuration.
-// Raises `_com_error` when the project or a configuration fails.
-void addSharedFilesAndToolSettings(IBuildProject* project, const std::string& directory);
-// Takes out of the project the files of the last build that the new build does not write (a
-// class no longer selected, a proxy that became an implementation, the shared files when nothing
-// is generated): left listed after their deletion, they would break the project's next build.
-// The new build's sets must be filled first. A COM error around one file is dropped.
+                   const BuildNames& build, FileSet& added);
+// Adds "defproxies.h" and "defproxies.cpp" (to `added` too), then the four tool settings to every
+// configuration. Raises `_com_error` when the project or a configuration fails.
+void addSharedFilesAndToolSettings(IBuildProject* project, const std::string& directory, FileSet& added);
+// Takes out of the project the files that the new build, which added `added`, does not write:
+// those of the last build (a class no longer selected, a proxy that became an implementation,
+// the shared files when nothing is generated), and every other generated file that is not on disk
+// (left by a session that ended before the project was saved). Left listed, they would break the
+// project's next build. A COM error around one file is dropped; one reading the project's files
+// is raised.
 void removeStaleFiles(IBuildProject* project, const std::string& directory, const BuildNames& lastBuild,
-                      const BuildNames& build);
+                      const FileSet& added);
 
 }  // namespace projectintegration

@@ -114,19 +114,32 @@ void CGeneratorDlg::OnGenerate() {
     lastInterfaces.swap(m_lastBuildInterfaces);
     lastDelegators.swap(m_lastBuildDelegators);
 
+    projectintegration::FileSet added;
     if (!m_classSettings.empty()) {
       // The run goes on in parallel with the rest; it only reads the model.
       if (CreateJobThread()) ResumeJobThread();
-      projectintegration::addClassFiles(project, directory, m_classSettings, lastBuild(*this));
-      projectintegration::addSharedFilesAndToolSettings(project, directory);
+      projectintegration::addClassFiles(project, directory, m_classSettings, lastBuild(*this), added);
+      projectintegration::addSharedFilesAndToolSettings(project, directory, added);
     }
     projectintegration::removeStaleFiles(project, directory, {&lastClasses, &lastInterfaces, &lastDelegators},
-                                         lastBuild(*this));
+                                         added);
+    SaveProject(project);
   } catch (const _com_error& error) {
     MessageBox(com::describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
     return;
   }
   SaveProjectSettings();
+}
+
+void CGeneratorDlg::SaveProject(IBuildProject* project) {
+  // Written before the settings that record the new build, not only when the session ends: a
+  // session that ends early leaves a project that lists the files of the build it recorded. A
+  // project that cannot be written keeps its former files, which the next Generate puts right.
+  try {
+    com::check(project->Save());
+  } catch (const _com_error& error) {
+    MessageBox(com::describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);
+  }
 }
 
 // --- Generation run (worker thread) ------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "Win32.h"
 
 #include <set>
+#include <vector>
 
 namespace projectintegration {
 
@@ -30,8 +31,9 @@ void deleteFilesOf(const std::string& directory, const ClassNameSet& names, cons
   }
 }
 
-// One AddFile in its own guard: a COM error is dropped.
-void addFile(IBuildProject* project, const std::string& path) {
+// One AddFile in its own guard: a COM error is dropped. The build writes the file all the same.
+void addFile(IBuildProject* project, const std::string& path, FileSet& added) {
+  added.insert(path);
   try {
     project->AddFile(_bstr_t(path), vtMissing);
   } catch (const _com_error&) {
@@ -62,10 +64,27 @@ std::set<std::string> outputFiles(const std::string& directory, const BuildNames
 }
 
 void addFilesOf(IBuildProject* project, const std::string& directory, const std::string& name,
-                const std::string& suffix) {
+                const std::string& suffix, FileSet& added) {
   const std::string stem = outputStem(directory, name, suffix);
-  addFile(project, stem + ".h");
-  addFile(project, stem + ".cpp");
+  addFile(project, stem + ".h", added);
+  addFile(project, stem + ".cpp", added);
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The project's files, as the host lists them.
+std::vector<std::string> projectFiles(IBuildProject* project) {
+  LONG count = 0;
+  com::check(project->get_FileCount(&count));
+  std::vector<std::string> files;
+  for (LONG index = 1; index <= count; ++index) {
+    _bstr_t file;
+    com::check(project->FileName(index, file.GetAddress()));
+    files.push_back(file.utf8());
+  }
+  return files;
 }
 
 }  // namespace
@@ -77,6 +96,20 @@ std::string projectDirectory(const std::string& projectFullName) {
 
 std::string outputStem(const std::string& directory, const std::string& dottedName, const std::string& suffix) {
   return directory + generatedFileStem(dottedName) + suffix;
+}
+
+bool isGeneratedFile(const std::string& directory, const std::string& path) {
+  if (path.size() <= directory.size() || path.compare(0, directory.size(), directory) != 0) return false;
+  const std::string name = path.substr(directory.size());
+  if (name.find('/') != std::string::npos) return false;
+  if (name == kDefProxiesHeader || name == kDefProxiesSource) return true;
+  for (const std::string* suffix : {&proxySuffix, &implSuffix, &delegatorSuffix}) {
+    for (const char* extension : {".h", ".cpp"}) {
+      const std::string end = *suffix + extension;
+      if (name.size() > end.size() && endsWith(name, end)) return true;
+    }
+  }
+  return false;
 }
 
 void deleteOutputFile(const std::string& path) {
@@ -95,27 +128,27 @@ void deletePreviousOutputs(const std::string& directory, const BuildNames& lastB
 }
 
 void addClassFiles(IBuildProject* project, const std::string& directory, const ClassSettingsMap& classes,
-                   const BuildNames& build) {
+                   const BuildNames& build, FileSet& added) {
   for (const auto& entry : classes) {
     const std::string& name = entry.first.str();
     const ClassSettings& settings = entry.second;
     if (settings.bIsInterfaceIml) {
       build.interfaces->insert(name);
-      addFilesOf(project, directory, name, implSuffix);
+      addFilesOf(project, directory, name, implSuffix, added);
     } else {
       build.classes->insert(name);
-      addFilesOf(project, directory, name, proxySuffix);
+      addFilesOf(project, directory, name, proxySuffix, added);
     }
     if (settings.bIsDelegatorIml) {
       build.delegators->insert(name);
-      addFilesOf(project, directory, name, delegatorSuffix);
+      addFilesOf(project, directory, name, delegatorSuffix, added);
     }
   }
 }
 
-void addSharedFilesAndToolSettings(IBuildProject* project, const std::string& directory) {
-  addFile(project, directory + kDefProxiesHeader);
-  addFile(project, directory + kDefProxiesSource);
+void addSharedFilesAndToolSettings(IBuildProject* project, const std::string& directory, FileSet& added) {
+  addFile(project, directory + kDefProxiesHeader, added);
+  addFile(project, directory + kDefProxiesSource, added);
   IConfigurationsPtr configurations;
   com::check(project->get_Configurations(&configurations));
   LONG count = 0;
@@ -130,12 +163,17 @@ void addSharedFilesAndToolSettings(IBuildProject* project, const std::string& di
 }
 
 void removeStaleFiles(IBuildProject* project, const std::string& directory, const BuildNames& lastBuild,
-                      const BuildNames& build) {
+                      const FileSet& added) {
   std::set<std::string> stale = outputFiles(directory, lastBuild);
   // The shared files of a last build whose names were all lost are stale too, unless rewritten.
   stale.insert(directory + kDefProxiesHeader);
   stale.insert(directory + kDefProxiesSource);
-  for (const std::string& path : outputFiles(directory, build)) stale.erase(path);
+  // A session that ended between deleting its last build's files and saving the project left
+  // them listed, under names the last build recorded no more.
+  for (const std::string& path : projectFiles(project)) {
+    if (isGeneratedFile(directory, path) && !win32::fileExists(path)) stale.insert(path);
+  }
+  for (const std::string& path : added) stale.erase(path);
   for (const std::string& path : stale) {
     try {
       project->RemoveFile(_bstr_t(path), vtMissing);

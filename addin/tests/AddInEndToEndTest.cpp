@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -355,6 +356,65 @@ TEST_F(AddInEndToEndTest, APersonAtTheScreenAddsAModuleAndAClassAndGenerates) {
   const std::string settings = kavrin_test::readFile(projectDir + "App.jniprj");
   EXPECT_NE(settings.find(jar), std::string::npos) << settings;
   EXPECT_NE(settings.find(target), std::string::npos) << settings;
+  host.unloadAddIn();
+}
+
+// Generate writes the project file itself, before the settings that record its build. One that
+// cannot be written is reported and stays whole; the next session's Generate puts the project right,
+// taking out the files of a build that the settings no longer record.
+TEST_F(AddInEndToEndTest, GenerateSavesTheProjectAndTheNextSessionMendsOneThatCouldNotBeSaved) {
+  kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
+  const std::string jdk = kavrin_test::kJdkHome;
+  kavrin_test::writeFile(path("install/kavringlobals.xml"), "<Project><CurrentJVM Name=\"SUN17\" JREPath=\"" + jdk +
+                                                                "\" JDKPath=\"" + jdk +
+                                                                "\"/><ExtraJVMs/><AddedPaths/></Project>");
+  writeProjectSettings();
+  const std::string gone = projectDir + "fixtures_ReplacedJNIProxy.cpp";
+  kavrin_test::writeFile(projectFile, kavrin_test::readFile(projectFile) + "file " + gone + "\n");
+  const std::string before = kavrin_test::readFile(projectFile);
+  std::string error;
+  auto project = std::make_shared<devstudio::Project>();
+  ASSERT_TRUE(devstudio::Project::load(projectFile, *project, error)) << error;
+  devstudio::Host host(project);
+  ASSERT_EQ(host.registerAddIn(library()), S_OK);
+  ASSERT_EQ(host.loadAddIn(library()), S_OK);
+  auto generate = [&] {
+    ui::onModalDialog(
+        [&](CDialog& dialog) {
+          const HWND d = dialog.m_hWnd;
+          ASSERT_TRUE(ui::pumpUntil([d] { return ::IsWindowEnabled(::GetDlgItem(d, IDOK)) != FALSE; }, 60000));
+          ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDOK)));
+          ASSERT_TRUE(ui::pumpUntil(
+              [&] { return exists("defproxies.cpp") && ::IsWindowEnabled(::GetDlgItem(d, IDCANCEL)) != FALSE; }, 60000));
+          ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDCANCEL)));
+        },
+        IDD_GENERATOR_DIALOG);
+    ASSERT_EQ(host.runCommand("KAVRIN"), S_OK);
+  };
+  auto saveErrors = [] {
+    std::vector<std::string> texts;
+    for (const ui::MessageBoxRecord& box : ui::messageBoxRecords()) {
+      if (box.caption == "KAVRIN Add-In Error") texts.push_back(box.text);
+    }
+    return texts;
+  };
+
+  // A full disk.
+  win32::injectWriteFailure("App.dsp", ENOSPC, 10);
+  generate();
+  win32::clearWriteFailures();
+  EXPECT_EQ(saveErrors(), std::vector<std::string>{"Cannot save " + projectFile + ": No space left on device"});
+  EXPECT_EQ(kavrin_test::readFile(projectFile), before);
+  EXPECT_NE(kavrin_test::readFile(projectDir + "App.jniprj").find("<CLASS>fixtures.Members</CLASS>"), std::string::npos);
+
+  // The next session reads the project as the file keeps it.
+  ASSERT_TRUE(devstudio::Project::load(projectFile, *project, error)) << error;
+  generate();
+  EXPECT_EQ(saveErrors().size(), 1u);
+  const std::string saved = kavrin_test::readFile(projectFile);  // this host saves nothing of its own
+  EXPECT_NE(saved.find("file " + projectDir + "fixtures_MembersJNIProxy.cpp\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("setting cl.exe /I\"$(JAVA_HOME)/include\"\n"), std::string::npos) << saved;
+  EXPECT_EQ(saved.find(gone), std::string::npos) << saved;
   host.unloadAddIn();
 }
 

@@ -51,6 +51,7 @@ class GenerateTest : public AddinTest {
   std::unique_ptr<devstudio::Host> host;
   IBuildProjectPtr buildProject;
   ClassNameSet lastClasses, lastInterfaces, lastDelegators;
+  projectintegration::FileSet added;
 };
 
 TEST_F(GenerateTest, NamesOfTheProjectsFiles) {
@@ -88,8 +89,8 @@ TEST_F(GenerateTest, FilesOfEveryClassAndTheToolOptionsJoinTheProject) {
   const ClassSettingsMap classes{{CString("a.b.C"), ClassSettings()}, {CString("i.Both"), both},
                                  {CString("d.Gate"), delegated}};
   lastClasses = {"earlier.One"};
-  projectintegration::addClassFiles(buildProject, projectDir, classes, names());
-  projectintegration::addSharedFilesAndToolSettings(buildProject, projectDir);
+  projectintegration::addClassFiles(buildProject, projectDir, classes, names(), added);
+  projectintegration::addSharedFilesAndToolSettings(buildProject, projectDir, added);
 
   const std::string d = projectDir;
   EXPECT_EQ(project->files,
@@ -109,8 +110,8 @@ TEST_F(GenerateTest, FilesOfEveryClassAndTheToolOptionsJoinTheProject) {
   }
 
   // A second Generate adds the same again; the host keeps one of each.
-  projectintegration::addClassFiles(buildProject, projectDir, classes, names());
-  projectintegration::addSharedFilesAndToolSettings(buildProject, projectDir);
+  projectintegration::addClassFiles(buildProject, projectDir, classes, names(), added);
+  projectintegration::addSharedFilesAndToolSettings(buildProject, projectDir, added);
   EXPECT_EQ(project->files.size(), 12u);
   EXPECT_EQ(project->configurations[0].settingsOf("cl.exe").size(), 3u);
   size_t refused = 0;
@@ -123,7 +124,7 @@ TEST_F(GenerateTest, FilesOfEveryClassAndTheToolOptionsJoinTheProject) {
 TEST_F(GenerateTest, AClassNameWithALineBreakNamesTheFilesTheGeneratorWrites) {
   const ClassSettingsMap classes{{CString("a.B"), ClassSettings()}, {CString(std::string("bad\nname")), ClassSettings()},
                                  {CString("c.D"), ClassSettings()}};
-  projectintegration::addClassFiles(buildProject, projectDir, classes, names());
+  projectintegration::addClassFiles(buildProject, projectDir, classes, names(), added);
   EXPECT_EQ(project->files,
             (std::vector<std::string>{projectDir + "a_BJNIProxy.h", projectDir + "a_BJNIProxy.cpp",
                                       projectDir + "bad_u000anameJNIProxy.h", projectDir + "bad_u000anameJNIProxy.cpp",
@@ -139,24 +140,46 @@ TEST_F(GenerateTest, FilesTheNewBuildDoesNotWriteLeaveTheProject) {
   ClassSettings delegated;
   delegated.bIsDelegatorIml = true;
   projectintegration::addClassFiles(buildProject, d, {{CString("a.Kept"), ClassSettings()}, {CString("a.Dropped"), delegated},
-                                                      {CString("i.Face"), ClassSettings()}}, names());
-  projectintegration::addSharedFilesAndToolSettings(buildProject, d);
+                                                      {CString("i.Face"), ClassSettings()}}, names(), added);
+  projectintegration::addSharedFilesAndToolSettings(buildProject, d, added);
   ASSERT_EQ(buildProject->AddFile(_bstr_t(d + "main.cpp"), vtMissing), S_OK);
 
   ClassNameSet classes, interfaces, delegators;
   const projectintegration::BuildNames next{&classes, &interfaces, &delegators};
-  projectintegration::addClassFiles(buildProject, d, {{CString("a.Kept"), ClassSettings()}, {CString("i.Face"), impl}}, next);
-  projectintegration::addSharedFilesAndToolSettings(buildProject, d);
-  projectintegration::removeStaleFiles(buildProject, d, names(), next);
+  projectintegration::FileSet nextAdded;
+  projectintegration::addClassFiles(buildProject, d, {{CString("a.Kept"), ClassSettings()}, {CString("i.Face"), impl}}, next,
+                                    nextAdded);
+  projectintegration::addSharedFilesAndToolSettings(buildProject, d, nextAdded);
+  projectintegration::removeStaleFiles(buildProject, d, names(), nextAdded);
   std::vector<std::string> files = project->files;
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{d + "a_KeptJNIProxy.cpp", d + "a_KeptJNIProxy.h", d + "defproxies.cpp",
                                              d + "defproxies.h", d + "i_FaceJNIImpl.cpp", d + "i_FaceJNIImpl.h",
                                              d + "main.cpp"}));
 
-  ClassNameSet none1, none2, none3;
-  projectintegration::removeStaleFiles(buildProject, d, next, {&none1, &none2, &none3});
+  projectintegration::removeStaleFiles(buildProject, d, next, projectintegration::FileSet());
   EXPECT_EQ(project->files, std::vector<std::string>{d + "main.cpp"});
+}
+
+// A session that ended before its project was saved left the project listing the files of a build
+// that the settings no longer record: those that are gone leave the project with the next Generate.
+TEST_F(GenerateTest, GeneratedFilesThatAreGoneLeaveTheProjectThoughNoBuildRecordsThem) {
+  const std::string d = projectDir;
+  for (const std::string& listed : {d + "old_GoneJNIProxy.cpp", d + "old_GoneJNIImpl.h", d + "old_GoneJNIDelegator.cpp",
+                                    d + "old_KeptJNIProxy.h", d + "main.cpp", d + "JNIProxy.h", d + "sub/x_GoneJNIProxy.h",
+                                    std::string("/elsewhere/y_GoneJNIProxy.cpp"), d + "old_GoneJNIProxy.hpp", d + "defproxies.cpp"}) {
+    ASSERT_EQ(buildProject->AddFile(_bstr_t(listed), vtMissing), S_OK);
+  }
+  touch("old_KeptJNIProxy.h");  // still on disk: it builds
+  projectintegration::addClassFiles(buildProject, d, {{CString("a.New"), ClassSettings()}}, names(), added);
+  projectintegration::addSharedFilesAndToolSettings(buildProject, d, added);
+  ClassNameSet none1, none2, none3;  // the settings record no earlier build
+  projectintegration::removeStaleFiles(buildProject, d, {&none1, &none2, &none3}, added);
+  EXPECT_EQ(project->files, (std::vector<std::string>{d + "old_KeptJNIProxy.h", d + "main.cpp", d + "JNIProxy.h",
+                                                      d + "sub/x_GoneJNIProxy.h", "/elsewhere/y_GoneJNIProxy.cpp",
+                                                      d + "old_GoneJNIProxy.hpp", d + "defproxies.cpp",
+                                                      d + "a_NewJNIProxy.h", d + "a_NewJNIProxy.cpp", d + "defproxies.h"}))
+      << "the new build's files stay though the run has not written them yet; the user's own files stay";
 }
 
 // --- The generation run -----------------------------------------------------------------------------

@@ -43,15 +43,18 @@ TEST_F(UserRoadTest, AUserGeneratesBuildsAndRunsTheSampleTwice) {
   for (const std::string& line : expected) EXPECT_TRUE(contains(ran.output, line)) << line << "--- in ---\n" << ran.output;
 
   // A second session over the settings the first one saved: Generate deletes the outputs of the
-  // last build and writes them again, and the project still builds.
+  // last build and writes them again, and the project still builds. The project also lists the
+  // files of a build that a session ended before saving it had replaced: they are taken out.
   const std::string stale = project + "/fixtures_delegate_DelegateCallerJNIProxy.cpp";
   writeFile(stale, readFile(stale) + "\n#error a stale output\n");
   chmod(stale.c_str(), 0444);
+  writeFile(dsp(), files + "file " + project + "/fixtures_ReplacedJNIProxy.h\nfile " + project +
+                       "/fixtures_ReplacedJNIProxy.cpp\n");
   writeFile(dir->file("again.txt"), "wait\nexpect fixtures.delegate.Greeter\nclick Generate\nwait\n");
   const CommandResult again = session(dir->file("again.txt"));
   ASSERT_EQ(again.exitCode, 0) << again.output;
   EXPECT_FALSE(contains(readFile(stale), "stale")) << "the old output was replaced";
-  EXPECT_EQ(readFile(dsp()), files) << "the project already had every file and option";
+  EXPECT_EQ(readFile(dsp()), files) << "the project already had every file and option, and lost the replaced ones";
   const CommandResult rebuilt = dshost({"--project", dsp(), "--build"});
   ASSERT_EQ(rebuilt.exitCode, 0) << rebuilt.output;
   const CommandResult rerun = dshost({"--project", dsp(), "--exec", kavrin_test::kFixtureJar});

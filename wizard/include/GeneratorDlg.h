@@ -115,7 +115,8 @@ class CGeneratorDlg : public CGeneratorDlgBase, public InvokeLaterJob {
   // Sets the title font.
   afx_msg void OnPaint();
   // Command 1, Generate: deletes the last build's outputs, starts the generation job, adds the
-  // files and tool options to the project and saves the project settings.
+  // files and tool options to the project, takes out the generated files it no longer lists,
+  // saves the project and then the project settings.
   afx_msg void OnGenerate();
   // Command 1036, StoreSettings: SaveProjectSettings.
   afx_msg void OnStoreSettings();
@@ -129,6 +130,8 @@ class CGeneratorDlg : public CGeneratorDlgBase, public InvokeLaterJob {
   // Asks whether the project settings file that could not be read may be replaced, saying
   // what will do it (`replacer`: "StoreSettings", "Generate"); true once the user agreed.
   bool MayReplaceUnreadableSettings(const std::string& replacer);
+  // Has the host write the project file now; a failure is shown in a message box.
+  void SaveProject(IBuildProject* project);
 
   CCaptionFont m_titleFont;  // the title's font, -25
   // The project settings file could not be read when the dialog opened (its path, and where

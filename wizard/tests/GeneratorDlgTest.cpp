@@ -28,6 +28,7 @@ class GeneratorDlgTest : public wizardtest::WizardUiTest {
     projectDir = dir.file("project") + "/";
     kavrin_test::writeFile(projectDir + "App.dsp", "");
     project = std::make_shared<devstudio::Project>();
+    project->path = projectDir + "App.dsp";
     project->fullName = projectDir + "App.dsp";
     project->fullNameGiven = true;
     project->configurations = {{"App - Win32 Debug", {}}, {"App - Win32 Release", {}}};

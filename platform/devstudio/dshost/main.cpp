@@ -6,7 +6,9 @@
 // Opens the project file P.dsp (format in DevStudioHost.h; without --project no project is
 // open). With --addin it registers the add-in library through its DllRegisterServer
 // (--register), loads and connects it, runs each COMMAND (a command name or its method name) in
-// order, disconnects the add-in and saves the project file when the add-in changed the project.
+// order, disconnects the add-in and saves the project file when the add-in changed the project
+// (and had not saved it). Such a session holds the project's lock (ProjectLock): a second one
+// on the same project is refused while the first lasts.
 // --script FILE acts in the dialogs the commands open, as a user would (format in UiScript.h).
 // --snapshot DIR puts a picture of every top-level window into DIR (made when missing) each time
 // a dialog opens or a page of one is shown: NNN-caption.png, numbered in order.
@@ -18,9 +20,9 @@
 // it happens; errors go to standard error, and so do message boxes that nothing answered.
 //
 // Exit status: 0 success; 1 bad command line, or a script that cannot be read or is malformed;
-// 2 the project file cannot be read or saved; 3 the add-in cannot be registered, loaded or
-// connected; 4 a command failed, or a line of the script could not be done; 5 the build failed
-// or the program cannot be run.
+// 2 the project file cannot be read or saved, or another session has it open; 3 the add-in
+// cannot be registered, loaded or connected; 4 a command failed, or a line of the script could
+// not be done; 5 the build failed or the program cannot be run.
 #include "DevStudioHost.h"
 #include "ProjectBuild.h"
 #include "UiDriver.h"
@@ -293,10 +295,17 @@ int main(int argc, char** argv) {
     });
   }
 
+  // An add-in session may change the project and the files beside it: it has the project to
+  // itself, from reading it to saving it.
+  devstudio::ProjectLock lock;
   std::shared_ptr<devstudio::Project> project;
   if (!options.projectPath.empty()) {
-    project = std::make_shared<devstudio::Project>();
     std::string error;
+    if (!options.library.empty() && !lock.acquire(options.projectPath, error)) {
+      std::cerr << "dshost: " << error << "\n";
+      return 2;
+    }
+    project = std::make_shared<devstudio::Project>();
     if (!devstudio::Project::load(options.projectPath, *project, error)) {
       std::cerr << "dshost: " << error << "\n";
       return 2;
@@ -305,6 +314,7 @@ int main(int argc, char** argv) {
 
   int status = 0;
   if (!options.library.empty()) status = runAddIn(options, project, script.get());
+  lock.release();
   if (status == 0 && options.doBuild) status = build(*project);
   if (status == 0 && options.doExec) status = exec(*project, options.programArgs);
   ui::closeDisplay();

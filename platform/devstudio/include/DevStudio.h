@@ -50,6 +50,13 @@ struct IBuildProject : IDispatch {
   // Takes a file out of the project (the file itself stays); S_FALSE when it was not listed.
   virtual HRESULT RemoveFile(BSTR file, VARIANT reserved) = 0;
   virtual HRESULT get_Configurations(IConfigurations** configurations) = 0;
+  // The files of the project, in the order they were added: their number, and one of them by
+  // its number from 1 to that count.
+  virtual HRESULT get_FileCount(LONG* count) = 0;
+  virtual HRESULT FileName(LONG index, BSTR* file) = 0;
+  // Writes the project file now when the project has changes (the host writes it anyway when
+  // the session ends); fails with the reason when the file cannot be written.
+  virtual HRESULT Save() = 0;
 
  protected:
   ~IBuildProject() = default;

@@ -64,6 +64,26 @@ struct Project {
   bool save(std::string& error) const;
 };
 
+// Keeps a second session off a project while one has it open: a lock on the file beside the
+// project file, its path + ".lock", which names the holding process. The lock goes with the
+// process that holds it, so a session that was killed leaves none behind; a session that ends
+// removes the file too.
+class ProjectLock {
+ public:
+  ProjectLock() = default;
+  ~ProjectLock();
+  ProjectLock(const ProjectLock&) = delete;
+  ProjectLock& operator=(const ProjectLock&) = delete;
+
+  // False with `error` when another session holds the project, or the lock cannot be made.
+  bool acquire(const std::string& projectPath, std::string& error);
+  void release();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
 // A command an add-in added.
 struct Command {
   std::string name;    // first field of the command string

@@ -184,6 +184,37 @@ class BuildProjectObject : public com::DispatchObject<BuildProjectObject, IBuild
     if (configurations == nullptr) return E_POINTER;
     return hand(new ConfigurationsObject(state_), configurations);
   }
+  HRESULT get_FileCount(LONG* count) override {
+    if (count == nullptr) return E_POINTER;
+    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    *count = static_cast<LONG>(state_->project->files.size());
+    return S_OK;
+  }
+  HRESULT FileName(LONG index, BSTR* file) override {
+    if (file == nullptr) return E_POINTER;
+    *file = nullptr;
+    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    const std::vector<std::string>& files = state_->project->files;
+    if (index < 1 || static_cast<size_t>(index) > files.size()) {
+      return fail(DISP_E_BADINDEX, "There is no file " + std::to_string(index) + " (the project has " +
+                                       std::to_string(files.size()) + ")");
+    }
+    *file = com::allocBstr(files[static_cast<size_t>(index - 1)]);
+    return *file != nullptr ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT Save() override {
+    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    Project& project = *state_->project;
+    if (!project.modified) return S_OK;
+    std::string error;
+    if (!project.save(error)) {
+      state_->note("Save failed: " + error);
+      return fail(E_FAIL, error);
+    }
+    project.modified = false;
+    state_->note("Save " + project.path);
+    return S_OK;
+  }
 };
 
 // The toolbar buttons the registry keeps for an add-in.

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,34 +24,6 @@ std::string absolutePath(const std::string& path) {
   char cwd[PATH_MAX];
   if (getcwd(cwd, sizeof cwd) == nullptr) return path;
   return std::string(cwd) + "/" + path;
-}
-
-bool writeAtomically(const std::string& path, const std::string& text, std::string& error) {
-  const size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp = (dir.empty() ? std::string("/") : dir + "/") + "." + base + ".XXXXXX";
-  const int fd = mkstemp(&temp[0]);
-  if (fd < 0) {
-    error = "Cannot save " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  int err = fchmod(fd, 0644) != 0 ? errno : 0;
-  size_t done = 0;
-  while (err == 0 && done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno != EINTR) err = errno;
-    if (n > 0) done += static_cast<size_t>(n);
-  }
-  if (err == 0 && fsync(fd) != 0) err = errno;
-  if (close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && rename(temp.c_str(), path.c_str()) != 0) err = errno;
-  if (err != 0) {
-    unlink(temp.c_str());
-    error = "Cannot save " + path + ": " + std::strerror(err);
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -157,6 +130,72 @@ bool Project::load(const std::string& path, Project& project, std::string& error
   return true;
 }
 
-bool Project::save(std::string& error) const { return writeAtomically(path, text(), error); }
+bool Project::save(std::string& error) const {
+  // Through a temporary file and a rename, as the settings files are saved: a full disk or a
+  // killed session leaves the former project file whole.
+  if (const int err = win32::replaceFile(path, win32::TempName::Hidden, text())) {
+    error = "Cannot save " + path + ": " + std::strerror(err);
+    return false;
+  }
+  return true;
+}
+
+ProjectLock::~ProjectLock() { release(); }
+
+bool ProjectLock::acquire(const std::string& projectPath, std::string& error) {
+  release();
+  const std::string path = projectPath + ".lock";
+  // A file that an ending session removed between its opening here and the lock is not the
+  // lock any more: open it afresh.
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+      error = "Cannot lock the project " + projectPath + ": cannot make " + path + ": " + std::strerror(errno);
+      return false;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int err = errno;
+      char text[32] = {};
+      const ssize_t n = pread(fd, text, sizeof text - 1, 0);
+      close(fd);
+      if (err != EWOULDBLOCK) {
+        error = "Cannot lock the project " + projectPath + ": " + std::strerror(err);
+        return false;
+      }
+      std::string holder = n > 0 ? std::string(text, static_cast<size_t>(n)) : std::string();
+      holder.erase(holder.find_last_not_of("\n") + 1);
+      if (holder.find_first_not_of("0123456789") != std::string::npos) holder.clear();
+      error = "The project " + projectPath + " is open in another session" +
+              (holder.empty() ? std::string() : " (process " + holder + ")") + ": close it there first";
+      return false;
+    }
+    struct stat opened {};
+    struct stat named {};
+    if (fstat(fd, &opened) == 0 && lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+        opened.st_ino == named.st_ino) {
+      // The holder's process, for the other sessions' message; the lock holds without it.
+      const std::string pid = std::to_string(getpid()) + "\n";
+      if (ftruncate(fd, 0) == 0) {
+        const ssize_t written = pwrite(fd, pid.data(), pid.size(), 0);
+        (void)written;
+      }
+      fd_ = fd;
+      path_ = path;
+      return true;
+    }
+    close(fd);
+  }
+  error = "Cannot lock the project " + projectPath + ": " + path + " keeps changing";
+  return false;
+}
+
+void ProjectLock::release() {
+  if (fd_ < 0) return;
+  // Removed while still held, so that no other session locks the file on its way out.
+  unlink(path_.c_str());
+  close(fd_);
+  fd_ = -1;
+  path_.clear();
+}
 
 }  // namespace devstudio

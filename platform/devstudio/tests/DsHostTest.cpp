@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+
 #include <memory>
 
 namespace {
@@ -65,6 +68,72 @@ TEST_F(DsHostTest, RunsTheAddInsCommandAndSavesTheProject) {
   EXPECT_NE(again.out.find("firstTime=false"), std::string::npos);
   EXPECT_EQ(again.out.find("AddCommandBarButton"), std::string::npos);
   EXPECT_EQ(platform_test::readText(projectFile), expectedFile) << "nothing changed, nothing saved";
+}
+
+// A program started without waiting for it; killed, if it still runs, when the object goes.
+struct Child {
+  explicit Child(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid = fork();
+    if (pid == 0) {
+      const int null = open("/dev/null", O_RDWR);
+      dup2(null, 0);
+      dup2(null, 1);
+      execv(args[0], args.data());
+      _exit(127);
+    }
+  }
+  ~Child() { kill(); }
+  void kill() {
+    if (pid <= 0) return;
+    ::kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+  bool running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+  pid_t pid = -1;
+};
+
+// A session has the project to itself: a second one is refused while the first lasts, and a first
+// session that was killed leaves no lock behind.
+TEST_F(DsHostTest, ASecondSessionOnAnOpenProjectIsRefusedUntilTheFirstIsGone) {
+  ASSERT_EQ(dshost({"--project", projectFile, "--addin", KAVRIN_TEST_ADDIN, "--register"}).exitCode, 0);
+  const std::string before = platform_test::readText(projectFile);
+  const std::string hold = dir->file("hold");
+  ASSERT_EQ(mkfifo(hold.c_str(), 0600), 0);
+  std::unique_ptr<Child> first;
+  {
+    platform_test::ScopedEnv held("KAVRIN_TEST_ADDIN_HOLD", hold.c_str());
+    first = std::make_unique<Child>(
+        std::vector<std::string>{KAVRIN_DSHOST, "--project", projectFile, "--addin", KAVRIN_TEST_ADDIN, "--run", "TestCmd"});
+  }
+  // The pipe opens for writing once the first session, inside its command, opened it for reading.
+  int end = -1;
+  for (int tries = 0; end < 0 && tries < 6000 && first->running(); ++tries) {
+    end = open(hold.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (end < 0) usleep(10000);
+  }
+  ASSERT_GE(end, 0) << "the first session never reached its command";
+
+  const auto second = dshost({"--project", projectFile, "--addin", KAVRIN_TEST_ADDIN, "--run", "TestCmd"});
+  EXPECT_EQ(second.exitCode, 2);
+  EXPECT_NE(second.err.find("dshost: The project " + projectFile + " is open in another session (process " +
+                            std::to_string(first->pid) + "): close it there first"),
+            std::string::npos)
+      << second.err;
+  EXPECT_EQ(second.out.find("OnConnection"), std::string::npos) << "refused before the add-in is loaded";
+  EXPECT_EQ(platform_test::readText(projectFile), before);
+
+  first->kill();
+  close(end);
+  struct stat st {};
+  EXPECT_EQ(stat((projectFile + ".lock").c_str(), &st), 0) << "the killed session's file stays, without its lock";
+  const auto third = dshost({"--project", projectFile, "--addin", KAVRIN_TEST_ADDIN, "--run", "TestCmd"});
+  EXPECT_EQ(third.exitCode, 0) << third.err;
+  EXPECT_NE(platform_test::readText(projectFile).find("a_b_CJNIProxy.cpp"), std::string::npos);
+  EXPECT_NE(stat((projectFile + ".lock").c_str(), &st), 0) << "a session that ends removes its lock file";
 }
 
 TEST_F(DsHostTest, FailuresGiveTheirExitStatusAndReason) {

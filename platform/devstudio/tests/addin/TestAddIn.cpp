@@ -3,6 +3,9 @@
 #include "ComServer.h"
 #include "TestAddIn.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -31,6 +34,14 @@ class TestCommands : public com::DispatchObject<TestCommands, ITestCommands> {
       com::check(application_->get_ActiveProject(&active));
       IBuildProjectPtr project(active);
       if (!project) return S_OK;  // no project open: nothing to do
+      // A test keeps the session here until it closes its end of the pipe.
+      if (const char* hold = std::getenv("KAVRIN_TEST_ADDIN_HOLD")) {
+        const int pipe = open(hold, O_RDONLY | O_CLOEXEC);
+        char byte = 0;
+        while (pipe >= 0 && read(pipe, &byte, 1) > 0) {
+        }
+        if (pipe >= 0) close(pipe);
+      }
       com::check(application_->EnableModeless(VARIANT_FALSE));
       _bstr_t fullName;
       com::check(project->get_FullName(fullName.GetAddress()));

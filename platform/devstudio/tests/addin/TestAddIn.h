@@ -2,7 +2,8 @@
 // commands. "TestCmd" (method AddOutputs) adds two files and a compiler and a linker setting
 // to every configuration of the active project, between EnableModeless false and true;
 // "FailCmd" (method FailHere) fails with an error object. With KAVRIN_TEST_ADDIN_DECLINE=1 in
-// the environment the add-in declines the connection.
+// the environment the add-in declines the connection; with KAVRIN_TEST_ADDIN_HOLD naming a pipe
+// (FIFO), "TestCmd" first reads that pipe until its writer closes it.
 #pragma once
 
 #include "DevStudio.h"
