@@ -317,34 +317,51 @@ Key* Tree::find(int root, const std::vector<std::string>& path) {
   return key;
 }
 
-bool splitKeyPath(const std::string& text, std::vector<std::string>& names) {
+bool splitKeyPath(const std::string& text, std::vector<std::string>& names, std::string* problem) {
   names.clear();
+  const auto refuse = [problem](const std::string& why) {
+    if (problem != nullptr) *problem = why;
+    return false;
+  };
   size_t pos = 0;
   while (pos <= text.size()) {
     size_t sep = text.find('\\', pos);
     if (sep == std::string::npos) sep = text.size();
     const std::string name = text.substr(pos, sep - pos);
     if (!name.empty()) {
-      if (name.size() > kMaxKeyNameLength || name.find_first_of("\r\n") != std::string::npos) {
-        return false;
+      const auto shown = [&name] {
+        return "the key name \"" + (name.size() > 40 ? name.substr(0, 40) + "..." : name) + "\"";
+      };
+      if (name.size() > kMaxKeyNameLength) {
+        return refuse(shown() + " is " + std::to_string(name.size()) + " characters long, more than " +
+                      std::to_string(kMaxKeyNameLength));
       }
+      if (name.find_first_of("\r\n") != std::string::npos) return refuse(shown() + " holds a line break");
       names.push_back(name);
-      if (names.size() > kMaxKeyDepth) return false;
+      if (names.size() > kMaxKeyDepth) {
+        return refuse("the path nests keys more than " + std::to_string(kMaxKeyDepth) + " deep");
+      }
     }
     pos = sep + 1;
   }
   return true;
 }
 
-bool parseFullKeyPath(const std::string& text, int& root, std::vector<std::string>& names) {
+bool parseFullKeyPath(const std::string& text, int& root, std::vector<std::string>& names, std::string* problem) {
   const size_t sep = text.find('\\');
   root = rootFromName(text.substr(0, sep));
-  if (root < 0) return false;
+  if (root < 0) {
+    if (problem != nullptr) {
+      *problem = "it must start with a root key: HKLM, HKCU, HKCR or HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
+                 "HKEY_CLASSES_ROOT";
+    }
+    return false;
+  }
   if (sep == std::string::npos) {
     names.clear();
     return true;
   }
-  return splitKeyPath(text.substr(sep + 1), names);
+  return splitKeyPath(text.substr(sep + 1), names, problem);
 }
 
 std::string joinKeyPath(int root, const std::vector<std::string>& names) {
@@ -412,10 +429,9 @@ bool parseRegText(const std::string& input, std::vector<RegOp>& ops, std::string
       std::string name = line.substr(1, line.size() - 2);
       keyDeleted = !name.empty() && name[0] == '-';
       if (keyDeleted) name.erase(0, 1);
-      if (!parseFullKeyPath(name, root, path)) {
-        error = where + "bad key name \"" + name.substr(0, 80) +
-                "\" (it must start with a root such as HKEY_LOCAL_MACHINE, and its names be "
-                "at most 255 characters, at most 512 deep)";
+      std::string problem;
+      if (!parseFullKeyPath(name, root, path, &problem)) {
+        error = where + "bad key name \"" + name.substr(0, 80) + (name.size() > 80 ? "..." : "") + "\": " + problem;
         return false;
       }
       if (keyDeleted && path.empty()) {

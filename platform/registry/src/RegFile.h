@@ -83,11 +83,13 @@ std::string formatTree(const Tree& tree);
 std::string formatKey(const Key& key, const std::string& fullPath);
 
 // Splits "a\b\c" into its names; empty names (doubled or outer '\') are skipped.
-// Returns false for a name that cannot be stored (too long, line break) or a path more
-// than 512 keys deep.
-bool splitKeyPath(const std::string& text, std::vector<std::string>& names);
-// Splits "HKLM\SOFTWARE\X" into root and names. False when the root is unknown.
-bool parseFullKeyPath(const std::string& text, int& root, std::vector<std::string>& names);
+// Returns false for a name that cannot be stored (longer than 255 characters, a line break)
+// or a path more than 512 keys deep; `problem`, when given, then names the limit passed.
+bool splitKeyPath(const std::string& text, std::vector<std::string>& names, std::string* problem = nullptr);
+// Splits "HKLM\SOFTWARE\X" into root and names. False when the root is unknown or the names
+// cannot be stored; `problem`, when given, then says which.
+bool parseFullKeyPath(const std::string& text, int& root, std::vector<std::string>& names,
+                      std::string* problem = nullptr);
 std::string joinKeyPath(int root, const std::vector<std::string>& names);
 bool validValueName(const std::string& name);
 

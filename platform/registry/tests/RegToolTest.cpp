@@ -155,6 +155,25 @@ TEST_F(RegTool, FailuresExitWithOneAndAMessage) {
   }
   EXPECT_FALSE(win32::fileExists("/tmp/never-written.reg"));
 
+  // A key the registry cannot hold: the message names the limit passed.
+  std::string deep = "HKCU";
+  for (int i = 0; i < 513; ++i) deep += "\\k";
+  const struct {
+    std::string key;
+    std::string reason;
+  } keys[] = {
+      {deep, "the path nests keys more than 512 deep."},
+      {"HKCU\\Software\\" + std::string(256, 'n'),
+       "\"" + std::string(40, 'n') + "...\" is 256 characters long, more than 255."},
+      {"HKNOWHERE\\x", "it must start with a root key: HKLM, HKCU, HKCR"},
+  };
+  for (const auto& k : keys) {
+    RunResult r = reg({"add", k.key});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(k.reason), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(readText(file()).find("\\k\\k"), std::string::npos) << "nothing written";
+
   // The hooks reach the tool through its environment.
   setenv("KAVRIN_REGISTRY_NOADMIN", "1", 1);
   RunResult r = reg({"add", "HKLM\\SOFTWARE\\X", "/v", "a", "/d", "b"});

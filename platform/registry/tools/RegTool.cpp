@@ -119,8 +119,10 @@ struct KeyArg {
 
 KeyArg parseKey(const std::string& text) {
   KeyArg k;
-  if (!parseFullKeyPath(text, k.root, k.path)) {
-    throw Failure{"Invalid key name \"" + text + "\" (it starts with HKLM, HKCU or HKCR)."};
+  std::string problem;
+  if (!parseFullKeyPath(text, k.root, k.path, &problem)) {
+    const std::string shown = text.size() > 80 ? text.substr(0, 80) + "..." : text;
+    throw Failure{"Invalid key name \"" + shown + "\": " + problem + "."};
   }
   for (const std::string& n : k.path) k.subKey += (k.subKey.empty() ? "" : "\\") + n;
   return k;
