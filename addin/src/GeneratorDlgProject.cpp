@@ -78,7 +78,8 @@ bool CGeneratorDlg::MayReplaceUnreadableSettings(const std::string& replacer) {
   text += m_unreadableSettingsCopy.empty() ? std::string(", and no copy of it could be made.")
                                            : "; its content was copied to " + m_unreadableSettingsCopy + ".";
   text += "\n" + replacer + " replaces it with the settings shown now. Replace it?";
-  if (MessageBox(text.c_str(), "KAVRIN Add-In", MB_YESNO | MB_ICONWARNING) != IDYES) return false;
+  // Yes loses the file the user may still want to mend: No is the default answer.
+  if (MessageBox(text.c_str(), "KAVRIN Add-In", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) return false;
   m_unreadableSettings.clear();
   return true;
 }

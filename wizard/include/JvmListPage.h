@@ -35,15 +35,18 @@ class CJvmListPage : public CDialog, public InvokeLaterJob {
   // Classes page and copies it whole when Generate starts.
   JvmDefinition& GetCurrentJvmName();
   // Makes the first checked row the current JVM; when its name, JRE or JDK path changed, saves
-  // the global settings and starts the JVM job.
+  // the global settings and starts the JVM job. When the save fails, the current JVM stays the
+  // one the file names (KeepFormerJvm).
   void ApplyCheckedJvm();
 
   // The global settings file (m_installFolder + "/kavringlobals.xml"). Load returns true when
   // the file was read; it always ends by clearing m_bLoading and calling StartJob. Save does
   // nothing while m_bLoading is set, and over a file that could not be read only once the user
-  // agreed in a message box (a refusal leaves the file as it is; the next save asks again).
+  // agreed in a message box, whose default answer is No (a refusal leaves the file as it is; the
+  // next save asks again). Save returns false when the file could not be written (a message box
+  // said why) and keeps its former content.
   bool LoadGlobalSettings();
-  void SaveGlobalSettings();
+  bool SaveGlobalSettings();
   // Starts the JVM job unless one runs (m_bStop clear); true when it was started.
   bool StartJob();
   // The JVM job, on the worker thread.
@@ -104,6 +107,9 @@ class CJvmListPage : public CDialog, public InvokeLaterJob {
   // listed one takes the new definition; with `renameFormer` a renamed user-defined JVM keeps
   // its row) and checks and selects its row.
   void ShowAsCurrent(const JvmDefinition& former, bool renameFormer);
+  // After a save that failed: `former`, which the file still names, stays the current JVM and
+  // its row is checked again; no job runs, so JAVA_HOME and the modules stay with it.
+  void KeepFormerJvm(const JvmDefinition& former);
 
   CCaptionFont m_captionFont;
 };

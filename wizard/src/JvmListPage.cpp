@@ -159,11 +159,21 @@ void CJvmListPage::ApplyCheckedJvm() {
   if (name == m_currentJvm.strName && jre == m_currentJvm.strJREPath && jdk == m_currentJvm.strJDKPath) return;
   // Jobs at work read the current JVM: let them end, then start one for the new JVM.
   if (!WaitUntilIdle()) return;
+  const JvmDefinition former = m_currentJvm;
   m_currentJvm.strName = name;
   m_currentJvm.strJREPath = jre;
   m_currentJvm.strJDKPath = jdk;
-  SaveGlobalSettings();
+  if (!SaveGlobalSettings()) {
+    KeepFormerJvm(former);
+    return;
+  }
   StartJob();
+}
+
+void CJvmListPage::KeepFormerJvm(const JvmDefinition& former) {
+  m_currentJvm = former;
+  const int row = FindRow(former.strName);
+  if (row != -1) CheckAndSelect(row);
 }
 
 void CJvmListPage::OnItemChanged(NMHDR* header, LRESULT* result) {
@@ -261,7 +271,10 @@ void CJvmListPage::OnAdd() {
     m_currentJvm = added;
     ShowAsCurrent(former, false);
   }
-  SaveGlobalSettings();
+  if (!SaveGlobalSettings()) {
+    KeepFormerJvm(former);
+    return;
+  }
   StartJob();
 }
 
@@ -274,7 +287,14 @@ void CJvmListPage::OnEdit() {
   m_currentJvm = dialog.GetJvm();
   m_addedPaths = dialog.GetAddedPaths();
   ShowAsCurrent(former, true);
-  SaveGlobalSettings();
+  if (!SaveGlobalSettings()) {
+    // The file keeps the JVM as it was: so does the page, and the edit is undone.
+    const JvmDefinition edited = m_currentJvm;
+    m_currentJvm = former;
+    m_addedPaths = formerPaths;
+    ShowAsCurrent(edited, true);
+    return;
+  }
   // The modules and JAVA_HOME follow the edited JVM and paths.
   if (former.strName != m_currentJvm.strName || former.strJREPath != m_currentJvm.strJREPath ||
       former.strJDKPath != m_currentJvm.strJDKPath || formerPaths != m_addedPaths) {

@@ -39,15 +39,16 @@ bool CJvmListPage::LoadGlobalSettings() {
   return loaded;
 }
 
-void CJvmListPage::SaveGlobalSettings() {
-  if (m_bLoading) return;
+bool CJvmListPage::SaveGlobalSettings() {
+  if (m_bLoading) return true;
   const std::string path = globalsettings::settingsPath(m_installFolder.str());
   if (m_bSettingsUnreadable) {
     std::string text = "The global settings file " + path + " could not be read when the wizard opened";
     text += m_settingsCopy.empty() ? std::string(", and no copy of it could be made.")
                                    : "; its content was copied to " + m_settingsCopy + ".";
     text += "\nReplace it with the JVM settings shown now?";
-    if (MessageBox(text.c_str(), "KAVRIN Add-In", MB_YESNO | MB_ICONWARNING) != IDYES) return;
+    // Yes loses the file the user may still want to mend: No is the default answer.
+    if (MessageBox(text.c_str(), "KAVRIN Add-In", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) return true;
     m_bSettingsUnreadable = false;
   }
   try {
@@ -56,7 +57,9 @@ void CJvmListPage::SaveGlobalSettings() {
     // The file keeps its former content; the message says which file and why.
     const std::string text = std::string(kSaveProblem) + "\n\n" + com::describe(error);
     MessageBox(text.c_str(), "KAVRIN Add-In", MB_OK | MB_ICONINFORMATION);
+    return false;
   }
+  return true;
 }
 
 bool CJvmListPage::StartJob() {

@@ -298,13 +298,58 @@ TEST_F(JvmListPageJobTest, AnUnreadableSettingsFileIsCopiedAndReplacedOnlyWithTh
   EXPECT_EQ(host.page.m_currentJvm.strName, "SUN17");
   EXPECT_EQ(processJavaHome(), kavrin_test::kJdkHome) << "the checked JVM is applied all the same";
 
-  // The next save asks again; agreed, it replaces the file, and the copy stays.
+  // The next save asks again; left to its default answer (Enter), the question keeps the file.
   host.page.SaveGlobalSettings();
   EXPECT_EQ(messageBoxTexts("KAVRIN Add-In").size(), 3u);
+  EXPECT_EQ(kavrin_test::readFile(settingsFile), broken);
+  // Agreed, it replaces the file, and the copy stays.
+  ui::answerMessageBox(IDYES);
+  host.page.SaveGlobalSettings();
+  EXPECT_EQ(messageBoxTexts("KAVRIN Add-In").size(), 4u);
   EXPECT_NE(kavrin_test::readFile(settingsFile).find("Name=\"SUN17\""), std::string::npos);
   EXPECT_EQ(kavrin_test::readFile(settingsFile + ".bak"), broken);
   host.page.SaveGlobalSettings();
-  EXPECT_EQ(messageBoxTexts("KAVRIN Add-In").size(), 3u) << "asked once agreed";
+  EXPECT_EQ(messageBoxTexts("KAVRIN Add-In").size(), 4u) << "asked once agreed";
+}
+
+// Another JVM checked while the settings file cannot be written: the file keeps the JVM it names,
+// and so do the page and JAVA_HOME; once the file can be written, the JVM checked is applied.
+TEST_F(JvmListPageJobTest, AJvmCheckedWhileTheSettingsCannotBeSavedChangesNothingElse) {
+  const JvmDefinition other{"Other", kavrin_test::kJdkHome, dir.path(), {}, {}};
+  writeSettings(jdk, "");
+  open(JvmDefinitionSet{jdk, other});
+  ASSERT_EQ(processJavaHome(), kavrin_test::kJdkHome);
+  const std::string before = kavrin_test::readFile(settingsFile);
+  const HWND list = host.control(IDC_JVM_LIST);
+  auto rowOf = [&](const std::string& name) {
+    const std::vector<ui::ListItemState> items = ui::listState(list).items;
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (items[i].texts[0] == name) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  auto checked = [&](const std::string& name) {
+    return ui::listState(list).items[static_cast<size_t>(rowOf(name))].checked;
+  };
+
+  win32::injectWriteFailure("kavringlobals.xml", ENOSPC, 20);
+  ASSERT_TRUE(ui::setListItemChecked(list, rowOf("Other"), true));
+  ASSERT_TRUE(host.waitForJob());
+  win32::clearWriteFailures();
+  ASSERT_EQ(messageBoxTexts("KAVRIN Add-In").size(), 1u) << "the save's failure is told";
+  EXPECT_EQ(kavrin_test::readFile(settingsFile), before);
+  EXPECT_EQ(host.page.m_currentJvm.strName, "SUN17");
+  EXPECT_TRUE(checked("SUN17"));
+  EXPECT_FALSE(checked("Other"));
+  EXPECT_EQ(processJavaHome(), kavrin_test::kJdkHome);
+  EXPECT_EQ(userJavaHome(), kavrin_test::kJdkHome);
+
+  ASSERT_TRUE(ui::setListItemChecked(list, rowOf("Other"), true));
+  ASSERT_TRUE(host.waitForJob());
+  EXPECT_NE(kavrin_test::readFile(settingsFile).find("Name=\"Other\""), std::string::npos);
+  EXPECT_EQ(host.page.m_currentJvm.strName, "Other");
+  EXPECT_EQ(processJavaHome(), dir.path());
+  EXPECT_EQ(userJavaHome(), dir.path());
 }
 
 }  // namespace

@@ -66,6 +66,11 @@ class MessageBoxDialog : public CDialog {
     if (icon != nullptr) {
       ::SendMessage(::GetDlgItem(m_hWnd, kIconId), STM_SETICON, reinterpret_cast<WPARAM>(::LoadIcon(nullptr, icon)), 0);
     }
+    // The default button has the focus, so that Enter gives the default answer.
+    if (HWND button = ::GetDlgItem(m_hWnd, win32::defaultMessageBoxButton(type_))) {
+      ::SetFocus(button);
+      return FALSE;
+    }
     return TRUE;
   }
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
@@ -307,7 +312,8 @@ int liveMessageBox(HWND owner, const std::string& text, const std::string& capti
   int x = (width - buttonsWidth) / 2;
   std::vector<int> ids;
   for (size_t i = 0; i < buttons.size(); ++i) {
-    DWORD style = WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    const bool isDefault = buttons[i].first == win32::defaultMessageBoxButton(type);
+    DWORD style = WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
     t.controls.push_back(control(buttons[i].first, WC_BUTTON, buttons[i].second, x, t.cy - 22, 50, 14, style));
     ids.push_back(buttons[i].first);
     x += 56;

@@ -149,6 +149,9 @@ void Sleep(DWORD milliseconds);
 #define MB_ICONQUESTION    0x00000020u
 #define MB_ICONWARNING     0x00000030u
 #define MB_ICONINFORMATION 0x00000040u
+#define MB_DEFBUTTON2      0x00000100u
+#define MB_DEFBUTTON3      0x00000200u
+#define MB_DEFMASK         0x00000F00u
 #define IDOK     1
 #define IDCANCEL 2
 #define IDYES    6
@@ -159,8 +162,8 @@ void Sleep(DWORD milliseconds);
 #define SMTO_ABORTIFHUNG 0x0002
 
 // Never blocks: the box is recorded in the message-box journal and answered with the
-// scripted answer. Without one (win32::setMessageBoxAnswer) it takes its default answer (IDOK;
-// a MB_YESNO box gets its first button, IDYES) and is printed to standard error with its
+// scripted answer. Without one (win32::setMessageBoxAnswer) it takes its default button, as
+// Enter would (win32::defaultMessageBoxButton), and is printed to standard error with its
 // caption, its text and that answer.
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 LRESULT SendMessageTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -180,8 +183,11 @@ struct JournalEntry {
 // every entry is also appended to it as one line: kind<TAB>caption<TAB>text.
 std::vector<JournalEntry> journal();
 void clearJournal();
-// Answer given by the next message boxes (IDOK when unset; 0 unsets it).
+// Answer given by the next message boxes (their default button when unset; 0 unsets it).
 void setMessageBoxAnswer(int answer);
+// The default button of a box of `type`: its first button (IDOK, IDYES...), or its second or
+// third with MB_DEFBUTTON2 or MB_DEFBUTTON3.
+int defaultMessageBoxButton(UINT type);
 // Records a message box that someone else answered (a script of the user interface's driver):
 // the journal only, nothing printed.
 void journalMessageBox(LPCSTR text, LPCSTR caption, UINT type);

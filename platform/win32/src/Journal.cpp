@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -48,11 +49,13 @@ void record(win32::JournalEntry entry) {
   gJournal.push_back(std::move(entry));
 }
 
-int firstButton(UINT type) {
-  switch (type & 0x0Fu) {
-    case MB_YESNO: return IDYES;
-    default: return IDOK;
-  }
+// The buttons of each box type (MB_OK, MB_OKCANCEL, MB_ABORTRETRYIGNORE, MB_YESNOCANCEL, MB_YESNO,
+// MB_RETRYCANCEL), in their order on the box.
+const std::vector<int>& buttonsOf(UINT type) {
+  static const std::vector<int> buttons[] = {{IDOK},      {IDOK, IDCANCEL}, {3, 4, 5},
+                                             {IDYES, IDNO, IDCANCEL}, {IDYES, IDNO}, {4, IDCANCEL}};
+  const UINT kind = type & 0x0Fu;
+  return buttons[kind < sizeof buttons / sizeof buttons[0] ? kind : 0];
 }
 
 const char* buttonName(int answer) {
@@ -99,7 +102,7 @@ int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   {
     std::lock_guard<std::mutex> lock(gJournalMutex);
     answered = gAnswer != 0;
-    answer = answered ? gAnswer : firstButton(type);
+    answer = answered ? gAnswer : win32::defaultMessageBoxButton(type);
     presenter = gPresenter;
   }
   if (!answered && presenter != nullptr) {
@@ -153,6 +156,12 @@ void setMessageBoxPresenter(MessageBoxPresenter presenter) {
 void setMessageBoxAnswer(int answer) {
   std::lock_guard<std::mutex> lock(gJournalMutex);
   gAnswer = answer;
+}
+
+int defaultMessageBoxButton(UINT type) {
+  const std::vector<int>& buttons = buttonsOf(type);
+  const size_t index = (type & MB_DEFMASK) >> 8;
+  return index < buttons.size() ? buttons[index] : buttons.front();
 }
 
 }  // namespace win32
