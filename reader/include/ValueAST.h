@@ -61,6 +61,8 @@ double doubleFromClassFile(uint64_t word);
 void setTokenNameTable(const char* const* table);
 
 // --- Nodes -------------------------------------------------------------------------------
+enum class ValueKind { ByteArray, Short, String, WString, Int, Float, Long, Double };
+
 // A node holds its token type and its value; its text is always made from the value, so the node
 // keeps no text of its own (antlr's BaseAST rather than CommonAST, whose text string every node
 // would carry unused).
@@ -86,13 +88,15 @@ public:
     virtual const unsigned char* getBytes() const = 0;
     virtual std::size_t getByteCount() const = 0;
 
-    virtual bool isString() const { return false; }
-    virtual bool isDouble() const { return false; }
-    virtual bool isFloat() const { return false; }
-    virtual bool isInt() const { return false; }
-    virtual bool isLong() const { return false; }
-    virtual bool isShort() const { return false; }
-    virtual bool isByteArray() const { return false; }
+    // What the node's value is.
+    virtual ValueKind valueKind() const = 0;
+    bool isString() const { return valueKind() == ValueKind::String || valueKind() == ValueKind::WString; }
+    bool isDouble() const { return valueKind() == ValueKind::Double; }
+    bool isFloat() const { return valueKind() == ValueKind::Float; }
+    bool isInt() const { return valueKind() == ValueKind::Int; }
+    bool isLong() const { return valueKind() == ValueKind::Long; }
+    bool isShort() const { return valueKind() == ValueKind::Short; }
+    bool isByteArray() const { return valueKind() == ValueKind::ByteArray; }
 
     // Nodes made while a parse runs on the thread belong to the parse's tree and go with it as a
     // whole; others come from a pool that reuses the memory of released nodes.
@@ -129,197 +133,145 @@ template <typename Node>
 const Node* nodeAs(const antlr::AST* node);
 const ValueAST* asValueNode(const antlr::AST* node);
 
-class ByteArrayAST : public ValueAST {
-public:
-    ByteArrayAST() = default;
-    ByteArrayAST(int type, std::vector<unsigned char> value);
-    ByteArrayAST(const ByteArrayAST& other) = default;
+// --- Value kinds ---------------------------------------------------------------------------
+// What sets the node classes apart: the value's type, its text and its class-file bytes. A kind
+// gives
+//   Value                          the value's type
+//   Scratch                        where getBytes() builds bytes that the value does not hold as
+//                                  they are (NoScratch where it does)
+//   text(value)                    the node's text
+//   parse(text, value)             the value that the text stands for; false (the value left as it
+//                                  is) for a text that is none
+//   bytes(value, scratch), count(value)   the class-file bytes
+//   decode(bytes, count)           the value from another node's class-file bytes; a kind whose
+//                                  text stands for no value also takes no bytes at all (null, 0)
+struct NoScratch {};
 
-    std::vector<unsigned char> getValue() const { return m_value; }
-    const std::vector<unsigned char>& value() const { return m_value; }
-    void setValue(std::vector<unsigned char> value) { m_value = std::move(value); }
-
-    antlr::RefAST clone() const override;
-    void initialize(antlr::RefAST t) override;
-    using ValueAST::initialize;
-    std::string getText() const override;
-    const unsigned char* getBytes() const override;
-    std::size_t getByteCount() const override { return m_value.size(); }
-    bool isByteArray() const override { return true; }
-    static antlr::RefAST factory();
-
-private:
-    std::vector<unsigned char> m_value;
+struct ByteArrayKind {
+    using Value = std::vector<unsigned char>;
+    using Scratch = NoScratch;
+    static constexpr ValueKind kind = ValueKind::ByteArray;
+    static constexpr bool hasTextValue = false;
+    static std::string text(const Value& value);
+    static bool parse(const std::string&, Value&) { return false; }
+    static const unsigned char* bytes(const Value& value, Scratch&) { return value.data(); }
+    static std::size_t count(const Value& value) { return value.size(); }
+    static Value decode(const unsigned char* bytes, std::size_t count);
 };
 
-class ShortAST : public ValueAST {
-public:
-    ShortAST() = default;
-    ShortAST(int type, uint16_t value);
-    ShortAST(const ShortAST& other) = default;
-
-    uint16_t getValue() const { return m_value; }
-    void setValue(uint16_t value) { m_value = value; }
-
-    antlr::RefAST clone() const override;
-    void initialize(antlr::RefAST t) override;
-    using ValueAST::initialize;
-    std::string getText() const override;
-    void setText(const std::string& text) override;
-    const unsigned char* getBytes() const override;
-    std::size_t getByteCount() const override { return 2; }
-    bool isShort() const override { return true; }
-    static antlr::RefAST factory();
-
-private:
-    uint16_t m_value = 0;
-    mutable unsigned char m_bytes[2] = {0, 0};
+struct ShortKind {
+    using Value = uint16_t;
+    using Scratch = unsigned char[2];
+    static constexpr ValueKind kind = ValueKind::Short;
+    static constexpr bool hasTextValue = true;
+    // The value as a signed 16-bit number.
+    static std::string text(Value value);
+    static bool parse(const std::string& text, Value& value);
+    static const unsigned char* bytes(Value value, Scratch& scratch);
+    static std::size_t count(Value) { return 2; }
+    static Value decode(const unsigned char* bytes, std::size_t count);
 };
 
-class StringAST : public ValueAST {
-public:
-    StringAST() = default;
-    StringAST(int type, std::string value);
-    StringAST(const StringAST& other) = default;
-
-    std::string getValue() const { return m_value; }
-    const std::string& value() const { return m_value; }
-    void setValue(std::string value) { m_value = std::move(value); }
-
-    antlr::RefAST clone() const override;
-    void initialize(antlr::RefAST t) override;
-    using ValueAST::initialize;
-    std::string getText() const override { return m_value; }
-    void setText(const std::string& text) override { m_value = text; }
-    const unsigned char* getBytes() const override;
-    std::size_t getByteCount() const override { return m_value.size(); }
-    bool isString() const override { return true; }
-    static antlr::RefAST factory();
-
-private:
-    std::string m_value;
+struct StringKind {
+    using Value = std::string;
+    using Scratch = NoScratch;
+    static constexpr ValueKind kind = ValueKind::String;
+    static constexpr bool hasTextValue = true;
+    static std::string text(const Value& value) { return value; }
+    static bool parse(const std::string& text, Value& value)
+    {
+        value = text;
+        return true;
+    }
+    static const unsigned char* bytes(const Value& value, Scratch&)
+    {
+        return reinterpret_cast<const unsigned char*>(value.data());
+    }
+    static std::size_t count(const Value& value) { return value.size(); }
+    static Value decode(const unsigned char* bytes, std::size_t count);
 };
 
-class WStringAST : public ValueAST {
-public:
-    WStringAST() = default;
-    WStringAST(int type, std::u16string value);
-    WStringAST(const WStringAST& other);
-
-    std::u16string getValue() const { return m_value; }
-    void setValue(std::u16string value) { m_value = std::move(value); }
-
-    antlr::RefAST clone() const override;
-    void initialize(antlr::RefAST t) override;
-    using ValueAST::initialize;
+struct WStringKind {
+    using Value = std::u16string;
+    using Scratch = std::vector<unsigned char>;
+    static constexpr ValueKind kind = ValueKind::WString;
+    static constexpr bool hasTextValue = true;
     // The value narrowed to UTF-8 (an unpaired surrogate becomes '?').
-    std::string getText() const override;
-    void setText(const std::string& text) override;
-    const unsigned char* getBytes() const override;
-    std::size_t getByteCount() const override { return 2 * m_value.size(); }
-    bool isString() const override { return true; }
-    static antlr::RefAST factory();
-
-private:
-    std::u16string m_value;
-    mutable std::vector<unsigned char> m_buffer;
+    static std::string text(const Value& value);
+    static bool parse(const std::string& text, Value& value);
+    static const unsigned char* bytes(const Value& value, Scratch& scratch);
+    static std::size_t count(const Value& value) { return 2 * value.size(); }
+    static Value decode(const unsigned char* bytes, std::size_t count);
 };
 
-class IntAST : public ValueAST {
-public:
-    IntAST() = default;
-    IntAST(int type, int32_t value);
-    IntAST(const IntAST& other) = default;
+// The four numbers: Int, Float, Long and Double.
+template <typename T, ValueKind Kind>
+struct NumberKind {
+    using Value = T;
+    using Scratch = unsigned char[sizeof(T)];
+    static constexpr ValueKind kind = Kind;
+    static constexpr bool hasTextValue = true;
+    static std::string text(Value value);
+    static bool parse(const std::string& text, Value& value);
+    static const unsigned char* bytes(Value value, Scratch& scratch);
+    static std::size_t count(Value) { return sizeof(T); }
+    static Value decode(const unsigned char* bytes, std::size_t count);
+};
+using IntKind = NumberKind<int32_t, ValueKind::Int>;
+using FloatKind = NumberKind<float, ValueKind::Float>;
+using LongKind = NumberKind<int64_t, ValueKind::Long>;
+using DoubleKind = NumberKind<double, ValueKind::Double>;
 
-    int32_t getValue() const { return m_value; }
-    void setValue(int32_t value) { m_value = value; }
+// --- The node classes ----------------------------------------------------------------------
+template <typename Kind>
+class ValueNode : public ValueAST {
+public:
+    using Value = typename Kind::Value;
+
+    ValueNode() = default;
+    ValueNode(int type, Value value) : m_value(std::move(value)) { setType(type); }
+    // The copy makes its own bytes when asked.
+    ValueNode(const ValueNode& other) : ValueAST(other), m_value(other.m_value) {}
+
+    Value getValue() const { return m_value; }
+    const Value& value() const { return m_value; }
+    void setValue(Value value) { m_value = std::move(value); }
 
     antlr::RefAST clone() const override;
+    // The value of a node of the same class; else decoded from the node's class-file bytes, or
+    // from its text when it has none.
     void initialize(antlr::RefAST t) override;
     using ValueAST::initialize;
     std::string getText() const override;
     void setText(const std::string& text) override;
     const unsigned char* getBytes() const override;
-    std::size_t getByteCount() const override { return 4; }
-    bool isInt() const override { return true; }
+    std::size_t getByteCount() const override { return Kind::count(m_value); }
+    ValueKind valueKind() const override { return Kind::kind; }
     static antlr::RefAST factory();
 
 private:
-    int32_t m_value = 0;
-    mutable unsigned char m_bytes[4] = {0, 0, 0, 0};
+    Value m_value{};
+    [[no_unique_address]] mutable typename Kind::Scratch m_scratch{};
 };
 
-class FloatAST : public ValueAST {
-public:
-    FloatAST() = default;
-    FloatAST(int type, float value);
-    FloatAST(const FloatAST& other) = default;
+typedef ValueNode<ByteArrayKind> ByteArrayAST;
+typedef ValueNode<ShortKind> ShortAST;
+typedef ValueNode<StringKind> StringAST;
+typedef ValueNode<WStringKind> WStringAST;
+typedef ValueNode<IntKind> IntAST;
+typedef ValueNode<FloatKind> FloatAST;
+typedef ValueNode<LongKind> LongAST;
+typedef ValueNode<DoubleKind> DoubleAST;
 
-    float getValue() const { return m_value; }
-    void setValue(float value) { m_value = value; }
-
-    antlr::RefAST clone() const override;
-    void initialize(antlr::RefAST t) override;
-    using ValueAST::initialize;
-    std::string getText() const override;
-    void setText(const std::string& text) override;
-    const unsigned char* getBytes() const override;
-    std::size_t getByteCount() const override { return 4; }
-    bool isFloat() const override { return true; }
-    static antlr::RefAST factory();
-
-private:
-    float m_value = 0.0f;
-    mutable unsigned char m_bytes[4] = {0, 0, 0, 0};
-};
-
-class LongAST : public ValueAST {
-public:
-    LongAST() = default;
-    LongAST(int type, int64_t value);
-    LongAST(const LongAST& other) = default;
-
-    int64_t getValue() const { return m_value; }
-    void setValue(int64_t value) { m_value = value; }
-
-    antlr::RefAST clone() const override;
-    void initialize(antlr::RefAST t) override;
-    using ValueAST::initialize;
-    std::string getText() const override;
-    void setText(const std::string& text) override;
-    const unsigned char* getBytes() const override;
-    std::size_t getByteCount() const override { return 8; }
-    bool isLong() const override { return true; }
-    static antlr::RefAST factory();
-
-private:
-    int64_t m_value = 0;
-    mutable unsigned char m_bytes[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-};
-
-class DoubleAST : public ValueAST {
-public:
-    DoubleAST() = default;
-    DoubleAST(int type, double value);
-    DoubleAST(const DoubleAST& other) = default;
-
-    double getValue() const { return m_value; }
-    void setValue(double value) { m_value = value; }
-
-    antlr::RefAST clone() const override;
-    void initialize(antlr::RefAST t) override;
-    using ValueAST::initialize;
-    std::string getText() const override;
-    void setText(const std::string& text) override;
-    const unsigned char* getBytes() const override;
-    std::size_t getByteCount() const override { return 8; }
-    bool isDouble() const override { return true; }
-    static antlr::RefAST factory();
-
-private:
-    double m_value = 0.0;
-    mutable unsigned char m_bytes[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-};
+// Instantiated once, in the reader.
+extern template class ValueNode<ByteArrayKind>;
+extern template class ValueNode<ShortKind>;
+extern template class ValueNode<StringKind>;
+extern template class ValueNode<WStringKind>;
+extern template class ValueNode<IntKind>;
+extern template class ValueNode<FloatKind>;
+extern template class ValueNode<LongKind>;
+extern template class ValueNode<DoubleKind>;
 
 template <typename Node>
 inline const Node* nodeAs(const antlr::AST* node)

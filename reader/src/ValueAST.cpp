@@ -221,410 +221,195 @@ const unsigned char* ValueAST::bytesOf(const antlr::RefAST& node, std::size_t& c
     return v->getBytes();
 }
 
-// --- ByteArrayAST --------------------------------------------------------------------------
-ByteArrayAST::ByteArrayAST(int type, std::vector<unsigned char> value) : m_value(std::move(value))
+// --- The node classes ----------------------------------------------------------------------
+template <typename Kind>
+antlr::RefAST ValueNode<Kind>::clone() const
 {
-    setType(type);
+    return antlr::RefAST(new ValueNode(*this));
 }
 
-antlr::RefAST ByteArrayAST::clone() const
-{
-    return antlr::RefAST(new ByteArrayAST(*this));
-}
-
-void ByteArrayAST::initialize(antlr::RefAST t)
+template <typename Kind>
+void ValueNode<Kind>::initialize(antlr::RefAST t)
 {
     if (!t)
         return;
     setType(t->getType());
-    if (const ByteArrayAST* same = nodeAs<ByteArrayAST>(t)) {
+    if (const ValueNode* same = nodeAs<ValueNode>(t)) {
         m_value = same->m_value;
         return;
     }
     std::size_t count = 0;
     const unsigned char* bytes = bytesOf(t, count);
-    m_value.assign(bytes, bytes + count);
+    if (bytes || !Kind::hasTextValue)
+        m_value = Kind::decode(bytes, count);
+    else
+        setText(t->getText());
 }
 
-std::string ByteArrayAST::getText() const
+template <typename Kind>
+std::string ValueNode<Kind>::getText() const
+{
+    return Kind::text(m_value);
+}
+
+template <typename Kind>
+void ValueNode<Kind>::setText(const std::string& text)
+{
+    Kind::parse(text, m_value);
+}
+
+template <typename Kind>
+const unsigned char* ValueNode<Kind>::getBytes() const
+{
+    return Kind::bytes(m_value, m_scratch);
+}
+
+template <typename Kind>
+antlr::RefAST ValueNode<Kind>::factory()
+{
+    return antlr::RefAST(new ValueNode);
+}
+
+template class ValueNode<ByteArrayKind>;
+template class ValueNode<ShortKind>;
+template class ValueNode<StringKind>;
+template class ValueNode<WStringKind>;
+template class ValueNode<IntKind>;
+template class ValueNode<FloatKind>;
+template class ValueNode<LongKind>;
+template class ValueNode<DoubleKind>;
+
+// --- Value kinds ---------------------------------------------------------------------------
+std::string ByteArrayKind::text(const Value& value)
 {
     static const char kHex[] = "0123456789ABCDEF";
-    std::string text = "[Value Size:" + formatInteger(static_cast<long long>(m_value.size())) + "]";
-    text.reserve(text.size() + 2 * m_value.size());
-    for (unsigned char b : m_value) {
+    std::string text = "[Value Size:" + formatInteger(static_cast<long long>(value.size())) + "]";
+    text.reserve(text.size() + 2 * value.size());
+    for (unsigned char b : value) {
         text.push_back(kHex[b >> 4]);
         text.push_back(kHex[b & 0x0F]);
     }
     return text;
 }
 
-const unsigned char* ByteArrayAST::getBytes() const
+ByteArrayKind::Value ByteArrayKind::decode(const unsigned char* bytes, std::size_t count)
 {
-    return m_value.data();
+    return Value(bytes, bytes + count);
 }
 
-antlr::RefAST ByteArrayAST::factory()
+std::string ShortKind::text(Value value)
 {
-    return antlr::RefAST(new ByteArrayAST);
+    return formatInteger(static_cast<int16_t>(value));
 }
 
-// --- ShortAST ------------------------------------------------------------------------------
-ShortAST::ShortAST(int type, uint16_t value) : m_value(value)
-{
-    setType(type);
-}
-
-antlr::RefAST ShortAST::clone() const
-{
-    return antlr::RefAST(new ShortAST(*this));
-}
-
-void ShortAST::initialize(antlr::RefAST t)
-{
-    if (!t)
-        return;
-    setType(t->getType());
-    if (const ShortAST* same = nodeAs<ShortAST>(t)) {
-        m_value = same->m_value;
-        return;
-    }
-    std::size_t count = 0;
-    const unsigned char* bytes = bytesOf(t, count);
-    if (bytes)
-        m_value = static_cast<uint16_t>(leadingBytes(bytes, count, 2));
-    else
-        setText(t->getText());
-}
-
-std::string ShortAST::getText() const
-{
-    return formatInteger(static_cast<int16_t>(m_value));
-}
-
-void ShortAST::setText(const std::string& text)
+bool ShortKind::parse(const std::string& text, Value& value)
 {
     int v = 0;
-    if (parseNumber(text, v))
-        m_value = static_cast<uint16_t>(v);
+    if (!parseNumber(text, v))
+        return false;
+    value = static_cast<uint16_t>(v);
+    return true;
 }
 
-const unsigned char* ShortAST::getBytes() const
+const unsigned char* ShortKind::bytes(Value value, Scratch& scratch)
 {
-    m_bytes[0] = static_cast<unsigned char>(m_value >> 8);
-    m_bytes[1] = static_cast<unsigned char>(m_value);
-    return m_bytes;
+    scratch[0] = static_cast<unsigned char>(value >> 8);
+    scratch[1] = static_cast<unsigned char>(value);
+    return scratch;
 }
 
-antlr::RefAST ShortAST::factory()
+ShortKind::Value ShortKind::decode(const unsigned char* bytes, std::size_t count)
 {
-    return antlr::RefAST(new ShortAST);
+    return static_cast<uint16_t>(leadingBytes(bytes, count, 2));
 }
 
-// --- StringAST -----------------------------------------------------------------------------
-StringAST::StringAST(int type, std::string value) : m_value(std::move(value))
+StringKind::Value StringKind::decode(const unsigned char* bytes, std::size_t count)
 {
-    setType(type);
+    return Value(reinterpret_cast<const char*>(bytes), count);
 }
 
-antlr::RefAST StringAST::clone() const
+std::string WStringKind::text(const Value& value)
 {
-    return antlr::RefAST(new StringAST(*this));
+    return narrowText(value);
 }
 
-void StringAST::initialize(antlr::RefAST t)
+bool WStringKind::parse(const std::string& text, Value& value)
 {
-    if (!t)
-        return;
-    setType(t->getType());
-    if (const StringAST* same = nodeAs<StringAST>(t)) {
-        m_value = same->m_value;
-        return;
+    value = widenText(text);
+    return true;
+}
+
+const unsigned char* WStringKind::bytes(const Value& value, Scratch& scratch)
+{
+    Scratch buffer(count(value));
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        buffer[2 * i] = static_cast<unsigned char>(value[i] >> 8);
+        buffer[2 * i + 1] = static_cast<unsigned char>(value[i]);
     }
-    std::size_t count = 0;
-    const unsigned char* bytes = bytesOf(t, count);
-    if (bytes)
-        m_value.assign(reinterpret_cast<const char*>(bytes), count);
-    else
-        m_value = t->getText();
+    scratch.swap(buffer);
+    return scratch.data();
 }
 
-const unsigned char* StringAST::getBytes() const
+WStringKind::Value WStringKind::decode(const unsigned char* bytes, std::size_t count)
 {
-    return reinterpret_cast<const unsigned char*>(m_value.data());
-}
-
-antlr::RefAST StringAST::factory()
-{
-    return antlr::RefAST(new StringAST);
-}
-
-// --- WStringAST ----------------------------------------------------------------------------
-WStringAST::WStringAST(int type, std::u16string value) : m_value(std::move(value))
-{
-    setType(type);
-}
-
-WStringAST::WStringAST(const WStringAST& other) : ValueAST(other), m_value(other.m_value) {}
-
-antlr::RefAST WStringAST::clone() const
-{
-    return antlr::RefAST(new WStringAST(*this));
-}
-
-void WStringAST::initialize(antlr::RefAST t)
-{
-    if (!t)
-        return;
-    setType(t->getType());
-    if (const WStringAST* same = nodeAs<WStringAST>(t)) {
-        m_value = same->m_value;
-        return;
-    }
-    std::size_t count = 0;
-    const unsigned char* bytes = bytesOf(t, count);
-    if (!bytes) {
-        m_value = widenText(t->getText());
-        return;
-    }
-    m_value.clear();
+    Value value;
+    value.reserve(count / 2);
     for (std::size_t i = 0; i + 1 < count; i += 2)
-        m_value.push_back(static_cast<char16_t>((bytes[i] << 8) | bytes[i + 1]));
+        value.push_back(static_cast<char16_t>((bytes[i] << 8) | bytes[i + 1]));
+    return value;
 }
 
-std::string WStringAST::getText() const
+namespace {
+// The number's class-file word (a word whose bytes in memory are the file's bytes), and back.
+uint32_t toClassFile(int32_t value) { return swapBytes32(static_cast<uint32_t>(value)); }
+uint32_t toClassFile(float value) { return floatToClassFile(value); }
+uint64_t toClassFile(int64_t value) { return swapBytes64(static_cast<uint64_t>(value)); }
+uint64_t toClassFile(double value) { return doubleToClassFile(value); }
+
+template <typename T>
+T fromClassFile(uint64_t bigEndian);
+template <>
+int32_t fromClassFile<int32_t>(uint64_t bigEndian) { return static_cast<int32_t>(static_cast<uint32_t>(bigEndian)); }
+template <>
+float fromClassFile<float>(uint64_t bigEndian) { return floatFromClassFile(swapBytes32(static_cast<uint32_t>(bigEndian))); }
+template <>
+int64_t fromClassFile<int64_t>(uint64_t bigEndian) { return static_cast<int64_t>(bigEndian); }
+template <>
+double fromClassFile<double>(uint64_t bigEndian) { return doubleFromClassFile(swapBytes64(bigEndian)); }
+
+std::string numberText(int32_t value) { return formatInteger(value); }
+std::string numberText(float value) { return formatFloating(value, std::chars_format::scientific, 6); }
+std::string numberText(int64_t value) { return formatInteger(value) + "l"; }
+std::string numberText(double value) { return formatFloating(value, std::chars_format::general, 6); }
+}  // namespace
+
+template <typename T, ValueKind Kind>
+std::string NumberKind<T, Kind>::text(Value value)
 {
-    return narrowText(m_value);
+    return numberText(value);
 }
 
-void WStringAST::setText(const std::string& text)
+template <typename T, ValueKind Kind>
+bool NumberKind<T, Kind>::parse(const std::string& text, Value& value)
 {
-    m_value = widenText(text);
+    return parseNumber(text, value);
 }
 
-const unsigned char* WStringAST::getBytes() const
+template <typename T, ValueKind Kind>
+const unsigned char* NumberKind<T, Kind>::bytes(Value value, Scratch& scratch)
 {
-    std::vector<unsigned char> buffer(getByteCount());
-    for (std::size_t i = 0; i < m_value.size(); ++i) {
-        buffer[2 * i] = static_cast<unsigned char>(m_value[i] >> 8);
-        buffer[2 * i + 1] = static_cast<unsigned char>(m_value[i]);
-    }
-    m_buffer.swap(buffer);
-    return m_buffer.data();
+    const auto word = toClassFile(value);
+    std::memcpy(scratch, &word, sizeof word);
+    return scratch;
 }
 
-antlr::RefAST WStringAST::factory()
+template <typename T, ValueKind Kind>
+typename NumberKind<T, Kind>::Value NumberKind<T, Kind>::decode(const unsigned char* bytes, std::size_t count)
 {
-    return antlr::RefAST(new WStringAST);
+    return fromClassFile<T>(leadingBytes(bytes, count, sizeof(T)));
 }
 
-// --- IntAST --------------------------------------------------------------------------------
-IntAST::IntAST(int type, int32_t value) : m_value(value)
-{
-    setType(type);
-}
-
-antlr::RefAST IntAST::clone() const
-{
-    return antlr::RefAST(new IntAST(*this));
-}
-
-void IntAST::initialize(antlr::RefAST t)
-{
-    if (!t)
-        return;
-    setType(t->getType());
-    if (const IntAST* same = nodeAs<IntAST>(t)) {
-        m_value = same->m_value;
-        return;
-    }
-    std::size_t count = 0;
-    const unsigned char* bytes = bytesOf(t, count);
-    if (bytes)
-        m_value = static_cast<int32_t>(static_cast<uint32_t>(leadingBytes(bytes, count, 4)));
-    else
-        setText(t->getText());
-}
-
-std::string IntAST::getText() const
-{
-    return formatInteger(m_value);
-}
-
-void IntAST::setText(const std::string& text)
-{
-    int32_t v = 0;
-    if (parseNumber(text, v))
-        m_value = v;
-}
-
-const unsigned char* IntAST::getBytes() const
-{
-    const uint32_t word = swapBytes32(static_cast<uint32_t>(m_value));
-    std::memcpy(m_bytes, &word, sizeof word);
-    return m_bytes;
-}
-
-antlr::RefAST IntAST::factory()
-{
-    return antlr::RefAST(new IntAST);
-}
-
-// --- FloatAST ------------------------------------------------------------------------------
-FloatAST::FloatAST(int type, float value) : m_value(value)
-{
-    setType(type);
-}
-
-antlr::RefAST FloatAST::clone() const
-{
-    return antlr::RefAST(new FloatAST(*this));
-}
-
-void FloatAST::initialize(antlr::RefAST t)
-{
-    if (!t)
-        return;
-    setType(t->getType());
-    if (const FloatAST* same = nodeAs<FloatAST>(t)) {
-        m_value = same->m_value;
-        return;
-    }
-    std::size_t count = 0;
-    const unsigned char* bytes = bytesOf(t, count);
-    if (!bytes) {
-        setText(t->getText());
-        return;
-    }
-    const uint32_t bits = static_cast<uint32_t>(leadingBytes(bytes, count, 4));
-    m_value = floatFromClassFile(swapBytes32(bits));
-}
-
-std::string FloatAST::getText() const
-{
-    return formatFloating(m_value, std::chars_format::scientific, 6);
-}
-
-void FloatAST::setText(const std::string& text)
-{
-    float v = 0;
-    if (parseNumber(text, v))
-        m_value = v;
-}
-
-const unsigned char* FloatAST::getBytes() const
-{
-    const uint32_t word = floatToClassFile(m_value);
-    std::memcpy(m_bytes, &word, sizeof word);
-    return m_bytes;
-}
-
-antlr::RefAST FloatAST::factory()
-{
-    return antlr::RefAST(new FloatAST);
-}
-
-// --- LongAST -------------------------------------------------------------------------------
-LongAST::LongAST(int type, int64_t value) : m_value(value)
-{
-    setType(type);
-}
-
-antlr::RefAST LongAST::clone() const
-{
-    return antlr::RefAST(new LongAST(*this));
-}
-
-void LongAST::initialize(antlr::RefAST t)
-{
-    if (!t)
-        return;
-    setType(t->getType());
-    if (const LongAST* same = nodeAs<LongAST>(t)) {
-        m_value = same->m_value;
-        return;
-    }
-    std::size_t count = 0;
-    const unsigned char* bytes = bytesOf(t, count);
-    if (bytes)
-        m_value = static_cast<int64_t>(leadingBytes(bytes, count, 8));
-    else
-        setText(t->getText());
-}
-
-std::string LongAST::getText() const
-{
-    return formatInteger(m_value) + "l";
-}
-
-void LongAST::setText(const std::string& text)
-{
-    int64_t v = 0;
-    if (parseNumber(text, v))
-        m_value = v;
-}
-
-const unsigned char* LongAST::getBytes() const
-{
-    const uint64_t word = swapBytes64(static_cast<uint64_t>(m_value));
-    std::memcpy(m_bytes, &word, sizeof word);
-    return m_bytes;
-}
-
-antlr::RefAST LongAST::factory()
-{
-    return antlr::RefAST(new LongAST);
-}
-
-// --- DoubleAST -----------------------------------------------------------------------------
-DoubleAST::DoubleAST(int type, double value) : m_value(value)
-{
-    setType(type);
-}
-
-antlr::RefAST DoubleAST::clone() const
-{
-    return antlr::RefAST(new DoubleAST(*this));
-}
-
-void DoubleAST::initialize(antlr::RefAST t)
-{
-    if (!t)
-        return;
-    setType(t->getType());
-    if (const DoubleAST* same = nodeAs<DoubleAST>(t)) {
-        m_value = same->m_value;
-        return;
-    }
-    std::size_t count = 0;
-    const unsigned char* bytes = bytesOf(t, count);
-    if (!bytes) {
-        setText(t->getText());
-        return;
-    }
-    const uint64_t bits = leadingBytes(bytes, count, 8);
-    m_value = doubleFromClassFile(swapBytes64(bits));
-}
-
-std::string DoubleAST::getText() const
-{
-    return formatFloating(m_value, std::chars_format::general, 6);
-}
-
-void DoubleAST::setText(const std::string& text)
-{
-    double v = 0;
-    if (parseNumber(text, v))
-        m_value = v;
-}
-
-const unsigned char* DoubleAST::getBytes() const
-{
-    const uint64_t word = doubleToClassFile(m_value);
-    std::memcpy(m_bytes, &word, sizeof word);
-    return m_bytes;
-}
-
-antlr::RefAST DoubleAST::factory()
-{
-    return antlr::RefAST(new DoubleAST);
-}
+template struct NumberKind<int32_t, ValueKind::Int>;
+template struct NumberKind<float, ValueKind::Float>;
+template struct NumberKind<int64_t, ValueKind::Long>;
+template struct NumberKind<double, ValueKind::Double>;
