@@ -57,8 +57,9 @@ class AddInEndToEndTest : public AddinTest {
     const kavrin_test::CommandResult r = kavrin_test::runCommand({"/bin/bash", script, kavrin_test::kJdkHome});
     ASSERT_EQ(r.exitCode, 0) << r.output;
   }
-  // The selected classes of the project: taken from the fixture archive, one of them gone.
-  void writeProjectSettings() {
+  // The selected classes of the project: taken from the fixture archive, one of them gone (with
+  // `goneOnly`, that one alone).
+  void writeProjectSettings(bool goneOnly = false) {
     const std::string jar = kavrin_test::kFixtureJar;
     auto entry = [&](const std::string& name, bool impl, bool delegator) {
       return "<CLASS NAME='" + name + "'><FILTER bUseGlobalFilter='true' bIsInterfaceIml='" + (impl ? "true" : "false") +
@@ -72,8 +73,10 @@ class AddInEndToEndTest : public AddinTest {
         " methods_bExcludeInherited='false' methods_bExcludeRegular='false' methods_bExcludeProtected='false'"
         " methods_bExcludePrivate='false'/><NAMES_SUBSTITUTED FLDPX='false' MTHPX='false'/><MODULES><MODULE TYPE='2'"
         " NAME='" + jar + "'/></MODULES><CLASSES>" +
-            entry("fixtures.Gone", false, false) + entry("fixtures.Members", false, false) +
-            entry("fixtures.delegate.DelegateTarget", false, true) + entry("fixtures.impl.Everything", true, false) +
+            entry("fixtures.Gone", false, false) +
+            (goneOnly ? std::string()
+                      : entry("fixtures.Members", false, false) + entry("fixtures.delegate.DelegateTarget", false, true) +
+                            entry("fixtures.impl.Everything", true, false)) +
             "</CLASSES><LAST_BUILD/></KAVRIN>");
   }
   static std::string library() { return KAVRINGEN_LIBRARY; }
@@ -415,6 +418,63 @@ TEST_F(AddInEndToEndTest, GenerateSavesTheProjectAndTheNextSessionMendsOneThatCo
   EXPECT_NE(saved.find("file " + projectDir + "fixtures_MembersJNIProxy.cpp\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("setting cl.exe /I\"$(JAVA_HOME)/include\"\n"), std::string::npos) << saved;
   EXPECT_EQ(saved.find(gone), std::string::npos) << saved;
+  host.unloadAddIn();
+}
+
+TEST_F(AddInEndToEndTest, TheRunsProblemBoxWaitsOnTheScreenForThePersonAndLeavesTheDialogWorking) {
+  kavrin_test::VirtualDisplay server;
+  if (!server.running()) GTEST_SKIP() << "no Xvfb";
+  kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
+  writeProjectSettings(true);
+  std::string error;
+  auto project = std::make_shared<devstudio::Project>();
+  ASSERT_TRUE(devstudio::Project::load(projectFile, *project, error)) << error;
+  devstudio::Host host(project);
+  ASSERT_EQ(host.registerAddIn(library()), S_OK);
+  ASSERT_EQ(host.loadAddIn(library()), S_OK);
+  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
+  struct Closer {
+    ~Closer() { ui::closeDisplay(); }  // before the server goes
+  } closer;
+
+  const std::string caption = "KAVRIN Error Message";
+  auto drive = [&] {
+    const Person p(server.name());
+    const HWND d = p.window("KAVRIN Generator");
+    ASSERT_NE(d, nullptr);
+    const HWND tree = ::GetDlgItem(d, IDC_PAGE_TREE);
+    ASSERT_TRUE(Person::eventually([&] { return ::IsWindowEnabled(tree) != FALSE; }));
+    ASSERT_TRUE(p.click(::GetDlgItem(d, IDOK)));
+    // The run's box, raised on its worker thread, is on the screen with the keyboard's focus, and
+    // the run waits for it: the controls are not given back yet.
+    const HWND box = p.window(caption);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(kavrin_test::readFile(projectDir + "KAVRIN.LOG"), "MISSING BYTECODE: fixtures.Gone\n");
+    EXPECT_FALSE(::IsWindowEnabled(tree));
+    ASSERT_TRUE(p.key("Return"));
+    EXPECT_TRUE(Person::eventually([&] {
+      return !::IsWindow(box) && !p.xdotool({"search", "--onlyvisible", "--name", "^" + caption + "$"});
+    })) << "answered, the box is gone from the screen";
+    // The page tree takes clicks again.
+    EXPECT_TRUE(p.clickTreeItem(tree, "Java modules"));
+    ASSERT_TRUE(p.click(::GetDlgItem(d, IDCANCEL)));
+  };
+  std::thread person([&] {
+    drive();
+    // Whatever failed, no dialog waits for a person who has gone.
+    while (!ui::topLevelWindows().empty()) {
+      for (HWND w : ui::topLevelWindows()) ui::closeWindow(w);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  const HRESULT run = host.runCommand("KAVRIN");
+  person.join();
+  ASSERT_EQ(run, S_OK);
+  const std::vector<ui::MessageBoxRecord> boxes = ui::messageBoxRecords();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "There are problems in generating of JNI wrappers! See KAVRIN.LOG");
+  EXPECT_EQ(boxes[0].answer, IDOK);
+  EXPECT_FALSE(boxes[0].scripted) << "the person answered it";
   host.unloadAddIn();
 }
 

@@ -4,6 +4,7 @@
 // thread that owns the window. The model is only ever touched on its own threads.
 #include "Display.h"
 #include "LiveDialogs.h"
+#include "Look.h"
 #include "Paint.h"
 
 #include <cairo.h>
@@ -31,14 +32,18 @@ namespace {
 
 constexpr auto kFrameInterval = std::chrono::milliseconds(30);
 
-// A picture of a top-level window on its way to the X thread (or word that it went away).
+// A picture of a top-level window, frame included, or of a combo box's dropped list (a popup
+// keyed by the combo box), on its way to the X thread (or word that it went away).
 struct Frame {
   HWND hwnd = nullptr;
   std::weak_ptr<ThreadQueue> queue;
   bool gone = false;
+  bool popup = false;
   std::string title;
   HWND owner = nullptr;
-  int x = 0, y = 0, width = 0, height = 0;
+  HWND target = nullptr;         // the top-level window that takes the input of this one
+  int originX = 0, originY = 0;  // where the picture's corner lies in the target's client area
+  int x = 0, y = 0, width = 0, height = 0;  // on the screen
   std::vector<uint32_t> pixels;
 };
 
@@ -46,8 +51,11 @@ struct Frame {
 struct Shown {
   ::Window xwindow = 0;
   std::weak_ptr<ThreadQueue> queue;
+  bool popup = false;
   std::string title;
   HWND owner = nullptr;
+  HWND target = nullptr;
+  int originX = 0, originY = 0;
   int x = 0, y = 0, width = 0, height = 0;
   std::vector<uint32_t> pixels;
 };
@@ -63,8 +71,9 @@ struct XDisplay {
   // The X thread's own.
   std::map<HWND, Shown> shown;
   std::map<::Window, HWND> byX;
-  Atom protocols = 0, deleteWindow = 0, netName = 0, utf8 = 0;
+  Atom protocols = 0, deleteWindow = 0, netName = 0, utf8 = 0, motifHints = 0;
   GC gc = nullptr;
+  std::atomic<int> screenWidth{1280}, screenHeight{1024};
 };
 XDisplay& xd() {
   static XDisplay* instance = new XDisplay;  // the X thread may outlive static destruction
@@ -105,11 +114,31 @@ void setTitle(XDisplay& x, ::Window w, const std::string& title) {
 
 void fixSize(XDisplay& x, ::Window w, int width, int height) {
   XSizeHints* hints = XAllocSizeHints();
-  hints->flags = PMinSize | PMaxSize;
+  // The place is the program's (a dialog centred over its owner), not the window manager's.
+  hints->flags = PMinSize | PMaxSize | USPosition | PPosition;
   hints->min_width = hints->max_width = width;
   hints->min_height = hints->max_height = height;
   XSetWMNormalHints(x.display, w, hints);
   XFree(hints);
+}
+
+void forget(XDisplay& x, std::map<HWND, Shown>::iterator it) {
+  x.byX.erase(it->second.xwindow);
+  XDestroyWindow(x.display, it->second.xwindow);
+  x.shown.erase(it);
+}
+
+// Windows draw their own caption and border (the pictures' frame), so a window manager is asked
+// for none: with one running there is no second caption, without one nothing changes. The Motif
+// hints are the request that window managers of every kind still honour.
+void askNoDecorations(XDisplay& x, ::Window w) {
+  struct {
+    unsigned long flags, functions, decorations;
+    long inputMode;
+    unsigned long status;
+  } hints{2 /* decorations given */, 0, 0 /* none */, 0, 0};
+  XChangeProperty(x.display, w, x.motifHints, x.motifHints, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&hints),
+                  5);
 }
 
 void applyFrame(XDisplay& x, Frame& f) {
@@ -117,11 +146,16 @@ void applyFrame(XDisplay& x, Frame& f) {
   if (f.gone) {
     if (it == x.shown.end()) return;
     HWND owner = it->second.owner;
-    x.byX.erase(it->second.xwindow);
-    XDestroyWindow(x.display, it->second.xwindow);
-    x.shown.erase(it);
+    bool popup = it->second.popup;
+    forget(x, it);
+    // The dropped lists of a window that went go with it.
+    for (auto p = x.shown.begin(); p != x.shown.end();) {
+      auto next = std::next(p);
+      if (p->second.popup && p->second.target == f.hwnd) forget(x, p);
+      p = next;
+    }
     auto o = x.shown.find(owner);
-    if (o != x.shown.end()) XSetInputFocus(x.display, o->second.xwindow, RevertToParent, CurrentTime);
+    if (!popup && o != x.shown.end()) XSetInputFocus(x.display, o->second.xwindow, RevertToParent, CurrentTime);
     return;
   }
   int width = std::max(1, f.width), height = std::max(1, f.height);
@@ -131,21 +165,27 @@ void applyFrame(XDisplay& x, Frame& f) {
     a.background_pixel = 0xC0C0C0;
     a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | KeyPressMask |
                    StructureNotifyMask;
+    // A dropped list is a popup that no window manager frames, places or focuses.
+    a.override_redirect = f.popup ? True : False;
     ::Window w = XCreateWindow(x.display, RootWindow(x.display, screen), f.x, f.y, static_cast<unsigned>(width),
                                static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                               CWBackPixel | CWEventMask, &a);
-    XSetWMProtocols(x.display, w, &x.deleteWindow, 1);
-    auto o = x.shown.find(f.owner);
-    if (o != x.shown.end()) XSetTransientForHint(x.display, w, o->second.xwindow);
-    XWMHints* hints = XAllocWMHints();
-    hints->flags = InputHint;
-    hints->input = True;
-    XSetWMHints(x.display, w, hints);
-    XFree(hints);
-    fixSize(x, w, width, height);
-    setTitle(x, w, f.title);
+                               CWBackPixel | CWEventMask | CWOverrideRedirect, &a);
+    if (!f.popup) {
+      XSetWMProtocols(x.display, w, &x.deleteWindow, 1);
+      auto o = x.shown.find(f.owner);
+      if (o != x.shown.end()) XSetTransientForHint(x.display, w, o->second.xwindow);
+      XWMHints* hints = XAllocWMHints();
+      hints->flags = InputHint;
+      hints->input = True;
+      XSetWMHints(x.display, w, hints);
+      XFree(hints);
+      askNoDecorations(x, w);
+      fixSize(x, w, width, height);
+      setTitle(x, w, f.title);
+    }
     Shown s;
     s.xwindow = w;
+    s.popup = f.popup;
     s.x = f.x;
     s.y = f.y;
     s.owner = f.owner;
@@ -156,7 +196,10 @@ void applyFrame(XDisplay& x, Frame& f) {
   }
   Shown& s = it->second;
   s.queue = f.queue;
-  if (s.title != f.title) {
+  s.target = f.target;
+  s.originX = f.originX;
+  s.originY = f.originY;
+  if (!s.popup && s.title != f.title) {
     s.title = f.title;
     setTitle(x, s.xwindow, f.title);
   }
@@ -166,7 +209,7 @@ void applyFrame(XDisplay& x, Frame& f) {
     s.y = f.y;
   }
   if (s.width != width || s.height != height) {
-    fixSize(x, s.xwindow, width, height);
+    if (!s.popup) fixSize(x, s.xwindow, width, height);
     XResizeWindow(x.display, s.xwindow, static_cast<unsigned>(width), static_cast<unsigned>(height));
   }
   s.width = width;
@@ -193,6 +236,7 @@ unsigned modifiersOf(unsigned state) {
   return ((state & ShiftMask) ? kShift : 0u) | ((state & ControlMask) ? kControl : 0u) | ((state & Mod1Mask) ? kAlt : 0u);
 }
 
+// To the thread of the window that takes the event, in that window's client coordinates.
 void deliver(XDisplay& x, ::Window xwindow, InputEvent event) {
   auto b = x.byX.find(xwindow);
   if (b == x.byX.end()) return;
@@ -200,7 +244,9 @@ void deliver(XDisplay& x, ::Window xwindow, InputEvent event) {
   if (s == x.shown.end()) return;
   std::shared_ptr<ThreadQueue> queue = s->second.queue.lock();
   if (!queue) return;
-  event.window = b->second;
+  event.window = s->second.target;
+  event.x += s->second.originX;
+  event.y += s->second.originY;
   postTask(queue, [event] { handleInput(event); });
 }
 
@@ -214,13 +260,18 @@ void handleXEvent(XDisplay& x, XEvent& e) {
         if (b != x.byX.end()) putPicture(x, x.shown[b->second]);
       }
       return;
-    case MapNotify:
-      XSetInputFocus(x.display, e.xmap.window, RevertToParent, CurrentTime);
+    case MapNotify: {
+      auto b = x.byX.find(e.xmap.window);
+      bool popup = b != x.byX.end() && x.shown[b->second].popup;
+      if (!popup) XSetInputFocus(x.display, e.xmap.window, RevertToParent, CurrentTime);
       return;
+    }
     case ButtonPress:
     case ButtonRelease:
       in.x = e.xbutton.x;
       in.y = e.xbutton.y;
+      in.rootX = e.xbutton.x_root;
+      in.rootY = e.xbutton.y_root;
       in.modifiers = modifiersOf(e.xbutton.state);
       if (e.xbutton.button == Button4 || e.xbutton.button == Button5) {
         if (e.type == ButtonRelease) return;
@@ -236,6 +287,8 @@ void handleXEvent(XDisplay& x, XEvent& e) {
       in.kind = InputEvent::Motion;
       in.x = e.xmotion.x;
       in.y = e.xmotion.y;
+      in.rootX = e.xmotion.x_root;
+      in.rootY = e.xmotion.y_root;
       deliver(x, e.xmotion.window, in);
       return;
     case KeyPress: {
@@ -334,6 +387,13 @@ void displayIdle(ThreadQueue& queue) {
   }
   std::vector<HWND> now;
   for (const auto& w : tops) now.push_back(w->hwnd);
+  // The dropped lists are shown too, keyed by their combo boxes.
+  for (const std::shared_ptr<Window>& w : allWindows()) {
+    if (w && w->kind == WindowKind::ComboBox && w->queue.get() == &queue && isVisibleChain(*w) && !w->destroying &&
+        comboLookOf(*w).state.dropped) {
+      now.push_back(w->hwnd);
+    }
+  }
   if (ps.opening != gOpenings) {
     ps.opening = gOpenings;
     ps.shown.clear();
@@ -359,16 +419,7 @@ void displayIdle(ThreadQueue& queue) {
       frames.push_back(std::move(f));
     }
   }
-  for (const auto& w : tops) {
-    POINT client{};
-    cairo_surface_t* image = paintWindow(*w, false, client);
-    Frame f;
-    f.hwnd = w->hwnd;
-    f.queue = w->queue;
-    f.title = w->text;
-    f.owner = w->owner;
-    f.x = w->rect.left;
-    f.y = w->rect.top;
+  auto take = [](cairo_surface_t* image, Frame& f) {
     f.width = cairo_image_surface_get_width(image);
     f.height = cairo_image_surface_get_height(image);
     f.pixels.resize(static_cast<size_t>(f.width) * static_cast<size_t>(f.height));
@@ -379,8 +430,48 @@ void displayIdle(ThreadQueue& queue) {
                   static_cast<size_t>(f.width) * 4);
     }
     cairo_surface_destroy(image);
+  };
+  std::vector<Frame> popups;
+  for (const auto& w : tops) {
+    // The window with its frame, which it draws itself as in the pictures (no window manager
+    // needs to be there); its client area stays where the model has it.
+    POINT client{};
+    std::vector<HWND> dropped;
+    cairo_surface_t* image = paintWindow(*w, true, client, &dropped);
+    Frame f;
+    f.hwnd = w->hwnd;
+    f.queue = w->queue;
+    f.title = w->text;
+    f.owner = w->owner;
+    f.target = w->hwnd;
+    f.originX = -client.x;
+    f.originY = -client.y;
+    f.x = w->rect.left - client.x;
+    f.y = w->rect.top - client.y;
+    take(image, f);
     frames.push_back(std::move(f));
+    // Each dropped list is a popup of its own over the window, unclipped by it.
+    for (HWND h : dropped) {
+      std::shared_ptr<Window> combo = findWindow(h);
+      if (!combo) continue;
+      RECT where{};
+      cairo_surface_t* list = paintDroppedList(*combo, where);
+      POINT corner{where.left, where.top};
+      ::ClientToScreen(h, &corner);
+      Frame p;
+      p.hwnd = h;
+      p.queue = w->queue;
+      p.popup = true;
+      p.target = w->hwnd;
+      p.x = corner.x;
+      p.y = corner.y;
+      p.originX = corner.x - w->rect.left;
+      p.originY = corner.y - w->rect.top;
+      take(list, p);
+      popups.push_back(std::move(p));
+    }
   }
+  for (Frame& p : popups) frames.push_back(std::move(p));
   ps.shown = now;
   ps.changes = queue.changes;  // after painting: what painting itself changed is shown already
   {
@@ -389,6 +480,20 @@ void displayIdle(ThreadQueue& queue) {
   }
   wakeX();
 }
+
+void displayWindowGone(HWND window) {
+  if (!xd().open) return;
+  Frame f;
+  f.hwnd = window;
+  f.gone = true;
+  {
+    std::lock_guard<std::mutex> lock(xd().mutex);
+    xd().outbox.push_back(std::move(f));
+  }
+  wakeX();
+}
+
+SIZE screenSize() { return SIZE{xd().screenWidth.load(), xd().screenHeight.load()}; }
 
 }  // namespace detail
 
@@ -422,6 +527,9 @@ bool openDisplay(const std::string& name, std::string& error) {
   x.deleteWindow = XInternAtom(x.display, "WM_DELETE_WINDOW", False);
   x.netName = XInternAtom(x.display, "_NET_WM_NAME", False);
   x.utf8 = XInternAtom(x.display, "UTF8_STRING", False);
+  x.motifHints = XInternAtom(x.display, "_MOTIF_WM_HINTS", False);
+  x.screenWidth = DisplayWidth(x.display, screen);
+  x.screenHeight = DisplayHeight(x.display, screen);
   x.gc = XCreateGC(x.display, RootWindow(x.display, screen), 0, nullptr);
   x.stop = false;
   ++gOpenings;

@@ -3,11 +3,13 @@
 // dialog keys (Tab, Enter, Escape, Space, the arrows).
 #include "Display.h"
 #include "Look.h"
+#include "Paint.h"
 #include "Text.h"
 
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 namespace ui {
@@ -20,6 +22,9 @@ struct InputState {
   HWND lastClick = nullptr;  // for double clicks
   POINT lastPoint{};
   unsigned long lastTime = 0;
+  HWND moving = nullptr;     // a top-level window dragged by its caption
+  POINT grab{};              // the pointer's offset from that window's client corner
+  HWND closing = nullptr;    // a top-level window whose close box is held down
 };
 
 namespace {
@@ -193,11 +198,30 @@ bool pressOnDroppedList(ThreadQueue& queue, Window& top, POINT p) {
   return false;
 }
 
+// A press on the frame, outside the client area: the caption starts a move, the close box is
+// held down until the release.
+void framePress(Window& top, const InputEvent& e) {
+  InputState& in = inputOf(*top.queue);
+  switch (framePartAt(top, POINT{e.x, e.y})) {
+    case FramePart::Caption:
+      in.moving = top.hwnd;
+      in.grab = POINT{e.rootX - top.rect.left, e.rootY - top.rect.top};
+      return;
+    case FramePart::CloseBox: in.closing = top.hwnd; return;
+    case FramePart::None: return;
+  }
+}
+
 void press(Window& top, const InputEvent& e) {
   ThreadQueue& queue = *top.queue;
   InputState& in = inputOf(queue);
   POINT p{e.x, e.y};
   if (pressOnDroppedList(queue, top, p)) return;
+  if (p.x < 0 || p.y < 0 || p.x >= top.width() || p.y >= top.height()) {
+    closeDroppedCombos(queue, nullptr);
+    framePress(top, e);
+    return;
+  }
   POINT local{};
   std::shared_ptr<Window> c = controlAt(findWindow(top.hwnd), p, local);
   closeDroppedCombos(queue, c ? c->hwnd : nullptr);
@@ -287,6 +311,13 @@ void press(Window& top, const InputEvent& e) {
 void release(Window& top, const InputEvent& e) {
   InputState& in = inputOf(*top.queue);
   in.dragging = nullptr;
+  in.moving = nullptr;
+  HWND closing = in.closing;
+  in.closing = nullptr;
+  if (closing == top.hwnd && framePartAt(top, POINT{e.x, e.y}) == FramePart::CloseBox && acceptsInput(top.hwnd)) {
+    dispatch(top.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return;
+  }
   HWND pressed = in.pressed;
   in.pressed = nullptr;
   std::shared_ptr<Window> b = findWindow(pressed);
@@ -299,6 +330,11 @@ void release(Window& top, const InputEvent& e) {
 
 void motion(Window& top, const InputEvent& e) {
   InputState& in = inputOf(*top.queue);
+  if (in.moving == top.hwnd) {
+    int x = e.rootX - in.grab.x, y = e.rootY - in.grab.y;
+    setWindowSize(top, RECT{x, y, x + top.width(), y + top.height()}, false);
+    return;
+  }
   std::shared_ptr<Window> w = findWindow(in.dragging);
   if (!w) return;
   POINT o = originInTop(*w);
@@ -336,6 +372,34 @@ void moveFocus(Window& top, bool back) {
     editSetCaret(*e, 0, false);
     editSetCaret(*e, static_cast<int>(e->text.size()), true);
   }
+}
+
+// A letter (with Alt, or where the focus takes no typing) that a button marks with '&' in its
+// text clicks it, as the dialog manager does: Y and N answer a message box.
+bool buttonMnemonic(Window& top, const InputEvent& e, const Window* focus) {
+  if (e.text.size() != 1 || !std::isalnum(static_cast<unsigned char>(e.text[0]))) return false;
+  bool typing = focus != nullptr && (focus->kind == WindowKind::Edit || focus->kind == WindowKind::ComboBox ||
+                                     focus->kind == WindowKind::ListView || focus->kind == WindowKind::TreeView);
+  if (typing && !(e.modifiers & kAlt)) return false;
+  const int letter = std::tolower(static_cast<unsigned char>(e.text[0]));
+  std::vector<std::shared_ptr<Window>> buttons;
+  collectButtons(top, buttons);
+  for (const std::shared_ptr<Window>& b : buttons) {
+    size_t amp = b->text.find('&');
+    while (amp != std::string::npos && amp + 1 < b->text.size() && b->text[amp + 1] == '&') {
+      amp = b->text.find('&', amp + 2);  // "&&" is an ampersand shown
+    }
+    if (amp == std::string::npos || amp + 1 >= b->text.size() ||
+        std::tolower(static_cast<unsigned char>(b->text[amp + 1])) != letter || isGroupBox(*b) ||
+        !acceptsInput(b->hwnd)) {
+      continue;
+    }
+    HWND hwnd = b->hwnd;
+    if (!isPushButton(*b)) SetFocus(hwnd);
+    if (std::shared_ptr<Window> again = findWindow(hwnd)) buttonClick(*again);
+    return true;
+  }
+  return false;
 }
 
 // Enter: the default push button of the dialog, else IDOK.
@@ -493,6 +557,7 @@ void key(Window& top, const InputEvent& e) {
       break;
     default: break;
   }
+  if (buttonMnemonic(top, e, f.get())) return;
   if (!f || !acceptsInput(fh)) return;
   if (f->kind == WindowKind::Edit || (f->kind == WindowKind::ComboBox && (f->style & 0x3u) == CBS_DROPDOWN)) {
     if (f->kind == WindowKind::Edit) editKey(*f, e);

@@ -210,6 +210,11 @@ bool acceptsInput(HWND window);  // exists, visible and enabled up to its top-le
 void invalidate(Window& window, const RECT* rect, bool erase);
 void setMessagePos(Window& window, POINT client);
 void setWindowSize(Window& window, const RECT& rect, bool repaint);
+// Puts a top-level window, frame included, in the middle of its owner (or of the screen), wholly
+// on the screen where it fits.
+void centreWindow(Window& window);
+// The size of the screen: the live display's, else that of the screen a person would have.
+SIZE screenSize();
 std::string className(const char* name);  // registered name of a window class or ""
 
 // Class procedures and control data.

@@ -705,6 +705,9 @@ void paintSelf(cairo_t* cr, Window& w, const Context& ctx, POINT origin, Context
     COLORREF background = classBackground(w);
     if (background != CLR_INVALID) fill(cr, 0, 0, w.width(), w.height(), background);
     paintSurface(cr, w);
+    // The sunken frame of a progress bar is the control's own, drawn around what its paint code
+    // drew: a bar that paints itself is still seen when it is empty.
+    if (w.kind == WindowKind::Progress) bevel(cr, RECT{0, 0, w.width(), w.height()}, shadow(), highlight());
     return;
   }
   switch (w.kind) {
@@ -744,13 +747,17 @@ void paintBranch(cairo_t* cr, Window& w, POINT origin, Context& ctx) {
   cairo_restore(cr);
 }
 
+// The caption bar and its close box, in the coordinates of the picture with the frame.
+RECT captionBar(int totalWidth) { return RECT{3, 3, totalWidth - 3, 3 + 18}; }
+RECT closeBox(const RECT& bar) { return RECT{bar.right - 18, bar.top + 2, bar.right - 2, bar.bottom - 2}; }
+
 void paintFrame(cairo_t* cr, Window& w, const FrameMetrics& f, int totalWidth, int totalHeight) {
   RECT all{0, 0, totalWidth, totalHeight};
   fill(cr, all, face());
   raisedEdge(cr, all);
   if (!f.caption) return;
   bool active = w.queue->active == w.hwnd && enabledOf(w);
-  RECT bar{3, 3, totalWidth - 3, 3 + 18};
+  RECT bar = captionBar(totalWidth);
   COLORREF from = active ? GetSysColor(COLOR_ACTIVECAPTION) : kInactiveCaption;
   COLORREF to = active ? kCaptionEnd : kInactiveCaptionEnd;
   cairo_pattern_t* gradient = cairo_pattern_create_linear(bar.left, 0, bar.right, 0);
@@ -772,7 +779,7 @@ void paintFrame(cairo_t* cr, Window& w, const FrameMetrics& f, int totalWidth, i
   drawText(cr, font, w.text, bar.left + 3, bar.top + (height(bar) - tm.tmHeight) / 2,
            active ? GetSysColor(COLOR_CAPTIONTEXT) : face(), format);
   if (w.style & WS_SYSMENU) {
-    RECT close{bar.right - 18, bar.top + 2, bar.right - 2, bar.bottom - 2};
+    RECT close = closeBox(bar);
     buttonFace(cr, close, false);
     static const char* const kCross[] = {"##....##", ".##..##.", "..####..", "...##...", "..####..", ".##..##.", "##....##"};
     pattern(cr, close.left + 4, close.top + 3, kCross, 7, '#', kDark);
@@ -794,7 +801,30 @@ FrameMetrics frameOf(const Window& w) {
   return f;
 }
 
-cairo_surface_t* paintWindow(Window& w, bool frame, POINT& client) {
+FramePart framePartAt(const Window& w, POINT client) {
+  FrameMetrics f = frameOf(w);
+  POINT p{client.x + f.left, client.y + f.top};
+  int totalWidth = w.width() + f.left + f.right;
+  if (!f.caption) return FramePart::None;
+  RECT bar = captionBar(totalWidth);
+  auto inside = [&](const RECT& r) { return p.x >= r.left && p.y >= r.top && p.x < r.right && p.y < r.bottom; };
+  if (!inside(bar)) return FramePart::None;
+  return (w.style & WS_SYSMENU) && inside(closeBox(bar)) ? FramePart::CloseBox : FramePart::Caption;
+}
+
+cairo_surface_t* paintDroppedList(Window& combo, RECT& where) {
+  where = comboListRect(combo);
+  cairo_surface_t* image =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(1, width(where)), std::max(1, height(where)));
+  cairo_t* cr = cairo_create(image);
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  paintComboList(cr, combo, POINT{-where.left, -where.top});
+  cairo_destroy(cr);
+  cairo_surface_flush(image);
+  return image;
+}
+
+cairo_surface_t* paintWindow(Window& w, bool frame, POINT& client, std::vector<HWND>* dropped) {
   FrameMetrics f = frame ? frameOf(w) : FrameMetrics();
   int totalWidth = std::max(1, w.width() + f.left + f.right);
   int totalHeight = std::max(1, w.height() + f.top + f.bottom);
@@ -807,8 +837,12 @@ cairo_surface_t* paintWindow(Window& w, bool frame, POINT& client) {
   Context ctx;
   ctx.focus = w.queue->focus;
   paintBranch(cr, w, client, ctx);
-  for (const auto& dropped : ctx.droppedCombos) {
-    if (std::shared_ptr<Window> combo = findWindow(dropped.first)) paintComboList(cr, *combo, dropped.second);
+  for (const auto& list : ctx.droppedCombos) {
+    if (dropped != nullptr) {
+      dropped->push_back(list.first);
+    } else if (std::shared_ptr<Window> combo = findWindow(list.first)) {
+      paintComboList(cr, *combo, list.second);
+    }
   }
   cairo_destroy(cr);
   cairo_surface_flush(image);

@@ -19,8 +19,17 @@ struct FrameMetrics {
 FrameMetrics frameOf(const Window& w);
 
 // A new ARGB32 image of the window: with `frame`, a top-level window gets its frame and caption
-// and `client` says where its client area lies. The caller destroys the image.
-cairo_surface_t* paintWindow(Window& w, bool frame, POINT& client);
+// and `client` says where its client area lies. The dropped lists of its combo boxes are drawn
+// over it, or, given `dropped`, left out and listed there (a display shows them as popups of
+// their own). The caller destroys the image.
+cairo_surface_t* paintWindow(Window& w, bool frame, POINT& client, std::vector<HWND>* dropped = nullptr);
+// A new image of a combo box's dropped list alone; `where` gets its place in the box's client
+// coordinates.
+cairo_surface_t* paintDroppedList(Window& combo, RECT& where);
+
+// Where a point of a top-level window's frame lies (client coordinates, outside its client area).
+enum class FramePart { None, Caption, CloseBox };
+FramePart framePartAt(const Window& w, POINT client);
 
 }  // namespace detail
 }  // namespace ui

@@ -1,6 +1,8 @@
 // Windows: the registry, creation and destruction, dispatch, geometry, focus, painting and
 // dialogs made from templates.
+#include "Display.h"
 #include "Internal.h"
+#include "Paint.h"
 
 #include <algorithm>
 #include <atomic>
@@ -146,6 +148,7 @@ BOOL destroyWindow(Window& w) {
     dispatch(hwnd, WM_SHOWWINDOW, FALSE, 0);
     w.style &= ~WS_VISIBLE;
   }
+  if (!w.isChild()) displayWindowGone(hwnd);
   ThreadQueue& queue = *w.queue;
   if (queue.focus != nullptr && (queue.focus == hwnd || IsChild(hwnd, queue.focus))) queue.focus = nullptr;
   sendDestroy(hwnd);
@@ -193,6 +196,7 @@ BOOL showWindow(Window& w, int command) {
       if (page || dialog) requestSnapshot(*again->queue);
     } else {
       again->style &= ~WS_VISIBLE;
+      if (!again->isChild()) displayWindowGone(hwnd);
       ThreadQueue& queue = *again->queue;
       if (queue.focus != nullptr && (queue.focus == hwnd || IsChild(hwnd, queue.focus))) queue.focus = nullptr;
     }
@@ -218,8 +222,9 @@ HWND createWindow(DWORD exStyle, const char* classNameText, const char* windowNa
   std::shared_ptr<Window> parentWindow;
   if (parent != nullptr) {
     parentWindow = findWindow(parent);
-    if (!parentWindow || parentWindow->queue != queue || parentWindow->destroying) {
-      // A window is made by the thread that owns its parent.
+    if (!parentWindow || ((style & WS_CHILD) && parentWindow->queue != queue) || parentWindow->destroying) {
+      // A child is made by the thread that owns its parent; an owned window (a job's message
+      // box over the dialog) may belong to another thread than its owner.
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return nullptr;
     }
@@ -263,7 +268,8 @@ HWND createWindow(DWORD exStyle, const char* classNameText, const char* windowNa
   w->rect = RECT{x, y, x + width, y + height};
   HWND hwnd = w->hwnd;
   registerWindow(w);
-  if (parentWindow) parentWindow->children.push_back(hwnd);
+  // Windows owned from another thread stay out of the owner's list, which only its thread reads.
+  if (parentWindow && parentWindow->queue == queue) parentWindow->children.push_back(hwnd);
   if (attach != nullptr) {
     attach->m_hWnd = hwnd;
     w->cwnd = attach;
@@ -504,6 +510,26 @@ std::string className(const char* name) {
   return kindOf(name, kind, background) ? std::string(name) : std::string();
 }
 
+void centreWindow(Window& w) {
+  FrameMetrics f = frameOf(w);
+  SIZE screen = screenSize();
+  RECT over{0, 0, screen.cx, screen.cy};
+  RECT owner{};
+  // The owner may belong to another thread: GetWindowRect asks it.
+  if (w.owner != nullptr && ::GetWindowRect(w.owner, &owner)) {
+    std::shared_ptr<Window> o = findWindow(w.owner);
+    FrameMetrics of = o ? frameOf(*o) : FrameMetrics();
+    over = RECT{owner.left - of.left, owner.top - of.top, owner.right + of.right, owner.bottom + of.bottom};
+  }
+  int outerWidth = w.width() + f.left + f.right, outerHeight = w.height() + f.top + f.bottom;
+  int x = over.left + (over.right - over.left - outerWidth) / 2;
+  int y = over.top + (over.bottom - over.top - outerHeight) / 2;
+  // Wholly on the screen where it fits, and its caption always.
+  x = std::max(0, std::min(x, screen.cx - outerWidth));
+  y = std::max(0, std::min(y, screen.cy - outerHeight));
+  setWindowSize(w, RECT{x + f.left, y + f.top, x + f.left + w.width(), y + f.top + w.height()}, false);
+}
+
 HWND createDialog(UINT templateId, HWND parent, CDialog* dialog, bool modal) {
   const DialogTemplate* t = findDialogTemplate(templateId);
   if (t == nullptr) {
@@ -542,8 +568,17 @@ HWND createDialog(UINT templateId, HWND parent, CDialog* dialog, bool modal) {
       firstTab = control;
     }
   }
+  RECT placed{};
+  if (std::shared_ptr<Window> w = findWindow(hwnd)) placed = w->rect;
   LRESULT focus = dispatch(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTab), 0);
   if (!findWindow(hwnd)) return nullptr;
+  // As the framework does for its dialogs: one that its own initialisation neither moved nor
+  // showed opens centred over its owner (or the screen), not at the template's corner.
+  if (std::shared_ptr<Window> w = findWindow(hwnd)) {
+    if (!w->isChild() && !(w->style & WS_VISIBLE) && w->rect.left == placed.left && w->rect.top == placed.top) {
+      centreWindow(*w);
+    }
+  }
   if (focus != 0 && firstTab != nullptr && findWindow(firstTab)) SetFocus(firstTab);
   if (visible) {
     if (std::shared_ptr<Window> w = findWindow(hwnd)) showWindow(*w, SW_SHOW);

@@ -138,6 +138,13 @@ TEST_F(DrawingTest, PartialInvalidationRepaintsOnlyItsArea) {
   bar.UpdateWindow();
   CRect client;
   bar.GetClientRect(&client);
+  // Empty, a bar that paints itself is still seen: the control's sunken frame lies around it.
+  const ui::Picture picture = ui::windowPicture(host.m_hWnd);
+  const RECT place = ui::windowState(bar.m_hWnd).rect;
+  const POINT corner{picture.client.x + place.left, picture.client.y + place.top};
+  EXPECT_EQ(picture.at(corner.x, corner.y), GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(picture.at(corner.x + client.Width() - 1, corner.y + client.Height() - 1), GetSysColor(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(picture.at(corner.x + 2, corner.y + 2), GetSysColor(COLOR_BTNFACE));
   bar.SendMessage(PBM_SETPOS, 100);  // the whole bar is dirty now; validate it again ...
   bar.ValidateRect(nullptr);
   CRect left(0, 0, client.Width() / 2, client.Height());
