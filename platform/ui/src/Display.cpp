@@ -1,7 +1,9 @@
 // The live display over X11. One thread of its own talks to the X server: it makes an X window
-// for every visible top-level window, puts the pictures the window's thread painted into it
-// (and again on Expose), and turns the person's mouse and key events into input tasks for the
-// thread that owns the window. The model is only ever touched on its own threads.
+// for every visible top-level window (its picture with frame and caption, so that no window
+// manager is needed) and for every dropped combo-box list (a popup), puts the pictures the
+// window's thread painted into it (and again on Expose), and turns the person's mouse and key
+// events into input tasks for the thread that owns the window. The model is only ever touched on
+// its own threads.
 #include "Display.h"
 #include "LiveDialogs.h"
 #include "Look.h"

@@ -514,12 +514,13 @@ void centreWindow(Window& w) {
   FrameMetrics f = frameOf(w);
   SIZE screen = screenSize();
   RECT over{0, 0, screen.cx, screen.cy};
-  RECT owner{};
-  // The owner may belong to another thread: GetWindowRect asks it.
-  if (w.owner != nullptr && ::GetWindowRect(w.owner, &owner)) {
-    std::shared_ptr<Window> o = findWindow(w.owner);
-    FrameMetrics of = o ? frameOf(*o) : FrameMetrics();
-    over = RECT{owner.left - of.left, owner.top - of.top, owner.right + of.right, owner.bottom + of.bottom};
+  // The owner may belong to another thread, which is asked for its place.
+  if (w.owner != nullptr) {
+    withWindow(w.owner, 0, [&](Window& o) -> LRESULT {
+      FrameMetrics of = frameOf(o);
+      over = RECT{o.rect.left - of.left, o.rect.top - of.top, o.rect.right + of.right, o.rect.bottom + of.bottom};
+      return 0;
+    });
   }
   int outerWidth = w.width() + f.left + f.right, outerHeight = w.height() + f.top + f.bottom;
   int x = over.left + (over.right - over.left - outerWidth) / 2;
