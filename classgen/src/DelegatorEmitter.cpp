@@ -26,8 +26,9 @@ std::string resultType(const std::string& descriptor)
     return returnsReference(descriptor) ? methodHelperType(descriptor, false) : jniMethodType(descriptor);
 }
 
-// The thunk of a native twin: it calls the C++ object's virtual method; before the Java object has
-// its C++ peer (a call from the delegated class's constructor) the class's own Java method runs.
+// The thunk of a native twin: it calls the C++ object's virtual method; while the Java object has
+// no C++ object (a call from the delegated class's constructor, or after its C++ objects have
+// ended) the class's own Java method runs.
 void writeThunk(std::ostream& source, ProxyGenerator& generator, const MethodDescriptor& record,
                 const ClassNames& names)
 {
@@ -47,18 +48,19 @@ void writeThunk(std::ostream& source, ProxyGenerator& generator, const MethodDes
 
     // JNI gives an array as a jobject.
     const std::string cast = returnsReference(descriptor) && result != "jobject" ? "(" + result + ")" : std::string();
-    source << indent(2) << "if(!peer){\n";
+    writeReceiver(source);
+    source << indent(2) << "if(!receiver){\n";
     source << indent(3) << "jclass base = superClassOf(self);\n";
-    source << indent(3) << "jmethodID mthID = JNIEnvHelper::GetMethodID(base, " << cppStringLiteral(javaName) << ", "
+    source << indent(3) << "jmethodID mthID = " << kHelper << "GetMethodID(base, " << cppStringLiteral(javaName) << ", "
            << cppStringLiteral(javaDescriptor) << ");\n";
-    source << indent(3) << (result == "void" ? "" : result + " result = " + cast) << "JNIEnvHelper::CallNonvirtual"
+    source << indent(3) << (result == "void" ? "" : result + " result = " + cast) << kHelper << "CallNonvirtual"
            << methodCallType(descriptor) << "Method(self, base, mthID" << variadicArguments(descriptor, 1, false)
            << ");\n";
-    source << indent(3) << "JNIEnvHelper::DeleteLocalRef(base);\n";
+    source << indent(3) << kHelper << "DeleteLocalRef(base);\n";
     source << indent(3) << (result == "void" ? "return;" : "return result;") << "\n";
     source << indent(2) << "}\n";
 
-    const std::string call = "((" + names.qualifiedClass() + "*)peer)->" + substituteName(javaName) + "(" +
+    const std::string call = "((" + names.qualifiedClass() + "*)receiver.get())->" + substituteName(javaName) + "(" +
                              genNativeCallArgs(descriptor, 1) + ")";
     source << indent(2);
     if (result == "void")
@@ -128,9 +130,9 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
         source << "// The class the Java delegator extends: a call that reaches a thunk before the Java object\n";
         source << "// has its C++ peer (from that class's constructor) runs that class's method.\n";
         source << "static jclass superClassOf(jobject self)\n{\n";
-        source << indent(1) << "jclass own = JNIEnvHelper::GetObjectClass(self);\n";
-        source << indent(1) << "jclass base = JNIEnvHelper::GetSuperclass(own);\n";
-        source << indent(1) << "JNIEnvHelper::DeleteLocalRef(own);\n";
+        source << indent(1) << "jclass own = " << kHelper << "GetObjectClass(self);\n";
+        source << indent(1) << "jclass base = " << kHelper << "GetSuperclass(own);\n";
+        source << indent(1) << kHelper << "DeleteLocalRef(own);\n";
         source << indent(1) << "return base;\n";
         source << "}\n}\n";
     }
@@ -149,7 +151,7 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
     TextStream header;
     header.reserve(headerTextSize(records.size()));
     writeHeaderHead(header, names);
-    header << indent(n + 1) << names.className << "(const " << names.className << "& o):JNIInterface(o){}\n";
+    header << indent(n + 1) << names.className << "(const " << names.className << "& o):" << names.copyInitializers << "{}\n";
     for (const MethodDescriptor& record : records) {
         if (record.isNative())
             continue;

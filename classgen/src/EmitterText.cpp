@@ -19,6 +19,8 @@
 
 namespace classgen_text {
 
+const char* const kHelper = "::jni_helpers::JNIEnvHelper::";
+
 TextStream::TextStream() : std::ostream(nullptr)
 {
     rdbuf(&m_buffer);
@@ -72,8 +74,19 @@ ClassNames classNames(ProxyGenerator& generator, const std::string& suffix)
     names.className = names.simple + suffix;
     names.nativeNamespace = names.className + nativeSuffix;
     names.qualifiedPrefix = "CPP_Java_Bridge::";
+    // The class that stands for the Java type in "defproxies.h" (recorded for it): a C++ object
+    // passed where that type is expected converts to it as to a base class.
+    const std::string javaType = cppTypeName("L" + replaceChar(generator.m_javaClassName, '.', '/') + ";", false);
+    names.bases = "public ::jni_helpers::JNIInterface";
+    names.copyInitializers = "JNIInterface(o)";
+    if (javaType != "jstring") {
+        names.bases += ", public " + javaType;
+        // Every base named, the virtual JObject_t first: compilers warn about a copy constructor
+        // that leaves a base to its default constructor.
+        names.copyInitializers = "JObject_t(o),JNIInterface(o)," + javaType + "(o)";
+    }
     for (const std::string& part : names.parts) {
-        names.qualifiedPrefix += substituteName(part) + "::";
+        names.qualifiedPrefix += namespaceName(part) + "::";
         names.packagePath += part + "/";
         names.packageDots += part + ".";
     }
@@ -165,7 +178,7 @@ void writeSourceHead(TextStream& source, ProxyGenerator& generator, const std::s
     source << "namespace CPP_Java_Bridge{\n";
     source << "using namespace ::jni_helpers;\n";
     for (std::size_t i = 1; i <= names.depth(); ++i)
-        source << indent(i) << "namespace " << substituteName(names.parts[i - 1]) << "{\n";
+        source << indent(i) << "namespace " << namespaceName(names.parts[i - 1]) << "{\n";
     source << "const char* " << names.className << "::_clazzName = " << cppStringLiteral(javaClassName) << ";\n";
     source << "const unsigned char " << names.className << "::bytes[] = {\n";
     ClassBytesSink::appendText(classBytes, source.text());
@@ -180,7 +193,7 @@ void writeSourceTail(std::ostream& source, const ClassNames& names)
 void writeRethrowingCatch(std::ostream& source)
 {
     source << indent(1) << "}catch(::jni_helpers::JVMException e){\n";
-    source << indent(2) << "throw ::jni_helpers::JVMException(e.getMessage());\n";
+    source << indent(2) << "throw ::jni_helpers::JVMException(e.getMessage(), e);\n";
     source << indent(1) << "}catch(...){\n";
     source << indent(2) << "throw ::jni_helpers::JVMException(\"System Error\");\n";
     source << indent(1) << "}\n";
@@ -230,20 +243,20 @@ void writeJavaCallingMethod(std::ostream& source, const ClassNames& names, const
     source << indent(1) << "try{\n";
     if (wrapped)
         source << indent(2) << "JObject_t result;\n";
-    source << indent(2) << "jclass objClass = JNIEnvHelper::GetObjectClass(" << object << ");\n";
-    source << indent(2) << "jmethodID mthID = JNIEnvHelper::GetMethodID(objClass, " << cppStringLiteral(javaName) << ", "
-           << cppStringLiteral(descriptor) << ");\n";
-    source << indent(2) << "JNIEnvHelper::DeleteLocalRef(objClass);\n";
+    source << indent(2) << "jclass objClass = " << kHelper << "GetObjectClass(" << object << ");\n";
+    source << indent(2) << "jmethodID mthID = " << kHelper << "GetMethodID(objClass, " << cppStringLiteral(javaName)
+           << ", " << cppStringLiteral(descriptor) << ");\n";
+    source << indent(2) << kHelper << "DeleteLocalRef(objClass);\n";
     source << indent(2);
     if (wrapped)
         source << "jobject o = ";
     else if (result != "void")
         source << "return " << (cast ? "(" + result + ")" : std::string());
-    source << "JNIEnvHelper::Call" << methodCallType(descriptor) << "Method(" << object << ", mthID"
+    source << kHelper << "Call" << methodCallType(descriptor) << "Method(" << object << ", mthID"
            << variadicArguments(descriptor, 0, true) << ");\n";
     if (wrapped) {
         source << indent(2) << "result = JObject_t(o);\n";
-        source << indent(2) << "JNIEnvHelper::DeleteLocalRef(o);\n";
+        source << indent(2) << kHelper << "DeleteLocalRef(o);\n";
         source << indent(2) << "return result;\n";
     }
     writeRethrowingCatch(source);
@@ -253,34 +266,41 @@ void writeJavaCallingMethod(std::ostream& source, const ClassNames& names, const
 void writeThunkStart(std::ostream& source)
 {
     source << "{\n";
-    source << indent(1) << "if(!JNIEnvHelper::isInitialized())\n";
-    source << indent(2) << "JNIEnvHelper::init(env);\n";
+    source << indent(1) << "if(!" << kHelper << "isInitialized())\n";
+    source << indent(2) << kHelper << "init(env);\n";
     source << indent(1) << "try{\n";
+}
+
+void writeReceiver(std::ostream& source)
+{
+    source << indent(2) << "::jni_helpers::JNIInterface::Receiver receiver(peer);\n";
 }
 
 void writeGonePeerCheck(std::ostream& source, const std::string& descriptor)
 {
     const std::string fallback = defaultReturnStatement(descriptor);
-    source << indent(2) << "if(!peer){\n";
-    source << indent(3) << "::jni_helpers::JNIEnvHelper::ThrowNew(\"The C++ object of this Java object no longer "
-                           "exists.\", \"java/lang/IllegalStateException\");\n";
+    writeReceiver(source);
+    source << indent(2) << "if(!receiver){\n";
+    source << indent(3) << kHelper << "ThrowNew(\"The C++ object of this Java object no longer exists.\", "
+                           "\"java/lang/IllegalStateException\");\n";
     source << indent(3) << (fallback.empty() ? std::string("return;") : fallback) << "\n";
     source << indent(2) << "}\n";
 }
 
 void writeThunkEnd(std::ostream& source, const std::string& descriptor)
 {
-    // Java gets the C++ exception's own message below the fixed first line.
+    // A Java exception gets back to Java as it was thrown: the same object, of its own class. Any
+    // other failure reaches Java with the C++ exception's own message below the fixed first line.
+    const std::string failure = "::jni_helpers::CSmartString(\"An error in the native code.\\n\") + ";
+    source << indent(1) << "}catch(const ::jni_helpers::JVMException& e){\n";
+    source << indent(2) << "if(" << kHelper << "Throw(e.getThrowable()) != JNI_OK)\n";
+    source << indent(3) << kHelper << "ThrowNew(" << failure << "e.getMessage());\n";
     source << indent(1) << "}catch(const ::jni_helpers::BaseException& e){\n";
-    source << indent(2)
-           << "jni_helpers::JNIEnvHelper::ThrowNew(jni_helpers::CSmartString(\"An error in the native code.\\n\") + "
-              "e.getMessage());\n";
-    source << indent(1) << "}catch(const std::exception& e){\n";
-    source << indent(2)
-           << "jni_helpers::JNIEnvHelper::ThrowNew(jni_helpers::CSmartString(\"An error in the native code.\\n\") + "
-              "jni_helpers::CSmartString(e.what()));\n";
+    source << indent(2) << kHelper << "ThrowNew(" << failure << "e.getMessage());\n";
+    source << indent(1) << "}catch(const ::std::exception& e){\n";
+    source << indent(2) << kHelper << "ThrowNew(" << failure << "::jni_helpers::CSmartString(e.what()));\n";
     source << indent(1) << "}catch(...){\n";
-    source << indent(2) << "jni_helpers::JNIEnvHelper::ThrowNew(\"An error in the native code.\");\n";
+    source << indent(2) << kHelper << "ThrowNew(\"An error in the native code.\");\n";
     source << indent(1) << "}\n";
     const std::string fallback = defaultReturnStatement(descriptor);
     if (!fallback.empty())
@@ -302,13 +322,13 @@ void writeHeaderHead(std::ostream& header, const ClassNames& names)
     header << "#include \"JNIInteface.h\"\n\n";
     header << "namespace CPP_Java_Bridge{\n";
     for (std::size_t i = 1; i <= n; ++i)
-        header << indent(i) << "namespace " << substituteName(names.parts[i - 1]) << "{\n";
+        header << indent(i) << "namespace " << namespaceName(names.parts[i - 1]) << "{\n";
     header << "#ifdef __JNIHDLL\n";
-    header << indent(n) << "class __declspec(dllexport) " << names.className << ": public jni_helpers::JNIInterface{\n";
+    header << indent(n) << "class __declspec(dllexport) " << names.className << ": " << names.bases << "{\n";
     header << "#elif __USEDLL\n";
-    header << indent(n) << "class __declspec(dllimport) " << names.className << ": public jni_helpers::JNIInterface{\n";
+    header << indent(n) << "class __declspec(dllimport) " << names.className << ": " << names.bases << "{\n";
     header << "#else\n";
-    header << indent(n) << "class " << names.className << ": public jni_helpers::JNIInterface{\n";
+    header << indent(n) << "class " << names.className << ": " << names.bases << "{\n";
     header << "#endif\n";
     header << indent(n + 1) << "static const JNINativeMethod methods[];\n";
     header << indent(n + 1) << "static const unsigned char bytes[];\n";

@@ -52,9 +52,11 @@ struct ClassNames {
     std::string simple;              // the simple name through the substitutions
     std::string className;           // simple + the kind's suffix
     std::string nativeNamespace;     // className + "_Native"
-    std::string qualifiedPrefix;     // "CPP_Java_Bridge::" + each substituted part + "::"
+    std::string qualifiedPrefix;     // "CPP_Java_Bridge::" + each part as a namespace + "::"
     std::string packagePath;         // each raw part followed by '/'
     std::string packageDots;         // each raw part followed by '.'
+    std::string bases;               // the base classes of the generated class
+    std::string copyInitializers;    // the copy constructor's base initializers, from "o"
     std::size_t depth() const { return parts.size(); }
     // qualifiedPrefix + className
     std::string qualifiedClass() const { return qualifiedPrefix + className; }
@@ -103,11 +105,17 @@ void writeJavaCallingMethod(std::ostream& source, const ClassNames& names, const
                             const std::string& descriptor);
 // A native thunk's first lines after its parameter list: "{", the thread's environment, "try{".
 void writeThunkStart(std::ostream& source);
-// Inside a thunk's try block: a Java object whose C++ object has ended (its peer field is 0)
-// gets an IllegalStateException and the default result.
+// The runtime's JNIEnvHelper, qualified in full: generated names never hide it.
+extern const char* const kHelper;
+// Inside a thunk's try block: `receiver`, the C++ object that receives the Java object's calls,
+// held for the call.
+void writeReceiver(std::ostream& source);
+// The receiver, and for a Java object whose C++ object has ended an IllegalStateException and
+// the default result.
 void writeGonePeerCheck(std::ostream& source, const std::string& descriptor);
-// A native thunk's last lines: any exception becomes a pending Java exception, then the default
-// result of the descriptor is returned.
+// A native thunk's last lines: any exception becomes a pending Java exception (a Java exception
+// carried by a JVMException is thrown again itself), then the default result of the descriptor
+// is returned.
 void writeThunkEnd(std::ostream& source, const std::string& descriptor);
 // JNIInterface::init's arguments after the class name up to the bytes' count.
 std::string initArguments();

@@ -157,7 +157,7 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
         source << "\n)\n";
         writeThunkStart(source);
         writeGonePeerCheck(source, descriptor);
-        const std::string call = "((" + names.qualifiedClass() + "*)peer)->" + substituteName(javaName) + "(" +
+        const std::string call = "((" + names.qualifiedClass() + "*)receiver.get())->" + substituteName(javaName) + "(" +
                                  genNativeCallArgs(descriptor, 1) + ")";
         source << indent(2);
         if (result == "void" || called == "void")
@@ -178,7 +178,7 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     header.reserve(headerTextSize(generator.m_methods.size()));
     writeHeaderHead(header, names);
     header << indent(n + 1) << className << "();\n";
-    header << indent(n + 1) << className << "(const " << className << "& o):JNIInterface(o){}\n";
+    header << indent(n + 1) << className << "(const " << className << "& o):" << names.copyInitializers << "{}\n";
     for (const auto& method : declared) {
         const MethodDescriptor* record = method.first;
         const std::string descriptor = record->getSignature();

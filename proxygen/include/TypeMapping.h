@@ -49,9 +49,13 @@ std::string substituteName(const std::string& name);
 std::string substituteQualifiedName(const std::string& name);
 // The text after the last '.' (the whole name when there is none), through substituteName.
 std::string simpleCppName(const std::string& dottedName);
-// The C++ qualified name of a dotted Java class name: its parts, each through substituteName,
-// joined with "::" (a.b$C gives a::b_C). The proxy headers name their namespaces and classes
-// the same way, so references and declarations agree under substitutions.
+// The C++ namespace of a package part: substituteName, and "std_" for std (a namespace std
+// among the generated ones would hide the standard library from the code inside them).
+std::string namespaceName(const std::string& part);
+// The C++ qualified name of a dotted Java class name: its package parts through namespaceName
+// and its simple name through substituteName, joined with "::" (a.b$C gives a::b_C). The proxy
+// headers name their namespaces and classes the same way, so references and declarations agree
+// under substitutions.
 std::string cppQualifiedName(const std::string& dottedName);
 
 // --- Descriptor tools -------------------------------------------------------------------------

@@ -52,8 +52,8 @@ void appendCatch(std::string& text, const std::string& indent, const std::string
     std::string literal = cppStringLiteral(context);
     literal.pop_back();
     appendAll(text, indent, "}catch(::jni_helpers::JVMException e){\n");
-    appendAll(text, indent, indentUnit, "throw ::jni_helpers::JVMException(jni_helpers::CSmartString(", literal,
-              ":\\n\") + e.getMessage());\n");
+    appendAll(text, indent, indentUnit, "throw ::jni_helpers::JVMException(::jni_helpers::CSmartString(", literal,
+              ":\\n\") + e.getMessage(), e);\n");
     appendAll(text, indent, "}catch(...){\n");
     appendAll(text, indent, indentUnit, "throw ::jni_helpers::JVMException(", literal, ": System Error\");\n");
     appendAll(text, indent, "}\n");

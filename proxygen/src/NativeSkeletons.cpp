@@ -11,7 +11,9 @@
 
 namespace {
 
-const std::string I = indentUnit;
+// Bound to the shared unit, not copied from it: a copy made while the globals of the
+// program are initialised could be made before the unit exists.
+const std::string& I = indentUnit;
 
 bool isReferenceType(const std::string& jniType)
 {
@@ -73,8 +75,8 @@ void ProxyGenerator::genNativeStubs()
             out << ", " << params[i] << " p" << i;
         out << "){\n";
         genTry(I, out);
-        out << I << I << "if(!JNIEnvHelper::isInitialized())\n";
-        out << I << I << I << "JNIEnvHelper::init(env);\n";
+        out << I << I << "if(!::jni_helpers::JNIEnvHelper::isInitialized())\n";
+        out << I << I << I << "::jni_helpers::JNIEnvHelper::init(env);\n";
         if (!isStatic)
             out << I << I << q << " jniObj(obj);\n";
         out << I << I;
@@ -82,16 +84,16 @@ void ProxyGenerator::genNativeStubs()
             out << "return ";
         const bool cast = isReferenceType(returnType);
         if (cast)
-            out << "(" << returnType << ")jni_helpers::JNIEnvHelper::NewLocalRef((jobject)";
+            out << "(" << returnType << ")::jni_helpers::JNIEnvHelper::NewLocalRef((jobject)";
         out << (isStatic ? q + "::" : std::string("jniObj.")) << member << "(" << genNativeCallArgs(descriptor, 0)
             << ")";
         if (cast)
             out << ")";
         out << ";\n";
         out << I << "}catch(::jni_helpers::JVMException e){\n";
-        out << I << I << "jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());\n";
+        out << I << I << "::jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());\n";
         out << I << "}catch(...){\n";
-        out << I << I << "jni_helpers::JNIEnvHelper::ThrowNew(\"System Error\");\n";
+        out << I << I << "::jni_helpers::JNIEnvHelper::ThrowNew(\"System Error\");\n";
         out << I << "}\n";
         // After a failure the VM ignores the value, but the function must still return one.
         const std::string fallback = defaultReturnStatement(descriptor);

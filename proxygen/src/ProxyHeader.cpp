@@ -123,7 +123,7 @@ std::string ProxyGenerator::qualifiedProxyName() const
 {
     std::string name = "CPP_Java_Bridge::";
     for (const std::string& part : m_packageParts)
-        name += substituteName(part) + "::";
+        name += namespaceName(part) + "::";
     return name + simpleCppName(m_javaClassName) + proxySuffix;
 }
 
@@ -275,14 +275,20 @@ void ProxyGenerator::genClassHead()
     out << "#pragma once\n\n\n";
     out << "namespace CPP_Java_Bridge {\n";
     for (std::size_t k = 1; k <= parts; ++k)
-        out << indentation(k) << "namespace " << substituteName(m_packageParts[k - 1]) << " {\n";
+        out << indentation(k) << "namespace " << namespaceName(m_packageParts[k - 1]) << " {\n";
     const std::string c = indentation(parts + 1);
     out << "#ifdef __JNIHDLL\n";
-    out << c << "class __declspec(dllexport) " << cls << ": public JObject_t {\n";
+    // The class that stands for the Java type in "defproxies.h" is the base (recorded for it), so a
+    // proxy passed where its own type is expected converts to it as to a base class. A String is
+    // a JStringHelper where the generated code expects one.
+    std::string base = cppTypeName("L" + replaceChar(m_javaClassName, '.', '/') + ";", false);
+    if (base == "jstring")
+        base = "JObject_t";
+    out << c << "class __declspec(dllexport) " << cls << ": public " << base << " {\n";
     out << "#elif __USEDLL\n";
-    out << c << "class __declspec(dllimport) " << cls << ": public JObject_t {\n";
+    out << c << "class __declspec(dllimport) " << cls << ": public " << base << " {\n";
     out << "#else\n";
-    out << c << "class " << cls << ": public JObject_t {\n";
+    out << c << "class " << cls << ": public " << base << " {\n";
     out << "#endif\n";
     out << m << "typedef jobjectArray jstringArray;\n";
     out << "private:\n";
@@ -474,11 +480,11 @@ void ProxyGenerator::genStandardCode()
 
     out << m << "jobject getObjectClass(jobject obj) {\n";
     out << m1 << "jobject result = 0;\n";
-    out << m1 << "jclass tmpclazz = reinterpret_cast<jclass> (jni_helpers::JNIEnvHelper::FindClass(\"java/lang/Object\"));\n";
-    out << m1 << "jmethodID getClass_ID = jni_helpers::JNIEnvHelper::GetMethodID(tmpclazz, \"getClass\", "
+    out << m1 << "jclass tmpclazz = reinterpret_cast<jclass> (::jni_helpers::JNIEnvHelper::FindClass(\"java/lang/Object\"));\n";
+    out << m1 << "jmethodID getClass_ID = ::jni_helpers::JNIEnvHelper::GetMethodID(tmpclazz, \"getClass\", "
                  "\"()Ljava/lang/Class;\" );\n";
-    out << m1 << "result = jni_helpers::JNIEnvHelper::CallNonvirtualObjectMethod(obj, tmpclazz, getClass_ID);\n";
-    out << m1 << "jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
+    out << m1 << "result = ::jni_helpers::JNIEnvHelper::CallNonvirtualObjectMethod(obj, tmpclazz, getClass_ID);\n";
+    out << m1 << "::jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
     out << m1 << "return result;\n";
     out << m << "}\n";
 

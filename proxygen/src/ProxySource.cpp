@@ -13,7 +13,9 @@
 
 namespace {
 
-const std::string I = indentUnit;
+// Bound to the shared unit, not copied from it: a copy made while the globals of the
+// program are initialised could be made before the unit exists.
+const std::string& I = indentUnit;
 const std::string kHelper = "::jni_helpers::JNIEnvHelper::";
 const std::string kLookup = "::jni_helpers::ProxyLookup::";
 

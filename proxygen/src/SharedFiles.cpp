@@ -82,7 +82,7 @@ bool genDefProxies(std::string directory, bool includeStdafx)
         parts.pop_back();
         std::string qualified = "CPP_Java_Bridge::";
         for (const std::string& part : parts)
-            qualified += substituteName(part) + "::";
+            qualified += namespaceName(part) + "::";
         if (!written.insert(qualified + n).second)
             continue;
 
@@ -91,13 +91,13 @@ bool genDefProxies(std::string directory, bool includeStdafx)
         header << "\n";
         header << "namespace CPP_Java_Bridge {\n";
         for (std::size_t j = 1; j <= k; ++j)
-            header << indentation(j) << "namespace " << substituteName(parts[j - 1]) << " {\n";
+            header << indentation(j) << "namespace " << namespaceName(parts[j - 1]) << " {\n";
         header << "#ifdef __JNIHDLL\n";
-        header << l << "class __declspec(dllexport) " << n << ": public JObject_t {\n";
+        header << l << "class __declspec(dllexport) " << n << ": public virtual JObject_t {\n";
         header << "#elif __USEDLL\n";
-        header << l << "class __declspec(dllimport) " << n << ": public JObject_t {\n";
+        header << l << "class __declspec(dllimport) " << n << ": public virtual JObject_t {\n";
         header << "#else\n";
-        header << l << "class " << n << ": public JObject_t {\n";
+        header << l << "class " << n << ": public virtual JObject_t {\n";
         header << "#endif\n";
         header << l << "public:\n";
         header << l << indentUnit << n << "(){}\n";

@@ -219,17 +219,25 @@ std::string simpleCppName(const std::string& dottedName)
     return substituteName(dot == std::string::npos ? dottedName : dottedName.substr(dot + 1));
 }
 
+std::string namespaceName(const std::string& part)
+{
+    std::string name = substituteName(part);
+    // Inside a namespace std of the generated ones, std:: would name it, not the standard library.
+    if (name == "std")
+        name += '_';
+    return name;
+}
+
 std::string cppQualifiedName(const std::string& dottedName)
 {
     std::string out;
-    bool first = true;
+    std::string part;
     forEachPart(dottedName, ".", [&](std::size_t begin, std::size_t end) {
-        if (!first)
-            out += "::";
-        first = false;
-        out += substituteName(dottedName.substr(begin, end - begin));
+        if (!part.empty())
+            out += namespaceName(part) + "::";
+        part = dottedName.substr(begin, end - begin);
     });
-    return out;
+    return part.empty() ? out : out + substituteName(part);
 }
 
 // --- Descriptor tools -------------------------------------------------------------------------

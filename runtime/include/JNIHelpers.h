@@ -153,11 +153,26 @@ private:
 };
 
 // A Java exception (its message is the Java stack trace), a JNI 1.2 function called on a
-// JNI 1.1 VM, or a call that cannot be made (a null class, object or ID).
+// JNI 1.1 VM, or a call that cannot be made (a null class, object or ID). An exception made of a
+// Java exception keeps that Java object beside the text: copies share one global reference, and
+// the last copy to go deletes it. Generated native methods hand it back to Java as it was thrown.
 class KAVRIN_API JVMException : public BaseException {
 public:
     JVMException(const CSmartString& message) : BaseException(message) {}
     JVMException(const char* message) : BaseException(message) {}
+    // `message` with the Java exception `throwable` (null for none).
+    JVMException(const CSmartString& message, const JObject_t& throwable)
+        : BaseException(message), m_throwable(throwable) {}
+    // `message` with the Java exception of `cause`, if any: for a text that adds to the cause's.
+    JVMException(const CSmartString& message, const JVMException& cause)
+        : BaseException(message), m_throwable(cause.m_throwable) {}
+
+    // The Java exception (a global reference that belongs to the exception), or null when the
+    // failure was not a Java exception.
+    jthrowable getThrowable() const { return static_cast<jthrowable>(static_cast<jobject>(m_throwable)); }
+
+private:
+    JObject_t m_throwable;
 };
 
 // No VM could be found, loaded or created.

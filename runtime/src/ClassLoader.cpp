@@ -202,7 +202,7 @@ bool _simple_class_loader::init(CSmartString className, const jbyte* bytes, long
         gClassPath.clear();
         const CSmartString message = e.getMessage();
         reportLoaderError(message);
-        throw JVMException(message);
+        throw JVMException(message, e);
     }
 }
 

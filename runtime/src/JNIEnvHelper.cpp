@@ -84,19 +84,27 @@ void raisePending(JNIEnv* env, jthrowable thrown, int line, const CSmartString& 
     env->ExceptionClear();
     LocalRefs refs(env);
     refs.add(thrown);
+    // The exception keeps the Java object, for Java code that the failure reaches again; without a
+    // reference it still carries the text.
+    JObject_t held;
+    try {
+        held = JObject_t(thrown);
+    } catch (const BaseException&) {
+        env->ExceptionClear();
+    }
     if (tRenderDepth >= 2)
-        throw JVMException(kUnreadableTrace);
+        throw JVMException(kUnreadableTrace, held);
     CSmartString trace;
     {
         DepthGuard depth;
         trace = renderTrace(thrown, refs);
     }
     if (line == 0)
-        throw JVMException(trace);
+        throw JVMException(trace, held);
     CSmartString message(file);
     message += CSmartString((":" + std::to_string(line) + "\n").c_str());
     message += trace;
-    throw JVMException(message);
+    throw JVMException(message, held);
 }
 
 }  // namespace detail

@@ -1,40 +1,43 @@
 // JNIInterface: a C++ object as the peer of a Java object of a generated class whose methods
 // forward to native methods. The class is found, or defined from the bytes the generated C++
-// class carries; its natives are registered while at least one C++ object uses it.
+// class carries; its natives are registered once per VM. The Java object's "peer" field numbers a
+// link: the C++ objects that share the Java object, through which its calls reach one of them.
 #include "RuntimeInternal.h"
 
 #include "JNIInteface.h"
 
-#include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace jni_helpers {
 
 namespace {
 
-using detail::KeepPending;
 using detail::LocalRef;
 
-// One lock for the counts, the classes defined and every set-up. Recursive: the Java
+// One lock for the classes defined and registered, and every set-up. Recursive: the Java
 // constructor of a delegator may make another JNIInterface on the same thread.
 std::recursive_mutex& instanceLock() {
     static std::recursive_mutex* lock = new std::recursive_mutex;
     return *lock;
 }
 
-// How many live objects use each class (by name); a name not there counts as 0.
-std::map<std::string, long>& instanceCounts() {
-    static std::map<std::string, long>* counts = new std::map<std::string, long>;
-    return *counts;
-}
-
 // The classes this library defined, by name (global references). A class defined into a class
 // loader of its own cannot be found with FindClass, and cannot be defined twice.
 std::map<std::string, jclass>& definedClasses() {
     static std::map<std::string, jclass>* classes = new std::map<std::string, jclass>;
+    return *classes;
+}
+
+// The classes whose natives are registered, by name, with the VM life they were registered in.
+// They stay registered: a Java object that outlives every C++ object of its class still reaches
+// its native methods, which tell it that its C++ object is gone.
+std::map<std::string, unsigned>& registeredClasses() {
+    static std::map<std::string, unsigned>* classes = new std::map<std::string, unsigned>;
     return *classes;
 }
 
@@ -45,20 +48,28 @@ const char kCreating[] = "Creating Interface Implementation:\r\n";
     try {
         throw;
     } catch (const JVMException& e) {
-        throw JVMException(CSmartString(kCreating) + e.getMessage());
+        throw JVMException(CSmartString(kCreating) + e.getMessage(), e);
     } catch (...) {
         throw JVMException("JNIInterface: System Error");
     }
 }
 
-// A new global reference of the class `found` (`name`, whose key is `key`) for one more user,
-// counted. Throws when there is no class.
-jclass countedClass(jobject found, const std::string& key, const CSmartString& name) {
+// A new global reference of the class `found` (`name`). Throws when there is no class.
+jclass heldClass(jobject found, const CSmartString& name) {
     if (found == nullptr)
         throw JVMException(CSmartString("The class ") + name + CSmartString(" was neither found nor defined"));
-    jclass held = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(found));
-    ++instanceCounts()[key];
-    return held;
+    return static_cast<jclass>(JNIEnvHelper::NewGlobalRef(found));
+}
+
+// Registers the natives of `clazz` (`key`) unless this VM has them already. Called with the
+// instance lock held.
+void registerOnce(const std::string& key, jclass clazz, const JNINativeMethod* methods, int count) {
+    const unsigned generation = detail::gGeneration.load();
+    const auto known = registeredClasses().find(key);
+    if (known != registeredClasses().end() && known->second == generation)
+        return;
+    detail::registerNatives(clazz, methods, count);
+    registeredClasses()[key] = generation;
 }
 
 // The class `key` as the library defined it before, or as the VM finds it; a local reference
@@ -110,138 +121,164 @@ jobject loaderFor(const std::string& key, const signed char* bytes, int byteCoun
     return nullptr;
 }
 
-// Takes a new global reference of `clazz` for one more user of the class `name`. Never throws:
-// null when there is no class or no reference could be made.
-jclass takeClass(jclass clazz, const CSmartString& name) noexcept {
-    if (clazz == nullptr)
+// A new global reference of `clazz` for a copy. Never throws: null when there is no class or no
+// reference could be made.
+jclass takeClass(jclass clazz) noexcept {
+    if (clazz == nullptr || detail::gVmGone.load())
         return nullptr;
     try {
-        std::lock_guard<std::recursive_mutex> lock(instanceLock());
         JNIEnv* env = JNIEnvHelper::getEnv();
-        jclass taken;
-        {
-            KeepPending keep(env);
-            taken = static_cast<jclass>(env->NewGlobalRef(clazz));
-        }
-        if (taken != nullptr)
-            ++instanceCounts()[detail::jniText(name)];
-        return taken;
+        detail::KeepPending keep(env);
+        return static_cast<jclass>(env->NewGlobalRef(clazz));
     } catch (...) {
         return nullptr;
     }
 }
 
-// Gives up one user's global reference of the class `name`; the last user unregisters the
-// class's natives. Never throws; `clazz` is null afterwards.
-void releaseClass(jclass& clazz, const CSmartString& name) noexcept {
-    if (clazz == nullptr)
-        return;
-    try {
-        std::lock_guard<std::recursive_mutex> lock(instanceLock());
-        long& count = instanceCounts()[detail::jniText(name)];
-        const bool last = count == 1;
-        if (count > 0)
-            --count;
-        if (!detail::gVmGone.load()) {
-            // A thread without an environment is attached and stays attached until it ends.
-            JNIEnv* env = JNIEnvHelper::getEnv();
-            if (last) {
-                KeepPending keep(env);
-                env->UnregisterNatives(clazz);
-            }
-            env->DeleteGlobalRef(clazz);
+// --- Links: the C++ objects that share a Java object --------------------------------------------
+
+// A C++ object that shares a Java object, and how many Java calls are inside it now.
+struct Sharer {
+    const JNIInterface* object;
+    long calls;
+    bool ending;
+};
+
+// The C++ objects that share one Java object, in the order in which they joined: the first one
+// that is not ending receives the Java object's calls. Links live in a table and are never freed,
+// so that a number a Java object kept is always safe to look up; a link whose last sharer has gone
+// starts a new generation, and the numbers of the old one find nothing.
+struct Link {
+    std::mutex lock;
+    std::condition_variable callsLeft;  // a call left an ending object
+    std::uint32_t index = 0;            // the place in the table
+    std::uint32_t generation = 1;
+    std::vector<Sharer> sharers;
+
+    Sharer* find(const JNIInterface* object) {
+        for (Sharer& sharer : sharers) {
+            if (sharer.object == object)
+                return &sharer;
         }
-    } catch (...) {
-        // No environment: the reference is forgotten.
+        return nullptr;
     }
-    clazz = nullptr;
+    // The number a Java object holds for the link's present generation: the generation above the
+    // place + 1, so that 0 is no link.
+    jlong number() const {
+        return static_cast<jlong>((static_cast<std::uint64_t>(generation) << 32) | (static_cast<std::uint64_t>(index) + 1));
+    }
+};
+
+const unsigned kChunkBits = 10;
+const std::uint32_t kChunkSize = 1u << kChunkBits;
+const std::uint32_t kChunks = 4096;  // up to four million Java objects with C++ peers at a time
+
+// The table: chunks of links, made as they are needed and kept.
+std::atomic<Link*> gChunks[kChunks];
+
+struct LinkTable {
+    std::mutex lock;
+    std::uint32_t made = 0;           // links made so far
+    std::vector<std::uint32_t> free;  // places of links without sharers
+};
+
+LinkTable& linkTable() {
+    static LinkTable* table = new LinkTable;
+    return *table;
 }
 
-// The long field "peer" of `clazz`; null when there is none (the caller has put any pending
-// exception aside and clears what this leaves).
-jfieldID peerField(JNIEnv* env, jclass clazz) {
-    jfieldID field = env->GetFieldID(clazz, "peer", "J");
-    return env->ExceptionCheck() ? nullptr : field;
+Link* linkAt(std::uint32_t index) {
+    if (index >= kChunks * kChunkSize)
+        return nullptr;
+    Link* chunk = gChunks[index >> kChunkBits].load(std::memory_order_acquire);
+    return chunk != nullptr ? &chunk[index & (kChunkSize - 1)] : nullptr;
 }
 
-jlong addressOf(const void* peer) { return static_cast<jlong>(reinterpret_cast<std::intptr_t>(peer)); }
-
-// The C++ objects that share each Java object (by the global reference they share), in the order
-// in which they took its calls: the last one receives them. A Java object whose list empties is
-// cut off: its "peer" field goes back to 0, so that it never calls into freed memory (the
-// generated native stubs check for 0).
-std::map<jobject, std::vector<const void*>>& sharers() {
-    static std::map<jobject, std::vector<const void*>>* lists = new std::map<jobject, std::vector<const void*>>;
-    return *lists;
+// A link without sharers. Throws JVMException when the table is full.
+Link* freeLink() {
+    LinkTable& table = linkTable();
+    std::lock_guard<std::mutex> lock(table.lock);
+    if (!table.free.empty()) {
+        const std::uint32_t index = table.free.back();
+        table.free.pop_back();
+        return linkAt(index);
+    }
+    if (table.made == kChunks * kChunkSize)
+        throw JVMException("JNIInterface: too many Java objects with C++ objects");
+    const std::uint32_t index = table.made;
+    if ((index & (kChunkSize - 1)) == 0) {
+        Link* chunk = new Link[kChunkSize];
+        for (std::uint32_t i = 0; i < kChunkSize; ++i)
+            chunk[i].index = index + i;
+        gChunks[index >> kChunkBits].store(chunk, std::memory_order_release);
+    }
+    ++table.made;
+    return linkAt(index);
 }
 
-// The Java object each C++ object shares.
-std::map<const void*, jobject>& sharedObjects() {
-    static std::map<const void*, jobject>* objects = new std::map<const void*, jobject>;
-    return *objects;
+// Puts a link without sharers back into the table for another Java object. Never throws.
+void freeAgain(Link* link) noexcept {
+    LinkTable& table = linkTable();
+    std::lock_guard<std::mutex> lock(table.lock);
+    try {
+        table.free.push_back(link->index);
+    } catch (...) {
+        // The link is not used again.
+    }
 }
 
-// Points the "peer" field of `object` (of `clazz`) at `peer` (0 for none). Never throws; any
-// pending exception is kept.
-void pointPeerAt(jobject object, jclass clazz, const void* peer) noexcept {
-    if (object == nullptr || clazz == nullptr || detail::gVmGone.load())
+// A link whose one sharer is `object`, for a new Java object.
+Link* newLink(const JNIInterface* object) {
+    Link* link = freeLink();
+    {
+        std::lock_guard<std::mutex> lock(link->lock);
+        try {
+            link->sharers.push_back(Sharer{object, 0, false});
+            return link;
+        } catch (...) {
+        }
+    }
+    freeAgain(link);
+    throw JVMException("JNIInterface: out of memory");
+}
+
+// `object` shares the link's Java object from now on; false when it could not join.
+bool join(Link* link, const JNIInterface* object) noexcept {
+    if (link == nullptr)
+        return false;
+    std::lock_guard<std::mutex> lock(link->lock);
+    try {
+        link->sharers.push_back(Sharer{object, 0, false});
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// `object` no longer shares the link's Java object: new calls go to the next sharer at once, and
+// the calls inside `object` are waited for, except the `own` ones of the calling thread. The last
+// sharer to go frees the link. Never throws.
+void leave(Link* link, const JNIInterface* object, long own) noexcept {
+    if (link == nullptr)
         return;
-    try {
-        JNIEnv* env = JNIEnvHelper::getEnv();
-        KeepPending keep(env);
-        if (jfieldID field = peerField(env, clazz))
-            env->SetLongField(object, field, addressOf(peer));
-    } catch (...) {
-        // No environment: nothing can call the object either.
+    {
+        std::unique_lock<std::mutex> lock(link->lock);
+        Sharer* sharer = link->find(object);
+        if (sharer == nullptr)
+            return;
+        sharer->ending = true;
+        link->callsLeft.wait(lock, [&] { return link->find(object)->calls <= own; });
+        link->sharers.erase(link->sharers.begin() + (link->find(object) - link->sharers.data()));
+        if (!link->sharers.empty())
+            return;
+        if (++link->generation == 0)
+            link->generation = 1;
     }
+    freeAgain(link);
 }
 
-// `peer` shares the Java object `object` (of `clazz`) from now on. With `takeCalls` it receives
-// the object's calls; otherwise it receives them once those that joined before it have gone.
-// Never throws.
-void joinSharers(const void* peer, jobject object, jclass clazz, bool takeCalls) noexcept {
-    if (object == nullptr || clazz == nullptr)
-        return;
-    try {
-        std::lock_guard<std::recursive_mutex> lock(instanceLock());
-        std::vector<const void*>& list = sharers()[object];
-        if (takeCalls)
-            list.push_back(peer);
-        else
-            list.insert(list.begin(), peer);
-        sharedObjects()[peer] = object;
-        pointPeerAt(object, clazz, list.back());
-    } catch (...) {
-    }
-}
-
-// `peer` no longer shares its Java object (of `clazz`): the object's calls go to the sharer that
-// took them before, or nowhere when none is left. Never throws.
-void leaveSharers(const void* peer, jclass clazz) noexcept {
-    try {
-        std::lock_guard<std::recursive_mutex> lock(instanceLock());
-        const auto shared = sharedObjects().find(peer);
-        if (shared == sharedObjects().end())
-            return;
-        const jobject object = shared->second;
-        sharedObjects().erase(shared);
-        const auto entry = sharers().find(object);
-        if (entry == sharers().end())
-            return;
-        std::vector<const void*>& list = entry->second;
-        const auto position = std::find(list.begin(), list.end(), peer);
-        if (position == list.end())
-            return;
-        const bool receivedCalls = position + 1 == list.end();
-        list.erase(position);
-        const void* next = list.empty() ? nullptr : list.back();
-        if (list.empty())
-            sharers().erase(entry);
-        if (receivedCalls)
-            pointPeerAt(object, clazz, next);
-    } catch (...) {
-    }
-}
+// The calls of the calling thread that are inside C++ objects, innermost first.
+thread_local JNIInterface::Receiver* tInnermost __attribute__((tls_model("initial-exec"))) = nullptr;
 
 }  // namespace
 
@@ -259,65 +296,113 @@ void forgetDefinedClasses() noexcept {
 
 }  // namespace detail
 
-JNIInterface::JNIInterface() : m_clazz(nullptr), m_ctorID(nullptr) {}
+JNIInterface::Receiver::Receiver(jlong peer) : m_pObject(nullptr), m_pLink(nullptr), m_pOuter(nullptr) {
+    const std::uint64_t number = static_cast<std::uint64_t>(peer);
+    const std::uint32_t place = static_cast<std::uint32_t>(number & 0xFFFFFFFFu);
+    Link* link = place != 0 ? linkAt(place - 1) : nullptr;
+    if (link == nullptr)
+        return;
+    std::lock_guard<std::mutex> lock(link->lock);
+    if (link->generation != static_cast<std::uint32_t>(number >> 32))
+        return;
+    for (Sharer& sharer : link->sharers) {
+        if (!sharer.ending) {
+            ++sharer.calls;
+            m_pObject = const_cast<JNIInterface*>(sharer.object);
+            m_pLink = link;
+            m_pOuter = tInnermost;
+            tInnermost = this;
+            return;
+        }
+    }
+}
+
+JNIInterface::Receiver::~Receiver() {
+    if (m_pLink == nullptr)
+        return;
+    tInnermost = m_pOuter;
+    Link* link = static_cast<Link*>(m_pLink);
+    std::lock_guard<std::mutex> lock(link->lock);
+    // The object waits in leave() until its calls have left: it is still there.
+    Sharer* sharer = link->find(m_pObject);
+    if (sharer != nullptr) {
+        --sharer->calls;
+        if (sharer->ending)
+            link->callsLeft.notify_all();
+    }
+}
+
+long JNIInterface::Receiver::callsOnThisThread(const JNIInterface* object) {
+    long calls = 0;
+    for (const Receiver* call = tInnermost; call != nullptr; call = call->m_pOuter) {
+        if (call->m_pObject == object)
+            ++calls;
+    }
+    return calls;
+}
+
+JNIInterface::JNIInterface() : m_clazz(nullptr), m_ctorID(nullptr), m_pLink(nullptr) {}
 
 JNIInterface::JNIInterface(const JNIInterface& other)
-    : JObject_t(other), m_clazz(nullptr), m_ctorID(other.m_ctorID), m_delegate(other.m_delegate) {
+    : JObject_t(other), m_clazz(nullptr), m_ctorID(other.m_ctorID), m_delegate(other.m_delegate), m_pLink(nullptr) {
+    // A class derived from this one initialises the virtual base itself, and may leave it empty.
+    JObject_t::Assign(other);
     try {
         m_className = other.m_className;
     } catch (...) {
     }
-    m_clazz = takeClass(other.m_clazz, other.m_className);
-    if (m_clazz != nullptr)
-        joinSharers(this, *this, m_clazz, true);
+    m_clazz = takeClass(other.m_clazz);
+    if (join(static_cast<Link*>(other.m_pLink), this))
+        m_pLink = other.m_pLink;
 }
 
 JNIInterface& JNIInterface::operator=(const JNIInterface& other) {
     if (this == &other)
         return *this;
-    // The new class part is taken before the old one goes, so that a class both use keeps
-    // its natives.
-    jclass taken = takeClass(other.m_clazz, other.m_className);
-    leaveSharers(this, m_clazz);
-    releaseClass(m_clazz, m_className);
+    jclass taken = takeClass(other.m_clazz);
+    letGo();
     m_clazz = taken;
     m_className = other.m_className;
     m_ctorID = other.m_ctorID;
     m_delegate = other.m_delegate;
     JObject_t::operator=(other);
-    // The object it now shares keeps calling the object that receives its calls.
-    if (m_clazz != nullptr)
-        joinSharers(this, *this, m_clazz, false);
+    if (join(static_cast<Link*>(other.m_pLink), this))
+        m_pLink = other.m_pLink;
     return *this;
 }
 
-JNIInterface::~JNIInterface() {
-    leaveSharers(this, m_clazz);
-    releaseClass(m_clazz, m_className);
+JNIInterface::~JNIInterface() { letGo(); }
+
+void JNIInterface::letGo() {
+    leave(static_cast<Link*>(m_pLink), this, Receiver::callsOnThisThread(this));
+    m_pLink = nullptr;
+    detail::releaseGlobalRef(m_clazz);
+    m_clazz = nullptr;
 }
 
 void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, int methodCount,
                         const signed char* classBytes, int byteCount) {
     std::lock_guard<std::recursive_mutex> lock(instanceLock());
     try {
-        leaveSharers(this, m_clazz);
-        releaseClass(m_clazz, m_className);
+        letGo();
         m_className = className;
         const std::string key = detail::jniText(className);
         LocalRef found(knownClass(key, className));
         if (!found)
             found.reset(getClass(className, classBytes, byteCount));
         JNIEnvHelper::exceptionCheck(0, CSmartString());
-        m_clazz = countedClass(found, key, className);
+        m_clazz = heldClass(found, className);
 
         m_ctorID = JNIEnvHelper::GetMethodID(m_clazz, "<init>", "()V");
         const jfieldID peer = JNIEnvHelper::GetFieldID(m_clazz, "peer", "J");
-        detail::registerNatives(m_clazz, methods, methodCount);
+        registerOnce(key, m_clazz, methods, methodCount);
         LocalRef object(JNIEnvHelper::NewObject(m_clazz, m_ctorID));
-        JNIEnvHelper::SetLongField(object, peer, addressOf(this));
+        Link* link = newLink(this);
+        m_pLink = link;
+        JNIEnvHelper::SetLongField(object, peer, link->number());
         Assign(object.get());
-        joinSharers(this, *this, m_clazz, true);
     } catch (...) {
+        letGo();
         rethrowAsCreationFailure();
     }
 }
@@ -330,23 +415,20 @@ void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINat
         JNIEnvHelper::getEnv();  // a thread without an environment is attached
         if (delegate.isNullObject())
             return;
-        leaveSharers(this, m_clazz);
-        releaseClass(m_clazz, m_className);
+        letGo();
         m_delegate = delegate;
         m_className = className;
         const std::string key = detail::jniText(className);
         LocalRef found(knownClass(key, className));
-        // Natives stay registered while another object uses the class.
-        const auto counted = instanceCounts().find(key);
-        bool registered = found && counted != instanceCounts().end() && counted->second != 0;
         if (!found) {
             found.reset(getClass(className, classBytes, byteCount));
             JNIEnvHelper::exceptionCheck(0, CSmartString());
         }
-        m_clazz = countedClass(found, key, className);
-        if (!registered)
-            detail::registerNatives(m_clazz, methods, methodCount);
+        m_clazz = heldClass(found, className);
+        registerOnce(key, m_clazz, methods, methodCount);
 
+        // Calls from the delegated class's constructor find no C++ object yet: the class's own
+        // methods run.
         LocalRef object;
         if (ctorArgs != nullptr) {
             m_ctorID = JNIEnvHelper::GetMethodID(m_clazz, "<init>", ctorSignature);
@@ -356,10 +438,12 @@ void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINat
             object.reset(JNIEnvHelper::NewObject(m_clazz, m_ctorID));
         }
         const jfieldID peer = JNIEnvHelper::GetFieldID(m_clazz, "peer", "J");
-        JNIEnvHelper::SetLongField(object, peer, addressOf(this));
+        Link* link = newLink(this);
+        m_pLink = link;
+        JNIEnvHelper::SetLongField(object, peer, link->number());
         Assign(object.get());
-        joinSharers(this, *this, m_clazz, true);
     } catch (...) {
+        letGo();
         rethrowAsCreationFailure();
     }
 }

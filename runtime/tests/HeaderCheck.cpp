@@ -8,8 +8,15 @@ const char* CPP_Java_Bridge::runtimetest::EchoJNIProxy::_clazzName = "runtimetes
 namespace CPP_Java_Bridge {
 using namespace ::jni_helpers;
     namespace runtimetest {
+        // What "defproxies.h" declares for a Java type: JObject_t is a virtual base.
+        class Runnable : public virtual JObject_t {
+        public:
+            Runnable() {}
+            Runnable(const JObject_t& o) : JObject_t(o) {}
+        };
+
         // An interface implementation and a delegator as the generator writes them.
-        class __declspec(dllexport) RunnableJNIImpl : public jni_helpers::JNIInterface {
+        class __declspec(dllexport) RunnableJNIImpl : public ::jni_helpers::JNIInterface, public Runnable {
         public:
             RunnableJNIImpl() {
                 static JNINativeMethod methods[] = {
@@ -18,20 +25,32 @@ using namespace ::jni_helpers;
                 JNIInterface::init("runtimetest/JNIImplementationOfRunnable", methods,
                                    sizeof(methods) / sizeof(JNINativeMethod), bytes, sizeof(bytes));
             }
-            RunnableJNIImpl(const RunnableJNIImpl& o) : JNIInterface(o) {}
+            RunnableJNIImpl(const RunnableJNIImpl& o) : JObject_t(o), JNIInterface(o), Runnable(o) {}
             virtual void run() {}
             static void JNICALL thunk(JNIEnv* env, jobject, jlong peer) {
+                if (!::jni_helpers::JNIEnvHelper::isInitialized())
+                    ::jni_helpers::JNIEnvHelper::init(env);
                 try {
-                    if (!JNIEnvHelper::isInitialized())
-                        JNIEnvHelper::init(env);
-                    reinterpret_cast<RunnableJNIImpl*>(peer)->run();
-                } catch (::jni_helpers::JVMException e) {
-                    jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());
+                    ::jni_helpers::JNIInterface::Receiver receiver(peer);
+                    if (!receiver) {
+                        ::jni_helpers::JNIEnvHelper::ThrowNew("gone", "java/lang/IllegalStateException");
+                        return;
+                    }
+                    ((RunnableJNIImpl*)receiver.get())->run();
+                } catch (const ::jni_helpers::JVMException& e) {
+                    if (::jni_helpers::JNIEnvHelper::Throw(e.getThrowable()) != JNI_OK)
+                        ::jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());
                 } catch (...) {
-                    jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
+                    ::jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
                 }
             }
         };
+
+        // A call whose argument is the parameter's own type through a base class, beside an
+        // overload whose parameter converts from every JObject_t.
+        inline int takes(int, const Runnable&) { return 1; }
+        inline int takes(int, const JStringHelper&) { return 2; }
+        inline int exactType(RunnableJNIImpl& impl) { return takes(0, impl); }
 
         class __declspec(dllimport) ListJNIDelegator : public jni_helpers::JNIInterface {
         public:

@@ -31,10 +31,7 @@ public:
              runtime_test::classBytes(runtime_test::kShapeImplementationClass),
              static_cast<int>(runtime_test::kShapeImplementationClassSize));
     }
-    // No Java object: stands behind Java objects that a test makes itself.
-    struct Detached {};
-    ShapeImpl(Detached, jint side) : m_side(side) {}
-    ShapeImpl(const ShapeImpl& o) : JNIInterface(o), m_side(o.m_side) {}
+    ShapeImpl(const ShapeImpl& o) : JObject_t(o), JNIInterface(o), m_side(o.m_side) {}
     ShapeImpl& operator=(const ShapeImpl& o) {
         JNIInterface::operator=(o);
         m_side = o.m_side;
@@ -61,7 +58,12 @@ private:
         if (!JNIEnvHelper::isInitialized())
             JNIEnvHelper::init(env);
         try {
-            return ((ShapeImpl*)peer)->area(p1);
+            JNIInterface::Receiver receiver(peer);
+            if (!receiver) {
+                JNIEnvHelper::ThrowNew("gone", "java/lang/IllegalStateException");
+                return 0;
+            }
+            return ((ShapeImpl*)receiver.get())->area(p1);
         } catch (...) {
             jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
         }
@@ -71,7 +73,13 @@ private:
         if (!JNIEnvHelper::isInitialized())
             JNIEnvHelper::init(env);
         try {
-            return ::jni_helpers::JNIEnvHelper::NewLocalRef(((ShapeImpl*)peer)->describe(JStringHelper(JObject_t(p1))));
+            JNIInterface::Receiver receiver(peer);
+            if (!receiver) {
+                JNIEnvHelper::ThrowNew("gone", "java/lang/IllegalStateException");
+                return 0;
+            }
+            return ::jni_helpers::JNIEnvHelper::NewLocalRef(
+                ((ShapeImpl*)receiver.get())->describe(JStringHelper(JObject_t(p1))));
         } catch (...) {
             jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
         }
@@ -104,7 +112,9 @@ private:
         if (!JNIEnvHelper::isInitialized())
             JNIEnvHelper::init(env);
         try {
-            return ::jni_helpers::JNIEnvHelper::NewLocalRef(((SecretImpl*)peer)->whisper(p1));
+            JNIInterface::Receiver receiver(peer);
+            return receiver.get() ? ::jni_helpers::JNIEnvHelper::NewLocalRef(((SecretImpl*)receiver.get())->whisper(p1))
+                                  : nullptr;
         } catch (...) {
             jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
         }
@@ -134,7 +144,9 @@ private:
         if (!JNIEnvHelper::isInitialized())
             JNIEnvHelper::init(env);
         try {
-            ((RunnableImpl*)peer)->run();
+            JNIInterface::Receiver receiver(peer);
+            if (receiver.get())
+                ((RunnableImpl*)receiver.get())->run();
         } catch (...) {
             jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
         }
@@ -161,11 +173,20 @@ public:
     }
 
 private:
-    static jint JNICALL nextThunk(JNIEnv* env, jobject, jlong peer) {
+    static jint JNICALL nextThunk(JNIEnv* env, jobject self, jlong peer) {
         if (!JNIEnvHelper::isInitialized())
             JNIEnvHelper::init(env);
         try {
-            return ((CounterDelegator*)peer)->next();
+            JNIInterface::Receiver receiver(peer);
+            if (!receiver) {  // the class's own method
+                jclass own = JNIEnvHelper::GetObjectClass(self);
+                jclass base = JNIEnvHelper::GetSuperclass(own);
+                const jint result = JNIEnvHelper::CallNonvirtualIntMethod(self, base, JNIEnvHelper::GetMethodID(base, "next", "()I"));
+                JNIEnvHelper::DeleteLocalRef(base);
+                JNIEnvHelper::DeleteLocalRef(own);
+                return result;
+            }
+            return ((CounterDelegator*)receiver.get())->next();
         } catch (...) {
             jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
         }
@@ -205,15 +226,15 @@ public:
         JNIEnvHelper::DeleteLocalRef(c);
         return name;
     }
-    // Whether Java calls of `shape` reach native code (false: the natives are not registered).
-    bool reachesNative(jobject shape) const {
+    // The class name of the Java exception that a call of `shape` gives, or "" when it succeeds.
+    // An IllegalStateException comes from the native method (registered) finding no C++ object.
+    std::string failureOf(jobject shape) const {
         try {
             area(shape, 1);
-            return true;
+            return "";
         } catch (const JVMException& e) {
-            EXPECT_NE(text(e.getMessage()).find("java.lang.UnsatisfiedLinkError"), std::string::npos)
-                << text(e.getMessage());
-            return false;
+            const std::string message = text(e.getMessage());
+            return message.substr(0, message.find(':'));
         }
     }
 
@@ -239,26 +260,14 @@ bool sameClass(jobject a, jobject b) {
     return same;
 }
 
-// The address a Java object of a generated class holds in its "peer" field.
-jlong peerOf(jobject obj) {
-    jclass cls = JNIEnvHelper::GetObjectClass(obj);
-    const jlong peer = JNIEnvHelper::GetLongField(obj, JNIEnvHelper::GetFieldID(cls, "peer", "J"));
-    JNIEnvHelper::DeleteLocalRef(cls);
-    return peer;
-}
-
-jlong addressOf(const void* object) { return static_cast<jlong>(reinterpret_cast<std::intptr_t>(object)); }
-
-// A Java object of the class of `shape` made by the test itself, whose native calls reach
-// `stand` (an object the library does not count).
-JObject_t probeLike(jobject shape, ShapeImpl* stand) {
+// A Java object of the class of `shape` made by the test itself: no C++ object shares it.
+JObject_t unboundLike(jobject shape) {
     jclass cls = JNIEnvHelper::GetObjectClass(shape);
     jobject made = JNIEnvHelper::NewObject(cls, JNIEnvHelper::GetMethodID(cls, "<init>", "()V"));
-    JNIEnvHelper::SetLongField(made, JNIEnvHelper::GetFieldID(cls, "peer", "J"), reinterpret_cast<jlong>(stand));
-    JObject_t probe(made);
+    JObject_t unbound(made);
     JNIEnvHelper::DeleteLocalRef(made);
     JNIEnvHelper::DeleteLocalRef(cls);
-    return probe;
+    return unbound;
 }
 
 }  // namespace
@@ -285,10 +294,9 @@ TEST_F(JvmTest, ImplementationOfAnInterfaceOnTheApplicationClassPath) {
     JNIEnvHelper::DeleteLocalRef(found);
 }
 
-TEST_F(JvmTest, TwoInstancesShareOneClassAndTheLastOneUnregistersTheNatives) {
+TEST_F(JvmTest, TwoInstancesShareOneClassWhoseNativesStayRegistered) {
     startVm();
     const JavaCalls calls;
-    ShapeImpl stand(ShapeImpl::Detached(), 1);
     std::unique_ptr<ShapeImpl> first(new ShapeImpl(2));
     std::unique_ptr<ShapeImpl> second(new ShapeImpl(3));
     EXPECT_TRUE(sameClass(*first, *second));  // defined once
@@ -297,21 +305,23 @@ TEST_F(JvmTest, TwoInstancesShareOneClassAndTheLastOneUnregistersTheNatives) {
     EXPECT_EQ(calls.area(*second, 5), 15);
 
     jclass definedClass = JNIEnvHelper::GetObjectClass(*first);
-    const JObject_t probe = probeLike(*first, &stand);
-    EXPECT_TRUE(calls.reachesNative(probe));
-    EXPECT_EQ(stand.calls, 1);
+    const JObject_t kept(static_cast<jobject>(*first));
+    const JObject_t unbound = unboundLike(kept);
+    EXPECT_EQ(calls.failureOf(unbound), "java.lang.IllegalStateException");
     first.reset();
-    EXPECT_TRUE(calls.reachesNative(probe));  // one object still uses the class
+    EXPECT_EQ(calls.failureOf(kept), "java.lang.IllegalStateException");
     second.reset();
-    EXPECT_FALSE(calls.reachesNative(probe));  // the last one took the natives with it
+    // No C++ object of the class is left: the Java objects are told the same as before.
+    EXPECT_EQ(calls.failureOf(kept), "java.lang.IllegalStateException");
+    EXPECT_EQ(calls.failureOf(unbound), "java.lang.IllegalStateException");
     EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
 
-    // A later object works again, with the class defined before.
+    // A later object works again, with the class defined before; it takes no other's calls.
     ShapeImpl third(4);
     EXPECT_EQ(calls.area(third, 2), 8);
     jclass thirdClass = JNIEnvHelper::GetObjectClass(third);
     EXPECT_TRUE(sameObject(thirdClass, definedClass));
-    EXPECT_TRUE(calls.reachesNative(probe));
+    EXPECT_EQ(calls.failureOf(kept), "java.lang.IllegalStateException");
     JNIEnvHelper::DeleteLocalRef(thirdClass);
     JNIEnvHelper::DeleteLocalRef(definedClass);
 }
@@ -367,54 +377,47 @@ TEST_F(JvmTest, RunnableImplementationRunByAJavaThread) {
     EXPECT_NE(task.ranOn, std::this_thread::get_id());
 }
 
-TEST_F(JvmTest, CopiesShareTheJavaObjectWhoseCallsReachALivingOne) {
+TEST_F(JvmTest, CopiesShareTheJavaObjectWhoseCallsReachTheOldestLivingOne) {
     startVm();
     const JavaCalls calls;
-    ShapeImpl stand(ShapeImpl::Detached(), 1);
     std::unique_ptr<ShapeImpl> original(new ShapeImpl(5));
     const JObject_t java(static_cast<jobject>(*original));  // Java keeps the object
-    const JObject_t probe = probeLike(*original, &stand);
 
-    // A copy shares the Java object and takes its calls.
+    // A copy shares the Java object; the calls stay with the original.
     std::unique_ptr<ShapeImpl> copy(new ShapeImpl(*original));
     EXPECT_TRUE(sameObject(*copy, java));
     EXPECT_EQ(calls.area(java, 2), 10);
-    EXPECT_EQ(ShapeImpl::lastCalled, copy.get());
-
-    // The copy ends first: the calls go back to the original, which keeps the natives.
+    EXPECT_EQ(ShapeImpl::lastCalled, original.get());
     copy.reset();
-    EXPECT_EQ(peerOf(java), addressOf(original.get()));
     EXPECT_EQ(calls.area(java, 3), 15);
     EXPECT_EQ(ShapeImpl::lastCalled, original.get());
-    EXPECT_TRUE(calls.reachesNative(probe));
 
-    // The original ends first: the copy keeps the calls.
+    // The original ends first: the copy takes the calls.
     copy.reset(new ShapeImpl(*original));
     original.reset();
-    EXPECT_EQ(peerOf(java), addressOf(copy.get()));
     EXPECT_EQ(calls.area(java, 4), 20);
     EXPECT_EQ(ShapeImpl::lastCalled, copy.get());
 
-    // Assignment: the target's own Java object is cut off; the target shares this one and gets
+    // Assignment: the target's own Java object is let go; the target shares this one and gets
     // its calls once the copy, which receives them, ends.
     std::unique_ptr<ShapeImpl> target(new ShapeImpl(9));
     const JObject_t before(static_cast<jobject>(*target));
     *target = *copy;
-    EXPECT_EQ(peerOf(before), 0);
+    EXPECT_EQ(calls.failureOf(before), "java.lang.IllegalStateException");
     EXPECT_TRUE(sameObject(*target, java));
-    EXPECT_EQ(peerOf(java), addressOf(copy.get()));
+    EXPECT_EQ(calls.area(java, 1), 5);
+    EXPECT_EQ(ShapeImpl::lastCalled, copy.get());
     copy.reset();
-    EXPECT_EQ(peerOf(java), addressOf(target.get()));
     EXPECT_EQ(calls.area(java, 1), 5);
     EXPECT_EQ(ShapeImpl::lastCalled, target.get());
     ShapeImpl& alias = *target;
     *target = alias;  // an object assigned to itself stays as it is
-    EXPECT_EQ(peerOf(java), addressOf(target.get()));
+    EXPECT_EQ(calls.area(java, 2), 10);
+    EXPECT_EQ(ShapeImpl::lastCalled, target.get());
 
-    // The last one ends: the Java object is cut off and the natives go.
+    // The last one ends: the Java object is cut off.
     target.reset();
-    EXPECT_EQ(peerOf(java), 0);
-    EXPECT_FALSE(calls.reachesNative(probe));
+    EXPECT_EQ(calls.failureOf(java), "java.lang.IllegalStateException");
     EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
 }
 
@@ -423,13 +426,13 @@ TEST_F(JvmTest, AJavaObjectThatOutlivesItsCppObjectIsCutOffFromIt) {
     const JavaCalls calls;
     std::unique_ptr<ShapeImpl> shape(new ShapeImpl(3));
     const JObject_t kept(static_cast<jobject>(*shape));  // Java keeps the object
-    EXPECT_EQ(peerOf(kept), addressOf(shape.get()));
-    std::unique_ptr<ShapeImpl> other(new ShapeImpl(4));  // keeps the class's natives
+    std::unique_ptr<ShapeImpl> other(new ShapeImpl(4));
     shape.reset();
-    EXPECT_EQ(peerOf(kept), 0);
+    EXPECT_EQ(calls.failureOf(kept), "java.lang.IllegalStateException");
     EXPECT_EQ(calls.area(*other, 2), 8);
 
-    // A delegator and its copy share one Java object, cut off when the last of them ends.
+    // A delegator and its copy share one Java object; without C++ objects its class's own
+    // method runs.
     jclass counterClass = JNIEnvHelper::FindClass("runtimetest/Counter");
     ASSERT_NE(counterClass, nullptr);
     jobject made = JNIEnvHelper::NewObject(counterClass, JNIEnvHelper::GetMethodID(counterClass, "<init>", "(I)V"), 10);
@@ -438,15 +441,13 @@ TEST_F(JvmTest, AJavaObjectThatOutlivesItsCppObjectIsCutOffFromIt) {
     JNIEnvHelper::DeleteLocalRef(counterClass);
     std::unique_ptr<CounterDelegator> counter(new CounterDelegator(delegate, 1));
     const JObject_t shared(static_cast<jobject>(*counter));
-    EXPECT_EQ(peerOf(shared), addressOf(counter.get()));
     std::unique_ptr<CounterDelegator> copy(new CounterDelegator(*counter));
     EXPECT_TRUE(sameObject(*copy, shared));
-    EXPECT_EQ(peerOf(shared), addressOf(copy.get()));
+    EXPECT_EQ(calls.next(shared), 110);  // the delegate's 11, scaled by the C++ object
     counter.reset();
-    EXPECT_EQ(peerOf(shared), addressOf(copy.get()));
-    EXPECT_EQ(calls.next(shared), 110);  // the delegate's 11, scaled by the copy
+    EXPECT_EQ(calls.next(shared), 120);  // the delegate's 12, scaled by the copy
     copy.reset();
-    EXPECT_EQ(peerOf(shared), 0);
+    EXPECT_EQ(calls.next(shared), 2);  // the Java object's own count, which began at 1
     EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
 }
 
@@ -475,11 +476,9 @@ TEST_F(JvmTest, BytesThatAreNotAClassFileGiveTheJavaError) {
 TEST_F(JvmTest, EightThreadsCreateAndDestroyObjectsConcurrently) {
     startVm();
     const JavaCalls calls;
-    ShapeImpl stand(ShapeImpl::Detached(), 1);
     std::unique_ptr<ShapeImpl> first(new ShapeImpl(1));
-    const JObject_t probe = probeLike(*first, &stand);
+    const JObject_t unbound = unboundLike(*first);
     first.reset();
-    ASSERT_FALSE(calls.reachesNative(probe));
 
     const int kThreads = 8;
     const int kRounds = 300;
@@ -496,7 +495,7 @@ TEST_F(JvmTest, EightThreadsCreateAndDestroyObjectsConcurrently) {
                         ++wrong;
                     if (i % 4 == 0) {
                         ShapeImpl copy(shape);
-                        if (calls.area(copy, 2) != 2 * side || ShapeImpl::lastCalled != &copy)
+                        if (calls.area(copy, 2) != 2 * side || ShapeImpl::lastCalled != &shape)
                             ++wrong;
                     }
                 }
@@ -510,16 +509,7 @@ TEST_F(JvmTest, EightThreadsCreateAndDestroyObjectsConcurrently) {
         t.join();
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(failed, 0);
-
-    // Every count is back at 0: the last object unregistered the natives, and a new one
-    // registers them again.
-    EXPECT_FALSE(calls.reachesNative(probe));
-    {
-        ShapeImpl again(6);
-        EXPECT_EQ(calls.area(again, 1), 6);
-        EXPECT_TRUE(calls.reachesNative(probe));
-    }
-    EXPECT_FALSE(calls.reachesNative(probe));
+    EXPECT_EQ(calls.failureOf(unbound), "java.lang.IllegalStateException");
 }
 
 TEST_F(JvmTest, DelegatorForwardsToItsDelegate) {
