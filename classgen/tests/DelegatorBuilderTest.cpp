@@ -505,7 +505,8 @@ protected:
 TEST_F(DelegatorFiles, ConstructorsPassTheirArgumentsAndDescriptor)
 {
     ASSERT_TRUE(write("fixtures.delegate.DelegateTarget"));
-    EXPECT_NE(header.find("            DelegateTargetJNIDelegator(const DelegateTargetJNIDelegator& o):JNIInterface(o){}\n"
+    EXPECT_NE(header.find("            DelegateTargetJNIDelegator(const DelegateTargetJNIDelegator& o):JObject_t(o),JNIInterface(o),"
+                          "CPP_Java_Bridge::fixtures::delegate::DelegateTarget(o){}\n"
                           "            DelegateTargetJNIDelegator(JObject_t delegatedObj);\n"
                           "            DelegateTargetJNIDelegator(JObject_t delegatedObj, jlong p0, jdouble p1, "
                           "CPP_Java_Bridge::java::lang::StringArray1D p2);\n"
@@ -524,7 +525,7 @@ TEST_F(DelegatorFiles, ConstructorsPassTheirArgumentsAndDescriptor)
               "        jvalue* params = 0;\n"
               "        " + init + "\"()V\", params);\n"
               "    }catch(::jni_helpers::JVMException e){\n"
-              "        throw ::jni_helpers::JVMException(e.getMessage());\n"
+              "        throw ::jni_helpers::JVMException(e.getMessage(), e);\n"
               "    }catch(...){\n"
               "        throw ::jni_helpers::JVMException(\"System Error\");\n"
               "    }\n"
@@ -542,32 +543,32 @@ TEST_F(DelegatorFiles, ConstructorsPassTheirArgumentsAndDescriptor)
 TEST_F(DelegatorFiles, ForwardingMethodsCallTheDelegate)
 {
     ASSERT_TRUE(write("fixtures.delegate.DelegateTarget"));
-    const std::string lookup = "        jclass objClass = JNIEnvHelper::GetObjectClass(JNIInterface::getDelegator());\n";
+    const std::string lookup = "        jclass objClass = ::jni_helpers::JNIEnvHelper::GetObjectClass(JNIInterface::getDelegator());\n";
     // void, with an object parameter passed as its jobject.
     const std::string remember = definition("void DelegateTargetJNIDelegator::remember");
     EXPECT_NE(remember.find("(\n    ::jni_helpers::JStringHelper p0\n)\n"), std::string::npos) << remember;
     EXPECT_NE(remember.find(lookup), std::string::npos) << remember;
     EXPECT_NE(remember.find("GetMethodID(objClass, \"remember\", \"(Ljava/lang/String;)V\");"), std::string::npos);
-    EXPECT_NE(remember.find("        JNIEnvHelper::CallVoidMethod(JNIInterface::getDelegator(), mthID, (jobject)p0);\n"),
+    EXPECT_NE(remember.find("        ::jni_helpers::JNIEnvHelper::CallVoidMethod(JNIInterface::getDelegator(), mthID, (jobject)p0);\n"),
               std::string::npos)
         << remember;
     EXPECT_EQ(remember.find("return"), std::string::npos) << remember;
     // No parameters: an empty line in the list, no arguments after the method ID.
     const std::string flag = definition("jboolean DelegateTargetJNIDelegator::flag");
     EXPECT_NE(flag.find("flag\n(\n\n)\n"), std::string::npos) << flag;
-    EXPECT_NE(flag.find("        return JNIEnvHelper::CallBooleanMethod(JNIInterface::getDelegator(), mthID);\n"),
+    EXPECT_NE(flag.find("        return ::jni_helpers::JNIEnvHelper::CallBooleanMethod(JNIInterface::getDelegator(), mthID);\n"),
               std::string::npos)
         << flag;
     // A primitive result and parameter.
     EXPECT_NE(definition("jint DelegateTargetJNIDelegator::compute")
-                  .find("        return JNIEnvHelper::CallIntMethod(JNIInterface::getDelegator(), mthID, p0);\n"),
+                  .find("        return ::jni_helpers::JNIEnvHelper::CallIntMethod(JNIInterface::getDelegator(), mthID, p0);\n"),
               std::string::npos);
     // A String result: held, the local reference deleted, returned as the wrapper.
     const std::string last = definition("::jni_helpers::JStringHelper DelegateTargetJNIDelegator::last");
     EXPECT_NE(last.find("        JObject_t result;\n" + lookup), std::string::npos) << last;
-    EXPECT_NE(last.find("        jobject o = JNIEnvHelper::CallObjectMethod(JNIInterface::getDelegator(), mthID);\n"
+    EXPECT_NE(last.find("        jobject o = ::jni_helpers::JNIEnvHelper::CallObjectMethod(JNIInterface::getDelegator(), mthID);\n"
                         "        result = JObject_t(o);\n"
-                        "        JNIEnvHelper::DeleteLocalRef(o);\n"
+                        "        ::jni_helpers::JNIEnvHelper::DeleteLocalRef(o);\n"
                         "        return result;\n"),
               std::string::npos)
         << last;
@@ -589,7 +590,7 @@ TEST_F(DelegatorFiles, ForwardingMethodsCallTheDelegate)
 TEST_F(DelegatorFiles, ThunksCallTheCppObjectAndReturnNewLocalReferences)
 {
     ASSERT_TRUE(write("fixtures.delegate.DelegateTarget"));
-    const std::string cast = "((CPP_Java_Bridge::fixtures::delegate::DelegateTargetJNIDelegator*)peer)->";
+    const std::string cast = "((CPP_Java_Bridge::fixtures::delegate::DelegateTargetJNIDelegator*)receiver.get())->";
     const std::string prefix = "DelegateTargetJNIDelegator_Native::Java_fixtures_delegate_DelegateTargetJNIDelegator_native0";
     const std::string counts = definition("jintArray JNICALL " + prefix + "counts");
     EXPECT_NE(counts.find("(\n    JNIEnv* env, \n    jobject self, \n    jlong peer, \n    jint p1\n)\n{\n"), std::string::npos)
@@ -597,20 +598,29 @@ TEST_F(DelegatorFiles, ThunksCallTheCppObjectAndReturnNewLocalReferences)
     EXPECT_NE(counts.find("        return (jintArray)::jni_helpers::JNIEnvHelper::NewLocalRef(" + cast + "counts(p1));\n"),
               std::string::npos)
         << counts;
-    // Before the Java object has its peer, the delegated class's method runs.
-    EXPECT_NE(counts.find("        if(!peer){\n"
+    // While the Java object has no C++ object, the delegated class's method runs.
+    EXPECT_NE(counts.find("        ::jni_helpers::JNIInterface::Receiver receiver(peer);\n"
+                          "        if(!receiver){\n"
                           "            jclass base = superClassOf(self);\n"
-                          "            jmethodID mthID = JNIEnvHelper::GetMethodID(base, \"counts\", \"(I)[I\");\n"
-                          "            jintArray result = (jintArray)JNIEnvHelper::CallNonvirtualObjectMethod(self, base, "
+                          "            jmethodID mthID = ::jni_helpers::JNIEnvHelper::GetMethodID(base, \"counts\", \"(I)[I\");\n"
+                          "            jintArray result = (jintArray)::jni_helpers::JNIEnvHelper::CallNonvirtualObjectMethod(self, base, "
                           "mthID, p1);\n"
-                          "            JNIEnvHelper::DeleteLocalRef(base);\n"
+                          "            ::jni_helpers::JNIEnvHelper::DeleteLocalRef(base);\n"
                           "            return result;\n"
                           "        }\n"),
               std::string::npos)
         << counts;
-    // The default result after the catch clause.
+    // A Java exception goes back to Java as it was thrown; the default result after the catch
+    // clauses.
+    EXPECT_NE(counts.find("    }catch(const ::jni_helpers::JVMException& e){\n"
+                          "        if(::jni_helpers::JNIEnvHelper::Throw(e.getThrowable()) != JNI_OK)\n"
+                          "            ::jni_helpers::JNIEnvHelper::ThrowNew(::jni_helpers::CSmartString(\"An error in the "
+                          "native code.\\n\") + e.getMessage());\n"
+                          "    }catch(const ::jni_helpers::BaseException& e){\n"),
+              std::string::npos)
+        << counts;
     EXPECT_NE(counts.find("    }catch(...){\n"
-                          "        jni_helpers::JNIEnvHelper::ThrowNew(\"An error in the native code.\");\n"
+                          "        ::jni_helpers::JNIEnvHelper::ThrowNew(\"An error in the native code.\");\n"
                           "    }\n"
                           "    return 0;\n}\n"),
               std::string::npos)
@@ -624,8 +634,8 @@ TEST_F(DelegatorFiles, ThunksCallTheCppObjectAndReturnNewLocalReferences)
     EXPECT_NE(remember.find("        " + cast + "remember(::jni_helpers::JStringHelper(JObject_t(p1)));\n"),
               std::string::npos)
         << remember;
-    EXPECT_NE(remember.find("            JNIEnvHelper::CallNonvirtualVoidMethod(self, base, mthID, p1);\n"
-                            "            JNIEnvHelper::DeleteLocalRef(base);\n"
+    EXPECT_NE(remember.find("            ::jni_helpers::JNIEnvHelper::CallNonvirtualVoidMethod(self, base, mthID, p1);\n"
+                            "            ::jni_helpers::JNIEnvHelper::DeleteLocalRef(base);\n"
                             "            return;\n"),
               std::string::npos)
         << remember;
@@ -656,7 +666,7 @@ TEST_F(DelegatorFiles, ASubstitutedNameRenamesTheCppMemberOnly)
     EXPECT_NE(welcome.find("GetMethodID(objClass, \"greet\", \"(Ljava/lang/String;)Ljava/lang/String;\");"),
               std::string::npos)
         << welcome;
-    EXPECT_NE(source.find("*)peer)->welcome(::jni_helpers::JStringHelper(JObject_t(p1)))"), std::string::npos);
+    EXPECT_NE(source.find("*)receiver.get())->welcome(::jni_helpers::JStringHelper(JObject_t(p1)))"), std::string::npos);
     EXPECT_NE(source.find("GetMethodID(base, \"greet\", "), std::string::npos);
     EXPECT_NE(source.find("{(char*)\"native0greet\", "), std::string::npos);
 }

@@ -452,10 +452,10 @@ TEST_F(ImplFiles, DefaultMethodsRunTheirJavaCodeUnlessOverridden)
     EXPECT_NE(header.find("virtual JObject_t make(){return 0;}\n"), std::string::npos) << header;
     EXPECT_NE(header.find("virtual JObject_t twice();\n"), std::string::npos) << header;
     EXPECT_NE(source.find("JObject_t WithLambdaJNIImpl::twice\n"), std::string::npos) << source;
-    EXPECT_NE(source.find("jclass objClass = JNIEnvHelper::GetObjectClass(*this);\n"), std::string::npos) << source;
+    EXPECT_NE(source.find("jclass objClass = ::jni_helpers::JNIEnvHelper::GetObjectClass(*this);\n"), std::string::npos) << source;
     EXPECT_NE(source.find("GetMethodID(objClass, \"default0twice\", \"()Ljava/lang/Runnable;\");"), std::string::npos)
         << source;
-    EXPECT_NE(source.find("jobject o = JNIEnvHelper::CallObjectMethod(*this, mthID);"), std::string::npos) << source;
+    EXPECT_NE(source.find("jobject o = ::jni_helpers::JNIEnvHelper::CallObjectMethod(*this, mthID);"), std::string::npos) << source;
     // The method is no native: it has no table entry and no thunk.
     EXPECT_EQ(source.find("\"default0twice\", (char*)"), std::string::npos) << source;
     EXPECT_EQ(source.find("_default0twice"), std::string::npos) << source;

@@ -236,7 +236,8 @@ TEST_F(ProxyText, DefaultPackageClassSitsOneLevelIn)
     const Generated g = generate("DefaultPackageFixture");
     EXPECT_TRUE(std::filesystem::exists(dir.file("DefaultPackageFixtureJNIProxy.h")));
     EXPECT_NE(g.header.find("\nnamespace CPP_Java_Bridge {\n#ifdef __JNIHDLL\n"
-                            "    class __declspec(dllexport) DefaultPackageFixtureJNIProxy: public JObject_t {\n"),
+                            "    class __declspec(dllexport) DefaultPackageFixtureJNIProxy: "
+                            "public CPP_Java_Bridge::DefaultPackageFixture {\n"),
               std::string::npos);
     EXPECT_NE(g.header.find("\n        static const char* _clazzName;\n"), std::string::npos);
     EXPECT_EQ(g.header.substr(g.header.size() - 10), "    };\n};\n");
@@ -251,7 +252,8 @@ TEST_F(ProxyText, NestedClassKeepsDollarInFileNameOnly)
     const Generated g = generate("fixtures.Outer$StaticNested");
     ASSERT_TRUE(g.written);
     EXPECT_TRUE(std::filesystem::exists(dir.file("fixtures_Outer$StaticNestedJNIProxy.cpp")));
-    EXPECT_NE(g.header.find("        class Outer_StaticNestedJNIProxy: public JObject_t {"), std::string::npos);
+    EXPECT_NE(g.header.find("        class Outer_StaticNestedJNIProxy: public CPP_Java_Bridge::fixtures::Outer_StaticNested {"),
+              std::string::npos);
     EXPECT_NE(g.source.find("_clazzName = \"fixtures/Outer$StaticNested\";"), std::string::npos);
     EXPECT_NE(g.source.find("void CPP_Java_Bridge::fixtures::Outer_StaticNestedJNIProxy::Outer_StaticNested_init(){"),
               std::string::npos);
@@ -471,13 +473,13 @@ TEST_F(ProxyText, NativeStubsForwardToTheirMembers)
     const std::string echo = body(g.source, "JNICALL Java_fixtures_natives_NativeMethods_echo(");
     EXPECT_NE(echo.find("(JNIEnv* env, jobject obj, jobject p0){"), std::string::npos);
     EXPECT_NE(echo.find("CPP_Java_Bridge::fixtures::natives::NativeMethodsJNIProxy jniObj(obj);"), std::string::npos);
-    EXPECT_NE(echo.find("return (jobject)jni_helpers::JNIEnvHelper::NewLocalRef((jobject)jniObj.echo("
+    EXPECT_NE(echo.find("return (jobject)::jni_helpers::JNIEnvHelper::NewLocalRef((jobject)jniObj.echo("
                         "::jni_helpers::JStringHelper(JObject_t(p0))));"),
               std::string::npos);
     const std::string reverse = body(g.source, "JNICALL Java_fixtures_natives_NativeMethods_reverse(");
-    EXPECT_NE(reverse.find("return (jintArray)jni_helpers::JNIEnvHelper::NewLocalRef((jobject)"), std::string::npos);
+    EXPECT_NE(reverse.find("return (jintArray)::jni_helpers::JNIEnvHelper::NewLocalRef((jobject)"), std::string::npos);
     const std::string raise = body(g.source, "JNICALL Java_fixtures_natives_NativeMethods_raise(");
-    EXPECT_NE(raise.find("jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());"), std::string::npos);
+    EXPECT_NE(raise.find("::jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());"), std::string::npos);
     EXPECT_EQ(raise.find("return"), std::string::npos);
     EXPECT_NE(g.source.find("}\n///////////////////////////////////////\n//Implement these methods in your code:\n"),
               std::string::npos);
@@ -492,7 +494,7 @@ TEST_F(ProxyText, NativeCommentNamesTheMemberTheStubCalls)
     nameSubstitutions = &substitutions;
     const Generated g = generate("fixtures.natives.NativeMethods", true);
     nameSubstitutions = nullptr;
-    EXPECT_NE(g.source.find("return (jobject)jni_helpers::JNIEnvHelper::NewLocalRef((jobject)jniObj.reply("),
+    EXPECT_NE(g.source.find("return (jobject)::jni_helpers::JNIEnvHelper::NewLocalRef((jobject)jniObj.reply("),
               std::string::npos);
     EXPECT_NE(g.source.find("//::jni_helpers::JStringHelper CPP_Java_Bridge::fixtures::natives::NativeMethodsJNIProxy"
                             "::reply(::jni_helpers::JStringHelper);\n"),

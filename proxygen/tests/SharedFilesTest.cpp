@@ -89,11 +89,11 @@ TEST_F(SharedFiles, DefaultClassOfAPackagedClass)
                           "    namespace java {\n"
                           "        namespace lang {\n"
                           "#ifdef __JNIHDLL\n"
-                          "            class __declspec(dllexport) Object: public JObject_t {\n"
+                          "            class __declspec(dllexport) Object: public virtual JObject_t {\n"
                           "#elif __USEDLL\n"
-                          "            class __declspec(dllimport) Object: public JObject_t {\n"
+                          "            class __declspec(dllimport) Object: public virtual JObject_t {\n"
                           "#else\n"
-                          "            class Object: public JObject_t {\n"
+                          "            class Object: public virtual JObject_t {\n"
                           "#endif\n"
                           "            public:\n"
                           "                Object(){}\n"
@@ -119,7 +119,7 @@ TEST_F(SharedFiles, DefaultPackageClass)
     referencedClasses.insert("DefaultPackageFixture");
     write();
     EXPECT_NE(header.find("namespace CPP_Java_Bridge {\n#ifdef __JNIHDLL\n"
-                          "    class __declspec(dllexport) DefaultPackageFixture: public JObject_t {\n"),
+                          "    class __declspec(dllexport) DefaultPackageFixture: public virtual JObject_t {\n"),
               std::string::npos);
     EXPECT_NE(header.find("    };\n};\n"), std::string::npos);
     EXPECT_NE(source.find("\nCPP_Java_Bridge::DefaultPackageFixture::DefaultPackageFixture(const JObject_t& o)"
@@ -135,7 +135,7 @@ TEST_F(SharedFiles, NestedClassAndIncludeLines)
     generatedImpls.insert("a.I");
     generatedDelegators.insert("a.D");
     write();
-    EXPECT_NE(header.find("        class B_C: public JObject_t {\n"), std::string::npos);
+    EXPECT_NE(header.find("        class B_C: public virtual JObject_t {\n"), std::string::npos);
     EXPECT_NE(source.find("CPP_Java_Bridge::a::B_C::B_C(const JObject_t& o)"), std::string::npos);
     const std::string includes = "#include \"a_B$CJNIProxy.h\"\n"
                                  "#include \"a_DJNIProxy.h\"\n"
@@ -158,9 +158,9 @@ TEST_F(SharedFiles, OneDefaultClassPerCppName)
     nameSubstitutions = &substitutions;
     write();
     nameSubstitutions = nullptr;
-    EXPECT_EQ(occurrences(header, "        class B_C: public JObject_t {\n"), 1u);
+    EXPECT_EQ(occurrences(header, "        class B_C: public virtual JObject_t {\n"), 1u);
     EXPECT_EQ(occurrences(source, "::B_C::B_C(const JObject_t& o)"), 1u);
-    EXPECT_EQ(occurrences(header, "        class erase: public JObject_t {\n"), 1u);
+    EXPECT_EQ(occurrences(header, "        class erase: public virtual JObject_t {\n"), 1u);
     EXPECT_EQ(occurrences(source, "CPP_Java_Bridge::x::erase::erase(const JObject_t& o)"), 1u);
     EXPECT_EQ(header.find("class delete"), std::string::npos);
     // Include lines name the files as they were written.
@@ -206,7 +206,7 @@ TEST(ProxyDriver, RunsOverClassesAndWritesTheSharedFiles)
     const std::string header = kavrin_test::readFile(dir.file("defproxies.h"));
     EXPECT_NE(header.find("#include \"DefaultPackageFixtureJNIProxy.h\"\n#include \"fixtures_NamedJNIProxy.h\"\n"),
               std::string::npos);
-    EXPECT_NE(header.find("            class Object: public JObject_t {\n"), std::string::npos);
+    EXPECT_NE(header.find("            class Object: public virtual JObject_t {\n"), std::string::npos);
     EXPECT_EQ(header.find("no_such"), std::string::npos);
 
     const kavrin_test::CommandResult usage = kavrin_test::runCommand({PROXY_DRIVER, "fixtures.Named"});

@@ -253,8 +253,8 @@ TEST_F(TypeMappingTest, TryAndCatchText)
     EXPECT_EQ(out.str(),
               "  try{\n"
               "  }catch(::jni_helpers::JVMException e){\n"
-              "      throw ::jni_helpers::JVMException(jni_helpers::CSmartString(\"a::BJNIProxy::get_x:\\n\") + "
-              "e.getMessage());\n"
+              "      throw ::jni_helpers::JVMException(::jni_helpers::CSmartString(\"a::BJNIProxy::get_x:\\n\") + "
+              "e.getMessage(), e);\n"
               "  }catch(...){\n"
               "      throw ::jni_helpers::JVMException(\"a::BJNIProxy::get_x: System Error\");\n"
               "  }\n");
@@ -288,6 +288,11 @@ TEST_F(TypeMappingTest, NamesGoThroughTheSubstitutions)
     EXPECT_EQ(substituteName("a$b"), "a_b");
     EXPECT_EQ(simpleCppName("java.lang.Object"), "Object");
     EXPECT_EQ(simpleCppName("TopLevel"), "TopLevel");
+    // A package std would hide the standard library as a namespace; a class or member std hides
+    // nothing that generated code names.
+    EXPECT_EQ(cppQualifiedName("org.std.codec.std"), "org::std_::codec::std");
+    EXPECT_EQ(cppQualifiedName("std.Codec"), "std_::Codec");
+    EXPECT_EQ(substituteName("std"), "std");
 
     std::map<std::string, std::string> substitutions{
         {"delete", "delete_"}, {"B$C", "BC"}, {"Object", "JObject"}, {"union", "union_"}};

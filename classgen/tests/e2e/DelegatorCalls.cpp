@@ -9,14 +9,16 @@
 //   constructors  every generated constructor passes its arguments to the class's constructor; a
 //                 copy shares the Java object
 //   interface     a delegator of the interface Greeter beside a C++ implementation of it; a
-//                 delegator of an interface that narrows the result of an inherited method
+//                 delegator of an interface that narrows the result of an inherited method; an
+//                 implementation and a delegator passed to the overload of their own type
 //   eager         a constructor of the delegated class that calls a forwarded method runs the
 //                 Java method, before the object has its C++ peer
-//   exceptions    C++ exceptions and exceptions of the delegated object reach Java as
-//                 RuntimeExceptions; the delegator works on afterwards
+//   exceptions    C++ exceptions reach Java as RuntimeExceptions, exceptions of the delegated
+//                 object as themselves; the delegator works on afterwards
 //   library       delegators of java.util.TreeMap (methods with nested types reach the delegate),
-//                 of java.util.TimerTask (its constructor is protected) and of a class whose
-//                 super class's toString is final while it implements Runnable
+//                 of java.util.TimerTask (its constructor is protected), of java.util.ArrayList
+//                 (a Java caller catches the list's IndexOutOfBoundsException) and of a class
+//                 whose super class's toString is final while it implements Runnable
 #include "CallsSupport.h"
 #include "defproxies.h"
 
@@ -203,7 +205,7 @@ void constructors()
     for (const DelegateTargetJNIDelegator* d : {&plain, &named, &tagged})
         CHECK(JNIEnvHelper::CallLongMethod(*d, compute, static_cast<jlong>(3)) == 6);
 
-    // A copy shares the Java object, whose calls reach it while it lives, then the original.
+    // A copy shares the Java object, whose calls stay with the original.
     Target original(delegate);
     const jmethodID computeInt = methodOf(kTarget, "compute", "(I)I");
     {
@@ -282,6 +284,16 @@ void interface()
     JNIEnvHelper::DeleteLocalRef(own);
     CHECK_TEXT(toJavaString(greeter), toJavaString(delegate));
     covariant();
+
+    // An implementation or a delegator is its Java type's own class: passed where that type is
+    // expected it picks the overload without being named.
+    classgentest::PickerJNIDelegator picker(newObject("classgentest/Picker", "()V"));
+    java::lang::RunnableJNIImpl runnable;
+    classgentest::NarrowingJNIImpl narrowingImpl;
+    Narrowing narrowingDelegator(newObject("classgentest/NarrowValue", "()V"));
+    CHECK_TEXT(text(picker.pick(1, runnable)), std::string("runnable 1"));
+    CHECK_TEXT(text(picker.pick(2, narrowingImpl)), std::string("narrowing 2"));
+    CHECK_TEXT(text(picker.pick(3, narrowingDelegator)), std::string("narrowing 3"));
 }
 
 const char* const kEager = "classgentest/EagerStart";
@@ -345,13 +357,13 @@ void exceptions()
         thrown = calls::messageOf(e).find("NegativeArraySizeException") != std::string::npos;
     }
     CHECK(thrown);
-    // ... a Java caller a RuntimeException from the thunk.
+    // ... a Java caller the same Java exception from the thunk.
     thrown = false;
     try {
         jobject result = JNIEnvHelper::CallObjectMethod(failing, methodOf(kTarget, "counts", "(I)[I"), -1);
         JNIEnvHelper::DeleteLocalRef(result);
     } catch (const jni_helpers::JVMException& e) {
-        thrown = calls::messageOf(e).find("An error in the native code.") != std::string::npos;
+        thrown = calls::messageOf(e).find("java.lang.NegativeArraySizeException") == 0;
     }
     CHECK(thrown);
     CHECK(JNIEnvHelper::CallIntMethod(failing, methodOf(kTarget, "compute", "(I)I"), 4) == 400);
@@ -399,6 +411,17 @@ void library()
     CHECK(JNIEnvHelper::CallStaticBooleanMethod(callsClass, runTwice, (jobject)task) == JNI_FALSE);
     CHECK(task.runs == 2);
     CHECK(intField(countdown, "classgentest/Countdown", "runs") == 2);
+
+    // The list's own IndexOutOfBoundsException reaches the Java caller through the delegator.
+    const JObject_t list = newObject("java/util/ArrayList", "()V");
+    const jmethodID add = methodOf("java/util/ArrayList", "add", "(Ljava/lang/Object;)Z");
+    JNIEnvHelper::CallBooleanMethod(list, add, (jobject)javaString("a"));
+    JNIEnvHelper::CallBooleanMethod(list, add, (jobject)javaString("b"));
+    java::util::ArrayListJNIDelegator listDelegator(list);
+    const char* get = "(Ljava/util/List;I)Ljava/lang/String;";
+    CHECK_TEXT(callStaticText(calls, "get", get, (jobject)listDelegator, 1), std::string("b"));
+    const std::string outOfBounds = callStaticText(calls, "get", get, (jobject)listDelegator, 5);
+    CHECK_TEXT(outOfBounds, std::string("out of bounds: Index 5 out of bounds for length 2"));
 
     // The VM defines the delegator only if it leaves the final toString alone.
     Sealed sealed(newObject("classgentest/SealedAcrossInterfaces", "()V"));

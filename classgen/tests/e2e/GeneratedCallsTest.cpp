@@ -49,20 +49,24 @@ std::string groupName(const ::testing::TestParamInfo<Group>& info)
 // exceptions become RuntimeExceptions; thread: a C++ Runnable run by a java.lang.Thread;
 // inheritance: methods of a super-interface, a one-method and an empty interface; lifetimes:
 // copies sharing one Java object, a thread the program attached, Java errors of the runtime's
-// string and monitor calls; defaults: the Java code of default methods and of java.lang.Object's
-// methods runs unless C++ overrides it.
+// string and monitor calls; race: copies made and dropped on four threads for three seconds
+// while a Java thread runs the original; defaults: the Java code of default methods and of
+// java.lang.Object's methods runs unless C++ overrides it, and its exceptions reach Java as they
+// were thrown.
 INSTANTIATE_TEST_SUITE_P(Impl, GeneratedCalls,
                          ::testing::Values(Group{IMPL_CALLS, "everything"}, Group{IMPL_CALLS, "exceptions"},
                                            Group{IMPL_CALLS, "thread"}, Group{IMPL_CALLS, "inheritance"},
-                                           Group{IMPL_CALLS, "lifetimes"}, Group{IMPL_CALLS, "defaults"}),
+                                           Group{IMPL_CALLS, "lifetimes"}, Group{IMPL_CALLS, "race"},
+                                           Group{IMPL_CALLS, "defaults"}),
                          groupName);
 
 // Delegators. target: Java code calling a C++ delegator of a class over a Java object reaches the
 // C++ overrides and, for the other methods, the delegated object; constructors: every generated
 // constructor; interface: a delegator of an interface beside its implementation; eager: a
-// constructor of the delegated class that calls a forwarded method; exceptions: failures on
-// either side reach Java as RuntimeExceptions; library: delegators of java.util classes (nested
-// types, a protected constructor) and of a class with a final method it also implements.
+// constructor of the delegated class that calls a forwarded method; exceptions: C++ failures
+// reach Java as RuntimeExceptions, the delegated object's as themselves; library: delegators of
+// java.util classes (nested types, a protected constructor, a list's own
+// IndexOutOfBoundsException) and of a class with a final method it also implements.
 INSTANTIATE_TEST_SUITE_P(Delegator, GeneratedCalls,
                          ::testing::Values(Group{DELEGATOR_CALLS, "target"}, Group{DELEGATOR_CALLS, "constructors"},
                                            Group{DELEGATOR_CALLS, "interface"}, Group{DELEGATOR_CALLS, "eager"},

@@ -11,13 +11,17 @@
 //                method redeclared with a narrower result
 //   lifetimes    copies of an implementation sharing its Java object; a thread the program
 //                attached itself; a string helper over another object; a monitor not owned
+//   race         threads that make and drop copies of a Runnable while a Java thread runs it
 //   defaults     a C++ java.util.Comparator and java.util.Iterator: the interfaces' default methods
 //                and java.lang.Object's methods run their Java code, from Java and from C++,
-//                unless the C++ class overrides them; inside its compare, called by Java, the C++
-//                class finds the application's classes
+//                unless the C++ class overrides them (the Java exception of Iterator's remove
+//                reaches the Java caller as it was thrown); inside its compare, called by Java,
+//                the C++ class finds the application's classes
 #include "CallsSupport.h"
 #include "defproxies.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -276,7 +280,7 @@ void lifetimes()
     JNIEnvHelper::DeleteLocalRef(counterClass);
     Counter keeper;  // keeps the class's natives registered throughout
 
-    // Copies share the Java object; its calls reach the newest living copy, then the one before.
+    // Copies share the Java object; its calls stay with the original, then reach the oldest copy.
     std::unique_ptr<Counter> original(new Counter);
     const JObject_t java(static_cast<jobject>(*original));
     CHECK(JNIEnvHelper::CallIntMethod(java, next) == 1);
@@ -284,12 +288,12 @@ void lifetimes()
         Counter copy(*original);
         CHECK(JNIEnvHelper::IsSameObject(copy, java));
         CHECK(JNIEnvHelper::CallIntMethod(java, next) == 2);
-        CHECK(JNIEnvHelper::CallIntMethod(java, next) == 3);
+        CHECK(JNIEnvHelper::CallIntMethod(copy, next) == 3);
     }
-    CHECK(JNIEnvHelper::CallIntMethod(java, next) == 2);  // the original again
+    CHECK(JNIEnvHelper::CallIntMethod(java, next) == 4);
     std::unique_ptr<Counter> last(new Counter(*original));
     original.reset();
-    CHECK(JNIEnvHelper::CallIntMethod(java, next) == 3);  // the copy outlives the original
+    CHECK(JNIEnvHelper::CallIntMethod(java, next) == 5);  // the copy outlives the original
     last.reset();
     CHECK(callFailsWith(java, next, "java.lang.IllegalStateException"));
 
@@ -405,7 +409,7 @@ void defaults()
     CHECK_TEXT(rest, std::string("bc"));
     const std::string refused =
         callStaticText(calls, "remove", "(Ljava/util/Iterator;)Ljava/lang/String;", (jobject)letters);
-    CHECK_TEXT(refused, std::string("java.lang.RuntimeException"));
+    CHECK_TEXT(refused, std::string("unsupported: remove at java.util.Iterator.remove"));
     RemovingLetters removing("xy");
     const std::string removed =
         callStaticText(calls, "remove", "(Ljava/util/Iterator;)Ljava/lang/String;", (jobject)removing);
@@ -413,6 +417,64 @@ void defaults()
     CHECK(removing.removed == 1);
     const std::string all = callStaticText(calls, "drain", "(Ljava/util/Iterator;)Ljava/lang/String;", (jobject)removing);
     CHECK_TEXT(all, std::string("xy"));
+}
+
+// Counts the runs that reach the object Java holds and those that reach a copy.
+class Spinner : public java::lang::RunnableJNIImpl {
+public:
+    Spinner() = default;
+    Spinner(const Spinner& other) : RunnableJNIImpl(other), m_copy(true) {}
+    void run() override { ++(m_copy ? copyRuns : runs); }
+
+    static std::atomic<long> runs;
+    static std::atomic<long> copyRuns;
+
+private:
+    bool m_copy = false;
+};
+std::atomic<long> Spinner::runs{0};
+std::atomic<long> Spinner::copyRuns{0};
+
+void race()
+{
+    Spinner spinner;
+    const char* calls = "classgentest/LibraryCalls";
+    jclass callsClass = JNIEnvHelper::FindClass(calls);
+    jobject started = JNIEnvHelper::CallStaticObjectMethod(
+        callsClass,
+        JNIEnvHelper::GetStaticMethodID(callsClass, "startRunning", "(Ljava/lang/Runnable;)Lclassgentest/LibraryCalls$Runner;"),
+        (jobject)spinner);
+    const JObject_t runner(started);
+    JNIEnvHelper::DeleteLocalRef(started);
+    JNIEnvHelper::DeleteLocalRef(callsClass);
+
+    std::atomic<bool> stop{false};
+    std::atomic<long> copies{0};
+    std::vector<std::thread> copiers;
+    for (int t = 0; t < 4; ++t) {
+        copiers.emplace_back([&] {
+            while (!stop) {
+                Spinner c(spinner);
+                Spinner d(c);
+                copies += 2;
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    stop = true;
+    for (std::thread& copier : copiers)
+        copier.join();
+    jclass runnerClass = JNIEnvHelper::GetObjectClass(runner);
+    jobject result = JNIEnvHelper::CallObjectMethod(
+        runner, JNIEnvHelper::GetMethodID(runnerClass, "finish", "()Ljava/lang/String;"));
+    const std::string finished = text(JObject_t(result));
+    JNIEnvHelper::DeleteLocalRef(result);
+    JNIEnvHelper::DeleteLocalRef(runnerClass);
+    CHECK_TEXT(finished.substr(0, 5), std::string("runs="));
+    CHECK(Spinner::runs > 0);
+    CHECK(Spinner::copyRuns == 0);
+    CHECK(copies > 0);
+    std::printf("%ld copies made while Java ran the original %ld times\n", copies.load(), Spinner::runs.load());
 }
 
 }  // namespace
@@ -425,5 +487,6 @@ int main(int argc, char** argv)
                        {"thread", thread},
                        {"inheritance", inheritance},
                        {"lifetimes", lifetimes},
+                       {"race", race},
                        {"defaults", defaults}});
 }

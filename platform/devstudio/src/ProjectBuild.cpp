@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 
 extern char** environ;
@@ -286,6 +287,32 @@ VariableLookup userEnvironment() {
   };
 }
 
+// The header named by the first `#include "..."` line of `source` whose name is stdafx.h in any
+// case, or "" when there is none (or the file cannot be read).
+std::string stdafxIncludeOf(const std::string& source) {
+  FILE* file = std::fopen(source.c_str(), "r");
+  if (file == nullptr) return "";
+  std::string found;
+  char line[4096];
+  while (found.empty() && std::fgets(line, sizeof line, file) != nullptr) {
+    std::string text = line;
+    const size_t hash = text.find_first_not_of(" \t");
+    if (hash == std::string::npos || text[hash] != '#') continue;
+    const size_t open = text.find('"', hash);
+    const size_t close = open == std::string::npos ? open : text.find('"', open + 1);
+    if (close == std::string::npos || text.compare(hash, 8, "#include") != 0) continue;
+    const std::string name = text.substr(open + 1, close - open - 1);
+    if (strcasecmp(name.c_str(), "stdafx.h") == 0) found = name;
+  }
+  std::fclose(file);
+  return found;
+}
+
+bool isFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 std::string programOf(const Project& project) {
   const std::string projectFile = absolutePath(project.path);
   return folderOf(projectFile) + "/" + stem(projectFile);
@@ -310,6 +337,7 @@ bool planBuild(const Project& project, const VariableLookup& lookup, BuildPlan& 
   plan.objects = directory + "/" + folder;
   std::set<std::string> taken;
   std::vector<std::string> objectFiles;
+  std::map<std::string, std::vector<std::string>> stdafxUsers;  // by the name they include
   for (const std::string& file : project.files) {
     std::string path;
     if (!expand(file, lookup, path, error)) {
@@ -322,6 +350,8 @@ bool planBuild(const Project& project, const VariableLookup& lookup, BuildPlan& 
     std::string object = stem(path);
     for (int n = 2; !taken.insert(object).second; ++n) object = stem(path) + "_" + std::to_string(n);
     object = folder + "/" + object + ".o";
+    const std::string header = stdafxIncludeOf(path[0] == '/' ? path : directory + "/" + path);
+    if (!header.empty()) stdafxUsers[header].push_back(path);
     std::vector<std::string> compile = {kCompiler, "-std=c++17", "-g", "-c", path, "-o", object};
     if (options.library) compile.push_back("-fPIC");
     compile.insert(compile.end(), options.compile.begin(), options.compile.end());
@@ -331,6 +361,25 @@ bool planBuild(const Project& project, const VariableLookup& lookup, BuildPlan& 
   if (plan.compiles.empty()) {
     error = "The project " + project.path + " has no .cpp file to build";
     return false;
+  }
+  // Generated sources include the project's precompiled header first: without one, each of them
+  // fails to compile, and the build says why before the compiler does.
+  for (const auto& users : stdafxUsers) {
+    const std::vector<std::string>& sources = users.second;
+    std::vector<std::string> folders;
+    for (const std::string& source : sources) folders.push_back(folderOf(source[0] == '/' ? source : directory + "/" + source));
+    for (const std::string& option : options.compile) {
+      if (option.compare(0, 2, "-I") == 0)
+        folders.push_back((option.size() > 2 && option[2] == '/' ? "" : directory + "/") + option.substr(2));
+    }
+    bool found = false;
+    for (const std::string& folder : folders) found = found || isFile(folder + "/" + users.first);
+    if (found) continue;
+    const std::string who = sources.size() == 1 ? sources.front() + " includes"
+                                                : sources.front() + " and " + std::to_string(sources.size() - 1) +
+                                                      " more include";
+    plan.notes.push_back(who + " \"" + users.first + "\", which is missing: it is the project's precompiled header, "
+                         "which may be empty; put one beside the project file");
   }
   plan.library = options.library;
   if (plan.library) plan.program = directory + "/lib" + name + ".so";

@@ -71,6 +71,31 @@ TEST(ProjectBuild, FilesAndTheFirstConfigurationsSettingsGiveTheCommands) {
                                                    "the settings of midl.exe are left out"}));
 }
 
+TEST(ProjectBuild, AMissingPrecompiledHeaderThatSourcesIncludeIsNoted) {
+  platform_test::TempDir dir;
+  platform_test::writeText(dir.file("main.cpp"), "int main() { return 0; }\n");
+  platform_test::writeText(dir.file("AJNIProxy.cpp"), "/* banner */\n#include \"stdafx.h\"\n#include \"defproxies.h\"\n");
+  platform_test::writeText(dir.file("BJNIProxy.cpp"), "  #include \"stdafx.h\"\n");
+  const Project project = load(dir, "file main.cpp\nfile AJNIProxy.cpp\nfile BJNIProxy.cpp\nconfiguration A\n"
+                                    "setting cl.exe /I inc\n");
+  const std::string note =
+      "AJNIProxy.cpp and 1 more include \"stdafx.h\", which is missing: it is the project's precompiled header, "
+      "which may be empty; put one beside the project file";
+  BuildPlan plan;
+  std::string error;
+  ASSERT_TRUE(devstudio::planBuild(project, variables({}), plan, error)) << error;
+  EXPECT_EQ(plan.notes, std::vector<std::string>{note});
+  // One in an include folder, or beside the sources, is found.
+  std::filesystem::create_directory(dir.file("inc"));
+  platform_test::writeText(dir.file("inc/stdafx.h"), "");
+  ASSERT_TRUE(devstudio::planBuild(project, variables({}), plan, error)) << error;
+  EXPECT_TRUE(plan.notes.empty());
+  std::filesystem::remove(dir.file("inc/stdafx.h"));
+  platform_test::writeText(dir.file("stdafx.h"), "#pragma once\n");
+  ASSERT_TRUE(devstudio::planBuild(project, variables({}), plan, error)) << error;
+  EXPECT_TRUE(plan.notes.empty());
+}
+
 TEST(ProjectBuild, SettingsThatCannotBeUsedStopTheBuild) {
   platform_test::TempDir dir;
   const struct {

@@ -26,6 +26,9 @@ void jdk()
     Integer boxed(Integer::valueOf(41));
     CHECK_EQ(boxed.intValue(), 41);
     CHECK_EQ(boxed.compareTo(Integer::valueOf(50)), -1);
+    // A proxy is its Java type's own class: compareTo(Integer), not the compareTo(Object) beside it.
+    const Integer fifty(Integer::valueOf(50));
+    CHECK_EQ(boxed.compareTo(fifty), -1);
     CHECK_TEXT(boxed.toString(), "41");
     CHECK_TRUE(!Integer::get_TYPE().isNullObject());
     const std::string bad = e2e::thrownMessage([] { Integer::parseInt(str("12x")); });

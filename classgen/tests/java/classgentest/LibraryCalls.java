@@ -46,14 +46,62 @@ public class LibraryCalls {
         return text.toString();
     }
 
-    /** The class name of what remove() threw, or "removed". */
+    /** "removed", or what remove() threw as UnsupportedOperationException and where it was made. */
     public static String remove(Iterator<String> it) {
         try {
             it.remove();
             return "removed";
-        } catch (RuntimeException e) {
-            return e.getClass().getName();
+        } catch (UnsupportedOperationException e) {
+            StackTraceElement top = e.getStackTrace()[0];
+            return "unsupported: " + e.getMessage() + " at " + top.getClassName() + "." + top.getMethodName();
         }
+    }
+
+    /** The element, or the message of the IndexOutOfBoundsException that get threw. */
+    public static String get(List<String> list, int index) {
+        try {
+            return list.get(index);
+        } catch (IndexOutOfBoundsException e) {
+            return "out of bounds: " + e.getMessage();
+        }
+    }
+
+    /** A Java thread that calls run() over and over until stopped. */
+    public static class Runner extends Thread {
+        private final Runnable task;
+        private volatile boolean stopped;
+        private long runs;
+        private String failure = "";
+
+        public Runner(Runnable task) {
+            this.task = task;
+        }
+
+        @Override
+        public void run() {
+            try {
+                while (!stopped) {
+                    task.run();
+                    ++runs;
+                }
+            } catch (RuntimeException e) {
+                failure = e.toString();
+            }
+        }
+
+        /** "runs=N" after the thread has ended, or the failure that ended it. */
+        public String finish() throws InterruptedException {
+            stopped = true;
+            join();
+            return failure.isEmpty() ? "runs=" + runs : failure;
+        }
+    }
+
+    /** A started Runner of `task`. */
+    public static Runner startRunning(Runnable task) {
+        Runner runner = new Runner(task);
+        runner.start();
+        return runner;
     }
 
     /** "one,two,2": the map's first entry, the entry at or below 5, its size. */
