@@ -249,6 +249,14 @@ public:
     // Attaches the calling thread; the library detaches it when the thread ends. Returns the VM's
     // result, or -1 when no VM is found or the thread already has an environment.
     static long attachCurrentThread();
+    // Forgets the calling thread's environment and detaches the thread from the VM.
+    //
+    // The rule: a thread that has used the library detaches here, never through the VM's own
+    // DetachCurrentThread. The library keeps each thread's environment until this call (asking the
+    // VM on every call whether it still holds would cost a tenth of a call and more), so a thread
+    // that the VM detached behind its back would make its next call with an environment that is
+    // gone, which the VM answers with a fatal error. Attaching a thread through the VM's own
+    // AttachCurrentThread is fine.
     static long detachCurrentThread();
     static long destroyJavaVM();
 

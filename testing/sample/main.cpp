@@ -63,6 +63,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot start the Java VM: %s\n", static_cast<const char*>(e.getMessage()));
         return 1;
     }
+    int status = 0;
     try {
         DelegateTargetJNIProxy target(javaString("Java"), 2);
         show("new DelegateTarget(\"Java\", 2).greet(\"KAVRIN\")", text(target.greet(javaString("KAVRIN"))));
@@ -76,7 +77,15 @@ int main(int argc, char** argv)
         show("delegator.compute(3L), by its Java delegate", std::to_string(delegator.compute(jlong(3))));
     } catch (const jni_helpers::BaseException& e) {
         std::fprintf(stderr, "failed: %s\n", static_cast<const char*>(e.getMessage()));
-        return 1;
+        status = 1;
     }
-    return 0;
+    // The VM ends before the program does, once every C++ object that holds a Java object has gone
+    // (under -Xcheck:jni the VM warns about a program that leaves without ending it).
+    try {
+        jni_helpers::JVM::unload();
+    } catch (const jni_helpers::BaseException& e) {
+        std::fprintf(stderr, "the Java VM did not end: %s\n", static_cast<const char*>(e.getMessage()));
+        status = 1;
+    }
+    return status;
 }
