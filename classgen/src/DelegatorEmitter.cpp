@@ -151,7 +151,8 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
     TextStream header;
     header.reserve(headerTextSize(records.size()));
     writeHeaderHead(header, names);
-    header << indent(n + 1) << names.className << "(const " << names.className << "& o):" << names.copyInitializers << "{}\n";
+    header << indent(n + 1) << names.className << "(const " << names.className << "& o):" << names.copyInitializers
+           << "{}\n";
     for (const MethodDescriptor& record : records) {
         if (record.isNative())
             continue;

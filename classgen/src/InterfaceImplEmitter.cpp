@@ -157,8 +157,8 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
         source << "\n)\n";
         writeThunkStart(source);
         writeGonePeerCheck(source, descriptor);
-        const std::string call = "((" + names.qualifiedClass() + "*)receiver.get())->" + substituteName(javaName) + "(" +
-                                 genNativeCallArgs(descriptor, 1) + ")";
+        const std::string call = "((" + names.qualifiedClass() + "*)receiver.get())->" + substituteName(javaName) +
+                                 "(" + genNativeCallArgs(descriptor, 1) + ")";
         source << indent(2);
         if (result == "void" || called == "void")
             source << call << ";\n";

@@ -382,9 +382,10 @@ void JNIInterface::letGo() {
 
 void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, int methodCount,
                         const signed char* classBytes, int byteCount) {
+    // Not under the lock: the calls inside the object may be set-ups of their own.
+    letGo();
     std::lock_guard<std::recursive_mutex> lock(instanceLock());
     try {
-        letGo();
         m_className = className;
         const std::string key = detail::jniText(className);
         LocalRef found(knownClass(key, className));
@@ -410,12 +411,17 @@ void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, 
 void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINativeMethod* methods,
                         int methodCount, const signed char* classBytes, int byteCount,
                         CSmartString ctorSignature, jvalue* ctorArgs) {
-    std::lock_guard<std::recursive_mutex> lock(instanceLock());
     try {
         JNIEnvHelper::getEnv();  // a thread without an environment is attached
-        if (delegate.isNullObject())
-            return;
-        letGo();
+    } catch (...) {
+        rethrowAsCreationFailure();
+    }
+    if (delegate.isNullObject())
+        return;
+    // Not under the lock: the calls inside the object may be set-ups of their own.
+    letGo();
+    std::lock_guard<std::recursive_mutex> lock(instanceLock());
+    try {
         m_delegate = delegate;
         m_className = className;
         const std::string key = detail::jniText(className);

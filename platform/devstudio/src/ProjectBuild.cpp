@@ -367,7 +367,8 @@ bool planBuild(const Project& project, const VariableLookup& lookup, BuildPlan& 
   for (const auto& users : stdafxUsers) {
     const std::vector<std::string>& sources = users.second;
     std::vector<std::string> folders;
-    for (const std::string& source : sources) folders.push_back(folderOf(source[0] == '/' ? source : directory + "/" + source));
+    for (const std::string& source : sources)
+      folders.push_back(folderOf(source[0] == '/' ? source : directory + "/" + source));
     for (const std::string& option : options.compile) {
       if (option.compare(0, 2, "-I") == 0)
         folders.push_back((option.size() > 2 && option[2] == '/' ? "" : directory + "/") + option.substr(2));
