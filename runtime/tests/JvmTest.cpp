@@ -155,6 +155,7 @@ TEST_F(JvmTest, JavaExceptionBecomesJVMExceptionWithTheStackTrace) {
     startVm();
     jclass echo = echoClass();
     jmethodID failDeep = JNIEnvHelper::GetStaticMethodID(echo, "failDeep", "(I)V");
+    jclass illegalState = JNIEnvHelper::FindClass("java/lang/IllegalStateException");
     try {
         JNIEnvHelper::CallStaticVoidMethod(echo, failDeep, 2);
         ADD_FAILURE() << "nothing thrown";
@@ -163,8 +164,23 @@ TEST_F(JvmTest, JavaExceptionBecomesJVMExceptionWithTheStackTrace) {
         EXPECT_EQ(message.rfind("java.lang.IllegalStateException: deep failure\n", 0), 0u) << message;
         EXPECT_NE(message.find("\tat runtimetest.Echo.fail(Echo.java:"), std::string::npos) << message;
         EXPECT_NE(message.find("\tat runtimetest.Echo.failDeep(Echo.java:"), std::string::npos) << message;
+        // The Java exception itself is kept; a copy, and an exception that adds to the text,
+        // share it; thrown again it is the one pending.
+        ASSERT_NE(e.getThrowable(), nullptr);
+        EXPECT_TRUE(JNIEnvHelper::IsInstanceOf(JObject_t(e.getThrowable()), illegalState));
+        const JVMException copy(e);
+        const JVMException wrapped(CSmartString("context:\n") + e.getMessage(), e);
+        EXPECT_EQ(copy.getThrowable(), e.getThrowable());
+        EXPECT_EQ(wrapped.getThrowable(), e.getThrowable());
+        EXPECT_EQ(JNIEnvHelper::Throw(wrapped.getThrowable()), JNI_OK);
+        jthrowable pending = JNIEnvHelper::ExceptionOccurred();
+        JNIEnvHelper::ExceptionClear();
+        EXPECT_TRUE(JNIEnvHelper::IsSameObject(pending, e.getThrowable()));
+        JNIEnvHelper::DeleteLocalRef(pending);
     }
     EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());
+    EXPECT_EQ(JVMException("made in C++").getThrowable(), nullptr);
+    JNIEnvHelper::DeleteLocalRef(illegalState);
 
     try {
         JNIEnvHelper::GetMethodID(echo, "absent", "()V");
