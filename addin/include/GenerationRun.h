@@ -2,10 +2,14 @@
 // interface implementation and, where asked for, a delegator, written into the project
 // directory; then the shared files "defproxies.h" and "defproxies.cpp". Problems are not thrown:
 // each becomes a line of the log "KAVRIN.LOG" in the project directory ("MISSING BYTECODE: "
-// for a class without a class file, "Cannot process Bytecode: " for a class whose files could
-// not be written), and the run's result tells whether there were any.
+// for a class without a class file, "Cannot process Bytecode: " for a class whose class file
+// cannot be read or whose files could not be written, "MISSING SUPER TYPE: " for a super type
+// whose members a class's files lack), and the run's result tells whether there were any. Each
+// class's files are named as generationFiles gives them; a class that does not get the name of
+// its own is logged ("FILE NAME TAKEN: ").
 #pragma once
 
+#include "GenerationFiles.h"
 #include "ProjectModel.h"
 
 #include <functional>
@@ -29,6 +33,10 @@ struct Outcome {
 Outcome generateClasses(const std::string& directory, const ClassSettingsMap& classes,
                         NameSubstitutionMap* substitutions, const ClassStarted& classStarted = nullptr,
                         const StopRequested& stopRequested = nullptr);
+
+// The files of a generation of the classes: a proxy or an implementation for each, and a delegator
+// where asked for, each class named after itself unless a class before it takes that name.
+GenerationFiles generationFiles(const ClassSettingsMap& classes);
 
 // The bar position of class `number`: 20 per class, at most 100.
 int barPosition(int number);

@@ -4,7 +4,9 @@
 //
 // Names: the project directory is the project's full name up to and including its last '/';
 // the files of a class are the directory + the dotted class name with '.' made '_' + a suffix
-// ("JNIProxy", "JNIImpl", "JNIDelegator") + ".h" and ".cpp"; the shared files are
+// ("JNIProxy", "JNIImpl", "JNIDelegator") + ".h" and ".cpp", unless a class before it in its
+// build takes that name (GenerationFiles.h: the names of a build follow from its classes, so
+// those of the last build are found again from its names); the shared files are
 // "defproxies.h" and "defproxies.cpp"; the log is the directory + "/KAVRIN.LOG".
 #pragma once
 

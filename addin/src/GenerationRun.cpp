@@ -1,5 +1,7 @@
 #include "GenerationRun.h"
 
+#include "ClassRepository.h"
+#include "GenerationFiles.h"
 #include "GenerationLog.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
@@ -19,7 +21,8 @@ class PublishedSubstitutions {
   PublishedSubstitutions& operator=(const PublishedSubstitutions&) = delete;
 };
 
-// Writes the files of one class; false when any of its writers failed.
+// Writes the files of one class; false when any of its writers failed or logged that its files
+// lack something.
 bool generateClass(const std::string& directory, const std::string& name, const ClassSettings& entry) {
   ClassSettings settings = entry;
   ProxyGenerator generator(name);
@@ -29,8 +32,17 @@ bool generateClass(const std::string& directory, const std::string& name, const 
   bool written = settings.bIsInterfaceIml ? generator.genInterfaceImpl(directory, true)
                                           : generator.genProxy(directory, true);
   if (settings.bIsDelegatorIml) written = generator.genDelegator(directory, true) && written;
-  if (!written) appendLogLine(directory, kLogCannotProcess + generator.getClassName());
-  return written;
+  if (!written) {
+    const std::string& problem = generator.m_strLoadProblem;
+    appendLogLine(directory, kLogCannotProcess + generator.getClassName() + (problem.empty() ? "" : ": " + problem));
+  }
+  return written && !generator.m_bIncomplete;
+}
+
+// A class without bytecode: its class file is missing, or it is there and cannot be read.
+std::string noBytecodeLine(const std::string& name) {
+  const std::string unreadable = ClassRepository::unreadableReason(name);
+  return unreadable.empty() ? kLogMissingBytecode + name : kLogCannotProcess + name + ": " + unreadable;
 }
 
 }  // namespace
@@ -43,6 +55,9 @@ Outcome generateClasses(const std::string& directory, const ClassSettingsMap& cl
   // The shared files name this run's classes only: what an earlier run in this session wrote or
   // referenced is forgotten (a class taken out since would leave an include of a deleted file).
   clearGeneratedClassSets();
+  GenerationFiles files = generationFiles(classes);
+  PublishedGeneration publishedFiles(files);
+  appendLogLines(directory, files.renamedLines());
   int number = 0;
   for (const auto& entry : classes) {
     if (stopRequested && stopRequested()) {
@@ -53,7 +68,7 @@ Outcome generateClasses(const std::string& directory, const ClassSettingsMap& cl
     if (classStarted) classStarted(number);
     const std::string& name = entry.first.str();
     if (entry.second.bMissingBytecode) {
-      appendLogLine(directory, kLogMissingBytecode + name);
+      appendLogLine(directory, noBytecodeLine(name));
       outcome.success = false;
       continue;
     }
@@ -61,6 +76,15 @@ Outcome generateClasses(const std::string& directory, const ClassSettingsMap& cl
   }
   if (!classes.empty()) outcome.success = writeDefProxies(directory, true) && outcome.success;
   return outcome;
+}
+
+GenerationFiles generationFiles(const ClassSettingsMap& classes) {
+  std::set<std::string> proxies, impls, delegators;
+  for (const auto& entry : classes) {
+    (entry.second.bIsInterfaceIml ? impls : proxies).insert(entry.first.str());
+    if (entry.second.bIsDelegatorIml) delegators.insert(entry.first.str());
+  }
+  return GenerationFiles(proxies, impls, delegators);
 }
 
 int barPosition(int number) { return std::min(20 * number, 100); }

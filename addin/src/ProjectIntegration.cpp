@@ -1,7 +1,9 @@
 #include "ProjectIntegration.h"
 
 #include "CppNames.h"
+#include "GenerationFiles.h"
 #include "GenerationLog.h"
+#include "GenerationRun.h"
 #include "StringHelpers.h"
 #include "TypeMapping.h"
 #include "Win32.h"
@@ -23,9 +25,15 @@ namespace {
 const char* const kDefProxiesHeader = "defproxies.h";
 const char* const kDefProxiesSource = "defproxies.cpp";
 
-void deleteFilesOf(const std::string& directory, const ClassNameSet& names, const std::string& suffix) {
+// The names of the files of a build, as its run wrote them.
+GenerationFiles filesOf(const BuildNames& build) {
+  return GenerationFiles(*build.classes, *build.interfaces, *build.delegators);
+}
+
+void deleteFilesOf(const std::string& directory, const GenerationFiles& files, const ClassNameSet& names,
+                   const std::string& suffix) {
   for (const std::string& name : names) {
-    const std::string stem = outputStem(directory, name, suffix);
+    const std::string stem = directory + files.fileStem(name, suffix);
     deleteOutputFile(stem + ".h");
     deleteOutputFile(stem + ".cpp");
   }
@@ -41,10 +49,10 @@ void addFile(IBuildProject* project, const std::string& path, FileSet& added) {
 }
 
 // The ".h" and ".cpp" paths of every name of a set.
-void appendFilesOf(std::set<std::string>& paths, const std::string& directory, const ClassNameSet& names,
-                   const std::string& suffix) {
+void appendFilesOf(std::set<std::string>& paths, const std::string& directory, const GenerationFiles& files,
+                   const ClassNameSet& names, const std::string& suffix) {
   for (const std::string& name : names) {
-    const std::string stem = outputStem(directory, name, suffix);
+    const std::string stem = directory + files.fileStem(name, suffix);
     paths.insert(stem + ".h");
     paths.insert(stem + ".cpp");
   }
@@ -53,9 +61,10 @@ void appendFilesOf(std::set<std::string>& paths, const std::string& directory, c
 // Every file a build with these names writes into the project.
 std::set<std::string> outputFiles(const std::string& directory, const BuildNames& build) {
   std::set<std::string> paths;
-  appendFilesOf(paths, directory, *build.classes, proxySuffix);
-  appendFilesOf(paths, directory, *build.interfaces, implSuffix);
-  appendFilesOf(paths, directory, *build.delegators, delegatorSuffix);
+  const GenerationFiles files = filesOf(build);
+  appendFilesOf(paths, directory, files, *build.classes, proxySuffix);
+  appendFilesOf(paths, directory, files, *build.interfaces, implSuffix);
+  appendFilesOf(paths, directory, files, *build.delegators, delegatorSuffix);
   if (!build.classes->empty() || !build.interfaces->empty() || !build.delegators->empty()) {
     paths.insert(directory + kDefProxiesHeader);
     paths.insert(directory + kDefProxiesSource);
@@ -63,9 +72,9 @@ std::set<std::string> outputFiles(const std::string& directory, const BuildNames
   return paths;
 }
 
-void addFilesOf(IBuildProject* project, const std::string& directory, const std::string& name,
-                const std::string& suffix, FileSet& added) {
-  const std::string stem = outputStem(directory, name, suffix);
+void addFilesOf(IBuildProject* project, const std::string& directory, const GenerationFiles& files,
+                const std::string& name, const std::string& suffix, FileSet& added) {
+  const std::string stem = directory + files.fileStem(name, suffix);
   addFile(project, stem + ".h", added);
   addFile(project, stem + ".cpp", added);
 }
@@ -119,9 +128,10 @@ void deleteOutputFile(const std::string& path) {
 }
 
 void deletePreviousOutputs(const std::string& directory, const BuildNames& lastBuild) {
-  deleteFilesOf(directory, *lastBuild.classes, proxySuffix);
-  deleteFilesOf(directory, *lastBuild.interfaces, implSuffix);
-  deleteFilesOf(directory, *lastBuild.delegators, delegatorSuffix);
+  const GenerationFiles files = filesOf(lastBuild);
+  deleteFilesOf(directory, files, *lastBuild.classes, proxySuffix);
+  deleteFilesOf(directory, files, *lastBuild.interfaces, implSuffix);
+  deleteFilesOf(directory, files, *lastBuild.delegators, delegatorSuffix);
   deleteOutputFile(directory + kDefProxiesHeader);
   deleteOutputFile(directory + kDefProxiesSource);
   deleteOutputFile(logFilePath(directory));
@@ -129,19 +139,21 @@ void deletePreviousOutputs(const std::string& directory, const BuildNames& lastB
 
 void addClassFiles(IBuildProject* project, const std::string& directory, const ClassSettingsMap& classes,
                    const BuildNames& build, FileSet& added) {
+  // The names the run gives the files.
+  const GenerationFiles files = generationrun::generationFiles(classes);
   for (const auto& entry : classes) {
     const std::string& name = entry.first.str();
     const ClassSettings& settings = entry.second;
     if (settings.bIsInterfaceIml) {
       build.interfaces->insert(name);
-      addFilesOf(project, directory, name, implSuffix, added);
+      addFilesOf(project, directory, files, name, implSuffix, added);
     } else {
       build.classes->insert(name);
-      addFilesOf(project, directory, name, proxySuffix, added);
+      addFilesOf(project, directory, files, name, proxySuffix, added);
     }
     if (settings.bIsDelegatorIml) {
       build.delegators->insert(name);
-      addFilesOf(project, directory, name, delegatorSuffix, added);
+      addFilesOf(project, directory, files, name, delegatorSuffix, added);
     }
   }
 }

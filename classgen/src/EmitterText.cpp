@@ -365,6 +365,7 @@ bool writeClassFiles(ProxyGenerator& generator, const std::string& directory, bo
     ClassRepository repository;
     const antlr::RefAST tree = repository.loadClass(className, std::string());
     generator.m_bClassMissing = !tree;
+    generator.m_strLoadProblem = repository.getLoadProblem();
     if (tree) {
         std::memcpy(generator.m_version, repository.getVersion(), sizeof generator.m_version);
         generator.m_bIsInterface = repository.isInterface();
@@ -381,7 +382,7 @@ bool writeClassFiles(ProxyGenerator& generator, const std::string& directory, bo
     bool ok = false;
     try {
         if (!tree)
-            failure = "the class file cannot be loaded";
+            failure = generator.m_strLoadProblem.empty() ? "the class file cannot be loaded" : generator.m_strLoadProblem;
         else if (!(ok = build(tree, includeStdafx, texts)))
             failure = "the generated class file has errors";
     } catch (const antlr::ANTLRException& e) {
@@ -392,9 +393,18 @@ bool writeClassFiles(ProxyGenerator& generator, const std::string& directory, bo
         failure = "unknown error";
     }
 
+    // The files are written without what the missing super types would give; the class is a
+    // problem of the run all the same.
     std::vector<std::string> lines;
-    for (const std::string& missing : texts.missingTypes)
-        lines.push_back(kind.missingTypePrefix + replaceChar(missing, '/', '.') + " (of " + className + ")");
+    for (const std::string& missing : texts.missingTypes) {
+        const std::string dotted = replaceChar(missing, '/', '.');
+        const std::string unreadable = ClassRepository::unreadableReason(missing);
+        if (!unreadable.empty())
+            lines.push_back(kLogCannotProcess + dotted + ": " + unreadable);
+        lines.push_back(kind.missingTypePrefix + dotted + " (of " + className + ")");
+    }
+    if (!texts.missingTypes.empty())
+        generator.m_bIncomplete = true;
     if (!ok)
         lines.push_back(kind.failurePrefix + className + ": " + failure);
     if (!lines.empty())
@@ -423,9 +433,7 @@ bool writeClassCode(ProxyGenerator& generator, const antlr::RefAST& tree, bool i
         return false;
     generator.m_pHeader->putText(std::move(texts.header));
     generator.m_pSource->putText(std::move(texts.source));
-    const bool sourceWritten = generator.m_pSource->close();
-    const bool headerWritten = generator.m_pHeader->close();
-    return sourceWritten && headerWritten;
+    return closeTogether(*generator.m_pHeader, *generator.m_pSource);
 }
 
 }  // namespace classgen_text

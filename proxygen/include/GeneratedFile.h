@@ -5,7 +5,9 @@
 // in one go, in standard UTF-8 (GeneratedText.h: standardUtf8), so no file is read back and
 // rewritten. A file that cannot be written whole (a full disk, an I/O error) is a failure: close()
 // removes it, so that it never looks complete, writes "FAILED TO WRITE:" with its path to the log
-// of the directory given, and answers false; the stream's state then is bad.
+// of the directory given, and answers false; the stream's state then is bad. While a generation
+// is published on the thread (GenerationFiles.h), a path that it has written already is not
+// opened again.
 #pragma once
 
 #include <cstddef>
@@ -27,8 +29,9 @@ protected:
 
 class GeneratedFile : public std::ostream {
 public:
-    // Creates or empties the file at the path; failures of close() are logged in the log of
-    // logDirectory (GenerationLog.h).
+    // Creates or empties the file at the path, unless the generation published on the thread
+    // has written it already; failures of close() are logged in the log of logDirectory
+    // (GenerationLog.h).
     GeneratedFile(const std::string& path, const std::string& logDirectory);
     // Closes the file if that has not been done.
     ~GeneratedFile() override;
@@ -43,9 +46,15 @@ public:
     // Writes the text, closes the file and answers whether all of it was written; a later call
     // answers the same without doing anything. Text put in afterwards fails the stream.
     bool close();
+    // Takes the file away, whether it was written or not: removes it and logs it as not written,
+    // unless it never opened. close() answers false afterwards.
+    void discard();
     const std::string& path() const { return m_strPath; }
 
 private:
+    bool finish(bool write);
+    void fail();
+
     TextBuffer m_oBuffer;
     std::string m_strPath;
     std::string m_strLogDirectory;
@@ -53,6 +62,11 @@ private:
     bool m_bClosed = false;
     bool m_bWritten = false;
 };
+
+// Closes the header and the source of one class, which only make sense together: when either
+// cannot be written whole the other is taken away too (discard), so that no class keeps half of
+// its files. True when both were written.
+bool closeTogether(GeneratedFile& header, GeneratedFile& source);
 
 // Whole generated texts reuse the memory of earlier ones on the same thread: giving back and
 // taking anew a buffer of hundreds of kilobytes for every file makes the allocator sweep its free

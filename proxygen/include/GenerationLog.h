@@ -12,6 +12,8 @@
 extern const char* const kLogMissingBytecode;  // "MISSING BYTECODE: " + dotted class name
 extern const char* const kLogCannotProcess;    // "Cannot process Bytecode: " + dotted class name
 extern const char* const kLogFailedToWrite;    // "FAILED TO WRITE:" + full path of the file
+extern const char* const kLogMissingSuperType; // "MISSING SUPER TYPE: " + dotted name + " (of " + class + ")"
+extern const char* const kLogFileNameTaken;    // "FILE NAME TAKEN: " + the names of a class's files
 
 // "/KAVRIN.LOG": the log's name with its leading separator. The user is told the name without
 // its first character. A copy of the process-wide name; before it is built and after it is
@@ -32,6 +34,6 @@ std::string logFilePath(const std::string& directory);
 
 // Appends the lines, each ended by a line end, to the log of the directory, opening it for
 // appending and closing it again. A log that cannot be opened drops the lines silently (the
-// result is then false; callers go on as if they had been written).
+// result is then false; callers go on as if they had been written). No lines open nothing.
 bool appendLogLines(const std::string& directory, const std::vector<std::string>& lines);
 bool appendLogLine(const std::string& directory, const std::string& line);

@@ -52,9 +52,9 @@ public:
     ProxyGenerator& operator=(const ProxyGenerator&) = delete;
 
     // --- Loading ----------------------------------------------------------------------------
-    // Loads the class's description without walking it: sets m_bClassMissing and, when the class
-    // was found, the version, the dotted class name, m_bIsInterface, m_classPath and
-    // m_bHasNativeMethods from the repository.
+    // Loads the class's description without walking it: sets m_bClassMissing and
+    // m_strLoadProblem and, when the class was found, the version, the dotted class name,
+    // m_bIsInterface, m_classPath and m_bHasNativeMethods from the repository.
     ProxyGenerator& loadClass(std::string javaClassName, std::string modulePath);
     // The same for a single .class file given by its path (m_bClassMissing and m_version stay).
     // When the file cannot be used the generator keeps its state.
@@ -67,13 +67,22 @@ public:
 
     // Loads m_javaClassName through a repository, copies its version and kind, and walks its tree
     // with a ClassInfoWalker under the filter options, filling the member sets. False, with
-    // nothing walked, when the repository gives no tree; false too, with the reason in
-    // m_strWalkProblem, when the class's super classes reach deeper than
-    // ClassRepository::kMaxSuperTypeDepth. Recognition errors of the walk are dropped. The
-    // writers of proxies, implementations and delegators walk through this.
+    // nothing walked, when the repository gives no tree (m_strLoadProblem says why when the
+    // class file is there); false too, with the reason in m_strWalkProblem, when the class's
+    // super classes reach deeper than ClassRepository::kMaxSuperTypeDepth. What the walk could not
+    // read is collected in m_walkProblems. The writers of proxies, implementations and delegators
+    // walk through this.
     bool walkClass();
     // The walker's report of a super type it does not follow because it lies `level` steps up.
     void superTypesTooDeep(const std::string& superType, int level);
+    // The walker's report of a super type ('/'-separated) that cannot be loaded: no module holds
+    // it (`problem` empty) or its class file cannot be read (`problem` says why). What it and its
+    // own super types contribute is missing; recorded in m_walkProblems.
+    virtual void superTypeMissing(const std::string& superType, const std::string& problem);
+    // The walker's report of a class-file tree it cannot walk whole: the tree of the super type
+    // `typeName` ('/'-separated), or of the class itself when it is empty. Recorded in
+    // m_walkProblems.
+    void walkError(const std::string& typeName, const std::string& error);
 
     // --- The walker's and the builders' callbacks (virtual so that a walk can be observed) ------
     virtual void setIsInterface(bool isInterface);
@@ -106,11 +115,12 @@ public:
     bool isConstant(const FieldDescriptor& field) const;
 
     // --- Proxy files ------------------------------------------------------------------------
-    // Writes directory + the class name with '.' made '_' + "JNIProxy" + ".h" and ".cpp": loads
-    // and walks the class, then writes the banner, the header sections and the source sections.
-    // False when a file cannot be opened or written whole (logged as "FAILED TO WRITE:"; a file
-    // written short is removed) or the class cannot be loaded (the files are then left empty);
-    // true otherwise.
+    // Writes directory + the class name with '.' made '_' + "JNIProxy" + ".h" and ".cpp" (or the
+    // name the published generation gives them, outputStem): loads and walks the class, then
+    // writes the banner, the header sections and the source sections. False when a file cannot
+    // be opened or written whole (logged as "FAILED TO WRITE:"; neither file is then kept) or the
+    // class cannot be loaded (the files are then left empty); true otherwise. What the walk could
+    // not read (m_walkProblems) is logged, and m_bIncomplete set: the files lack those members.
     bool genProxy(std::string directory, bool includeStdafx);
 
     // --- Interface implementation files (defined in classgen) --------------------------------
@@ -204,16 +214,20 @@ public:
     bool hasNativeSkeleton(const MethodDescriptor& method) const;
 
     // --- Helpers of the file writers --------------------------------------------------------
-    // directory + the class name with '.' made '_' + suffix (the stem of ".h" and ".cpp").
+    // directory + the class name with '.' made '_' + suffix (the stem of ".h" and ".cpp"), or
+    // directory + the name the generation published on the thread gives the class's files of
+    // that kind (GenerationFiles.h).
     std::string outputStem(const std::string& directory, const std::string& suffix) const;
     // Deletes streams left from an earlier call, then opens stem ".h" and ".cpp" (created or
     // emptied), the header first. When either is not open, logs "FAILED TO WRITE:" + path for each
     // one that is not (header first) in the directory's log, deletes both streams and returns
     // false.
     bool openOutputFiles(const std::string& directory, const std::string& suffix);
-    // Writes, closes and deletes both streams; false when a file could not be written whole (it
-    // is removed and logged, GeneratedFile.h).
+    // Writes, closes and deletes both streams; false when a file could not be written whole (then
+    // neither is kept, and each is logged, GeneratedFile.h).
     bool closeOutputFiles();
+    // Appends m_walkProblems to the directory's log and sets m_bIncomplete when there are any.
+    void logWalkProblems(const std::string& directory);
     // m_packageParts from the text before the last '.' of the class name (none for the default
     // package).
     void makePackageParts();
@@ -229,6 +243,16 @@ public:
     bool m_bIsInterface;
     std::string m_javaClassName;                 // dotted
     std::string m_strWalkProblem;                // why the last walk stopped short (logged), or ""
+    std::string m_strLoadProblem;                // why the class file, found, could not be read, or ""
+    // What the last walk could not read, as log lines, each once: "MISSING SUPER TYPE: <dotted
+    // super type> (of <class>)" for a super type that cannot be loaded, preceded by "Cannot
+    // process Bytecode: <dotted super type>: <why>" when its class file is there but unreadable;
+    // "Cannot process Bytecode: <dotted type>: <error>" for a tree that cannot be walked whole.
+    std::vector<std::string> m_walkProblems;
+    // A writer logged that the files it wrote lack something (m_walkProblems, or the super types
+    // an implementation or delegator builder could not load): a problem of the run, though the
+    // files were written.
+    bool m_bIncomplete;
     std::set<MethodDescriptor> m_constructors;
     std::set<MethodDescriptor> m_methods;
     std::set<MethodDescriptor> m_delegatedMethods;

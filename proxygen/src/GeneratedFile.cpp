@@ -1,6 +1,7 @@
 #include "GeneratedFile.h"
 
 #include "GeneratedText.h"
+#include "GenerationFiles.h"
 #include "GenerationLog.h"
 
 #include <fcntl.h>
@@ -136,7 +137,9 @@ void recycleTextBuffer(std::string&& text)
 GeneratedFile::GeneratedFile(const std::string& path, const std::string& logDirectory)
     : std::ostream(nullptr), m_strPath(path), m_strLogDirectory(logDirectory)
 {
-    m_nFile = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    GenerationFiles* generation = publishedGeneration();
+    if (!generation || generation->claim(path))
+        m_nFile = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (m_nFile >= 0) {
         m_oBuffer.text = takeTextBuffer(0);
         rdbuf(&m_oBuffer);
@@ -166,13 +169,37 @@ void GeneratedFile::putText(std::string&& text)
 
 bool GeneratedFile::close()
 {
+    return finish(true);
+}
+
+void GeneratedFile::discard()
+{
+    if (!m_bClosed) {
+        finish(false);
+        return;
+    }
+    if (m_bWritten) {
+        m_bWritten = false;
+        fail();
+    }
+}
+
+void GeneratedFile::fail()
+{
+    ::unlink(m_strPath.c_str());
+    setstate(std::ios::badbit);
+    appendLogLine(m_strLogDirectory, kLogFailedToWrite + m_strPath);
+}
+
+bool GeneratedFile::finish(bool write)
+{
     if (m_bClosed)
         return m_bWritten;
     m_bClosed = true;
     if (m_nFile < 0)
         return false;
     // A stream that failed took only part of the text put into it.
-    bool written = good();
+    bool written = write && good();
     if (written) {
         std::string& text = m_oBuffer.text;
         if (text.find('\xED') != std::string::npos)
@@ -185,11 +212,21 @@ bool GeneratedFile::close()
     recycleTextBuffer(std::move(m_oBuffer.text));
     m_oBuffer.text.clear();
     m_oBuffer.closed = true;
-    if (!written) {
-        ::unlink(m_strPath.c_str());
-        setstate(std::ios::badbit);
-        appendLogLine(m_strLogDirectory, kLogFailedToWrite + m_strPath);
-    }
+    if (!written)
+        fail();
     m_bWritten = written;
     return written;
+}
+
+bool closeTogether(GeneratedFile& header, GeneratedFile& source)
+{
+    if (!header.close()) {
+        source.discard();
+        return false;
+    }
+    if (!source.close()) {
+        header.discard();
+        return false;
+    }
+    return true;
 }

@@ -8,6 +8,8 @@
 const char* const kLogMissingBytecode = "MISSING BYTECODE: ";
 const char* const kLogCannotProcess = "Cannot process Bytecode: ";
 const char* const kLogFailedToWrite = "FAILED TO WRITE:";
+const char* const kLogMissingSuperType = "MISSING SUPER TYPE: ";
+const char* const kLogFileNameTaken = "FILE NAME TAKEN: ";
 
 namespace {
 const char kLogFileNameText[] = "/KAVRIN.LOG";
@@ -64,6 +66,9 @@ std::string logFilePath(const std::string& directory)
 
 bool appendLogLines(const std::string& directory, const std::vector<std::string>& lines)
 {
+    // No lines make no log file.
+    if (lines.empty())
+        return true;
     std::ofstream log(logFilePath(directory), std::ios::out | std::ios::app);
     if (!log.is_open())
         return false;

@@ -16,7 +16,8 @@ bool ProxyGenerator::genProxy(std::string directory, bool includeStdafx)
             appendLogLine(directory, "PROXY FAILED: " + m_javaClassName + ": " + m_strWalkProblem);
         return false;
     }
-    generatedProxies.insert(m_javaClassName);
+    // The proxy is written without what could not be read, which the log tells.
+    logWalkProblems(directory);
     makePackageParts();
     genBanner(*m_pHeader);
     makeFieldNames();
@@ -39,6 +40,10 @@ bool ProxyGenerator::genProxy(std::string directory, bool includeStdafx)
     genAccessors();
     genConstructors();
     genMethods();
-    // A file that is not written whole is removed and logged.
-    return closeOutputFiles();
+    // A file that is not written whole is removed with its partner, and logged; only a class
+    // whose files are both there gets its include line in the shared header.
+    if (!closeOutputFiles())
+        return false;
+    generatedProxies.insert(m_javaClassName);
+    return true;
 }

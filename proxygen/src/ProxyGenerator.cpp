@@ -3,6 +3,7 @@
 #include "ClassInfoWalker.hpp"
 #include "ClassRepository.h"
 #include "CppNames.h"
+#include "GenerationFiles.h"
 #include "GenerationLog.h"
 #include "TypeMapping.h"
 
@@ -79,6 +80,7 @@ ProxyGenerator::ProxyGenerator(std::string javaClassName)
       m_pMemberSelection(nullptr),
       m_bIsInterface(false),
       m_javaClassName(std::move(javaClassName)),
+      m_bIncomplete(false),
       m_pHeader(nullptr),
       m_pSource(nullptr)
 {
@@ -97,6 +99,7 @@ ProxyGenerator& ProxyGenerator::loadClass(std::string javaClassName, std::string
     ClassRepository repository;
     antlr::RefAST tree = repository.loadClass(javaClassName, modulePath);
     m_bClassMissing = !tree;
+    m_strLoadProblem = repository.getLoadProblem();
     if (tree) {
         std::copy(repository.getVersion(), repository.getVersion() + 4, m_version);
         m_javaClassName = replaceChar(repository.getClassName(), '/', '.');
@@ -136,8 +139,11 @@ bool ProxyGenerator::walkClass()
 
 bool ProxyGenerator::loadAndWalk(bool takeNativeFlag)
 {
+    m_strWalkProblem.clear();
+    m_walkProblems.clear();
     ClassRepository repository;
     antlr::RefAST tree = repository.loadClass(m_javaClassName, std::string());
+    m_strLoadProblem = repository.getLoadProblem();
     if (!tree)
         return false;
     std::copy(repository.getVersion(), repository.getVersion() + 4, m_version);
@@ -158,7 +164,6 @@ bool ProxyGenerator::loadAndWalk(bool takeNativeFlag)
     walker.setUseGlobalFilter(m_bUseGlobalFilter);
     ClassInfoWalker::initializeASTFactory(factory);
     walker.setASTFactory(&factory);
-    m_strWalkProblem.clear();
     try {
         walker.walk(tree);
     } catch (const antlr::ANTLRException&) {
@@ -174,6 +179,38 @@ void ProxyGenerator::superTypesTooDeep(const std::string& superType, int level)
                            std::to_string(ClassRepository::kMaxSuperTypeDepth) + " levels (" +
                            replaceChar(superType, '/', '.') + " at level " + std::to_string(level) +
                            "): the hierarchy is not walked";
+}
+
+namespace {
+
+void addOnce(std::vector<std::string>& lines, std::string line)
+{
+    if (std::find(lines.begin(), lines.end(), line) == lines.end())
+        lines.push_back(std::move(line));
+}
+
+}  // namespace
+
+void ProxyGenerator::superTypeMissing(const std::string& superType, const std::string& problem)
+{
+    const std::string dotted = replaceChar(superType, '/', '.');
+    if (!problem.empty())
+        addOnce(m_walkProblems, kLogCannotProcess + dotted + ": " + problem);
+    addOnce(m_walkProblems, kLogMissingSuperType + dotted + " (of " + m_javaClassName + ")");
+}
+
+void ProxyGenerator::walkError(const std::string& typeName, const std::string& error)
+{
+    const std::string dotted = typeName.empty() ? m_javaClassName : replaceChar(typeName, '/', '.');
+    addOnce(m_walkProblems, kLogCannotProcess + dotted + ": " + error);
+}
+
+void ProxyGenerator::logWalkProblems(const std::string& directory)
+{
+    if (m_walkProblems.empty())
+        return;
+    appendLogLines(directory, m_walkProblems);
+    m_bIncomplete = true;
 }
 
 // --- Member collection --------------------------------------------------------------------------
@@ -281,6 +318,8 @@ void ProxyGenerator::addDelegatorMethod(const MethodDescriptor& method)
 
 std::string ProxyGenerator::outputStem(const std::string& directory, const std::string& suffix) const
 {
+    if (const GenerationFiles* generation = publishedGeneration())
+        return directory + generation->fileStem(m_javaClassName, suffix);
     return directory + generatedFileStem(m_javaClassName) + suffix;
 }
 
@@ -311,6 +350,8 @@ bool ProxyGenerator::openOutputFiles(const std::string& directory, const std::st
 bool ProxyGenerator::closeOutputFiles()
 {
     bool written = true;
+    if (m_pHeader && m_pSource)
+        written = closeTogether(*m_pHeader, *m_pSource);
     for (GeneratedFile** stream : {&m_pHeader, &m_pSource}) {
         if (*stream && !(*stream)->close())
             written = false;

@@ -3,6 +3,7 @@
 // of every proxy, implementation and delegator header written.
 #include "CppNames.h"
 #include "GeneratedText.h"
+#include "GenerationFiles.h"
 #include "GenerationLog.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
@@ -24,10 +25,13 @@ void genBanner(std::ostream& out)
 
 namespace {
 
+// Each under the name its files were written by.
 void writeIncludes(std::ostream& out, const std::set<std::string>& names, const std::string& suffix)
 {
+    const GenerationFiles none;
+    const GenerationFiles* generation = publishedGeneration();
     for (const std::string& name : names)
-        out << "#include \"" << generatedFileStem(name) << suffix << ".h\"\n";
+        out << "#include \"" << (generation ? generation : &none)->fileStem(name, suffix) << ".h\"\n";
 }
 
 }  // namespace
@@ -121,8 +125,6 @@ bool genDefProxies(std::string directory, bool includeStdafx)
     writeIncludes(header, generatedImpls, implSuffix);
     writeIncludes(header, generatedDelegators, delegatorSuffix);
 
-    // A file that is not written whole is removed and logged.
-    const bool headerWritten = header.close();
-    const bool sourceWritten = source.close();
-    return headerWritten && sourceWritten;
+    // A file that is not written whole is removed with its partner, and logged.
+    return closeTogether(header, source);
 }

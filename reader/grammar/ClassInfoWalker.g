@@ -8,10 +8,13 @@
 // methods of super types are reported at all (the exclude-inherited options, under the
 // use-global-filter option). Constructors of super types are reported in any case.
 //
-// Every rule catches the recognition errors that arise in it: antlr's TreeParser reports the error
-// on the standard error stream, the position moves to the next sibling and the caller goes on.
-// A super-type chain that leads back to a type on it (malformed class files) is cut there, and so
-// is one that goes on past ClassRepository::kMaxSuperTypeDepth levels (the generator is told).
+// Every rule catches the recognition errors that arise in it: the error goes to the generator
+// (ProxyGenerator::walkError), the position moves to the next sibling and the caller goes on.
+// A super type that cannot be loaded is not walked: the generator is told
+// (ProxyGenerator::superTypeMissing), and the walk goes on with the next super type and the
+// class's own members. A super-type chain that leads back to a type on it (malformed class files)
+// is cut there, and so is one that goes on past ClassRepository::kMaxSuperTypeDepth levels (the
+// generator is told).
 
 header "pre_include_hpp" {
 #include "MemberRecords.h"
@@ -230,7 +233,8 @@ void ClassInfoWalker::enterClass(const antlr::RefAST& classInfo)
 void ClassInfoWalker::reportError(const antlr::RecognitionException& ex)
 {
     m_bWalkFailed = true;
-    antlr::TreeParser::reportError(ex);
+    if (m_pGenerator)
+        m_pGenerator->walkError(m_strTypeName, ex.toString());
 }
 
 void ClassInfoWalker::walk(const antlr::RefAST& tree)
@@ -292,8 +296,14 @@ void ClassInfoWalker::followSuperType(const std::string& name)
     }
     ClassRepository repository;
     antlr::RefAST tree = repository.loadClass(name, std::string());
+    if (!tree) {
+        // Its members, and those of its own super types, are missing from the walk.
+        m_pGenerator->superTypeMissing(name, repository.getLoadProblem());
+        return;
+    }
     antlr::ASTFactory factory;
     ClassInfoWalker nested(m_pGenerator, m_nLevel + 1);
+    nested.m_strTypeName = name;
     ClassInfoWalker::initializeASTFactory(factory);
     nested.setASTFactory(&factory);
     nested.setSkipFields(m_bUseGlobalFilter && (m_bFieldsExcludeInherited || m_bSkipFields));
@@ -406,7 +416,8 @@ public:
     // followed anew, as a walk would.
     void walk(const antlr::RefAST& tree);
 
-    // Marks the walk as one that met an error (it is not kept), then reports the error.
+    // Marks the walk as one that met an error (it is not kept), then reports the error to the
+    // generator.
     void reportError(const antlr::RecognitionException& ex) override;
     using antlr::TreeParser::reportError;
 
@@ -439,6 +450,8 @@ private:
     void reportMethod(uint16_t flags, std::string name, std::string descriptor);
 
     ProxyGenerator* m_pGenerator = nullptr;
+    // The '/'-separated name the walked type was followed by; empty for the class walked first.
+    std::string m_strTypeName;
     // Indexed by constant-pool index: the entry node for UTF8, numeric, class and string entries,
     // null for index 0, the second slot of a long or double and every other entry. The walked
     // tree is held by the walk's caller, so the nodes are not counted here.

@@ -16,11 +16,15 @@
 // yield nothing; a damaged image is reported once on the standard error stream and yields
 // nothing.
 //
+// An archive that holds one entry name twice gives the last of them, the one the JVM loads (the
+// JDK's zip reader takes a name's last entry in the central directory).
+//
 // Archives are opened once and kept open, with their directories, until the module set is reset
 // or the file changes; loaders on any thread may read them.
 //
-// Parse errors are written as one line to the standard error stream; no exception leaves the
-// repository. No locks on the cache and the module set: they are changed by one job at a time,
+// A class whose bytes are found but cannot be read (a parse error, a damaged archive entry or
+// image) gives no tree and a problem text saying why (getLoadProblem, unreadableReason); nothing
+// is written to the standard error stream for it, and no exception leaves the repository. No locks on the cache and the module set: they are changed by one job at a time,
 // and a tree is used by one thread at a time.
 #pragma once
 
@@ -69,6 +73,10 @@ public:
     static void addModule(std::string path);
     // Erases the cached tree of a class (dotted name) if there is one.
     static void removeFromCache(std::string dottedClassName);
+    // Why the last load of a class (dotted or '/'-separated) by any loader found its bytes but
+    // could not read them, as getLoadProblem gave it; empty when the class was read, was not
+    // found, or was not looked up since the modules were reset or it was removed from the cache.
+    static std::string unreadableReason(const std::string& className);
     // Counts the changes that drop or replace cached trees (resets, removals, class files loaded
     // again): while it stays the same, a tree found again for a class is the one found before,
     // so what was worked out from that tree still holds.
@@ -84,6 +92,11 @@ public:
     // The module in which the last load found its class (on a failed search: the last archive
     // searched), or the class-path root of the last .class file load.
     std::string getModulePath() const { return m_strModulePath; }
+    // Why the last load gave no tree although the class's bytes were there: the parse error of
+    // its class file ("it is not a class file: ...", "the class file ends early ...", "Wrong
+    // Path!"), or the damaged archive entry or image. Empty after a load that found the class
+    // nowhere or read it.
+    std::string getLoadProblem() const { return m_strLoadProblem; }
 
     // '/'-separated class name to the root of its parsed tree.
     static std::map<std::string, antlr::RefAST> classCache;
@@ -109,6 +122,7 @@ private:
     std::vector<unsigned char> m_oClassBytes;
     std::unique_ptr<ClassBytesInput> m_pInput;
     std::string m_strClassName;
+    std::string m_strLoadProblem;
     bool m_bIsInterface = false;
     bool m_bHasNativeMethods = false;
 };

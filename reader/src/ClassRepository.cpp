@@ -47,6 +47,48 @@ public:
 
 RepositoryParseHost g_parseHost;
 
+// Why the classes whose bytes were found could not be read, by cache key; guarded by its mutex.
+std::mutex& unreadableMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::map<std::string, std::string>& unreadableClasses()
+{
+    static std::map<std::string, std::string> reasons;
+    return reasons;
+}
+
+void recordUnreadable(const std::string& key, const std::string& reason)
+{
+    std::lock_guard<std::mutex> lock(unreadableMutex());
+    if (reason.empty())
+        unreadableClasses().erase(key);
+    else
+        unreadableClasses()[key] = reason;
+}
+
+// What a parse error says about the class file, in words: the parser's own text is the
+// predicate or token that failed, which tells the user nothing.
+std::string describeParseError(const antlr::ANTLRException& error, std::size_t position, std::size_t size)
+{
+    const std::string text = error.toString();
+    if (text == "Wrong Path!")
+        return text;
+    if (size == 0)
+        return "the class file is empty or cannot be read";
+    if (text.find("ca == 0xca") != std::string::npos)
+        return "it is not a class file: it does not start with 0xCAFEBABE";
+    if (position >= size)
+        return "the class file ends early: a count or length in it goes past its " + std::to_string(size) +
+               " bytes";
+    std::string detail = text;
+    detail.erase(0, detail.find_first_not_of(' '));
+    return "the class file is damaged near byte " + std::to_string(position) + " of " + std::to_string(size) +
+           " (" + detail + ")";
+}
+
 // The cache keys of the loads under way on this thread. A super-type chain that leads back to a
 // class whose load is under way ends there, also when the class file calls itself by another name
 // than the one it was looked up by (the parser can only tell the names that the files give).
@@ -161,7 +203,8 @@ OpenArchive* openArchive(const std::string& path)
         if (unzGetFilePos64(archive->zip, &pos) != UNZ_OK)
             break;
         const std::size_t length = std::min<std::size_t>(info.size_filename, name.size() - 1);
-        archive->entries.emplace(std::string(name.data(), length), pos);
+        // A name that stands twice means its last entry, the one the JVM loads.
+        archive->entries[std::string(name.data(), length)] = pos;
     }
     OpenArchive* opened = archive.get();
     archives[path] = std::move(archive);
@@ -316,6 +359,7 @@ ClassRepository::~ClassRepository() = default;
 antlr::RefAST ClassRepository::loadClass(std::string className, std::string moduleHint)
 {
     setClassParseHost(&g_parseHost);
+    m_strLoadProblem.clear();
     const std::string key = replaceChar(className, '.', '/');
     if (key.empty())
         return antlr::nullAST;
@@ -334,17 +378,21 @@ antlr::RefAST ClassRepository::loadClass(std::string className, std::string modu
     }
 
     LoadUnderWay underWay(key);
-    if (!underWay.entered() || !openClassStream(key, moduleHint))
+    if (!underWay.entered())
         return antlr::nullAST;
-    antlr::RefAST tree = parse(std::string());
+    antlr::RefAST tree;
+    if (openClassStream(key, moduleHint))
+        tree = parse(std::string());
     if (tree)
         classCache[key] = tree;
+    recordUnreadable(key, m_strLoadProblem);
     return tree;
 }
 
 antlr::RefAST ClassRepository::loadClassFile(std::string path)
 {
     setClassParseHost(&g_parseHost);
+    m_strLoadProblem.clear();
     std::vector<unsigned char> bytes;
     // A file that cannot be read is parsed as empty input, which the parser rejects.
     if (!readClassFile(path, bytes))
@@ -363,6 +411,10 @@ void ClassRepository::resetModules(std::string jreHome)
 {
     classCache.clear();
     ++g_cacheGeneration;
+    {
+        std::lock_guard<std::mutex> lock(unreadableMutex());
+        unreadableClasses().clear();
+    }
     modules.clear();
     clearGeneratedClassSets();
     closeArchives();
@@ -398,8 +450,17 @@ void ClassRepository::addModule(std::string path)
 
 void ClassRepository::removeFromCache(std::string dottedClassName)
 {
-    classCache.erase(replaceChar(dottedClassName, '.', '/'));
+    const std::string key = replaceChar(dottedClassName, '.', '/');
+    classCache.erase(key);
+    recordUnreadable(key, std::string());
     ++g_cacheGeneration;
+}
+
+std::string ClassRepository::unreadableReason(const std::string& className)
+{
+    std::lock_guard<std::mutex> lock(unreadableMutex());
+    const auto found = unreadableClasses().find(replaceChar(className, '.', '/'));
+    return found == unreadableClasses().end() ? std::string() : found->second;
 }
 
 uint64_t ClassRepository::cacheGeneration()
@@ -463,8 +524,10 @@ bool ClassRepository::openArchiveEntry(const std::string& archivePath, const std
         if (found == archive->entries.end())
             return false;
         unz64_file_pos pos = found->second;
-        if (unzGoToFilePos64(archive->zip, &pos) != UNZ_OK || !readCurrentEntry(archive->zip, bytes))
+        if (unzGoToFilePos64(archive->zip, &pos) != UNZ_OK || !readCurrentEntry(archive->zip, bytes)) {
+            m_strLoadProblem = "its entry " + entry + " in " + archivePath + " is damaged or too large";
             return false;
+        }
     }
     useClassBytes(std::move(bytes));
     return true;
@@ -481,6 +544,7 @@ bool ClassRepository::openImageEntry(const std::string& module, const std::strin
         // Told once for the file as it is; its classes are then simply not found in it.
         if (firstFailure)
             std::cerr << error << std::endl;
+        m_strLoadProblem = error;
         return false;
     }
     std::vector<unsigned char> bytes;
@@ -489,6 +553,7 @@ bool ClassRepository::openImageEntry(const std::string& module, const std::strin
             return false;
     } catch (const JavaImageError& e) {
         std::cerr << e.what() << std::endl;
+        m_strLoadProblem = e.what();
         return false;
     }
     useClassBytes(std::move(bytes));
@@ -540,10 +605,11 @@ antlr::RefAST ClassRepository::parse(const std::string& path)
                 referencedClasses.insert(replaceChar(m_strClassName, '/', '.'));
                 tree = root;
             }
+            m_strLoadProblem.clear();
         } catch (const antlr::ANTLRException& ex) {
-            std::cerr << ex.toString() << std::endl;
+            m_strLoadProblem = describeParseError(ex, m_pInput->position(), m_pInput->size());
         } catch (const std::exception& ex) {
-            std::cerr << ex.what() << std::endl;
+            m_strLoadProblem = ex.what();
         }
     }
     m_pInput.reset();

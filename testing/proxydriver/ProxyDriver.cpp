@@ -13,11 +13,15 @@
 //     -s JAVA=CPP        name substitution (repeatable)
 //     --stdafx           generated sources include "stdafx.h"
 //
-// Classes are dotted names, generated in sorted order. A class whose class file is missing is
-// logged as "MISSING BYTECODE: ", one that cannot be written as "Cannot process Bytecode: ", in
-// DIR/KAVRIN.LOG. CLASSPATH is not read. Exit status: 0 when everything was written, 1 when the
-// log got a line, 2 on a usage error.
+// Classes are dotted names, generated in sorted order, their files named as in a generation run
+// (a class whose file name an earlier class takes gets one of its own, "FILE NAME TAKEN: "). A
+// class whose class file is missing is logged as "MISSING BYTECODE: ", one whose class file
+// cannot be read or whose files cannot be written as "Cannot process Bytecode: ", a super type
+// that cannot be loaded as "MISSING SUPER TYPE: ", in DIR/KAVRIN.LOG. CLASSPATH is not read.
+// Exit status: 0 when everything was written whole, 1 when a class or shared file failed or a
+// proxy lacks inherited members, 2 on a usage error.
 #include "ClassRepository.h"
+#include "GenerationFiles.h"
 #include "GenerationLog.h"
 #include "GenerationSetup.h"
 #include "ProxyGenerator.h"
@@ -100,15 +104,23 @@ int main(int argc, char** argv)
         return usage("no classes");
 
     const std::string directory = kavrin_test::startGeneration(outDir, jdkHome, modules);
+    GenerationFiles files(classes, {}, {});
+    PublishedGeneration published(files);
+    appendLogLines(directory, files.renamedLines());
 
+    // Each problem goes to the log, and to the standard error stream.
+    auto problem = [&](const std::string& line) {
+        appendLogLine(directory, line);
+        std::cerr << line << "\n";
+    };
     bool success = true;
     int written = 0;
     for (const std::string& className : classes) {
         ProxyGenerator probe(className);
         probe.loadClass(className, std::string());
         if (probe.m_bClassMissing) {
-            appendLogLine(directory, kLogMissingBytecode + className);
-            std::cerr << kLogMissingBytecode << className << "\n";
+            problem(probe.m_strLoadProblem.empty() ? kLogMissingBytecode + className
+                                                   : kLogCannotProcess + className + ": " + probe.m_strLoadProblem);
             success = false;
             continue;
         }
@@ -119,10 +131,13 @@ int main(int argc, char** argv)
         if (generator.genProxy(directory, stdafx)) {
             ++written;
         } else {
-            appendLogLine(directory, kLogCannotProcess + generator.getClassName());
-            std::cerr << kLogCannotProcess << generator.getClassName() << "\n";
+            problem(kLogCannotProcess + generator.getClassName());
             success = false;
         }
+        for (const std::string& line : generator.m_walkProblems)
+            std::cerr << line << "\n";
+        if (generator.m_bIncomplete)
+            success = false;
     }
     nameSubstitutions = &substitutions;
     if (!genDefProxies(directory, stdafx)) {
