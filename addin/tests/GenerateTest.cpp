@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 
 using namespace addintest;
 
@@ -305,6 +306,58 @@ TEST_F(GenerationRunTest, EachRunsSharedFilesNameThatRunsClassesOnly) {
   const std::string header = kavrin_test::readFile(projectDir + "defproxies.h");
   EXPECT_EQ(header.find("fixtures_BaseJNIProxy.h"), std::string::npos) << "the class taken out";
   EXPECT_EQ(header, alone);
+}
+
+// com.foo_bar.Baz and com.foo.bar_Baz would both write com_foo_bar_BazJNIProxy: the later class gets
+// files of its own, under the same names in the run, the shared header, the project and the
+// deletion of the build.
+TEST_F(GenerationRunTest, TwoClassesOfOneFileNameEachGetTheirOwnFiles) {
+  const ClassSettingsMap classes{{CString("names.coincide.a_Twin"), ClassSettings()},
+                                 {CString("names.coincide_a.Twin"), ClassSettings()}};
+  EXPECT_TRUE(generationrun::generateClasses(projectDir, classes, nullptr).success);
+  const std::string first = "names_coincide_a_TwinJNIProxy";
+  const std::string second = "names_coincide_a_Twin_2JNIProxy";
+  EXPECT_EQ(log(), "FILE NAME TAKEN: " + first + ".h/.cpp are names.coincide.a_Twin's; names.coincide_a.Twin is written to " +
+                       second + ".h/.cpp\n");
+  EXPECT_NE(kavrin_test::readFile(projectDir + first + ".h").find("fromCoincide("), std::string::npos);
+  EXPECT_NE(kavrin_test::readFile(projectDir + second + ".h").find("fromCoincideA("), std::string::npos);
+  EXPECT_NE(kavrin_test::readFile(projectDir + second + ".cpp").find("fromCoincideA"), std::string::npos);
+  const std::string defproxies = kavrin_test::readFile(projectDir + "defproxies.h");
+  EXPECT_NE(defproxies.find("#include \"" + first + ".h\"\n#include \"" + second + ".h\"\n"), std::string::npos)
+      << defproxies;
+
+  projectintegration::addClassFiles(buildProject, projectDir, classes, names());
+  EXPECT_EQ(project->files, (std::vector<std::string>{projectDir + first + ".h", projectDir + first + ".cpp",
+                                                      projectDir + second + ".h", projectDir + second + ".cpp"}));
+  projectintegration::deletePreviousOutputs(projectDir, names());
+  for (const std::string& file : {first + ".h", first + ".cpp", second + ".h", second + ".cpp"})
+    EXPECT_FALSE(exists(file)) << file;
+}
+
+// A class whose super class is gone, and one whose interface's class file is damaged, are written
+// without what those would give; the log says what is missing, and the run has problems.
+TEST_F(GenerationRunTest, AClassWithoutItsSuperTypesIsWrittenAndReported) {
+  const std::string classes = path("classes");
+  std::filesystem::copy(kavrin_test::kFixtureClasses, classes, std::filesystem::copy_options::recursive);
+  std::filesystem::remove(classes + "/fixtures/Middle.class");
+  kavrin_test::writeFile(classes + "/fixtures/Sized.class", std::string("\xCA\xFE\xBA\xBF", 4));
+  ClassRepository::resetModules(kavrin_test::kJdkHome);
+  ClassRepository::addModule(classes);
+
+  testing::internal::CaptureStderr();
+  const generationrun::Outcome outcome =
+      generationrun::generateClasses(projectDir, {{CString("fixtures.Derived"), ClassSettings()}}, nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_FALSE(outcome.success);
+  EXPECT_EQ(log(),
+            "MISSING SUPER TYPE: fixtures.Middle (of fixtures.Derived)\n"
+            "Cannot process Bytecode: fixtures.Sized: it is not a class file: it does not start with 0xCAFEBABE\n"
+            "MISSING SUPER TYPE: fixtures.Sized (of fixtures.Derived)\n");
+  const std::string header = kavrin_test::readFile(projectDir + "fixtures_DerivedJNIProxy.h");
+  EXPECT_NE(header.find(" level("), std::string::npos) << "its own members";
+  EXPECT_NE(header.find(" hashCode("), std::string::npos) << "java.lang.Object's, through Named";
+  EXPECT_EQ(header.find("middleOnly"), std::string::npos);
+  EXPECT_NE(kavrin_test::readFile(projectDir + "defproxies.h").find("fixtures_DerivedJNIProxy.h"), std::string::npos);
 }
 
 TEST_F(GenerationRunTest, BarPositionsAndTheClosingMessage) {

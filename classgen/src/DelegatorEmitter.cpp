@@ -6,6 +6,7 @@
 #include "CppNames.h"
 #include "DelegatorBuilder.hpp"
 #include "EmitterText.h"
+#include "GenerationLog.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
 
@@ -183,7 +184,7 @@ TextBuilder delegatorTextBuilder(ProxyGenerator& generator)
 
 bool ProxyGenerator::genDelegator(std::string directory, bool includeStdafx)
 {
-    const FileKind kind{delegatorSuffix, "DELEGATOR FAILED: ", "MISSING SUPER TYPE: ", false};
+    const FileKind kind{delegatorSuffix, "DELEGATOR FAILED: ", kLogMissingSuperType, false};
     return writeClassFiles(*this, directory, includeStdafx, kind, delegatorTextBuilder(*this), generatedDelegators);
 }
 

@@ -286,8 +286,8 @@ void genBanner(std::ostream& out);
 // that cannot be opened, when either cannot be opened.
 bool genDefProxies(std::string directory, bool includeStdafx);
 
-// Class entries of a .zip, .jar or .jmod archive (any case of the suffix), in archive order; a
-// .jmod module gives its entries under classes/ without that prefix; a Java image
+// Class entries of a .zip, .jar or .jmod archive (any case of the suffix), in archive order, each
+// name once; a .jmod module gives its entries under classes/ without that prefix; a Java image
 // (".../lib/modules") or one module of it (".../lib/modules/java.base") gives its classes as
 // "java/lang/String.class". Returns their number; out is replaced only when there is at least
 // one. 0 for any other path and for an archive that cannot be read; for a damaged image `error`

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <system_error>
 #include <vector>
 
@@ -62,6 +63,8 @@ int listArchiveClasses(std::string path, std::vector<std::string>* out, std::str
     }
     const std::string prefix = jmod ? "classes/" : "";
     std::vector<std::string> kept;
+    // A name that stands twice is one class (its last entry is the one read), listed once.
+    std::set<std::string> seen;
     std::vector<char> name(0x10000 + 1);
     ZPOS64_T visited = 0;
     int rc = unzGoToFirstFile(zip);
@@ -72,7 +75,7 @@ int listArchiveClasses(std::string path, std::vector<std::string>* out, std::str
             break;
         std::string entry(name.data(), std::min<std::size_t>(info.size_filename, name.size() - 1));
         const bool isClass = entry.size() > 6 && entry.compare(entry.size() - 6, 6, ".class") == 0;
-        if (!isClass || entry.compare(0, prefix.size(), prefix) != 0)
+        if (!isClass || entry.compare(0, prefix.size(), prefix) != 0 || !seen.insert(entry).second)
             continue;
         kept.push_back(entry.substr(prefix.size()));
     }

@@ -1,13 +1,16 @@
 // The generation log, the output files of a writer, walking a class that cannot be loaded, and the
 // class entries of archives.
+#include "GenerationFiles.h"
 #include "GenerationLog.h"
 #include "ProxygenTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 using kavrin_test::TempDir;
@@ -74,6 +77,17 @@ TEST(OutputFiles, OpenedUnderTheClassNameWithTheSuffix)
 
     ProxyGenerator top("TopLevel");
     EXPECT_EQ(top.outputStem("/out/", implSuffix), "/out/TopLevelJNIImpl");
+
+    // While a generation is published, a file it has written is not opened again.
+    GenerationFiles generation;
+    PublishedGeneration published(generation);
+    ProxyGenerator once("p.Once");
+    ASSERT_TRUE(once.openOutputFiles(dir.path() + "/", proxySuffix));
+    once.m_pHeader->putText(std::string("first"));
+    ASSERT_TRUE(once.closeOutputFiles());
+    ProxyGenerator again("p.Once");
+    EXPECT_FALSE(again.openOutputFiles(dir.path() + "/", proxySuffix));
+    EXPECT_EQ(kavrin_test::readFile(dir.path() + "/p_OnceJNIProxy.h"), "first");
 }
 
 TEST(OutputFiles, FileThatCannotBeOpenedIsLogged)
@@ -215,6 +229,65 @@ TEST(ArchiveListing, ClassEntriesInArchiveOrder)
     const int count = listArchiveClasses(kavrin_test::kJavaBaseJmod, &base);
     EXPECT_GT(count, 5000);
     EXPECT_NE(std::find(base.begin(), base.end(), "java/lang/String.class"), base.end());
+}
+
+namespace {
+
+// An archive of the entries in order, under the names given (one may stand twice).
+void writeZip(const std::string& path, const std::vector<std::pair<std::string, std::vector<uint8_t>>>& entries)
+{
+    zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+    ASSERT_NE(zip, nullptr);
+    for (const auto& entry : entries) {
+        zip_fileinfo info{};
+        ASSERT_EQ(zipOpenNewFileInZip(zip, entry.first.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                      Z_DEFAULT_COMPRESSION),
+                  ZIP_OK);
+        ASSERT_EQ(zipWriteInFileInZip(zip, entry.second.data(), static_cast<unsigned>(entry.second.size())), ZIP_OK);
+        ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
+    }
+    ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
+}
+
+}  // namespace
+
+// A jar that holds one class twice: java loads its last entry, and so the listing, the repository
+// and the proxy take that one.
+TEST(ArchiveListing, AClassStoredTwiceIsTheEntryTheJvmLoads)
+{
+    CleanGlobals clean;
+    TempDir dir("kavrin-twice");
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
+    for (const std::string version : {"first", "second"}) {
+        const std::string source = dir.path() + "/" + version + "/Twin.java";
+        kavrin_test::writeFile(source, "package twice; public class Twin { public int " + version +
+                                           "Only() { return 0; } public static void main(String[] a) { "
+                                           "System.out.println(\"" + version + "\"); } }");
+        const kavrin_test::CommandResult javac =
+            kavrin_test::runCommand({kavrin_test::kJavac, "--release", "8", "-d", dir.path() + "/" + version, source});
+        ASSERT_EQ(javac.exitCode, 0) << javac.output;
+        entries.emplace_back("twice/Twin.class", kavrin_test::readFileBytes(dir.path() + "/" + version + "/twice/Twin.class"));
+    }
+    const std::string jar = dir.path() + "/twice.jar";
+    writeZip(jar, entries);
+    EXPECT_EQ(kavrin_test::runJava(jar, {"twice.Twin"}).output, "second\n");
+
+    std::vector<std::string> listed;
+    EXPECT_EQ(listArchiveClasses(jar, &listed), 1);
+    EXPECT_EQ(listed, std::vector<std::string>{"twice/Twin.class"});
+
+    proxygen_test::useJdkAndFixtures();
+    ClassRepository::addModule(jar);
+    ProxyGenerator members("twice.Twin");
+    members.loadMembers();
+    MethodLineMap methods;
+    members.listMethods(methods);
+    EXPECT_EQ(methods.count("public int secondOnly();"), 1u);
+    EXPECT_EQ(methods.count("public int firstOnly();"), 0u);
+    ASSERT_TRUE(ProxyGenerator("twice.Twin").genProxy(dir.path() + "/", false));
+    const std::string header = kavrin_test::readFile(dir.path() + "/twice_TwinJNIProxy.h");
+    EXPECT_NE(header.find("secondOnly"), std::string::npos);
+    EXPECT_EQ(header.find("firstOnly"), std::string::npos);
 }
 
 TEST(ArchiveListing, SuffixCaseDoesNotMatterAsForTheRepository)

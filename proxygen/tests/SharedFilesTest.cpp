@@ -214,4 +214,32 @@ TEST(ProxyDriver, RunsOverClassesAndWritesTheSharedFiles)
     EXPECT_NE(usage.output.find("no output folder"), std::string::npos);
 }
 
+// A class file cut short, and a class whose super class was deleted after the fixtures were
+// compiled: the first is not written, the second without what the deleted class would give, and
+// the run ends with status 1; the log names both problems, and no parser speaks on the way.
+TEST(ProxyDriver, UnreadableClassFilesAndMissingSuperTypesFailTheRun)
+{
+    kavrin_test::TempDir dir("kavrin-driver");
+    const std::string classes = dir.file("classes");
+    std::filesystem::copy(kavrin_test::kFixtureClasses, classes, std::filesystem::copy_options::recursive);
+    std::filesystem::remove(classes + "/fixtures/Middle.class");
+    std::filesystem::resize_file(classes + "/fixtures/Color.class", 100);
+    const kavrin_test::CommandResult r =
+        kavrin_test::runCommand({PROXY_DRIVER, "-o", dir.file("out"), "--jdk", kavrin_test::kJdkHome, "-m", classes,
+                                 "fixtures.Color", "fixtures.Derived"});
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    const std::string log = kavrin_test::readFile(dir.file("out/KAVRIN.LOG"));
+    EXPECT_EQ(log,
+              "Cannot process Bytecode: fixtures.Color: the class file ends early: a count or length in it goes past "
+              "its 100 bytes\n"
+              "MISSING SUPER TYPE: fixtures.Middle (of fixtures.Derived)\n");
+    // What the log holds, and the summary; nothing else.
+    EXPECT_EQ(r.output, log + "1 of 2 proxies written to " + dir.file("out/") + "; problems are listed in " +
+                            dir.file("out/KAVRIN.LOG") + "\n");
+    const std::string header = kavrin_test::readFile(dir.file("out/fixtures_DerivedJNIProxy.h"));
+    EXPECT_NE(header.find(" level("), std::string::npos);
+    EXPECT_EQ(header.find("middleOnly"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out/fixtures_ColorJNIProxy.h")));
+}
+
 }  // namespace

@@ -145,6 +145,9 @@ int main(int argc, char** argv)
         success = false;
     }
     nameSubstitutions = nullptr;
-    std::cout << written << " of " << classes.size() << " proxies written to " << directory << "\n";
+    std::cout << written << " of " << classes.size() << " proxies written to " << directory;
+    if (!success)
+        std::cout << "; problems are listed in " << directory << getLogFileName().substr(1);
+    std::cout << "\n";
     return success ? 0 : 1;
 }

@@ -1,12 +1,14 @@
 // Any bytes as a module archive of the class repository (a jar, or a jmod when they start with
-// the jmod prefix): the class entries are listed as the wizard lists them and the first of them
-// loaded through the repository, which either finds and parses a class or reports that it
-// cannot. Nothing else may happen: no crash, no sanitizer report, no exception.
+// the jmod prefix): the class entries are listed as the wizard lists them, each name once (an
+// archive may hold a name twice), and the first of them loaded through the repository, which
+// either finds and parses a class or reports that it cannot. Nothing else may happen: no crash,
+// no sanitizer report, no exception.
 #include "ClassRepository.h"
 #include "FuzzSupport.h"
 #include "ProxyGenerator.h"
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int count = listArchiveClasses(path, &entries);
     FUZZ_CHECK(count == static_cast<int>(entries.size()) || (count == 0 && entries.empty()),
                "the listing's count differs from its entries");
+    FUZZ_CHECK(std::set<std::string>(entries.begin(), entries.end()).size() == entries.size(),
+               "the listing names a class twice");
 
     for (std::size_t i = 0; i < entries.size() && i < kMaxLoads; ++i) {
         const std::string name = entries[i].substr(0, entries[i].size() - 6);  // without ".class"
