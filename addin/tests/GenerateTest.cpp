@@ -326,7 +326,8 @@ TEST_F(GenerationRunTest, TwoClassesOfOneFileNameEachGetTheirOwnFiles) {
   EXPECT_NE(defproxies.find("#include \"" + first + ".h\"\n#include \"" + second + ".h\"\n"), std::string::npos)
       << defproxies;
 
-  projectintegration::addClassFiles(buildProject, projectDir, classes, names());
+  projectintegration::FileSet added;
+  projectintegration::addClassFiles(buildProject, projectDir, classes, names(), added);
   EXPECT_EQ(project->files, (std::vector<std::string>{projectDir + first + ".h", projectDir + first + ".cpp",
                                                       projectDir + second + ".h", projectDir + second + ".cpp"}));
   projectintegration::deletePreviousOutputs(projectDir, names());
