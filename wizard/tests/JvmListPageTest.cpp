@@ -582,6 +582,19 @@ TEST_F(JvmListPageTest, WhileNoRowIsCheckedAClickOnARowChecksIt) {
   EXPECT_EQ(host.page.GetCurrentJvmName().strName, "SUN1.4");
 }
 
+TEST_F(JvmListPageTest, TickingABoxWhileNoRowIsCheckedMakesItsJvmCurrent) {
+  open({sun, ibm});
+  ASSERT_EQ(checks(), (std::vector<bool>{false, false}));
+  ASSERT_TRUE(ui::setListItemChecked(list(), rowOf("SUN1.4"), true));
+  ASSERT_TRUE(host.waitForJob());
+  EXPECT_EQ(checks(), (std::vector<bool>{false, true}));
+  EXPECT_TRUE(ui::listState(list()).items[static_cast<size_t>(rowOf("SUN1.4"))].selected);
+  EXPECT_EQ(host.page.GetCurrentJvmName().strName, "SUN1.4");
+  EXPECT_NE(settings().find("<CurrentJVM Name=\"SUN1.4\""), std::string::npos) << settings();
+  const char* javaHome = getenv("JAVA_HOME");
+  EXPECT_EQ(javaHome != nullptr ? javaHome : "", sun.strJDKPath);
+}
+
 TEST_F(JvmListPageTest, CancelledDialogsChangeNothing) {
   writeSettings(sun, {});
   open({sun});

@@ -68,10 +68,9 @@ enum class TreePart { Label, Icon, StateIcon, Button };
 // Push button: BN_CLICKED. Check box: toggles, then BN_CLICKED. Radio button: checks itself,
 // unchecks the other radio buttons of its group, then BN_CLICKED.
 bool clickButton(HWND button);
-// A click on a row's label or icon selects it (LVN_ITEMCHANGING/LVN_ITEMCHANGED for every row
-// whose state changes) and then sends NM_CLICK. A click on the check box (state icon) sends
-// NM_CLICK first and then toggles the box (LVN_ITEMCHANGING/LVN_ITEMCHANGED); it does not
-// change the selection. The cursor position (GetMessagePos) is the clicked point.
+// A click on a row selects it (LVN_ITEMCHANGING/LVN_ITEMCHANGED for every row whose state
+// changes) and then sends NM_CLICK; a click on the check box (state icon) then toggles the box
+// (LVN_ITEMCHANGING/LVN_ITEMCHANGED). The cursor position (GetMessagePos) is the clicked point.
 bool clickListItem(HWND list, int item, ListPart part = ListPart::Label);
 // A click followed by NM_DBLCLK.
 bool doubleClickListItem(HWND list, int item);

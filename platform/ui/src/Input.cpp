@@ -8,6 +8,8 @@
 
 #include <X11/keysym.h>
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -25,6 +27,9 @@ struct InputState {
   HWND moving = nullptr;     // a top-level window dragged by its caption
   POINT grab{};              // the pointer's offset from that window's client corner
   HWND closing = nullptr;    // a top-level window whose close box is held down
+  HWND searchWindow = nullptr;  // the list or tree typed into, what was typed and when
+  std::string search;
+  unsigned long searchTime = 0;
 };
 
 namespace {
@@ -85,16 +90,36 @@ std::shared_ptr<Window> controlAt(const std::shared_ptr<Window>& parent, POINT p
   return nullptr;
 }
 
-// Controls the Tab key visits, in order: visible, enabled, with WS_TABSTOP, pages included.
-void tabStops(const Window& w, std::vector<HWND>& out) {
+// A window whose children take part in its dialog's navigation as its own controls do: a page
+// (a child dialog), a frame or splitter, or a static that holds the pages.
+bool holdsControls(const Window& w) {
+  if (w.children.empty()) return w.kind == WindowKind::Dialog;
+  return w.kind == WindowKind::Dialog || w.kind == WindowKind::Plain || w.kind == WindowKind::Static;
+}
+
+// The controls of a dialog in the order Tab visits them (creation order, pages included), each
+// visible and enabled with its container; `all` takes every such control, not only tab stops.
+void dialogControls(const Window& w, std::vector<HWND>& out, bool all) {
   for (HWND h : w.children) {
     std::shared_ptr<Window> c = findWindow(h);
     if (!c || c->destroying || !(c->style & WS_VISIBLE) || (c->style & WS_DISABLED)) continue;
-    if (c->kind == WindowKind::Dialog || (!c->children.empty() && c->kind == WindowKind::Plain)) {
-      tabStops(*c, out);
-    } else if (c->style & WS_TABSTOP) {
+    if (holdsControls(*c)) {
+      dialogControls(*c, out, all);
+    } else if (all || (c->style & WS_TABSTOP)) {
       out.push_back(h);
     }
+  }
+}
+
+void tabStops(const Window& w, std::vector<HWND>& out) { dialogControls(w, out, false); }
+
+void focusControl(HWND h) {
+  SetFocus(h);
+  // An edit reached by the keys has its whole text selected.
+  std::shared_ptr<Window> e = findWindow(h);
+  if (e && e->kind == WindowKind::Edit) {
+    editSetCaret(*e, 0, false);
+    editSetCaret(*e, static_cast<int>(e->text.size()), true);
   }
 }
 
@@ -365,41 +390,7 @@ void moveFocus(Window& top, bool back) {
   size_t at;
   if (it == stops.end()) at = back ? stops.size() - 1 : 0;
   else at = (static_cast<size_t>(it - stops.begin()) + (back ? stops.size() - 1 : 1)) % stops.size();
-  SetFocus(stops[at]);
-  // An edit reached by Tab has its whole text selected.
-  std::shared_ptr<Window> e = findWindow(stops[at]);
-  if (e && e->kind == WindowKind::Edit) {
-    editSetCaret(*e, 0, false);
-    editSetCaret(*e, static_cast<int>(e->text.size()), true);
-  }
-}
-
-// A letter (with Alt, or where the focus takes no typing) that a button marks with '&' in its
-// text clicks it, as the dialog manager does: Y and N answer a message box.
-bool buttonMnemonic(Window& top, const InputEvent& e, const Window* focus) {
-  if (e.text.size() != 1 || !std::isalnum(static_cast<unsigned char>(e.text[0]))) return false;
-  bool typing = focus != nullptr && (focus->kind == WindowKind::Edit || focus->kind == WindowKind::ComboBox ||
-                                     focus->kind == WindowKind::ListView || focus->kind == WindowKind::TreeView);
-  if (typing && !(e.modifiers & kAlt)) return false;
-  const int letter = std::tolower(static_cast<unsigned char>(e.text[0]));
-  std::vector<std::shared_ptr<Window>> buttons;
-  collectButtons(top, buttons);
-  for (const std::shared_ptr<Window>& b : buttons) {
-    size_t amp = b->text.find('&');
-    while (amp != std::string::npos && amp + 1 < b->text.size() && b->text[amp + 1] == '&') {
-      amp = b->text.find('&', amp + 2);  // "&&" is an ampersand shown
-    }
-    if (amp == std::string::npos || amp + 1 >= b->text.size() ||
-        std::tolower(static_cast<unsigned char>(b->text[amp + 1])) != letter || isGroupBox(*b) ||
-        !acceptsInput(b->hwnd)) {
-      continue;
-    }
-    HWND hwnd = b->hwnd;
-    if (!isPushButton(*b)) SetFocus(hwnd);
-    if (std::shared_ptr<Window> again = findWindow(hwnd)) buttonClick(*again);
-    return true;
-  }
-  return false;
+  focusControl(stops[at]);
 }
 
 // Enter: the default push button of the dialog, else IDOK.
@@ -408,7 +399,8 @@ void pressDefault(Window& top) {
   collectButtons(top, buttons);
   for (const std::shared_ptr<Window>& b : buttons) {
     if (buttonType(*b) == BS_DEFPUSHBUTTON && acceptsInput(b->hwnd)) {
-      buttonClick(*b);
+      // As its command: the focus stays where it is.
+      commandParent(*b, BN_CLICKED);
       return;
     }
   }
@@ -461,29 +453,84 @@ void editKey(Window& w, const InputEvent& e) {
   }
 }
 
-bool arrowKey(Window& c, unsigned long key) {
+// Where a move by the keys lands in `count` rows of which `page` are shown from `top`, starting
+// from `at` (-1: none yet). PageDown goes to the last row shown, or a page further when it is
+// there already; PageUp likewise upwards.
+int keyTarget(unsigned long key, int at, int count, int top, int page) {
+  page = std::max(1, page);
+  int target = at;
+  switch (key) {
+    case XK_Up: target = at < 0 ? 0 : at - 1; break;
+    case XK_Down: target = at < 0 ? 0 : at + 1; break;
+    case XK_Home: target = 0; break;
+    case XK_End: target = count - 1; break;
+    case XK_Prior: target = at < 0 ? 0 : at > top ? top : at - (page - 1); break;
+    case XK_Next: {
+      int last = top + page - 1;
+      target = at < 0 ? 0 : at < last ? last : at + (page - 1);
+      break;
+    }
+    default: return -1;
+  }
+  return std::max(0, std::min(target, count - 1));
+}
+
+bool isMoveKey(unsigned long key) {
+  return key == XK_Up || key == XK_Down || key == XK_Home || key == XK_End || key == XK_Prior || key == XK_Next;
+}
+
+int focusedRow(const ListLook& look) {
+  for (size_t i = 0; i < look.state.items.size(); ++i) {
+    if (look.state.items[i].focused) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// The visible items of a tree with their texts, and where the selection is among them.
+struct TreeRows {
+  std::vector<HTREEITEM> items;
+  std::vector<std::string> texts;
+  int selected = -1, top = 0, page = 1;
+};
+TreeRows treeRowsOf(Window& c) {
+  TreeRows rows;
+  rows.items = treeVisibleItems(c);
+  TreeState state = treeStateOf(c);
+  for (HTREEITEM h : rows.items) {
+    auto it = std::find_if(state.items.begin(), state.items.end(), [h](const TreeItemState& i) { return i.handle == h; });
+    rows.texts.push_back(it != state.items.end() ? it->text : std::string());
+  }
+  for (size_t i = 0; i < rows.items.size(); ++i) {
+    if (rows.items[i] == state.selected) rows.selected = static_cast<int>(i);
+    if (rows.items[i] == state.firstVisible) rows.top = static_cast<int>(i);
+  }
+  TreeLook look = treeLookOf(c);
+  rows.page = std::max(1, static_cast<int>(look.area.bottom) / std::max(1, look.rowHeight));
+  return rows;
+}
+
+// The arrows, PageUp, PageDown, Home and End in lists, trees and combo boxes; true when taken.
+bool moveKey(Window& c, const InputEvent& e) {
+  unsigned long key = e.keysym;
   bool up = key == XK_Up, down = key == XK_Down;
-  if (c.kind == WindowKind::ListView && (up || down || key == XK_Home || key == XK_End)) {
+  if (c.kind == WindowKind::ListView && isMoveKey(key)) {
     ListLook look = listLookOf(c);
     int count = static_cast<int>(look.state.items.size());
     if (count == 0) return true;
-    int focused = -1;
-    for (int i = 0; i < count; ++i) {
-      if (look.state.items[static_cast<size_t>(i)].focused) focused = i;
-    }
-    int target = key == XK_Home ? 0 : key == XK_End ? count - 1 : focused < 0 ? 0 : focused + (up ? -1 : 1);
-    listFocusRow(c, std::max(0, std::min(target, count - 1)));
+    int page = (static_cast<int>(look.area.bottom) - look.headerHeight) / std::max(1, look.rowHeight);
+    int target = keyTarget(key, focusedRow(look), count, look.topIndex, page);
+    listMoveTo(c, target, (e.modifiers & kShift) != 0, (e.modifiers & kControl) != 0);
     return true;
   }
   if (c.kind == WindowKind::TreeView) {
-    TreeState state = treeStateOf(c);
-    HTREEITEM sel = state.selected;
-    if (up || down) {
-      HTREEITEM to = sel == nullptr ? (state.items.empty() ? nullptr : state.items.front().handle)
-                                    : treeNeighbour(c, sel, up ? TVGN_PREVIOUSVISIBLE : TVGN_NEXTVISIBLE);
-      if (to != nullptr) treeKeySelect(c, to);
+    TreeRows rows = treeRowsOf(c);
+    if (isMoveKey(key)) {
+      if (rows.items.empty()) return true;
+      int target = keyTarget(key, rows.selected, static_cast<int>(rows.items.size()), rows.top, rows.page);
+      treeKeySelect(c, rows.items[static_cast<size_t>(target)]);
       return true;
     }
+    HTREEITEM sel = rows.selected >= 0 ? rows.items[static_cast<size_t>(rows.selected)] : nullptr;
     if ((key == XK_Left || key == XK_Right) && sel != nullptr) {
       if (!treeToggle(c, sel, key == XK_Left ? TVE_COLLAPSE : TVE_EXPAND) && key == XK_Left) {
         if (HTREEITEM parent = treeNeighbour(c, sel, TVGN_PARENT)) treeKeySelect(c, parent);
@@ -505,6 +552,97 @@ bool arrowKey(Window& c, unsigned long key) {
   return false;
 }
 
+// Typing in a list or tree goes to the next row whose text starts with what was typed within a
+// second; the same letter typed again and again steps through the rows that start with it.
+constexpr unsigned long kTypeAheadMs = 1000;
+
+bool startsWithNoCase(const std::string& text, const std::string& prefix) {
+  return text.size() >= prefix.size() && strncasecmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
+}
+
+bool typeAhead(Window& c, const InputEvent& e, InputState& in) {
+  if (c.kind != WindowKind::ListView && c.kind != WindowKind::TreeView) return false;
+  if (e.text.empty() || static_cast<unsigned char>(e.text[0]) < 0x20 || (e.modifiers & (kControl | kAlt))) return false;
+  bool fresh = in.searchWindow != c.hwnd || e.time - in.searchTime > kTypeAheadMs;
+  in.searchWindow = c.hwnd;
+  in.searchTime = e.time;
+  in.search = fresh ? e.text : in.search + e.text;
+  bool repeated = in.search.find_first_not_of(e.text) == std::string::npos;
+  std::string prefix = repeated ? e.text : in.search;
+  std::vector<std::string> texts;
+  int at = -1;
+  TreeRows rows;
+  if (c.kind == WindowKind::ListView) {
+    ListLook look = listLookOf(c);
+    for (const ListItemState& item : look.state.items) texts.push_back(item.texts.empty() ? std::string() : item.texts[0]);
+    at = focusedRow(look);
+  } else {
+    rows = treeRowsOf(c);
+    texts = rows.texts;
+    at = rows.selected;
+  }
+  int count = static_cast<int>(texts.size());
+  // A new search starts after the current row; a longer one may stay on it.
+  int start = fresh || repeated ? at + 1 : std::max(at, 0);
+  for (int n = 0; n < count; ++n) {
+    int i = ((start + n) % count + count) % count;
+    if (!startsWithNoCase(texts[static_cast<size_t>(i)], prefix)) continue;
+    if (c.kind == WindowKind::ListView) listMoveTo(c, i, false, false);
+    else treeKeySelect(c, rows.items[static_cast<size_t>(i)]);
+    break;
+  }
+  return true;
+}
+
+// --- Mnemonics -------------------------------------------------------------------------------------
+// The letter after a single '&' of a text, lower-cased; 0 when it has none.
+char mnemonicOf(const std::string& text) {
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '&') continue;
+    if (text[i + 1] != '&') return static_cast<char>(std::tolower(static_cast<unsigned char>(text[i + 1])));
+    ++i;
+  }
+  return 0;
+}
+
+bool isLabel(const Window& w) {
+  return (w.kind == WindowKind::Static && !(w.style & SS_NOPREFIX)) || isGroupBox(w);
+}
+
+// A key that names a control by its mnemonic: a button is pressed, a label gives the focus to
+// the next control Tab would visit after it. The search starts after the control with the focus.
+// False when no control has that mnemonic.
+bool mnemonic(Window& top, const std::shared_ptr<Window>& focus, char letter) {
+  letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+  std::vector<HWND> controls;
+  dialogControls(top, controls, true);
+  if (controls.empty()) return false;
+  auto from = focus ? std::find(controls.begin(), controls.end(), focus->hwnd) : controls.end();
+  size_t start = from == controls.end() ? 0 : static_cast<size_t>(from - controls.begin()) + 1;
+  for (size_t n = 0; n < controls.size(); ++n) {
+    size_t i = (start + n) % controls.size();
+    std::shared_ptr<Window> c = findWindow(controls[i]);
+    if (!c || mnemonicOf(c->text) != letter) continue;
+    if (c->kind == WindowKind::Button && !isGroupBox(*c)) {
+      // A push button acts where the focus is; check boxes and radio buttons take the focus.
+      if (isPushButton(*c)) commandParent(*c, BN_CLICKED);
+      else buttonClick(*c);
+      return true;
+    }
+    if (!isLabel(*c)) continue;
+    std::vector<HWND> stops;
+    tabStops(top, stops);
+    for (size_t j = i + 1; j < controls.size(); ++j) {
+      if (std::find(stops.begin(), stops.end(), controls[j]) != stops.end()) {
+        focusControl(controls[j]);
+        return true;
+      }
+    }
+    return true;
+  }
+  return false;
+}
+
 void key(Window& top, const InputEvent& e) {
   ThreadQueue& queue = *top.queue;
   std::shared_ptr<Window> f = focusIn(queue, top);
@@ -518,6 +656,11 @@ void key(Window& top, const InputEvent& e) {
       else comboCancel(*f);
       return;
     }
+  }
+  const bool printable = !e.text.empty() && static_cast<unsigned char>(e.text[0]) > 0x20 && !(e.modifiers & kControl);
+  if ((e.modifiers & kAlt) && printable) {
+    mnemonic(top, f, e.text[0]);
+    return;
   }
   switch (e.keysym) {
     case XK_Tab: moveFocus(top, false); return;
@@ -535,11 +678,11 @@ void key(Window& top, const InputEvent& e) {
     }
     case XK_space:
       if (f && f->kind == WindowKind::Button) { buttonClick(*f); return; }
-      if (f && f->kind == WindowKind::ListView && (listLookOf(*f).state.extendedStyle & LVS_EX_CHECKBOXES)) {
+      if (f && f->kind == WindowKind::ListView) {
         ListLook look = listLookOf(*f);
-        for (size_t i = 0; i < look.state.items.size(); ++i) {
-          if (look.state.items[i].focused) { listClick(*f, static_cast<int>(i), ListPart::StateIcon, false); break; }
-        }
+        int row = focusedRow(look);
+        if (row >= 0 && (e.modifiers & kControl) && !(f->style & LVS_SINGLESEL)) listToggleSelected(*f, row);
+        else if (row >= 0 && (look.state.extendedStyle & LVS_EX_CHECKBOXES)) listToggleCheck(*f, row);
         return;
       }
       break;
@@ -557,14 +700,18 @@ void key(Window& top, const InputEvent& e) {
       break;
     default: break;
   }
-  if (buttonMnemonic(top, e, f.get())) return;
-  if (!f || !acceptsInput(fh)) return;
+  if (!f || !acceptsInput(fh)) {
+    if (printable) mnemonic(top, f, e.text[0]);
+    return;
+  }
   if (f->kind == WindowKind::Edit || (f->kind == WindowKind::ComboBox && (f->style & 0x3u) == CBS_DROPDOWN)) {
     if (f->kind == WindowKind::Edit) editKey(*f, e);
     else if (!e.text.empty() && static_cast<unsigned char>(e.text[0]) >= 0x20) editInsert(*f, e.text);
     return;
   }
-  arrowKey(*f, e.keysym);
+  if (moveKey(*f, e) || typeAhead(*f, e, inputOf(queue))) return;
+  // Controls that take no characters leave the letters to the mnemonics.
+  if (printable) mnemonic(top, f, e.text[0]);
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ struct ListData : ControlData {
   HIMAGELIST ownStateImages = nullptr;
   int topIndex = 0;  // first row shown
   int scrollX = 0;   // pixels of the columns scrolled out on the left
+  int mark = -1;     // where a range chosen with Shift starts: the row last clicked or moved to
   ~ListData() override {
     if (ownStateImages != nullptr) ImageList_Destroy(ownStateImages);
   }
@@ -294,6 +295,7 @@ void deleteAll(Window& w) {
     }
   }
   dataOf(w).items.clear();
+  dataOf(w).mark = -1;
   invalidate(w, nullptr, true);
 }
 
@@ -514,16 +516,16 @@ bool listClick(Window& w, int item, ListPart part, bool doubleClick) {
   setMessagePos(w, point);
   SetFocus(hwnd);
   if (!findWindow(hwnd)) return true;
+  // The row is selected as the button goes down, wherever it was pressed.
+  changeState(w, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED, true, point);
+  if (!findWindow(hwnd)) return true;
+  dataOf(w).mark = item;
+  notifyActivate(w, NM_CLICK, item, point);
   if (part == ListPart::StateIcon) {
     // The parent hears of the click first; the box changes afterwards.
-    notifyActivate(w, NM_CLICK, item, point);
     if (!findWindow(hwnd) || item >= static_cast<int>(dataOf(w).items.size())) return true;
     UINT image = (dataOf(w).items[static_cast<size_t>(item)].state & LVIS_STATEIMAGEMASK) >> 12;
     changeState(w, item, INDEXTOSTATEIMAGEMASK(image == 2 ? 1 : 2), LVIS_STATEIMAGEMASK, false, point);
-  } else {
-    changeState(w, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED, true, point);
-    if (!findWindow(hwnd)) return true;
-    notifyActivate(w, NM_CLICK, item, point);
   }
   if (doubleClick && findWindow(hwnd)) notifyActivate(w, NM_DBLCLK, item, point);
   return true;
@@ -533,8 +535,8 @@ void listClickExtended(Window& w, int item, bool shift, bool control) {
   ListData& d = dataOf(w);
   int count = static_cast<int>(d.items.size());
   if (item < 0 || item >= count) return;
-  int anchor = -1;
-  for (int i = 0; i < count; ++i) {
+  int anchor = d.mark >= 0 && d.mark < count ? d.mark : -1;
+  for (int i = 0; i < count && anchor < 0; ++i) {
     if (d.items[static_cast<size_t>(i)].state & LVIS_FOCUSED) anchor = i;
   }
   RowParts parts = rowParts(w, d, item);
@@ -544,7 +546,7 @@ void listClickExtended(Window& w, int item, bool shift, bool control) {
   SetFocus(hwnd);
   if (!findWindow(hwnd)) return;
   if (shift && anchor >= 0) {
-    // Shift: the rows from the focused one to this one; with Control, added to the others.
+    // Shift: the rows from the mark to this one; with Control, added to the others.
     int low = std::min(anchor, item), high = std::max(anchor, item);
     for (int i = 0; i < static_cast<int>(dataOf(w).items.size()) && findWindow(hwnd); ++i) {
       bool selected = (dataOf(w).items[static_cast<size_t>(i)].state & LVIS_SELECTED) != 0;
@@ -554,6 +556,7 @@ void listClickExtended(Window& w, int item, bool shift, bool control) {
     if (findWindow(hwnd)) changeState(w, item, LVIS_FOCUSED, LVIS_FOCUSED, false, point);
   } else {
     // Control: this row's selection turns over; the others keep theirs.
+    d.mark = item;
     bool selected = (d.items[static_cast<size_t>(item)].state & LVIS_SELECTED) != 0;
     changeState(w, item, (selected ? 0 : LVIS_SELECTED) | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED, false, point);
   }
@@ -603,14 +606,49 @@ void listScrollTo(Window& w, int topIndex, int scrollX) {
   invalidate(w, nullptr, true);
 }
 
-void listFocusRow(Window& w, int item) {
+void listMoveTo(Window& w, int item, bool extend, bool focusOnly) {
   ListData& d = dataOf(w);
-  if (item < 0 || item >= static_cast<int>(d.items.size())) return;
+  int count = static_cast<int>(d.items.size());
+  if (item < 0 || item >= count) return;
   ListLayout l = layoutOf(w, d);
   if (item < d.topIndex) d.topIndex = item;
   if (item >= d.topIndex + l.visibleRows) d.topIndex = item - l.visibleRows + 1;
   clampScroll(w, d);
-  changeState(w, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED, true, POINT{0, 0});
+  invalidate(w, nullptr, true);
+  HWND hwnd = w.hwnd;
+  bool several = (w.style & LVS_SINGLESEL) == 0;
+  if (several && extend) {
+    // The rows from the mark to this one are selected, the others not; the mark stays.
+    int anchor = d.mark >= 0 && d.mark < count ? d.mark : item;
+    int low = std::min(anchor, item), high = std::max(anchor, item);
+    for (int i = 0; i < static_cast<int>(dataOf(w).items.size()) && findWindow(hwnd); ++i) {
+      bool selected = (dataOf(w).items[static_cast<size_t>(i)].state & LVIS_SELECTED) != 0;
+      bool wanted = i >= low && i <= high;
+      if (selected != wanted) changeState(w, i, wanted ? LVIS_SELECTED : 0, LVIS_SELECTED, false, POINT{0, 0});
+    }
+    if (findWindow(hwnd)) changeState(w, item, LVIS_FOCUSED, LVIS_FOCUSED, false, POINT{0, 0});
+  } else if (several && focusOnly) {
+    changeState(w, item, LVIS_FOCUSED, LVIS_FOCUSED, false, POINT{0, 0});
+  } else {
+    changeState(w, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED, true, POINT{0, 0});
+    if (findWindow(hwnd)) dataOf(w).mark = item;
+  }
+}
+
+void listToggleSelected(Window& w, int item) {
+  ListData& d = dataOf(w);
+  if (item < 0 || item >= static_cast<int>(d.items.size())) return;
+  d.mark = item;
+  bool selected = (d.items[static_cast<size_t>(item)].state & LVIS_SELECTED) != 0;
+  changeState(w, item, selected ? 0 : LVIS_SELECTED, LVIS_SELECTED, false, POINT{0, 0});
+}
+
+void listToggleCheck(Window& w, int item) {
+  ListData& d = dataOf(w);
+  if (item < 0 || item >= static_cast<int>(d.items.size()) || !hasStateIcon(d)) return;
+  UINT image = (d.items[static_cast<size_t>(item)].state & LVIS_STATEIMAGEMASK) >> 12;
+  if (image == 0) return;
+  changeState(w, item, INDEXTOSTATEIMAGEMASK(image == 2 ? 1 : 2), LVIS_STATEIMAGEMASK, false, POINT{0, 0});
 }
 
 int listHitTest(Window& w, POINT client, UINT& flags) {

@@ -91,11 +91,14 @@ struct ListLook {
 ListLook listLookOf(Window& w);
 void listScrollTo(Window& w, int topIndex, int scrollX);
 // The keys: moves the focus and the selection to a row (LVN_ITEMCHANGING/LVN_ITEMCHANGED) and
-// scrolls it into view.
-void listFocusRow(Window& w, int item);
+// scrolls it into view. In a list that selects several rows, `extend` (Shift) selects the rows
+// from the mark to it instead, and `focusOnly` (Control) moves only the focus.
+void listMoveTo(Window& w, int item, bool extend, bool focusOnly);
+void listToggleSelected(Window& w, int item);  // Control+Space
+void listToggleCheck(Window& w, int item);     // Space in a list with check boxes
 int listHitTest(Window& w, POINT client, UINT& flags);
-// A click with Shift (a range from the focused row) or Control (one row more or less) in a list
-// that selects several rows.
+// A click with Shift (a range from the mark: the row last clicked) or Control (one row more or
+// less) in a list that selects several rows.
 void listClickExtended(Window& w, int item, bool shift, bool control);
 
 struct TreeRow {
@@ -123,6 +126,8 @@ HTREEITEM treeHitTest(Window& w, POINT client, UINT& flags);
 void treeKeySelect(Window& w, HTREEITEM item);
 bool treeToggle(Window& w, HTREEITEM item, UINT action);
 HTREEITEM treeNeighbour(Window& w, HTREEITEM item, UINT code);
+// The items a person can scroll to (those whose ancestors are all expanded), in order.
+std::vector<HTREEITEM> treeVisibleItems(Window& w);
 
 }  // namespace detail
 }  // namespace ui

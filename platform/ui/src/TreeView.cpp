@@ -653,6 +653,8 @@ bool treeToggle(Window& w, HTREEITEM h, UINT action) {
 
 HTREEITEM treeNeighbour(Window& w, HTREEITEM h, UINT code) { return nextItem(dataOf(w), h, code); }
 
+std::vector<HTREEITEM> treeVisibleItems(Window& w) { return visibleItems(dataOf(w)); }
+
 TreeState treeStateOf(Window& w) {
   TreeData& d = dataOf(w);
   TreeState state;

@@ -93,16 +93,19 @@ class ControlsTest : public UiTest {
   Host host;
 };
 
-TEST_F(ControlsTest, ClickOnListCheckBoxNotifiesTheClickBeforeTheBoxChanges) {
+TEST_F(ControlsTest, ClickOnListCheckBoxSelectsTheRowAndNotifiesTheClickBeforeTheBoxChanges) {
   fillCheckList(2);
   ui::startMessageLog();
   ASSERT_TRUE(ui::clickListItem(host.list, 1, ui::ListPart::StateIcon));
 
+  // As the button goes down the row is selected; NM_CLICK; then the box turns.
   std::vector<ui::LoggedMessage> log = notifications();
-  ASSERT_EQ(codes(host.m_hWnd), (std::vector<UINT>{NM_CLICK, LVN_ITEMCHANGING, LVN_ITEMCHANGED}));
-  EXPECT_EQ(log[0].item, 1);
-  for (int i : {1, 2}) {
-    EXPECT_EQ(log[i].item, 1);
+  ASSERT_EQ(codes(host.m_hWnd),
+            (std::vector<UINT>{LVN_ITEMCHANGING, LVN_ITEMCHANGED, NM_CLICK, LVN_ITEMCHANGING, LVN_ITEMCHANGED}));
+  for (const ui::LoggedMessage& m : log) EXPECT_EQ(m.item, 1);
+  EXPECT_EQ(log[1].newState & (LVIS_SELECTED | LVIS_FOCUSED | LVIS_STATEIMAGEMASK),
+            LVIS_SELECTED | LVIS_FOCUSED | INDEXTOSTATEIMAGEMASK(1));
+  for (int i : {3, 4}) {
     EXPECT_EQ(log[i].changed, LVIF_STATE);
     EXPECT_EQ(log[i].oldState & LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(1));
     EXPECT_EQ(log[i].newState & LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(2));
@@ -113,10 +116,13 @@ TEST_F(ControlsTest, ClickOnListCheckBoxNotifiesTheClickBeforeTheBoxChanges) {
   EXPECT_EQ(host.checkAtClick, 0);
   EXPECT_EQ(host.list.GetCheck(1), 1);
   EXPECT_EQ(host.list.GetCheck(0), 0);
-  EXPECT_EQ(host.list.GetSelectedCount(), 0u);
+  EXPECT_EQ(host.list.GetSelectedCount(), 1u);
+  EXPECT_EQ(host.list.GetNextItem(-1, LVNI_SELECTED), 1);
 
   ui::startMessageLog();
   ASSERT_TRUE(ui::setListItemChecked(host.list, 1, false));
+  EXPECT_EQ(codes(host.m_hWnd), (std::vector<UINT>{NM_CLICK, LVN_ITEMCHANGING, LVN_ITEMCHANGED}))
+      << "the row was selected already";
   EXPECT_EQ(host.checkAtClick, 1);
   EXPECT_EQ(host.list.GetCheck(1), 0);
   ui::startMessageLog();
@@ -154,7 +160,7 @@ TEST_F(ControlsTest, VetoedListChangeKeepsTheRow) {
   host.vetoListChange = true;
   ui::startMessageLog();
   ASSERT_TRUE(ui::clickListItem(host.list, 0, ui::ListPart::StateIcon));
-  EXPECT_EQ(codes(host.m_hWnd), (std::vector<UINT>{NM_CLICK, LVN_ITEMCHANGING}));
+  EXPECT_EQ(codes(host.m_hWnd), (std::vector<UINT>{LVN_ITEMCHANGING, NM_CLICK, LVN_ITEMCHANGING}));
   EXPECT_EQ(host.list.GetCheck(0), 0);
   host.list.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
   EXPECT_EQ(host.list.GetSelectedCount(), 0u);
