@@ -125,10 +125,33 @@ bool matches(const std::string& name, const std::string& patterns) {
   return false;
 }
 
+// The names typed into the name field: each name in double quotes is one (so several can be
+// given at once), a text without quotes is one name.
+std::vector<std::string> typedNames(const std::string& text) {
+  std::vector<std::string> names;
+  if (text.find('"') == std::string::npos) {
+    if (!text.empty()) names.push_back(text);
+    return names;
+  }
+  std::string name;
+  bool quoted = false;
+  for (char c : text) {
+    if (c == '"' || (c == ' ' && !quoted)) {
+      if (!name.empty()) names.push_back(name);
+      name.clear();
+      if (c == '"') quoted = !quoted;
+    } else {
+      name += c;
+    }
+  }
+  if (!name.empty()) names.push_back(name);
+  return names;
+}
+
 class BrowseDialog : public CDialog {
  public:
   BrowseDialog(UINT id, const LiveBrowse& request) : CDialog(id), request_(request) {}
-  std::string chosen;
+  std::vector<std::string> chosen;
   int filterIndex = 0;
 
  protected:
@@ -173,7 +196,9 @@ class BrowseDialog : public CDialog {
   BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override {
     const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
     if (header->idFrom == kListId) {
-      int row = static_cast<int>(::SendMessage(header->hwndFrom, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+      int row = header->code == NM_DBLCLK
+                    ? reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem
+                    : static_cast<int>(::SendMessage(header->hwndFrom, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
       if (row >= 0 && row < static_cast<int>(entries_.size())) {
         const Entry& e = entries_[static_cast<size_t>(row)];
         if (header->code == NM_DBLCLK) {
@@ -181,9 +206,7 @@ class BrowseDialog : public CDialog {
           else accept(join(e.name));
           return TRUE;
         }
-        if (header->code == LVN_ITEMCHANGED && !e.folder) {
-          if (HWND name = ::GetDlgItem(m_hWnd, kNameId)) ::SetWindowText(name, e.name.c_str());
-        }
+        if (header->code == LVN_ITEMCHANGED) showSelectedFiles(header->hwndFrom);
       }
     }
     return CDialog::OnNotify(wParam, lParam, result);
@@ -192,13 +215,19 @@ class BrowseDialog : public CDialog {
   void OnOK() override {
     std::string name;
     if (HWND edit = ::GetDlgItem(m_hWnd, kNameId)) {
-      char buffer[1024] = {0};
-      ::GetWindowText(edit, buffer, sizeof buffer);
-      name = buffer;
+      std::vector<char> buffer(static_cast<size_t>(::GetWindowTextLength(edit)) + 1, '\0');
+      ::GetWindowText(edit, buffer.data(), static_cast<int>(buffer.size()));
+      name = buffer.data();
     }
     while (!name.empty() && name.back() == ' ') name.pop_back();
     while (!name.empty() && name.front() == ' ') name.erase(name.begin());
     std::error_code error;
+    std::vector<std::string> names = typedNames(name);
+    if (!request_.folders && names.size() > 1) {
+      acceptSeveral(names);
+      return;
+    }
+    if (names.size() == 1) name = names.front();
     if (request_.folders) {
       std::string target = name.empty() ? folder_ : (name.front() == '/' ? name : join(name));
       if (fs::is_directory(target, error)) accept(fs::path(target).lexically_normal().string());
@@ -224,8 +253,7 @@ class BrowseDialog : public CDialog {
       return;
     }
     if (request_.open && !fs::is_regular_file(path, error)) {
-      showMessageBox(m_hWnd, (path + "\nFile not found.\nCheck the file name and try again.").c_str(),
-                     request_.title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+      notFound(path);
       return;
     }
     accept(fs::path(path).lexically_normal().string());
@@ -235,8 +263,49 @@ class BrowseDialog : public CDialog {
   std::string join(const std::string& name) const { return folder_ == "/" ? "/" + name : folder_ + "/" + name; }
 
   void accept(const std::string& path) {
-    chosen = path;
+    chosen = {path};
     EndDialog(IDOK);
+  }
+
+  void notFound(const std::string& path) {
+    showMessageBox(m_hWnd, (path + "\nFile not found.\nCheck the file name and try again.").c_str(),
+                   request_.title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+  }
+
+  // Several names at once: files of the folder shown, every one of which must exist to open.
+  void acceptSeveral(const std::vector<std::string>& names) {
+    std::vector<std::string> paths;
+    std::error_code error;
+    for (const std::string& n : names) {
+      std::string path = fs::path(n.front() == '/' ? n : join(n)).lexically_normal().string();
+      bool missing = request_.open ? !fs::is_regular_file(path, error) : fs::is_directory(path, error);
+      if (!request_.several || missing || fs::path(path).parent_path().string() != folder_) {
+        notFound(path);
+        return;
+      }
+      paths.push_back(path);
+    }
+    chosen = paths;
+    EndDialog(IDOK);
+  }
+
+  // The files selected in the list go into the name field: one by its name, several each in
+  // double quotes. Selected folders leave the field alone.
+  void showSelectedFiles(HWND list) {
+    std::vector<std::string> files;
+    for (int row = -1; (row = static_cast<int>(::SendMessage(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))) >= 0;) {
+      if (row < static_cast<int>(entries_.size()) && !entries_[static_cast<size_t>(row)].folder) {
+        files.push_back(entries_[static_cast<size_t>(row)].name);
+      }
+    }
+    HWND name = ::GetDlgItem(m_hWnd, kNameId);
+    if (files.empty() || name == nullptr) return;
+    std::string text = files.front();
+    if (files.size() > 1) {
+      text.clear();
+      for (const std::string& f : files) text += (text.empty() ? "\"" : " \"") + f + "\"";
+    }
+    ::SetWindowText(name, text.c_str());
   }
 
   void navigate(const std::string& folder) {
@@ -329,7 +398,7 @@ int liveMessageBox(HWND owner, const std::string& text, const std::string& capti
   return answer > 0 ? static_cast<int>(answer) : (ids.size() == 1 ? ids.front() : IDCANCEL);
 }
 
-bool liveBrowse(const LiveBrowse& request, std::string& chosen, int& filterIndex) {
+bool liveBrowse(const LiveBrowse& request, std::vector<std::string>& chosen, int& filterIndex) {
   DialogTemplate t;
   t.caption = request.title;
   t.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_SYSMENU;
@@ -340,7 +409,8 @@ bool liveBrowse(const LiveBrowse& request, std::string& chosen, int& filterIndex
   t.controls.push_back(control(kFolderId, WC_STATIC, "", 50, 8, 210, 8, SS_LEFT | SS_LEFTNOWORDWRAP));
   t.controls.push_back(control(kUpId, WC_BUTTON, "Up", 263, 5, 20, 14, WS_TABSTOP | BS_PUSHBUTTON));
   t.controls.push_back(control(kListId, WC_LISTVIEW, "", 7, 22, 276, 110,
-                               WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                               WS_TABSTOP | WS_BORDER | LVS_REPORT | (files && request.several ? 0u : LVS_SINGLESEL) |
+                                   LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                                WS_EX_CLIENTEDGE));
   t.controls.push_back(control(IDC_STATIC, WC_STATIC, files ? "File &name:" : "Folder &name:", 7, 142, 48, 8, SS_LEFT));
   t.controls.push_back(control(kNameId, WC_EDIT, "", 58, 140, 165, 12, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL,

@@ -20,14 +20,16 @@ struct LiveBrowse {
   std::string title;
   bool open = true;      // a file to open (it must exist) rather than one to save
   bool folders = false;  // a folder rather than a file
+  bool several = false;  // several files of one folder may be chosen at once
   std::vector<std::pair<std::string, std::string>> filters;  // (description, patterns)
   int filterIndex = 1;   // 1-based
   std::string folder;    // where it starts
   std::string name;      // the name it proposes
   std::function<void(const std::string& folder)> select;  // told of every folder shown
 };
-// The path the person chose; false when they cancelled. `filterIndex` is 1-based.
-bool liveBrowse(const LiveBrowse& request, std::string& chosen, int& filterIndex);
+// The paths the person chose (one unless `several`); false when they cancelled. `filterIndex` is
+// 1-based.
+bool liveBrowse(const LiveBrowse& request, std::vector<std::string>& chosen, int& filterIndex);
 
 }  // namespace detail
 }  // namespace ui

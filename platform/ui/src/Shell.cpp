@@ -69,13 +69,10 @@ BOOL fileDialog(LPOPENFILENAME ofn, bool open) {
     request.filterIndex = static_cast<int>(record.filterIndex);
     request.folder = !record.initialDir.empty() ? record.initialDir : folderOf(record.initialFile);
     request.name = nameOf(record.initialFile);
-    std::string chosen;
+    request.several = (ofn->Flags & OFN_ALLOWMULTISELECT) != 0;
     int filterIndex = 0;
-    answer.ok = liveBrowse(request, chosen, filterIndex);
-    if (answer.ok) {
-      answer.paths.push_back(chosen);
-      answer.filterIndex = static_cast<DWORD>(filterIndex);
-    }
+    answer.ok = liveBrowse(request, answer.paths, filterIndex);
+    if (answer.ok) answer.filterIndex = static_cast<DWORD>(filterIndex);
   }
   std::vector<std::string> paths = answer.paths;
   bool multi = (ofn->Flags & OFN_ALLOWMULTISELECT) != 0;
@@ -269,9 +266,12 @@ LPITEMIDLIST SHBrowseForFolder(LPBROWSEINFO info) {
     request.folders = true;
     request.folder = session.current;
     request.select = [&session](const std::string& folder) { session.select(folder); };
-    std::string chosen;
+    std::vector<std::string> chosen;
     int unused = 0;
-    if (liveBrowse(request, chosen, unused) && (chosen == session.current || session.select(chosen))) session.ok();
+    if (liveBrowse(request, chosen, unused) && !chosen.empty() &&
+        (chosen.front() == session.current || session.select(chosen.front()))) {
+      session.ok();
+    }
   }
   session.cancel();
   if (std::shared_ptr<Window> w = findWindow(session.hwnd)) static_cast<BrowserData*>(w->data.get())->session = nullptr;
