@@ -85,6 +85,8 @@ void CAddClassesDlg::OnModuleChosen() {
     if (name.size() < 6) continue;
     name.resize(name.size() - 6);                       // ".class"
     if (name.find('$') != std::string::npos) continue;  // inner classes are not offered
+    // Nor package-info, module-info or anything else whose name is no Java name.
+    if (name.find('-') != std::string::npos) continue;
     name = replaceChar(replaceChar(name, '\\', '.'), '/', '.');
     m_listClasses.InsertItem(m_listClasses.GetItemCount(), name.c_str());
     UpdateWindow();

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <filesystem>
 
 using namespace pagetest;
 
@@ -21,10 +22,20 @@ class JniClassesPageTest : public wizardtest::WizardUiTest {
   static void SetUpTestSuite() {
     s_dir = std::make_unique<kavrin_test::TempDir>("jni-classes-page");
     s_jar = s_dir->file("fixtures.jar");
+    // Beside the classes, the class files a jar holds that are no classes.
+    const std::string infos = s_dir->file("infos");
+    std::filesystem::create_directories(infos + "/fixtures");
+    const std::string bytes = kavrin_test::readFile(kClasses + "/fixtures/Base.class");
+    kavrin_test::writeFile(infos + "/fixtures/package-info.class", bytes);
+    kavrin_test::writeFile(infos + "/module-info.class", bytes);
     kavrin_test::CommandResult made = kavrin_test::runCommand(
         {kavrin_test::kJar, "cf", s_jar, "-C", kClasses, "fixtures/Base.class", "-C", kClasses, "fixtures/Named.class",
          "-C", kClasses, "fixtures/natives/NativeMethods.class", "-C", kClasses,
          "fixtures/natives/NativeMethods$Inner.class"});
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    // zip, as jar would read the module descriptor.
+    made = kavrin_test::runCommand(
+        {"sh", "-c", "cd '" + infos + "' && zip -q '" + s_jar + "' fixtures/package-info.class module-info.class"});
     ASSERT_EQ(made.exitCode, 0) << made.output;
   }
   static void TearDownTestSuite() { s_dir.reset(); }
@@ -146,7 +157,7 @@ TEST_F(JniClassesPageTest, TheDialogOffersProjectArchivesThenJvmLibrariesThenAdd
 
   EXPECT_EQ(entries, (std::vector<std::string>{s_jar, kavrin_test::kFakeJreExtJar, "/added/missing.jar"}));
   EXPECT_EQ(selection, 0);
-  // Dotted names, sorted, inner classes left out.
+  // Dotted names, sorted; inner classes, package-info and module-info left out.
   EXPECT_EQ(firstRows, (std::vector<std::string>{"fixtures.Base", "fixtures.Named", "fixtures.natives.NativeMethods"}));
   EXPECT_EQ(extRows, std::vector<std::string>{"fixtures.ext.ExtensionClass"});
   EXPECT_TRUE(missingRows.empty()) << "a module that cannot be read lists nothing";
