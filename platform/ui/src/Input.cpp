@@ -27,6 +27,9 @@ struct InputState {
   HWND moving = nullptr;     // a top-level window dragged by its caption
   POINT grab{};              // the pointer's offset from that window's client corner
   HWND closing = nullptr;    // a top-level window whose close box is held down
+  HWND sizing = nullptr;        // a list whose column edge, or a splitter whose bar, is dragged
+  int sizingIndex = -1;         // the column
+  int sizingOrigin = 0;         // where the pointer would make the column 0 wide (client x)
   HWND searchWindow = nullptr;  // the list or tree typed into, what was typed and when
   std::string search;
   unsigned long searchTime = 0;
@@ -186,6 +189,65 @@ void drag(Window& w, POINT p, const InputState& in) {
   }
 }
 
+// A press on the edge between two column titles of a list starts sizing the column on its left;
+// a double click there fits the column to its texts. True when the press was on a title.
+bool pressOnHeader(Window& w, POINT p, InputState& in, bool doubleClick) {
+  ListLook look = listLookOf(w);
+  if (!look.header || p.y < 0 || p.y >= look.headerHeight) return false;
+  int right = -look.scrollX;
+  int column = -1, width = 0;
+  for (size_t i = 0; i < look.state.columns.size(); ++i) {
+    right += look.state.columns[i].width;
+    if (std::abs(p.x - right) <= 3) {
+      column = static_cast<int>(i);
+      width = look.state.columns[i].width;
+    }
+  }
+  if (column < 0) return true;
+  if (doubleClick) {
+    dispatch(w.hwnd, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(LVSCW_AUTOSIZE & 0xFFFF, 0));
+  } else {
+    in.sizing = w.hwnd;
+    in.sizingIndex = column;
+    in.sizingOrigin = p.x - width;
+  }
+  return true;
+}
+
+// A press on the bar between two columns of panes of a splitter starts moving it.
+void pressOnSplitter(Window& w, POINT p, InputState& in) {
+  int column = -1, right = 0, left = 0, columns = 0;
+  for (HWND h : w.children) {
+    std::shared_ptr<Window> pane = findWindow(h);
+    int at = pane ? pane->id - AFX_IDW_PANE_FIRST : -1;
+    if (at < 0 || at >= 16) continue;  // panes of the first row
+    columns = std::max(columns, at + 1);
+    if (pane->rect.right <= p.x && pane->rect.right >= right && p.y >= pane->rect.top && p.y < pane->rect.bottom) {
+      column = at;
+      right = pane->rect.right;
+      left = pane->rect.left;
+    }
+  }
+  // The last column takes what the others leave: its bar is the one before it.
+  if (column < 0 || column + 1 >= columns) return;
+  in.sizing = w.hwnd;
+  in.sizingIndex = column;
+  in.sizingOrigin = p.x - (right - left);
+}
+
+// The pointer moved while a column edge or a splitter bar is held.
+void size(Window& w, int x, const InputState& in) {
+  int width = std::max(0, x - in.sizingOrigin);
+  if (w.kind == WindowKind::ListView) {
+    dispatch(w.hwnd, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(in.sizingIndex), MAKELPARAM(width & 0xFFFF, 0));
+  } else if (CSplitterWnd* splitter = dynamic_cast<CSplitterWnd*>(w.cwnd)) {
+    int current = 0, minimum = 0;
+    splitter->GetColumnInfo(in.sizingIndex, current, minimum);
+    splitter->SetColumnInfo(in.sizingIndex, std::max(width, minimum), minimum);
+    splitter->RecalcLayout();
+  }
+}
+
 void closeDroppedCombos(ThreadQueue& queue, HWND except) {
   for (const std::shared_ptr<Window>& w : allWindows()) {
     if (w && w->hwnd != except && w->kind == WindowKind::ComboBox && w->queue.get() == &queue &&
@@ -297,6 +359,7 @@ void press(Window& top, const InputEvent& e) {
     case WindowKind::ListView: {
       SetFocus(hwnd);
       if (!findWindow(hwnd)) return;
+      if (pressOnHeader(*c, client, in, doubleClick)) return;
       ListLook look = listLookOf(*c);
       if (scrollClick(*c, look.vbar, client, in, true) || scrollClick(*c, look.hbar, client, in, false)) return;
       UINT flags = 0;
@@ -329,6 +392,9 @@ void press(Window& top, const InputEvent& e) {
       }
       return;
     }
+    case WindowKind::Plain:
+      if (isSplitter(*c)) pressOnSplitter(*c, client, in);
+      return;
     default: return;
   }
 }
@@ -336,6 +402,7 @@ void press(Window& top, const InputEvent& e) {
 void release(Window& top, const InputEvent& e) {
   InputState& in = inputOf(*top.queue);
   in.dragging = nullptr;
+  in.sizing = nullptr;
   in.moving = nullptr;
   HWND closing = in.closing;
   in.closing = nullptr;
@@ -358,6 +425,10 @@ void motion(Window& top, const InputEvent& e) {
   if (in.moving == top.hwnd) {
     int x = e.rootX - in.grab.x, y = e.rootY - in.grab.y;
     setWindowSize(top, RECT{x, y, x + top.width(), y + top.height()}, false);
+    return;
+  }
+  if (std::shared_ptr<Window> s = findWindow(in.sizing)) {
+    size(*s, e.x - originInTop(*s).x - edgeOf(*s), in);
     return;
   }
   std::shared_ptr<Window> w = findWindow(in.dragging);

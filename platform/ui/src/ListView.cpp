@@ -2,6 +2,7 @@
 // column the check box (state icon, 16 pixels), the small icon (16) and the label.
 #include "Internal.h"
 #include "Look.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -307,6 +308,30 @@ bool matches(const ListItem& item, const LVFINDINFO& info) {
   return strcasecmp(text.c_str(), info.psz) == 0;
 }
 
+// The width that shows a column's texts whole (and with `useHeader` its title too; the last
+// column then also fills the rest of the list).
+int fittingWidth(const Window& w, const ListData& d, int column, int how) {
+  LOGFONT font = windowFont(w);
+  int subItem = d.columns[static_cast<size_t>(column)].subItem;
+  int width = 0;
+  for (const ListItem& item : d.items) width = std::max(width, textExtent(font, textOf(item, subItem)).cx);
+  // The first column holds the check box and the icon, and pads its label less.
+  if (column == 0) {
+    width += 4 + (hasStateIcon(d) ? kIconWidth : 0) + (d.images[LVSIL_SMALL] != nullptr ? kIconWidth : 0);
+  } else {
+    width += 12;
+  }
+  if (how == LVSCW_AUTOSIZE_USEHEADER) {
+    width = std::max(width, textExtent(font, d.columns[static_cast<size_t>(column)].text).cx + 12);
+    if (column + 1 == static_cast<int>(d.columns.size())) {
+      int others = 0;
+      for (int i = 0; i < column; ++i) others += d.columns[static_cast<size_t>(i)].width;
+      width = std::max(width, static_cast<int>(layoutOf(w, d).area.right) - others);
+    }
+  }
+  return width + 1;
+}
+
 }  // namespace
 
 std::unique_ptr<ControlData> makeListData() { return std::make_unique<ListData>(); }
@@ -438,11 +463,15 @@ LRESULT listProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case LVM_GETCOLUMNWIDTH:
       return index >= 0 && index < static_cast<int>(d.columns.size()) ? d.columns[static_cast<size_t>(index)].width : 0;
-    case LVM_SETCOLUMNWIDTH:
+    case LVM_SETCOLUMNWIDTH: {
       if (index < 0 || index >= static_cast<int>(d.columns.size())) return FALSE;
-      d.columns[static_cast<size_t>(index)].width = static_cast<int>(static_cast<short>(LOWORD(lParam)));
+      int width = static_cast<int>(static_cast<short>(LOWORD(lParam)));
+      if (width == LVSCW_AUTOSIZE || width == LVSCW_AUTOSIZE_USEHEADER) width = fittingWidth(w, d, index, width);
+      d.columns[static_cast<size_t>(index)].width = width;
+      clampScroll(w, d);
       invalidate(w, nullptr, true);
       return TRUE;
+    }
     case LVM_GETCOLUMN:
     case LVM_SETCOLUMN: {
       LVCOLUMN* info = reinterpret_cast<LVCOLUMN*>(lParam);

@@ -474,6 +474,10 @@ void paintList(cairo_t* cr, Window& w, const Context& ctx) {
   int top = look.headerHeight;
   bool fullRow = (look.state.extendedStyle & LVS_EX_FULLROWSELECT) != 0;
   bool showAlways = (w.style & LVS_SHOWSELALWAYS) != 0;
+  // A list with the focus and no focused row shows the focus on its first row, where the keys
+  // start.
+  bool noFocusedRow = std::none_of(look.state.items.begin(), look.state.items.end(),
+                                   [](const ListItemState& i) { return i.focused; });
   if (look.state.extendedStyle & LVS_EX_GRIDLINES) {
     for (int y = top + look.rowHeight - 1; y < look.area.bottom; y += look.rowHeight) {
       fill(cr, 0, y, std::min(columnsEnd, static_cast<int>(look.area.right)), 1, kGrid);
@@ -514,7 +518,9 @@ void paintList(cairo_t* cr, Window& w, const Context& ctx) {
                inMark ? markText : (enabled ? GetSysColor(COLOR_WINDOWTEXT) : GetSysColor(COLOR_GRAYTEXT)), format);
       cairo_restore(cr);
     }
-    if (focused && item.focused) dottedRect(cr, mark, marked ? GetSysColor(COLOR_HIGHLIGHTTEXT) : kDark);
+    if (focused && (item.focused || (noFocusedRow && row.item == 0))) {
+      dottedRect(cr, mark, marked ? GetSysColor(COLOR_HIGHLIGHTTEXT) : kDark);
+    }
   }
   if (look.header) {
     RECT head{0, 0, look.area.right, look.headerHeight};
