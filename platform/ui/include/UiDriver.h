@@ -225,6 +225,7 @@ struct WindowState {
   DWORD style = 0, exStyle = 0;
   bool enabled = false;  // its own WS_DISABLED bit
   bool visible = false;  // IsWindowVisible
+  bool focused = false;  // it has the keyboard focus of its thread
   RECT rect{};           // in the parent's client coordinates (screen for top-level windows)
   HWND parent = nullptr;
   HWND owner = nullptr;

@@ -418,6 +418,7 @@ WindowState windowState(HWND window) {
     state.exStyle = w.exStyle;
     state.enabled = !(w.style & WS_DISABLED);
     state.visible = isVisibleChain(w);
+    state.focused = w.queue->focus == w.hwnd;
     state.rect = w.rect;
     state.parent = w.parent;
     state.owner = w.owner;

@@ -2,169 +2,23 @@
 // way a person works them: the picture on the screen, clicks, typing and the dialog keys.
 #include "UiTestSupport.h"
 #include "VirtualDisplay.h"
-
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+#include "LivePerson.h"
 
 #include <atomic>
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <thread>
 
 using namespace uitest;
+using kavrin_test::eventually;
+using kavrin_test::Person;
 
 namespace {
 
-// A person at the X server: finds windows by title and clicks and types through XTest.
-class Person {
- public:
-  explicit Person(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
-  ~Person() {
-    if (display_ != nullptr) XCloseDisplay(display_);
-  }
-  bool ok() const { return display_ != nullptr; }
-
-  // The top-level window with this title, waiting until it is mapped; 0 when none came.
-  Window find(const std::string& title) {
-    return waitFor([&]() -> Window { return viewable(title); });
-  }
-  // Waits until the window has the keyboard focus, as a person looks before typing.
-  bool focused(Window w) {
-    return waitFor([&]() -> Window {
-             Window focus = 0;
-             int revert = 0;
-             XGetInputFocus(display_, &focus, &revert);
-             return focus == w ? w : 0;
-           }) != 0;
-  }
-  unsigned long pixel(Window w, int x, int y) {
-    XImage* image = XGetImage(display_, w, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (image == nullptr) return ~0ul;
-    unsigned long p = XGetPixel(image, 0, 0) & 0xFFFFFF;
-    XDestroyImage(image);
-    return p;
-  }
-  // Waits until no window with this title is on the screen.
-  bool gone(const std::string& title) {
-    return waitFor([&]() -> Window { return viewable(title) == 0 ? 1 : 0; }) != 0;
-  }
-  // A window's place and size on the screen.
-  RECT geometry(Window w) {
-    XWindowAttributes a{};
-    XGetWindowAttributes(display_, w, &a);
-    int x = 0, y = 0;
-    Window child = 0;
-    XTranslateCoordinates(display_, w, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
-    return RECT{x, y, x + a.width, y + a.height};
-  }
-  // The viewable window that no window manager would manage (a popup), 0 when none came.
-  Window popup() {
-    return waitFor([&] { return viewablePopup(); });
-  }
-  bool popupGone() {
-    return waitFor([&]() -> Window { return viewablePopup() == 0 ? 1 : 0; }) != 0;
-  }
-  // A click at a point of a window, or of the screen (w 0).
-  void click(Window w, int x, int y) {
-    int sx = x, sy = y;
-    Window child = 0;
-    if (w != 0) XTranslateCoordinates(display_, w, DefaultRootWindow(display_), x, y, &sx, &sy, &child);
-    XTestFakeMotionEvent(display_, -1, sx, sy, CurrentTime);
-    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
-    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
-    XFlush(display_);
-  }
-  void click(POINT screen) { click(0, screen.x, screen.y); }
-  // Presses at one point of the screen, moves in steps to another, releases there.
-  void drag(POINT from, POINT to) {
-    XTestFakeMotionEvent(display_, -1, from.x, from.y, CurrentTime);
-    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
-    for (int i = 1; i <= 4; ++i) {
-      XTestFakeMotionEvent(display_, -1, from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4, CurrentTime);
-    }
-    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
-    XFlush(display_);
-  }
-  void key(KeySym keysym, bool shift = false) {
-    KeyCode shiftCode = XKeysymToKeycode(display_, XK_Shift_L);
-    if (shift) XTestFakeKeyEvent(display_, shiftCode, True, CurrentTime);
-    KeyCode code = XKeysymToKeycode(display_, keysym);
-    XTestFakeKeyEvent(display_, code, True, CurrentTime);
-    XTestFakeKeyEvent(display_, code, False, CurrentTime);
-    if (shift) XTestFakeKeyEvent(display_, shiftCode, False, CurrentTime);
-    XFlush(display_);
-  }
-  void type(const std::string& text) {
-    for (char c : text) {
-      KeySym keysym = c == '/' ? XK_slash : c == '.' ? XK_period : c == '-' ? XK_minus : c == '_' ? XK_underscore
-                                                                                               : static_cast<KeySym>(c);
-      key(keysym, (c >= 'A' && c <= 'Z') || c == '_');
-    }
-  }
-
- private:
-  void forEachTop(const std::function<void(Window, const XWindowAttributes&)>& visit) {
-    Window root = DefaultRootWindow(display_), parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (XQueryTree(display_, root, &root, &parent, &children, &count) == 0) return;
-    for (unsigned i = 0; i < count; ++i) {
-      XWindowAttributes a;
-      if (XGetWindowAttributes(display_, children[i], &a)) visit(children[i], a);
-    }
-    if (children != nullptr) XFree(children);
-  }
-  Window viewablePopup() {
-    Window found = 0;
-    forEachTop([&](Window w, const XWindowAttributes& a) {
-      if (a.override_redirect && a.map_state == IsViewable) found = w;
-    });
-    return found;
-  }
-  Window viewable(const std::string& title) {
-    Window found = 0;
-    forEachTop([&](Window w, const XWindowAttributes& a) {
-      char* name = nullptr;
-      if (a.map_state == IsViewable && XFetchName(display_, w, &name) != 0 && name != nullptr) {
-        if (title == name) found = w;
-        XFree(name);
-      }
-    });
-    return found;
-  }
-  static Window waitFor(const std::function<Window()>& probe) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (Window w = probe()) return w;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return 0;
-  }
-  Display* display_;
-};
-
-bool eventually(const std::function<bool()>& condition) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return condition();
-}
-
-// After the person's part: a person who gave up, whose keys went astray, or who stopped looking
-// before a dialog came up leaves no dialog waiting. A person who finished (`done`) gets ten seconds
-// for the dialogs to end by their own doing; then every top-level window is closed until the
-// test's thread says the dialogs are over (`finished`).
+// After the person's part no dialog is left waiting (see kavrin_test::leaveNoDialog).
 void leaveNoDialog(const std::atomic<bool>& done, const std::atomic<bool>& finished) {
-  for (int i = 0; i < 500 && done && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  while (!finished) {
+  kavrin_test::leaveNoDialog(done, finished, [] {
     for (HWND h : ui::topLevelWindows()) ui::closeWindow(h);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  });
 }
 
 // The middle of a window on the screen.
@@ -233,6 +87,166 @@ TEST_F(LiveDisplayTest, APersonWorksAModalDialogWithMouseAndKeys) {
   EXPECT_EQ(result, IDCANCEL) << "Escape cancels";
   ASSERT_EQ(ui::modalRecords().size(), 1u);
   EXPECT_FALSE(ui::modalRecords()[0].idleTimeout);
+}
+
+// A dialog whose page (a child dialog in a static frame) holds a button and a list of several
+// selections; a label with a mnemonic before an edit, and a button with one.
+enum : UINT { kKeysTemplate = 950, kKeysPageTemplate = 951 };
+enum : int { kKeysEdit = 1101, kKeysFrame = 1102, kKeysApply = 1103, kPageGo = 1201, kPageList = 1202 };
+
+const char* const kWords[] = {"alpha", "bravo", "charlie", "cobalt", "delta", "echo", "foxtrot", "golf", "hotel",
+                              "india", "juliet", "kilo", "lima", "mike", "november", "oscar", "papa", "quebec",
+                              "romeo", "sierra"};
+constexpr int kWordCount = static_cast<int>(sizeof kWords / sizeof kWords[0]);
+
+void registerKeysDialog() {
+  ui::DialogTemplate t;
+  t.caption = "Keys";
+  t.cx = 270;
+  t.cy = 160;
+  t.controls = {
+      {IDC_STATIC, WC_STATIC, "&Name:", 4, 6, 30, 8, WS_VISIBLE, 0},
+      {kKeysEdit, WC_EDIT, "", 36, 4, 100, 14, WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 0},
+      {kKeysFrame, WC_STATIC, "", 4, 22, 200, 130, WS_VISIBLE | SS_WHITEFRAME, 0},
+      {kKeysApply, WC_BUTTON, "&Apply", 210, 4, 50, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
+      {IDCANCEL, WC_BUTTON, "Cancel", 210, 22, 50, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
+  };
+  ui::registerDialog(kKeysTemplate, t);
+  ui::DialogTemplate page;
+  page.cx = 200;
+  page.cy = 130;
+  page.style = WS_CHILD | DS_CONTROL;
+  page.controls = {
+      {kPageGo, WC_BUTTON, "Go", 4, 4, 40, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
+      {kPageList, WC_LISTVIEW, "", 4, 22, 180, 100, WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS, 0},
+  };
+  ui::registerDialog(kKeysPageTemplate, page);
+}
+
+class KeysPage : public CDialog {
+ public:
+  KeysPage() : CDialog(kKeysPageTemplate) {}
+  std::atomic<int> goes{0};
+
+ protected:
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    HWND list = ::GetDlgItem(m_hWnd, kPageList);
+    LVCOLUMN column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.cx = 200;
+    column.pszText = const_cast<char*>("Word");
+    ::SendMessage(list, LVM_INSERTCOLUMN, 0, reinterpret_cast<LPARAM>(&column));
+    for (int i = 0; i < kWordCount; ++i) {
+      LVITEM item{};
+      item.mask = LVIF_TEXT;
+      item.iItem = i;
+      item.pszText = const_cast<char*>(kWords[i]);
+      ::SendMessage(list, LVM_INSERTITEM, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    return TRUE;
+  }
+  afx_msg void OnGo() { ++goes; }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(KeysPage, CDialog)
+  ON_BN_CLICKED(kPageGo, OnGo)
+END_MESSAGE_MAP()
+
+class KeysDialog : public CDialog {
+ public:
+  KeysDialog() : CDialog(kKeysTemplate) {}
+  KeysPage page;
+  std::atomic<int> applies{0};
+
+ protected:
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    page.Create(kKeysPageTemplate, GetDlgItem(kKeysFrame));
+    page.ShowWindow(SW_SHOW);
+    return TRUE;
+  }
+  afx_msg void OnApply() { ++applies; }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(KeysDialog, CDialog)
+  ON_BN_CLICKED(kKeysApply, OnApply)
+END_MESSAGE_MAP()
+
+std::vector<int> selectedRows(HWND list) {
+  std::vector<int> rows;
+  ui::ListState state = ui::listState(list);
+  for (size_t i = 0; i < state.items.size(); ++i) {
+    if (state.items[i].selected) rows.push_back(static_cast<int>(i));
+  }
+  return rows;
+}
+
+TEST_F(LiveDisplayTest, KeysReachThePageAndWalkItsList) {
+  if (!server.running()) GTEST_SKIP() << "no Xvfb";
+  std::string error;
+  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
+  registerKeysDialog();
+  KeysDialog dialog;
+  std::atomic<bool> done{false}, finished{false};
+  auto drive = [&] {
+    Person p(server.name());
+    ASSERT_TRUE(p.ok());
+    ASSERT_TRUE(p.focused(p.find("Keys")));
+    HWND edit = ::GetDlgItem(dialog.m_hWnd, kKeysEdit);
+    HWND go = ::GetDlgItem(dialog.page.m_hWnd, kPageGo);
+    HWND list = ::GetDlgItem(dialog.page.m_hWnd, kPageList);
+    ASSERT_TRUE(eventually([&] { return ui::windowState(edit).focused; })) << "the first tab stop";
+
+    // Tab goes on into the page, in creation order; Space presses its button.
+    p.key(XK_Tab);
+    EXPECT_TRUE(eventually([&] { return ui::windowState(go).focused; }));
+    p.key(XK_space);
+    EXPECT_TRUE(eventually([&] { return dialog.page.goes == 1; }));
+    p.key(XK_Tab);
+    EXPECT_TRUE(eventually([&] { return ui::windowState(list).focused; }));
+
+    // The list: End, Home, Shift with the arrows, PageDown, and the first letters.
+    p.key(XK_End);
+    EXPECT_TRUE(eventually([&] { return selectedRows(list) == std::vector<int>{kWordCount - 1}; }));
+    p.key(XK_Home);
+    p.key(XK_Down, true);
+    p.key(XK_Down, true);
+    EXPECT_TRUE(eventually([&] { return selectedRows(list) == (std::vector<int>{0, 1, 2}); }));
+    p.key(XK_Home);
+    p.key(XK_Next);
+    std::vector<int> paged;
+    EXPECT_TRUE(eventually([&] {
+      paged = selectedRows(list);
+      return paged.size() == 1 && paged[0] > 2 && paged[0] < kWordCount - 1;
+    })) << "PageDown goes to the last row shown";
+    p.key(XK_Next);
+    EXPECT_TRUE(eventually([&] { return !paged.empty() && selectedRows(list) == std::vector<int>{2 * paged[0]}; }))
+        << "and then a page further";
+    p.type("c");
+    EXPECT_TRUE(eventually([&] { return selectedRows(list) == std::vector<int>{2}; })) << "charlie";
+    p.type("c");
+    EXPECT_TRUE(eventually([&] { return selectedRows(list) == std::vector<int>{3}; })) << "cobalt";
+
+    // A label's mnemonic gives the focus to the edit after it; a button's presses it where the
+    // focus is.
+    p.keyWith(XK_Alt_L, XK_n);
+    EXPECT_TRUE(eventually([&] { return ui::windowState(edit).focused; }));
+    p.keyWith(XK_Alt_L, XK_a);
+    EXPECT_TRUE(eventually([&] { return dialog.applies == 1; }));
+    p.type("x");
+    EXPECT_TRUE(eventually([&] { return ui::windowState(edit).text == "x"; }));
+    p.key(XK_Escape);
+    done = true;
+  };
+  std::thread person([&] {
+    drive();
+    leaveNoDialog(done, finished);
+  });
+  const INT_PTR result = dialog.DoModal();
+  finished = true;
+  person.join();
+  EXPECT_EQ(result, IDCANCEL);
 }
 
 TEST_F(LiveDisplayTest, MessageBoxesAndTheFolderBrowserAreDialogsThePersonAnswers) {
@@ -306,7 +320,7 @@ TEST_F(LiveDisplayTest, AWorkersMessageBoxShowsOverItsOwnerUntilAnsweredAndThenL
     ASSERT_TRUE(p.focused(box));
     EXPECT_FALSE(answered) << "the job waits for the person";
     EXPECT_FALSE(::IsWindowEnabled(host)) << "the box is modal to its owner";
-    const RECT b = p.geometry(box), o = p.geometry(owner);
+    const kavrin_test::ScreenRect b = p.geometry(box), o = p.geometry(owner);
     EXPECT_LE(std::abs((b.left + b.right) - (o.left + o.right)), 2) << "centred over its owner";
     EXPECT_LE(std::abs((b.top + b.bottom) - (o.top + o.bottom)), 2);
     EXPECT_TRUE(near(GetSysColor(COLOR_ACTIVECAPTION), p.pixel(box, 8, 10))) << "it draws its own caption";
@@ -356,7 +370,8 @@ TEST_F(LiveDisplayTest, ADialogDrawsItsFrameAsInItsPictureAndMovesByItsCaption) 
     HWND movable = ui::topLevelWindows().front();
     // The window on the screen is its picture: frame and caption around the client area.
     const ui::Picture picture = ui::windowPicture(movable);
-    const RECT before = p.geometry(w), client = ui::windowState(movable).rect;
+    const kavrin_test::ScreenRect before = p.geometry(w);
+    const RECT client = ui::windowState(movable).rect;
     EXPECT_EQ(before.right - before.left, picture.width);
     EXPECT_EQ(before.bottom - before.top, picture.height);
     EXPECT_EQ(client.left - before.left, picture.client.x);
@@ -373,7 +388,7 @@ TEST_F(LiveDisplayTest, ADialogDrawsItsFrameAsInItsPictureAndMovesByItsCaption) 
     }));
     EXPECT_TRUE(eventually([&] { return p.geometry(w).left == before.left + 120 && p.geometry(w).top == before.top + 80; }));
     // Its close box cancels it.
-    const RECT moved = p.geometry(w);
+    const kavrin_test::ScreenRect moved = p.geometry(w);
     p.click(POINT{moved.right - 12, moved.top + 12});
     done = true;
   };
@@ -412,13 +427,13 @@ TEST_F(LiveDisplayTest, AComboBoxDropsItsListAsAPopupBeyondTheDialog) {
     ASSERT_TRUE(eventually([&] { return ui::comboState(combo).dropped; }));
     Window list = p.popup();
     ASSERT_NE(list, 0u) << "the list is a window of its own";
-    const RECT l = p.geometry(list), d = p.geometry(w);
+    const kavrin_test::ScreenRect l = p.geometry(list), d = p.geometry(w);
     EXPECT_GT(l.bottom, d.bottom) << "reaching beyond the dialog, whole";
     RECT box{};
     ::GetWindowRect(combo, &box);
     EXPECT_EQ(l.top, box.bottom) << "under the box";
     const int row = (l.bottom - l.top - 2) / 8;  // eight rows in a one-pixel frame
-    p.click(0, l.left + 10, l.top + 1 + row * 6 + row / 2);
+    p.clickAt(l.left + 10, l.top + 1 + row * 6 + row / 2);
     EXPECT_TRUE(eventually([&] { return ui::comboState(combo).selection == 6 && !ui::comboState(combo).dropped; }))
         << ui::comboState(combo).selection;
     EXPECT_TRUE(p.popupGone()) << "closed, the list leaves the screen";
