@@ -6,7 +6,8 @@
 //                       direct child of the dialog)
 //   click TEXT          clicks the button TEXT ('&' of a mnemonic left out)
 //   check TEXT          checks the check box TEXT, or the box of the list row whose first
-//   uncheck TEXT        column is TEXT (a radio button can only be checked)
+//   uncheck TEXT        column is TEXT, as a click on it (which also selects the row); a radio
+//                       button can only be checked
 //   select TEXT         selects the list row (first column), tree item, combo box entry or tab
 //   type FIELD TEXT     types TEXT into an edit field, named by the label before it or by its
 //                       number; a FIELD with blanks is written in double quotes
