@@ -193,7 +193,7 @@ void drag(Window& w, POINT p, const InputState& in) {
 // a double click there fits the column to its texts. True when the press was on a title.
 bool pressOnHeader(Window& w, POINT p, InputState& in, bool doubleClick) {
   ListLook look = listLookOf(w);
-  if (!look.header || p.y < 0 || p.y >= look.headerHeight) return false;
+  if (!look.header || p.y < 0 || p.y >= look.headerHeight || p.x >= look.area.right) return false;
   int right = -look.scrollX;
   int column = -1, width = 0;
   for (size_t i = 0; i < look.state.columns.size(); ++i) {
