@@ -28,16 +28,20 @@ endif()
 
 # kavrin_antlr_grammar(<out-var> GRAMMAR <file.g> OUTPUTS <generated file names...>
 #                      [VOCAB <vocabulary files...>] [DEPENDS <files...>]
-#                      [STATIC_AST_FACTORY <generated parser header>])
-# Runs the ANTLR 2 tool on GRAMMAR into ${CMAKE_CURRENT_BINARY_DIR}/antlr. Vocabulary files
-# are copied next to the output first, where the tool looks for imported vocabularies.
+#                      [STATIC_AST_FACTORY <generated parser header>] [OUTDIR <folder name>])
+# Runs the ANTLR 2 tool on GRAMMAR into ${CMAKE_CURRENT_BINARY_DIR}/<OUTDIR> (default antlr).
+# Vocabulary files are copied next to the output first, where the tool looks for imported
+# vocabularies.
 # The generated .cpp files are appended to <out-var>.
 # STATIC_AST_FACTORY: the tool declares a parser's initializeASTFactory as a member function
 # although it uses nothing of the parser (a tree parser's is static); the declaration in that
 # header is made static, so that the node classes are registered without making a parser.
 function(kavrin_antlr_grammar out_var)
-  cmake_parse_arguments(G "" "GRAMMAR;STATIC_AST_FACTORY" "OUTPUTS;VOCAB;DEPENDS" ${ARGN})
-  set(outdir "${CMAKE_CURRENT_BINARY_DIR}/antlr")
+  cmake_parse_arguments(G "" "GRAMMAR;STATIC_AST_FACTORY;OUTDIR" "OUTPUTS;VOCAB;DEPENDS" ${ARGN})
+  if(NOT G_OUTDIR)
+    set(G_OUTDIR antlr)
+  endif()
+  set(outdir "${CMAKE_CURRENT_BINARY_DIR}/${G_OUTDIR}")
   # The tool runs in the output directory, which must exist before the command starts.
   file(MAKE_DIRECTORY "${outdir}")
   get_filename_component(grammar "${G_GRAMMAR}" ABSOLUTE)
