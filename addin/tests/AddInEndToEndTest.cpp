@@ -2,7 +2,8 @@
 // the dshost program, and, in this process, registered, loaded through COM, connected and its
 // command run over a project while a scripted user picks the JDK 17 that scripts/register-jdk.sh
 // registered and presses Generate. This program holds none of the add-in's code: the add-in
-// library brings its own, and binds to this program's COM and user-interface state.
+// library brings its own, and shares the COM and user-interface state with this program through
+// the platform library that both use.
 #include "AddinTestSupport.h"
 #include "DevStudioHost.h"
 #include "Mfc.h"
@@ -20,13 +21,6 @@
 #include <thread>
 
 using namespace addintest;
-
-#if defined(__SANITIZE_ADDRESS__)
-// The add-in library carries its own copies of the stand-ins' globals, which this program's
-// exported ones take the place of. AddressSanitizer is told to report such twins only when their
-// sizes differ, which a real violation of the one-definition rule would show.
-extern "C" const char* __asan_default_options() { return "detect_odr_violation=1"; }
-#endif
 
 namespace {
 

@@ -11,9 +11,10 @@
 //
 // One COM state per process: the per-thread initialisation counts, the error objects, the
 // classes registered with CoRegisterClassObject and the loaded servers live behind the
-// functions of this library. A program that loads in-process servers which carry their own
-// copy of this library must export its symbols (CMake ENABLE_EXPORTS), so that every module
-// binds to the program's copy and shares that state, as every module shares ole32 on Windows.
+// functions of this library. A program and the in-process servers it loads share that state, as
+// every module shares ole32 on Windows: all of them use the platform library (libkavrinplatform),
+// or, where a server carries its own copy of this library, the program exports its symbols (CMake
+// ENABLE_EXPORTS) so that every module binds to the program's copy.
 #pragma once
 
 #include "Win32.h"

@@ -43,9 +43,10 @@
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
-// The add-in libraries carry their own copies of the stand-ins' globals, which this program's
-// exported ones take the place of. AddressSanitizer is told to report such twins only when their
-// sizes differ, which a real violation of the one-definition rule would show.
+// An add-in library may carry its own copies of the stand-ins' globals (KAVRINGEN does not: it
+// uses the platform library, as this program does), which the platform library's take the place
+// of. AddressSanitizer is told to report such twins only when their sizes differ, which a real
+// violation of the one-definition rule would show.
 extern "C" const char* __asan_default_options() { return "detect_odr_violation=1"; }
 #endif
 
