@@ -203,10 +203,12 @@ endfunction()
 
 # --- Deliverable KAVRINGEN ------------------------------------------------------
 # kavrin_gen_component(<static library target>)
-# Adds a static library of the generator to the shared library KAVRINGEN, which is put together
-# at the end of the top-level CMakeLists.txt from every registered component.
+# Marks a static library of the generator, which goes into the shared library KAVRINGEN (put
+# together at the end of the top-level CMakeLists.txt): it is compiled with hidden visibility, as
+# KAVRINGEN exports its entry points only. (Programs that link it, tests among them, are not
+# concerned: an executable exports nothing.)
 function(kavrin_gen_component target)
-  set_property(GLOBAL APPEND PROPERTY KAVRINGEN_COMPONENTS ${target})
+  set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 endfunction()
 
 # kavrin_add_tests()
