@@ -1,4 +1,5 @@
-# Shared by the project's scripts: configure and build one build tree.
+# Shared by the project's scripts: configure and build one build tree, where a compiler warning in
+# the project's own sources fails the build (KAVRIN_WERROR).
 # Usage: kavrin_build <build-dir> [extra cmake arguments...]
 KAVRIN_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 KAVRIN_JOBS="${KAVRIN_JOBS:-$(nproc)}"
@@ -21,7 +22,7 @@ kavrin_build() {
   local dir="$1"; shift
   "$KAVRIN_ROOT/scripts/setup.sh"
   kavrin_check_space "$dir"
-  cmake -S "$KAVRIN_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S "$KAVRIN_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVRIN_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$KAVRIN_JOBS"
 }
 
