@@ -2,7 +2,7 @@
 
 #include "GeneratorDlg.h"
 #include "Registry.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 #include "WizardResources.h"
 
 #include <new>

@@ -2,7 +2,7 @@
 
 #include "ProxyGenerator.h"
 #include "StringHelpers.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 #include <string>
 #include <vector>

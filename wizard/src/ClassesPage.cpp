@@ -3,7 +3,7 @@
 #include "ClassList.h"
 #include "PageSupport.h"
 #include "ProxyGenerator.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 using wizardpages::ClassListPane;
 using wizardpages::MemberViewPane;

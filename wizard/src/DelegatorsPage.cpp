@@ -1,7 +1,7 @@
 #include "DelegatorsPage.h"
 
 #include "PageSupport.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 void registerDelegatorsPageTemplate() {
   ui::DialogTemplate page;

@@ -1,7 +1,7 @@
 #include "FilterDlg.h"
 
 #include "PageSupport.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 void registerFilterDialogTemplate() {
   ui::DialogTemplate page;

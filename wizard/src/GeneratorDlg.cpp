@@ -3,7 +3,7 @@
 #include "GeneratorDlg.h"
 
 #include "JvmRegistry.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 #include <cstring>
 

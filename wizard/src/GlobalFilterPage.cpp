@@ -1,7 +1,7 @@
 #include "GlobalFilterPage.h"
 
 #include "ProxyGenerator.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 void registerGlobalFilterPageTemplate() {
   ui::DialogTemplate page;

@@ -1,7 +1,7 @@
 #include "InterfacesPage.h"
 
 #include "PageSupport.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 void registerInterfacesPageTemplate() {
   ui::DialogTemplate page;

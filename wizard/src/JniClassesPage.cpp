@@ -6,7 +6,7 @@
 #include "PercentBar.h"
 #include "ProxyGenerator.h"
 #include "StringHelpers.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 #include "WizardControls.h"
 
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include "JavaImage.h"
 #include "JavaLayout.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 #include "WizardControls.h"
 
 #include <unistd.h>

@@ -5,7 +5,7 @@
 #include "JvmDlg.h"
 #include "PageSupport.h"
 #include "PercentBar.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 namespace {
 

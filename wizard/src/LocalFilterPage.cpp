@@ -4,7 +4,7 @@
 #include "MemberView.h"
 #include "PageSupport.h"
 #include "ProxyGenerator.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 #include <set>
 

@@ -4,7 +4,7 @@
 #include "PageSupport.h"
 #include "PercentBar.h"
 #include "ProxyGenerator.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 #include "WizardControls.h"
 
 #include <strings.h>

@@ -2,7 +2,7 @@
 
 #include "PageSupport.h"
 #include "ProxyGenerator.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 void registerNativesPageTemplate() {
   ui::DialogTemplate page;

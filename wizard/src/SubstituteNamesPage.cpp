@@ -1,7 +1,7 @@
 #include "SubstituteNamesPage.h"
 
 #include "ProxyGenerator.h"
-#include "UiDriver.h"
+#include "UiResources.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "WizardResources.h"
 
-#include "UiDriver.h"
+#include "UiResources.h"
 
 namespace {
 #include "../images/wizard-images.xpm"

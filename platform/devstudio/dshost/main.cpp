@@ -25,7 +25,7 @@
 // not be done; 5 the build failed or the program cannot be run.
 #include "DevStudioHost.h"
 #include "ProjectBuild.h"
-#include "UiDriver.h"
+#include "UiHost.h"
 #include "UiScript.h"
 
 #include <sys/stat.h>

@@ -1,6 +1,8 @@
-// The driver of the headless user interface: resources, the message pump, simulated user
-// actions, scripted answers to modal dialogs, file dialogs, the folder browser and message
-// boxes, and read access to the state of every window and control.
+// The driver of the headless user interface: the message pump, simulated user actions,
+// scripted answers to modal dialogs, file dialogs, the folder browser and message boxes, and
+// read access to the state of every window and control. Tests and scripted sessions use it; it
+// also brings the resources (UiResources.h) and the host's display and pictures (UiHost.h),
+// which is all that the program's own code needs.
 //
 // User actions act as the user would: they fail (return false, change nothing) on a window
 // that is missing, hidden or disabled (itself or an ancestor), and they produce the messages
@@ -8,6 +10,8 @@
 // from another thread waits for it, as SendMessage does).
 #pragma once
 
+#include "UiHost.h"
+#include "UiResources.h"
 #include "WinUser.h"
 
 #include <functional>
@@ -18,37 +22,6 @@
 class CDialog;
 
 namespace ui {
-
-// --- Resources ------------------------------------------------------------------------
-// One control of a dialog template. `style` is the whole window style except WS_CHILD, which
-// is always added; WS_VISIBLE is set by default as a resource compiler does.
-struct ControlTemplate {
-  int id = IDC_STATIC;
-  std::string className;  // WC_BUTTON, WC_EDIT, WC_STATIC, WC_COMBOBOX, WC_LISTVIEW, ...
-  std::string text;
-  int x = 0, y = 0, cx = 0, cy = 0;  // dialog units
-  DWORD style = WS_VISIBLE;
-  DWORD exStyle = 0;
-};
-struct DialogTemplate {
-  std::string caption;
-  int x = 0, y = 0, cx = 0, cy = 0;  // dialog units
-  DWORD style = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
-  DWORD exStyle = 0;
-  std::string fontFace = "MS Sans Serif";
-  int fontPointSize = 8;
-  std::vector<ControlTemplate> controls;  // in creation (tab) order
-};
-void registerDialog(UINT id, DialogTemplate dialog);
-void registerBitmap(UINT id, int width, int height, int bitsPerPixel = 4);
-// A bitmap with pixels: an XPM image (the strings of its C array, as an XPM file holds them).
-// False, registering nothing, when the image is malformed.
-bool registerBitmapImage(UINT id, const char* const* xpm, size_t lines, int bitsPerPixel = 4);
-template <size_t N>
-bool registerBitmapImage(UINT id, const char* const (&xpm)[N], int bitsPerPixel = 4) {
-  return registerBitmapImage(id, xpm, N, bitsPerPixel);
-}
-void registerString(UINT id, std::string text);
 
 // --- Pumping ------------------------------------------------------------------------------
 // Runs everything queued for the calling thread (sent calls, posted messages, paints) until
@@ -345,20 +318,5 @@ struct Picture {
 Picture windowPicture(HWND window);
 // The picture as a PNG file; false when the window is missing or the file cannot be written.
 bool saveWindowPicture(HWND window, const std::string& file);
-// From now on a picture of every visible top-level window of the thread goes into `folder`
-// ("NNN-caption.png", numbered in order) each time a page (a child dialog) or a top-level dialog
-// is shown, once the windows have painted. An empty folder stops it.
-void setSnapshotFolder(const std::string& folder);
-std::vector<std::string> snapshotFiles();  // the files written since the folder was set
-
-// --- Live display -------------------------------------------------------------------------------
-// Opens an X display (an empty name: $DISPLAY). From then on every visible top-level window is a
-// window on it, drawn as its picture, and a person's mouse and keys act in it as the user actions
-// above do. Modal dialogs, message boxes, file dialogs and the folder browser that no script
-// answers wait for the person, without an idle limit. False, with the reason, when it cannot.
-bool openDisplay(const std::string& name, std::string& error);
-void closeDisplay();
-bool displayOpen();
-
 
 }  // namespace ui

@@ -1,9 +1,7 @@
-// The driver: resources, scripts and records, the message log, user actions and inspection.
-#include "Images.h"
+// The driver: scripts and records, the message log, user actions and inspection.
 #include "Internal.h"
 
 #include <deque>
-#include <map>
 
 namespace ui {
 namespace detail {
@@ -12,10 +10,6 @@ namespace {
 
 struct DriverState {
   std::mutex mutex;
-  std::map<UINT, DialogTemplate> dialogs;
-  std::map<UINT, BitmapResource> bitmaps;
-  std::map<UINT, std::string> strings;
-
   std::deque<ModalScript> modals;
   int defaultCommand = IDCANCEL;
   DWORD idleLimit = 60000;
@@ -136,26 +130,6 @@ void noteWaitCursor() {
   ++driver().waitCursorShows;
 }
 
-const DialogTemplate* findDialogTemplate(UINT id) {
-  std::lock_guard<std::mutex> lock(driver().mutex);
-  auto it = driver().dialogs.find(id);
-  return it == driver().dialogs.end() ? nullptr : &it->second;
-}
-
-const std::string* findString(UINT id) {
-  std::lock_guard<std::mutex> lock(driver().mutex);
-  auto it = driver().strings.find(id);
-  return it == driver().strings.end() ? nullptr : &it->second;
-}
-
-bool findBitmap(UINT id, BitmapResource& out) {
-  std::lock_guard<std::mutex> lock(driver().mutex);
-  auto it = driver().bitmaps.find(id);
-  if (it == driver().bitmaps.end()) return false;
-  out = it->second;
-  return true;
-}
-
 void logMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   {
     std::lock_guard<std::mutex> lock(driver().mutex);
@@ -200,31 +174,6 @@ void logMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace detail
 
 using namespace detail;
-
-void registerDialog(UINT id, DialogTemplate dialog) {
-  std::lock_guard<std::mutex> lock(driver().mutex);
-  driver().dialogs[id] = std::move(dialog);
-}
-
-void registerBitmap(UINT id, int width, int height, int bitsPerPixel) {
-  std::lock_guard<std::mutex> lock(driver().mutex);
-  driver().bitmaps[id] = BitmapResource{width, height, bitsPerPixel, nullptr};
-}
-
-bool registerBitmapImage(UINT id, const char* const* xpm, size_t lines, int bitsPerPixel) {
-  Image image;
-  std::string error;
-  if (!parseXpm(xpm, lines, image, error)) return false;
-  auto pixels = std::make_shared<const std::vector<COLORREF>>(std::move(image.pixels));
-  std::lock_guard<std::mutex> lock(driver().mutex);
-  driver().bitmaps[id] = BitmapResource{image.width, image.height, bitsPerPixel, pixels};
-  return true;
-}
-
-void registerString(UINT id, std::string text) {
-  std::lock_guard<std::mutex> lock(driver().mutex);
-  driver().strings[id] = std::move(text);
-}
 
 // --- User actions ----------------------------------------------------------------------------
 bool clickButton(HWND button) { return act(button, WindowKind::Button, [](Window& w) { return buttonClick(w); }); }
