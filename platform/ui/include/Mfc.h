@@ -29,6 +29,10 @@
 // Frame windows and views delete themselves when their window is destroyed (PostNcDestroy).
 #pragma once
 
+#include "CommCtrl.h"
+#include "CommDlg.h"
+#include "ShlObj.h"
+#include "WinGdi.h"
 #include "WinUser.h"
 
 #include <cassert>

@@ -10,8 +10,10 @@
 // from another thread waits for it, as SendMessage does).
 #pragma once
 
+#include "CommCtrl.h"
 #include "UiHost.h"
 #include "UiResources.h"
+#include "WinGdi.h"
 #include "WinUser.h"
 
 #include <functional>

@@ -2,7 +2,7 @@
 // image lists.
 #pragma once
 
-#include "WinUser.h"
+#include "CommCtrl.h"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 // metrics and extents, and text drawn with Pango on cairo. Usable from any thread.
 #pragma once
 
-#include "WinUser.h"
+#include "WinGdi.h"
 
 #include <string>
 
