@@ -3,26 +3,19 @@
 #pragma once
 
 #include "Internal.h"
+#include "X11Display.h"
 
 #include <string>
 
 namespace ui {
 namespace detail {
 
-// One event of a person at a top-level window; coordinates are in its client area.
-struct InputEvent {
-  enum Kind { Press, Release, Motion, Wheel, Key, Close };
-  Kind kind = Motion;
-  HWND window = nullptr;
-  int x = 0, y = 0;            // may lie outside the client area: on the window's frame
-  int rootX = 0, rootY = 0;    // on the screen (presses and motion)
-  int button = 1;              // 1 left, 2 middle, 3 right; Wheel: -1 away from the user, 1 towards
-  unsigned long keysym = 0;    // X keysym of a key
-  std::string text;            // what the key types (UTF-8), empty for keys that type nothing
-  unsigned modifiers = 0;      // kShift, kControl, kAlt
-  unsigned long time = 0;      // milliseconds
-};
-constexpr unsigned kShift = 1, kControl = 4, kAlt = 8;
+// A person's input as the X11 side delivers it, and the keys by their X keysyms.
+using x11::InputEvent;
+using x11::kAlt;
+using x11::kControl;
+using x11::kShift;
+namespace keys = x11::keys;
 
 // Acts on an event on the thread that owns its window (the display posts it there).
 void handleInput(const InputEvent& event);

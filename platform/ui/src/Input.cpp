@@ -6,8 +6,6 @@
 #include "Paint.h"
 #include "Text.h"
 
-#include <X11/keysym.h>
-
 #include <strings.h>
 
 #include <algorithm>
@@ -497,14 +495,14 @@ void editKey(Window& w, const InputEvent& e) {
     return at;
   };
   switch (e.keysym) {
-    case XK_Left: editSetCaret(w, prev(look.selEnd), extend); return;
-    case XK_Right: editSetCaret(w, next(look.selEnd), extend); return;
-    case XK_Home: editSetCaret(w, 0, extend); return;
-    case XK_End: editSetCaret(w, static_cast<int>(text.size()), extend); return;
-    case XK_BackSpace:
-    case XK_Delete:
+    case keys::Left: editSetCaret(w, prev(look.selEnd), extend); return;
+    case keys::Right: editSetCaret(w, next(look.selEnd), extend); return;
+    case keys::Home: editSetCaret(w, 0, extend); return;
+    case keys::End: editSetCaret(w, static_cast<int>(text.size()), extend); return;
+    case keys::BackSpace:
+    case keys::Delete:
       if (look.selStart == look.selEnd) {
-        if (e.keysym == XK_BackSpace) editSetCaret(w, prev(look.selEnd), true);
+        if (e.keysym == keys::BackSpace) editSetCaret(w, prev(look.selEnd), true);
         else editSetCaret(w, next(look.selEnd), true);
       }
       if (std::shared_ptr<Window> again = findWindow(w.hwnd)) {
@@ -512,7 +510,7 @@ void editKey(Window& w, const InputEvent& e) {
       }
       return;
     default:
-      if ((e.modifiers & kControl) && (e.keysym == XK_a || e.keysym == XK_A)) {
+      if ((e.modifiers & kControl) && (e.keysym == keys::a || e.keysym == keys::A)) {
         editSetCaret(w, 0, false);
         editSetCaret(w, static_cast<int>(text.size()), true);
         return;
@@ -531,12 +529,12 @@ int keyTarget(unsigned long key, int at, int count, int top, int page) {
   page = std::max(1, page);
   int target = at;
   switch (key) {
-    case XK_Up: target = at < 0 ? 0 : at - 1; break;
-    case XK_Down: target = at < 0 ? 0 : at + 1; break;
-    case XK_Home: target = 0; break;
-    case XK_End: target = count - 1; break;
-    case XK_Prior: target = at < 0 ? 0 : at > top ? top : at - (page - 1); break;
-    case XK_Next: {
+    case keys::Up: target = at < 0 ? 0 : at - 1; break;
+    case keys::Down: target = at < 0 ? 0 : at + 1; break;
+    case keys::Home: target = 0; break;
+    case keys::End: target = count - 1; break;
+    case keys::Prior: target = at < 0 ? 0 : at > top ? top : at - (page - 1); break;
+    case keys::Next: {
       int last = top + page - 1;
       target = at < 0 ? 0 : at < last ? last : at + (page - 1);
       break;
@@ -547,7 +545,8 @@ int keyTarget(unsigned long key, int at, int count, int top, int page) {
 }
 
 bool isMoveKey(unsigned long key) {
-  return key == XK_Up || key == XK_Down || key == XK_Home || key == XK_End || key == XK_Prior || key == XK_Next;
+  return key == keys::Up || key == keys::Down || key == keys::Home || key == keys::End || key == keys::Prior ||
+         key == keys::Next;
 }
 
 int focusedRow(const ListLook& look) {
@@ -583,7 +582,7 @@ TreeRows treeRowsOf(Window& c) {
 // The arrows, PageUp, PageDown, Home and End in lists, trees and combo boxes; true when taken.
 bool moveKey(Window& c, const InputEvent& e) {
   unsigned long key = e.keysym;
-  bool up = key == XK_Up, down = key == XK_Down;
+  bool up = key == keys::Up, down = key == keys::Down;
   if (c.kind == WindowKind::ListView && isMoveKey(key)) {
     ListLook look = listLookOf(c);
     int count = static_cast<int>(look.state.items.size());
@@ -602,8 +601,8 @@ bool moveKey(Window& c, const InputEvent& e) {
       return true;
     }
     HTREEITEM sel = rows.selected >= 0 ? rows.items[static_cast<size_t>(rows.selected)] : nullptr;
-    if ((key == XK_Left || key == XK_Right) && sel != nullptr) {
-      if (!treeToggle(c, sel, key == XK_Left ? TVE_COLLAPSE : TVE_EXPAND) && key == XK_Left) {
+    if ((key == keys::Left || key == keys::Right) && sel != nullptr) {
+      if (!treeToggle(c, sel, key == keys::Left ? TVE_COLLAPSE : TVE_EXPAND) && key == keys::Left) {
         if (HTREEITEM parent = treeNeighbour(c, sel, TVGN_PARENT)) treeKeySelect(c, parent);
       }
       return true;
@@ -719,8 +718,8 @@ void key(Window& top, const InputEvent& e) {
   std::shared_ptr<Window> f = focusIn(queue, top);
   HWND fh = f ? f->hwnd : nullptr;
   if (f && f->kind == WindowKind::ComboBox && comboLookOf(*f).state.dropped) {
-    if (e.keysym == XK_Escape) { comboCancel(*f); return; }
-    if (e.keysym == XK_Return || e.keysym == XK_KP_Enter) {
+    if (e.keysym == keys::Escape) { comboCancel(*f); return; }
+    if (e.keysym == keys::Return || e.keysym == keys::KP_Enter) {
       ComboLook look = comboLookOf(*f);
       int pick = look.hot >= 0 ? look.hot : look.state.selection;
       if (pick >= 0) comboPick(*f, pick);
@@ -734,20 +733,20 @@ void key(Window& top, const InputEvent& e) {
     return;
   }
   switch (e.keysym) {
-    case XK_Tab: moveFocus(top, false); return;
-    case XK_ISO_Left_Tab: moveFocus(top, true); return;
-    case XK_Return:
-    case XK_KP_Enter:
+    case keys::Tab: moveFocus(top, false); return;
+    case keys::ISO_Left_Tab: moveFocus(top, true); return;
+    case keys::Return:
+    case keys::KP_Enter:
       if (f && f->kind == WindowKind::Edit && (f->style & ES_MULTILINE)) break;
       if (f && isPushButton(*f)) { buttonClick(*f); return; }
       pressDefault(top);
       return;
-    case XK_Escape: {
+    case keys::Escape: {
       HWND cancel = GetDlgItem(top.hwnd, IDCANCEL);
       if (cancel == nullptr || acceptsInput(cancel)) command(top, IDCANCEL);
       return;
     }
-    case XK_space:
+    case keys::Space:
       if (f && f->kind == WindowKind::Button) { buttonClick(*f); return; }
       if (f && f->kind == WindowKind::ListView) {
         ListLook look = listLookOf(*f);
@@ -757,16 +756,16 @@ void key(Window& top, const InputEvent& e) {
         return;
       }
       break;
-    case XK_Left:
-    case XK_Right:
+    case keys::Left:
+    case keys::Right:
       if (f && f->kind == WindowKind::Tab) {
         TabLook look = tabLookOf(*f);
-        int to = look.state.selection + (e.keysym == XK_Left ? -1 : 1);
+        int to = look.state.selection + (e.keysym == keys::Left ? -1 : 1);
         if (to >= 0 && to < static_cast<int>(look.state.items.size())) tabClick(*f, to);
         return;
       }
       break;
-    case XK_F4:
+    case keys::F4:
       if (f && f->kind == WindowKind::ComboBox) { comboDrop(*f); return; }
       break;
     default: break;
