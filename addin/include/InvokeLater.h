@@ -12,9 +12,9 @@
 //   m_btnAdd.EnableWindow(FALSE);     // the owner's buttons that must rest during the job
 //   ResumeJobThread();
 //
-// The worker initialises COM, disables the wizard's controls (DisableWizardControls), runs
+// The worker initialises COM, disables the job window's controls (JobWindow below), runs
 // RunJob once and ends; its thread object then deletes itself. A job body that runs to its end
-// enables the controls again itself (EnableWizardControls) and clears the progress bar's text.
+// enables the controls again itself and clears the progress bar's text.
 // Job bodies poll m_bStop between items and end early once it is set.
 //
 // Stopping, when the owner's window is destroyed (its WM_DESTROY handler):
@@ -44,6 +44,27 @@
 #include <atomic>
 
 class CInvokeLater;
+
+// The window that the jobs work for, as the worker reaches it: the generator dialog is one. The
+// worker knows no more of it than this, so that the dialog can sit above the worker. There is
+// one at a time: a window publishes itself in theJobWindow when it is made and withdraws when
+// it goes, if it is still the one published.
+class JobWindow {
+ public:
+  JobWindow();
+  virtual ~JobWindow();
+  JobWindow(const JobWindow&) = delete;
+  JobWindow& operator=(const JobWindow&) = delete;
+
+  // The window itself: it owns the message box that tells of a failure that escaped a job.
+  virtual CWnd& GetJobWnd() = 0;
+  // Disables (false) or enables (true) the controls that must rest while a job is at work, from
+  // any thread; the caller waits until that is done.
+  virtual void SetJobControlsEnabled(bool enable) = 0;
+};
+
+// The newest job window, or null while there is none.
+extern JobWindow* theJobWindow;
 
 class InvokeLaterJob {
  public:
@@ -118,10 +139,10 @@ class CInvokeLater : public CWinThread {
   // Clears the job's m_bStop and keeps the job to run. Returns the job.
   InvokeLaterJob* SetJob(InvokeLaterJob* job);
 
-  // On the worker thread: initialises COM (apartment model), disables the wizard's controls,
-  // runs the job and returns FALSE, so that the thread ends at once. A thread without a job
-  // leaves the controls alone. An exception that escapes the job is reported in a message box
-  // ("KAVRIN Add-In Error") and the wizard's controls are enabled again.
+  // On the worker thread: initialises COM (apartment model), disables the job window's
+  // controls, runs the job and returns FALSE, so that the thread ends at once. A thread without
+  // a job leaves the controls alone. An exception that escapes the job is reported in a message
+  // box ("KAVRIN Add-In Error") over the job window and its controls are enabled again.
   BOOL InitInstance() override;
   // Uninitialises COM on the worker thread, then the base's exit.
   int ExitInstance() override;

@@ -1,7 +1,6 @@
 #include "InvokeLater.h"
 
 #include "ComSupport.h"
-#include "WizardControls.h"
 
 #include <exception>
 #include <mutex>
@@ -37,7 +36,22 @@ HANDLE duplicate(HANDLE handle) {
   return copy;
 }
 
+// Switches the controls of the job window, when there is one.
+void setJobControlsEnabled(bool enable) {
+  JobWindow* window = theJobWindow;
+  if (window != nullptr) window->SetJobControlsEnabled(enable);
+}
+
 }  // namespace
+
+// --- JobWindow ---------------------------------------------------------------------------------
+JobWindow* theJobWindow = nullptr;
+
+JobWindow::JobWindow() { theJobWindow = this; }
+
+JobWindow::~JobWindow() {
+  if (theJobWindow == this) theJobWindow = nullptr;
+}
 
 // --- InvokeLaterJob ----------------------------------------------------------------------------
 InvokeLaterJob::InvokeLaterJob() : m_pThread(nullptr), m_bStop(true), m_hJobThread(nullptr), m_bAtWork(false) {}
@@ -153,17 +167,18 @@ InvokeLaterJob* CInvokeLater::SetJob(InvokeLaterJob* job) {
 
 namespace {
 
-// Tells the user about a failure that escaped a job and gives the wizard back its controls.
+// Tells the user about a failure that escaped a job and gives the job window back its controls.
 void reportEscapedFailure(const std::string& description) {
   std::string text = "The background job ended with an error";
   text += description.empty() ? std::string(".") : ": " + description;
-  CGeneratorDlgBase* dialog = theGeneratorDlg;
-  if (dialog != nullptr && dialog->GetSafeHwnd() != nullptr) {
-    dialog->MessageBox(text.c_str(), "KAVRIN Add-In Error", MB_OK | MB_ICONERROR);
+  JobWindow* window = theJobWindow;
+  CWnd* owner = window != nullptr ? &window->GetJobWnd() : nullptr;
+  if (owner != nullptr && owner->GetSafeHwnd() != nullptr) {
+    owner->MessageBox(text.c_str(), "KAVRIN Add-In Error", MB_OK | MB_ICONERROR);
   } else {
     ::MessageBox(nullptr, text.c_str(), "KAVRIN Add-In Error", MB_OK | MB_ICONERROR);
   }
-  EnableWizardControls();
+  setJobControlsEnabled(true);
 }
 
 }  // namespace
@@ -173,7 +188,7 @@ BOOL CInvokeLater::InitInstance() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   // A thread without a job leaves the controls alone: nothing would enable them again.
   if (m_pJob != nullptr) {
-    DisableWizardControls();
+    setJobControlsEnabled(false);
     try {
       m_pJob->RunJob();
     } catch (const _com_error& error) {

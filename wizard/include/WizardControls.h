@@ -2,27 +2,31 @@
 //
 // There is one generator dialog at a time, published in theGeneratorDlg. A job must not run
 // while the user can start another or switch pages, so the worker disables the dialog's
-// Generate and StoreSettings buttons, its page tree and the page shown before every job
-// (DisableWizardControls), and each job body enables them again at its end
+// Generate and StoreSettings buttons, its page tree and the page shown before every job (the
+// dialog is the worker's JobWindow), and each job body enables them again at its end
 // (EnableWizardControls). The Close button is left alone.
 #pragma once
 
+#include "InvokeLater.h"
 #include "Mfc.h"
 
 // The part of the generator dialog that the wizard's threads share: the page shown and the
-// switch of the controls. CGeneratorDlg derives from it; a test dialog may too.
-class CGeneratorDlgBase : public CDialog {
+// switch of the controls. It is the worker's job window. CGeneratorDlg derives from it; a test
+// dialog may too.
+class CGeneratorDlgBase : public CDialog, public JobWindow {
  public:
   // Publishes the new dialog in theGeneratorDlg.
   CGeneratorDlgBase(UINT templateId, CWnd* parent);
   // Withdraws the dialog from theGeneratorDlg when it is the one published there.
   ~CGeneratorDlgBase() override;
 
+  // The dialog.
+  CWnd& GetJobWnd() override { return *this; }
   // Disables (false) or enables (true), in this order, the Generate button (IDOK), the
   // StoreSettings button (1036), the page tree (1000) and m_pCurrentPage, on the dialog's own
   // thread; the caller waits until that is done. Controls missing from the template are
   // passed over; nothing happens while the dialog has no window.
-  void SetWizardControlsEnabled(bool enable);
+  void SetJobControlsEnabled(bool enable) override;
 
   // The page now shown; null until a page is first selected. Changed on the dialog's thread
   // only.

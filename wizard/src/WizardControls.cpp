@@ -19,7 +19,7 @@ CGeneratorDlgBase::~CGeneratorDlgBase() {
   if (theGeneratorDlg == this) theGeneratorDlg = nullptr;
 }
 
-void CGeneratorDlgBase::SetWizardControlsEnabled(bool enable) {
+void CGeneratorDlgBase::SetJobControlsEnabled(bool enable) {
   HWND dialog = GetSafeHwnd();
   if (dialog == nullptr) return;
   // Runs on the dialog's thread, where m_pCurrentPage is kept; a worker waits for it (and the
@@ -39,12 +39,12 @@ LRESULT CGeneratorDlgBase::OnSetWizardControls(WPARAM enable, LPARAM) {
 
 void DisableWizardControls() {
   CGeneratorDlgBase* dialog = theGeneratorDlg;
-  if (dialog != nullptr) dialog->SetWizardControlsEnabled(false);
+  if (dialog != nullptr) dialog->SetJobControlsEnabled(false);
 }
 
 void EnableWizardControls() {
   CGeneratorDlgBase* dialog = theGeneratorDlg;
-  if (dialog != nullptr) dialog->SetWizardControlsEnabled(true);
+  if (dialog != nullptr) dialog->SetJobControlsEnabled(true);
 }
 
 int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM lParam, LPARAM) {
