@@ -139,8 +139,3 @@ class CGeneratorDlg : public CGeneratorDlgBase, public InvokeLaterJob {
   std::string m_unreadableSettings;
   std::string m_unreadableSettingsCopy;
 };
-
-// Writes "defproxies.h" and "defproxies.cpp" into `directory` for the generation run; true when
-// both were written. It goes through callGenDefProxies, which calls genDefProxies.
-bool writeDefProxies(std::string directory, bool includeStdafx);
-bool callGenDefProxies(std::string directory, bool includeStdafx);
