@@ -15,9 +15,10 @@
 // dialog may too.
 class CGeneratorDlgBase : public CDialog, public JobWindow {
  public:
-  // Publishes the new dialog in theGeneratorDlg.
+  // Publishes the new dialog in theGeneratorDlg (and, as a JobWindow, in theJobWindow).
   CGeneratorDlgBase(UINT templateId, CWnd* parent);
-  // Withdraws the dialog from theGeneratorDlg when it is the one published there.
+  // Withdraws the dialog from theGeneratorDlg (and theJobWindow) when it is the one published
+  // there.
   ~CGeneratorDlgBase() override;
 
   // The dialog.
