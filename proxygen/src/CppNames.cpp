@@ -1,5 +1,7 @@
 #include "CppNames.h"
 
+#include "Utf8.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -242,41 +244,12 @@ bool isAsciiDigit(unsigned c)
 // One character of UTF-8 or modified UTF-8 text: its code point and its length in bytes. A byte
 // that starts no valid sequence is a character of its own value and length 1 (`valid` false).
 // An encoded surrogate pair (modified UTF-8) is one supplementary character of six bytes.
-struct Character {
-    uint32_t code;
-    std::size_t length;
-    bool valid;
-};
-
-Character characterAt(const std::string& text, std::size_t i)
+kavrin::Utf8Character characterAt(const std::string& text, std::size_t i)
 {
-    const std::size_t n = text.size();
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    auto cont = [&](std::size_t k) { return k < n && (byte(k) & 0xC0) == 0x80; };
-    const unsigned b0 = byte(i);
-    if (b0 < 0x80)
-        return {b0, 1, true};
-    if (b0 >= 0xC0 && b0 <= 0xDF && cont(i + 1)) {
-        const uint32_t code = ((b0 & 0x1Fu) << 6) | (byte(i + 1) & 0x3Fu);
-        // C0 80 is the modified UTF-8 of U+0000; other overlong forms are not characters.
-        if (code >= 0x80 || (b0 == 0xC0 && byte(i + 1) == 0x80))
-            return {code, 2, true};
-    } else if (b0 >= 0xE0 && b0 <= 0xEF && cont(i + 1) && cont(i + 2)) {
-        const uint32_t code = ((b0 & 0x0Fu) << 12) | ((byte(i + 1) & 0x3Fu) << 6) | (byte(i + 2) & 0x3Fu);
-        if (code >= 0xD800 && code <= 0xDBFF && i + 3 < n && byte(i + 3) == 0xED) {
-            const Character low = characterAt(text, i + 3);
-            if (low.valid && low.length == 3 && low.code >= 0xDC00 && low.code <= 0xDFFF)
-                return {0x10000 + ((code - 0xD800) << 10) + (low.code - 0xDC00), 6, true};
-        }
-        if (code >= 0x800)
-            return {code, 3, true};
-    } else if (b0 >= 0xF0 && b0 <= 0xF4 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
-        const uint32_t code = ((b0 & 0x07u) << 18) | ((byte(i + 1) & 0x3Fu) << 12) | ((byte(i + 2) & 0x3Fu) << 6) |
-                              (byte(i + 3) & 0x3Fu);
-        if (code >= 0x10000 && code <= 0x10FFFF)
-            return {code, 4, true};
-    }
-    return {b0, 1, false};
+    kavrin::Utf8Character c = kavrin::decodeUtf8(text, i, kavrin::Utf8Form::Modified);
+    if (!c.valid)
+        c.length = 1;
+    return c;
 }
 
 // "_u" and four hexadecimal digits, or "_U" and eight outside the Basic Multilingual Plane.
@@ -288,25 +261,6 @@ std::string identifierEscape(uint32_t code)
     else
         std::snprintf(buf, sizeof buf, "_u%04x", static_cast<unsigned>(code));
     return buf;
-}
-
-void appendUtf8(std::string& out, uint32_t code)
-{
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
 }
 
 }  // namespace
@@ -341,7 +295,7 @@ std::string cppIdentifier(const std::string& javaName)
     out.reserve(javaName.size());
     std::size_t i = 0;
     while (i < javaName.size()) {
-        const Character c = characterAt(javaName, i);
+        const kavrin::Utf8Character c = characterAt(javaName, i);
         if (c.code == '$')
             out.push_back('_');
         else if (c.code < 0x80 && (isAsciiLetter(c.code) || c.code == '_' || (isAsciiDigit(c.code) && !out.empty())))
@@ -365,9 +319,9 @@ std::string cppStringLiteral(const std::string& text, bool keepModifiedUtf8)
     if (!keepModifiedUtf8 && !ascii) {
         converted.reserve(text.size());
         for (std::size_t i = 0; i < text.size();) {
-            const Character c = characterAt(text, i);
+            const kavrin::Utf8Character c = characterAt(text, i);
             if (c.valid && c.length == 6)
-                appendUtf8(converted, c.code);
+                kavrin::appendUtf8(converted, c.code);
             else
                 converted.append(text, i, c.length);
             i += c.length;
@@ -418,7 +372,7 @@ std::string cppCommentText(const std::string& text)
         out += buf;
     };
     for (std::size_t i = 0; i < text.size();) {
-        const Character c = characterAt(text, i);
+        const kavrin::Utf8Character c = characterAt(text, i);
         i += c.length;
         if (c.code >= 0x20 && c.code < 0x7F && c.code != '\\' && c.code != '*' && c.code != '/' && c.code != '?') {
             out.push_back(static_cast<char>(c.code));
@@ -437,7 +391,7 @@ std::string generatedFileStem(const std::string& dottedClassName)
     std::string out;
     out.reserve(dottedClassName.size());
     for (std::size_t i = 0; i < dottedClassName.size();) {
-        const Character c = characterAt(dottedClassName, i);
+        const kavrin::Utf8Character c = characterAt(dottedClassName, i);
         i += c.length;
         if (c.code == '.')
             out.push_back('_');
@@ -445,7 +399,7 @@ std::string generatedFileStem(const std::string& dottedClassName)
                                    c.code == '-'))
             out.push_back(static_cast<char>(c.code));
         else if (c.code >= 0x80 && c.valid)
-            appendUtf8(out, c.code);
+            kavrin::appendUtf8(out, c.code);
         else
             out += identifierEscape(c.code);
     }

@@ -2,24 +2,7 @@
 
 #include "CppNames.h"
 #include "TypeMapping.h"
-
-
-namespace {
-
-// The surrogate encoded at text[i] (ED A0..BF xx), or 0.
-unsigned surrogateAt(const std::string& text, std::size_t i)
-{
-    if (i + 2 >= text.size())
-        return 0;
-    const unsigned char b0 = static_cast<unsigned char>(text[i]);
-    const unsigned char b1 = static_cast<unsigned char>(text[i + 1]);
-    const unsigned char b2 = static_cast<unsigned char>(text[i + 2]);
-    if (b0 != 0xED || (b1 & 0xE0) != 0xA0 || (b2 & 0xC0) != 0x80)
-        return 0;
-    return 0xD000u | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
-}
-
-}  // namespace
+#include "Utf8.h"
 
 std::string indentation(std::size_t units)
 {
@@ -65,18 +48,15 @@ std::string standardUtf8(const std::string& text)
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const unsigned high = surrogateAt(text, i);
-        const unsigned low = high >= 0xD800 && high <= 0xDBFF ? surrogateAt(text, i + 3) : 0;
-        if (low >= 0xDC00 && low <= 0xDFFF) {
-            const unsigned cp = 0x10000u + ((high - 0xD800u) << 10) + (low - 0xDC00u);
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        const kavrin::Utf8Character c = kavrin::decodeUtf8(text, i, kavrin::Utf8Form::Modified);
+        if (c.valid && c.length == 6) {
+            kavrin::appendUtf8(out, c.code);
             i += 6;
         } else {
-            out.push_back(text[i]);
-            ++i;
+            // Anything else, malformed bytes too, stays as it is.
+            const std::size_t length = c.valid ? c.length : 1;
+            out.append(text, i, length);
+            i += length;
         }
     }
     return out;

@@ -2,6 +2,7 @@
 
 #include "CppNames.h"
 #include "GeneratedText.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -603,38 +604,8 @@ namespace {
 std::u16string utf16Units(const std::string& text)
 {
     std::u16string out;
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    auto cont = [&](std::size_t k) {
-        return k < n && (static_cast<unsigned char>(text[k]) & 0xC0) == 0x80;
-    };
-    while (i < n) {
-        const unsigned char b0 = static_cast<unsigned char>(text[i]);
-        if (b0 < 0x80) {
-            out.push_back(b0);
-            i += 1;
-        } else if ((b0 & 0xE0) == 0xC0 && cont(i + 1)) {
-            out.push_back(static_cast<char16_t>(((b0 & 0x1F) << 6) | (text[i + 1] & 0x3F)));
-            i += 2;
-        } else if ((b0 & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
-            out.push_back(static_cast<char16_t>(((b0 & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F)));
-            i += 3;
-        } else if ((b0 & 0xF8) == 0xF0 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
-            uint32_t cp = ((b0 & 0x07u) << 18) | ((text[i + 1] & 0x3Fu) << 12) | ((text[i + 2] & 0x3Fu) << 6) |
-                          (text[i + 3] & 0x3Fu);
-            if (cp >= 0x10000 && cp <= 0x10FFFF) {
-                cp -= 0x10000;
-                out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-                out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-            } else {
-                out.push_back(static_cast<char16_t>(cp & 0xFFFF));
-            }
-            i += 4;
-        } else {
-            out.push_back(b0);
-            i += 1;
-        }
-    }
+    kavrin::appendUtf8AsUtf16(out, text.data(), text.size(), kavrin::Utf8Form::BitPattern,
+                              kavrin::MalformedUtf8::ByteKept);
     return out;
 }
 

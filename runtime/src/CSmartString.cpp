@@ -1,6 +1,8 @@
 // CSmartString: UTF-16 text with a narrow (UTF-8) copy made on demand; text conversions.
 #include "RuntimeInternal.h"
 
+#include "Utf8.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,127 +12,19 @@ namespace jni_helpers {
 
 namespace detail {
 
-namespace {
-
-const jchar kReplacement = 0xFFFD;
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-bool isHighSurrogate(jchar u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(jchar u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
-}  // namespace
-
 std::vector<jchar> utf8ToUtf16(const char* text, std::size_t length) {
     std::vector<jchar> out;
     out.reserve(length + 1);
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    std::size_t i = 0;
-    while (i < length) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        std::size_t need = 0;
-        std::uint32_t cp = 0;
-        std::uint32_t min = 0;
-        if (b >= 0xC2 && b <= 0xDF) {
-            need = 1;
-            cp = b & 0x1F;
-            min = 0x80;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            need = 2;
-            cp = b & 0x0F;
-            min = 0x800;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            need = 3;
-            cp = b & 0x07;
-            min = 0x10000;
-        } else {
-            out.push_back(kReplacement);  // a stray continuation byte or an invalid lead byte
-            ++i;
-            continue;
-        }
-        std::size_t taken = 1;
-        bool ok = true;
-        for (; taken <= need; ++taken) {
-            if (i + taken >= length || (p[i + taken] & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (p[i + taken] & 0x3F);
-        }
-        if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(kReplacement);
-            i += taken;  // the lead byte and the continuation bytes read
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<jchar>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<jchar>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<jchar>(cp));
-        }
-        i += need + 1;
-    }
+    kavrin::appendUtf8AsUtf16(out, text, length, kavrin::Utf8Form::Standard, kavrin::MalformedUtf8::SequenceReplaced);
     return out;
 }
 
 std::string utf16ToUtf8(const jchar* text, std::size_t length) {
-    std::string out;
-    out.reserve(length);
-    for (std::size_t i = 0; i < length; ++i) {
-        const jchar u = text[i];
-        if (u < 0x80) {
-            out.push_back(static_cast<char>(u));
-        } else if (isHighSurrogate(u) && i + 1 < length && isLowSurrogate(text[i + 1])) {
-            const std::uint32_t cp = 0x10000 + ((static_cast<std::uint32_t>(u) - 0xD800) << 10) +
-                                     (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
-            appendUtf8(out, cp);
-            ++i;
-        } else if (isHighSurrogate(u) || isLowSurrogate(u)) {
-            appendUtf8(out, kReplacement);
-        } else {
-            appendUtf8(out, u);
-        }
-    }
-    return out;
+    return kavrin::utf16ToUtf8(text, length, kavrin::Utf8Form::Standard);
 }
 
 std::string utf16ToModifiedUtf8(const jchar* text, std::size_t length) {
-    std::string out;
-    out.reserve(length);
-    for (std::size_t i = 0; i < length; ++i) {
-        const jchar u = text[i];
-        if (u != 0 && u < 0x80) {
-            out.push_back(static_cast<char>(u));
-        } else if (u == 0) {
-            out.push_back(static_cast<char>(0xC0));  // zero takes two bytes
-            out.push_back(static_cast<char>(0x80));
-        } else {
-            appendUtf8(out, u);  // every other unit, surrogates included, by itself
-        }
-    }
-    return out;
+    return kavrin::utf16ToUtf8(text, length, kavrin::Utf8Form::Modified);
 }
 
 std::string jniText(const CSmartString& text) {

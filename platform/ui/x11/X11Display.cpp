@@ -5,6 +5,8 @@
 // picture's sink. It never touches the model: the sinks do, on the model's own threads.
 #include "X11Display.h"
 
+#include "Utf8.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -209,15 +211,7 @@ void applyFrame(XDisplay& x, Frame& f) {
 
 std::string latin1ToUtf8(const char* text, int n) {
   std::string out;
-  for (int i = 0; i < n; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (int i = 0; i < n; ++i) kavrin::appendUtf8(out, static_cast<unsigned char>(text[i]));
   return out;
 }
 
