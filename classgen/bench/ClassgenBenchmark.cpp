@@ -24,8 +24,6 @@
 
 namespace {
 
-const int kAccPublic = 0x0001;
-const int kAccFinal = 0x0010;
 typedef ClassFileTokenTypes T;
 
 // The dotted names of the public interfaces in java.util, or of its public classes that are not

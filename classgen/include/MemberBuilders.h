@@ -11,6 +11,7 @@
 #pragma once
 
 #include "ConstantPool.h"
+#include "JavaTypes.h"
 #include "RefHandle.h"
 
 #include <antlr/AST.hpp>
@@ -19,20 +20,6 @@
 #include <map>
 #include <string>
 #include <vector>
-
-// Class-file access flags.
-enum AccessFlag : uint16_t {
-    kAccPublic = 0x0001,
-    kAccPrivate = 0x0002,
-    kAccProtected = 0x0004,
-    kAccStatic = 0x0008,
-    kAccFinal = 0x0010,
-    kAccSuper = 0x0020,
-    kAccBridge = 0x0040,
-    kAccNative = 0x0100,
-    kAccAbstract = 0x0400,
-    kAccSynthetic = 0x1000,
-};
 
 // The name prefix of a generated method that runs the Java implementation its forwarding method
 // overrides ("default0" + name).

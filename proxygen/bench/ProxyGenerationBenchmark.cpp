@@ -6,6 +6,7 @@
 // generation into a project does: a file system slows down the creation of files in place of ones
 // deleted moments before, which a loop of runs over one folder would measure instead.
 #include "ClassRepository.h"
+#include "JavaTypes.h"
 #include "ProxyGenerator.h"
 #include "StringHelpers.h"
 #include "TestSupport.h"
@@ -50,7 +51,7 @@ const std::vector<std::string>& publicClasses()
                 node = node->getNextSibling();
             if (!node || !node->getFirstChild())
                 continue;
-            if (std::stoi(node->getFirstChild()->getText()) & 0x0001)
+            if (std::stoi(node->getFirstChild()->getText()) & kAccPublic)
                 out.push_back(replaceChar(name, '/', '.'));
         }
         ClassRepository::resetModules("");

@@ -3,6 +3,7 @@
 // and its super types parsed into an empty cache) and warm (served from the cache), and the cache's
 // memory per cached class tree.
 #include "ClassRepository.h"
+#include "JavaTypes.h"
 #include "ProxyGenerator.h"
 #include "StringHelpers.h"
 #include "TestSupport.h"
@@ -45,7 +46,7 @@ const std::vector<std::string>& publicClasses()
                 node = node->getNextSibling();
             if (!node || !node->getFirstChild())
                 continue;
-            if (std::stoi(node->getFirstChild()->getText()) & 0x0001)
+            if (std::stoi(node->getFirstChild()->getText()) & kAccPublic)
                 out.push_back(replaceChar(name, '/', '.'));
         }
         ClassRepository::resetModules("");

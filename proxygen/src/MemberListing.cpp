@@ -1,4 +1,5 @@
 // The member lists of the wizard's views: one Java-like line per member.
+#include "JavaTypes.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
 
@@ -8,11 +9,11 @@ namespace {
 
 std::string accessWord(uint16_t flags)
 {
-    if (flags & 0x0001)
+    if (flags & kAccPublic)
         return "public ";
-    if (flags & 0x0004)
+    if (flags & kAccProtected)
         return "protected ";
-    if (flags & 0x0002)
+    if (flags & kAccPrivate)
         return "private ";
     return "";
 }
@@ -20,9 +21,9 @@ std::string accessWord(uint16_t flags)
 std::string staticFinalWords(uint16_t flags)
 {
     std::string words;
-    if (flags & 0x0008)
+    if (flags & kAccStatic)
         words += "static ";
-    if (flags & 0x0010)
+    if (flags & kAccFinal)
         words += "final ";
     return words;
 }

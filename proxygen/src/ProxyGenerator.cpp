@@ -5,6 +5,7 @@
 #include "CppNames.h"
 #include "GenerationFiles.h"
 #include "GenerationLog.h"
+#include "JavaTypes.h"
 #include "TypeMapping.h"
 
 #include <antlr/ANTLRException.hpp>
@@ -35,12 +36,6 @@ bool setAddFieldPrefix(bool value) { return addFieldPrefix = value; }
 bool setAddMethodPrefix(bool value) { return addMethodPrefix = value; }
 
 namespace {
-
-const uint16_t kAccPublic = 0x0001;
-const uint16_t kAccPrivate = 0x0002;
-const uint16_t kAccProtected = 0x0004;
-const uint16_t kAccBridge = 0x0040;
-const uint16_t kAccNative = 0x0100;
 
 bool hasDollar(const std::string& text)
 {

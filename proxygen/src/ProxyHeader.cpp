@@ -7,6 +7,7 @@
 
 #include "CppNames.h"
 #include "GeneratedText.h"
+#include "JavaTypes.h"
 #include "TypeMapping.h"
 
 #include <iterator>
@@ -29,14 +30,6 @@ bool hasOverloadWithout(const std::set<MethodDescriptor>& methods, const MethodD
     }
     return false;
 }
-
-const uint16_t kAccPublic = 0x0001;
-const uint16_t kAccPrivate = 0x0002;
-const uint16_t kAccProtected = 0x0004;
-const uint16_t kAccStatic = 0x0008;
-const uint16_t kAccFinal = 0x0010;
-const uint16_t kAccNative = 0x0100;
-const uint16_t kAccAbstract = 0x0400;
 
 // "// public ", "// protected ", "// private " or "// " (default access).
 std::string accessComment(uint16_t flags)

@@ -23,6 +23,8 @@ header "post_include_hpp" {
 }
 
 header "post_include_cpp" {
+#include "JavaTypes.h"
+
 #include <algorithm>
 #include <cstring>
 }
@@ -407,7 +409,7 @@ classInfo!
         { loadSuperType(#sc); }
         ifs:interfaces
         {
-            m_bIsInterface = (static_cast<ShortAST*>(#af.get())->getValue() & 0x0200) != 0;
+            m_bIsInterface = (static_cast<ShortAST*>(#af.get())->getValue() & kAccInterface) != 0;
             root = emptyNode(m_bIsInterface ? THIS_INTERFACE : THIS_CLASS);
             classInfo_AST = antlr::RefAST(root);
         }
@@ -516,7 +518,7 @@ methodInfo!
 { unsigned short flags = 0, nameIndex = 0, descriptorIndex = 0, attributes_count = 0; ValueAST* root = nullptr; ValueAST* list = nullptr; }
     :   flags=u2 nameIndex=u2 descriptorIndex=u2 attributes_count=u2
         {
-            if (swapBytes16(flags) & 0x0100)
+            if (swapBytes16(flags) & kAccNative)
                 m_bHasNativeMethods = true;
             attributes_count = swapBytes16(attributes_count);
             root = emptyNode(METHOD_INFO);

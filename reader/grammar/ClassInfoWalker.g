@@ -357,7 +357,7 @@ void ClassInfoWalker::reportMethod(uint16_t accessFlags, std::string methodName,
 {
     // Inherited native methods are reported as ordinary methods.
     if (m_nLevel > 0)
-        accessFlags = static_cast<uint16_t>(accessFlags & ~0x0100);
+        accessFlags = static_cast<uint16_t>(accessFlags & ~kAccNative);
     MethodDescriptor method;
     method.setAccessFlags(accessFlags);
     const bool isConstructor = methodName == "<init>";
@@ -366,7 +366,7 @@ void ClassInfoWalker::reportMethod(uint16_t accessFlags, std::string methodName,
     method.setSignature(std::move(descriptor));
     // A static method of an interface belongs to the interface alone: a class that implements
     // it, or an interface that extends it, does not have it.
-    const bool staticOfSuperInterface = m_nLevel > 0 && m_bInterface && (accessFlags & 0x0008) != 0;
+    const bool staticOfSuperInterface = m_nLevel > 0 && m_bInterface && (accessFlags & kAccStatic) != 0;
     if (!isConstructor && !isInitializer) {
         if (!m_bSkipMethods && !staticOfSuperInterface)
             m_pGenerator->addMethod(method, static_cast<int16_t>(m_nLevel));

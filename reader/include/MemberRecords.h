@@ -7,6 +7,8 @@
 // same set element whatever their flags.
 #pragma once
 
+#include "JavaTypes.h"
+
 #include <cstdint>
 #include <string>
 
@@ -26,13 +28,13 @@ public:
     void setAccessFlags(uint16_t flags) { m_nAccessFlags = flags; }
     uint16_t getAccessFlags() const { return m_nAccessFlags; }
 
-    bool isPublic() const { return (m_nAccessFlags & 0x0001) != 0; }
-    bool isPrivate() const { return (m_nAccessFlags & 0x0002) != 0; }
-    bool isProtected() const { return (m_nAccessFlags & 0x0004) != 0; }
-    bool isStatic() const { return (m_nAccessFlags & 0x0008) != 0; }
-    bool isFinal() const { return (m_nAccessFlags & 0x0010) != 0; }
-    bool isNative() const { return (m_nAccessFlags & 0x0100) != 0; }
-    bool isAbstract() const { return (m_nAccessFlags & 0x0400) != 0; }
+    bool isPublic() const { return (m_nAccessFlags & kAccPublic) != 0; }
+    bool isPrivate() const { return (m_nAccessFlags & kAccPrivate) != 0; }
+    bool isProtected() const { return (m_nAccessFlags & kAccProtected) != 0; }
+    bool isStatic() const { return (m_nAccessFlags & kAccStatic) != 0; }
+    bool isFinal() const { return (m_nAccessFlags & kAccFinal) != 0; }
+    bool isNative() const { return (m_nAccessFlags & kAccNative) != 0; }
+    bool isAbstract() const { return (m_nAccessFlags & kAccAbstract) != 0; }
 
     // Orders by name + descriptor.
     bool operator<(const MethodDescriptor& other) const;
@@ -126,11 +128,11 @@ public:
     ConstValue& getConstValue() { return m_oConstValue; }
     const ConstValue& getConstValue() const { return m_oConstValue; }
 
-    bool isPublic() const { return (m_nAccessFlags & 0x0001) != 0; }
-    bool isPrivate() const { return (m_nAccessFlags & 0x0002) != 0; }
-    bool isProtected() const { return (m_nAccessFlags & 0x0004) != 0; }
-    bool isStatic() const { return (m_nAccessFlags & 0x0008) != 0; }
-    bool isFinal() const { return (m_nAccessFlags & 0x0010) != 0; }
+    bool isPublic() const { return (m_nAccessFlags & kAccPublic) != 0; }
+    bool isPrivate() const { return (m_nAccessFlags & kAccPrivate) != 0; }
+    bool isProtected() const { return (m_nAccessFlags & kAccProtected) != 0; }
+    bool isStatic() const { return (m_nAccessFlags & kAccStatic) != 0; }
+    bool isFinal() const { return (m_nAccessFlags & kAccFinal) != 0; }
 
     // Orders by name + descriptor.
     bool operator<(const FieldDescriptor& other) const;

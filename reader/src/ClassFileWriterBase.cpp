@@ -1,6 +1,7 @@
 #include "ClassFileWriterBase.h"
 
 #include "ClassFileWriterTokenTypes.hpp"
+#include "JavaTypes.h"
 #include "LazyCodeAST.h"
 #include "ValueAST.h"
 
@@ -308,7 +309,7 @@ void ClassFileWriterBase::noteMethodFlags(const antlr::RefAST& accessFlags)
         flags = s->getValue();
     else if (!numberOf(accessFlags, 2, flags))
         return;
-    if (flags & 0x0100)
+    if (flags & kAccNative)
         m_bHasNativeMethods = true;
 }
 

@@ -7,6 +7,7 @@
 #include "ClassParseHost.h"
 #include "GeneratedClassSets.h"
 #include "JavaImage.h"
+#include "JavaTypes.h"
 #include "JavaLayout.h"
 #include "StringHelpers.h"
 #include "ValueAST.h"
@@ -640,7 +641,7 @@ void ClassRepository::takeFactsFromTree(const antlr::RefAST& tree)
         case ClassFileTokenTypes::METHODS:
             for (antlr::RefAST method = node->getFirstChild(); method; method = method->getNextSibling()) {
                 antlr::RefAST flags = method->getFirstChild();
-                if (flags && flags->getType() == ClassFileTokenTypes::ACCESS_FLAGS && (shortValue(flags) & 0x0100))
+                if (flags && flags->getType() == ClassFileTokenTypes::ACCESS_FLAGS && (shortValue(flags) & kAccNative))
                     hasNatives = true;
             }
             break;

@@ -22,6 +22,7 @@
 #include "ClassRepository.h"
 #include "GenerationLog.h"
 #include "GenerationSetup.h"
+#include "JavaTypes.h"
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
 #include "ValueAST.h"
@@ -38,10 +39,6 @@
 #include <vector>
 
 namespace {
-
-const uint16_t kAccPublic = 0x0001;
-const uint16_t kAccFinal = 0x0010;
-const uint16_t kAccInterface = 0x0200;
 
 int usage(const std::string& problem)
 {

@@ -1,5 +1,6 @@
 #include "PageSupport.h"
 
+#include "JavaTypes.h"
 #include "WizardResources.h"
 
 namespace wizardpages {
@@ -7,13 +8,13 @@ namespace wizardpages {
 namespace {
 
 int accessOffset(uint16_t accessFlags) {
-  if (accessFlags & 0x0001) return kAccessPublic;
-  if (accessFlags & 0x0004) return kAccessProtected;
-  if (accessFlags & 0x0002) return kAccessPrivate;
+  if (accessFlags & kAccPublic) return kAccessPublic;
+  if (accessFlags & kAccProtected) return kAccessProtected;
+  if (accessFlags & kAccPrivate) return kAccessPrivate;
   return kAccessPackage;
 }
 
-bool isStatic(uint16_t accessFlags) { return (accessFlags & 0x0008) != 0; }
+bool isStatic(uint16_t accessFlags) { return (accessFlags & kAccStatic) != 0; }
 
 }  // namespace
 
