@@ -60,6 +60,8 @@ public:
     void emitDReturn();
     void emitAReturn();
     void emitVoidReturn();
+    // The return of a value of the type (of nothing for void).
+    void emitReturn(const JavaType& type);
 
     void pushStack(uint16_t n);
     void popStack(uint16_t n);

@@ -2,6 +2,7 @@
 #include "ByteCodeGenerator.h"
 
 #include "ClassFileTokenTypes.hpp"
+#include "JavaTypes.h"
 #include "ValueAST.h"
 
 namespace {
@@ -13,55 +14,12 @@ typedef ClassFileTokenTypes T;
 const unsigned kMaxLocalIndex = 255;
 const unsigned kMaxParameterSlots = 255;
 
-// Opcodes.
+// Opcodes besides the loads and returns of each type.
 enum : uint8_t {
-    kIload = 0x15,
-    kLload = 0x16,
-    kFload = 0x17,
-    kDload = 0x18,
-    kAload = 0x19,
-    kIload0 = 0x1a,
-    kLload0 = 0x1e,
-    kFload0 = 0x22,
-    kDload0 = 0x26,
-    kAload0 = 0x2a,
-    kIreturn = 0xac,
-    kLreturn = 0xad,
-    kFreturn = 0xae,
-    kDreturn = 0xaf,
-    kAreturn = 0xb0,
-    kReturn = 0xb1,
     kGetfield = 0xb4,
     kInvokevirtual = 0xb6,
     kInvokespecial = 0xb7,
 };
-
-bool isPrimitiveLetter(char c)
-{
-    switch (c) {
-    case 'B': case 'C': case 'D': case 'F': case 'I': case 'J': case 'S': case 'Z':
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The length of the field descriptor starting at `pos`, or 0 when there is none.
-std::size_t fieldDescriptorLength(const std::string& text, std::size_t pos)
-{
-    std::size_t end = pos;
-    while (end < text.size() && text[end] == '[')
-        ++end;
-    if (end - pos > 255 || end >= text.size())
-        return 0;
-    if (text[end] == 'L') {
-        const std::size_t semi = text.find(';', end);
-        if (semi == std::string::npos || semi == end + 1)
-            return 0;
-        return semi + 1 - pos;
-    }
-    return isPrimitiveLetter(text[end]) ? end + 1 - pos : 0;
-}
 
 }  // namespace
 
@@ -107,27 +65,23 @@ void ByteCodeGenerator::emitU2(uint16_t v)
 
 uint16_t ByteCodeGenerator::slotSize(const std::string& descriptor)
 {
-    if (descriptor == "D" || descriptor == "J")
-        return 2;
-    if (descriptor == "V")
-        return 0;
-    return 1;
+    const JavaType* primitive = descriptor.size() == 1 ? javaPrimitive(descriptor[0]) : nullptr;
+    return primitive ? primitive->slots : kJavaReference.slots;
 }
 
 std::vector<std::string> ByteCodeGenerator::parameterTypes(const std::string& methodDescriptor)
 {
     std::vector<std::string> types;
-    if (methodDescriptor.empty() || methodDescriptor[0] != '(')
+    DescriptorCursor cursor(methodDescriptor);
+    if (!cursor.isMethod())
         throw ByteCodeException("not a method descriptor: \"" + methodDescriptor + "\"");
-    std::size_t pos = 1;
-    while (pos < methodDescriptor.size() && methodDescriptor[pos] != ')') {
-        const std::size_t length = fieldDescriptorLength(methodDescriptor, pos);
-        if (length == 0)
+    while (cursor.hasParameter()) {
+        const TypeDescriptor parameter = cursor.nextParameter();
+        if (!parameter.wellFormed)
             throw ByteCodeException("bad parameter in method descriptor \"" + methodDescriptor + "\"");
-        types.push_back(methodDescriptor.substr(pos, length));
-        pos += length;
+        types.emplace_back(parameter.text);
     }
-    if (pos >= methodDescriptor.size())
+    if (!cursor.closed())
         throw ByteCodeException("not a method descriptor: \"" + methodDescriptor + "\"");
     return types;
 }
@@ -172,7 +126,11 @@ std::string ByteCodeGenerator::targetDescriptor() const
 
 uint16_t ByteCodeGenerator::emitLoadLocal(char type, uint16_t index)
 {
-    const bool wide = type == 'D' || type == 'J';
+    // 'A' loads a reference; a letter of no type with values loads as an int.
+    const JavaType* kind = type == 'A' ? &kJavaReference : javaPrimitive(type);
+    if (!kind || kind->slots == 0)
+        kind = javaPrimitive('I');
+    const bool wide = kind->slots == 2;
     if (index > kMaxLocalIndex || (wide && index + 1u > kMaxLocalIndex))
         throw ByteCodeException("local variable " + std::to_string(index) + " is beyond the 256 locals of a method");
     pushStack(1);
@@ -181,19 +139,10 @@ uint16_t ByteCodeGenerator::emitLoadLocal(char type, uint16_t index)
         pushStack(1);
         noteLocal(static_cast<uint16_t>(index + 1));
     }
-    uint8_t shortForm;
-    uint8_t longForm;
-    switch (type) {
-    case 'A': shortForm = kAload0; longForm = kAload; break;
-    case 'D': shortForm = kDload0; longForm = kDload; break;
-    case 'F': shortForm = kFload0; longForm = kFload; break;
-    case 'J': shortForm = kLload0; longForm = kLload; break;
-    default: shortForm = kIload0; longForm = kIload; break;
-    }
     if (index <= 3) {
-        emitByte(static_cast<uint8_t>(shortForm + index));
+        emitByte(static_cast<uint8_t>(kind->loadZeroOpcode + index));
     } else {
-        emitByte(longForm);
+        emitByte(kind->loadOpcode);
         emitByte(static_cast<uint8_t>(index));
     }
     return wide ? static_cast<uint16_t>(index + 1) : index;
@@ -224,39 +173,40 @@ void ByteCodeGenerator::emitInvokeSpecial(uint16_t argSlots)
     emitU2(m_targetRef ? m_targetRef->getIndex() : 0);
 }
 
+void ByteCodeGenerator::emitReturn(const JavaType& type)
+{
+    popStack(type.slots);
+    emitByte(type.returnOpcode);
+}
+
 void ByteCodeGenerator::emitIReturn()
 {
-    popStack(1);
-    emitByte(kIreturn);
+    emitReturn(*javaPrimitive('I'));
 }
 
 void ByteCodeGenerator::emitFReturn()
 {
-    popStack(1);
-    emitByte(kFreturn);
+    emitReturn(*javaPrimitive('F'));
 }
 
 void ByteCodeGenerator::emitAReturn()
 {
-    popStack(1);
-    emitByte(kAreturn);
+    emitReturn(kJavaReference);
 }
 
 void ByteCodeGenerator::emitLReturn()
 {
-    popStack(2);
-    emitByte(kLreturn);
+    emitReturn(*javaPrimitive('J'));
 }
 
 void ByteCodeGenerator::emitDReturn()
 {
-    popStack(2);
-    emitByte(kDreturn);
+    emitReturn(*javaPrimitive('D'));
 }
 
 void ByteCodeGenerator::emitVoidReturn()
 {
-    emitByte(kReturn);
+    emitReturn(*javaPrimitive('V'));
 }
 
 // --- The body ---------------------------------------------------------------------------------
@@ -317,20 +267,14 @@ void ByteCodeGenerator::emitForwardingBody()
     // The invoked method's result.
     pushStack(result.empty() ? 0 : slotSize(result));
 
-    if (result.size() == 1) {
-        switch (result[0]) {
-        case 'B': case 'C': case 'I': case 'S': case 'Z': emitIReturn(); break;
-        case 'D': emitDReturn(); break;
-        case 'F': emitFReturn(); break;
-        case 'J': emitLReturn(); break;
-        case 'V': emitVoidReturn(); break;
-        default: throw ByteCodeException("bad return type in method descriptor \"" + descriptor + "\"");
-        }
-    } else if (fieldDescriptorLength(result, 0) == result.size() && !result.empty()) {
-        emitAReturn();
-    } else {
+    const JavaType* primitive = result.size() == 1 ? javaPrimitive(result[0]) : nullptr;
+    const TypeDescriptor reference = readFieldDescriptor(result, 0);
+    if (primitive)
+        emitReturn(*primitive);
+    else if (result.size() > 1 && reference.wellFormed && reference.text.size() == result.size())
+        emitReturn(kJavaReference);
+    else
         throw ByteCodeException("bad return type in method descriptor \"" + descriptor + "\"");
-    }
 }
 
 antlr::RefAST ByteCodeGenerator::buildCodeAttribute(const PoolHandle& pool, const EntryHandle& targetRef,

@@ -9,6 +9,7 @@
 
 #include "CppNames.h"
 #include "GeneratedText.h"
+#include "JavaTypes.h"
 #include "TypeMapping.h"
 
 namespace {
@@ -205,29 +206,17 @@ void ProxyGenerator::genConstructor(const MethodDescriptor& constructor)
 
 std::string ProxyGenerator::genFunctionCallParams(std::string descriptor)
 {
-    if (descriptor.empty() || descriptor[0] != '(')
+    DescriptorCursor cursor(descriptor);
+    if (!cursor.isMethod())
         return "ERROR:genFunctionCallParams(" + descriptor + ")";
     std::string text;
-    std::size_t pos = 1;
     int n = 0;
-    while (pos < descriptor.size() && descriptor[pos] != ')') {
-        std::size_t end = pos;
-        while (end < descriptor.size() && descriptor[end] == '[')
-            ++end;
-        const bool array = end > pos;
-        bool object = array;
-        if (end < descriptor.size() && descriptor[end] == 'L') {
-            const std::size_t semi = descriptor.find(';', end);
-            end = semi == std::string::npos ? descriptor.size() : semi + 1;
-            object = true;
-        } else if (end < descriptor.size()) {
-            ++end;
-        }
+    while (cursor.hasParameter()) {
+        const TypeDescriptor parameter = cursor.nextParameter();
         text += ", ";
-        if (object)
+        if (parameter.dimensions > 0 || parameter.element == 'L')
             text += "(jobject)";
         text += "p" + std::to_string(n++);
-        pos = end;
     }
     return text;
 }

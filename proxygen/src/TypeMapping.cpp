@@ -2,6 +2,7 @@
 
 #include "CppNames.h"
 #include "GeneratedText.h"
+#include "JavaTypes.h"
 #include "Utf8.h"
 
 #include <algorithm>
@@ -22,76 +23,16 @@ std::map<std::string, std::string>* nameSubstitutions = nullptr;
 
 namespace {
 
-const std::string kPrimitiveLetters = "BCDFIJSVZ";
-
 bool isPrimitiveLetter(char c)
 {
-    return c != '\0' && kPrimitiveLetters.find(c) != std::string::npos;
+    return javaPrimitive(c) != nullptr;
 }
 
 // The JNI array type of a primitive element letter (not V), or "" for any other letter.
-std::string primitiveArrayType(char c)
+const char* primitiveArrayType(char c)
 {
-    switch (c) {
-    case 'B': return "jbyteArray";
-    case 'C': return "jcharArray";
-    case 'D': return "jdoubleArray";
-    case 'F': return "jfloatArray";
-    case 'I': return "jintArray";
-    case 'J': return "jlongArray";
-    case 'S': return "jshortArray";
-    case 'Z': return "jbooleanArray";
-    default: return "";
-    }
-}
-
-// The JNI type of a primitive letter (V included), or "" for any other letter.
-std::string primitiveJniType(char c)
-{
-    switch (c) {
-    case 'B': return "jbyte";
-    case 'C': return "jchar";
-    case 'D': return "jdouble";
-    case 'F': return "jfloat";
-    case 'I': return "jint";
-    case 'J': return "jlong";
-    case 'S': return "jshort";
-    case 'Z': return "jboolean";
-    case 'V': return "void";
-    default: return "";
-    }
-}
-
-// The wrapper class of an array of a primitive element, or "".
-std::string primitiveArrayHelper(char c)
-{
-    switch (c) {
-    case 'B': return "JByteArray";
-    case 'C': return "JCharArray";
-    case 'D': return "JDoubleArray";
-    case 'F': return "JFloatArray";
-    case 'I': return "JIntArray";
-    case 'J': return "JLongArray";
-    case 'S': return "JShortArray";
-    case 'Z': return "JBooleanArray";
-    default: return "";
-    }
-}
-
-// The Type word of the JNI accessor functions for a primitive letter other than V, or "".
-std::string primitiveCallWord(char c)
-{
-    switch (c) {
-    case 'B': return "Byte";
-    case 'C': return "Char";
-    case 'D': return "Double";
-    case 'F': return "Float";
-    case 'I': return "Int";
-    case 'J': return "Long";
-    case 'S': return "Short";
-    case 'Z': return "Boolean";
-    default: return "";
-    }
+    const JavaType* primitive = javaPrimitive(c);
+    return primitive ? primitive->jniArrayType : "";
 }
 
 std::size_t leadingBrackets(const std::string& d)
@@ -106,23 +47,10 @@ std::size_t leadingBrackets(const std::string& d)
 bool scanParameters(const std::string& d, std::vector<std::string>& params)
 {
     params.clear();
-    if (d.empty() || d[0] != '(')
-        return false;
-    std::size_t pos = 1;
-    while (pos < d.size() && d[pos] != ')') {
-        std::size_t end = pos;
-        while (end < d.size() && d[end] == '[')
-            ++end;
-        if (end < d.size() && d[end] == 'L') {
-            const std::size_t semi = d.find(';', end);
-            end = semi == std::string::npos ? d.size() : semi + 1;
-        } else if (end < d.size()) {
-            ++end;
-        }
-        params.push_back(d.substr(pos, end - pos));
-        pos = end;
-    }
-    return true;
+    DescriptorCursor cursor(d);
+    while (cursor.hasParameter())
+        params.emplace_back(cursor.nextParameter().text);
+    return cursor.isMethod();
 }
 
 // The text after the last ')' (the whole descriptor when it has none); lastParen is its position
@@ -269,18 +197,9 @@ std::string javaTypeName(const std::string& descriptor)
     const std::size_t dims = leadingBrackets(descriptor);
     const std::string element = descriptor.substr(dims);
     std::string text;
-    if (!element.empty() && isPrimitiveLetter(element[0])) {
-        switch (element[0]) {
-        case 'B': text = "byte"; break;
-        case 'C': text = "char"; break;
-        case 'D': text = "double"; break;
-        case 'F': text = "float"; break;
-        case 'I': text = "int"; break;
-        case 'J': text = "long"; break;
-        case 'S': text = "short"; break;
-        case 'V': text = "void"; break;
-        default: text = "boolean"; break;
-        }
+    const JavaType* primitive = element.empty() ? nullptr : javaPrimitive(element[0]);
+    if (primitive) {
+        text = primitive->javaName;
     } else if (!element.empty() && element[0] == 'L' && element.back() == ';') {
         text = replaceChar(element.substr(1, element.size() - 2), '/', '.');
     } else {
@@ -294,14 +213,14 @@ std::string javaTypeName(const std::string& descriptor)
 std::string jniTypeName(const std::string& descriptor)
 {
     if (descriptor.empty())
-        return "jobject";
+        return kJavaReference.jniType;
     const char c = descriptor[0];
     if (c == '[') {
-        const std::string array = descriptor.size() > 1 ? primitiveArrayType(descriptor[1]) : "";
-        return array.empty() ? "jobjectArray" : array;
+        const char* array = descriptor.size() > 1 ? primitiveArrayType(descriptor[1]) : "";
+        return *array ? array : kJavaReference.jniArrayType;
     }
-    const std::string primitive = primitiveJniType(c);
-    return primitive.empty() ? "jobject" : primitive;
+    const JavaType* primitive = javaPrimitive(c);
+    return primitive ? primitive->jniType : kJavaReference.jniType;
 }
 
 namespace {
@@ -328,12 +247,11 @@ MappedType mapCppType(const std::string& descriptor, bool plain)
         const std::size_t dims = leadingBrackets(descriptor);
         if (plain && dims >= 2)
             return {"jobjectArray"};
-        const std::string array = dims < descriptor.size() ? primitiveArrayType(descriptor[dims]) : "";
-        return {array.empty() ? "jobjectArray" : array};
+        const char* array = dims < descriptor.size() ? primitiveArrayType(descriptor[dims]) : "";
+        return {*array ? array : kJavaReference.jniArrayType};
     }
-    const std::string primitive = primitiveJniType(c);
-    if (!primitive.empty())
-        return {primitive};
+    if (const JavaType* primitive = javaPrimitive(c))
+        return {primitive->jniType};
     if (c == 'L') {
         if (plain || descriptor.back() != ';' || descriptor.size() < 2)
             return {"jobject"};
@@ -352,8 +270,9 @@ MappedType mapHelperType(const std::string& descriptor, bool plain, bool stringH
         const std::size_t dims = leadingBrackets(text);
         const std::string element = text.substr(dims);
         std::string base;
-        if (!element.empty() && !primitiveArrayHelper(element[0]).empty())
-            base = primitiveArrayHelper(element[0]);
+        const JavaType* primitive = element.empty() ? nullptr : javaPrimitive(element[0]);
+        if (primitive && *primitive->helperArray)
+            base = primitive->helperArray;
         else if (element.size() >= 2 && element[0] == 'L' && element.back() == ';')
             base = element.substr(1, element.size() - 2) + "Array";
         else
@@ -503,12 +422,9 @@ std::string fieldCallType(const std::string& fieldDescriptor)
 {
     if (fieldDescriptor.empty())
         return "ERROR:fieldCallType(" + fieldDescriptor + ")";
-    if (fieldDescriptor.size() == 1) {
-        const std::string word = primitiveCallWord(fieldDescriptor[0]);
-        if (!word.empty())
-            return word;
-    }
-    return "Object";
+    // No field is void.
+    const JavaType* primitive = fieldDescriptor.size() == 1 ? javaPrimitive(fieldDescriptor[0]) : nullptr;
+    return primitive && primitive->letter != 'V' ? primitive->callWord : kJavaReference.callWord;
 }
 
 std::string methodCallType(const std::string& methodDescriptor)
@@ -517,14 +433,8 @@ std::string methodCallType(const std::string& methodDescriptor)
     const std::string ret = returnPart(methodDescriptor, paren);
     if (methodDescriptor.empty() || paren == std::string::npos)
         return "ERROR:methodCallType(" + methodDescriptor + ")";
-    if (ret.size() == 1) {
-        if (ret[0] == 'V')
-            return "Void";
-        const std::string word = primitiveCallWord(ret[0]);
-        if (!word.empty())
-            return word;
-    }
-    return "Object";
+    const JavaType* primitive = ret.size() == 1 ? javaPrimitive(ret[0]) : nullptr;
+    return primitive ? primitive->callWord : kJavaReference.callWord;
 }
 
 std::string defaultReturnStatement(const std::string& methodDescriptor)
@@ -532,21 +442,9 @@ std::string defaultReturnStatement(const std::string& methodDescriptor)
     const std::size_t paren = methodDescriptor.find(')');
     const std::string ret = paren == std::string::npos ? methodDescriptor : methodDescriptor.substr(paren + 1);
     if (ret.size() > 1)
-        return "return 0;";
-    if (ret.size() == 1) {
-        switch (ret[0]) {
-        case 'B': return "return 0x00;";
-        case 'C':
-        case 'I':
-        case 'S': return "return 0;";
-        case 'D':
-        case 'F': return "return 0.0;";
-        case 'J': return "return 0L;";
-        case 'Z': return "return false;";
-        default: break;
-        }
-    }
-    return "";
+        return kJavaReference.defaultReturn;
+    const JavaType* primitive = ret.size() == 1 ? javaPrimitive(ret[0]) : nullptr;
+    return primitive ? primitive->defaultReturn : "";
 }
 
 std::string genNativeCallArgs(const std::string& methodDescriptor, int first)
