@@ -376,11 +376,11 @@ std::string cppCommentText(const std::string& text)
         i += c.length;
         if (c.code >= 0x20 && c.code < 0x7F && c.code != '\\' && c.code != '*' && c.code != '/' && c.code != '?') {
             out.push_back(static_cast<char>(c.code));
-        } else if (c.code > 0xFFFF) {
-            unit(0xD800 + ((c.code - 0x10000) >> 10));
-            unit(0xDC00 + ((c.code - 0x10000) & 0x3FF));
         } else {
-            unit(c.code);
+            std::u16string units;
+            kavrin::appendUtf16(units, c.code);
+            for (const char16_t u : units)
+                unit(u);
         }
     }
     return out;

@@ -2,6 +2,8 @@
 // implements. Every read is bounds-checked; damaged bytes give an error text, never a crash.
 #include "RuntimeInternal.h"
 
+#include "Utf8.h"
+
 #include <cstdint>
 
 namespace jni_helpers {
@@ -60,24 +62,18 @@ struct Slot {
 const std::uint8_t kUtf8 = 1;
 const std::uint8_t kClass = 7;
 
-// Modified UTF-8 (the class-file form) to UTF-16.
+// Modified UTF-8 (the class-file form) to UTF-16: sequences of one to three bytes, by their bit
+// patterns; false at any other byte.
 bool decodeModifiedUtf8(const unsigned char* p, std::size_t n, std::u16string& out) {
     out.clear();
+    const char* text = reinterpret_cast<const char*>(p);
     std::size_t i = 0;
     while (i < n) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            out.push_back(b);
-            i += 1;
-        } else if ((b & 0xE0) == 0xC0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
-            out.push_back(static_cast<char16_t>(((b & 0x1F) << 6) | (p[i + 1] & 0x3F)));
-            i += 2;
-        } else if ((b & 0xF0) == 0xE0 && i + 2 < n && (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
-            out.push_back(static_cast<char16_t>(((b & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F)));
-            i += 3;
-        } else {
+        const kavrin::Utf8Character c = kavrin::decodeUtf8(text, n, i, kavrin::Utf8Form::BitPattern);
+        if (!c.valid || c.length > 3)
             return false;
-        }
+        kavrin::appendUtf16(out, c.code);
+        i += c.length;
     }
     return true;
 }
