@@ -4,6 +4,8 @@
 #include "TypeMapping.h"
 #include "Utf8.h"
 
+#include <algorithm>
+
 std::string indentation(std::size_t units)
 {
     std::string text;
@@ -48,16 +50,20 @@ std::string standardUtf8(const std::string& text)
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
+        // An encoded surrogate starts with ED, a byte that no other character holds but first:
+        // what comes before the next one stays as it is.
+        const std::size_t next = std::min(text.find('\xED', i), text.size());
+        out.append(text, i, next - i);
+        i = next;
+        if (i == text.size())
+            break;
         const kavrin::Utf8Character c = kavrin::decodeUtf8(text, i, kavrin::Utf8Form::Modified);
-        if (c.valid && c.length == 6) {
+        const std::size_t length = c.valid ? c.length : 1;
+        if (length == 6)
             kavrin::appendUtf8(out, c.code);
-            i += 6;
-        } else {
-            // Anything else, malformed bytes too, stays as it is.
-            const std::size_t length = c.valid ? c.length : 1;
+        else
             out.append(text, i, length);
-            i += length;
-        }
+        i += length;
     }
     return out;
 }

@@ -74,8 +74,20 @@ struct Utf8Character {
     bool valid;
 };
 
-// The character of `text` (`size` bytes) at byte `i` (< size), read in `form`.
-inline Utf8Character decodeUtf8(const char* text, std::size_t size, std::size_t i, Utf8Form form)
+// What reading UTF-8 into 16-bit units makes of a malformed sequence.
+enum class MalformedUtf8 {
+    EachByteReplaced,  // U+FFFD for its first byte; reading goes on at the next byte
+    SequenceReplaced,  // U+FFFD for the whole malformed sequence
+    ByteKept,          // its first byte's value as a unit; reading goes on at the next byte
+};
+
+namespace detail {
+
+// The readers with the form fixed when compiled, for the loops over whole texts.
+
+// decodeUtf8 without joining surrogate pairs.
+template <Utf8Form form>
+Utf8Character decodeUtf8Sequence(const char* text, std::size_t size, std::size_t i)
 {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned lead = byte(i);
@@ -83,8 +95,8 @@ inline Utf8Character decodeUtf8(const char* text, std::size_t size, std::size_t 
         return {lead, 1, true};
     // C0 and C1 start only overlong forms, of which modified UTF-8 has one; F5-F7 only values
     // past U+10FFFF.
-    const unsigned lowestPairLead = form == Utf8Form::Standard ? 0xC2 : 0xC0;
-    const unsigned highestQuadLead = form == Utf8Form::BitPattern ? 0xF7 : 0xF4;
+    constexpr unsigned lowestPairLead = form == Utf8Form::Standard ? 0xC2 : 0xC0;
+    constexpr unsigned highestQuadLead = form == Utf8Form::BitPattern ? 0xF7 : 0xF4;
     std::size_t more;
     char32_t code;
     if (lead >= lowestPairLead && lead <= 0xDF) {
@@ -105,43 +117,48 @@ inline Utf8Character decodeUtf8(const char* text, std::size_t size, std::size_t 
         code = (code << 6) | (byte(i + k) & 0x3F);
     }
     const std::size_t length = more + 1;
-    if (form == Utf8Form::BitPattern)
+    if constexpr (form == Utf8Form::BitPattern)
         return {code, length, true};
     static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
     bool valid = code >= kLeast[more] && code <= 0x10FFFF;
-    if (form == Utf8Form::Modified) {
+    if constexpr (form == Utf8Form::Modified)
         valid = valid || (lead == 0xC0 && byte(i + 1) == 0x80);
-        if (valid && isHighSurrogate(code) && i + 3 < size && byte(i + 3) == 0xED) {
-            const Utf8Character low = decodeUtf8(text, size, i + 3, form);
-            if (low.valid && low.length == 3 && isLowSurrogate(low.code))
-                return {0x10000 + ((code - 0xD800) << 10) + (low.code - 0xDC00), 6, true};
-        }
-    } else if (isSurrogate(code)) {
-        valid = false;
-    }
+    else
+        valid = valid && !isSurrogate(code);
     return {valid ? code : lead, length, valid};
 }
 
-inline Utf8Character decodeUtf8(const std::string& text, std::size_t i, Utf8Form form)
+template <Utf8Form form>
+Utf8Character decodeUtf8(const char* text, std::size_t size, std::size_t i)
 {
-    return decodeUtf8(text.data(), text.size(), i, form);
+    const Utf8Character c = decodeUtf8Sequence<form>(text, size, i);
+    if constexpr (form == Utf8Form::Modified) {
+        if (c.valid && isHighSurrogate(c.code) && i + 3 < size && static_cast<unsigned char>(text[i + 3]) == 0xED) {
+            const Utf8Character low = decodeUtf8Sequence<form>(text, size, i + 3);
+            if (low.valid && low.length == 3 && isLowSurrogate(low.code))
+                return {0x10000 + ((c.code - 0xD800) << 10) + (low.code - 0xDC00), 6, true};
+        }
+    }
+    return c;
 }
 
-// What reading UTF-8 into 16-bit units makes of a malformed sequence.
-enum class MalformedUtf8 {
-    EachByteReplaced,  // U+FFFD for its first byte; reading goes on at the next byte
-    SequenceReplaced,  // U+FFFD for the whole malformed sequence
-    ByteKept,          // its first byte's value as a unit; reading goes on at the next byte
-};
-
-// The 16-bit units of `size` bytes of UTF-8 in `form`, appended to `out`.
-template <typename Units>
-void appendUtf8AsUtf16(Units& out, const char* text, std::size_t size, Utf8Form form, MalformedUtf8 malformed)
+template <Utf8Form form, typename Units>
+void appendUtf8AsUtf16(Units& out, const char* text, std::size_t size, MalformedUtf8 malformed)
 {
     using Unit = typename Units::value_type;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
     std::size_t i = 0;
     while (i < size) {
-        const Utf8Character c = decodeUtf8(text, size, i, form);
+        // Runs of ASCII, most text, at once.
+        std::size_t ascii = i;
+        while (ascii < size && bytes[ascii] < 0x80)
+            ++ascii;
+        if (ascii > i) {
+            out.insert(out.end(), bytes + i, bytes + ascii);
+            i = ascii;
+            continue;
+        }
+        const Utf8Character c = decodeUtf8<form>(text, size, i);
         if (c.valid) {
             appendUtf16(out, c.code);
             i += c.length;
@@ -152,6 +169,34 @@ void appendUtf8AsUtf16(Units& out, const char* text, std::size_t size, Utf8Form 
             out.push_back(static_cast<Unit>(kReplacementCharacter));
             i += malformed == MalformedUtf8::SequenceReplaced ? c.length : 1;
         }
+    }
+}
+
+}  // namespace detail
+
+// The character of `text` (`size` bytes) at byte `i` (< size), read in `form`.
+inline Utf8Character decodeUtf8(const char* text, std::size_t size, std::size_t i, Utf8Form form)
+{
+    switch (form) {
+    case Utf8Form::Standard: return detail::decodeUtf8<Utf8Form::Standard>(text, size, i);
+    case Utf8Form::Modified: return detail::decodeUtf8<Utf8Form::Modified>(text, size, i);
+    default: return detail::decodeUtf8<Utf8Form::BitPattern>(text, size, i);
+    }
+}
+
+inline Utf8Character decodeUtf8(const std::string& text, std::size_t i, Utf8Form form)
+{
+    return decodeUtf8(text.data(), text.size(), i, form);
+}
+
+// The 16-bit units of `size` bytes of UTF-8 in `form`, appended to `out`.
+template <typename Units>
+void appendUtf8AsUtf16(Units& out, const char* text, std::size_t size, Utf8Form form, MalformedUtf8 malformed)
+{
+    switch (form) {
+    case Utf8Form::Standard: return detail::appendUtf8AsUtf16<Utf8Form::Standard>(out, text, size, malformed);
+    case Utf8Form::Modified: return detail::appendUtf8AsUtf16<Utf8Form::Modified>(out, text, size, malformed);
+    default: return detail::appendUtf8AsUtf16<Utf8Form::BitPattern>(out, text, size, malformed);
     }
 }
 
@@ -167,7 +212,7 @@ std::string utf16ToUtf8(const Unit* units, std::size_t count, Utf8Form form,
     out.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         const char32_t u = units[i];
-        if (u != 0 && u < 0x80) {
+        if (u < 0x80 && (u != 0 || form != Utf8Form::Modified)) {
             out.push_back(static_cast<char>(u));
         } else if (form == Utf8Form::Modified) {
             if (u == 0) {
