@@ -36,6 +36,18 @@
 #define KAVRIN_API __declspec(dllimport)
 #endif
 
+// The primitive types of Java as JNI names them, X(Type, jtype) each: the helper's families of
+// calls, fields and arrays are declared and defined over this one list.
+#define KAVRIN_JNI_PRIMITIVES(X) \
+    X(Boolean, jboolean)         \
+    X(Byte, jbyte)               \
+    X(Char, jchar)               \
+    X(Short, jshort)             \
+    X(Int, jint)                 \
+    X(Long, jlong)               \
+    X(Float, jfloat)             \
+    X(Double, jdouble)
+
 namespace jni_helpers {
 class GlobalRefHolder;
 }
@@ -352,14 +364,7 @@ public:
     // Method calls: Call<T>Method, CallNonvirtual<T>Method, CallStatic<T>Method with their V and
     // A forms
     KAVRIN_CALL_MEMBERS(Object, jobject)
-    KAVRIN_CALL_MEMBERS(Boolean, jboolean)
-    KAVRIN_CALL_MEMBERS(Byte, jbyte)
-    KAVRIN_CALL_MEMBERS(Char, jchar)
-    KAVRIN_CALL_MEMBERS(Short, jshort)
-    KAVRIN_CALL_MEMBERS(Int, jint)
-    KAVRIN_CALL_MEMBERS(Long, jlong)
-    KAVRIN_CALL_MEMBERS(Float, jfloat)
-    KAVRIN_CALL_MEMBERS(Double, jdouble)
+    KAVRIN_JNI_PRIMITIVES(KAVRIN_CALL_MEMBERS)
     KAVRIN_CALL_MEMBERS(Void, void)
 #undef KAVRIN_CALL_MEMBERS
     // CallObjectMethod under the result types jclass and jstring
@@ -378,14 +383,7 @@ public:
 
     // Fields: Get<T>Field, Set<T>Field, GetStatic<T>Field, SetStatic<T>Field
     KAVRIN_FIELD_MEMBERS(Object, jobject)
-    KAVRIN_FIELD_MEMBERS(Boolean, jboolean)
-    KAVRIN_FIELD_MEMBERS(Byte, jbyte)
-    KAVRIN_FIELD_MEMBERS(Char, jchar)
-    KAVRIN_FIELD_MEMBERS(Short, jshort)
-    KAVRIN_FIELD_MEMBERS(Int, jint)
-    KAVRIN_FIELD_MEMBERS(Long, jlong)
-    KAVRIN_FIELD_MEMBERS(Float, jfloat)
-    KAVRIN_FIELD_MEMBERS(Double, jdouble)
+    KAVRIN_JNI_PRIMITIVES(KAVRIN_FIELD_MEMBERS)
 #undef KAVRIN_FIELD_MEMBERS
 
     // Strings
@@ -417,14 +415,7 @@ public:
     static void Set##Type##ArrayRegion(jtype##Array array, jsize start, jsize len, const jtype* buf);
 
     // New<P>Array, Get/Release<P>ArrayElements, Get/Set<P>ArrayRegion
-    KAVRIN_ARRAY_MEMBERS(Boolean, jboolean)
-    KAVRIN_ARRAY_MEMBERS(Byte, jbyte)
-    KAVRIN_ARRAY_MEMBERS(Char, jchar)
-    KAVRIN_ARRAY_MEMBERS(Short, jshort)
-    KAVRIN_ARRAY_MEMBERS(Int, jint)
-    KAVRIN_ARRAY_MEMBERS(Long, jlong)
-    KAVRIN_ARRAY_MEMBERS(Float, jfloat)
-    KAVRIN_ARRAY_MEMBERS(Double, jdouble)
+    KAVRIN_JNI_PRIMITIVES(KAVRIN_ARRAY_MEMBERS)
 #undef KAVRIN_ARRAY_MEMBERS
     static void* GetPrimitiveArrayCritical(jarray array, jboolean* isCopy);
     static void ReleasePrimitiveArrayCritical(jarray array, void* carray, jint mode);
@@ -515,14 +506,7 @@ struct JArrayTraits;
             JNIEnvHelper::Set##Type##ArrayRegion(a, start, len, buf);                              \
         }                                                                                           \
     };
-KAVRIN_PRIMITIVE_ARRAY_TRAITS(Boolean, jboolean)
-KAVRIN_PRIMITIVE_ARRAY_TRAITS(Byte, jbyte)
-KAVRIN_PRIMITIVE_ARRAY_TRAITS(Char, jchar)
-KAVRIN_PRIMITIVE_ARRAY_TRAITS(Short, jshort)
-KAVRIN_PRIMITIVE_ARRAY_TRAITS(Int, jint)
-KAVRIN_PRIMITIVE_ARRAY_TRAITS(Long, jlong)
-KAVRIN_PRIMITIVE_ARRAY_TRAITS(Float, jfloat)
-KAVRIN_PRIMITIVE_ARRAY_TRAITS(Double, jdouble)
+KAVRIN_JNI_PRIMITIVES(KAVRIN_PRIMITIVE_ARRAY_TRAITS)
 #undef KAVRIN_PRIMITIVE_ARRAY_TRAITS
 
 // A Java array held as a JObject_t. Primitive arrays read and write ranges of elements; object
@@ -594,14 +578,10 @@ public:
     }
 };
 
-typedef JArrayHelper<jint, jintArray> JIntArray;
-typedef JArrayHelper<jbyte, jbyteArray> JByteArray;
-typedef JArrayHelper<jchar, jcharArray> JCharArray;
-typedef JArrayHelper<jdouble, jdoubleArray> JDoubleArray;
-typedef JArrayHelper<jfloat, jfloatArray> JFloatArray;
-typedef JArrayHelper<jlong, jlongArray> JLongArray;
-typedef JArrayHelper<jshort, jshortArray> JShortArray;
-typedef JArrayHelper<jboolean, jbooleanArray> JBooleanArray;
+// JBooleanArray, JByteArray, ... JDoubleArray.
+#define KAVRIN_PRIMITIVE_ARRAY_HELPER(Type, jtype) typedef JArrayHelper<jtype, jtype##Array> J##Type##Array;
+KAVRIN_JNI_PRIMITIVES(KAVRIN_PRIMITIVE_ARRAY_HELPER)
+#undef KAVRIN_PRIMITIVE_ARRAY_HELPER
 typedef JArrayHelper<jobject, jobjectArray> JObjectArrayHelper;
 
 // A java.lang.String[] held as a JObject_t.

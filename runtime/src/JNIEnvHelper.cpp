@@ -2,6 +2,7 @@
 #include "RuntimeInternal.h"
 
 #include <string>
+#include <type_traits>
 
 namespace jni_helpers {
 
@@ -115,10 +116,12 @@ using detail::jniText;
 
 inline JNIEnv* env() { return JNIEnvHelper::getEnv(); }
 
+inline bool isVersion11(JNIEnv* e) { return detail::versionOf(e) == JNI_VERSION_1_1; }
+
 // After every checked call: a pending Java exception becomes JVMException. ExceptionCheck
 // makes no reference; a JNI 1.1 VM has only ExceptionOccurred.
 inline void check(JNIEnv* e) {
-    if (detail::versionOf(e) != JNI_VERSION_1_1 && !e->ExceptionCheck())
+    if (!isVersion11(e) && !e->ExceptionCheck())
         return;
     if (jthrowable thrown = e->ExceptionOccurred())
         detail::raisePending(e, thrown, 0, CSmartString());
@@ -128,30 +131,95 @@ inline void check(JNIEnv* e) {
     throw JVMException((std::string(member) + what).c_str());
 }
 
-inline void needClass(jclass clazz, const char* member) {
+// What a member refuses before it calls JNI, told apart by type: a null class, object or member
+// ID, and (kJni12) a JNI 1.1 VM for the members such a VM does not have.
+struct Jni12 {};
+constexpr Jni12 kJni12{};
+
+inline void need(JNIEnv* e, const char* member, Jni12) {
+    if (isVersion11(e))
+        refuse(member, " is not implemented");
+}
+
+inline void need(JNIEnv*, const char* member, jclass clazz) {
     if (clazz == nullptr)
         refuse(member, ": the class is null");
 }
 
-inline void needObject(jobject obj, const char* member) {
+inline void need(JNIEnv*, const char* member, jobject obj) {
     if (obj == nullptr)
         refuse(member, ": the object is null");
 }
 
-inline void needID(const void* id, const char* member) {
+inline void needID(const char* member, const void* id) {
     if (id == nullptr)
         refuse(member, ": the member ID is null");
 }
 
-// Members that a JNI 1.1 VM does not have.
-inline void needVersion12(JNIEnv* e, const char* member) {
-    if (detail::versionOf(e) == JNI_VERSION_1_1)
-        refuse(member, " is not implemented");
+inline void need(JNIEnv*, const char* member, jmethodID id) { needID(member, id); }
+
+inline void need(JNIEnv*, const char* member, jfieldID id) { needID(member, id); }
+
+// The calling thread's environment for `member`, once `needs` are met (checked in their order;
+// the first not met is refused naming the member).
+template <typename... Needs>
+inline JNIEnv* envFor(const char* member, Needs... needs) {
+    JNIEnv* e = env();
+    (need(e, member, needs), ...);
+    return e;
 }
 
-inline bool isVersion11(JNIEnv* e) { return detail::versionOf(e) == JNI_VERSION_1_1; }
+// Makes `call`, a JNI call on `e`, and throws what it left pending; gives the call's result.
+template <typename Call>
+inline auto checked(JNIEnv* e, Call call) -> decltype(call()) {
+    if constexpr (std::is_void<decltype(call())>::value) {
+        call();
+        check(e);
+    } else {
+        auto result = call();
+        check(e);
+        return result;
+    }
+}
+
+// The result of a call held until the variadic arguments are ended (none for a void call).
+template <typename T>
+struct Held {
+    T value;
+    T get() const { return value; }
+};
+
+template <>
+struct Held<void> {
+    void get() const {}
+};
+
+template <typename Call>
+inline auto hold(Call call) -> Held<decltype(call())> {
+    if constexpr (std::is_void<decltype(call())>::value) {
+        call();
+        return {};
+    } else {
+        return {call()};
+    }
+}
 
 }  // namespace
+
+// The variadic form collects its arguments and calls the V form.
+#define KAVRIN_VARIADIC(Ret, Head, Last, VCall)              \
+    Ret JNIEnvHelper::Head {                                 \
+        va_list args;                                        \
+        va_start(args, Last);                                \
+        try {                                                \
+            const auto result = hold([&] { return VCall; }); \
+            va_end(args);                                    \
+            return result.get();                             \
+        } catch (...) {                                      \
+            va_end(args);                                    \
+            throw;                                           \
+        }                                                    \
+    }
 
 void JNIEnvHelper::exceptionCheck(int line, CSmartString file) {
     JNIEnv* e = env();
@@ -223,58 +291,33 @@ jclass JNIEnvHelper::FindClass(CSmartString name) {
 }
 
 jmethodID JNIEnvHelper::FromReflectedMethod(jobject method) {
-    JNIEnv* e = env();
-    needVersion12(e, "FromReflectedMethod");
-    needObject(method, "FromReflectedMethod");
-    jmethodID id = e->FromReflectedMethod(method);
-    check(e);
-    return id;
+    JNIEnv* e = envFor("FromReflectedMethod", kJni12, method);
+    return checked(e, [&] { return e->FromReflectedMethod(method); });
 }
 
 jfieldID JNIEnvHelper::FromReflectedField(jobject field) {
-    JNIEnv* e = env();
-    needVersion12(e, "FromReflectedField");
-    needObject(field, "FromReflectedField");
-    jfieldID id = e->FromReflectedField(field);
-    check(e);
-    return id;
+    JNIEnv* e = envFor("FromReflectedField", kJni12, field);
+    return checked(e, [&] { return e->FromReflectedField(field); });
 }
 
 jobject JNIEnvHelper::ToReflectedMethod(jclass cls, jmethodID methodID, jboolean isStatic) {
-    JNIEnv* e = env();
-    needVersion12(e, "ToReflectedMethod");
-    needClass(cls, "ToReflectedMethod");
-    needID(methodID, "ToReflectedMethod");
-    jobject result = e->ToReflectedMethod(cls, methodID, isStatic);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("ToReflectedMethod", kJni12, cls, methodID);
+    return checked(e, [&] { return e->ToReflectedMethod(cls, methodID, isStatic); });
 }
 
 jclass JNIEnvHelper::GetSuperclass(jclass sub) {
-    JNIEnv* e = env();
-    needClass(sub, "GetSuperclass");
-    jclass result = e->GetSuperclass(sub);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("GetSuperclass", sub);
+    return checked(e, [&] { return e->GetSuperclass(sub); });
 }
 
 jboolean JNIEnvHelper::IsAssignableFrom(jclass sub, jclass sup) {
-    JNIEnv* e = env();
-    needClass(sub, "IsAssignableFrom");
-    needClass(sup, "IsAssignableFrom");
-    jboolean result = e->IsAssignableFrom(sub, sup);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("IsAssignableFrom", sub, sup);
+    return checked(e, [&] { return e->IsAssignableFrom(sub, sup); });
 }
 
 jobject JNIEnvHelper::ToReflectedField(jclass cls, jfieldID fieldID, jboolean isStatic) {
-    JNIEnv* e = env();
-    needVersion12(e, "ToReflectedField");
-    needClass(cls, "ToReflectedField");
-    needID(fieldID, "ToReflectedField");
-    jobject result = e->ToReflectedField(cls, fieldID, isStatic);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("ToReflectedField", kJni12, cls, fieldID);
+    return checked(e, [&] { return e->ToReflectedField(cls, fieldID, isStatic); });
 }
 
 jint JNIEnvHelper::Throw(jthrowable obj) {
@@ -333,19 +376,13 @@ jboolean JNIEnvHelper::ExceptionCheck() {
 // --- References and frames ----------------------------------------------------------------
 
 jint JNIEnvHelper::PushLocalFrame(jint capacity) {
-    JNIEnv* e = env();
-    needVersion12(e, "PushLocalFrame");
-    jint result = e->PushLocalFrame(capacity);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("PushLocalFrame", kJni12);
+    return checked(e, [&] { return e->PushLocalFrame(capacity); });
 }
 
 jobject JNIEnvHelper::PopLocalFrame(jobject result) {
-    JNIEnv* e = env();
-    needVersion12(e, "PopLocalFrame");
-    jobject ref = e->PopLocalFrame(result);
-    check(e);
-    return ref;
+    JNIEnv* e = envFor("PopLocalFrame", kJni12);
+    return checked(e, [&] { return e->PopLocalFrame(result); });
 }
 
 jobject JNIEnvHelper::NewGlobalRef(jobject lobj) {
@@ -372,38 +409,26 @@ void JNIEnvHelper::DeleteLocalRef(jobject obj) {
 
 jboolean JNIEnvHelper::IsSameObject(jobject obj1, jobject obj2) {
     JNIEnv* e = env();
-    jboolean result = e->IsSameObject(obj1, obj2);
-    check(e);
-    return result;
+    return checked(e, [&] { return e->IsSameObject(obj1, obj2); });
 }
 
 jobject JNIEnvHelper::NewLocalRef(jobject ref) {
-    JNIEnv* e = env();
-    needVersion12(e, "NewLocalRef");
-    jobject result = e->NewLocalRef(ref);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("NewLocalRef", kJni12);
+    return checked(e, [&] { return e->NewLocalRef(ref); });
 }
 
 jint JNIEnvHelper::EnsureLocalCapacity(jint capacity) {
-    JNIEnv* e = env();
-    needVersion12(e, "EnsureLocalCapacity");
-    jint result = e->EnsureLocalCapacity(capacity);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("EnsureLocalCapacity", kJni12);
+    return checked(e, [&] { return e->EnsureLocalCapacity(capacity); });
 }
 
 jweak JNIEnvHelper::NewWeakGlobalRef(jobject obj) {
-    JNIEnv* e = env();
-    needVersion12(e, "NewWeakGlobalRef");
-    jweak result = e->NewWeakGlobalRef(obj);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("NewWeakGlobalRef", kJni12);
+    return checked(e, [&] { return e->NewWeakGlobalRef(obj); });
 }
 
 void JNIEnvHelper::DeleteWeakGlobalRef(jweak ref) {
-    JNIEnv* e = env();
-    needVersion12(e, "DeleteWeakGlobalRef");
+    JNIEnv* e = envFor("DeleteWeakGlobalRef", kJni12);
     if (ref != nullptr)
         e->DeleteWeakGlobalRef(ref);
 }
@@ -411,70 +436,39 @@ void JNIEnvHelper::DeleteWeakGlobalRef(jweak ref) {
 // --- Objects ------------------------------------------------------------------------------
 
 jobject JNIEnvHelper::AllocObject(jclass clazz) {
-    JNIEnv* e = env();
-    needClass(clazz, "AllocObject");
-    jobject result = e->AllocObject(clazz);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("AllocObject", clazz);
+    return checked(e, [&] { return e->AllocObject(clazz); });
 }
 
 jobject JNIEnvHelper::NewObjectV(jclass clazz, jmethodID methodID, va_list args) {
-    JNIEnv* e = env();
-    needClass(clazz, "NewObject");
-    needID(methodID, "NewObject");
-    jobject result = e->NewObjectV(clazz, methodID, args);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("NewObject", clazz, methodID);
+    return checked(e, [&] { return e->NewObjectV(clazz, methodID, args); });
 }
 
-jobject JNIEnvHelper::NewObject(jclass clazz, jmethodID methodID, ...) {
-    va_list args;
-    va_start(args, methodID);
-    jobject result;
-    try {
-        result = NewObjectV(clazz, methodID, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
-    va_end(args);
-    return result;
-}
+KAVRIN_VARIADIC(jobject, NewObject(jclass clazz, jmethodID methodID, ...), methodID,
+                NewObjectV(clazz, methodID, args))
 
 jobject JNIEnvHelper::NewObjectA(jclass clazz, jmethodID methodID, const jvalue* args) {
-    JNIEnv* e = env();
-    needClass(clazz, "NewObjectA");
-    needID(methodID, "NewObjectA");
-    jobject result = e->NewObjectA(clazz, methodID, args);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("NewObjectA", clazz, methodID);
+    return checked(e, [&] { return e->NewObjectA(clazz, methodID, args); });
 }
 
 jclass JNIEnvHelper::GetObjectClass(jobject obj) {
-    JNIEnv* e = env();
-    needObject(obj, "GetObjectClass");
-    jclass result = e->GetObjectClass(obj);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("GetObjectClass", obj);
+    return checked(e, [&] { return e->GetObjectClass(obj); });
 }
 
 jboolean JNIEnvHelper::IsInstanceOf(const JObject_t& obj, jclass clazz) {
-    JNIEnv* e = env();
-    needClass(clazz, "IsInstanceOf");
-    jboolean result = e->IsInstanceOf(static_cast<jobject>(obj), clazz);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("IsInstanceOf", clazz);
+    return checked(e, [&] { return e->IsInstanceOf(static_cast<jobject>(obj), clazz); });
 }
 
 // --- Member IDs ---------------------------------------------------------------------------
 
-#define KAVRIN_ID_LOOKUP(Member, IdType)                                              \
-    IdType JNIEnvHelper::Member(jclass clazz, CSmartString name, CSmartString sig) { \
-        JNIEnv* e = env();                                                            \
-        needClass(clazz, #Member);                                                    \
-        IdType id = e->Member(clazz, jniText(name).c_str(), jniText(sig).c_str());    \
-        check(e);                                                                     \
-        return id;                                                                    \
+#define KAVRIN_ID_LOOKUP(Member, IdType)                                                              \
+    IdType JNIEnvHelper::Member(jclass clazz, CSmartString name, CSmartString sig) {                     \
+        JNIEnv* e = envFor(#Member, clazz);                                                              \
+        return checked(e, [&] { return e->Member(clazz, jniText(name).c_str(), jniText(sig).c_str()); }); \
     }
 
 KAVRIN_ID_LOOKUP(GetMethodID, jmethodID)
@@ -485,163 +479,46 @@ KAVRIN_ID_LOOKUP(GetStaticFieldID, jfieldID)
 
 // --- Method calls -------------------------------------------------------------------------
 
-// The variadic form collects its arguments and calls the V form.
-#define KAVRIN_VARIADIC(Ret, Head, Last, VCall)  \
-    Ret JNIEnvHelper::Head {                     \
-        va_list args;                            \
-        va_start(args, Last);                    \
-        try {                                    \
-            Ret result = VCall;                  \
-            va_end(args);                        \
-            return result;                       \
-        } catch (...) {                          \
-            va_end(args);                        \
-            throw;                               \
-        }                                        \
-    }
-
-#define KAVRIN_VARIADIC_VOID(Head, Last, VCall) \
-    void JNIEnvHelper::Head {                   \
-        va_list args;                           \
-        va_start(args, Last);                   \
-        try {                                   \
-            VCall;                              \
-        } catch (...) {                         \
-            va_end(args);                       \
-            throw;                              \
-        }                                       \
-        va_end(args);                           \
-    }
-
-#define KAVRIN_CALLS(Type, jtype)                                                                    \
-    jtype JNIEnvHelper::Call##Type##MethodV(jobject obj, jmethodID methodID, va_list args) {       \
-        JNIEnv* e = env();                                                                          \
-        needObject(obj, "Call" #Type "Method");                                                     \
-        needID(methodID, "Call" #Type "Method");                                                    \
-        jtype result = e->Call##Type##MethodV(obj, methodID, args);                                \
-        check(e);                                                                                   \
-        return result;                                                                              \
-    }                                                                                               \
-    jtype JNIEnvHelper::Call##Type##MethodA(jobject obj, jmethodID methodID, const jvalue* args) { \
-        JNIEnv* e = env();                                                                          \
-        needObject(obj, "Call" #Type "MethodA");                                                    \
-        needID(methodID, "Call" #Type "MethodA");                                                   \
-        jtype result = e->Call##Type##MethodA(obj, methodID, args);                                \
-        check(e);                                                                                   \
-        return result;                                                                              \
-    }                                                                                               \
-    KAVRIN_VARIADIC(jtype, Call##Type##Method(jobject obj, jmethodID methodID, ...), methodID,     \
-                    Call##Type##MethodV(obj, methodID, args))                                       \
-    jtype JNIEnvHelper::CallNonvirtual##Type##MethodV(jobject obj, jclass clazz, jmethodID methodID, \
-                                                      va_list args) {                               \
-        JNIEnv* e = env();                                                                          \
-        needObject(obj, "CallNonvirtual" #Type "Method");                                           \
-        needClass(clazz, "CallNonvirtual" #Type "Method");                                          \
-        needID(methodID, "CallNonvirtual" #Type "Method");                                          \
-        jtype result = e->CallNonvirtual##Type##MethodV(obj, clazz, methodID, args);               \
-        check(e);                                                                                   \
-        return result;                                                                              \
-    }                                                                                               \
-    jtype JNIEnvHelper::CallNonvirtual##Type##MethodA(jobject obj, jclass clazz, jmethodID methodID, \
-                                                      const jvalue* args) {                         \
-        JNIEnv* e = env();                                                                          \
-        needObject(obj, "CallNonvirtual" #Type "MethodA");                                          \
-        needClass(clazz, "CallNonvirtual" #Type "MethodA");                                         \
-        needID(methodID, "CallNonvirtual" #Type "MethodA");                                         \
-        jtype result = e->CallNonvirtual##Type##MethodA(obj, clazz, methodID, args);               \
-        check(e);                                                                                   \
-        return result;                                                                              \
-    }                                                                                               \
+// Call<T>Method, CallNonvirtual<T>Method and CallStatic<T>Method, each in its V, A and variadic
+// form (the V form's refusals name the variadic one).
+#define KAVRIN_CALLS(Type, jtype)                                                                     \
+    jtype JNIEnvHelper::Call##Type##MethodV(jobject obj, jmethodID methodID, va_list args) {          \
+        JNIEnv* e = envFor("Call" #Type "Method", obj, methodID);                                     \
+        return checked(e, [&] { return e->Call##Type##MethodV(obj, methodID, args); });               \
+    }                                                                                                 \
+    jtype JNIEnvHelper::Call##Type##MethodA(jobject obj, jmethodID methodID, const jvalue* args) {    \
+        JNIEnv* e = envFor("Call" #Type "MethodA", obj, methodID);                                    \
+        return checked(e, [&] { return e->Call##Type##MethodA(obj, methodID, args); });               \
+    }                                                                                                 \
+    KAVRIN_VARIADIC(jtype, Call##Type##Method(jobject obj, jmethodID methodID, ...), methodID,        \
+                    Call##Type##MethodV(obj, methodID, args))                                         \
+    jtype JNIEnvHelper::CallNonvirtual##Type##MethodV(jobject obj, jclass clazz, jmethodID methodID,  \
+                                                      va_list args) {                                 \
+        JNIEnv* e = envFor("CallNonvirtual" #Type "Method", obj, clazz, methodID);                    \
+        return checked(e, [&] { return e->CallNonvirtual##Type##MethodV(obj, clazz, methodID, args); }); \
+    }                                                                                                 \
+    jtype JNIEnvHelper::CallNonvirtual##Type##MethodA(jobject obj, jclass clazz, jmethodID methodID,  \
+                                                      const jvalue* args) {                           \
+        JNIEnv* e = envFor("CallNonvirtual" #Type "MethodA", obj, clazz, methodID);                   \
+        return checked(e, [&] { return e->CallNonvirtual##Type##MethodA(obj, clazz, methodID, args); }); \
+    }                                                                                                 \
     KAVRIN_VARIADIC(jtype, CallNonvirtual##Type##Method(jobject obj, jclass clazz, jmethodID methodID, ...), \
-                    methodID, CallNonvirtual##Type##MethodV(obj, clazz, methodID, args))            \
-    jtype JNIEnvHelper::CallStatic##Type##MethodV(jclass clazz, jmethodID methodID, va_list args) { \
-        JNIEnv* e = env();                                                                          \
-        needClass(clazz, "CallStatic" #Type "Method");                                              \
-        needID(methodID, "CallStatic" #Type "Method");                                              \
-        jtype result = e->CallStatic##Type##MethodV(clazz, methodID, args);                        \
-        check(e);                                                                                   \
-        return result;                                                                              \
-    }                                                                                               \
+                    methodID, CallNonvirtual##Type##MethodV(obj, clazz, methodID, args))              \
+    jtype JNIEnvHelper::CallStatic##Type##MethodV(jclass clazz, jmethodID methodID, va_list args) {   \
+        JNIEnv* e = envFor("CallStatic" #Type "Method", clazz, methodID);                             \
+        return checked(e, [&] { return e->CallStatic##Type##MethodV(clazz, methodID, args); });       \
+    }                                                                                                 \
     jtype JNIEnvHelper::CallStatic##Type##MethodA(jclass clazz, jmethodID methodID, const jvalue* args) { \
-        JNIEnv* e = env();                                                                          \
-        needClass(clazz, "CallStatic" #Type "MethodA");                                             \
-        needID(methodID, "CallStatic" #Type "MethodA");                                             \
-        jtype result = e->CallStatic##Type##MethodA(clazz, methodID, args);                        \
-        check(e);                                                                                   \
-        return result;                                                                              \
-    }                                                                                               \
+        JNIEnv* e = envFor("CallStatic" #Type "MethodA", clazz, methodID);                            \
+        return checked(e, [&] { return e->CallStatic##Type##MethodA(clazz, methodID, args); });       \
+    }                                                                                                 \
     KAVRIN_VARIADIC(jtype, CallStatic##Type##Method(jclass clazz, jmethodID methodID, ...), methodID, \
                     CallStatic##Type##MethodV(clazz, methodID, args))
 
 KAVRIN_CALLS(Object, jobject)
-KAVRIN_CALLS(Boolean, jboolean)
-KAVRIN_CALLS(Byte, jbyte)
-KAVRIN_CALLS(Char, jchar)
-KAVRIN_CALLS(Short, jshort)
-KAVRIN_CALLS(Int, jint)
-KAVRIN_CALLS(Long, jlong)
-KAVRIN_CALLS(Float, jfloat)
-KAVRIN_CALLS(Double, jdouble)
+KAVRIN_JNI_PRIMITIVES(KAVRIN_CALLS)
+KAVRIN_CALLS(Void, void)
 #undef KAVRIN_CALLS
-
-void JNIEnvHelper::CallVoidMethodV(jobject obj, jmethodID methodID, va_list args) {
-    JNIEnv* e = env();
-    needObject(obj, "CallVoidMethod");
-    needID(methodID, "CallVoidMethod");
-    e->CallVoidMethodV(obj, methodID, args);
-    check(e);
-}
-
-void JNIEnvHelper::CallVoidMethodA(jobject obj, jmethodID methodID, const jvalue* args) {
-    JNIEnv* e = env();
-    needObject(obj, "CallVoidMethodA");
-    needID(methodID, "CallVoidMethodA");
-    e->CallVoidMethodA(obj, methodID, args);
-    check(e);
-}
-
-KAVRIN_VARIADIC_VOID(CallVoidMethod(jobject obj, jmethodID methodID, ...), methodID,
-                     CallVoidMethodV(obj, methodID, args))
-
-void JNIEnvHelper::CallNonvirtualVoidMethodV(jobject obj, jclass clazz, jmethodID methodID, va_list args) {
-    JNIEnv* e = env();
-    needObject(obj, "CallNonvirtualVoidMethod");
-    needClass(clazz, "CallNonvirtualVoidMethod");
-    needID(methodID, "CallNonvirtualVoidMethod");
-    e->CallNonvirtualVoidMethodV(obj, clazz, methodID, args);
-    check(e);
-}
-
-void JNIEnvHelper::CallNonvirtualVoidMethodA(jobject obj, jclass clazz, jmethodID methodID, const jvalue* args) {
-    JNIEnv* e = env();
-    needObject(obj, "CallNonvirtualVoidMethodA");
-    needClass(clazz, "CallNonvirtualVoidMethodA");
-    needID(methodID, "CallNonvirtualVoidMethodA");
-    e->CallNonvirtualVoidMethodA(obj, clazz, methodID, args);
-    check(e);
-}
-
-KAVRIN_VARIADIC_VOID(CallNonvirtualVoidMethod(jobject obj, jclass clazz, jmethodID methodID, ...), methodID,
-                     CallNonvirtualVoidMethodV(obj, clazz, methodID, args))
-
-void JNIEnvHelper::CallStaticVoidMethodV(jclass clazz, jmethodID methodID, va_list args) {
-    JNIEnv* e = env();
-    needClass(clazz, "CallStaticVoidMethod");
-    needID(methodID, "CallStaticVoidMethod");
-    e->CallStaticVoidMethodV(clazz, methodID, args);
-    check(e);
-}
-
-void JNIEnvHelper::CallStaticVoidMethodA(jclass clazz, jmethodID methodID, const jvalue* args) {
-    JNIEnv* e = env();
-    needClass(clazz, "CallStaticVoidMethodA");
-    needID(methodID, "CallStaticVoidMethodA");
-    e->CallStaticVoidMethodA(clazz, methodID, args);
-    check(e);
-}
-
-KAVRIN_VARIADIC_VOID(CallStaticVoidMethod(jclass clazz, jmethodID methodID, ...), methodID,
-                     CallStaticVoidMethodV(clazz, methodID, args))
 
 // The Class and String names of the Object calls.
 KAVRIN_VARIADIC(jclass, CallClassMethod(jobject obj, jmethodID methodID, ...), methodID,
@@ -657,51 +534,29 @@ KAVRIN_VARIADIC(jclass, CallStaticClassMethod(jclass clazz, jmethodID methodID, 
 KAVRIN_VARIADIC(jstring, CallStaticStringMethod(jclass clazz, jmethodID methodID, ...), methodID,
                 static_cast<jstring>(CallStaticObjectMethodV(clazz, methodID, args)))
 #undef KAVRIN_VARIADIC
-#undef KAVRIN_VARIADIC_VOID
 
 // --- Fields -------------------------------------------------------------------------------
 
-#define KAVRIN_FIELDS(Type, jtype)                                                         \
-    jtype JNIEnvHelper::Get##Type##Field(jobject obj, jfieldID fieldID) {                  \
-        JNIEnv* e = env();                                                                 \
-        needObject(obj, "Get" #Type "Field");                                              \
-        needID(fieldID, "Get" #Type "Field");                                              \
-        jtype result = e->Get##Type##Field(obj, fieldID);                                 \
-        check(e);                                                                          \
-        return result;                                                                     \
-    }                                                                                      \
-    void JNIEnvHelper::Set##Type##Field(jobject obj, jfieldID fieldID, jtype val) {        \
-        JNIEnv* e = env();                                                                 \
-        needObject(obj, "Set" #Type "Field");                                              \
-        needID(fieldID, "Set" #Type "Field");                                              \
-        e->Set##Type##Field(obj, fieldID, val);                                           \
-        check(e);                                                                          \
-    }                                                                                      \
-    jtype JNIEnvHelper::GetStatic##Type##Field(jclass clazz, jfieldID fieldID) {           \
-        JNIEnv* e = env();                                                                 \
-        needClass(clazz, "GetStatic" #Type "Field");                                       \
-        needID(fieldID, "GetStatic" #Type "Field");                                        \
-        jtype result = e->GetStatic##Type##Field(clazz, fieldID);                         \
-        check(e);                                                                          \
-        return result;                                                                     \
-    }                                                                                      \
+#define KAVRIN_FIELDS(Type, jtype)                                                           \
+    jtype JNIEnvHelper::Get##Type##Field(jobject obj, jfieldID fieldID) {                    \
+        JNIEnv* e = envFor("Get" #Type "Field", obj, fieldID);                               \
+        return checked(e, [&] { return e->Get##Type##Field(obj, fieldID); });                \
+    }                                                                                        \
+    void JNIEnvHelper::Set##Type##Field(jobject obj, jfieldID fieldID, jtype val) {          \
+        JNIEnv* e = envFor("Set" #Type "Field", obj, fieldID);                               \
+        checked(e, [&] { e->Set##Type##Field(obj, fieldID, val); });                         \
+    }                                                                                        \
+    jtype JNIEnvHelper::GetStatic##Type##Field(jclass clazz, jfieldID fieldID) {             \
+        JNIEnv* e = envFor("GetStatic" #Type "Field", clazz, fieldID);                       \
+        return checked(e, [&] { return e->GetStatic##Type##Field(clazz, fieldID); });        \
+    }                                                                                        \
     void JNIEnvHelper::SetStatic##Type##Field(jclass clazz, jfieldID fieldID, jtype value) { \
-        JNIEnv* e = env();                                                                 \
-        needClass(clazz, "SetStatic" #Type "Field");                                       \
-        needID(fieldID, "SetStatic" #Type "Field");                                        \
-        e->SetStatic##Type##Field(clazz, fieldID, value);                                 \
-        check(e);                                                                          \
+        JNIEnv* e = envFor("SetStatic" #Type "Field", clazz, fieldID);                       \
+        checked(e, [&] { e->SetStatic##Type##Field(clazz, fieldID, value); });               \
     }
 
 KAVRIN_FIELDS(Object, jobject)
-KAVRIN_FIELDS(Boolean, jboolean)
-KAVRIN_FIELDS(Byte, jbyte)
-KAVRIN_FIELDS(Char, jchar)
-KAVRIN_FIELDS(Short, jshort)
-KAVRIN_FIELDS(Int, jint)
-KAVRIN_FIELDS(Long, jlong)
-KAVRIN_FIELDS(Float, jfloat)
-KAVRIN_FIELDS(Double, jdouble)
+KAVRIN_JNI_PRIMITIVES(KAVRIN_FIELDS)
 #undef KAVRIN_FIELDS
 
 // --- Strings ------------------------------------------------------------------------------
@@ -709,9 +564,7 @@ KAVRIN_FIELDS(Double, jdouble)
 jstring JNIEnvHelper::NewString(const jchar* unicode, jsize len) {
     JNIEnv* e = env();
     static const jchar none = 0;
-    jstring result = e->NewString(unicode != nullptr ? unicode : &none, unicode != nullptr ? len : 0);
-    check(e);
-    return result;
+    return checked(e, [&] { return e->NewString(unicode != nullptr ? unicode : &none, unicode != nullptr ? len : 0); });
 }
 
 jstring JNIEnvHelper::NewString(CSmartString text) {
@@ -723,16 +576,12 @@ jsize JNIEnvHelper::GetStringLength(jstring str) {
     JNIEnv* e = env();
     if (str == nullptr)
         return 0;
-    jsize result = e->GetStringLength(str);
-    check(e);
-    return result;
+    return checked(e, [&] { return e->GetStringLength(str); });
 }
 
 const jchar* JNIEnvHelper::GetStringChars(jstring str, jboolean* isCopy) {
     JNIEnv* e = env();
-    const jchar* result = str != nullptr ? e->GetStringChars(str, isCopy) : nullptr;
-    check(e);
-    return result;
+    return checked(e, [&] { return str != nullptr ? e->GetStringChars(str, isCopy) : nullptr; });
 }
 
 void JNIEnvHelper::ReleaseStringChars(jstring str, const jchar* chars) {
@@ -744,25 +593,19 @@ jstring JNIEnvHelper::NewStringUTF(const char* utf) {
     JNIEnv* e = env();
     if (utf == nullptr)
         return nullptr;
-    jstring result = e->NewStringUTF(utf);
-    check(e);
-    return result;
+    return checked(e, [&] { return e->NewStringUTF(utf); });
 }
 
 jsize JNIEnvHelper::GetStringUTFLength(jstring str) {
     JNIEnv* e = env();
     if (str == nullptr)
         return 0;
-    jsize result = e->GetStringUTFLength(str);
-    check(e);
-    return result;
+    return checked(e, [&] { return e->GetStringUTFLength(str); });
 }
 
 const char* JNIEnvHelper::GetStringUTFChars(jstring str, jboolean* isCopy) {
     JNIEnv* e = env();
-    const char* result = str != nullptr ? e->GetStringUTFChars(str, isCopy) : nullptr;
-    check(e);
-    return result;
+    return checked(e, [&] { return str != nullptr ? e->GetStringUTFChars(str, isCopy) : nullptr; });
 }
 
 void JNIEnvHelper::ReleaseStringUTFChars(jstring str, const char* chars) {
@@ -771,24 +614,17 @@ void JNIEnvHelper::ReleaseStringUTFChars(jstring str, const char* chars) {
 }
 
 void JNIEnvHelper::GetStringRegion(jstring str, jsize start, jsize len, jchar* buf) {
-    JNIEnv* e = env();
-    needVersion12(e, "GetStringRegion");
-    needObject(str, "GetStringRegion");
-    e->GetStringRegion(str, start, len, buf);
-    check(e);
+    JNIEnv* e = envFor("GetStringRegion", kJni12, str);
+    checked(e, [&] { e->GetStringRegion(str, start, len, buf); });
 }
 
 void JNIEnvHelper::GetStringUTFRegion(jstring str, jsize start, jsize len, char* buf) {
-    JNIEnv* e = env();
-    needVersion12(e, "GetStringUTFRegion");
-    needObject(str, "GetStringUTFRegion");
-    e->GetStringUTFRegion(str, start, len, buf);
-    check(e);
+    JNIEnv* e = envFor("GetStringUTFRegion", kJni12, str);
+    checked(e, [&] { e->GetStringUTFRegion(str, start, len, buf); });
 }
 
 const jchar* JNIEnvHelper::GetStringCritical(jstring string, jboolean* isCopy) {
-    JNIEnv* e = env();
-    needObject(string, "GetStringCritical");
+    JNIEnv* e = envFor("GetStringCritical", string);
     if (isVersion11(e)) {
         // The string's monitor stands for the critical region.
         MonitorEnter(string);
@@ -806,94 +642,63 @@ void JNIEnvHelper::ReleaseStringCritical(jstring string, const jchar* cstring) {
         return;
     JNIEnv* e = env();
     if (isVersion11(e)) {
-        e->ReleaseStringChars(string, cstring);
-        check(e);
+        checked(e, [&] { e->ReleaseStringChars(string, cstring); });
         MonitorExit(string);
         return;
     }
-    e->ReleaseStringCritical(string, cstring);
-    check(e);
+    checked(e, [&] { e->ReleaseStringCritical(string, cstring); });
 }
 
 // --- Arrays -------------------------------------------------------------------------------
 
 jsize JNIEnvHelper::GetArrayLength(jarray array) {
-    JNIEnv* e = env();
-    needObject(array, "GetArrayLength");
-    jsize result = e->GetArrayLength(array);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("GetArrayLength", array);
+    return checked(e, [&] { return e->GetArrayLength(array); });
 }
 
 jobjectArray JNIEnvHelper::NewObjectArray(jsize len, jclass clazz, jobject init) {
-    JNIEnv* e = env();
-    needClass(clazz, "NewObjectArray");
-    jobjectArray result = e->NewObjectArray(len, clazz, init);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("NewObjectArray", clazz);
+    return checked(e, [&] { return e->NewObjectArray(len, clazz, init); });
 }
 
 jobject JNIEnvHelper::GetObjectArrayElement(jobjectArray array, jsize index) {
-    JNIEnv* e = env();
-    needObject(array, "GetObjectArrayElement");
-    jobject result = e->GetObjectArrayElement(array, index);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("GetObjectArrayElement", array);
+    return checked(e, [&] { return e->GetObjectArrayElement(array, index); });
 }
 
 void JNIEnvHelper::SetObjectArrayElement(jobjectArray array, jsize index, jobject val) {
-    JNIEnv* e = env();
-    needObject(array, "SetObjectArrayElement");
-    e->SetObjectArrayElement(array, index, val);
-    check(e);
+    JNIEnv* e = envFor("SetObjectArrayElement", array);
+    checked(e, [&] { e->SetObjectArrayElement(array, index, val); });
 }
 
-#define KAVRIN_ARRAYS(Type, jtype)                                                                       \
-    jtype##Array JNIEnvHelper::New##Type##Array(jsize len) {                                             \
-        JNIEnv* e = env();                                                                               \
-        jtype##Array result = e->New##Type##Array(len);                                                  \
-        check(e);                                                                                        \
-        return result;                                                                                   \
-    }                                                                                                    \
-    jtype* JNIEnvHelper::Get##Type##ArrayElements(jtype##Array array, jboolean* isCopy) {               \
-        JNIEnv* e = env();                                                                               \
-        needObject(array, "Get" #Type "ArrayElements");                                                  \
-        jtype* result = e->Get##Type##ArrayElements(array, isCopy);                                     \
-        check(e);                                                                                        \
-        return result;                                                                                   \
-    }                                                                                                    \
-    void JNIEnvHelper::Release##Type##ArrayElements(jtype##Array array, jtype* elems, jint mode) {       \
-        if (array != nullptr && elems != nullptr)                                                        \
-            env()->Release##Type##ArrayElements(array, elems, mode);                                    \
-    }                                                                                                    \
-    void JNIEnvHelper::Get##Type##ArrayRegion(jtype##Array array, jsize start, jsize len, jtype* buf) {  \
-        JNIEnv* e = env();                                                                               \
-        needObject(array, "Get" #Type "ArrayRegion");                                                    \
-        e->Get##Type##ArrayRegion(array, start, len, buf);                                              \
-        check(e);                                                                                        \
-    }                                                                                                    \
-    void JNIEnvHelper::Set##Type##ArrayRegion(jtype##Array array, jsize start, jsize len,               \
-                                              const jtype* buf) {                                        \
-        JNIEnv* e = env();                                                                               \
-        needObject(array, "Set" #Type "ArrayRegion");                                                    \
-        e->Set##Type##ArrayRegion(array, start, len, buf);                                              \
-        check(e);                                                                                        \
+#define KAVRIN_ARRAYS(Type, jtype)                                                                      \
+    jtype##Array JNIEnvHelper::New##Type##Array(jsize len) {                                            \
+        JNIEnv* e = env();                                                                              \
+        return checked(e, [&] { return e->New##Type##Array(len); });                                    \
+    }                                                                                                   \
+    jtype* JNIEnvHelper::Get##Type##ArrayElements(jtype##Array array, jboolean* isCopy) {              \
+        JNIEnv* e = envFor("Get" #Type "ArrayElements", array);                                         \
+        return checked(e, [&] { return e->Get##Type##ArrayElements(array, isCopy); });                  \
+    }                                                                                                   \
+    void JNIEnvHelper::Release##Type##ArrayElements(jtype##Array array, jtype* elems, jint mode) {      \
+        if (array != nullptr && elems != nullptr)                                                       \
+            env()->Release##Type##ArrayElements(array, elems, mode);                                   \
+    }                                                                                                   \
+    void JNIEnvHelper::Get##Type##ArrayRegion(jtype##Array array, jsize start, jsize len, jtype* buf) { \
+        JNIEnv* e = envFor("Get" #Type "ArrayRegion", array);                                           \
+        checked(e, [&] { e->Get##Type##ArrayRegion(array, start, len, buf); });                         \
+    }                                                                                                   \
+    void JNIEnvHelper::Set##Type##ArrayRegion(jtype##Array array, jsize start, jsize len,              \
+                                              const jtype* buf) {                                       \
+        JNIEnv* e = envFor("Set" #Type "ArrayRegion", array);                                           \
+        checked(e, [&] { e->Set##Type##ArrayRegion(array, start, len, buf); });                         \
     }
 
-KAVRIN_ARRAYS(Boolean, jboolean)
-KAVRIN_ARRAYS(Byte, jbyte)
-KAVRIN_ARRAYS(Char, jchar)
-KAVRIN_ARRAYS(Short, jshort)
-KAVRIN_ARRAYS(Int, jint)
-KAVRIN_ARRAYS(Long, jlong)
-KAVRIN_ARRAYS(Float, jfloat)
-KAVRIN_ARRAYS(Double, jdouble)
+KAVRIN_JNI_PRIMITIVES(KAVRIN_ARRAYS)
 #undef KAVRIN_ARRAYS
 
 void* JNIEnvHelper::GetPrimitiveArrayCritical(jarray array, jboolean* isCopy) {
-    JNIEnv* e = env();
-    needVersion12(e, "GetPrimitiveArrayCritical");
-    needObject(array, "GetPrimitiveArrayCritical");
+    JNIEnv* e = envFor("GetPrimitiveArrayCritical", kJni12, array);
     void* result = e->GetPrimitiveArrayCritical(array, isCopy);
     // No JNI call may follow while the region is open: only a failure is checked.
     if (result == nullptr)
@@ -902,8 +707,7 @@ void* JNIEnvHelper::GetPrimitiveArrayCritical(jarray array, jboolean* isCopy) {
 }
 
 void JNIEnvHelper::ReleasePrimitiveArrayCritical(jarray array, void* carray, jint mode) {
-    JNIEnv* e = env();
-    needVersion12(e, "ReleasePrimitiveArrayCritical");
+    JNIEnv* e = envFor("ReleasePrimitiveArrayCritical", kJni12);
     if (array != nullptr && carray != nullptr)
         e->ReleasePrimitiveArrayCritical(array, carray, mode);
 }
@@ -911,45 +715,31 @@ void JNIEnvHelper::ReleasePrimitiveArrayCritical(jarray array, void* carray, jin
 // --- Natives, monitors, VM ----------------------------------------------------------------
 
 jint JNIEnvHelper::RegisterNatives(jclass clazz, const JNINativeMethod* methods, jint nMethods) {
-    JNIEnv* e = env();
-    needClass(clazz, "RegisterNatives");
+    JNIEnv* e = envFor("RegisterNatives", clazz);
     if (methods == nullptr && nMethods > 0)
         refuse("RegisterNatives", ": the method table is null");
-    jint result = e->RegisterNatives(clazz, methods, nMethods);
-    check(e);
-    return result;
+    return checked(e, [&] { return e->RegisterNatives(clazz, methods, nMethods); });
 }
 
 jint JNIEnvHelper::UnregisterNatives(jclass clazz) {
-    JNIEnv* e = env();
-    needClass(clazz, "UnregisterNatives");
-    jint result = e->UnregisterNatives(clazz);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("UnregisterNatives", clazz);
+    return checked(e, [&] { return e->UnregisterNatives(clazz); });
 }
 
 jint JNIEnvHelper::MonitorEnter(jobject obj) {
-    JNIEnv* e = env();
-    needObject(obj, "MonitorEnter");
-    jint result = e->MonitorEnter(obj);
-    check(e);
-    return result;
+    JNIEnv* e = envFor("MonitorEnter", obj);
+    return checked(e, [&] { return e->MonitorEnter(obj); });
 }
 
+// A monitor the thread does not own leaves an IllegalMonitorStateException pending.
 jint JNIEnvHelper::MonitorExit(jobject obj) {
-    JNIEnv* e = env();
-    needObject(obj, "MonitorExit");
-    jint result = e->MonitorExit(obj);
-    // A monitor the thread does not own leaves an IllegalMonitorStateException pending.
-    check(e);
-    return result;
+    JNIEnv* e = envFor("MonitorExit", obj);
+    return checked(e, [&] { return e->MonitorExit(obj); });
 }
 
 jint JNIEnvHelper::GetJavaVM(JavaVM** vm) {
     JNIEnv* e = env();
-    jint result = e->GetJavaVM(vm);
-    check(e);
-    return result;
+    return checked(e, [&] { return e->GetJavaVM(vm); });
 }
 
 }  // namespace jni_helpers
