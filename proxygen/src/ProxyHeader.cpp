@@ -257,329 +257,330 @@ void ProxyGenerator::makeDeclaredNames()
 
 // --- Sections -----------------------------------------------------------------------------------
 
+namespace {
+
+// The one shape of the header's sections: `write` gets the open header and the indentation of
+// member lines; nothing is written without a header.
+template <typename Write>
+void headerSection(const ProxyGenerator& gen, Write write)
+{
+    if (gen.m_pHeader)
+        write(static_cast<std::ostream&>(*gen.m_pHeader), indentation(gen.m_packageParts.size() + 2));
+}
+
+// A list within a section: `entry` for each of `items` that `kept` keeps, `title` before the
+// first. Whether there was one.
+template <typename Items, typename Kept, typename Entry>
+bool titledList(std::ostream& out, const std::string& title, const Items& items, Kept kept, Entry entry)
+{
+    bool any = false;
+    for (const auto& item : items) {
+        if (!kept(item))
+            continue;
+        if (!any)
+            out << title;
+        any = true;
+        entry(item);
+    }
+    return any;
+}
+
+// The fields that the member test `test` of `gen` passes.
+auto fieldsPassing(const ProxyGenerator& gen, bool (ProxyGenerator::*test)(const FieldDescriptor&) const)
+{
+    return [&gen, test](const FieldDescriptor& field) { return (gen.*test)(field); };
+}
+
+bool isConstructorKey(const std::string& key) { return key.compare(0, 6, "<init>") == 0; }
+
+}  // namespace
+
 void ProxyGenerator::genClassHead()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    const std::string cls = simpleCppName(m_javaClassName) + proxySuffix;
-    const std::size_t parts = m_packageParts.size();
-    const std::string m = indentation(parts + 2);
-    out << "#pragma once\n\n\n";
-    out << "namespace CPP_Java_Bridge {\n";
-    for (std::size_t k = 1; k <= parts; ++k)
-        out << indentation(k) << "namespace " << namespaceName(m_packageParts[k - 1]) << " {\n";
-    const std::string c = indentation(parts + 1);
-    out << "#ifdef __JNIHDLL\n";
-    // The class that stands for the Java type in "defproxies.h" is the base (recorded for it), so a
-    // proxy passed where its own type is expected converts to it as to a base class. A String is
-    // a JStringHelper where the generated code expects one.
-    std::string base = cppTypeName("L" + replaceChar(m_javaClassName, '.', '/') + ";", false);
-    if (base == "jstring")
-        base = "JObject_t";
-    out << c << "class __declspec(dllexport) " << cls << ": public " << base << " {\n";
-    out << "#elif __USEDLL\n";
-    out << c << "class __declspec(dllimport) " << cls << ": public " << base << " {\n";
-    out << "#else\n";
-    out << c << "class " << cls << ": public " << base << " {\n";
-    out << "#endif\n";
-    out << m << "typedef jobjectArray jstringArray;\n";
-    out << "private:\n";
-    out << m << "static const char* _clazzName;\n";
-    out << m << "mutable jclass clazz;\n";
+    headerSection(*this, [&](std::ostream& out, const std::string& m) {
+        const std::string cls = simpleCppName(m_javaClassName) + proxySuffix;
+        const std::size_t parts = m_packageParts.size();
+        out << "#pragma once\n\n\n";
+        out << "namespace CPP_Java_Bridge {\n";
+        for (std::size_t k = 1; k <= parts; ++k)
+            out << indentation(k) << "namespace " << namespaceName(m_packageParts[k - 1]) << " {\n";
+        const std::string c = indentation(parts + 1);
+        out << "#ifdef __JNIHDLL\n";
+        // The class that stands for the Java type in "defproxies.h" is the base (recorded for it), so
+        // a proxy passed where its own type is expected converts to it as to a base class. A String
+        // is a JStringHelper where the generated code expects one.
+        std::string base = cppTypeName("L" + replaceChar(m_javaClassName, '.', '/') + ";", false);
+        if (base == "jstring")
+            base = "JObject_t";
+        out << c << "class __declspec(dllexport) " << cls << ": public " << base << " {\n";
+        out << "#elif __USEDLL\n";
+        out << c << "class __declspec(dllimport) " << cls << ": public " << base << " {\n";
+        out << "#else\n";
+        out << c << "class " << cls << ": public " << base << " {\n";
+        out << "#endif\n";
+        out << m << "typedef jobjectArray jstringArray;\n";
+        out << "private:\n";
+        out << m << "static const char* _clazzName;\n";
+        out << m << "mutable jclass clazz;\n";
+    });
 }
 
 void ProxyGenerator::genFieldIds()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    const std::string m = indentation(m_packageParts.size() + 2);
-    bool any = false;
-    for (const FieldDescriptor& field : m_fields) {
-        if (!isPropertyField(field))
-            continue;
-        if (!any)
-            out << "\n" << m << "// Field IDs:\n";
-        any = true;
-        out << m << "jfieldID  " << m_fieldNames[field.getName() + field.getType()] << "_ID;\n";
-    }
+    headerSection(*this, [&](std::ostream& out, const std::string& m) {
+        titledList(
+            out, "\n" + m + "// Field IDs:\n", m_fields,
+            fieldsPassing(*this, &ProxyGenerator::isPropertyField),
+            [&](const FieldDescriptor& field) {
+                out << m << "jfieldID  " << m_fieldNames[field.getName() + field.getType()] << "_ID;\n";
+            });
+    });
 }
 
 void ProxyGenerator::genMethodIds()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    const std::string m = indentation(m_packageParts.size() + 2);
-    bool any = false;
-    for (const auto& entry : m_methodNames) {
-        if (entry.first.compare(0, 6, "<init>") == 0)
-            continue;
-        if (!any)
-            out << "\n" << m << "// Method IDs:\n";
-        any = true;
-        out << m << "jmethodID " << entry.second << "_ID;\n";
-    }
+    headerSection(*this, [&](std::ostream& out, const std::string& m) {
+        titledList(
+            out, "\n" + m + "// Method IDs:\n", m_methodNames,
+            [](const std::pair<const std::string, std::string>& entry) { return !isConstructorKey(entry.first); },
+            [&](const std::pair<const std::string, std::string>& entry) {
+                out << m << "jmethodID " << entry.second << "_ID;\n";
+            });
+    });
 }
 
 void ProxyGenerator::genConstructorIds()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    const std::string m = indentation(m_packageParts.size() + 2);
-    out << "\n" << m << "// Constructor IDs:\n";
-    for (const auto& entry : m_methodNames) {
-        if (entry.first.compare(0, 6, "<init>") == 0)
-            out << m << "jmethodID " << entry.second << "_ID;\n";
-    }
-    out << "\n" << m << "void " << simpleCppName(m_javaClassName) << "_init();\n";
+    headerSection(*this, [&](std::ostream& out, const std::string& m) {
+        out << "\n" << m << "// Constructor IDs:\n";
+        for (const auto& entry : m_methodNames) {
+            if (isConstructorKey(entry.first))
+                out << m << "jmethodID " << entry.second << "_ID;\n";
+        }
+        out << "\n" << m << "void " << simpleCppName(m_javaClassName) << "_init();\n";
+    });
 }
 
 void ProxyGenerator::genConstantDecls()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    const std::string m = indentation(m_packageParts.size() + 2);
-    // The public section opens here whether or not constants follow.
-    out << "public:\n";
-    bool any = false;
-    for (const FieldDescriptor& field : m_fields) {
-        if (!isWrittenConstant(field))
-            continue;
-        if (!any)
-            out << m << "// Constants:\n";
-        any = true;
-        out << m << "// " << cppCommentText(javaTypeName(field.getType()) + " " + field.getName()) << ";\n";
-        out << m << "static const " << cppTypeName(field.getType(), false) << " " << fieldCppName(field) << ";\n";
-    }
+    headerSection(*this, [&](std::ostream& out, const std::string& m) {
+        // The public section opens here whether or not constants follow.
+        out << "public:\n";
+        titledList(
+            out, m + "// Constants:\n", m_fields,
+            fieldsPassing(*this, &ProxyGenerator::isWrittenConstant),
+            [&](const FieldDescriptor& field) {
+                out << m << "// " << cppCommentText(javaTypeName(field.getType()) + " " + field.getName()) << ";\n";
+                out << m << "static const " << cppTypeName(field.getType(), false) << " " << fieldCppName(field)
+                    << ";\n";
+            });
+    });
 }
 
 void ProxyGenerator::genFieldProperties()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    const std::string m = indentation(m_packageParts.size() + 2);
-    bool any = false;
-    for (const FieldDescriptor& field : m_fields) {
-        if (!isPropertyField(field))
-            continue;
-        if (!any)
-            out << "\n" << m << "// Fields:\n"
-                << "#ifdef _MSC_VER\n";
-        any = true;
-        const std::string n = fieldCppName(field);
-        const std::string type = helperType(field.getType(), false, false);
-        auto property = m_propertyCppNames.find(field.getName() + field.getType());
-        const std::string propertyName = property == m_propertyCppNames.end() ? n : property->second;
-        out << m << accessComment(field.getAccessFlags()) << staticFinalWords(field.getAccessFlags())
-            << cppCommentText(javaTypeName(field.getType()) + " " + field.getName()) << ";\n";
-        if (field.isFinal())
-            out << m << "__declspec(property(get=get_" << n << "))\n";
-        else
-            out << m << "__declspec(property(get=get_" << n << " ,put=put_" << n << "))\n";
-        out << m << type << " " << propertyName << ";\n";
-    }
-    if (any)
-        out << "#endif\n";
+    headerSection(*this, [&](std::ostream& out, const std::string& m) {
+        const bool any = titledList(
+            out, "\n" + m + "// Fields:\n#ifdef _MSC_VER\n", m_fields,
+            fieldsPassing(*this, &ProxyGenerator::isPropertyField),
+            [&](const FieldDescriptor& field) {
+                const std::string n = fieldCppName(field);
+                const std::string type = helperType(field.getType(), false, false);
+                auto property = m_propertyCppNames.find(field.getName() + field.getType());
+                const std::string propertyName = property == m_propertyCppNames.end() ? n : property->second;
+                out << m << accessComment(field.getAccessFlags()) << staticFinalWords(field.getAccessFlags())
+                    << cppCommentText(javaTypeName(field.getType()) + " " + field.getName()) << ";\n";
+                if (field.isFinal())
+                    out << m << "__declspec(property(get=get_" << n << "))\n";
+                else
+                    out << m << "__declspec(property(get=get_" << n << " ,put=put_" << n << "))\n";
+                out << m << type << " " << propertyName << ";\n";
+            });
+        if (any)
+            out << "#endif\n";
+    });
 }
 
 void ProxyGenerator::genAccessorDecls()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    const std::string m = indentation(m_packageParts.size() + 2);
-    bool any = false;
-    for (const FieldDescriptor& field : m_fields) {
-        if (!isPropertyField(field))
-            continue;
-        if (!any)
-            out << "\n" << m << "// Property gets/sets:\n";
-        any = true;
-        const std::string n = fieldCppName(field);
-        const std::string type = replaceDelimiters(helperType(field.getType(), false, false), ".", "::");
-        const std::string st = field.isStatic() ? "static " : "";
-        out << m << st << type << " get_" << n << "();\n";
-        if (!field.isFinal())
-            out << m << st << "void put_" << n << "(" << type << " p);\n";
-    }
+    headerSection(*this, [&](std::ostream& out, const std::string& m) {
+        titledList(
+            out, "\n" + m + "// Property gets/sets:\n", m_fields,
+            fieldsPassing(*this, &ProxyGenerator::isPropertyField),
+            [&](const FieldDescriptor& field) {
+                const std::string n = fieldCppName(field);
+                const std::string type = replaceDelimiters(helperType(field.getType(), false, false), ".", "::");
+                const std::string st = field.isStatic() ? "static " : "";
+                out << m << st << type << " get_" << n << "();\n";
+                if (!field.isFinal())
+                    out << m << st << "void put_" << n << "(" << type << " p);\n";
+            });
+    });
 }
 
 void ProxyGenerator::genStandardCode()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    const std::size_t parts = m_packageParts.size();
-    const std::string m = indentation(parts + 2);
-    const std::string m1 = m + indentUnit;
-    const std::string m2 = m1 + indentUnit;
-    const std::string m3 = m2 + indentUnit;
-    const std::string simple = simpleCppName(m_javaClassName);
-    const std::string cls = simple + proxySuffix;
-    const std::string context = replaceDelimiters(m_javaClassName, ".", "::") + proxySuffix;
+    headerSection(*this, [&](std::ostream& out, const std::string& m) {
+        const std::string m1 = m + indentUnit;
+        const std::string m2 = m1 + indentUnit;
+        const std::string m3 = m2 + indentUnit;
+        const std::string simple = simpleCppName(m_javaClassName);
+        const std::string cls = simple + proxySuffix;
+        const std::string context = replaceDelimiters(m_javaClassName, ".", "::") + proxySuffix;
 
-    out << "\n" << m << "////////// Begin Proxy's standard code //////////////\n";
+        out << "\n" << m << "////////// Begin Proxy's standard code //////////////\n";
 
-    // The class of every form, held by the runtime: the proxy never deletes it.
-    auto classLookup = [&]() {
-        out << m2 << "static ::jni_helpers::LookupSite _class;\n";
-        out << m2 << "clazz = ::jni_helpers::ProxyLookup::proxyClass(_class, _clazzName);\n";
-    };
-    // Form A: from a Java reference.
-    auto fromReference = [&]() {
-        out << m << cls << "(const jobject _peerObj):JObject_t(_peerObj),clazz(0){\n";
+        // The class of every form, held by the runtime: the proxy never deletes it.
+        auto classLookup = [&]() {
+            out << m2 << "static ::jni_helpers::LookupSite _class;\n";
+            out << m2 << "clazz = ::jni_helpers::ProxyLookup::proxyClass(_class, _clazzName);\n";
+        };
+        // Form A: from a Java reference.
+        auto fromReference = [&]() {
+            out << m << cls << "(const jobject _peerObj):JObject_t(_peerObj),clazz(0){\n";
+            genTry(m1, out);
+            classLookup();
+            out << m2 << simple << "_init();\n";
+            genCatch(m1, context, out);
+            out << m << "};\n";
+        };
+
+        // Form C: from another proxy of the class.
+        auto fromProxy = [&]() {
+            out << m << cls << "( " << cls << "&" << " _Obj):/*peerObj(0),*/clazz(0){\n";
+            genTry(m1, out);
+            classLookup();
+            out << m2 << "if(clazz != 0){\n";
+            out << m3 << "Assign(_Obj);\n";
+            out << m3 << simple << "_init();\n";
+            out << m2 << "}\n";
+            genCatch(m1, context, out);
+            out << m << "};\n";
+        };
+
+        if (m_bIsInterface) {
+            fromReference();
+        } else {
+            // Form B: from a JObject_t (temporaries bind as well).
+            out << m << cls << "(const JObject_t& o):JObject_t(o),clazz(0){\n";
+            genTry(m1, out);
+            classLookup();
+            out << m2 << simple << "_init();\n";
+            genCatch(m1, context, out);
+            out << m << "};\n";
+            fromReference();
+        }
+        fromProxy();
+
+        out << "\n" << m << "// Destructor:\n";
+        out << m << "virtual ~" << cls << "(){\n";
+        out << m << "}\n";
+
+        out << m << "jobject getObjectClass(jobject obj) {\n";
+        out << m1 << "jobject result = 0;\n";
+        out << m1 << "jclass tmpclazz = reinterpret_cast<jclass> (::jni_helpers::JNIEnvHelper::FindClass(\"java/lang/Object\"));\n";
+        out << m1 << "jmethodID getClass_ID = ::jni_helpers::JNIEnvHelper::GetMethodID(tmpclazz, \"getClass\", "
+                     "\"()Ljava/lang/Class;\" );\n";
+        out << m1 << "result = ::jni_helpers::JNIEnvHelper::CallNonvirtualObjectMethod(obj, tmpclazz, getClass_ID);\n";
+        out << m1 << "::jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
+        out << m1 << "return result;\n";
+        out << m << "}\n";
+
+        out << m << cls << "& operator = (const jobject o){\n";
         genTry(m1, out);
-        classLookup();
-        out << m2 << simple << "_init();\n";
-        genCatch(m1, context, out);
-        out << m << "};\n";
-    };
+        out << m2 << "Assign(o);\n";
+        genCatch(m1, context + "::operator =", out);
+        out << m1 << "return *this;\n";
+        out << m << "}\n";
 
-    // Form C: from another proxy of the class.
-    auto fromProxy = [&]() {
-        out << m << cls << "( " << cls << "&" << " _Obj):/*peerObj(0),*/clazz(0){\n";
-        genTry(m1, out);
-        classLookup();
-        out << m2 << "if(clazz != 0){\n";
-        out << m3 << "Assign(_Obj);\n";
-        out << m3 << simple << "_init();\n";
-        out << m2 << "}\n";
-        genCatch(m1, context, out);
-        out << m << "};\n";
-    };
+        out << m << "bool isNullObject() const {\n";
+        out << m1 << "return JObject_t::isNullObject();\n";
+        out << m << "}\n";
 
-    if (m_bIsInterface) {
-        fromReference();
-    } else {
-        // Form B: from a JObject_t (temporaries bind as well).
-        out << m << cls << "(const JObject_t& o):JObject_t(o),clazz(0){\n";
-        genTry(m1, out);
-        classLookup();
-        out << m2 << simple << "_init();\n";
-        genCatch(m1, context, out);
-        out << m << "};\n";
-        fromReference();
-    }
-    fromProxy();
+        out << m << "const jclass getProxyClass() const {\n";
+        out << m1 << "return clazz;\n";
+        out << m << "}\n";
 
-    out << "\n" << m << "// Destructor:\n";
-    out << m << "virtual ~" << cls << "(){\n";
-    out << m << "}\n";
+        out << m << "static const char* getJavaClassName() { \n";
+        out << m1 << "return _clazzName;\n";
+        out << m << "}\n";
 
-    out << m << "jobject getObjectClass(jobject obj) {\n";
-    out << m1 << "jobject result = 0;\n";
-    out << m1 << "jclass tmpclazz = reinterpret_cast<jclass> (::jni_helpers::JNIEnvHelper::FindClass(\"java/lang/Object\"));\n";
-    out << m1 << "jmethodID getClass_ID = ::jni_helpers::JNIEnvHelper::GetMethodID(tmpclazz, \"getClass\", "
-                 "\"()Ljava/lang/Class;\" );\n";
-    out << m1 << "result = ::jni_helpers::JNIEnvHelper::CallNonvirtualObjectMethod(obj, tmpclazz, getClass_ID);\n";
-    out << m1 << "::jni_helpers::JNIEnvHelper::DeleteLocalRef(tmpclazz);\n";
-    out << m1 << "return result;\n";
-    out << m << "}\n";
+        // A conversion to a base class is never called by other compilers, which warn about it.
+        out << "#ifdef _MSC_VER\n";
+        out << m << "operator const JObject_t&() const {\n";
+        out << m1 << "return (JObject_t&)*this;\n";
+        out << m << "}\n";
+        out << "#endif\n";
 
-    out << m << cls << "& operator = (const jobject o){\n";
-    genTry(m1, out);
-    out << m2 << "Assign(o);\n";
-    genCatch(m1, context + "::operator =", out);
-    out << m1 << "return *this;\n";
-    out << m << "}\n";
+        out << m << cls << "& operator = (const JObject_t& o){\n";
+        out << m1 << "Assign(o);\n";
+        out << m1 << "return *this;\n";
+        out << m << "}\n";
 
-    out << m << "bool isNullObject() const {\n";
-    out << m1 << "return JObject_t::isNullObject();\n";
-    out << m << "}\n";
+        // Copy assignment shares the other's object; the class stays the one this proxy looked up.
+        out << m << cls << "& operator = (const " << cls << "& o){\n";
+        out << m1 << "Assign(o);\n";
+        out << m1 << "return *this;\n";
+        out << m << "}\n";
 
-    out << m << "const jclass getProxyClass() const {\n";
-    out << m1 << "return clazz;\n";
-    out << m << "}\n";
-
-    out << m << "static const char* getJavaClassName() { \n";
-    out << m1 << "return _clazzName;\n";
-    out << m << "}\n";
-
-    // A conversion to a base class is never called by other compilers, which warn about it.
-    out << "#ifdef _MSC_VER\n";
-    out << m << "operator const JObject_t&() const {\n";
-    out << m1 << "return (JObject_t&)*this;\n";
-    out << m << "}\n";
-    out << "#endif\n";
-
-    out << m << cls << "& operator = (const JObject_t& o){\n";
-    out << m1 << "Assign(o);\n";
-    out << m1 << "return *this;\n";
-    out << m << "}\n";
-
-    // Copy assignment shares the other's object; the class stays the one this proxy looked up.
-    out << m << cls << "& operator = (const " << cls << "& o){\n";
-    out << m1 << "Assign(o);\n";
-    out << m1 << "return *this;\n";
-    out << m << "}\n";
-
-    out << m << "////////// End Proxy's standard code //////////////\n";
+        out << m << "////////// End Proxy's standard code //////////////\n";
+    });
 }
 
 void ProxyGenerator::genConstructorDecls()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    const std::string m = indentation(m_packageParts.size() + 2);
-    const std::string cls = simpleCppName(m_javaClassName) + proxySuffix;
-    out << "\n" << m << "// Constructors:\n";
-    for (const MethodDescriptor& constructor : m_constructors) {
-        const uint16_t flags = constructor.getAccessFlags();
-        const std::string st = (flags & kAccStatic) ? "static " : "";
-        out << m << accessComment(flags) << staticFinalWords(flags)
-            << cppCommentText(m_javaClassName + "(" + numberedParameters(jmethodParams(constructor.getSignature())))
-            << ");\n";
-        out << m << st << cls << "(" << numberedParameters(methodHelperParams(constructor.getSignature())) << ");\n";
-    }
+    headerSection(*this, [&](std::ostream& out, const std::string& m) {
+        const std::string cls = simpleCppName(m_javaClassName) + proxySuffix;
+        out << "\n" << m << "// Constructors:\n";
+        for (const MethodDescriptor& constructor : m_constructors) {
+            const uint16_t flags = constructor.getAccessFlags();
+            const std::string st = (flags & kAccStatic) ? "static " : "";
+            out << m << accessComment(flags) << staticFinalWords(flags)
+                << cppCommentText(m_javaClassName + "(" + numberedParameters(jmethodParams(constructor.getSignature())))
+                << ");\n";
+            out << m << st << cls << "(" << numberedParameters(methodHelperParams(constructor.getSignature())) << ");\n";
+        }
+    });
 }
 
 void ProxyGenerator::genMethodDecls()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    const std::string m = indentation(m_packageParts.size() + 2);
-    std::set<MethodDescriptor> withNatives;
-    const std::set<MethodDescriptor>& methods = declaredMethods(*this, withNatives);
-    out << "\n" << m << "// Methods:\n";
-    std::string text;
-    for (const MethodDescriptor& method : methods) {
-        const uint16_t flags = method.getAccessFlags();
-        const std::string descriptor = method.getSignature();
-        const std::string name = method.getName();
-        text.clear();
-        appendAll(text, m, accessComment(flags));
-        if (flags & kAccAbstract)
-            text += "abstract ";
-        if (flags & kAccNative)
-            text += "native ";
-        const std::vector<std::string> javaParams = jmethodParams(descriptor);
-        appendAll(text, staticFinalWords(flags),
-                  cppCommentText(jmethodType(descriptor) + " " + name + "(" + numberedParameters(javaParams)), ");\n");
+    headerSection(*this, [&](std::ostream& out, const std::string& m) {
+        std::set<MethodDescriptor> withNatives;
+        const std::set<MethodDescriptor>& methods = declaredMethods(*this, withNatives);
+        out << "\n" << m << "// Methods:\n";
+        std::string text;
+        for (const MethodDescriptor& method : methods) {
+            const uint16_t flags = method.getAccessFlags();
+            const std::string descriptor = method.getSignature();
+            const std::string name = method.getName();
+            text.clear();
+            appendAll(text, m, accessComment(flags));
+            if (flags & kAccAbstract)
+                text += "abstract ";
+            if (flags & kAccNative)
+                text += "native ";
+            const std::vector<std::string> javaParams = jmethodParams(descriptor);
+            appendAll(text, staticFinalWords(flags),
+                      cppCommentText(jmethodType(descriptor) + " " + name + "(" + numberedParameters(javaParams)), ");\n");
 
-        std::string params = numberedParameters(methodHelperParams(descriptor));
-        if (name == "main" && !javaParams.empty() && javaParams.back() == "java.lang.String[]" &&
-            !hasOverloadWithout(methods, method))
-            params += " = ::jni_helpers::JStringArrayHelper(0L)";
-        appendAll(text, m, (flags & kAccStatic) ? "static " : "",
-                  replaceDelimiters(methodHelperType(descriptor, false), ".", "::"), " ", methodCppName(method), "(",
-                  params, ");\n");
-        out << text;
-    }
+            std::string params = numberedParameters(methodHelperParams(descriptor));
+            if (name == "main" && !javaParams.empty() && javaParams.back() == "java.lang.String[]" &&
+                !hasOverloadWithout(methods, method))
+                params += " = ::jni_helpers::JStringArrayHelper(0L)";
+            appendAll(text, m, (flags & kAccStatic) ? "static " : "",
+                      replaceDelimiters(methodHelperType(descriptor, false), ".", "::"), " ", methodCppName(method), "(",
+                      params, ");\n");
+            out << text;
+        }
+    });
 }
 
 void ProxyGenerator::genClassTail()
 {
-    if (!m_pHeader)
-        return;
-    std::ostream& out = *m_pHeader;
-    for (std::size_t k = m_packageParts.size() + 1; k >= 1; --k)
-        out << indentation(k) << "};\n";
-    out << "};\n";
+    headerSection(*this, [&](std::ostream& out, const std::string&) {
+        for (std::size_t k = m_packageParts.size() + 1; k >= 1; --k)
+            out << indentation(k) << "};\n";
+        out << "};\n";
+    });
 }
