@@ -223,6 +223,18 @@ protected:
     void assembleClass(bool addDescriptorAgain, bool reportConstructors, std::vector<MethodDescriptor>& records,
                        const Redirections& redirections = Redirections(),
                        const JavaDefaults& javaDefaults = JavaDefaults());
+    // Its steps, in order: the class entries and the name "Code"; the field "peer"; the method
+    // builders moved to the output pool; per method its constructor, or its forwarding method
+    // (after its twin, when it is the first to forward to it) and Java default; the pool's tree and
+    // the counts.
+    struct Assembly;
+    void assembleClassEntries(Assembly& assembly);
+    void assemblePeerField(const Assembly& assembly);
+    void takeMethodsOver(Assembly& assembly, bool addDescriptorAgain);
+    void assembleConstructor(Assembly& assembly, MethodInfoBuilder& method, bool reportConstructors);
+    void assembleForwarding(Assembly& assembly, MethodInfoBuilder& method, const Redirections& redirections);
+    void assembleJavaDefault(Assembly& assembly, const MethodInfoBuilder& method, JavaDefault where);
+    void finishAssembly(unsigned methodCount);
     // Appends to the output pool a copy of the class name of an input Class entry and a Class
     // entry of it; the Class entry.
     EntryHandle appendOutputClass(const EntryHandle& inputClass);

@@ -713,6 +713,46 @@ EntryHandle ClassBuilderBase::appendOutputClass(const EntryHandle& inputClass)
     return appendOutput(EntryHandle::make<ClassEntry>(name));
 }
 
+namespace {
+
+// Children appended one after the other below a node.
+class ChildList {
+public:
+    explicit ChildList(antlr::RefAST parent) : m_parent(std::move(parent)) {}
+
+    void append(const antlr::RefAST& child)
+    {
+        if (m_last)
+            m_last->setNextSibling(child);
+        else
+            m_parent->setFirstChild(child);
+        m_last = child;
+    }
+
+private:
+    antlr::RefAST m_parent;
+    antlr::RefAST m_last;
+};
+
+}  // namespace
+
+// What the steps of assembleClass hand on to each other.
+struct ClassBuilderBase::Assembly {
+    Assembly(std::vector<MethodDescriptor>& records, const antlr::RefAST& methodsNode)
+        : records(records), methods(methodsNode)
+    {
+    }
+
+    EntryHandle thisClass;
+    EntryHandle superClass;
+    EntryHandle implemented;  // null without an interface entry
+    std::vector<MethodDescriptor>& records;
+    ChildList methods;
+    unsigned methodCount = 0;
+    // The native twin of each method that methods forward to.
+    std::map<const MemberBuilder*, MemberHandle> twins;
+};
+
 void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstructors,
                                      std::vector<MethodDescriptor>& records, const Redirections& redirections,
                                      const JavaDefaults& javaDefaults)
@@ -720,118 +760,133 @@ void ClassBuilderBase::assembleClass(bool addDescriptorAgain, bool reportConstru
     if (!m_thisClassEntry || !m_superClassEntry || !m_superClassNode || !m_methodsNode || !m_fieldsNode)
         throw antlr::SemanticException("the input's tree is incomplete");
 
-    // The class, its super class and its interface.
-    const EntryHandle thisClass = appendOutputClass(m_thisClassEntry);
-    setShortValue(m_thisClassNode, thisClass->getIndex());
-    const EntryHandle superClass = appendOutputClass(m_superClassEntry);
-    setShortValue(m_superClassNode, superClass->getIndex());
-    EntryHandle implemented;
-    if (m_interfaceEntry) {
-        implemented = appendOutputClass(m_interfaceEntry);
-        m_implementsNode->setFirstChild(shortNode(T::CLASS_INFO, implemented->getIndex()));
+    Assembly assembly(records, m_methodsNode);
+    assembleClassEntries(assembly);
+    assemblePeerField(assembly);
+    takeMethodsOver(assembly, addDescriptorAgain);
+    for (const MemberHandle& member : m_methodBuilders) {
+        MethodInfoBuilder& method = static_cast<MethodInfoBuilder&>(*member);
+        if (method.getNameText() == "<init>") {
+            assembleConstructor(assembly, method, reportConstructors);
+            continue;
+        }
+        assembleForwarding(assembly, method, redirections);
+        const auto javaDefault = javaDefaults.find(&method);
+        if (javaDefault != javaDefaults.end())
+            assembleJavaDefault(assembly, method, javaDefault->second);
     }
+    if (assembly.methodCount > 0xffffu)
+        throw antlr::SemanticException("the generated class has more than 65535 methods");
+    finishAssembly(assembly.methodCount);
+}
 
+void ClassBuilderBase::assembleClassEntries(Assembly& assembly)
+{
+    assembly.thisClass = appendOutputClass(m_thisClassEntry);
+    setShortValue(m_thisClassNode, assembly.thisClass->getIndex());
+    assembly.superClass = appendOutputClass(m_superClassEntry);
+    setShortValue(m_superClassNode, assembly.superClass->getIndex());
+    if (m_interfaceEntry) {
+        assembly.implemented = appendOutputClass(m_interfaceEntry);
+        m_implementsNode->setFirstChild(shortNode(T::CLASS_INFO, assembly.implemented->getIndex()));
+    }
     // The name of every Code attribute.
     m_outputPool->append(EntryHandle::make<Utf8Entry>("Code"));
+}
 
+void ClassBuilderBase::assemblePeerField(const Assembly& assembly)
+{
     // long peer;
     FieldInfoBuilder* peer = new FieldInfoBuilder(*m_outputPool, m_outputNames, 0, "peer", "J");
     m_peerField = peer;
-    peer->setClassEntry(thisClass);
+    peer->setClassEntry(assembly.thisClass);
     peer->updateIndices();
     m_fieldsNode->setFirstChild(peer->build());
     setShortValue(m_fieldsNode, 1);
+}
 
+void ClassBuilderBase::takeMethodsOver(Assembly& assembly, bool addDescriptorAgain)
+{
     for (const MemberHandle& member : m_methodBuilders) {
         MethodInfoBuilder* method = static_cast<MethodInfoBuilder*>(member.get());
         method->moveToPool(*m_outputPool, m_outputNames, addDescriptorAgain);
-        method->setClassEntry(thisClass);
+        method->setClassEntry(assembly.thisClass);
     }
+    assembly.records.reserve(assembly.records.size() + 2 * m_methodBuilders.size());
+    assembly.methodCount = static_cast<unsigned>(m_methodBuilders.size());
+}
 
-    records.reserve(records.size() + 2 * m_methodBuilders.size());
-    unsigned count = static_cast<unsigned>(m_methodBuilders.size());
-    std::map<const MemberBuilder*, MemberHandle> twins;
-    antlr::RefAST lastMethod;
-    auto appendMethod = [&](const antlr::RefAST& tree) {
-        if (lastMethod)
-            lastMethod->setNextSibling(tree);
-        else
-            m_methodsNode->setFirstChild(tree);
-        lastMethod = tree;
-    };
-    for (const MemberHandle& member : m_methodBuilders) {
-        MethodInfoBuilder* method = static_cast<MethodInfoBuilder*>(member.get());
-        if (method->getNameText() == "<init>") {
-            // The super class's constructor of the same descriptor, with the same arguments.
-            const EntryHandle nameAndType =
-                m_outputPool->append(EntryHandle::make<NameAndTypeEntry>(method->getName(), method->getDescriptor()));
-            const EntryHandle superInit = m_outputPool->append(EntryHandle::make<MethodrefEntry>(superClass, nameAndType));
-            method->addCode(true, m_outputPool, superInit, thisClass, m_peerField);
-            method->updateIndices();
-            appendMethod(method->build());
-            if (reportConstructors)
-                records.push_back(recordOf(*method));
-            continue;
-        }
-        const auto redirected = redirections.find(method);
-        const MethodInfoBuilder* target =
-            static_cast<const MethodInfoBuilder*>(redirected == redirections.end() ? method : redirected->second);
-        MemberHandle& twin = twins[target];
-        if (!twin) {
-            ++count;
-            twin = target->makeNativeMethod(*m_outputPool, m_outputNames);
-            twin->setClassEntry(thisClass);
-            twin->updateIndices();
-            appendMethod(twin->build());
-        }
-        const EntryHandle twinRef =
-            static_cast<MethodInfoBuilder*>(twin.get())->methodRef(*m_outputPool, thisClass, EntryHandle());
-        method->addCode(false, m_outputPool, twinRef, thisClass, m_peerField);
-        method->updateIndices();
-        appendMethod(method->build());
-        if (target == method) {
-            records.push_back(recordOf(*method));
-            records.push_back(recordOf(*twin));
-        }
+void ClassBuilderBase::assembleConstructor(Assembly& assembly, MethodInfoBuilder& method, bool reportConstructors)
+{
+    // The super class's constructor of the same descriptor, with the same arguments.
+    const EntryHandle nameAndType =
+        m_outputPool->append(EntryHandle::make<NameAndTypeEntry>(method.getName(), method.getDescriptor()));
+    const EntryHandle superInit =
+        m_outputPool->append(EntryHandle::make<MethodrefEntry>(assembly.superClass, nameAndType));
+    method.addCode(true, m_outputPool, superInit, assembly.thisClass, m_peerField);
+    method.updateIndices();
+    assembly.methods.append(method.build());
+    if (reportConstructors)
+        assembly.records.push_back(recordOf(method));
+}
 
-        const auto javaDefault = javaDefaults.find(method);
-        if (javaDefault == javaDefaults.end())
-            continue;
-        // defaultMethodPrefix + name: this, the arguments, invokespecial of the overridden method.
-        const bool viaInterface = javaDefault->second == JavaDefault::kInterface && implemented;
-        const EntryHandle nameAndType =
-            m_outputPool->append(EntryHandle::make<NameAndTypeEntry>(method->getName(), method->getDescriptor()));
-        const EntryHandle overridden = m_outputPool->append(
-            viaInterface ? EntryHandle::make<InterfaceMethodrefEntry>(implemented, nameAndType)
-                         : EntryHandle::make<MethodrefEntry>(superClass, nameAndType));
-        const EntryHandle defaultName =
-            findOrAddUtf8(*m_outputPool, m_outputNames, defaultMethodPrefix + method->getNameText());
-        MemberHandle runner(new MethodInfoBuilder(m_outputPool, kAccPublic | kAccSynthetic, defaultName,
-                                                  method->getDescriptor()));
-        runner->setClassEntry(thisClass);
-        static_cast<MethodInfoBuilder*>(runner.get())->addCode(true, m_outputPool, overridden, thisClass, m_peerField);
-        runner->updateIndices();
-        appendMethod(runner->build());
-        ++count;
-        records.push_back(recordOf(*runner));
-        if (viaInterface)
-            setVersion(0, 52);
+void ClassBuilderBase::assembleForwarding(Assembly& assembly, MethodInfoBuilder& method,
+                                          const Redirections& redirections)
+{
+    const auto redirected = redirections.find(&method);
+    const MethodInfoBuilder* target =
+        static_cast<const MethodInfoBuilder*>(redirected == redirections.end() ? &method : redirected->second);
+    MemberHandle& twin = assembly.twins[target];
+    if (!twin) {
+        ++assembly.methodCount;
+        twin = target->makeNativeMethod(*m_outputPool, m_outputNames);
+        twin->setClassEntry(assembly.thisClass);
+        twin->updateIndices();
+        assembly.methods.append(twin->build());
     }
-    if (count > 0xffffu)
-        throw antlr::SemanticException("the generated class has more than 65535 methods");
-
-    antlr::RefAST lastEntry;
-    for (const EntryHandle& entry : m_outputPool->getEntries()) {
-        antlr::RefAST node = entry->toAST();
-        if (lastEntry)
-            lastEntry->setNextSibling(node);
-        else
-            m_constantPoolNode->setFirstChild(node);
-        lastEntry = node;
+    const EntryHandle twinRef =
+        static_cast<MethodInfoBuilder*>(twin.get())->methodRef(*m_outputPool, assembly.thisClass, EntryHandle());
+    method.addCode(false, m_outputPool, twinRef, assembly.thisClass, m_peerField);
+    method.updateIndices();
+    assembly.methods.append(method.build());
+    if (target == &method) {
+        assembly.records.push_back(recordOf(method));
+        assembly.records.push_back(recordOf(*twin));
     }
+}
+
+void ClassBuilderBase::assembleJavaDefault(Assembly& assembly, const MethodInfoBuilder& method, JavaDefault where)
+{
+    // defaultMethodPrefix + name: this, the arguments, invokespecial of the overridden method.
+    const bool viaInterface = where == JavaDefault::kInterface && assembly.implemented;
+    const EntryHandle nameAndType =
+        m_outputPool->append(EntryHandle::make<NameAndTypeEntry>(method.getName(), method.getDescriptor()));
+    const EntryHandle overridden = m_outputPool->append(
+        viaInterface ? EntryHandle::make<InterfaceMethodrefEntry>(assembly.implemented, nameAndType)
+                     : EntryHandle::make<MethodrefEntry>(assembly.superClass, nameAndType));
+    const EntryHandle defaultName =
+        findOrAddUtf8(*m_outputPool, m_outputNames, defaultMethodPrefix + method.getNameText());
+    MemberHandle runner(
+        new MethodInfoBuilder(m_outputPool, kAccPublic | kAccSynthetic, defaultName, method.getDescriptor()));
+    runner->setClassEntry(assembly.thisClass);
+    static_cast<MethodInfoBuilder*>(runner.get())
+        ->addCode(true, m_outputPool, overridden, assembly.thisClass, m_peerField);
+    runner->updateIndices();
+    assembly.methods.append(runner->build());
+    ++assembly.methodCount;
+    assembly.records.push_back(recordOf(*runner));
+    if (viaInterface)
+        setVersion(0, 52);
+}
+
+void ClassBuilderBase::finishAssembly(unsigned methodCount)
+{
+    ChildList entries(m_constantPoolNode);
+    for (const EntryHandle& entry : m_outputPool->getEntries())
+        entries.append(entry->toAST());
     if (m_outputPool->size() + 1 > 0xffffu)
         throw antlr::SemanticException("the generated class has more than 65534 constant-pool entries");
-    setShortValue(m_methodsNode, static_cast<uint16_t>(count));
+    setShortValue(m_methodsNode, static_cast<uint16_t>(methodCount));
     setShortValue(m_constantPoolNode, static_cast<uint16_t>(m_outputPool->size() + 1));
     appendResult(shortNode(T::ATTRIBUTES, 0));
 }
