@@ -4,8 +4,8 @@
 
 #include "ClassBytesInput.h"
 #include "TypeBytes.h"
-#include "ClassFileLexer.hpp"
 #include "ClassFileParser.hpp"
+#include "ClassFileParsing.h"
 #include "ClassFileWriter.hpp"
 #include "ClassRepository.h"
 #include "TestPaths.h"
@@ -33,14 +33,9 @@ typedef ClassFileTokenTypes T;
 inline antlr::RefAST parseClassBytes(const std::vector<unsigned char>& bytes)
 {
     ClassBytesInput input(bytes);
-    ClassFileLexer lexer(input);
-    ClassFileParser parser(lexer);
-    antlr::ASTFactory factory;
-    ClassFileParser::initializeASTFactory(factory);
-    parser.setASTFactory(&factory);
-    setTokenNameTable(parser.getTokenNames());
-    parser.classFile(std::string());
-    return parser.getAST();
+    ClassFileParsing parsing(input);
+    parsing.parser.classFile(std::string());
+    return parsing.parser.getAST();
 }
 
 struct Written {

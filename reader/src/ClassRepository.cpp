@@ -1,8 +1,8 @@
 #include "ClassRepository.h"
 
 #include "ClassBytesInput.h"
-#include "ClassFileLexer.hpp"
 #include "ClassFileParser.hpp"
+#include "ClassFileParsing.h"
 #include "ClassFileTokenTypes.hpp"
 #include "ClassParseHost.h"
 #include "GeneratedClassSets.h"
@@ -14,7 +14,6 @@
 #include "Win32.h"
 
 #include <antlr/ANTLRException.hpp>
-#include <antlr/ASTFactory.hpp>
 
 #include <sys/stat.h>
 #include <unzip.h>
@@ -585,12 +584,8 @@ antlr::RefAST ClassRepository::parse(const std::string& path)
     if (!m_pInput)
         return tree;
     {
-        ClassFileLexer lexer(*m_pInput);
-        ClassFileParser parser(lexer);
-        antlr::ASTFactory factory;
-        ClassFileParser::initializeASTFactory(factory);
-        parser.setASTFactory(&factory);
-        setTokenNameTable(parser.getTokenNames());
+        ClassFileParsing parsing(*m_pInput);
+        ClassFileParser& parser = parsing.parser;
         try {
             parser.classFile(path);
             antlr::RefAST root = parser.getAST();

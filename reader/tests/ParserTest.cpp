@@ -741,11 +741,8 @@ TEST(ParserInput, ReadsFromAStreamAsWell)
 {
     const Bytes bytes = fixtureBytes("fixtures/Members.class");
     std::istringstream in(std::string(bytes.begin(), bytes.end()));
-    ClassFileLexer lexer(in);
-    ClassFileParser parser(lexer);
-    antlr::ASTFactory factory;
-    ClassFileParser::initializeASTFactory(factory);
-    parser.setASTFactory(&factory);
+    ClassFileParsing parsing(in);
+    ClassFileParser& parser = parsing.parser;
     parser.classFile("");
     const Parsed direct = parseBytes(bytes);
     EXPECT_EQ(parser.getClassName(), "fixtures/Members");
@@ -771,11 +768,8 @@ TEST(ParserInput, LookingFurtherAheadKeepsTheTokensInOrder)
 {
     const Bytes bytes = fixtureBytes("fixtures/Members.class");
     ClassBytesInput input(bytes.data(), bytes.size());
-    ClassFileLexer lexer(input);
-    ClassFileParser parser(lexer);
-    antlr::ASTFactory factory;
-    ClassFileParser::initializeASTFactory(factory);
-    parser.setASTFactory(&factory);
+    ClassFileParsing parsing(input);
+    ClassFileParser& parser = parsing.parser;
     // The first tokens are the magic number's bytes, one token per byte.
     EXPECT_EQ(parser.LA(1), T::BYTE);
     EXPECT_EQ(static_cast<unsigned char>(parser.LT(1)->getText()[0]), 0xCA);

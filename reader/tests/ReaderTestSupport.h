@@ -2,11 +2,10 @@
 #pragma once
 
 #include "ClassBytesInput.h"
-#include "ClassFileLexer.hpp"
 #include "ClassFileParser.hpp"
+#include "ClassFileParsing.h"
 #include "ValueAST.h"
 
-#include <antlr/ASTFactory.hpp>
 #include <antlr/MismatchedTokenException.hpp>
 #include <antlr/NoViableAltException.hpp>
 #include <antlr/SemanticException.hpp>
@@ -35,12 +34,8 @@ struct Parsed {
 inline Parsed parseBytes(const std::vector<uint8_t>& bytes, const std::string& path = "", bool deferredCode = true)
 {
     ClassBytesInput input(bytes.data(), bytes.size());
-    ClassFileLexer lexer(input);
-    ClassFileParser parser(lexer);
-    antlr::ASTFactory factory;
-    ClassFileParser::initializeASTFactory(factory);
-    parser.setASTFactory(&factory);
-    setTokenNameTable(parser.getTokenNames());
+    ClassFileParsing parsing(input);
+    ClassFileParser& parser = parsing.parser;
     parser.setDeferredCode(deferredCode);
     parser.classFile(path);
     Parsed out;

@@ -3,11 +3,10 @@
 #pragma once
 
 #include "ClassBytesInput.h"
-#include "ClassFileLexer.hpp"
 #include "ClassFileParser.hpp"
+#include "ClassFileParsing.h"
 #include "ValueAST.h"
 
-#include <antlr/ASTFactory.hpp>
 #include <unzip.h>
 
 #include <algorithm>
@@ -103,17 +102,12 @@ struct Parsed {
 inline Parsed parse(const std::vector<unsigned char>& bytes)
 {
     ClassBytesInput input(bytes.data(), bytes.size());
-    ClassFileLexer lexer(input);
-    ClassFileParser parser(lexer);
-    antlr::ASTFactory factory;
-    ClassFileParser::initializeASTFactory(factory);
-    parser.setASTFactory(&factory);
-    setTokenNameTable(parser.getTokenNames());
-    parser.classFile("");
+    ClassFileParsing parsing(input);
+    parsing.parser.classFile("");
     Parsed out;
-    out.tree = parser.getAST();
-    out.isInterface = parser.isInterface();
-    out.hasNativeMethods = parser.hasNativeMethods();
+    out.tree = parsing.parser.getAST();
+    out.isInterface = parsing.parser.isInterface();
+    out.hasNativeMethods = parsing.parser.hasNativeMethods();
     return out;
 }
 
