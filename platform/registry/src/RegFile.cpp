@@ -40,6 +40,17 @@ int hexDigit(char c) {
   return -1;
 }
 
+// The number that hex digits (at most 8) spell; false at a character that is not one.
+bool hexNumber(const std::string& digits, DWORD& number) {
+  number = 0;
+  for (char c : digits) {
+    const int d = hexDigit(c);
+    if (d < 0) return false;
+    number = number * 16 + static_cast<DWORD>(d);
+  }
+  return true;
+}
+
 // Reads a quoted string starting at text[pos] == '"'; `pos` ends after the closing quote.
 bool readQuoted(const std::string& text, size_t& pos, std::string& out, std::string& error) {
   out.clear();
@@ -115,13 +126,9 @@ bool parseValueData(const std::string& text, Value& value, bool& remove, std::st
       return false;
     }
     DWORD v = 0;
-    for (char c : digits) {
-      const int d = hexDigit(c);
-      if (d < 0) {
-        error = "bad hex digit in dword data \"" + digits + "\"";
-        return false;
-      }
-      v = v * 16 + static_cast<DWORD>(d);
+    if (!hexNumber(digits, v)) {
+      error = "bad hex digit in dword data \"" + digits + "\"";
+      return false;
     }
     value.type = REG_DWORD;
     value.data.assign(reinterpret_cast<const char*>(&v), 4);
@@ -139,13 +146,9 @@ bool parseValueData(const std::string& text, Value& value, bool& remove, std::st
       return false;
     }
     DWORD type = 0;
-    for (char c : number) {
-      const int d = hexDigit(c);
-      if (d < 0) {
-        error = "bad value type \"" + number + "\" in \"hex(...)\"";
-        return false;
-      }
-      type = type * 16 + static_cast<DWORD>(d);
+    if (!hexNumber(number, type)) {
+      error = "bad value type \"" + number + "\" in \"hex(...)\"";
+      return false;
     }
     if (!readHexList(text.substr(close + 2), value.data, error)) return false;
     value.type = type;

@@ -285,6 +285,55 @@ LONG findKey(Store& store, const KeyRef& ref, Key*& key) {
   return key != nullptr ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
+// The key of an open handle, held with the rights `needed` (a change of HKEY_LOCAL_MACHINE's
+// also needs an administrator), or the error.
+LONG keyWithRights(HKEY key, REGSAM needed, KeyRef& ref) {
+  if (!resolve(key, ref)) return ERROR_INVALID_HANDLE;
+  if ((ref.access & needed) == 0 || adminDenied(ref.root, needed)) return ERROR_ACCESS_DENIED;
+  return ERROR_SUCCESS;
+}
+
+// The registry file read (for a change, under its lock) and the key a handle names in it.
+LONG openKey(Store& store, bool forChange, const KeyRef& ref, Key*& key) {
+  if (LONG rc = store.open(forChange)) return rc;
+  return findKey(store, ref, key);
+}
+
+// The key of a handle for an enumeration that needs the rights `needed`, read from the file.
+LONG keyToEnumerate(HKEY key, REGSAM needed, LPDWORD nameSize, Store& store, Key*& k) {
+  KeyRef ref;
+  if (LONG rc = keyWithRights(key, needed, ref)) return rc;
+  if (nameSize == nullptr) return ERROR_INVALID_PARAMETER;
+  return openKey(store, false, ref, k);
+}
+
+// A key named below the key of a handle.
+struct SubKey {
+  KeyRef base;                     // the handle's key
+  std::vector<std::string> names;  // the names below it
+  std::vector<std::string> path;   // the whole path
+};
+
+// The key that `subKey` (null: none) names below the key of `key`, or the error.
+LONG findSubKey(HKEY key, LPCSTR subKey, SubKey& sub) {
+  if (!resolve(key, sub.base)) return ERROR_INVALID_HANDLE;
+  if (!splitKeyPath(subKey != nullptr ? subKey : "", sub.names)) return ERROR_INVALID_PARAMETER;
+  sub.path = sub.base.path;
+  sub.path.insert(sub.path.end(), sub.names.begin(), sub.names.end());
+  return ERROR_SUCCESS;
+}
+
+// What opening or creating a key with `access` checks before the registry file is read.
+LONG subKeyToOpen(HKEY key, LPCSTR subKey, REGSAM access, PHKEY result, SubKey& sub) {
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  if (LONG rc = findSubKey(key, subKey, sub)) return rc;
+  if (sub.path.size() > kMaxDepth) return ERROR_INVALID_PARAMETER;
+  if (LONG rc = injectedError(sub.base.root, sub.path, false)) return rc;
+  if (adminDenied(sub.base.root, access)) return ERROR_ACCESS_DENIED;
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 }  // namespace detail
 
@@ -395,17 +444,10 @@ using namespace registry::detail;
 
 LONG RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
-  if (result == nullptr) return ERROR_INVALID_PARAMETER;
-  *result = nullptr;
-  KeyRef base;
-  if (!resolve(key, base)) return ERROR_INVALID_HANDLE;
-  std::vector<std::string> names;
-  if (!splitKeyPath(subKey != nullptr ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
-  std::vector<std::string> path = base.path;
-  path.insert(path.end(), names.begin(), names.end());
-  if (path.size() > kMaxDepth) return ERROR_INVALID_PARAMETER;
-  if (LONG rc = injectedError(base.root, path, false)) return rc;
-  if (adminDenied(base.root, access)) return ERROR_ACCESS_DENIED;
+  SubKey sub;
+  if (LONG rc = subKeyToOpen(key, subKey, access, result, sub)) return rc;
+  const KeyRef& base = sub.base;
+  const std::vector<std::string>& path = sub.path;
   Store store;
   if (LONG rc = store.open(false)) return rc;
   if (store.tree.find(base.root, path) == nullptr) {
@@ -419,17 +461,10 @@ LONG RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
 LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access, void*,
                     PHKEY result, LPDWORD disposition) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
-  if (result == nullptr) return ERROR_INVALID_PARAMETER;
-  *result = nullptr;
-  KeyRef base;
-  if (!resolve(key, base)) return ERROR_INVALID_HANDLE;
-  std::vector<std::string> names;
-  if (!splitKeyPath(subKey != nullptr ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
-  std::vector<std::string> path = base.path;
-  path.insert(path.end(), names.begin(), names.end());
-  if (path.size() > kMaxDepth) return ERROR_INVALID_PARAMETER;
-  if (LONG rc = injectedError(base.root, path, false)) return rc;
-  if (adminDenied(base.root, access)) return ERROR_ACCESS_DENIED;
+  SubKey sub;
+  if (LONG rc = subKeyToOpen(key, subKey, access, result, sub)) return rc;
+  const KeyRef& base = sub.base;
+  const std::vector<std::string>& path = sub.path;
 
   // An existing key is only opened: no lock, so a registry file that cannot be written
   // still serves. Otherwise the file is read again under the lock before the change.
@@ -450,7 +485,7 @@ LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
     if ((base.access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
     if (adminDenied(base.root, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
     Key* k = parent;
-    for (const std::string& name : names) k = &k->ensureChild(name);
+    for (const std::string& name : sub.names) k = &k->ensureChild(name);
     if (LONG rc = store.save()) return rc;
   }
   if (disposition != nullptr) *disposition = exists ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
@@ -462,12 +497,10 @@ LONG RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE d
                      LPDWORD dataSize) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
   KeyRef ref;
-  if (!resolve(key, ref)) return ERROR_INVALID_HANDLE;
-  if ((ref.access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  if (LONG rc = keyWithRights(key, KEY_QUERY_VALUE, ref)) return rc;
   Store store;
-  if (LONG rc = store.open(false)) return rc;
   Key* k;
-  if (LONG rc = findKey(store, ref, k)) return rc;
+  if (LONG rc = openKey(store, false, ref, k)) return rc;
   const Value* v = k->findValue(valueName != nullptr ? valueName : "");
   if (v == nullptr) return ERROR_FILE_NOT_FOUND;
   return copyData(*v, type, data, dataSize);
@@ -477,10 +510,7 @@ LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* da
                    DWORD dataSize) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
   KeyRef ref;
-  if (!resolve(key, ref)) return ERROR_INVALID_HANDLE;
-  if ((ref.access & KEY_SET_VALUE) == 0 || adminDenied(ref.root, KEY_SET_VALUE)) {
-    return ERROR_ACCESS_DENIED;
-  }
+  if (LONG rc = keyWithRights(key, KEY_SET_VALUE, ref)) return rc;
   Value value;
   value.name = valueName != nullptr ? valueName : "";
   if (!validValueName(value.name) || (data == nullptr && dataSize != 0)) {
@@ -493,9 +523,8 @@ LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* da
     if (nul != std::string::npos) value.data.resize(nul);
   }
   Store store;
-  if (LONG rc = store.open(true)) return rc;
   Key* k;
-  if (LONG rc = findKey(store, ref, k)) return rc;
+  if (LONG rc = openKey(store, true, ref, k)) return rc;
   k->setValue(value);
   return store.save();
 }
@@ -503,14 +532,10 @@ LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* da
 LONG RegDeleteValue(HKEY key, LPCSTR valueName) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
   KeyRef ref;
-  if (!resolve(key, ref)) return ERROR_INVALID_HANDLE;
-  if ((ref.access & KEY_SET_VALUE) == 0 || adminDenied(ref.root, KEY_SET_VALUE)) {
-    return ERROR_ACCESS_DENIED;
-  }
+  if (LONG rc = keyWithRights(key, KEY_SET_VALUE, ref)) return rc;
   Store store;
-  if (LONG rc = store.open(true)) return rc;
   Key* k;
-  if (LONG rc = findKey(store, ref, k)) return rc;
+  if (LONG rc = openKey(store, true, ref, k)) return rc;
   if (!k->removeValue(valueName != nullptr ? valueName : "")) return ERROR_FILE_NOT_FOUND;
   return store.save();
 }
@@ -518,14 +543,9 @@ LONG RegDeleteValue(HKEY key, LPCSTR valueName) {
 LONG RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR keyClass,
                   LPDWORD classSize, FILETIME* lastWrite) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
-  KeyRef ref;
-  if (!resolve(key, ref)) return ERROR_INVALID_HANDLE;
-  if ((ref.access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
-  if (nameSize == nullptr) return ERROR_INVALID_PARAMETER;
   Store store;
-  if (LONG rc = store.open(false)) return rc;
   Key* k;
-  if (LONG rc = findKey(store, ref, k)) return rc;
+  if (LONG rc = keyToEnumerate(key, KEY_ENUMERATE_SUB_KEYS, nameSize, store, k)) return rc;
   if (index >= k->children.size()) return ERROR_NO_MORE_ITEMS;
   auto it = k->children.begin();
   std::advance(it, index);
@@ -539,14 +559,9 @@ LONG RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, 
 LONG RegEnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPDWORD type,
                   LPBYTE data, LPDWORD dataSize) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
-  KeyRef ref;
-  if (!resolve(key, ref)) return ERROR_INVALID_HANDLE;
-  if ((ref.access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  if (nameSize == nullptr) return ERROR_INVALID_PARAMETER;
   Store store;
-  if (LONG rc = store.open(false)) return rc;
   Key* k;
-  if (LONG rc = findKey(store, ref, k)) return rc;
+  if (LONG rc = keyToEnumerate(key, KEY_QUERY_VALUE, nameSize, store, k)) return rc;
   if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
   const Value& v = k->values[index];
   const LONG nameRc = copyString(v.name, name, nameSize);
@@ -573,12 +588,11 @@ LONG deletionAllowed(const KeyRef& base, const std::vector<std::string>& path, b
 
 LONG RegDeleteKey(HKEY key, LPCSTR subKey) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
-  KeyRef base;
-  if (!resolve(key, base)) return ERROR_INVALID_HANDLE;
-  std::vector<std::string> names;
-  if (subKey == nullptr || !splitKeyPath(subKey, names)) return ERROR_INVALID_PARAMETER;
-  std::vector<std::string> path = base.path;
-  path.insert(path.end(), names.begin(), names.end());
+  SubKey sub;
+  if (LONG rc = findSubKey(key, subKey, sub)) return rc;
+  const KeyRef& base = sub.base;
+  const std::vector<std::string>& path = sub.path;
+  if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
   if (path.empty()) return ERROR_ACCESS_DENIED;  // a root stays
   if (LONG rc = deletionAllowed(base, path, false)) return rc;
   Store store;
@@ -593,20 +607,18 @@ LONG RegDeleteKey(HKEY key, LPCSTR subKey) {
 
 LONG RegDeleteTree(HKEY key, LPCSTR subKey) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
-  KeyRef base;
-  if (!resolve(key, base)) return ERROR_INVALID_HANDLE;
-  std::vector<std::string> names;
-  if (!splitKeyPath(subKey != nullptr ? subKey : "", names)) return ERROR_INVALID_PARAMETER;
-  std::vector<std::string> path = base.path;
-  path.insert(path.end(), names.begin(), names.end());
+  SubKey sub;
+  if (LONG rc = findSubKey(key, subKey, sub)) return rc;
+  const KeyRef& base = sub.base;
+  const std::vector<std::string>& path = sub.path;
   if (LONG rc = deletionAllowed(base, path, true)) return rc;
   Store store;
   if (LONG rc = store.open(true)) return rc;
   Key* target = store.tree.find(base.root, path);
   if (target == nullptr) {
-    return names.empty() ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
+    return sub.names.empty() ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
   }
-  if (subKey == nullptr || names.empty()) {
+  if (subKey == nullptr || sub.names.empty()) {
     // Without a subkey the key itself stays, emptied of its subkeys and values.
     target->clear();
   } else {

@@ -79,24 +79,23 @@ class RegistryTest : public ::testing::Test {
     return std::string(buf);
   }
   static std::vector<std::string> subkeys(HKEY key) {
-    std::vector<std::string> names;
-    for (DWORD i = 0;; ++i) {
-      char name[256];
-      DWORD size = sizeof name;
-      const LONG rc = RegEnumKeyEx(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
-      if (rc == ERROR_NO_MORE_ITEMS) break;
-      EXPECT_EQ(rc, ERROR_SUCCESS);
-      if (rc != ERROR_SUCCESS) break;
-      names.push_back(name);
-    }
-    return names;
+    return enumeratedNames([key](DWORD i, char* name, DWORD* size) {
+      return RegEnumKeyEx(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+    });
   }
   static std::vector<std::string> valueNames(HKEY key) {
+    return enumeratedNames([key](DWORD i, char* name, DWORD* size) {
+      return RegEnumValue(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+    });
+  }
+  // The names an enumeration call gives for index 0, 1, ... until it has no more.
+  template <typename EnumAt>
+  static std::vector<std::string> enumeratedNames(EnumAt enumAt) {
     std::vector<std::string> names;
     for (DWORD i = 0;; ++i) {
       char name[256];
       DWORD size = sizeof name;
-      const LONG rc = RegEnumValue(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+      const LONG rc = enumAt(i, name, &size);
       if (rc == ERROR_NO_MORE_ITEMS) break;
       EXPECT_EQ(rc, ERROR_SUCCESS);
       if (rc != ERROR_SUCCESS) break;
