@@ -66,17 +66,7 @@ CSmartString renderTrace(jthrowable thrown, LocalRefs& refs) {
     jstring text = refs.add(JNIEnvHelper::CallStringMethod(buffer, toString));
     if (text == nullptr)
         return CSmartString("");
-    const jsize length = JNIEnvHelper::GetStringLength(text);
-    const jchar* chars = JNIEnvHelper::GetStringCritical(text, nullptr);
-    CSmartString trace;
-    try {
-        trace = CSmartString(chars, static_cast<unsigned int>(length));
-    } catch (...) {
-        JNIEnvHelper::ReleaseStringCritical(text, chars);
-        throw;
-    }
-    JNIEnvHelper::ReleaseStringCritical(text, chars);
-    return trace;
+    return stringUnits(text);
 }
 
 }  // namespace

@@ -242,6 +242,14 @@ Link* newLink(const JNIInterface* object) {
     throw JVMException("JNIInterface: out of memory");
 }
 
+// Links the new Java object `object` to `owner`: `slot` (the owner's link) holds the link before
+// the object's field "peer" is given the link's number, so that a failure lets it go.
+void linkNewObject(const JNIInterface* owner, void*& slot, jobject object, jfieldID peer) {
+    Link* link = newLink(owner);
+    slot = link;
+    JNIEnvHelper::SetLongField(object, peer, link->number());
+}
+
 // `object` shares the link's Java object from now on; false when it could not join.
 bool join(Link* link, const JNIInterface* object) noexcept {
     if (link == nullptr)
@@ -398,9 +406,7 @@ void JNIInterface::init(CSmartString className, const JNINativeMethod* methods, 
         const jfieldID peer = JNIEnvHelper::GetFieldID(m_clazz, "peer", "J");
         registerOnce(key, m_clazz, methods, methodCount);
         LocalRef object(JNIEnvHelper::NewObject(m_clazz, m_ctorID));
-        Link* link = newLink(this);
-        m_pLink = link;
-        JNIEnvHelper::SetLongField(object, peer, link->number());
+        linkNewObject(this, m_pLink, object, peer);
         Assign(object.get());
     } catch (...) {
         letGo();
@@ -444,9 +450,7 @@ void JNIInterface::init(JObject_t delegate, CSmartString className, const JNINat
             object.reset(JNIEnvHelper::NewObject(m_clazz, m_ctorID));
         }
         const jfieldID peer = JNIEnvHelper::GetFieldID(m_clazz, "peer", "J");
-        Link* link = newLink(this);
-        m_pLink = link;
-        JNIEnvHelper::SetLongField(object, peer, link->number());
+        linkNewObject(this, m_pLink, object, peer);
         Assign(object.get());
     } catch (...) {
         letGo();

@@ -60,7 +60,10 @@ CSmartString javaStringText(jobject str) {
     }
     if (!env->IsInstanceOf(str, static_cast<jclass>(stringClass.get())))
         throw JVMException("JStringHelper: the object is not a java.lang.String");
-    jstring string = static_cast<jstring>(str);
+    return detail::stringUnits(static_cast<jstring>(str));
+}
+
+CSmartString detail::stringUnits(jstring string) {
     const jsize length = JNIEnvHelper::GetStringLength(string);
     const jchar* chars = JNIEnvHelper::GetStringCritical(string, nullptr);
     CSmartString text;

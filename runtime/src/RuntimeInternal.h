@@ -70,6 +70,9 @@ std::string utf16ToModifiedUtf8(const jchar* text, std::size_t length);
 // The modified UTF-8 form of a string for a JNI call (empty text for a null string).
 std::string jniText(const CSmartString& text);
 
+// The UTF-16 units of `string`, a java.lang.String (not null), read inside a critical region.
+CSmartString stringUnits(jstring string);
+
 // A local reference of the calling thread, deleted when the holder goes (also while a Java
 // exception is pending, as JNI allows).
 class LocalRef {
