@@ -50,20 +50,20 @@ void writeThunk(std::ostream& source, ProxyGenerator& generator, const MethodDes
     // JNI gives an array as a jobject.
     const std::string cast = returnsReference(descriptor) && result != "jobject" ? "(" + result + ")" : std::string();
     writeReceiver(source);
-    source << indent(2) << "if(!receiver){\n";
-    source << indent(3) << "jclass base = superClassOf(self);\n";
-    source << indent(3) << "jmethodID mthID = " << kHelper << "GetMethodID(base, " << cppStringLiteral(javaName) << ", "
-           << cppStringLiteral(javaDescriptor) << ");\n";
-    source << indent(3) << (result == "void" ? "" : result + " result = " + cast) << kHelper << "CallNonvirtual"
+    source << indentation(2) << "if(!receiver){\n";
+    source << indentation(3) << "jclass base = superClassOf(self);\n";
+    source << indentation(3) << "jmethodID mthID = " << kHelper << "GetMethodID(base, " << cppStringLiteral(javaName)
+           << ", " << cppStringLiteral(javaDescriptor) << ");\n";
+    source << indentation(3) << (result == "void" ? "" : result + " result = " + cast) << kHelper << "CallNonvirtual"
            << methodCallType(descriptor) << "Method(self, base, mthID" << variadicArguments(descriptor, 1, false)
            << ");\n";
-    source << indent(3) << kHelper << "DeleteLocalRef(base);\n";
-    source << indent(3) << (result == "void" ? "return;" : "return result;") << "\n";
-    source << indent(2) << "}\n";
+    source << indentation(3) << kHelper << "DeleteLocalRef(base);\n";
+    source << indentation(3) << (result == "void" ? "return;" : "return result;") << "\n";
+    source << indentation(2) << "}\n";
 
     const std::string call = "((" + names.qualifiedClass() + "*)receiver.get())->" + substituteName(javaName) + "(" +
                              genNativeCallArgs(descriptor, 1) + ")";
-    source << indent(2);
+    source << indentation(2);
     if (result == "void")
         source << call << ";\n";
     else if (returnsReference(descriptor))
@@ -85,15 +85,15 @@ void writeConstructor(std::ostream& source, const MethodDescriptor& record, cons
         parameters.push_back(types[k] + " p" + std::to_string(k));
     source << names.className << "::" << names.className << "\n";
     source << "(\n" << parameterLines(parameters) << "\n)\n{\n";
-    source << indent(1) << "try{\n";
-    source << indent(2) << "jvalue* params = ";
+    source << indentation(1) << "try{\n";
+    source << indentation(2) << "jvalue* params = ";
     if (types.empty())
         source << "0;\n";
     else
         source << "(jvalue*)_alloca(" << types.size() << "*sizeof(jvalue));\n";
     for (std::size_t k = 0; k < types.size() && k < members.size(); ++k)
-        source << indent(2) << "params[" << k << "]." << members[k] << " = p" << k << ";\n";
-    source << indent(2) << "JNIInterface::init(delegatedObj, _clazzName, " << initArguments() << ", "
+        source << indentation(2) << "params[" << k << "]." << members[k] << " = p" << k << ";\n";
+    source << indentation(2) << "JNIInterface::init(delegatedObj, _clazzName, " << initArguments() << ", "
            << cppStringLiteral(descriptor) << ", params);\n";
     writeRethrowingCatch(source);
     source << "}\n";
@@ -103,16 +103,11 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
                          ClassTexts& texts)
 {
     // The Java class and its bytes.
-    antlr::ASTFactory factory;
-    initializeFactory(factory);
     generator.m_delegatedMethods.clear();
-    DelegatorBuilder builder(&generator);
-    builder.setASTFactory(&factory);
-    builder.classFile(classTree);
-    texts.missingTypes = builder.getMissingTypes();
-    std::string bytes;
-    if (!classBytes(builder.getAST(), factory, bytes))
+    BuiltClass built;
+    if (!buildClass<DelegatorBuilder>(generator, classTree, texts, built))
         return false;
+    const std::string& bytes = built.bytes;
 
     const std::set<MethodDescriptor>& records = generator.m_delegatedMethods;
     const ClassNames names = classNames(generator, delegatorSuffix);
@@ -125,16 +120,16 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
     // --- Source ---------------------------------------------------------------------------------
     TextStream source;
     source.reserve(sourceTextSize(bytes, records.size()));
-    writeSourceHead(source, generator, records, names, includeStdafx, builder.getDelegatorClassName(), bytes);
+    writeSourceHead(source, generator, records, names, includeStdafx, built.name, bytes);
     if (anyNative) {
         source << "namespace " << names.nativeNamespace << "{\n";
         source << "// The class the Java delegator extends: a call that reaches a thunk before the Java object\n";
         source << "// has its C++ peer (from that class's constructor) runs that class's method.\n";
         source << "static jclass superClassOf(jobject self)\n{\n";
-        source << indent(1) << "jclass own = " << kHelper << "GetObjectClass(self);\n";
-        source << indent(1) << "jclass base = " << kHelper << "GetSuperclass(own);\n";
-        source << indent(1) << kHelper << "DeleteLocalRef(own);\n";
-        source << indent(1) << "return base;\n";
+        source << indentation(1) << "jclass own = " << kHelper << "GetObjectClass(self);\n";
+        source << indentation(1) << "jclass base = " << kHelper << "GetSuperclass(own);\n";
+        source << indentation(1) << kHelper << "DeleteLocalRef(own);\n";
+        source << indentation(1) << "return base;\n";
         source << "}\n}\n";
     }
     for (const MethodDescriptor& record : records) {
@@ -152,19 +147,19 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
     TextStream header;
     header.reserve(headerTextSize(records.size()));
     writeHeaderHead(header, names);
-    header << indent(n + 1) << names.className << "(const " << names.className << "& o):" << names.copyInitializers
+    header << indentation(n + 1) << names.className << "(const " << names.className << "& o):" << names.copyInitializers
            << "{}\n";
     for (const MethodDescriptor& record : records) {
         if (record.isNative())
             continue;
         const std::string descriptor = record.getSignature();
-        const std::string parameters = joinTypes(methodHelperParams(descriptor));
+        const std::string parameters = numberedParameters(methodHelperParams(descriptor));
         if (isConstructor(record))
-            header << indent(n + 1) << names.className << "(JObject_t delegatedObj"
+            header << indentation(n + 1) << names.className << "(JObject_t delegatedObj"
                    << (parameters.empty() ? "" : ", " + parameters) << ");\n";
         else
-            header << indent(n + 1) << "virtual " << resultType(descriptor) << " " << substituteName(record.getName())
-                   << "(" << parameters << ");\n";
+            header << indentation(n + 1) << "virtual " << resultType(descriptor) << " "
+                   << substituteName(record.getName()) << "(" << parameters << ");\n";
     }
     writeHeaderTail(header, generator, records, names);
 

@@ -46,25 +46,6 @@ std::string TextStream::take()
     return text;
 }
 
-std::string indent(std::size_t units)
-{
-    std::string text;
-    for (std::size_t i = 0; i < units; ++i)
-        text += indentUnit;
-    return text;
-}
-
-std::string joinTypes(const std::vector<std::string>& types)
-{
-    std::string text;
-    for (std::size_t k = 0; k < types.size(); ++k) {
-        if (k)
-            text += ", ";
-        text += types[k] + " p" + std::to_string(k);
-    }
-    return text;
-}
-
 ClassNames classNames(ProxyGenerator& generator, const std::string& suffix)
 {
     ClassNames names;
@@ -169,16 +150,16 @@ void writeSourceHead(TextStream& source, ProxyGenerator& generator, const std::s
             continue;
         const std::string descriptor = record.getSignature();
         // RegisterNatives takes the names as the class file holds them (modified UTF-8).
-        source << indent(1) << "{(char*)" << cppStringLiteral(record.getName(), true) << ", (char*)"
+        source << indentation(1) << "{(char*)" << cppStringLiteral(record.getName(), true) << ", (char*)"
                << cppStringLiteral(descriptor, true) << ", \n";
-        source << indent(1) << " (void*)" << names.qualifiedPrefix << names.nativeNamespace
+        source << indentation(1) << " (void*)" << names.qualifiedPrefix << names.nativeNamespace
                << "::" << generator.m_nativeNames[record.getName() + descriptor] << "},\n";
     }
     source << "};\n\n";
     source << "namespace CPP_Java_Bridge{\n";
     source << "using namespace ::jni_helpers;\n";
     for (std::size_t i = 1; i <= names.depth(); ++i)
-        source << indent(i) << "namespace " << namespaceName(names.parts[i - 1]) << "{\n";
+        source << indentation(i) << "namespace " << namespaceName(names.parts[i - 1]) << "{\n";
     source << "const char* " << names.className << "::_clazzName = " << cppStringLiteral(javaClassName) << ";\n";
     source << "const unsigned char " << names.className << "::bytes[] = {\n";
     ClassBytesSink::appendText(classBytes, source.text());
@@ -192,11 +173,11 @@ void writeSourceTail(std::ostream& source, const ClassNames& names)
 
 void writeRethrowingCatch(std::ostream& source)
 {
-    source << indent(1) << "}catch(::jni_helpers::JVMException e){\n";
-    source << indent(2) << "throw ::jni_helpers::JVMException(e.getMessage(), e);\n";
-    source << indent(1) << "}catch(...){\n";
-    source << indent(2) << "throw ::jni_helpers::JVMException(\"System Error\");\n";
-    source << indent(1) << "}\n";
+    source << indentation(1) << "}catch(::jni_helpers::JVMException e){\n";
+    source << indentation(2) << "throw ::jni_helpers::JVMException(e.getMessage(), e);\n";
+    source << indentation(1) << "}catch(...){\n";
+    source << indentation(2) << "throw ::jni_helpers::JVMException(\"System Error\");\n";
+    source << indentation(1) << "}\n";
 }
 
 bool returnsReference(const std::string& descriptor)
@@ -212,7 +193,7 @@ std::string parameterLines(const std::vector<std::string>& parameters)
     for (std::size_t k = 0; k < parameters.size(); ++k) {
         if (k)
             text += ", \n";
-        text += indent(1) + parameters[k];
+        text += indentation(1) + parameters[k];
     }
     return text;
 }
@@ -240,14 +221,14 @@ void writeJavaCallingMethod(std::ostream& source, const ClassNames& names, const
         parameters.push_back(types[k] + " p" + std::to_string(k));
     source << result << " " << names.className << "::" << substituteName(cppName) << "\n";
     source << "(\n" << parameterLines(parameters) << "\n)\n{\n";
-    source << indent(1) << "try{\n";
+    source << indentation(1) << "try{\n";
     if (wrapped)
-        source << indent(2) << "JObject_t result;\n";
-    source << indent(2) << "jclass objClass = " << kHelper << "GetObjectClass(" << object << ");\n";
-    source << indent(2) << "jmethodID mthID = " << kHelper << "GetMethodID(objClass, " << cppStringLiteral(javaName)
-           << ", " << cppStringLiteral(descriptor) << ");\n";
-    source << indent(2) << kHelper << "DeleteLocalRef(objClass);\n";
-    source << indent(2);
+        source << indentation(2) << "JObject_t result;\n";
+    source << indentation(2) << "jclass objClass = " << kHelper << "GetObjectClass(" << object << ");\n";
+    source << indentation(2) << "jmethodID mthID = " << kHelper << "GetMethodID(objClass, "
+           << cppStringLiteral(javaName) << ", " << cppStringLiteral(descriptor) << ");\n";
+    source << indentation(2) << kHelper << "DeleteLocalRef(objClass);\n";
+    source << indentation(2);
     if (wrapped)
         source << "jobject o = ";
     else if (result != "void")
@@ -255,9 +236,9 @@ void writeJavaCallingMethod(std::ostream& source, const ClassNames& names, const
     source << kHelper << "Call" << methodCallType(descriptor) << "Method(" << object << ", mthID"
            << variadicArguments(descriptor, 0, true) << ");\n";
     if (wrapped) {
-        source << indent(2) << "result = JObject_t(o);\n";
-        source << indent(2) << kHelper << "DeleteLocalRef(o);\n";
-        source << indent(2) << "return result;\n";
+        source << indentation(2) << "result = JObject_t(o);\n";
+        source << indentation(2) << kHelper << "DeleteLocalRef(o);\n";
+        source << indentation(2) << "return result;\n";
     }
     writeRethrowingCatch(source);
     source << "}\n";
@@ -266,25 +247,25 @@ void writeJavaCallingMethod(std::ostream& source, const ClassNames& names, const
 void writeThunkStart(std::ostream& source)
 {
     source << "{\n";
-    source << indent(1) << "if(!" << kHelper << "isInitialized())\n";
-    source << indent(2) << kHelper << "init(env);\n";
-    source << indent(1) << "try{\n";
+    source << indentation(1) << "if(!" << kHelper << "isInitialized())\n";
+    source << indentation(2) << kHelper << "init(env);\n";
+    source << indentation(1) << "try{\n";
 }
 
 void writeReceiver(std::ostream& source)
 {
-    source << indent(2) << "::jni_helpers::JNIInterface::Receiver receiver(peer);\n";
+    source << indentation(2) << "::jni_helpers::JNIInterface::Receiver receiver(peer);\n";
 }
 
 void writeGonePeerCheck(std::ostream& source, const std::string& descriptor)
 {
     const std::string fallback = defaultReturnStatement(descriptor);
     writeReceiver(source);
-    source << indent(2) << "if(!receiver){\n";
-    source << indent(3) << kHelper << "ThrowNew(\"The C++ object of this Java object no longer exists.\", "
+    source << indentation(2) << "if(!receiver){\n";
+    source << indentation(3) << kHelper << "ThrowNew(\"The C++ object of this Java object no longer exists.\", "
                            "\"java/lang/IllegalStateException\");\n";
-    source << indent(3) << (fallback.empty() ? std::string("return;") : fallback) << "\n";
-    source << indent(2) << "}\n";
+    source << indentation(3) << (fallback.empty() ? std::string("return;") : fallback) << "\n";
+    source << indentation(2) << "}\n";
 }
 
 void writeThunkEnd(std::ostream& source, const std::string& descriptor)
@@ -292,19 +273,19 @@ void writeThunkEnd(std::ostream& source, const std::string& descriptor)
     // A Java exception gets back to Java as it was thrown: the same object, of its own class. Any
     // other failure reaches Java with the C++ exception's own message below the fixed first line.
     const std::string failure = "::jni_helpers::CSmartString(\"An error in the native code.\\n\") + ";
-    source << indent(1) << "}catch(const ::jni_helpers::JVMException& e){\n";
-    source << indent(2) << "if(" << kHelper << "Throw(e.getThrowable()) != JNI_OK)\n";
-    source << indent(3) << kHelper << "ThrowNew(" << failure << "e.getMessage());\n";
-    source << indent(1) << "}catch(const ::jni_helpers::BaseException& e){\n";
-    source << indent(2) << kHelper << "ThrowNew(" << failure << "e.getMessage());\n";
-    source << indent(1) << "}catch(const ::std::exception& e){\n";
-    source << indent(2) << kHelper << "ThrowNew(" << failure << "::jni_helpers::CSmartString(e.what()));\n";
-    source << indent(1) << "}catch(...){\n";
-    source << indent(2) << kHelper << "ThrowNew(\"An error in the native code.\");\n";
-    source << indent(1) << "}\n";
+    source << indentation(1) << "}catch(const ::jni_helpers::JVMException& e){\n";
+    source << indentation(2) << "if(" << kHelper << "Throw(e.getThrowable()) != JNI_OK)\n";
+    source << indentation(3) << kHelper << "ThrowNew(" << failure << "e.getMessage());\n";
+    source << indentation(1) << "}catch(const ::jni_helpers::BaseException& e){\n";
+    source << indentation(2) << kHelper << "ThrowNew(" << failure << "e.getMessage());\n";
+    source << indentation(1) << "}catch(const ::std::exception& e){\n";
+    source << indentation(2) << kHelper << "ThrowNew(" << failure << "::jni_helpers::CSmartString(e.what()));\n";
+    source << indentation(1) << "}catch(...){\n";
+    source << indentation(2) << kHelper << "ThrowNew(\"An error in the native code.\");\n";
+    source << indentation(1) << "}\n";
     const std::string fallback = defaultReturnStatement(descriptor);
     if (!fallback.empty())
-        source << indent(1) << fallback << "\n";
+        source << indentation(1) << fallback << "\n";
     source << "}\n";
 }
 
@@ -322,24 +303,24 @@ void writeHeaderHead(std::ostream& header, const ClassNames& names)
     header << "#include \"JNIInteface.h\"\n\n";
     header << "namespace CPP_Java_Bridge{\n";
     for (std::size_t i = 1; i <= n; ++i)
-        header << indent(i) << "namespace " << namespaceName(names.parts[i - 1]) << "{\n";
+        header << indentation(i) << "namespace " << namespaceName(names.parts[i - 1]) << "{\n";
     header << "#ifdef __JNIHDLL\n";
-    header << indent(n) << "class __declspec(dllexport) " << names.className << ": " << names.bases << "{\n";
+    header << indentation(n) << "class __declspec(dllexport) " << names.className << ": " << names.bases << "{\n";
     header << "#elif __USEDLL\n";
-    header << indent(n) << "class __declspec(dllimport) " << names.className << ": " << names.bases << "{\n";
+    header << indentation(n) << "class __declspec(dllimport) " << names.className << ": " << names.bases << "{\n";
     header << "#else\n";
-    header << indent(n) << "class " << names.className << ": " << names.bases << "{\n";
+    header << indentation(n) << "class " << names.className << ": " << names.bases << "{\n";
     header << "#endif\n";
-    header << indent(n + 1) << "static const JNINativeMethod methods[];\n";
-    header << indent(n + 1) << "static const unsigned char bytes[];\n";
-    header << indent(n + 1) << "static const char* _clazzName;\n";
-    header << indent(n) << "public:\n";
+    header << indentation(n + 1) << "static const JNINativeMethod methods[];\n";
+    header << indentation(n + 1) << "static const unsigned char bytes[];\n";
+    header << indentation(n + 1) << "static const char* _clazzName;\n";
+    header << indentation(n) << "public:\n";
 }
 
 void writeHeaderTail(std::ostream& header, ProxyGenerator& generator, const std::set<MethodDescriptor>& records,
                      const ClassNames& names)
 {
-    header << indent(names.depth()) << "};\n";
+    header << indentation(names.depth()) << "};\n";
     header << "namespace " << names.nativeNamespace << "{ extern \"C\" {\n";
     for (const MethodDescriptor& record : records) {
         if (!record.isNative())

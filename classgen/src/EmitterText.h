@@ -4,6 +4,7 @@
 #pragma once
 
 #include "GeneratedFile.h"
+#include "GeneratedText.h"
 #include "MemberRecords.h"
 
 #include <antlr/AST.hpp>
@@ -40,11 +41,6 @@ public:
 private:
     TextBuffer m_buffer;
 };
-
-// k indentation units.
-std::string indent(std::size_t units);
-// "T0 p0, T1 p1, ..." of parameter types.
-std::string joinTypes(const std::vector<std::string>& types);
 
 // The names of the C++ class generated for the generator's Java class.
 struct ClassNames {
@@ -135,6 +131,28 @@ struct ClassTexts {
 // Builds the texts from the class's tree; false (and nothing written) when the class writer
 // reports errors. Builder exceptions pass.
 typedef std::function<bool(const antlr::RefAST& tree, bool includeStdafx, ClassTexts& texts)> TextBuilder;
+
+// The Java class a builder makes: its '/'-separated name and its class file.
+struct BuiltClass {
+    std::string name;
+    std::string bytes;
+};
+
+// Runs a level-0 `Builder` for `generator` over the class's tree and writes the class it builds;
+// the super types it could not find go to `texts`. False when the class writer reports errors;
+// builder exceptions pass.
+template <class Builder>
+bool buildClass(ProxyGenerator& generator, const antlr::RefAST& tree, ClassTexts& texts, BuiltClass& built)
+{
+    antlr::ASTFactory factory;
+    initializeFactory(factory);
+    Builder builder(&generator);
+    builder.setASTFactory(&factory);
+    builder.classFile(tree);
+    texts.missingTypes = builder.getMissingTypes();
+    built.name = builder.getDerivedClassName();
+    return classBytes(builder.getAST(), factory, built.bytes);
+}
 
 // What differs between the two kinds of files.
 struct FileKind {

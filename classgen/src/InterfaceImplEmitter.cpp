@@ -81,16 +81,11 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
                     ClassTexts& texts)
 {
     // The Java class and its bytes.
-    antlr::ASTFactory factory;
-    initializeFactory(factory);
     generator.m_methods.clear();
-    InterfaceImplBuilder builder(&generator);
-    builder.setASTFactory(&factory);
-    builder.classFile(interfaceTree);
-    texts.missingTypes = builder.getMissingTypes();
-    std::string bytes;
-    if (!classBytes(builder.getAST(), factory, bytes))
+    BuiltClass built;
+    if (!buildClass<InterfaceImplBuilder>(generator, interfaceTree, texts, built))
         return false;
+    const std::string& bytes = built.bytes;
 
     // Names.
     const ClassNames names = classNames(generator, implSuffix);
@@ -120,10 +115,10 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     // --- Source ---------------------------------------------------------------------------------
     TextStream source;
     source.reserve(sourceTextSize(bytes, generator.m_methods.size()));
-    writeSourceHead(source, generator, generator.m_methods, names, includeStdafx, builder.getImplClassName(), bytes);
+    writeSourceHead(source, generator, generator.m_methods, names, includeStdafx, built.name, bytes);
     source << className << "::" << className << "(){\n";
-    source << indent(1) << "try{\n";
-    source << indent(2) << "JNIInterface::init(_clazzName, " << initArguments() << ");\n";
+    source << indentation(1) << "try{\n";
+    source << indentation(2) << "JNIInterface::init(_clazzName, " << initArguments() << ");\n";
     writeRethrowingCatch(source);
     source << "}\n";
     // Unless the C++ class overrides them, these run the Java implementation.
@@ -147,7 +142,7 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
         source << result << " JNICALL " << nativeNamespace << "::"
                << generator.m_nativeNames[record.getName() + descriptor] << "\n";
         source << "(\n";
-        source << indent(1) << "JNIEnv* env, jobject";
+        source << indentation(1) << "JNIEnv* env, jobject";
         for (std::size_t k = 0; k < params.size(); ++k) {
             if (k == 0)
                 source << ", " << params[k] << " peer";
@@ -159,7 +154,7 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
         writeGonePeerCheck(source, descriptor);
         const std::string call = "((" + names.qualifiedClass() + "*)receiver.get())->" + substituteName(javaName) +
                                  "(" + genNativeCallArgs(descriptor, 1) + ")";
-        source << indent(2);
+        source << indentation(2);
         if (result == "void" || called == "void")
             source << call << ";\n";
         else if (called == "JObject_t")
@@ -177,13 +172,13 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
     TextStream header;
     header.reserve(headerTextSize(generator.m_methods.size()));
     writeHeaderHead(header, names);
-    header << indent(n + 1) << className << "();\n";
-    header << indent(n + 1) << className << "(const " << className << "& o):" << names.copyInitializers << "{}\n";
+    header << indentation(n + 1) << className << "();\n";
+    header << indentation(n + 1) << className << "(const " << className << "& o):" << names.copyInitializers << "{}\n";
     for (const auto& method : declared) {
         const MethodDescriptor* record = method.first;
         const std::string descriptor = record->getSignature();
-        header << indent(n + 1) << "virtual " << virtualReturnType(descriptor) << " " << substituteName(record->getName())
-               << "(" << joinTypes(methodHelperParams(descriptor)) << ")";
+        header << indentation(n + 1) << "virtual " << virtualReturnType(descriptor) << " "
+               << substituteName(record->getName()) << "(" << numberedParameters(methodHelperParams(descriptor)) << ")";
         if (javaDefaults.count(method.second))
             header << ";\n";
         else

@@ -1,5 +1,5 @@
-// Helpers of generated C++ text (internal to the proxy generator): indentation, parameter lists
-// and the encoding of the files.
+// Helpers of generated C++ text, for the proxy generator and the writers of implementations and
+// delegators: indentation, parameter lists and the encoding of the files.
 #pragma once
 
 #include <cstddef>
