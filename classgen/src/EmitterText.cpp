@@ -304,13 +304,7 @@ void writeHeaderHead(std::ostream& header, const ClassNames& names)
     header << "namespace CPP_Java_Bridge{\n";
     for (std::size_t i = 1; i <= n; ++i)
         header << indentation(i) << "namespace " << namespaceName(names.parts[i - 1]) << "{\n";
-    header << "#ifdef __JNIHDLL\n";
-    header << indentation(n) << "class __declspec(dllexport) " << names.className << ": " << names.bases << "{\n";
-    header << "#elif __USEDLL\n";
-    header << indentation(n) << "class __declspec(dllimport) " << names.className << ": " << names.bases << "{\n";
-    header << "#else\n";
-    header << indentation(n) << "class " << names.className << ": " << names.bases << "{\n";
-    header << "#endif\n";
+    writeClassOpening(header, indentation(n), names.className + ": " + names.bases + "{");
     header << indentation(n + 1) << "static const JNINativeMethod methods[];\n";
     header << indentation(n + 1) << "static const unsigned char bytes[];\n";
     header << indentation(n + 1) << "static const char* _clazzName;\n";

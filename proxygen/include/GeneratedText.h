@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,11 @@ std::string indentation(std::size_t units);
 
 // The types joined as "<type i> p<i>", with ", " between them.
 std::string numberedParameters(const std::vector<std::string>& types);
+
+// The opening line of a generated class, as the three ways of compiling its header see it: inside
+// the library that exports it (__JNIHDLL), by a user of that library (__USEDLL), or into one
+// program. `declaration` is what follows "class " and the storage class: name, bases and brace.
+void writeClassOpening(std::ostream& out, const std::string& indent, const std::string& declaration);
 
 // Appends the parts (strings, string literals, characters) to the text in order: a piece of
 // generated code is built in one string and put into its stream at once.

@@ -25,6 +25,17 @@ std::string numberedParameters(const std::vector<std::string>& types)
     return text;
 }
 
+void writeClassOpening(std::ostream& out, const std::string& indent, const std::string& declaration)
+{
+    out << "#ifdef __JNIHDLL\n";
+    out << indent << "class __declspec(dllexport) " << declaration << "\n";
+    out << "#elif __USEDLL\n";
+    out << indent << "class __declspec(dllimport) " << declaration << "\n";
+    out << "#else\n";
+    out << indent << "class " << declaration << "\n";
+    out << "#endif\n";
+}
+
 void appendTry(std::string& text, const std::string& indent)
 {
     text += indent;

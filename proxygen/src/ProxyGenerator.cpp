@@ -89,6 +89,20 @@ ProxyGenerator::~ProxyGenerator()
 
 // --- Loading ------------------------------------------------------------------------------------
 
+namespace {
+
+// What the generator keeps of a class the repository loaded: its dotted name, its kind, the
+// module it came from and whether it has native methods.
+void takeLoadedClass(ProxyGenerator& generator, const ClassRepository& repository)
+{
+    generator.m_javaClassName = replaceChar(repository.getClassName(), '/', '.');
+    generator.m_bIsInterface = repository.isInterface();
+    generator.m_classPath = repository.getModulePath();
+    generator.m_bHasNativeMethods = repository.hasNativeMethods();
+}
+
+}  // namespace
+
 ProxyGenerator& ProxyGenerator::loadClass(std::string javaClassName, std::string modulePath)
 {
     ClassRepository repository;
@@ -97,10 +111,7 @@ ProxyGenerator& ProxyGenerator::loadClass(std::string javaClassName, std::string
     m_strLoadProblem = repository.getLoadProblem();
     if (tree) {
         std::copy(repository.getVersion(), repository.getVersion() + 4, m_version);
-        m_javaClassName = replaceChar(repository.getClassName(), '/', '.');
-        m_bIsInterface = repository.isInterface();
-        m_classPath = repository.getModulePath();
-        m_bHasNativeMethods = repository.hasNativeMethods();
+        takeLoadedClass(*this, repository);
     }
     return *this;
 }
@@ -109,12 +120,8 @@ ProxyGenerator& ProxyGenerator::loadClassFile(std::string path)
 {
     ClassRepository repository;
     antlr::RefAST tree = repository.loadClassFile(path);
-    if (tree) {
-        m_javaClassName = replaceChar(repository.getClassName(), '/', '.');
-        m_bIsInterface = repository.isInterface();
-        m_classPath = repository.getModulePath();
-        m_bHasNativeMethods = repository.hasNativeMethods();
-    }
+    if (tree)
+        takeLoadedClass(*this, repository);
     return *this;
 }
 

@@ -305,19 +305,13 @@ void ProxyGenerator::genClassHead()
         for (std::size_t k = 1; k <= parts; ++k)
             out << indentation(k) << "namespace " << namespaceName(m_packageParts[k - 1]) << " {\n";
         const std::string c = indentation(parts + 1);
-        out << "#ifdef __JNIHDLL\n";
         // The class that stands for the Java type in "defproxies.h" is the base (recorded for it), so
         // a proxy passed where its own type is expected converts to it as to a base class. A String
         // is a JStringHelper where the generated code expects one.
         std::string base = cppTypeName("L" + replaceChar(m_javaClassName, '.', '/') + ";", false);
         if (base == "jstring")
             base = "JObject_t";
-        out << c << "class __declspec(dllexport) " << cls << ": public " << base << " {\n";
-        out << "#elif __USEDLL\n";
-        out << c << "class __declspec(dllimport) " << cls << ": public " << base << " {\n";
-        out << "#else\n";
-        out << c << "class " << cls << ": public " << base << " {\n";
-        out << "#endif\n";
+        writeClassOpening(out, c, cls + ": public " + base + " {");
         out << m << "typedef jobjectArray jstringArray;\n";
         out << "private:\n";
         out << m << "static const char* _clazzName;\n";

@@ -96,13 +96,7 @@ bool genDefProxies(std::string directory, bool includeStdafx)
         header << "namespace CPP_Java_Bridge {\n";
         for (std::size_t j = 1; j <= k; ++j)
             header << indentation(j) << "namespace " << namespaceName(parts[j - 1]) << " {\n";
-        header << "#ifdef __JNIHDLL\n";
-        header << l << "class __declspec(dllexport) " << n << ": public virtual JObject_t {\n";
-        header << "#elif __USEDLL\n";
-        header << l << "class __declspec(dllimport) " << n << ": public virtual JObject_t {\n";
-        header << "#else\n";
-        header << l << "class " << n << ": public virtual JObject_t {\n";
-        header << "#endif\n";
+        writeClassOpening(header, l, n + ": public virtual JObject_t {");
         header << l << "public:\n";
         header << l << indentUnit << n << "(){}\n";
         header << l << indentUnit << n << "(const JObject_t& o);\n";
