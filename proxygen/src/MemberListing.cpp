@@ -1,6 +1,8 @@
 // The member lists of the wizard's views: one Java-like line per member.
 #include "JavaTypes.h"
 #include "ProxyGenerator.h"
+
+#include "GeneratedText.h"
 #include "TypeMapping.h"
 
 #include <cmath>
@@ -31,14 +33,7 @@ std::string staticFinalWords(uint16_t flags)
 // "(" + "type p0, type p1" + ");"
 std::string parameterList(const std::string& descriptor)
 {
-    const std::vector<std::string> types = jmethodParams(descriptor);
-    std::string list = "(";
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        if (i)
-            list += ", ";
-        list += types[i] + " p" + std::to_string(i);
-    }
-    return list + ");";
+    return "(" + numberedParameters(jmethodParams(descriptor)) + ");";
 }
 
 std::string methodLine(const MethodDescriptor& method)
@@ -58,6 +53,20 @@ void listMethodSet(const std::set<MethodDescriptor>& methods, MethodLineMap& lin
     lines.clear();
     for (const MethodDescriptor& method : methods)
         lines[methodLine(method)] = method;
+}
+
+// The lines of the fields that `kept` keeps, each type written as `typeName` gives it.
+template <typename Kept, typename TypeName>
+void listFieldSet(const std::set<FieldDescriptor>& fields, FieldLineMap& lines, Kept kept, TypeName typeName)
+{
+    lines.clear();
+    for (const FieldDescriptor& field : fields) {
+        if (!kept(field))
+            continue;
+        const std::string line = accessWord(field.getAccessFlags()) + staticFinalWords(field.getAccessFlags()) +
+                                 typeName(field.getType()) + " " + field.getName() + ";";
+        lines[line] = field;
+    }
 }
 
 }  // namespace
@@ -113,27 +122,17 @@ void ProxyGenerator::listConstructors(MethodLineMap& lines)
     }
 }
 
+// The fields of the list are the fields that the proxy gives accessors.
 void ProxyGenerator::listFields(FieldLineMap& lines)
 {
-    lines.clear();
-    for (const FieldDescriptor& field : m_fields) {
-        // The fields of the list are the fields that the proxy gives accessors.
-        if (!isPropertyField(field))
-            continue;
-        const std::string line = accessWord(field.getAccessFlags()) + staticFinalWords(field.getAccessFlags()) +
-                                 replaceChar(javaTypeName(field.getType()), '$', '.') + " " + field.getName() + ";";
-        lines[line] = field;
-    }
+    listFieldSet(
+        m_fields, lines, [this](const FieldDescriptor& field) { return isPropertyField(field); },
+        [](const std::string& type) { return replaceChar(javaTypeName(type), '$', '.'); });
 }
 
 void ProxyGenerator::listConstants(FieldLineMap& lines)
 {
-    lines.clear();
-    for (const FieldDescriptor& field : m_fields) {
-        if (!isConstant(field))
-            continue;
-        const std::string line = accessWord(field.getAccessFlags()) + staticFinalWords(field.getAccessFlags()) +
-                                 javaTypeName(field.getType()) + " " + field.getName() + ";";
-        lines[line] = field;
-    }
+    listFieldSet(
+        m_fields, lines, [this](const FieldDescriptor& field) { return isConstant(field); },
+        [](const std::string& type) { return javaTypeName(type); });
 }
