@@ -11,6 +11,8 @@
 #include <vector>
 
 using proxygen_test::CleanGlobals;
+using proxygen_test::field;
+using proxygen_test::method;
 
 namespace {
 
@@ -57,42 +59,29 @@ const Row kMemberRows[] = {
     {kProtected, 7, kNone, true, false, "protected far up dropped"},
 };
 
-void setFieldSwitch(Switch sw, bool on)
-{
-    if (sw == kRegular)
-        setFieldsExcludeRegular(on);
-    if (sw == kPrivateSwitch)
-        setFieldsExcludePrivate(on);
-    if (sw == kProtectedSwitch)
-        setFieldsExcludeProtected(on);
-}
+// The setters of the switches kRegular, kPrivateSwitch and kProtectedSwitch of one member kind.
+typedef bool (*const SwitchSetters[3])(bool);
+const SwitchSetters kFieldSwitches = {setFieldsExcludeRegular, setFieldsExcludePrivate, setFieldsExcludeProtected};
+const SwitchSetters kMethodSwitches = {setMethodsExcludeRegular, setMethodsExcludePrivate,
+                                       setMethodsExcludeProtected};
 
-void setMethodSwitch(Switch sw, bool on)
+// For each row: the globals cleared, the row's switch of `own` on and every switch of `other` on
+// (they must not matter), then a generator of a.B under the row's use of the global filter given
+// one member at the row's level by `add`, which returns how many members of its kind it kept.
+template <std::size_t N, typename Add>
+void expectRows(const Row (&rows)[N], const SwitchSetters& own, const SwitchSetters& other, Add add)
 {
-    if (sw == kRegular)
-        setMethodsExcludeRegular(on);
-    if (sw == kPrivateSwitch)
-        setMethodsExcludePrivate(on);
-    if (sw == kProtectedSwitch)
-        setMethodsExcludeProtected(on);
-}
-
-FieldDescriptor field(const std::string& name, uint16_t flags, const std::string& type = "I")
-{
-    FieldDescriptor f;
-    f.setName(name);
-    f.setType(type);
-    f.setAccessFlags(flags);
-    return f;
-}
-
-MethodDescriptor method(const std::string& name, const std::string& descriptor, uint16_t flags)
-{
-    MethodDescriptor m;
-    m.setName(name);
-    m.setSignature(descriptor);
-    m.setAccessFlags(flags);
-    return m;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        CleanGlobals::reset();
+        if (row.sw != kNone)
+            own[row.sw - kRegular](true);
+        for (bool (*set)(bool) : other)
+            set(true);
+        ProxyGenerator gen("a.B");
+        gen.m_bUseGlobalFilter = row.useGlobalFilter;
+        EXPECT_EQ(add(gen, row), row.kept ? 1u : 0u);
+    }
 }
 
 std::vector<std::string> keys(const std::set<MethodDescriptor>& set)
@@ -120,35 +109,19 @@ protected:
 
 TEST_F(FilterTest, FieldsFollowTheAccessTable)
 {
-    for (const Row& row : kMemberRows) {
-        SCOPED_TRACE(row.why);
-        CleanGlobals::reset();
-        setFieldSwitch(row.sw, true);
-        // The method switches must not matter for fields.
-        setMethodsExcludeRegular(true);
-        setMethodsExcludePrivate(true);
-        setMethodsExcludeProtected(true);
-        ProxyGenerator gen("a.B");
-        gen.m_bUseGlobalFilter = row.useGlobalFilter;
-        gen.addField(field("f", row.access), static_cast<int16_t>(row.level));
-        EXPECT_EQ(gen.m_fields.size(), row.kept ? 1u : 0u);
-    }
+    // The method switches must not matter for fields.
+    expectRows(kMemberRows, kFieldSwitches, kMethodSwitches, [](ProxyGenerator& gen, const Row& row) {
+        gen.addField(field("f", "I", row.access), static_cast<int16_t>(row.level));
+        return gen.m_fields.size();
+    });
 }
 
 TEST_F(FilterTest, MethodsFollowTheAccessTable)
 {
-    for (const Row& row : kMemberRows) {
-        SCOPED_TRACE(row.why);
-        CleanGlobals::reset();
-        setMethodSwitch(row.sw, true);
-        setFieldsExcludeRegular(true);
-        setFieldsExcludePrivate(true);
-        setFieldsExcludeProtected(true);
-        ProxyGenerator gen("a.B");
-        gen.m_bUseGlobalFilter = row.useGlobalFilter;
+    expectRows(kMemberRows, kMethodSwitches, kFieldSwitches, [](ProxyGenerator& gen, const Row& row) {
         gen.addMethod(method("m", "()V", row.access), static_cast<int16_t>(row.level));
-        EXPECT_EQ(gen.m_methods.size(), row.kept ? 1u : 0u);
-    }
+        return gen.m_methods.size();
+    });
 }
 
 TEST_F(FilterTest, ConstructorsOnlyOfTheClassItself)
@@ -165,26 +138,18 @@ TEST_F(FilterTest, ConstructorsOnlyOfTheClassItself)
         {kProtected, 0, kPrivateSwitch, true, true, "private switch leaves protected"},
         {kProtected, 0, kNone, true, true, "protected"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.why);
-        CleanGlobals::reset();
-        setMethodSwitch(row.sw, true);
-        setFieldsExcludeRegular(true);
-        setFieldsExcludePrivate(true);
-        setFieldsExcludeProtected(true);
-        ProxyGenerator gen("a.B");
-        gen.m_bUseGlobalFilter = row.useGlobalFilter;
+    expectRows(rows, kMethodSwitches, kFieldSwitches, [](ProxyGenerator& gen, const Row& row) {
         gen.addConstructor(method("<init>", "(I)V", row.access), static_cast<int16_t>(row.level));
-        EXPECT_EQ(gen.m_constructors.size(), row.kept ? 1u : 0u);
-    }
+        return gen.m_constructors.size();
+    });
 }
 
 TEST_F(FilterTest, DollarMembersAreLeftOutOfProxiesButNotOfDelegators)
 {
     ProxyGenerator gen("a.B");
     gen.m_bUseGlobalFilter = false;
-    gen.addField(field("this$0", kPublic), 0);
-    gen.addField(field("inner", kPublic, "La/B$C;"), 0);
+    gen.addField(field("this$0", "I", kPublic), 0);
+    gen.addField(field("inner", "La/B$C;", kPublic), 0);
     gen.addMethod(method("access$000", "()V", kPublic), 0);
     gen.addMethod(method("make", "()La/B$C;", kPublic | 0x0100), 0);
     gen.addConstructor(method("<init>", "(La/B$C;)V", kPublic), 0);
@@ -206,8 +171,8 @@ TEST_F(FilterTest, LaterReportReplacesEarlierOne)
     ASSERT_EQ(gen.m_methods.size(), 1u);
     EXPECT_EQ(gen.m_methods.begin()->getAccessFlags(), kProtected | 0x0010);
 
-    gen.addField(field("f", kPublic), 2);
-    gen.addField(field("f", kPublic | 0x0008), 0);
+    gen.addField(field("f", "I", kPublic), 2);
+    gen.addField(field("f", "I", kPublic | 0x0008), 0);
     ASSERT_EQ(gen.m_fields.size(), 1u);
     EXPECT_EQ(gen.m_fields.begin()->getAccessFlags(), kPublic | 0x0008);
 
@@ -245,8 +210,8 @@ TEST_F(FilterTest, MemberSelectionExcludesButNativesStillCount)
     gen.addMethod(method("f", "(J)V", kPublic), 0);
     gen.addMethod(method("nat", "()V", kPublic | 0x0100), 0);
     gen.addMethod(method("inheritedNat", "()V", kPublic | 0x0100), 1);
-    gen.addField(field("g", kPublic), 0);
-    gen.addField(field("h", kPublic), 0);
+    gen.addField(field("g", "I", kPublic), 0);
+    gen.addField(field("h", "I", kPublic), 0);
     gen.addConstructor(method("<init>", "(I)V", kPublic), 0);
     gen.addConstructor(method("<init>", "()V", kPublic), 0);
     gen.addDelegatorMethod(method("hidden", "()V", kPrivate));

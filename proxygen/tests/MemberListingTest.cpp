@@ -9,6 +9,8 @@
 #include <vector>
 
 using proxygen_test::CleanGlobals;
+using proxygen_test::field;
+using proxygen_test::method;
 
 namespace {
 
@@ -25,24 +27,6 @@ template <class Map>
 bool has(const Map& map, const std::string& line)
 {
     return map.count(line) != 0;
-}
-
-MethodDescriptor method(const std::string& name, const std::string& descriptor, uint16_t flags)
-{
-    MethodDescriptor m;
-    m.setName(name);
-    m.setSignature(descriptor);
-    m.setAccessFlags(flags);
-    return m;
-}
-
-FieldDescriptor field(const std::string& name, const std::string& type, uint16_t flags)
-{
-    FieldDescriptor f;
-    f.setName(name);
-    f.setType(type);
-    f.setAccessFlags(flags);
-    return f;
 }
 
 class MemberListingTest : public ::testing::Test {

@@ -14,26 +14,10 @@
 
 using proxygen_test::CleanGlobals;
 using proxygen_test::exportNames;
+using proxygen_test::field;
+using proxygen_test::method;
 
 namespace {
-
-MethodDescriptor method(const std::string& name, const std::string& descriptor, uint16_t flags = 0x0001)
-{
-    MethodDescriptor m;
-    m.setName(name);
-    m.setSignature(descriptor);
-    m.setAccessFlags(flags);
-    return m;
-}
-
-FieldDescriptor field(const std::string& name, const std::string& descriptor, uint16_t flags = 0x0001)
-{
-    FieldDescriptor f;
-    f.setName(name);
-    f.setType(descriptor);
-    f.setAccessFlags(flags);
-    return f;
-}
 
 std::size_t occurrences(const std::string& text, const std::string& part)
 {

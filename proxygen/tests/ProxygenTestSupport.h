@@ -33,6 +33,25 @@ public:
     }
 };
 
+// Member records as the class-info walker reports them; public unless `flags` say otherwise.
+inline MethodDescriptor method(const std::string& name, const std::string& descriptor, uint16_t flags = 0x0001)
+{
+    MethodDescriptor m;
+    m.setName(name);
+    m.setSignature(descriptor);
+    m.setAccessFlags(flags);
+    return m;
+}
+
+inline FieldDescriptor field(const std::string& name, const std::string& type, uint16_t flags = 0x0001)
+{
+    FieldDescriptor f;
+    f.setName(name);
+    f.setType(type);
+    f.setAccessFlags(flags);
+    return f;
+}
+
 // Modules: JDK 17's jmods and the fixture classes (CLASSPATH left out).
 inline void useJdkAndFixtures()
 {

@@ -222,39 +222,18 @@ void overloads()
     CHECK_EQ(fixtures::OverloadsJNIProxy::count(jchar('A'), jlong(1)), 66);
 }
 
+// The helper's getter of a static field, chosen by the type of the last argument.
+jint staticField(jclass c, jfieldID id, jint) { return JNIEnvHelper::GetStaticIntField(c, id); }
+jlong staticField(jclass c, jfieldID id, jlong) { return JNIEnvHelper::GetStaticLongField(c, id); }
+jfloat staticField(jclass c, jfieldID id, jfloat) { return JNIEnvHelper::GetStaticFloatField(c, id); }
+jdouble staticField(jclass c, jfieldID id, jdouble) { return JNIEnvHelper::GetStaticDoubleField(c, id); }
+
 // A constant read through JNI from the class, as Java holds it.
 template <typename T>
-T javaStatic(const char* className, const char* name, const char* descriptor);
-
-template <>
-jint javaStatic<jint>(const char* className, const char* name, const char* descriptor)
+T javaStatic(const char* className, const char* name, const char* descriptor)
 {
     jclass c = JNIEnvHelper::FindClass(className);
-    jint v = JNIEnvHelper::GetStaticIntField(c, JNIEnvHelper::GetStaticFieldID(c, name, descriptor));
-    JNIEnvHelper::DeleteLocalRef(c);
-    return v;
-}
-template <>
-jlong javaStatic<jlong>(const char* className, const char* name, const char* descriptor)
-{
-    jclass c = JNIEnvHelper::FindClass(className);
-    jlong v = JNIEnvHelper::GetStaticLongField(c, JNIEnvHelper::GetStaticFieldID(c, name, descriptor));
-    JNIEnvHelper::DeleteLocalRef(c);
-    return v;
-}
-template <>
-jfloat javaStatic<jfloat>(const char* className, const char* name, const char* descriptor)
-{
-    jclass c = JNIEnvHelper::FindClass(className);
-    jfloat v = JNIEnvHelper::GetStaticFloatField(c, JNIEnvHelper::GetStaticFieldID(c, name, descriptor));
-    JNIEnvHelper::DeleteLocalRef(c);
-    return v;
-}
-template <>
-jdouble javaStatic<jdouble>(const char* className, const char* name, const char* descriptor)
-{
-    jclass c = JNIEnvHelper::FindClass(className);
-    jdouble v = JNIEnvHelper::GetStaticDoubleField(c, JNIEnvHelper::GetStaticFieldID(c, name, descriptor));
+    T v = staticField(c, JNIEnvHelper::GetStaticFieldID(c, name, descriptor), T());
     JNIEnvHelper::DeleteLocalRef(c);
     return v;
 }
