@@ -3,6 +3,7 @@
 // repository over such a home, JDK 25 where the machine has it, and damaged images.
 #include "ClassRepository.h"
 #include "JavaImage.h"
+#include "ReaderTestSupport.h"
 #include "TestSupport.h"
 #include "writer_corpus.h"
 
@@ -91,15 +92,8 @@ std::string useImage(const std::string& path)
     }
 }
 
-class JavaImageTest : public ::testing::Test {
+class JavaImageTest : public reader_test::NoModulesTest {
 protected:
-    void SetUp() override { reset(); }
-    void TearDown() override { reset(); }
-    static void reset()
-    {
-        kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
-        ClassRepository::resetModules("");
-    }
     TempDir dir{"kavrin-image"};
 };
 

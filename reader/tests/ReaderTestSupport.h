@@ -4,6 +4,8 @@
 #include "ClassBytesInput.h"
 #include "ClassFileParser.hpp"
 #include "ClassFileParsing.h"
+#include "ClassRepository.h"
+#include "TestSupport.h"
 #include "ValueAST.h"
 
 #include <antlr/MismatchedTokenException.hpp>
@@ -11,12 +13,30 @@
 #include <antlr/SemanticException.hpp>
 #include <antlr/TokenStreamException.hpp>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace reader_test {
+
+// Resets the module set to the Java home `javaHome` ("" for none), with CLASSPATH left out.
+inline void useModules(const std::string& javaHome)
+{
+    kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
+    ClassRepository::resetModules(javaHome);
+}
+
+// A test that starts and ends with no modules.
+class NoModulesTest : public ::testing::Test {
+protected:
+    void SetUp() override { reset(); }
+    void TearDown() override { reset(); }
+    static void reset() { useModules(""); }
+};
 
 // What one parse yields.
 struct Parsed {

@@ -2,6 +2,7 @@
 // zip -0, a .jmod module, the fake classic JRE and the real JDK 17 home; cache, hints, failures.
 #include "ClassRepository.h"
 #include "GeneratedClassSets.h"
+#include "ReaderTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -111,15 +112,8 @@ std::size_t centralEntry(const std::vector<uint8_t>& zip, const std::string& nam
     return std::string::npos;
 }
 
-class RepositoryTest : public ::testing::Test {
+class RepositoryTest : public reader_test::NoModulesTest {
 protected:
-    void SetUp() override { reset(); }
-    void TearDown() override { reset(); }
-    static void reset()
-    {
-        kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
-        ClassRepository::resetModules("");
-    }
     static bool cached(const std::string& key) { return ClassRepository::classCache.count(key) != 0; }
     TempDir dir{"kavrin-repo"};
 };

@@ -3,6 +3,7 @@
 #include "ClassInfoWalker.hpp"
 #include "ClassRepository.h"
 #include "ProxyGenerator.h"
+#include "ReaderTestSupport.h"
 #include "TestSupport.h"
 #include "ValueAST.h"
 
@@ -285,8 +286,7 @@ class WalkerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
-        ClassRepository::resetModules(kavrin_test::kJdkHome);
+        reader_test::useModules(kavrin_test::kJdkHome);
         ClassRepository::addModule(kClasses);
     }
     void TearDown() override { ClassRepository::resetModules(""); }
@@ -415,10 +415,7 @@ TEST_F(WalkerTest, DeletedSuperclassIsReportedAndOwnMembersArrive)
     TempDir dir("kavrin-walk");
     fs::copy(kClasses, dir.path(), fs::copy_options::recursive);
     fs::remove(dir.file("fixtures/Middle.class"));
-    {
-        kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
-        ClassRepository::resetModules(kavrin_test::kJdkHome);
-    }
+    reader_test::useModules(kavrin_test::kJdkHome);
     ClassRepository::addModule(dir.path());
 
     testing::internal::CaptureStderr();
@@ -451,10 +448,7 @@ TEST_F(WalkerTest, SuperTypesWalkedAgainReportTheSameUntilTheirTreeGoes)
     // Later walks take the super types' earlier walks: the same reports, in the same order.
     TempDir dir("kavrin-walk-again");
     fs::copy(kClasses, dir.path(), fs::copy_options::recursive);
-    {
-        kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
-        ClassRepository::resetModules(kavrin_test::kJdkHome);
-    }
+    reader_test::useModules(kavrin_test::kJdkHome);
     ClassRepository::addModule(dir.path());
     const Walk first = walkClass("fixtures.Derived");
     ASSERT_NE(first.find('M', "middleOnly()J", 1), nullptr);
