@@ -14,6 +14,7 @@
 // best_mb_per_s is the throughput of that pass. ASM runs in a JVM of its own (AsmClassBench.java);
 // without ASM the anchors are skipped.
 #include "ClassFileWriter.hpp"
+#include "JavaBaseCorpus.h"
 #include "TestSupport.h"
 #include "writer_corpus.h"
 
@@ -34,32 +35,12 @@ namespace {
 
 using writer_corpus::ClassBytes;
 
-const std::vector<ClassBytes>& javaBase()
-{
-    static const std::vector<ClassBytes> entries = [] {
-        try {
-            return writer_corpus::archiveClasses(KAVRIN_JAVA_BASE_JMOD, "classes/");
-        } catch (std::exception&) {
-            return std::vector<ClassBytes>();
-        }
-    }();
-    return entries;
-}
-
 int64_t corpusBytes()
 {
     int64_t bytes = 0;
     for (const ClassBytes& c : javaBase())
         bytes += static_cast<int64_t>(c.bytes.size());
     return bytes;
-}
-
-bool haveJavaBase(benchmark::State& state)
-{
-    if (!javaBase().empty())
-        return true;
-    state.SkipWithError("cannot read " KAVRIN_JAVA_BASE_JMOD);
-    return false;
 }
 
 double threadSeconds()

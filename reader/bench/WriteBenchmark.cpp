@@ -4,6 +4,7 @@
 //   BM_Write          write trees parsed beforehand
 //   BM_WalkOnly       walk trees parsed beforehand without output (the flags only)
 #include "ClassFileWriter.hpp"
+#include "JavaBaseCorpus.h"
 #include "writer_corpus.h"
 
 #include <antlr/ANTLRException.hpp>
@@ -17,18 +18,6 @@
 namespace {
 
 using writer_corpus::ClassBytes;
-
-const std::vector<ClassBytes>& javaBase()
-{
-    static const std::vector<ClassBytes> entries = [] {
-        try {
-            return writer_corpus::archiveClasses(KAVRIN_JAVA_BASE_JMOD, "classes/");
-        } catch (std::exception&) {
-            return std::vector<ClassBytes>();
-        }
-    }();
-    return entries;
-}
 
 struct ParsedClass {
     antlr::RefAST tree;
@@ -48,14 +37,6 @@ const std::vector<ParsedClass>& parsedJavaBase()
         return out;
     }();
     return trees;
-}
-
-bool haveJavaBase(benchmark::State& state)
-{
-    if (!javaBase().empty())
-        return true;
-    state.SkipWithError("cannot read " KAVRIN_JAVA_BASE_JMOD);
-    return false;
 }
 
 void BM_Write(benchmark::State& state)
