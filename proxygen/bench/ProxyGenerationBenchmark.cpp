@@ -5,58 +5,25 @@
 // cache and only walking and writing remain. Each run writes into a folder of its own, as a first
 // generation into a project does: a file system slows down the creation of files in place of ones
 // deleted moments before, which a loop of runs over one folder would measure instead.
-#include "ClassRepository.h"
-#include "JavaTypes.h"
-#include "ProxyGenerator.h"
-#include "StringHelpers.h"
-#include "TestSupport.h"
+#include "JavaBaseClasses.h"
 #include "TypeMapping.h"
 
-#include <antlr/AST.hpp>
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-void resetToJdk()
-{
-    kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
-    ClassRepository::resetModules(kavrin_test::kJdkHome);
-}
-
 // Dotted names of the classes of the package java.util whose access flags say public.
 const std::vector<std::string>& publicClasses()
 {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> entries;
-        listArchiveClasses(kavrin_test::kJavaBaseJmod, &entries);
-        resetToJdk();
-        std::vector<std::string> out;
+    static const std::vector<std::string> names = publicJavaBaseClasses([](const std::string& entry) {
         const std::string package = "java/util/";
-        for (const std::string& entry : entries) {
-            if (entry.compare(0, package.size(), package) != 0 ||
-                entry.find('/', package.size()) != std::string::npos)
-                continue;
-            const std::string name = entry.substr(0, entry.size() - 6);
-            ClassRepository loader;
-            antlr::RefAST tree = loader.loadClass(name, "");
-            // THIS_CLASS or THIS_INTERFACE is the fourth top-level node; ACCESS_FLAGS its first child.
-            antlr::RefAST node = tree;
-            for (int i = 0; node && i < 3; ++i)
-                node = node->getNextSibling();
-            if (!node || !node->getFirstChild())
-                continue;
-            if (std::stoi(node->getFirstChild()->getText()) & kAccPublic)
-                out.push_back(replaceChar(name, '/', '.'));
-        }
-        ClassRepository::resetModules("");
-        return out;
-    }();
+        return entry.compare(0, package.size(), package) == 0 && entry.find('/', package.size()) == std::string::npos;
+    });
     return names;
 }
 
@@ -82,6 +49,18 @@ std::size_t generateAll(const std::string& directory)
     return written;
 }
 
+// The counters of a generation benchmark over `classes` classes; an error when its last run wrote
+// fewer proxies.
+void report(benchmark::State& state, std::size_t classes, std::size_t written)
+{
+    if (written != classes)
+        state.SkipWithError("not every proxy was written");
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * classes));
+    state.counters["classes"] = static_cast<double>(classes);
+    state.counters["classes_per_second"] =
+        benchmark::Counter(static_cast<double>(classes), benchmark::Counter::kIsIterationInvariantRate);
+}
+
 void BM_GenerateJavaUtilColdCache(benchmark::State& state)
 {
     kavrin_test::TempDir dir("kavrin-genbench");
@@ -95,12 +74,7 @@ void BM_GenerateJavaUtilColdCache(benchmark::State& state)
         state.ResumeTiming();
         written = generateAll(folder);
     }
-    if (written != classes)
-        state.SkipWithError("not every proxy was written");
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * classes));
-    state.counters["classes"] = static_cast<double>(classes);
-    state.counters["classes_per_second"] =
-        benchmark::Counter(static_cast<double>(classes), benchmark::Counter::kIsIterationInvariantRate);
+    report(state, classes, written);
 }
 BENCHMARK(BM_GenerateJavaUtilColdCache)->Unit(benchmark::kMillisecond);
 
@@ -117,12 +91,7 @@ void BM_GenerateJavaUtilWarmCache(benchmark::State& state)
         state.ResumeTiming();
         written = generateAll(folder);
     }
-    if (written != classes)
-        state.SkipWithError("not every proxy was written");
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * classes));
-    state.counters["classes"] = static_cast<double>(classes);
-    state.counters["classes_per_second"] =
-        benchmark::Counter(static_cast<double>(classes), benchmark::Counter::kIsIterationInvariantRate);
+    report(state, classes, written);
 }
 BENCHMARK(BM_GenerateJavaUtilWarmCache)->Unit(benchmark::kMillisecond);
 

@@ -2,56 +2,23 @@
 // and listing members as the wizard's member views do. Reports classes per second, cold (every class
 // and its super types parsed into an empty cache) and warm (served from the cache), and the cache's
 // memory per cached class tree.
-#include "ClassRepository.h"
-#include "JavaTypes.h"
-#include "ProxyGenerator.h"
-#include "StringHelpers.h"
-#include "TestSupport.h"
+#include "JavaBaseClasses.h"
 
-#include <antlr/AST.hpp>
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
 
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-void resetToJdk()
-{
-    kavrin_test::ScopedEnv noClassPath("CLASSPATH", std::nullopt);
-    ClassRepository::resetModules(kavrin_test::kJdkHome);
-}
-
 // Dotted names of the classes of java.base whose access flags say public.
 const std::vector<std::string>& publicClasses()
 {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> entries;
-        listArchiveClasses(kavrin_test::kJavaBaseJmod, &entries);
-        resetToJdk();
-        std::vector<std::string> out;
-        for (const std::string& entry : entries) {
-            if (entry.find("module-info") != std::string::npos)
-                continue;
-            const std::string name = entry.substr(0, entry.size() - 6);
-            ClassRepository loader;
-            antlr::RefAST tree = loader.loadClass(name, "");
-            // THIS_CLASS or THIS_INTERFACE is the fourth top-level node; ACCESS_FLAGS its first child.
-            antlr::RefAST node = tree;
-            for (int i = 0; node && i < 3; ++i)
-                node = node->getNextSibling();
-            if (!node || !node->getFirstChild())
-                continue;
-            if (std::stoi(node->getFirstChild()->getText()) & kAccPublic)
-                out.push_back(replaceChar(name, '/', '.'));
-        }
-        ClassRepository::resetModules("");
-        return out;
-    }();
+    static const std::vector<std::string> names = publicJavaBaseClasses(
+        [](const std::string& entry) { return entry.find("module-info") == std::string::npos; });
     return names;
 }
 
