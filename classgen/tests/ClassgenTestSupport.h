@@ -8,6 +8,7 @@
 #include "ClassFileParsing.h"
 #include "ClassFileWriter.hpp"
 #include "ClassRepository.h"
+#include "ProxyGenerator.h"
 #include "TestPaths.h"
 #include "TestSupport.h"
 #include "ValueAST.h"
@@ -283,6 +284,38 @@ inline antlr::RefAST loadTree(const std::string& name)
     if (!tree)
         throw std::runtime_error("no class " + name);
     return tree;
+}
+
+// A class that a level-0 builder made, written and parsed again.
+struct BuiltClass {
+    antlr::RefAST tree;                   // the builder's tree
+    std::vector<unsigned char> bytes;     // the tree as the class-file writer writes it
+    antlr::RefAST parsed;                 // the written bytes parsed again
+    std::vector<std::string> missing;     // super types no module holds
+    std::vector<std::string> walkedTypes;
+    std::string name;                     // the generated class's name
+};
+
+// Runs a `Builder` for `generator` over the class-file tree; the written class must have no
+// writer errors. Builder exceptions pass.
+template <class Builder>
+BuiltClass buildWith(ProxyGenerator& generator, const antlr::RefAST& tree)
+{
+    antlr::ASTFactory factory;
+    Builder::initializeASTFactory(factory);
+    Builder builder(&generator);
+    builder.setASTFactory(&factory);
+    builder.classFile(tree);
+    BuiltClass built;
+    built.tree = builder.getAST();
+    built.missing = builder.getMissingTypes();
+    built.walkedTypes = builder.getWalkedTypes();
+    built.name = builder.getDerivedClassName();
+    const Written written = writeTree(built.tree);
+    EXPECT_EQ(written.errors, 0u);
+    built.bytes = written.bytes;
+    built.parsed = parseClassBytes(written.bytes);
+    return built;
 }
 
 // Resets the module set to java.base and a module that holds classgentest/Orphan.class, copied

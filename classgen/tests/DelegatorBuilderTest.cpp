@@ -28,29 +28,11 @@ using namespace classgen_test;
 
 namespace {
 
-struct Built {
-    std::vector<unsigned char> bytes;
-    antlr::RefAST parsed;  // the written bytes parsed again
-    std::vector<std::string> missing;
-    std::string name;
-};
-
+typedef BuiltClass Built;
 
 Built buildDelegator(ProxyGenerator& generator, const std::string& name)
 {
-    antlr::ASTFactory factory;
-    DelegatorBuilder::initializeASTFactory(factory);
-    DelegatorBuilder builder(&generator);
-    builder.setASTFactory(&factory);
-    builder.classFile(loadTree(name));
-    Built built;
-    built.missing = builder.getMissingTypes();
-    built.name = builder.getDelegatorClassName();
-    const Written written = writeTree(builder.getAST());
-    EXPECT_EQ(written.errors, 0u);
-    built.bytes = written.bytes;
-    built.parsed = parseClassBytes(written.bytes);
-    return built;
+    return buildWith<DelegatorBuilder>(generator, loadTree(name));
 }
 
 typedef std::vector<std::pair<std::string, std::string>> Signatures;

@@ -50,16 +50,10 @@ template <class Builder>
 Walk walk(const std::string& name)
 {
     ProxyGenerator generator(replaceChar(name, '/', '.'));
-    antlr::ASTFactory factory;
-    Builder::initializeASTFactory(factory);
-    Builder builder(&generator);
-    builder.setASTFactory(&factory);
-    builder.classFile(loadTree(name));
+    const BuiltClass built = buildWith<Builder>(generator, loadTree(name));
     Walk result;
-    result.types = builder.getWalkedTypes();
-    const Written written = writeTree(builder.getAST());
-    EXPECT_EQ(written.errors, 0u);
-    const antlr::RefAST parsed = parseClassBytes(written.bytes);
+    result.types = built.walkedTypes;
+    const antlr::RefAST& parsed = built.parsed;
     for (const antlr::RefAST& info : children(topLevel(parsed, T::METHODS))) {
         const std::vector<antlr::RefAST> parts = children(info);
         const std::vector<antlr::RefAST> pool = poolByIndex(parsed);

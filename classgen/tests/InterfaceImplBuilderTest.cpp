@@ -24,30 +24,11 @@ using namespace classgen_test;
 
 namespace {
 
-struct Built {
-    antlr::RefAST tree;
-    std::vector<unsigned char> bytes;
-    antlr::RefAST parsed;  // the written bytes parsed again
-    std::vector<std::string> missing;
-    std::string implName;
-};
+typedef BuiltClass Built;
 
 Built build(ProxyGenerator& generator, const antlr::RefAST& interfaceTree)
 {
-    antlr::ASTFactory factory;
-    InterfaceImplBuilder::initializeASTFactory(factory);
-    InterfaceImplBuilder builder(&generator);
-    builder.setASTFactory(&factory);
-    builder.classFile(interfaceTree);
-    Built built;
-    built.tree = builder.getAST();
-    built.missing = builder.getMissingTypes();
-    built.implName = builder.getImplClassName();
-    const Written written = writeTree(built.tree);
-    EXPECT_EQ(written.errors, 0u);
-    built.bytes = written.bytes;
-    built.parsed = parseClassBytes(written.bytes);
-    return built;
+    return buildWith<InterfaceImplBuilder>(generator, interfaceTree);
 }
 
 
@@ -110,8 +91,8 @@ TEST_F(Builder, EveryIndexNamesAnEntryOfTheRightKindAndText)
     ProxyGenerator generator("fixtures.impl.Everything");
     generator.setIsInterface(true);
     const Built built = buildClass(generator, "fixtures/impl/Everything");
-    EXPECT_EQ(built.implName, "fixtures/impl/JNIImplementationOfEverything");
-    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.implName,
+    EXPECT_EQ(built.name, "fixtures/impl/JNIImplementationOfEverything");
+    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.name,
         "java/lang/Object", {"fixtures/impl/Everything"});
     EXPECT_EQ(methods, expectedMethods(kEverything));
 
@@ -136,7 +117,7 @@ TEST_F(Builder, OverloadsGetATwinEachWithTheirOwnReferences)
 {
     ProxyGenerator generator("fixtures.impl.Everything");
     const Built built = buildClass(generator, "fixtures/impl/Everything");
-    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.implName,
+    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.name,
         "java/lang/Object", {"fixtures/impl/Everything"});
     std::vector<std::string> twins;
     for (const Method& m : methods) {
@@ -152,7 +133,7 @@ TEST_F(Builder, ARedeclaredSuperInterfaceMethodGivesOnePair)
 {
     ProxyGenerator generator("fixtures.impl.Child");
     const Built built = buildClass(generator, "fixtures/impl/Child");
-    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.implName,
+    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.name,
         "java/lang/Object", {"fixtures/impl/Child"});
     EXPECT_EQ(methods, expectedMethods({{"id", "()Ljava/lang/String;"}, {"depth", "()I"}}));
     EXPECT_EQ(generator.m_methods.size(), 4u);
@@ -161,7 +142,7 @@ TEST_F(Builder, ARedeclaredSuperInterfaceMethodGivesOnePair)
     ProxyGenerator matrix("classgentest.Matrix");
     const Built matrixBuilt = buildClass(matrix, "classgentest/Matrix");
     const std::vector<Method> matrixMethods =
-        checkGeneratedClass(matrixBuilt.parsed, matrixBuilt.implName, "java/lang/Object", {"classgentest/Matrix"});
+        checkGeneratedClass(matrixBuilt.parsed, matrixBuilt.name, "java/lang/Object", {"classgentest/Matrix"});
     EXPECT_EQ(std::count_if(matrixMethods.begin(), matrixMethods.end(), [](const Method& m) { return m.name == "i"; }), 1);
     EXPECT_EQ(std::count_if(matrixMethods.begin(), matrixMethods.end(), [](const Method& m) { return m.name == "base"; }), 1);
     // The static method and the constants are left out; 22 pairs and the constructor.
@@ -174,7 +155,7 @@ TEST_F(Builder, AnEmptyInterfaceGetsTheFieldAndTheConstructorOnly)
     ProxyGenerator generator("fixtures.impl.Marker");
     generator.setIsInterface(true);
     const Built built = buildClass(generator, "fixtures/impl/Marker");
-    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.implName,
+    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.name,
         "java/lang/Object", {"fixtures/impl/Marker"});
     EXPECT_EQ(methods, (std::vector<Method>{{0x0001, "<init>", "()V"}}));
     EXPECT_TRUE(generator.m_methods.empty());
@@ -185,8 +166,8 @@ TEST_F(Builder, RunnableInJavaLang)
 {
     ProxyGenerator generator("java.lang.Runnable");
     const Built built = buildClass(generator, "java/lang/Runnable");
-    EXPECT_EQ(built.implName, "java/lang/JNIImplementationOfRunnable");
-    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.implName,
+    EXPECT_EQ(built.name, "java/lang/JNIImplementationOfRunnable");
+    const std::vector<Method> methods = checkGeneratedClass(built.parsed, built.name,
         "java/lang/Object", {"java/lang/Runnable"});
     EXPECT_EQ(methods, (std::vector<Method>{{0x0001, "<init>", "()V"}, {0x0101, "native0run", "(J)V"}, {0x0001, "run", "()V"}}));
     std::vector<Method> reported;
@@ -264,7 +245,7 @@ TEST_F(Builder, AMissingSuperInterfaceIsNamedAndTheRestBuilt)
     ProxyGenerator generator("classgentest.Orphan");
     const Built built = buildClass(generator, "classgentest/Orphan");
     EXPECT_EQ(built.missing, std::vector<std::string>{"classgentest/Gone"});
-    EXPECT_EQ(checkGeneratedClass(built.parsed, built.implName, "java/lang/Object", {"classgentest/Orphan"}),
+    EXPECT_EQ(checkGeneratedClass(built.parsed, built.name, "java/lang/Object", {"classgentest/Orphan"}),
               expectedMethods({{"own", "()V"}}));
 
     // The file writer logs one line naming it and writes the files.
@@ -286,7 +267,7 @@ TEST_F(Builder, AnInterfaceWithoutSuperClassExtendsObject)
     extends->setFirstChild(antlr::nullAST);
     ProxyGenerator generator("fixtures.impl.Counter");
     const Built built = build(generator, tree);
-    EXPECT_EQ(checkGeneratedClass(built.parsed, built.implName, "java/lang/Object", {"fixtures/impl/Counter"}),
+    EXPECT_EQ(checkGeneratedClass(built.parsed, built.name, "java/lang/Object", {"fixtures/impl/Counter"}),
               expectedMethods({{"next", "()I"}}));
 }
 
@@ -320,9 +301,9 @@ TEST_F(Builder, JavapAcceptsTheWrittenClasses)
     for (const auto& i : interfaces) {
         ProxyGenerator generator(i.second);
         const Built built = buildClass(generator, i.first);
-        kavrin_test::writeFile(dir.file(built.implName + ".class"), built.bytes);
+        kavrin_test::writeFile(dir.file(built.name + ".class"), built.bytes);
         const kavrin_test::CommandResult r =
-            kavrin_test::runCommand({kavrin_test::kJavap, "-v", "-p", dir.file(built.implName + ".class")});
+            kavrin_test::runCommand({kavrin_test::kJavap, "-v", "-p", dir.file(built.name + ".class")});
         EXPECT_EQ(r.exitCode, 0) << r.output;
         EXPECT_EQ(r.output.find("rror"), std::string::npos) << r.output;
         // A class that calls a default method of its interface has the first version that allows it.
