@@ -42,14 +42,11 @@
 
 class DelegatorBuilderBase : public ClassBuilderBase {
 public:
-    ~DelegatorBuilderBase() override;
-
     // The '/'-separated name of the generated class; meaningful after classFile.
     std::string getDelegatorClassName() const { return m_derivedClassName; }
 
 protected:
-    DelegatorBuilderBase(ProxyGenerator* generator, uint16_t level, SharedBuild* shared);
-    DelegatorBuilderBase();
+    using ClassBuilderBase::ClassBuilderBase;
 
     // classInfo: THIS_CLASS or THIS_INTERFACE copied as THIS_CLASS with flags 0x0021; the
     // generated class's Class entry. Refuses a final class and java/lang/Object at level 0.

@@ -42,14 +42,11 @@
 
 class InterfaceImplBuilderBase : public ClassBuilderBase {
 public:
-    ~InterfaceImplBuilderBase() override;
-
     // The '/'-separated name of the generated class; meaningful after classFile.
     std::string getImplClassName() const { return m_derivedClassName; }
 
 protected:
-    InterfaceImplBuilderBase(ProxyGenerator* generator, uint16_t level, SharedBuild* shared);
-    InterfaceImplBuilderBase();
+    using ClassBuilderBase::ClassBuilderBase;
 
     // classInfo: THIS_INTERFACE copied as THIS_CLASS with flags 0x0021; the interface's and
     // the generated class's Class entries.

@@ -94,15 +94,6 @@ std::string resultOf(const std::string& descriptor)
 
 }  // namespace
 
-DelegatorBuilderBase::DelegatorBuilderBase(ProxyGenerator* generator, uint16_t level, SharedBuild* shared)
-    : ClassBuilderBase(generator, level, shared)
-{
-}
-
-DelegatorBuilderBase::DelegatorBuilderBase() = default;
-
-DelegatorBuilderBase::~DelegatorBuilderBase() = default;
-
 void DelegatorBuilderBase::beginClassInfo(const antlr::RefAST& thisNode, const antlr::RefAST& flags,
                                           const antlr::RefAST& classInfo)
 {

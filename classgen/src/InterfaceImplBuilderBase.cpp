@@ -4,15 +4,6 @@
 #include "ProxyGenerator.h"
 #include "TypeMapping.h"
 
-InterfaceImplBuilderBase::InterfaceImplBuilderBase(ProxyGenerator* generator, uint16_t level, SharedBuild* shared)
-    : ClassBuilderBase(generator, level, shared)
-{
-}
-
-InterfaceImplBuilderBase::InterfaceImplBuilderBase() = default;
-
-InterfaceImplBuilderBase::~InterfaceImplBuilderBase() = default;
-
 void InterfaceImplBuilderBase::beginClassInfo(const antlr::RefAST& thisNode, const antlr::RefAST& flags,
                                               const antlr::RefAST& classInfo)
 {
