@@ -4,6 +4,7 @@
 
 #include "Com.h"
 #include "Registry.h"
+#include "RegistryNames.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -66,28 +67,17 @@ class AddinTest : public ::testing::Test {
     return true;
   }
   static std::vector<std::string> subkeys(HKEY root, const std::string& key) {
-    std::vector<std::string> names;
-    HKEY handle = nullptr;
-    if (RegOpenKeyEx(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
-      char name[MAX_PATH];
-      DWORD size = sizeof name;
-      if (RegEnumKeyEx(handle, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      names.push_back(name);
-    }
-    RegCloseKey(handle);
-    return names;
+    return namesUnder(root, key, kavrin_test::subkeyNames);
   }
   static std::vector<std::string> valueNames(HKEY root, const std::string& key) {
-    std::vector<std::string> names;
+    return namesUnder(root, key, kavrin_test::valueNames);
+  }
+  // The names `list` gives of the key `key` below `root` (none when it cannot be opened).
+  static std::vector<std::string> namesUnder(HKEY root, const std::string& key,
+                                             std::vector<std::string> (*list)(HKEY, LONG*)) {
     HKEY handle = nullptr;
-    if (RegOpenKeyEx(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
-      char name[MAX_PATH];
-      DWORD size = sizeof name;
-      if (RegEnumValue(handle, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      names.push_back(name);
-    }
+    if (RegOpenKeyEx(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return {};
+    std::vector<std::string> names = list(handle, nullptr);
     RegCloseKey(handle);
     return names;
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Registry.h"
+#include "RegistryNames.h"
 
 #include <optional>
 #include <stdexcept>
@@ -98,33 +99,17 @@ inline std::optional<std::string> stringValue(const std::string& path, const std
 }
 
 inline std::vector<std::string> subkeys(const std::string& path) {
-    std::vector<std::string> names;
     Key key;
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS)
-        return names;
-    char name[1024];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = sizeof name;
-        if (RegEnumKeyEx(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, size);
-    }
-    return names;
+        return {};
+    return kavrin_test::subkeyNames(key.get());
 }
 
 inline std::vector<std::string> valueNames(const std::string& path) {
-    std::vector<std::string> names;
     Key key;
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS)
-        return names;
-    char name[1024];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = sizeof name;
-        if (RegEnumValue(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, size);
-    }
-    return names;
+        return {};
+    return kavrin_test::valueNames(key.get());
 }
 
 }  // namespace jdkreg_test
