@@ -3,6 +3,7 @@
 #include "RuntimeInternal.h"
 
 #include "JavaLayout.h"
+#include "LegacyInitArgs.h"
 #include "Registry.h"
 #include "Win32.h"
 
@@ -33,28 +34,6 @@ CSmartString gStrVersion;
 CSmartString gClassPath;
 std::set<CSmartString> gOptions;
 std::vector<NativeMethodData*> gNatives;
-
-// The start-up structure of a JDK 1.1 VM.
-struct LegacyInitArgs {
-    jint version;
-    char** properties;
-    jint checkSource;
-    jint nativeStackSize;
-    jint javaStackSize;
-    jint minHeapSize;
-    jint maxHeapSize;
-    jint verifyMode;
-    char* classpath;
-    jint(JNICALL* vfprintf)(FILE* fp, const char* format, va_list args);
-    void(JNICALL* exit)(jint code);
-    void(JNICALL* abort)(void);
-    jint enableClassGC;
-    jint enableVerboseGC;
-    jint disableAsyncGC;
-    jint verbose;
-    jboolean debugging;
-    jint debugPort;
-};
 
 typedef jint(JNICALL* GetDefaultArgsFn)(void* args);
 typedef jint(JNICALL* CreateJavaVMFn)(JavaVM** vm, void** env, void* args);

@@ -2,6 +2,7 @@
 // they are given, over a fake JNI environment.
 #include "FakeJni.h"
 #include "FakeJvmControl.h"
+#include "LegacyInitArgs.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args) {
     gControl.createVersion = *static_cast<jint*>(args);
     gControl.options.clear();
     if (gControl.createVersion == JNI_VERSION_1_1) {
-        const FakeLegacyInitArgs* legacy = static_cast<const FakeLegacyInitArgs*>(args);
+        const LegacyInitArgs* legacy = static_cast<const LegacyInitArgs*>(args);
         gControl.legacyClassPath = legacy->classpath != nullptr ? legacy->classpath : "<null>";
     } else {
         const JavaVMInitArgs* init = static_cast<const JavaVMInitArgs*>(args);

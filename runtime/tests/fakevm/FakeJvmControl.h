@@ -11,28 +11,6 @@
 
 #include "FakeJni.h"
 
-// The start-up structure of a JDK 1.1 VM, as a legacy VM library reads it.
-struct FakeLegacyInitArgs {
-    jint version;
-    char** properties;
-    jint checkSource;
-    jint nativeStackSize;
-    jint javaStackSize;
-    jint minHeapSize;
-    jint maxHeapSize;
-    jint verifyMode;
-    char* classpath;
-    jint(JNICALL* vfprintf)(FILE* fp, const char* format, va_list args);
-    void(JNICALL* exit)(jint code);
-    void(JNICALL* abort)(void);
-    jint enableClassGC;
-    jint enableVerboseGC;
-    jint disableAsyncGC;
-    jint verbose;
-    jboolean debugging;
-    jint debugPort;
-};
-
 struct FakeJvmControl {
     // knobs
     jint createResult = JNI_OK;  // what the next JNI_CreateJavaVM returns
