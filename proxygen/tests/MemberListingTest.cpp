@@ -29,6 +29,24 @@ bool has(const Map& map, const std::string& line)
     return map.count(line) != 0;
 }
 
+// The lists of the wizard's member views of the generator's class, loaded and walked afresh.
+struct Lists {
+    MethodLineMap methods, constructors, natives;
+    FieldLineMap fields, constants;
+};
+
+Lists listsOf(ProxyGenerator& gen)
+{
+    gen.loadMembers();
+    Lists lists;
+    gen.listMethods(lists.methods);
+    gen.listConstructors(lists.constructors);
+    gen.listNativeMethods(lists.natives);
+    gen.listFields(lists.fields);
+    gen.listConstants(lists.constants);
+    return lists;
+}
+
 class MemberListingTest : public ::testing::Test {
 protected:
     void SetUp() override { proxygen_test::useJdkAndFixtures(); }
@@ -40,27 +58,21 @@ protected:
 TEST_F(MemberListingTest, FixtureMembers)
 {
     ProxyGenerator gen("fixtures.Members");
-    gen.loadMembers();
-    MethodLineMap methods, constructors;
-    FieldLineMap fields, constants;
-    gen.listMethods(methods);
-    gen.listConstructors(constructors);
-    gen.listFields(fields);
-    gen.listConstants(constants);
+    const Lists lists = listsOf(gen);
 
-    EXPECT_EQ(lines(constructors),
+    EXPECT_EQ(lines(lists.constructors),
               (std::vector<std::string>{"public fixtures.Members();", "public fixtures.Members(int p0, java.lang.String p1);"}));
-    EXPECT_EQ(lines(constants), (std::vector<std::string>{"private static final int PRIVATE_CONSTANT;"}));
-    EXPECT_EQ(constants.begin()->second.getName(), "PRIVATE_CONSTANT");
+    EXPECT_EQ(lines(lists.constants), (std::vector<std::string>{"private static final int PRIVATE_CONSTANT;"}));
+    EXPECT_EQ(lists.constants.begin()->second.getName(), "PRIVATE_CONSTANT");
 
-    EXPECT_EQ(fields.size(), 42u);
+    EXPECT_EQ(lists.fields.size(), 42u);
     for (const char* line : {"public boolean booleanField;", "public int[][] intMatrixField;",
                              "public java.lang.Object[] objectArrayField;", "public static java.lang.String staticString;",
                              "public static int[] staticIntArray;", "public final int finalField;",
                              "protected int protectedField;", "int packageField;", "private int privateField;",
                              "private static int privateStaticField;", "static int packageStaticField;"})
-        EXPECT_TRUE(has(fields, line)) << line;
-    EXPECT_EQ(fields.at("public final int finalField;").getName(), "finalField");
+        EXPECT_TRUE(has(lists.fields, line)) << line;
+    EXPECT_EQ(lists.fields.at("public final int finalField;").getName(), "finalField");
 
     for (const char* line :
          {"public static java.lang.String greet(java.lang.String p0);", "private int privateMethod();",
@@ -70,12 +82,12 @@ TEST_F(MemberListingTest, FixtureMembers)
           "java.lang.String p8, java.lang.Object p9);",
           // Inherited from java.lang.Object: native is not shown above the class itself.
           "public final java.lang.Class getClass();", "public int hashCode();", "public final void wait(long p0, int p1);"})
-        EXPECT_TRUE(has(methods, line)) << line;
-    EXPECT_TRUE(has(methods, "protected void finalize();")) << "protected, one level up (java.lang.Object)";
-    const MethodDescriptor& greet = methods.at("public static java.lang.String greet(java.lang.String p0);");
+        EXPECT_TRUE(has(lists.methods, line)) << line;
+    EXPECT_TRUE(has(lists.methods, "protected void finalize();")) << "protected, one level up (java.lang.Object)";
+    const MethodDescriptor& greet = lists.methods.at("public static java.lang.String greet(java.lang.String p0);");
     EXPECT_EQ(greet.getSignature(), "(Ljava/lang/String;)Ljava/lang/String;");
 
-    for (const std::vector<std::string>& listed : {lines(methods), lines(fields)})
+    for (const std::vector<std::string>& listed : {lines(lists.methods), lines(lists.fields)})
         EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end()));
 }
 
@@ -84,30 +96,23 @@ TEST_F(MemberListingTest, FiltersShapeTheLists)
     setMethodsExcludePrivate(true);
     setFieldsExcludeRegular(true);
     ProxyGenerator gen("fixtures.Members");
-    gen.loadMembers();
-    MethodLineMap methods;
-    FieldLineMap fields;
-    gen.listMethods(methods);
-    gen.listFields(fields);
-    EXPECT_FALSE(has(methods, "private int privateMethod();"));
-    EXPECT_TRUE(has(methods, "int packageMethod();"));
-    EXPECT_FALSE(has(fields, "int packageField;"));
-    EXPECT_TRUE(has(fields, "private int privateField;"));
+    const Lists lists = listsOf(gen);
+    EXPECT_FALSE(has(lists.methods, "private int privateMethod();"));
+    EXPECT_TRUE(has(lists.methods, "int packageMethod();"));
+    EXPECT_FALSE(has(lists.fields, "int packageField;"));
+    EXPECT_TRUE(has(lists.fields, "private int privateField;"));
 }
 
 TEST_F(MemberListingTest, ConstantsAndFieldsOfEveryKind)
 {
     ProxyGenerator gen("fixtures.Constants");
-    gen.loadMembers();
-    FieldLineMap fields, constants;
-    gen.listFields(fields);
-    gen.listConstants(constants);
-    EXPECT_EQ(constants.size(), 25u);
+    const Lists lists = listsOf(gen);
+    EXPECT_EQ(lists.constants.size(), 25u);
     for (const char* line : {"public static final boolean BOOLEAN_TRUE;", "public static final char CHAR_NON_ASCII;",
                              "public static final int INT_MIN;", "public static final long LONG_MAX;",
                              "public static final float FLOAT_MIN;", "public static final double DOUBLE_NEGATIVE_ZERO;"})
-        EXPECT_TRUE(has(constants, line)) << line;
-    EXPECT_EQ(lines(fields),
+        EXPECT_TRUE(has(lists.constants, line)) << line;
+    EXPECT_EQ(lines(lists.fields),
               (std::vector<std::string>{"public static final java.lang.Integer NOT_A_CONSTANT;",
                                         "public static final java.lang.String STRING_EMPTY;",
                                         "public static final java.lang.String STRING_ESCAPES;",
@@ -115,13 +120,13 @@ TEST_F(MemberListingTest, ConstantsAndFieldsOfEveryKind)
                                         "public static final java.lang.String STRING_VALUE;",
                                         "public static int notFinal;"}));
     // NaN and the infinities are in neither list.
-    for (const auto& entry : constants) {
+    for (const auto& entry : lists.constants) {
         const std::string name = entry.second.getName();
         EXPECT_EQ(name.find("NAN"), std::string::npos) << name;
         EXPECT_EQ(name.find("INFINITY"), std::string::npos) << name;
     }
-    EXPECT_EQ(constants.count("public static final int INT_VALUE;"), 1u);
-    EXPECT_EQ(constants.at("public static final int INT_VALUE;").getConstValue().toLiteral(), "42");
+    EXPECT_EQ(lists.constants.count("public static final int INT_VALUE;"), 1u);
+    EXPECT_EQ(lists.constants.at("public static final int INT_VALUE;").getConstValue().toLiteral(), "42");
 }
 
 TEST_F(MemberListingTest, ConstantsOfAnotherKindThanTheirFieldTakesAreNotWritten)
@@ -168,23 +173,17 @@ TEST_F(MemberListingTest, ConstantsOfAnotherKindThanTheirFieldTakesAreNotWritten
 TEST_F(MemberListingTest, JdkClassDouble)
 {
     ProxyGenerator gen("java.lang.Double");
-    gen.loadMembers();
-    FieldLineMap fields, constants;
-    MethodLineMap natives, constructors;
-    gen.listFields(fields);
-    gen.listConstants(constants);
-    gen.listNativeMethods(natives);
-    gen.listConstructors(constructors);
-    EXPECT_EQ(lines(constants),
+    const Lists lists = listsOf(gen);
+    EXPECT_EQ(lines(lists.constants),
               (std::vector<std::string>{"private static final long serialVersionUID;", "public static final double MAX_VALUE;",
                                         "public static final double MIN_NORMAL;", "public static final double MIN_VALUE;",
                                         "public static final int BYTES;", "public static final int MAX_EXPONENT;",
                                         "public static final int MIN_EXPONENT;", "public static final int SIZE;"}));
-    EXPECT_EQ(lines(fields),
+    EXPECT_EQ(lines(lists.fields),
               (std::vector<std::string>{"private final double value;", "public static final java.lang.Class TYPE;"}));
-    EXPECT_EQ(lines(natives), (std::vector<std::string>{"public native static double longBitsToDouble(long p0);",
+    EXPECT_EQ(lines(lists.natives), (std::vector<std::string>{"public native static double longBitsToDouble(long p0);",
                                                          "public native static long doubleToRawLongBits(double p0);"}));
-    EXPECT_EQ(lines(constructors), (std::vector<std::string>{"public java.lang.Double(double p0);",
+    EXPECT_EQ(lines(lists.constructors), (std::vector<std::string>{"public java.lang.Double(double p0);",
                                                               "public java.lang.Double(java.lang.String p0);"}));
     EXPECT_TRUE(gen.m_bHasNativeMethods);
     EXPECT_FALSE(gen.m_bIsInterface);
@@ -193,31 +192,23 @@ TEST_F(MemberListingTest, JdkClassDouble)
 TEST_F(MemberListingTest, JdkClassObjectKeepsItsOwnNatives)
 {
     ProxyGenerator gen("java.lang.Object");
-    gen.loadMembers();
-    MethodLineMap natives, methods;
-    gen.listNativeMethods(natives);
-    gen.listMethods(methods);
-    EXPECT_EQ(lines(natives), (std::vector<std::string>{
+    const Lists lists = listsOf(gen);
+    EXPECT_EQ(lines(lists.natives), (std::vector<std::string>{
                                   "protected native java.lang.Object clone();", "public native final java.lang.Class getClass();",
                                   "public native final void notify();", "public native final void notifyAll();",
                                   "public native final void wait(long p0);", "public native int hashCode();"}));
-    EXPECT_TRUE(has(methods, "protected void finalize();"));
-    EXPECT_TRUE(has(methods, "public boolean equals(java.lang.Object p0);"));
+    EXPECT_TRUE(has(lists.methods, "protected void finalize();"));
+    EXPECT_TRUE(has(lists.methods, "public boolean equals(java.lang.Object p0);"));
 }
 
 TEST_F(MemberListingTest, DefaultPackageClass)
 {
     ProxyGenerator gen("DefaultPackageFixture");
-    gen.loadMembers();
-    MethodLineMap methods, constructors;
-    FieldLineMap constants;
-    gen.listMethods(methods);
-    gen.listConstructors(constructors);
-    gen.listConstants(constants);
-    EXPECT_EQ(lines(constructors), (std::vector<std::string>{"public DefaultPackageFixture();"}));
-    EXPECT_EQ(lines(constants), (std::vector<std::string>{"public static final int ANSWER;"}));
-    EXPECT_TRUE(has(methods, "public static java.lang.String hello();"));
-    EXPECT_TRUE(has(methods, "public int twice(int p0);"));
+    const Lists lists = listsOf(gen);
+    EXPECT_EQ(lines(lists.constructors), (std::vector<std::string>{"public DefaultPackageFixture();"}));
+    EXPECT_EQ(lines(lists.constants), (std::vector<std::string>{"public static final int ANSWER;"}));
+    EXPECT_TRUE(has(lists.methods, "public static java.lang.String hello();"));
+    EXPECT_TRUE(has(lists.methods, "public int twice(int p0);"));
 }
 
 TEST_F(MemberListingTest, MissingClassGivesEmptyLists)
