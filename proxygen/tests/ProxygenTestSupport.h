@@ -34,22 +34,26 @@ public:
 };
 
 // Member records as the class-info walker reports them; public unless `flags` say otherwise.
+template <class Record>
+Record named(Record record, const std::string& name, uint16_t flags)
+{
+    record.setName(name);
+    record.setAccessFlags(flags);
+    return record;
+}
+
 inline MethodDescriptor method(const std::string& name, const std::string& descriptor, uint16_t flags = 0x0001)
 {
     MethodDescriptor m;
-    m.setName(name);
     m.setSignature(descriptor);
-    m.setAccessFlags(flags);
-    return m;
+    return named(m, name, flags);
 }
 
 inline FieldDescriptor field(const std::string& name, const std::string& type, uint16_t flags = 0x0001)
 {
     FieldDescriptor f;
-    f.setName(name);
     f.setType(type);
-    f.setAccessFlags(flags);
-    return f;
+    return named(f, name, flags);
 }
 
 // Modules: JDK 17's jmods and the fixture classes (CLASSPATH left out).
