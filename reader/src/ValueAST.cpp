@@ -28,48 +28,54 @@ uint64_t swapBytes64(uint64_t value)
 namespace {
 const unsigned char kFloatNaN[4] = {0x7F, 0xC0, 0x00, 0x00};
 const unsigned char kDoubleNaN[8] = {0x7F, 0xF8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+
+uint32_t swapBytes(uint32_t value) { return swapBytes32(value); }
+uint64_t swapBytes(uint64_t value) { return swapBytes64(value); }
+
+// The class-file word of a float or a double: big-endian, every NaN as the one `nan` spells.
+template <typename Word, typename Real>
+Word toClassFile(Real value, const unsigned char (&nan)[sizeof(Word)])
+{
+    Word word;
+    if (std::isnan(value)) {
+        std::memcpy(&word, nan, sizeof word);
+        return word;
+    }
+    std::memcpy(&word, &value, sizeof word);
+    return swapBytes(word);
+}
+
+// The float or double of a class-file word; every NaN becomes the quiet NaN.
+template <typename Real, typename Word>
+Real fromClassFile(Word word)
+{
+    const Word bits = swapBytes(word);
+    Real value;
+    std::memcpy(&value, &bits, sizeof value);
+    if (std::isnan(value))
+        return std::numeric_limits<Real>::quiet_NaN();
+    return value;
+}
 }  // namespace
 
 uint32_t floatToClassFile(float value)
 {
-    uint32_t word;
-    if (std::isnan(value)) {
-        std::memcpy(&word, kFloatNaN, sizeof word);
-        return word;
-    }
-    std::memcpy(&word, &value, sizeof word);
-    return swapBytes32(word);
+    return toClassFile<uint32_t>(value, kFloatNaN);
 }
 
 uint64_t doubleToClassFile(double value)
 {
-    uint64_t word;
-    if (std::isnan(value)) {
-        std::memcpy(&word, kDoubleNaN, sizeof word);
-        return word;
-    }
-    std::memcpy(&word, &value, sizeof word);
-    return swapBytes64(word);
+    return toClassFile<uint64_t>(value, kDoubleNaN);
 }
 
 float floatFromClassFile(uint32_t word)
 {
-    const uint32_t bits = swapBytes32(word);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    if (std::isnan(value))
-        return std::numeric_limits<float>::quiet_NaN();
-    return value;
+    return fromClassFile<float>(word);
 }
 
 double doubleFromClassFile(uint64_t word)
 {
-    const uint64_t bits = swapBytes64(word);
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    if (std::isnan(value))
-        return std::numeric_limits<double>::quiet_NaN();
-    return value;
+    return fromClassFile<double>(word);
 }
 
 // --- Token names ---------------------------------------------------------------------------
