@@ -40,12 +40,21 @@ int hexDigit(char c) {
   return -1;
 }
 
-// The number that hex digits (at most 8) spell; false at a character that is not one.
-bool hexNumber(const std::string& digits, DWORD& number) {
+// The number that 1 to 8 hex digits spell; otherwise false, with `error` set to `countError`
+// or, for a character that is not a hex digit, to `digitError`.
+bool hexNumber(const std::string& digits, DWORD& number, std::string& error, const char* countError,
+               const std::string& digitError) {
+  if (digits.empty() || digits.size() > 8) {
+    error = countError;
+    return false;
+  }
   number = 0;
   for (char c : digits) {
     const int d = hexDigit(c);
-    if (d < 0) return false;
+    if (d < 0) {
+      error = digitError;
+      return false;
+    }
     number = number * 16 + static_cast<DWORD>(d);
   }
   return true;
@@ -121,13 +130,9 @@ bool parseValueData(const std::string& text, Value& value, bool& remove, std::st
   }
   if (text.compare(0, 6, "dword:") == 0) {
     const std::string digits = trim(text.substr(6));
-    if (digits.empty() || digits.size() > 8) {
-      error = "dword data needs 1 to 8 hex digits";
-      return false;
-    }
     DWORD v = 0;
-    if (!hexNumber(digits, v)) {
-      error = "bad hex digit in dword data \"" + digits + "\"";
+    if (!hexNumber(digits, v, error, "dword data needs 1 to 8 hex digits",
+                   "bad hex digit in dword data \"" + digits + "\"")) {
       return false;
     }
     value.type = REG_DWORD;
@@ -141,13 +146,9 @@ bool parseValueData(const std::string& text, Value& value, bool& remove, std::st
   if (text.compare(0, 4, "hex(") == 0) {
     const size_t close = text.find("):", 4);
     const std::string number = close == std::string::npos ? "" : text.substr(4, close - 4);
-    if (number.empty() || number.size() > 8) {
-      error = "bad value type in \"hex(...)\"";
-      return false;
-    }
     DWORD type = 0;
-    if (!hexNumber(number, type)) {
-      error = "bad value type \"" + number + "\" in \"hex(...)\"";
+    if (!hexNumber(number, type, error, "bad value type in \"hex(...)\"",
+                   "bad value type \"" + number + "\" in \"hex(...)\"")) {
       return false;
     }
     if (!readHexList(text.substr(close + 2), value.data, error)) return false;

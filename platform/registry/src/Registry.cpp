@@ -299,6 +299,14 @@ LONG openKey(Store& store, bool forChange, const KeyRef& ref, Key*& key) {
   return findKey(store, ref, key);
 }
 
+// The key of a handle held with the rights `needed`, read from the file (under its lock when
+// the rights are those of a change).
+LONG keyToUse(HKEY key, REGSAM needed, Store& store, Key*& k) {
+  KeyRef ref;
+  if (LONG rc = keyWithRights(key, needed, ref)) return rc;
+  return openKey(store, needed == KEY_SET_VALUE, ref, k);
+}
+
 // The key of a handle for an enumeration that needs the rights `needed`, read from the file.
 LONG keyToEnumerate(HKEY key, REGSAM needed, LPDWORD nameSize, Store& store, Key*& k) {
   KeyRef ref;
@@ -496,11 +504,9 @@ LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
 LONG RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
                      LPDWORD dataSize) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
-  KeyRef ref;
-  if (LONG rc = keyWithRights(key, KEY_QUERY_VALUE, ref)) return rc;
   Store store;
   Key* k;
-  if (LONG rc = openKey(store, false, ref, k)) return rc;
+  if (LONG rc = keyToUse(key, KEY_QUERY_VALUE, store, k)) return rc;
   const Value* v = k->findValue(valueName != nullptr ? valueName : "");
   if (v == nullptr) return ERROR_FILE_NOT_FOUND;
   return copyData(*v, type, data, dataSize);
@@ -531,11 +537,9 @@ LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* da
 
 LONG RegDeleteValue(HKEY key, LPCSTR valueName) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
-  KeyRef ref;
-  if (LONG rc = keyWithRights(key, KEY_SET_VALUE, ref)) return rc;
   Store store;
   Key* k;
-  if (LONG rc = openKey(store, true, ref, k)) return rc;
+  if (LONG rc = keyToUse(key, KEY_SET_VALUE, store, k)) return rc;
   if (!k->removeValue(valueName != nullptr ? valueName : "")) return ERROR_FILE_NOT_FOUND;
   return store.save();
 }
@@ -584,24 +588,27 @@ LONG deletionAllowed(const KeyRef& base, const std::vector<std::string>& path, b
   return ERROR_SUCCESS;
 }
 
+// Removes the key `sub` names (not a root) from its parent.
+void removeKey(Tree& tree, const SubKey& sub) {
+  const std::vector<std::string> parentPath(sub.path.begin(), sub.path.end() - 1);
+  tree.find(sub.base.root, parentPath)->removeChild(sub.path.back());
+}
+
 }  // namespace
 
 LONG RegDeleteKey(HKEY key, LPCSTR subKey) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
   SubKey sub;
   if (LONG rc = findSubKey(key, subKey, sub)) return rc;
-  const KeyRef& base = sub.base;
-  const std::vector<std::string>& path = sub.path;
   if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
-  if (path.empty()) return ERROR_ACCESS_DENIED;  // a root stays
-  if (LONG rc = deletionAllowed(base, path, false)) return rc;
+  if (sub.path.empty()) return ERROR_ACCESS_DENIED;  // a root stays
+  if (LONG rc = deletionAllowed(sub.base, sub.path, false)) return rc;
   Store store;
   if (LONG rc = store.open(true)) return rc;
-  Key* target = store.tree.find(base.root, path);
+  Key* target = store.tree.find(sub.base.root, sub.path);
   if (target == nullptr) return ERROR_FILE_NOT_FOUND;
   if (!target->children.empty()) return ERROR_ACCESS_DENIED;
-  const std::vector<std::string> parentPath(path.begin(), path.end() - 1);
-  store.tree.find(base.root, parentPath)->removeChild(path.back());
+  removeKey(store.tree, sub);
   return store.save();
 }
 
@@ -609,12 +616,10 @@ LONG RegDeleteTree(HKEY key, LPCSTR subKey) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
   SubKey sub;
   if (LONG rc = findSubKey(key, subKey, sub)) return rc;
-  const KeyRef& base = sub.base;
-  const std::vector<std::string>& path = sub.path;
-  if (LONG rc = deletionAllowed(base, path, true)) return rc;
+  if (LONG rc = deletionAllowed(sub.base, sub.path, true)) return rc;
   Store store;
   if (LONG rc = store.open(true)) return rc;
-  Key* target = store.tree.find(base.root, path);
+  Key* target = store.tree.find(sub.base.root, sub.path);
   if (target == nullptr) {
     return sub.names.empty() ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
   }
@@ -622,8 +627,7 @@ LONG RegDeleteTree(HKEY key, LPCSTR subKey) {
     // Without a subkey the key itself stays, emptied of its subkeys and values.
     target->clear();
   } else {
-    const std::vector<std::string> parentPath(path.begin(), path.end() - 1);
-    store.tree.find(base.root, parentPath)->removeChild(path.back());
+    removeKey(store.tree, sub);
   }
   return store.save();
 }
