@@ -100,17 +100,25 @@ void raisePending(JNIEnv* env, jthrowable thrown, int line, const CSmartString& 
 
 }  // namespace detail
 
+// What every checked call runs stays inline in each member, whatever the compiler's budget for
+// the file: a call per check would tax every JNI call made through the helper.
+#if defined(__GNUC__)
+#define KAVRIN_HOT inline __attribute__((always_inline))
+#else
+#define KAVRIN_HOT inline
+#endif
+
 namespace {
 
 using detail::jniText;
 
-inline JNIEnv* env() { return JNIEnvHelper::getEnv(); }
+KAVRIN_HOT JNIEnv* env() { return JNIEnvHelper::getEnv(); }
 
-inline bool isVersion11(JNIEnv* e) { return detail::versionOf(e) == JNI_VERSION_1_1; }
+KAVRIN_HOT bool isVersion11(JNIEnv* e) { return detail::versionOf(e) == JNI_VERSION_1_1; }
 
 // After every checked call: a pending Java exception becomes JVMException. ExceptionCheck
 // makes no reference; a JNI 1.1 VM has only ExceptionOccurred.
-inline void check(JNIEnv* e) {
+KAVRIN_HOT void check(JNIEnv* e) {
     if (!isVersion11(e) && !e->ExceptionCheck())
         return;
     if (jthrowable thrown = e->ExceptionOccurred())
@@ -126,34 +134,34 @@ inline void check(JNIEnv* e) {
 struct Jni12 {};
 constexpr Jni12 kJni12{};
 
-inline void need(JNIEnv* e, const char* member, Jni12) {
+KAVRIN_HOT void need(JNIEnv* e, const char* member, Jni12) {
     if (isVersion11(e))
         refuse(member, " is not implemented");
 }
 
-inline void need(JNIEnv*, const char* member, jclass clazz) {
+KAVRIN_HOT void need(JNIEnv*, const char* member, jclass clazz) {
     if (clazz == nullptr)
         refuse(member, ": the class is null");
 }
 
-inline void need(JNIEnv*, const char* member, jobject obj) {
+KAVRIN_HOT void need(JNIEnv*, const char* member, jobject obj) {
     if (obj == nullptr)
         refuse(member, ": the object is null");
 }
 
-inline void needID(const char* member, const void* id) {
+KAVRIN_HOT void needID(const char* member, const void* id) {
     if (id == nullptr)
         refuse(member, ": the member ID is null");
 }
 
-inline void need(JNIEnv*, const char* member, jmethodID id) { needID(member, id); }
+KAVRIN_HOT void need(JNIEnv*, const char* member, jmethodID id) { needID(member, id); }
 
-inline void need(JNIEnv*, const char* member, jfieldID id) { needID(member, id); }
+KAVRIN_HOT void need(JNIEnv*, const char* member, jfieldID id) { needID(member, id); }
 
 // The calling thread's environment for `member`, once `needs` are met (checked in their order;
 // the first not met is refused naming the member).
 template <typename... Needs>
-inline JNIEnv* envFor(const char* member, Needs... needs) {
+KAVRIN_HOT JNIEnv* envFor(const char* member, Needs... needs) {
     JNIEnv* e = env();
     (need(e, member, needs), ...);
     return e;
@@ -161,7 +169,7 @@ inline JNIEnv* envFor(const char* member, Needs... needs) {
 
 // Makes `call`, a JNI call on `e`, and throws what it left pending; gives the call's result.
 template <typename Call>
-inline auto checked(JNIEnv* e, Call call) -> decltype(call()) {
+KAVRIN_HOT auto checked(JNIEnv* e, Call call) -> decltype(call()) {
     if constexpr (std::is_void<decltype(call())>::value) {
         call();
         check(e);
@@ -185,7 +193,7 @@ struct Held<void> {
 };
 
 template <typename Call>
-inline auto hold(Call call) -> Held<decltype(call())> {
+KAVRIN_HOT auto hold(Call call) -> Held<decltype(call())> {
     if constexpr (std::is_void<decltype(call())>::value) {
         call();
         return {};
@@ -551,15 +559,22 @@ KAVRIN_JNI_PRIMITIVES(KAVRIN_FIELDS)
 
 // --- Strings ------------------------------------------------------------------------------
 
-jstring JNIEnvHelper::NewString(const jchar* unicode, jsize len) {
+namespace {
+
+// A null text gives an empty string.
+KAVRIN_HOT jstring newString(const jchar* unicode, jsize len) {
     JNIEnv* e = env();
     static const jchar none = 0;
     return checked(e, [&] { return e->NewString(unicode != nullptr ? unicode : &none, unicode != nullptr ? len : 0); });
 }
 
+}  // namespace
+
+jstring JNIEnvHelper::NewString(const jchar* unicode, jsize len) { return newString(unicode, len); }
+
 jstring JNIEnvHelper::NewString(CSmartString text) {
     const unsigned short* units = text;
-    return NewString(units, static_cast<jsize>(text.length()));
+    return newString(units, static_cast<jsize>(text.length()));
 }
 
 jsize JNIEnvHelper::GetStringLength(jstring str) {
