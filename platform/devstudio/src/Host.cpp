@@ -58,19 +58,32 @@ HRESULT fail(HRESULT hr, const std::string& description) {
   return com::reportError(hr, description, "Developer Studio");
 }
 
-template <class T>
-const com::DispatchMethod<T>* noMethods() {
-  static const com::DispatchMethod<T> none[] = {{nullptr, 0, nullptr}};
-  return none;
-}
+// An automation object of the host: answers IDispatch by its interface alone (no methods are
+// called by name), and is counted among the host's live objects, so that references an add-in
+// keeps are seen.
+template <class Self, class Interface>
+class HostObject : public com::DispatchObject<Self, Interface> {
+ public:
+  static const com::DispatchMethod<Self>* dispatchMethods() {
+    static const com::DispatchMethod<Self> none[] = {{nullptr, 0, nullptr}};
+    return none;
+  }
 
-// Counts the host's live automation objects, so that references an add-in keeps are seen.
-class HostObject {
  protected:
   explicit HostObject(std::shared_ptr<State> state) : state_(std::move(state)) {
     ++state_->liveObjects;
   }
   ~HostObject() { --state_->liveObjects; }
+
+  // The length of one of the project's lists, read under the host's lock.
+  template <class List>
+  HRESULT countOf(List Project::*list, LONG* count) {
+    if (count == nullptr) return E_POINTER;
+    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
+    *count = static_cast<LONG>(((*state_->project).*list).size());
+    return S_OK;
+  }
+
   std::shared_ptr<State> state_;
 };
 
@@ -81,14 +94,10 @@ HRESULT hand(T* object, Interface** out) {
   return S_OK;
 }
 
-class ConfigurationObject : public com::DispatchObject<ConfigurationObject, IConfiguration>,
-                            private HostObject {
+class ConfigurationObject : public HostObject<ConfigurationObject, IConfiguration> {
  public:
   ConfigurationObject(std::shared_ptr<State> state, size_t index)
       : HostObject(std::move(state)), index_(index) {}
-  static const com::DispatchMethod<ConfigurationObject>* dispatchMethods() {
-    return noMethods<ConfigurationObject>();
-  }
 
   HRESULT AddToolSettings(BSTR tool, BSTR settings, VARIANT) override {
     std::lock_guard<std::recursive_mutex> lock(state_->mutex);
@@ -112,20 +121,11 @@ class ConfigurationObject : public com::DispatchObject<ConfigurationObject, ICon
   size_t index_;
 };
 
-class ConfigurationsObject : public com::DispatchObject<ConfigurationsObject, IConfigurations>,
-                             private HostObject {
+class ConfigurationsObject : public HostObject<ConfigurationsObject, IConfigurations> {
  public:
   explicit ConfigurationsObject(std::shared_ptr<State> state) : HostObject(std::move(state)) {}
-  static const com::DispatchMethod<ConfigurationsObject>* dispatchMethods() {
-    return noMethods<ConfigurationsObject>();
-  }
 
-  HRESULT get_Count(LONG* count) override {
-    if (count == nullptr) return E_POINTER;
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
-    *count = static_cast<LONG>(state_->project->configurations.size());
-    return S_OK;
-  }
+  HRESULT get_Count(LONG* count) override { return countOf(&Project::configurations, count); }
   HRESULT Item(VARIANT index, IConfiguration** configuration) override {
     if (configuration == nullptr) return E_POINTER;
     *configuration = nullptr;
@@ -147,13 +147,9 @@ class ConfigurationsObject : public com::DispatchObject<ConfigurationsObject, IC
   }
 };
 
-class BuildProjectObject : public com::DispatchObject<BuildProjectObject, IBuildProject>,
-                           private HostObject {
+class BuildProjectObject : public HostObject<BuildProjectObject, IBuildProject> {
  public:
   explicit BuildProjectObject(std::shared_ptr<State> state) : HostObject(std::move(state)) {}
-  static const com::DispatchMethod<BuildProjectObject>* dispatchMethods() {
-    return noMethods<BuildProjectObject>();
-  }
 
   HRESULT get_FullName(BSTR* fullName) override {
     if (fullName == nullptr) return E_POINTER;
@@ -184,12 +180,7 @@ class BuildProjectObject : public com::DispatchObject<BuildProjectObject, IBuild
     if (configurations == nullptr) return E_POINTER;
     return hand(new ConfigurationsObject(state_), configurations);
   }
-  HRESULT get_FileCount(LONG* count) override {
-    if (count == nullptr) return E_POINTER;
-    std::lock_guard<std::recursive_mutex> lock(state_->mutex);
-    *count = static_cast<LONG>(state_->project->files.size());
-    return S_OK;
-  }
+  HRESULT get_FileCount(LONG* count) override { return countOf(&Project::files, count); }
   HRESULT FileName(LONG index, BSTR* file) override {
     if (file == nullptr) return E_POINTER;
     *file = nullptr;
@@ -250,13 +241,9 @@ LONG storeButton(REFCLSID clsid, const std::string& command, LONG type) {
   return rc;
 }
 
-class ApplicationObject : public com::DispatchObject<ApplicationObject, IApplication>,
-                          private HostObject {
+class ApplicationObject : public HostObject<ApplicationObject, IApplication> {
  public:
   explicit ApplicationObject(std::shared_ptr<State> state) : HostObject(std::move(state)) {}
-  static const com::DispatchMethod<ApplicationObject>* dispatchMethods() {
-    return noMethods<ApplicationObject>();
-  }
 
   HRESULT get_ActiveProject(IDispatch** project) override {
     if (project == nullptr) return E_POINTER;
