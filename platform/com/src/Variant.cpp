@@ -29,12 +29,7 @@ std::string lower(std::string text) {
   return text;
 }
 
-std::string trim(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return std::string();
-  const size_t last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
+std::string trim(const std::string& text) { return win32::trim(text, " \t\r\n"); }
 
 // A number from text: an optional sign, digits, an optional fraction (rounded half away from
 // zero). False when the text is not such a number.

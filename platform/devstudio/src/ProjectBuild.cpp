@@ -95,25 +95,10 @@ bool expand(const std::string& text, const VariableLookup& lookup, std::string& 
 }
 
 // Blank-separated words of a setting; double quotes group blanks and are taken off.
+// A quote left open runs to the end of the setting.
 std::vector<std::string> words(const std::string& setting) {
   std::vector<std::string> out;
-  std::string word;
-  bool inWord = false;
-  bool quoted = false;
-  for (char c : setting) {
-    if (c == '"') {
-      quoted = !quoted;
-      inWord = true;
-    } else if ((c == ' ' || c == '\t') && !quoted) {
-      if (inWord) out.push_back(word);
-      word.clear();
-      inWord = false;
-    } else {
-      word += c;
-      inWord = true;
-    }
-  }
-  if (inWord) out.push_back(word);
+  win32::splitQuotedWords(setting, out);
   return out;
 }
 

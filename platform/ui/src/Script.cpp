@@ -37,12 +37,7 @@ struct Verb {
   Action action;
 };
 
-std::string trim(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  const size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
+std::string trim(const std::string& text) { return win32::trim(text, " \t"); }
 
 std::string unquote(const std::string& text) {
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
@@ -51,28 +46,9 @@ std::string unquote(const std::string& text) {
 
 // Blank-separated words; double quotes group blanks into a word and are taken off.
 bool splitWords(const std::string& text, std::vector<std::string>& words, std::string& error) {
-  std::string word;
-  bool inWord = false;
-  bool quoted = false;
-  for (char c : text) {
-    if (c == '"') {
-      quoted = !quoted;
-      inWord = true;
-    } else if ((c == ' ' || c == '\t') && !quoted) {
-      if (inWord) words.push_back(word);
-      word.clear();
-      inWord = false;
-    } else {
-      word += c;
-      inWord = true;
-    }
-  }
-  if (quoted) {
-    error = "a double quote is not closed";
-    return false;
-  }
-  if (inWord) words.push_back(word);
-  return true;
+  if (win32::splitQuotedWords(text, words)) return true;
+  error = "a double quote is not closed";
+  return false;
 }
 
 // A control's text as the user reads it: without the '&' of mnemonics.

@@ -203,6 +203,12 @@ bool isDirectory(const std::string& path);
 // Names (not paths) of the entries of `folder` whose names end with `suffix`, case ignored,
 // sorted; dangling links skipped. An empty suffix lists every entry except "." and "..".
 std::vector<std::string> listFolder(const std::string& folder, const std::string& suffix);
+// `text` without the characters of `blanks` at either end.
+std::string trim(const std::string& text, const char* blanks);
+// Appends the blank-separated (space, tab) words of `text` to `words`; double quotes group
+// blanks into a word and are taken off. False when a double quote is left open; the words up
+// to there, the open one last, are appended all the same.
+bool splitQuotedWords(const std::string& text, std::vector<std::string>& words);
 // Text of the last LoadLibrary/GetProcAddress failure.
 std::string lastLoadError();
 // Registers a function run on each thread's exit with the slot's last non-null value
