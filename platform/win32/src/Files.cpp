@@ -23,6 +23,17 @@ DWORD attributesOf(const struct stat& st) {
   return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
 }
 
+// The status of the file at `path` (of a link itself unless `followLinks`); false with the last
+// error set when there is none, ERROR_INVALID_PARAMETER for an empty or missing path.
+bool statusOf(LPCSTR path, bool followLinks, struct stat& st) {
+  if (path == nullptr || *path == '\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if ((followLinks ? stat(path, &st) : lstat(path, &st)) != 0) return win32::detail::failWithErrno(errno, false);
+  return true;
+}
+
 // Matches `name` against a pattern of '*' and '?' without regard to (ASCII) case.
 bool wildcardMatch(const char* pattern, const char* name) {
   const char* starPattern = nullptr;
@@ -102,22 +113,14 @@ void fill(const FoundEntry& entry, WIN32_FIND_DATA* data) {
 }  // namespace
 
 DWORD GetFileAttributes(LPCSTR path) {
-  if (path == nullptr || *path == '\0') {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_FILE_ATTRIBUTES;
-  }
   struct stat st;
-  if (stat(path, &st) != 0) return win32::detail::failWithErrno(errno, INVALID_FILE_ATTRIBUTES);
+  if (!statusOf(path, true, st)) return INVALID_FILE_ATTRIBUTES;
   return attributesOf(st);
 }
 
 BOOL SetFileAttributes(LPCSTR path, DWORD attributes) {
-  if (path == nullptr || *path == '\0') {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   struct stat st;
-  if (stat(path, &st) != 0) return win32::detail::failWithErrno(errno, FALSE);
+  if (!statusOf(path, true, st)) return FALSE;
   mode_t mode = st.st_mode & 07777;
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     mode &= ~kWriteBits;
@@ -131,12 +134,8 @@ BOOL SetFileAttributes(LPCSTR path, DWORD attributes) {
 }
 
 BOOL DeleteFile(LPCSTR path) {
-  if (path == nullptr || *path == '\0') {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   struct stat st;
-  if (lstat(path, &st) != 0) return win32::detail::failWithErrno(errno, FALSE);
+  if (!statusOf(path, false, st)) return FALSE;
   // Folders are not files, and a read-only file must be made writable first, as on Windows.
   if (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && (st.st_mode & kWriteBits) == 0)) {
     SetLastError(ERROR_ACCESS_DENIED);
