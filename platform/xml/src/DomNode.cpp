@@ -99,6 +99,18 @@ HRESULT giveNew(DomNode* node, Interface** out) {
   return S_OK;
 }
 
+// A new node of `type` named or holding `argument`, once `check` (nameArgument or textArgument)
+// has taken it.
+template <class Interface>
+HRESULT giveNewNode(DOMNodeType type, BSTR argument, HRESULT (*check)(BSTR, std::string&),
+                    Interface** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  std::string value;
+  if (HRESULT hr = check(argument, value); FAILED(hr)) return hr;
+  return giveNew(new DomNode(type, value), out);
+}
+
 }  // namespace
 
 uint64_t treeGeneration() { return gGeneration.load(); }
@@ -435,30 +447,15 @@ HRESULT DomNode::putref_documentElement(IXMLDOMElement* root) {
 }
 
 HRESULT DomNode::createElement(BSTR tagName, IXMLDOMElement** element) {
-  if (element == nullptr) return E_POINTER;
-  *element = nullptr;
-  std::string name;
-  if (HRESULT hr = nameArgument(tagName, name); FAILED(hr)) return hr;
-  return giveNew(new DomNode(NODE_ELEMENT, name), element);
+  return giveNewNode(NODE_ELEMENT, tagName, nameArgument, element);
 }
 
 HRESULT DomNode::createTextNode(BSTR text, IXMLDOMText** node) {
-  if (node == nullptr) return E_POINTER;
-  *node = nullptr;
-  std::string value;
-  if (HRESULT hr = textArgument(text, value); FAILED(hr)) return hr;
-  DomNode* made = new DomNode(NODE_TEXT, value);
-  made->AddRef();
-  *node = static_cast<IXMLDOMText*>(static_cast<IXMLDOMCDATASection*>(made));
-  return S_OK;
+  return giveNewNode(NODE_TEXT, text, textArgument, node);
 }
 
 HRESULT DomNode::createCDATASection(BSTR text, IXMLDOMCDATASection** node) {
-  if (node == nullptr) return E_POINTER;
-  *node = nullptr;
-  std::string value;
-  if (HRESULT hr = textArgument(text, value); FAILED(hr)) return hr;
-  return giveNew(new DomNode(NODE_CDATA_SECTION, value), node);
+  return giveNewNode(NODE_CDATA_SECTION, text, textArgument, node);
 }
 
 HRESULT DomNode::get_parseError(IXMLDOMParseError** error) {
