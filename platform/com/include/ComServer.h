@@ -323,6 +323,16 @@ class ClassFactory : public ComObject<IClassFactory> {
   ModuleLockCount& module_;
 };
 
+// Hands a new object (one nobody holds yet) out as `riid`; an object that does not answer for
+// `riid` is gone again.
+template <class T>
+HRESULT handOutNew(T* made, REFIID riid, void** object) {
+  made->AddRef();
+  const HRESULT hr = made->QueryInterface(riid, object);
+  made->Release();
+  return hr;
+}
+
 // Creates a `T` and answers for `riid`: the body of a class factory's creator.
 template <class T>
 HRESULT createInstance(REFIID riid, void** object) {
@@ -330,10 +340,18 @@ HRESULT createInstance(REFIID riid, void** object) {
   *object = nullptr;
   T* instance = new (std::nothrow) T();
   if (instance == nullptr) return E_OUTOFMEMORY;
-  instance->AddRef();
-  const HRESULT hr = instance->QueryInterface(riid, object);
-  instance->Release();
-  return hr;
+  return handOutNew(instance, riid, object);
+}
+
+// The DllGetClassObject of a server of one class, `served`: a new class object from
+// `makeFactory`, answering for `riid`.
+template <class MakeFactory>
+HRESULT getClassObject(REFCLSID clsid, REFCLSID served, REFIID riid, void** object,
+                       MakeFactory makeFactory) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (clsid != served) return CLASS_E_CLASSNOTAVAILABLE;
+  return handOutNew(makeFactory(), riid, object);
 }
 
 // --- Registration ----------------------------------------------------------------------------

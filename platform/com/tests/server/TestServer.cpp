@@ -43,14 +43,8 @@ com::ClassRegistration registration() {
 }  // namespace
 
 HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  if (clsid != CLSID_TestCounter) return CLASS_E_CLASSNOTAVAILABLE;
-  LockingFactory* factory = new LockingFactory();
-  factory->AddRef();
-  const HRESULT hr = factory->QueryInterface(riid, object);
-  factory->Release();
-  return hr;
+  return com::getClassObject(clsid, CLSID_TestCounter, riid, object,
+                             [] { return new LockingFactory(); });
 }
 
 HRESULT DllCanUnloadNow() { return gModule.GetLockCount() == 0 ? S_OK : S_FALSE; }

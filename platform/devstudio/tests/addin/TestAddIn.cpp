@@ -124,14 +124,9 @@ com::ClassRegistration registration() {
 }  // namespace
 
 HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  if (clsid != CLSID_TestAddIn) return CLASS_E_CLASSNOTAVAILABLE;
-  com::ClassFactory* factory = new com::ClassFactory(&com::createInstance<TestAddIn>, gModule);
-  factory->AddRef();
-  const HRESULT hr = factory->QueryInterface(riid, object);
-  factory->Release();
-  return hr;
+  return com::getClassObject(clsid, CLSID_TestAddIn, riid, object, [] {
+    return new com::ClassFactory(&com::createInstance<TestAddIn>, gModule);
+  });
 }
 
 HRESULT DllCanUnloadNow() { return gModule.GetLockCount() == 0 ? S_OK : S_FALSE; }
