@@ -42,14 +42,8 @@ struct ComboData : ControlData {
   int top = 0;   // first row shown in the dropped list
 };
 
-struct ProgressData : ControlData {
-  int lower = 0;
-  int upper = 100;
-  int position = 0;
-  int step = 10;
-  COLORREF barColor = CLR_DEFAULT;
-  COLORREF backColor = CLR_DEFAULT;
-};
+// A progress bar's data is all the state it shows.
+struct ProgressData : ControlData, ProgressState {};
 
 struct TabItem {
   std::string text;
@@ -542,23 +536,24 @@ LRESULT progressProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     if (p.position != old) invalidate(w, nullptr, true);
     return old;
   };
+  // The old range comes back in the 16-bit form whichever message set the new one.
+  auto setRange = [&](int lower, int upper) -> LRESULT {
+    LRESULT old = MAKELRESULT(p.lower, p.upper);
+    p.lower = lower;
+    p.upper = upper;
+    p.position = progressClamp(p, p.position);
+    invalidate(w, nullptr, true);
+    return old;
+  };
+  auto setColor = [&](COLORREF& color) -> LRESULT {
+    COLORREF old = color;
+    color = static_cast<COLORREF>(lParam);
+    invalidate(w, nullptr, true);
+    return old;
+  };
   switch (message) {
-    case PBM_SETRANGE: {
-      LRESULT old = MAKELRESULT(p.lower, p.upper);
-      p.lower = LOWORD(lParam);
-      p.upper = HIWORD(lParam);
-      p.position = progressClamp(p, p.position);
-      invalidate(w, nullptr, true);
-      return old;
-    }
-    case PBM_SETRANGE32: {
-      LRESULT old = MAKELRESULT(p.lower, p.upper);
-      p.lower = static_cast<int>(static_cast<intptr_t>(wParam));
-      p.upper = static_cast<int>(lParam);
-      p.position = progressClamp(p, p.position);
-      invalidate(w, nullptr, true);
-      return old;
-    }
+    case PBM_SETRANGE: return setRange(LOWORD(lParam), HIWORD(lParam));
+    case PBM_SETRANGE32: return setRange(static_cast<int>(static_cast<intptr_t>(wParam)), static_cast<int>(lParam));
     case PBM_GETRANGE:
       if (lParam != 0) *reinterpret_cast<PBRANGE*>(lParam) = PBRANGE{p.lower, p.upper};
       return wParam != 0 ? p.lower : p.upper;
@@ -576,33 +571,13 @@ LRESULT progressProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       return setPosition(next);
     }
     case PBM_GETPOS: return p.position;
-    case PBM_SETBARCOLOR: {
-      COLORREF old = p.barColor;
-      p.barColor = static_cast<COLORREF>(lParam);
-      invalidate(w, nullptr, true);
-      return old;
-    }
-    case PBM_SETBKCOLOR: {
-      COLORREF old = p.backColor;
-      p.backColor = static_cast<COLORREF>(lParam);
-      invalidate(w, nullptr, true);
-      return old;
-    }
+    case PBM_SETBARCOLOR: return setColor(p.barColor);
+    case PBM_SETBKCOLOR: return setColor(p.backColor);
     default: return defaultProc(w, message, wParam, lParam);
   }
 }
 
-ProgressState progressStateOf(Window& w) {
-  const ProgressData& p = dataOf<ProgressData>(w);
-  ProgressState state;
-  state.lower = p.lower;
-  state.upper = p.upper;
-  state.position = p.position;
-  state.step = p.step;
-  state.barColor = p.barColor;
-  state.backColor = p.backColor;
-  return state;
-}
+ProgressState progressStateOf(Window& w) { return dataOf<ProgressData>(w); }
 
 // --- Tab controls -----------------------------------------------------------------------------------
 LRESULT tabProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {

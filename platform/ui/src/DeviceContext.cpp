@@ -184,7 +184,7 @@ BOOL GetWindowOrgEx(HDC dc, LPPOINT origin) {
 
 namespace {
 template <class T>
-T exchangeDc(HDC dc, T DcState::*field, T value, T failure) {
+T exchangeDc(HDC dc, T DcAttributes::*field, T value, T failure) {
   std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d) return failure;
@@ -193,21 +193,21 @@ T exchangeDc(HDC dc, T DcState::*field, T value, T failure) {
   return old;
 }
 template <class T>
-T readDc(HDC dc, T DcState::*field, T failure) {
+T readDc(HDC dc, T DcAttributes::*field, T failure) {
   std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   return d ? d->dc.*field : failure;
 }
 }  // namespace
 
-COLORREF SetTextColor(HDC dc, COLORREF color) { return exchangeDc(dc, &DcState::text, color, CLR_INVALID); }
-COLORREF GetTextColor(HDC dc) { return readDc(dc, &DcState::text, CLR_INVALID); }
-COLORREF SetBkColor(HDC dc, COLORREF color) { return exchangeDc(dc, &DcState::back, color, CLR_INVALID); }
-COLORREF GetBkColor(HDC dc) { return readDc(dc, &DcState::back, CLR_INVALID); }
-int SetBkMode(HDC dc, int mode) { return exchangeDc(dc, &DcState::backMode, mode, 0); }
-int GetBkMode(HDC dc) { return readDc(dc, &DcState::backMode, 0); }
-UINT SetTextAlign(HDC dc, UINT align) { return exchangeDc(dc, &DcState::align, align, 0xFFFFFFFFu); }
-UINT GetTextAlign(HDC dc) { return readDc(dc, &DcState::align, 0xFFFFFFFFu); }
+COLORREF SetTextColor(HDC dc, COLORREF color) { return exchangeDc(dc, &DcAttributes::text, color, CLR_INVALID); }
+COLORREF GetTextColor(HDC dc) { return readDc(dc, &DcAttributes::text, CLR_INVALID); }
+COLORREF SetBkColor(HDC dc, COLORREF color) { return exchangeDc(dc, &DcAttributes::back, color, CLR_INVALID); }
+COLORREF GetBkColor(HDC dc) { return readDc(dc, &DcAttributes::back, CLR_INVALID); }
+int SetBkMode(HDC dc, int mode) { return exchangeDc(dc, &DcAttributes::backMode, mode, 0); }
+int GetBkMode(HDC dc) { return readDc(dc, &DcAttributes::backMode, 0); }
+UINT SetTextAlign(HDC dc, UINT align) { return exchangeDc(dc, &DcAttributes::align, align, 0xFFFFFFFFu); }
+UINT GetTextAlign(HDC dc) { return readDc(dc, &DcAttributes::align, 0xFFFFFFFFu); }
 
 BOOL GetTextExtentPoint32(HDC dc, LPCSTR text, int length, LPSIZE size) {
   std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
@@ -319,7 +319,7 @@ int SaveDC(HDC dc) {
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d) return 0;
   DcState& s = d->dc;
-  s.saved.push_back(DcSaved{s.font, s.brush, s.text, s.back, s.backMode, s.align, s.origin, s.hasClip, s.clip});
+  s.saved.push_back(s);
   return static_cast<int>(s.saved.size());
 }
 
@@ -330,16 +330,7 @@ BOOL RestoreDC(HDC dc, int saved) {
   DcState& s = d->dc;
   int level = saved < 0 ? static_cast<int>(s.saved.size()) + saved + 1 : saved;
   if (level < 1 || level > static_cast<int>(s.saved.size())) return FALSE;
-  const DcSaved& v = s.saved[static_cast<size_t>(level - 1)];
-  s.font = v.font;
-  s.brush = v.brush;
-  s.text = v.text;
-  s.back = v.back;
-  s.backMode = v.backMode;
-  s.align = v.align;
-  s.origin = v.origin;
-  s.hasClip = v.hasClip;
-  s.clip = v.clip;
+  static_cast<DcAttributes&>(s) = s.saved[static_cast<size_t>(level - 1)];
   s.saved.resize(static_cast<size_t>(level - 1));
   return TRUE;
 }

@@ -286,25 +286,18 @@ void cancelFolderBrowser() {
   onFolderBrowser([](FolderBrowser& browser) { browser.cancel(); });
 }
 
-std::vector<ModalRecord> modalRecords() {
+// A copy of one of the driver's record lists, taken under its lock: dialogs on other threads
+// keep adding to them.
+template <class Record>
+static std::vector<Record> copyOf(std::vector<Record> DriverState::*records) {
   std::lock_guard<std::mutex> lock(driver().mutex);
-  return driver().modalRecords;
+  return driver().*records;
 }
 
-std::vector<MessageBoxRecord> messageBoxRecords() {
-  std::lock_guard<std::mutex> lock(driver().mutex);
-  return driver().boxRecords;
-}
-
-std::vector<FileDialogRecord> fileDialogRecords() {
-  std::lock_guard<std::mutex> lock(driver().mutex);
-  return driver().fileRecords;
-}
-
-std::vector<FolderBrowserRecord> folderBrowserRecords() {
-  std::lock_guard<std::mutex> lock(driver().mutex);
-  return driver().folderRecords;
-}
+std::vector<ModalRecord> modalRecords() { return copyOf(&DriverState::modalRecords); }
+std::vector<MessageBoxRecord> messageBoxRecords() { return copyOf(&DriverState::boxRecords); }
+std::vector<FileDialogRecord> fileDialogRecords() { return copyOf(&DriverState::fileRecords); }
+std::vector<FolderBrowserRecord> folderBrowserRecords() { return copyOf(&DriverState::folderRecords); }
 
 size_t pendingScripts() {
   std::lock_guard<std::mutex> lock(driver().mutex);

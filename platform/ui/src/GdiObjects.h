@@ -16,23 +16,8 @@ namespace detail {
 
 enum class GdiKind { Font, Brush, Bitmap, Region, DC, ImageList };
 
-struct DcSaved {
-  HFONT font;
-  HBRUSH brush;
-  COLORREF text, back;
-  int backMode;
-  UINT align;
-  POINT origin;
-  bool hasClip;
-  RECT clip;
-};
-
-struct DcState {
-  HWND window = nullptr;
-  std::shared_ptr<Surface> surface;
-  bool memory = false;
-  HBITMAP bitmap = nullptr;
-  std::shared_ptr<Surface> defaultSurface;  // a memory DC's 1 x 1 bitmap
+// What SaveDC keeps and RestoreDC puts back: the selections and settings drawing uses.
+struct DcAttributes {
   HFONT font = nullptr;
   HBRUSH brush = nullptr;
   COLORREF text = RGB(0, 0, 0);
@@ -40,10 +25,18 @@ struct DcState {
   int backMode = OPAQUE;
   UINT align = TA_LEFT | TA_TOP;
   POINT origin{0, 0};
-  RECT base{0, 0, 0, 0};  // device area the DC may draw on
   bool hasClip = false;
   RECT clip{0, 0, 0, 0};  // selected clip, device coordinates
-  std::vector<DcSaved> saved;
+};
+
+struct DcState : DcAttributes {
+  HWND window = nullptr;
+  std::shared_ptr<Surface> surface;
+  bool memory = false;
+  HBITMAP bitmap = nullptr;
+  std::shared_ptr<Surface> defaultSurface;  // a memory DC's 1 x 1 bitmap
+  RECT base{0, 0, 0, 0};  // device area the DC may draw on
+  std::vector<DcAttributes> saved;
 };
 
 struct GdiObject {

@@ -31,17 +31,7 @@ int duY(int px) { return (px * 8 + 12) / 13; }
 
 ControlTemplate control(int id, const char* cls, const std::string& text, int x, int y, int cx, int cy, DWORD style,
                         DWORD exStyle = 0) {
-  ControlTemplate c;
-  c.id = id;
-  c.className = cls;
-  c.text = text;
-  c.x = x;
-  c.y = y;
-  c.cx = cx;
-  c.cy = cy;
-  c.style = WS_VISIBLE | style;
-  c.exStyle = exStyle;
-  return c;
+  return ControlTemplate{id, cls, text, x, y, cx, cy, WS_VISIBLE | style, exStyle};
 }
 
 // --- Message box ---------------------------------------------------------------------------------

@@ -127,19 +127,9 @@ int CListCtrl::InsertItem(int item, LPCTSTR text) {
 int CListCtrl::InsertItem(int item, LPCTSTR text, int image) {
   return InsertItem(LVIF_TEXT | LVIF_IMAGE, item, text, 0, 0, image, 0);
 }
-int CListCtrl::InsertItem(UINT mask, int item, LPCTSTR text, UINT state, UINT stateMask, int image, LPARAM lParam) {
-  LVITEM info{};
-  info.mask = mask;
-  info.iItem = item;
-  info.pszText = const_cast<LPSTR>(text);
-  info.state = state;
-  info.stateMask = stateMask;
-  info.iImage = image;
-  info.lParam = lParam;
-  return InsertItem(&info);
-}
-BOOL CListCtrl::SetItem(const LVITEM* item) { return static_cast<BOOL>(SendMessage(LVM_SETITEM, 0, reinterpret_cast<LPARAM>(item))); }
-BOOL CListCtrl::SetItem(int item, int subItem, UINT mask, LPCTSTR text, int image, UINT state, UINT stateMask, LPARAM lParam) {
+// The LVITEM that the InsertItem and SetItem overloads spelled out as arguments describe.
+static LVITEM listItem(UINT mask, int item, int subItem, LPCTSTR text, int image, UINT state, UINT stateMask,
+                       LPARAM lParam) {
   LVITEM info{};
   info.mask = mask;
   info.iItem = item;
@@ -149,6 +139,15 @@ BOOL CListCtrl::SetItem(int item, int subItem, UINT mask, LPCTSTR text, int imag
   info.state = state;
   info.stateMask = stateMask;
   info.lParam = lParam;
+  return info;
+}
+int CListCtrl::InsertItem(UINT mask, int item, LPCTSTR text, UINT state, UINT stateMask, int image, LPARAM lParam) {
+  const LVITEM info = listItem(mask, item, 0, text, image, state, stateMask, lParam);
+  return InsertItem(&info);
+}
+BOOL CListCtrl::SetItem(const LVITEM* item) { return static_cast<BOOL>(SendMessage(LVM_SETITEM, 0, reinterpret_cast<LPARAM>(item))); }
+BOOL CListCtrl::SetItem(int item, int subItem, UINT mask, LPCTSTR text, int image, UINT state, UINT stateMask, LPARAM lParam) {
+  const LVITEM info = listItem(mask, item, subItem, text, image, state, stateMask, lParam);
   return SetItem(&info);
 }
 BOOL CListCtrl::GetItem(LVITEM* item) const { return static_cast<BOOL>(SendMessage(LVM_GETITEM, 0, reinterpret_cast<LPARAM>(item))); }
@@ -221,13 +220,16 @@ int CListCtrl::FindItem(LVFINDINFO* info, int start) const {
 int CListCtrl::HitTest(LVHITTESTINFO* info) const {
   return static_cast<int>(SendMessage(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(info)));
 }
-int CListCtrl::HitTest(CPoint point, UINT* flags) const {
-  LVHITTESTINFO info{};
+// The item at `point` by the control's own hit test, and (when `flags` is not null) where on it.
+template <class HitTestInfo, class Control>
+static auto hitTestAt(const Control& control, CPoint point, UINT* flags) {
+  HitTestInfo info{};
   info.pt = point;
-  int item = HitTest(&info);
+  auto item = control.HitTest(&info);
   if (flags != nullptr) *flags = info.flags;
   return item;
 }
+int CListCtrl::HitTest(CPoint point, UINT* flags) const { return hitTestAt<LVHITTESTINFO>(*this, point, flags); }
 BOOL CListCtrl::GetItemRect(int item, LPRECT rect, UINT code) const {
   rect->left = static_cast<LONG>(code);
   return static_cast<BOOL>(SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(rect)));
@@ -362,13 +364,7 @@ BOOL CTreeCtrl::GetCheck(HTREEITEM item) const {
 BOOL CTreeCtrl::SetCheck(HTREEITEM item, BOOL check) {
   return SetItemState(item, INDEXTOSTATEIMAGEMASK(check ? 2 : 1), TVIS_STATEIMAGEMASK);
 }
-HTREEITEM CTreeCtrl::HitTest(CPoint point, UINT* flags) const {
-  TVHITTESTINFO info{};
-  info.pt = point;
-  HTREEITEM item = HitTest(&info);
-  if (flags != nullptr) *flags = info.flags;
-  return item;
-}
+HTREEITEM CTreeCtrl::HitTest(CPoint point, UINT* flags) const { return hitTestAt<TVHITTESTINFO>(*this, point, flags); }
 HTREEITEM CTreeCtrl::HitTest(TVHITTESTINFO* info) const {
   return reinterpret_cast<HTREEITEM>(SendMessage(TVM_HITTEST, 0, reinterpret_cast<LPARAM>(info)));
 }

@@ -166,14 +166,17 @@ void DDX_Text(CDataExchange* dx, int id, CString& value) {
   }
 }
 
-void DDX_Check(CDataExchange* dx, int id, int& value) {
+// Exchanges a number the control gives by `get` and takes by `set` (as its wParam).
+static void exchangeNumber(CDataExchange* dx, int id, int& value, UINT get, UINT set) {
   HWND hwnd = dx->PrepareCtrl(id);
   if (dx->m_bSaveAndValidate) {
-    value = static_cast<int>(SendMessage(hwnd, BM_GETCHECK));
+    value = static_cast<int>(SendMessage(hwnd, get));
   } else {
-    SendMessage(hwnd, BM_SETCHECK, static_cast<WPARAM>(value));
+    SendMessage(hwnd, set, static_cast<WPARAM>(value));
   }
 }
+
+void DDX_Check(CDataExchange* dx, int id, int& value) { exchangeNumber(dx, id, value, BM_GETCHECK, BM_SETCHECK); }
 
 void DDX_Radio(CDataExchange* dx, int id, int& value) {
   HWND first = dx->PrepareCtrl(id);
@@ -208,14 +211,7 @@ void DDX_Radio(CDataExchange* dx, int id, int& value) {
   }
 }
 
-void DDX_CBIndex(CDataExchange* dx, int id, int& value) {
-  HWND hwnd = dx->PrepareCtrl(id);
-  if (dx->m_bSaveAndValidate) {
-    value = static_cast<int>(SendMessage(hwnd, CB_GETCURSEL));
-  } else {
-    SendMessage(hwnd, CB_SETCURSEL, static_cast<WPARAM>(value));
-  }
-}
+void DDX_CBIndex(CDataExchange* dx, int id, int& value) { exchangeNumber(dx, id, value, CB_GETCURSEL, CB_SETCURSEL); }
 
 // --- File dialog -------------------------------------------------------------------------------------
 CFileDialog::CFileDialog(BOOL openFileDialog, LPCTSTR defaultExt, LPCTSTR fileName, DWORD flags, LPCTSTR filter,

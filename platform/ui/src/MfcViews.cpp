@@ -9,6 +9,16 @@ using namespace ui;
 using namespace ui::detail;
 
 // --- Frames, views and splitters -----------------------------------------------------------------------
+// Frames and views created without a class of their own get a redrawn-on-resize class with the
+// arrow cursor and a white background.
+static BOOL useWhiteWindowClass(CREATESTRUCT& cs) {
+  if (cs.lpszClass == nullptr) {
+    cs.lpszClass = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, LoadCursor(nullptr, IDC_ARROW),
+                                       static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  }
+  return TRUE;
+}
+
 const CRect CFrameWnd::rectDefault(CW_USEDEFAULT, CW_USEDEFAULT, 0, 0);
 
 BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)
@@ -23,13 +33,7 @@ BOOL CFrameWnd::Create(LPCTSTR className, LPCTSTR windowName, DWORD style, const
                   parent != nullptr ? parent->m_hWnd : nullptr, nullptr, context);
 }
 
-BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs) {
-  if (cs.lpszClass == nullptr) {
-    cs.lpszClass = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, LoadCursor(nullptr, IDC_ARROW),
-                                       static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  }
-  return TRUE;
-}
+BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs) { return useWhiteWindowClass(cs); }
 
 void CFrameWnd::PostNcDestroy() { delete this; }
 
@@ -50,13 +54,7 @@ BEGIN_MESSAGE_MAP(CView, CWnd)
   ON_WM_PAINT()
 END_MESSAGE_MAP()
 
-BOOL CView::PreCreateWindow(CREATESTRUCT& cs) {
-  if (cs.lpszClass == nullptr) {
-    cs.lpszClass = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, LoadCursor(nullptr, IDC_ARROW),
-                                       static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  }
-  return TRUE;
-}
+BOOL CView::PreCreateWindow(CREATESTRUCT& cs) { return useWhiteWindowClass(cs); }
 
 void CView::PostNcDestroy() { delete this; }
 

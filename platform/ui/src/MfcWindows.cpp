@@ -334,22 +334,21 @@ CWnd* CWnd::GetParent() const {
 DWORD CWnd::GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtr(m_hWnd, GWL_STYLE)); }
 DWORD CWnd::GetExStyle() const { return static_cast<DWORD>(::GetWindowLongPtr(m_hWnd, GWL_EXSTYLE)); }
 
-BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) {
-  DWORD style = GetStyle();
+// Takes `remove` out of the style word at `index` and puts `add` in; FALSE when that changes
+// nothing. Non-zero `flags` go to SetWindowPos, so that the frame follows the new style.
+static BOOL modifyStyleWord(HWND window, int index, DWORD remove, DWORD add, UINT flags) {
+  DWORD style = static_cast<DWORD>(::GetWindowLongPtr(window, index));
   DWORD changed = (style & ~remove) | add;
   if (changed == style) return FALSE;
-  ::SetWindowLongPtr(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(changed));
-  if (flags != 0) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+  ::SetWindowLongPtr(window, index, static_cast<LONG_PTR>(changed));
+  if (flags != 0) ::SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
   return TRUE;
 }
 
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) { return modifyStyleWord(m_hWnd, GWL_STYLE, remove, add, flags); }
+
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT flags) {
-  DWORD style = GetExStyle();
-  DWORD changed = (style & ~remove) | add;
-  if (changed == style) return FALSE;
-  ::SetWindowLongPtr(m_hWnd, GWL_EXSTYLE, static_cast<LONG_PTR>(changed));
-  if (flags != 0) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
-  return TRUE;
+  return modifyStyleWord(m_hWnd, GWL_EXSTYLE, remove, add, flags);
 }
 
 void CWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint) { ::MoveWindow(m_hWnd, x, y, width, height, repaint); }
