@@ -71,15 +71,12 @@ bool serverLoaded() {
 class ServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::make_unique<platform_test::TempDir>();
-    registry_ = std::make_unique<platform_test::ScopedEnv>("KAVRIN_REGISTRY",
-                                                           dir_->file("registry.reg").c_str());
+    dir_ = std::make_unique<platform_test::ScratchRegistry>();
     ASSERT_EQ(CoInitialize(nullptr), S_OK);
   }
   void TearDown() override {
     CoFreeUnusedLibraries();
     CoUninitialize();
-    registry_.reset();
     dir_.reset();
   }
   // Registers the test server through its own export, as a host does.
@@ -93,8 +90,7 @@ class ServerTest : public ::testing::Test {
     FreeLibrary(module);
   }
 
-  std::unique_ptr<platform_test::TempDir> dir_;
-  std::unique_ptr<platform_test::ScopedEnv> registry_;
+  std::unique_ptr<platform_test::ScratchRegistry> dir_;
 };
 
 TEST_F(ServerTest, InitialisationIsCountedPerThread) {

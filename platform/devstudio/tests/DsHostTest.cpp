@@ -15,9 +15,7 @@ namespace {
 class DsHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::make_unique<platform_test::TempDir>();
-    registry = std::make_unique<platform_test::ScopedEnv>("KAVRIN_REGISTRY",
-                                                          dir->file("registry.reg").c_str());
+    dir = std::make_unique<platform_test::ScratchRegistry>();
     projectFile = dir->file("App.dsp");
     platform_test::writeText(projectFile,
                              "configuration App - Win32 Debug\n"
@@ -28,8 +26,7 @@ class DsHostTest : public ::testing::Test {
     return platform_test::run(args, dir->path());
   }
 
-  std::unique_ptr<platform_test::TempDir> dir;
-  std::unique_ptr<platform_test::ScopedEnv> registry;
+  std::unique_ptr<platform_test::ScratchRegistry> dir;
   std::string projectFile;
 };
 

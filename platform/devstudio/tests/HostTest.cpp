@@ -36,9 +36,7 @@ std::string errorText() {
 class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::make_unique<platform_test::TempDir>();
-    registry = std::make_unique<platform_test::ScopedEnv>("KAVRIN_REGISTRY",
-                                                          dir->file("registry.reg").c_str());
+    dir = std::make_unique<platform_test::ScratchRegistry>();
     ASSERT_EQ(CoInitialize(nullptr), S_OK);
     project = std::make_shared<Project>();
     project->path = dir->file("App.dsp");
@@ -47,7 +45,6 @@ class HostTest : public ::testing::Test {
   }
   void TearDown() override {
     CoUninitialize();
-    registry.reset();
     dir.reset();
   }
   // A host with the test add-in registered, loaded and connected.
@@ -58,8 +55,7 @@ class HostTest : public ::testing::Test {
     return host;
   }
 
-  std::unique_ptr<platform_test::TempDir> dir;
-  std::unique_ptr<platform_test::ScopedEnv> registry;
+  std::unique_ptr<platform_test::ScratchRegistry> dir;
   std::shared_ptr<Project> project;
 };
 

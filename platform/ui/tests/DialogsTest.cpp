@@ -22,11 +22,7 @@ enum : UINT {
 };
 
 void registerDialogs() {
-  ui::DialogTemplate name;
-  name.caption = "Edit Name";
-  name.cx = 200;
-  name.cy = 120;
-  name.controls = {
+  registerTemplate(kNameTemplate, "Edit Name", 200, 120, kModalDialog, {
       {kName, WC_EDIT, "", 4, 4, 100, 14, WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0},
       {kFlag, WC_BUTTON, "Flag", 4, 20, 60, 10, WS_VISIBLE | BS_AUTOCHECKBOX, 0},
       {kFirstChoice, WC_BUTTON, "First", 4, 32, 60, 10, WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 0},
@@ -35,23 +31,12 @@ void registerDialogs() {
       {kNested, WC_BUTTON, "Nested", 110, 4, 50, 14, WS_VISIBLE | BS_PUSHBUTTON, 0},
       {IDOK, WC_BUTTON, "OK", 110, 20, 50, 14, WS_VISIBLE | BS_DEFPUSHBUTTON, 0},
       {IDCANCEL, WC_BUTTON, "Cancel", 110, 36, 50, 14, WS_VISIBLE | BS_PUSHBUTTON, 0},
-  };
-  ui::registerDialog(kNameTemplate, name);
-
-  ui::DialogTemplate inner;
-  inner.caption = "Inner";
-  inner.cx = 100;
-  inner.cy = 50;
-  inner.controls = {{IDOK, WC_BUTTON, "OK", 4, 4, 50, 14, WS_VISIBLE, 0}};
-  ui::registerDialog(kInnerTemplate, inner);
-
-  ui::DialogTemplate page;
-  page.cx = 300;
-  page.cy = 200;
-  page.style = WS_CHILD;
-  page.controls = {{kFramePlace, WC_STATIC, "", 0, 10, 200, 150, WS_DISABLED | SS_WHITERECT, 0},
-                   {kStatic, WC_STATIC, "Classes selected:", 0, 0, 100, 8, WS_VISIBLE, 0}};
-  ui::registerDialog(kPageTemplate, page);
+  });
+  registerTemplate(kInnerTemplate, "Inner", 100, 50, kModalDialog,
+                   {{IDOK, WC_BUTTON, "OK", 4, 4, 50, 14, WS_VISIBLE, 0}});
+  registerTemplate(kPageTemplate, "", 300, 200, WS_CHILD,
+                   {{kFramePlace, WC_STATIC, "", 0, 10, 200, 150, WS_DISABLED | SS_WHITERECT, 0},
+                    {kStatic, WC_STATIC, "Classes selected:", 0, 0, 100, 8, WS_VISIBLE, 0}});
 }
 
 class InnerDialog : public CDialog {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 using namespace uitest;
@@ -36,24 +37,45 @@ bool near(COLORREF a, unsigned long rgb) {
 
 class LiveDisplayTest : public UiTest {
  protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    if (!server.running()) GTEST_SKIP() << "no Xvfb";
+    std::string error;
+    ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
+  }
   void TearDown() override {
     ui::closeDisplay();
     UiTest::TearDown();
   }
+
+  // Plays the person's part (`act`) on a thread of its own while `dialogs` runs the dialogs on
+  // this one. A part cut short by a failed assertion has whatever it left open closed at once;
+  // after a whole part the dialogs get a while to close by themselves first.
+  void whileThePersonActs(const std::function<void(Person&)>& act, const std::function<void()>& dialogs) {
+    std::atomic<bool> done{false}, finished{false};
+    auto drive = [&] {
+      Person p(server.name());
+      ASSERT_TRUE(p.ok());
+      act(p);
+      done = !HasFatalFailure();
+    };
+    std::thread person([&] {
+      drive();
+      leaveNoDialog(done, finished);
+    });
+    dialogs();
+    finished = true;
+    person.join();
+  }
+
   kavrin_test::VirtualDisplay server;
 };
 
 TEST_F(LiveDisplayTest, APersonWorksAModalDialogWithMouseAndKeys) {
-  if (!server.running()) GTEST_SKIP() << "no Xvfb";
-  std::string error;
-  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
   ASSERT_TRUE(ui::displayOpen());
 
   CDialog dialog(kHostTemplate);
-  std::atomic<bool> done{false}, finished{false};
-  auto drive = [&] {
-    Person p(server.name());
-    ASSERT_TRUE(p.ok());
+  auto act = [&](Person& p) {
     Window w = p.find("Host");
     ASSERT_NE(w, 0u) << "the dialog is a window titled with its caption";
     ASSERT_TRUE(p.focused(w));
@@ -73,17 +95,11 @@ TEST_F(LiveDisplayTest, APersonWorksAModalDialogWithMouseAndKeys) {
     p.key(XK_k);
     EXPECT_TRUE(eventually([&] { return ui::windowState(edit).text == "ok"; })) << ui::windowState(edit).text;
     p.key(XK_Escape);
-    done = true;
   };
-  std::thread person([&] {
-    drive();
-    leaveNoDialog(done, finished);
-  });
   // Nobody answers this dialog but the person: no default command, no idle limit.
   ui::setModalIdleLimit(50);
-  const INT_PTR result = dialog.DoModal();
-  finished = true;
-  person.join();
+  INT_PTR result = 0;
+  whileThePersonActs(act, [&] { result = dialog.DoModal(); });
   EXPECT_EQ(result, IDCANCEL) << "Escape cancels";
   ASSERT_EQ(ui::modalRecords().size(), 1u);
   EXPECT_FALSE(ui::modalRecords()[0].idleTimeout);
@@ -100,27 +116,17 @@ const char* const kWords[] = {"alpha", "bravo", "charlie", "cobalt", "delta", "e
 constexpr int kWordCount = static_cast<int>(sizeof kWords / sizeof kWords[0]);
 
 void registerKeysDialog() {
-  ui::DialogTemplate t;
-  t.caption = "Keys";
-  t.cx = 270;
-  t.cy = 160;
-  t.controls = {
+  registerTemplate(kKeysTemplate, "Keys", 270, 160, kModalDialog, {
       {IDC_STATIC, WC_STATIC, "&Name:", 4, 6, 30, 8, WS_VISIBLE, 0},
       {kKeysEdit, WC_EDIT, "", 36, 4, 100, 14, WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 0},
       {kKeysFrame, WC_STATIC, "", 4, 22, 200, 130, WS_VISIBLE | SS_WHITEFRAME, 0},
       {kKeysApply, WC_BUTTON, "&Apply", 210, 4, 50, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
       {IDCANCEL, WC_BUTTON, "Cancel", 210, 22, 50, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
-  };
-  ui::registerDialog(kKeysTemplate, t);
-  ui::DialogTemplate page;
-  page.cx = 200;
-  page.cy = 130;
-  page.style = WS_CHILD | DS_CONTROL;
-  page.controls = {
+  });
+  registerTemplate(kKeysPageTemplate, "", 200, 130, WS_CHILD | DS_CONTROL, {
       {kPageGo, WC_BUTTON, "Go", 4, 4, 40, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
       {kPageList, WC_LISTVIEW, "", 4, 22, 180, 100, WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS, 0},
-  };
-  ui::registerDialog(kKeysPageTemplate, page);
+  });
 }
 
 class KeysPage : public CDialog {
@@ -183,15 +189,9 @@ std::vector<int> selectedRows(HWND list) {
 }
 
 TEST_F(LiveDisplayTest, KeysReachThePageAndWalkItsList) {
-  if (!server.running()) GTEST_SKIP() << "no Xvfb";
-  std::string error;
-  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
   registerKeysDialog();
   KeysDialog dialog;
-  std::atomic<bool> done{false}, finished{false};
-  auto drive = [&] {
-    Person p(server.name());
-    ASSERT_TRUE(p.ok());
+  auto act = [&](Person& p) {
     ASSERT_TRUE(p.focused(p.find("Keys")));
     HWND edit = ::GetDlgItem(dialog.m_hWnd, kKeysEdit);
     HWND go = ::GetDlgItem(dialog.page.m_hWnd, kPageGo);
@@ -237,31 +237,19 @@ TEST_F(LiveDisplayTest, KeysReachThePageAndWalkItsList) {
     p.type("x");
     EXPECT_TRUE(eventually([&] { return ui::windowState(edit).text == "x"; }));
     p.key(XK_Escape);
-    done = true;
   };
-  std::thread person([&] {
-    drive();
-    leaveNoDialog(done, finished);
-  });
-  const INT_PTR result = dialog.DoModal();
-  finished = true;
-  person.join();
+  INT_PTR result = 0;
+  whileThePersonActs(act, [&] { result = dialog.DoModal(); });
   EXPECT_EQ(result, IDCANCEL);
 }
 
 TEST_F(LiveDisplayTest, MessageBoxesAndTheFolderBrowserAreDialogsThePersonAnswers) {
-  if (!server.running()) GTEST_SKIP() << "no Xvfb";
-  std::string error;
-  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
   char pattern[] = "/tmp/kavrinliveXXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string folder = std::string(pattern) + "/inner";
   std::filesystem::create_directory(folder);
 
-  std::atomic<bool> done{false}, finished{false};
-  auto drive = [&] {
-    Person p(server.name());
-    ASSERT_TRUE(p.ok());
+  auto act = [&](Person& p) {
     // Yes is the default button; Tab moves to No, Space presses it.
     ASSERT_TRUE(p.focused(p.find("Question")));
     p.key(XK_Tab);
@@ -272,19 +260,15 @@ TEST_F(LiveDisplayTest, MessageBoxesAndTheFolderBrowserAreDialogsThePersonAnswer
     ASSERT_TRUE(p.focused(p.find("Pick a folder")));
     p.type(folder);
     p.key(XK_Return);
-    done = true;
   };
-  std::thread person([&] {
-    drive();
-    leaveNoDialog(done, finished);
+  LPITEMIDLIST chosen = nullptr;
+  whileThePersonActs(act, [&] {
+    EXPECT_EQ(::MessageBox(nullptr, "Go on?", "Question", MB_YESNO | MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(AfxMessageBox("Stopped.", MB_OK | MB_ICONERROR), IDOK);
+    BROWSEINFO info{};
+    info.lpszTitle = "Pick a folder";
+    chosen = SHBrowseForFolder(&info);
   });
-  EXPECT_EQ(::MessageBox(nullptr, "Go on?", "Question", MB_YESNO | MB_ICONQUESTION), IDNO);
-  EXPECT_EQ(AfxMessageBox("Stopped.", MB_OK | MB_ICONERROR), IDOK);
-  BROWSEINFO info{};
-  info.lpszTitle = "Pick a folder";
-  LPITEMIDLIST chosen = SHBrowseForFolder(&info);
-  finished = true;
-  person.join();
   ASSERT_NE(chosen, nullptr);
   char path[MAX_PATH] = {0};
   EXPECT_TRUE(SHGetPathFromIDList(chosen, path));
@@ -295,17 +279,12 @@ TEST_F(LiveDisplayTest, MessageBoxesAndTheFolderBrowserAreDialogsThePersonAnswer
 }
 
 TEST_F(LiveDisplayTest, AWorkersMessageBoxShowsOverItsOwnerUntilAnsweredAndThenLeavesTheScreen) {
-  if (!server.running()) GTEST_SKIP() << "no Xvfb";
-  std::string error;
-  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
 
   CDialog dialog(kHostTemplate);
-  std::atomic<bool> done{false}, finished{false}, answered{false}, letGo{false};
+  std::atomic<bool> answered{false}, letGo{false};
   std::atomic<int> answer{0};
   std::thread job;
-  auto drive = [&] {
-    Person p(server.name());
-    ASSERT_TRUE(p.ok());
+  auto act = [&](Person& p) {
     Window owner = p.find("Host");
     ASSERT_NE(owner, 0u);
     HWND host = ui::topLevelWindows().front();
@@ -332,38 +311,20 @@ TEST_F(LiveDisplayTest, AWorkersMessageBoxShowsOverItsOwnerUntilAnsweredAndThenL
     p.click(centre(check));
     EXPECT_TRUE(eventually([&] { return ui::buttonCheck(check) == BST_CHECKED; }));
     p.key(XK_Escape);
-    done = true;
   };
-  std::thread person([&] {
-    drive();
-    leaveNoDialog(done, finished);
-  });
   ui::setModalIdleLimit(50);
-  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-  finished = true;
-  person.join();
+  whileThePersonActs(act, [&] { EXPECT_EQ(dialog.DoModal(), IDCANCEL); });
   letGo = true;
   if (job.joinable()) job.join();
   EXPECT_EQ(answer.load(), IDNO);
 }
 
 TEST_F(LiveDisplayTest, ADialogDrawsItsFrameAsInItsPictureAndMovesByItsCaption) {
-  if (!server.running()) GTEST_SKIP() << "no Xvfb";
-  std::string error;
-  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
-  ui::DialogTemplate t;
-  t.caption = "Movable";
-  t.cx = 160;
-  t.cy = 60;
-  t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-  t.controls = {{IDOK, WC_BUTTON, "OK", 55, 40, 50, 14, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0}};
-  ui::registerDialog(kHostTemplate + 1, t);
+  registerTemplate(kHostTemplate + 1, "Movable", 160, 60, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
+                   {{IDOK, WC_BUTTON, "OK", 55, 40, 50, 14, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0}});
 
   CDialog dialog(kHostTemplate + 1);
-  std::atomic<bool> done{false}, finished{false};
-  auto drive = [&] {
-    Person p(server.name());
-    ASSERT_TRUE(p.ok());
+  auto act = [&](Person& p) {
     Window w = p.find("Movable");
     ASSERT_NE(w, 0u);
     ASSERT_TRUE(p.focused(w));
@@ -390,35 +351,17 @@ TEST_F(LiveDisplayTest, ADialogDrawsItsFrameAsInItsPictureAndMovesByItsCaption) 
     // Its close box cancels it.
     const kavrin_test::ScreenRect moved = p.geometry(w);
     p.click(POINT{moved.right - 12, moved.top + 12});
-    done = true;
   };
-  std::thread person([&] {
-    drive();
-    leaveNoDialog(done, finished);
-  });
   ui::setModalIdleLimit(50);
-  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-  finished = true;
-  person.join();
+  whileThePersonActs(act, [&] { EXPECT_EQ(dialog.DoModal(), IDCANCEL); });
 }
 
 TEST_F(LiveDisplayTest, AComboBoxDropsItsListAsAPopupBeyondTheDialog) {
-  if (!server.running()) GTEST_SKIP() << "no Xvfb";
-  std::string error;
-  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
-  ui::DialogTemplate t;
-  t.caption = "Choices";
-  t.cx = 120;
-  t.cy = 36;
-  t.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
-  t.controls = {{kCombo, WC_COMBOBOX, "", 10, 10, 100, 80, WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 0}};
-  ui::registerDialog(kHostTemplate + 2, t);
+  registerTemplate(kHostTemplate + 2, "Choices", 120, 36, WS_POPUP | WS_CAPTION | DS_MODALFRAME,
+                   {{kCombo, WC_COMBOBOX, "", 10, 10, 100, 80, WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 0}});
 
   CDialog dialog(kHostTemplate + 2);
-  std::atomic<bool> done{false}, finished{false};
-  auto drive = [&] {
-    Person p(server.name());
-    ASSERT_TRUE(p.ok());
+  auto act = [&](Person& p) {
     Window w = p.find("Choices");
     ASSERT_NE(w, 0u);
     HWND combo = GetDlgItem(ui::topLevelWindows().front(), kCombo);
@@ -438,16 +381,9 @@ TEST_F(LiveDisplayTest, AComboBoxDropsItsListAsAPopupBeyondTheDialog) {
         << ui::comboState(combo).selection;
     EXPECT_TRUE(p.popupGone()) << "closed, the list leaves the screen";
     p.key(XK_Escape);
-    done = true;
   };
-  std::thread person([&] {
-    drive();
-    leaveNoDialog(done, finished);
-  });
   ui::setModalIdleLimit(50);
-  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-  finished = true;
-  person.join();
+  whileThePersonActs(act, [&] { EXPECT_EQ(dialog.DoModal(), IDCANCEL); });
 }
 
 }  // namespace

@@ -27,12 +27,8 @@ enum : UINT {
 };
 
 void registerDialogs() {
-  ui::DialogTemplate session;
-  session.caption = "Session";
-  session.cx = 300;
-  session.cy = 200;
   const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-  session.controls = {
+  uitest::registerTemplate(kSessionTemplate, "Session", 300, 200, uitest::kModalDialog, {
       {kPages, WC_TREEVIEW, "", 4, 4, 80, 100, WS_VISIBLE | TVS_HASBUTTONS | TVS_LINESATROOT, 0},
       {kFirstPage, WC_BUTTON, "Hidden", 90, 4, 50, 14, button & ~WS_VISIBLE, 0},
       {kRows, WC_LISTVIEW, "", 90, 20, 120, 60, WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL, 0},
@@ -47,18 +43,11 @@ void registerDialogs() {
       {kStatus, WC_STATIC, "idle", 90, 120, 120, 8, WS_VISIBLE, 0},
       {IDOK, WC_BUTTON, "OK", 220, 160, 60, 14, button | BS_DEFPUSHBUTTON, 0},
       {IDCANCEL, WC_BUTTON, "Cancel", 220, 178, 60, 14, button, 0},
-  };
-  ui::registerDialog(kSessionTemplate, session);
-
-  ui::DialogTemplate chooser;
-  chooser.caption = "Chooser";
-  chooser.cx = 150;
-  chooser.cy = 80;
-  chooser.controls = {
+  });
+  uitest::registerTemplate(kChooserTemplate, "Chooser", 150, 80, uitest::kModalDialog, {
       {kModule, WC_COMBOBOX, "", 4, 4, 100, 60, WS_VISIBLE | CBS_DROPDOWNLIST, 0},
       {IDOK, WC_BUTTON, "OK", 110, 4, 30, 14, WS_VISIBLE | BS_DEFPUSHBUTTON, 0},
-  };
-  ui::registerDialog(kChooserTemplate, chooser);
+  });
 }
 
 class Chooser : public CDialog {
@@ -154,6 +143,12 @@ BEGIN_MESSAGE_MAP(Session, CDialog)
   ON_BN_CLICKED(kFail, OnFail)
 END_MESSAGE_MAP()
 
+// A script and the start of the error it ends with.
+struct ScriptCase {
+  const char* text;
+  const char* error;
+};
+
 class ScriptTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -179,10 +174,7 @@ class ScriptTest : public ::testing::Test {
 TEST_F(ScriptTest, MalformedLinesAreRefusedBeforeAnythingRuns) {
   setenv("KAVRIN_SCRIPT_TEST_JAR", "/tmp/x.jar", 1);
   unsetenv("KAVRIN_SCRIPT_TEST_UNSET");
-  const struct {
-    const char* text;
-    const char* error;
-  } cases[] = {
+  const ScriptCase cases[] = {
       {"# comment\n\npress OK\n", "s:3: unknown action \"press\""},
       {"click\n", "s:1: click needs a text"},
       {"answer Maybe\n", "s:1: \"Maybe\" is no message box button"},
@@ -244,10 +236,7 @@ TEST_F(ScriptTest, ActsInTheActiveDialogAsAUserWould) {
 }
 
 TEST_F(ScriptTest, TheFirstLineThatCannotBeDoneStopsTheSession) {
-  const struct {
-    const char* text;
-    const char* error;
-  } cases[] = {
+  const ScriptCase cases[] = {
       {"check Flag\nclick Locked\ncheck alpha\n", "s:2: click Locked: the button \"Locked\" is disabled"},
       {"click Hidden\n", "s:1: click Hidden: the button \"Hidden\" is hidden"},
       {"select gamma\n", "s:1: select gamma: a row, item or entry \"gamma\" is not in the dialog"},

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace uitest {
@@ -30,13 +31,23 @@ enum : UINT {
   kOtherRadio = 1012,
 };
 
-inline void registerHost() {
+// The style a dialog template has unless told otherwise.
+const DWORD kModalDialog = ui::DialogTemplate{}.style;
+
+// Registers under `id` a dialog of that caption, size (dialog units), style and controls.
+inline void registerTemplate(UINT id, const std::string& caption, int cx, int cy, DWORD style,
+                             std::vector<ui::ControlTemplate> controls) {
   ui::DialogTemplate t;
-  t.caption = "Host";
-  t.cx = 400;
-  t.cy = 300;
-  t.style = WS_POPUP | WS_CAPTION | WS_VISIBLE;
-  t.controls = {
+  t.caption = caption;
+  t.cx = cx;
+  t.cy = cy;
+  t.style = style;
+  t.controls = std::move(controls);
+  ui::registerDialog(id, t);
+}
+
+inline void registerHost() {
+  registerTemplate(kHostTemplate, "Host", 400, 300, WS_POPUP | WS_CAPTION | WS_VISIBLE, {
       {kList, WC_LISTVIEW, "", 4, 4, 150, 100, WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0},
       {kTree, WC_TREEVIEW, "", 160, 4, 120, 100, WS_VISIBLE | TVS_HASBUTTONS | TVS_LINESATROOT, 0},
       {kPush, WC_BUTTON, "Push", 290, 4, 50, 14, WS_VISIBLE | BS_PUSHBUTTON, 0},
@@ -49,8 +60,7 @@ inline void registerHost() {
       {kProgress, PROGRESS_CLASS, "", 4, 130, 200, 14, WS_VISIBLE | PBS_SMOOTH, 0},
       {kTab, WC_TABCONTROL, "", 4, 150, 200, 100, WS_VISIBLE, 0},
       {kStatic, WC_STATIC, "Caption", 210, 130, 100, 10, WS_VISIBLE, 0},
-  };
-  ui::registerDialog(kHostTemplate, t);
+  });
 }
 
 // The notification codes the log holds for `to`, in order.

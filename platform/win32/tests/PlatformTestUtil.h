@@ -115,4 +115,14 @@ class ScopedEnv {
   std::string old_;
 };
 
+// A fresh folder whose registry.reg is the registry for the life of the object, so that a test
+// neither sees nor leaves keys of others.
+class ScratchRegistry : public TempDir {
+ public:
+  ScratchRegistry() : registry_("KAVRIN_REGISTRY", file("registry.reg").c_str()) {}
+
+ private:
+  ScopedEnv registry_;
+};
+
 }  // namespace platform_test
