@@ -29,14 +29,19 @@ struct StaticData : ControlData {
   HICON icon = nullptr;  // SS_ICON
 };
 
-struct ComboItem {
+// An entry of a combo box or a tab control: its text and the value the program keeps with it.
+struct TextItem {
   std::string text;
   LPARAM data = 0;
 };
 
-struct ComboData : ControlData {
-  std::vector<ComboItem> items;
+// The entries of a combo box or a tab control, and the current one (-1 for none).
+struct TextItemsData : ControlData {
+  std::vector<TextItem> items;
   int current = -1;
+};
+
+struct ComboData : TextItemsData {
   bool dropped = false;
   int hot = -1;  // row highlighted in the dropped list
   int top = 0;   // first row shown in the dropped list
@@ -45,15 +50,7 @@ struct ComboData : ControlData {
 // A progress bar's data is all the state it shows.
 struct ProgressData : ControlData, ProgressState {};
 
-struct TabItem {
-  std::string text;
-  LPARAM lParam = 0;
-};
-
-struct TabData : ControlData {
-  std::vector<TabItem> items;
-  int current = -1;
-};
+struct TabData : TextItemsData {};
 
 const int kTabHeader = 22;
 const int kTabWidth = 60;
@@ -323,7 +320,7 @@ LRESULT comboProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
         at = 0;
         while (at < count && strcasecmp(c.items[static_cast<size_t>(at)].text.c_str(), item.c_str()) <= 0) ++at;
       }
-      c.items.insert(c.items.begin() + at, ComboItem{item, 0});
+      c.items.insert(c.items.begin() + at, TextItem{item, 0});
       if (c.current >= at) ++c.current;
       return at;
     }
@@ -331,7 +328,7 @@ LRESULT comboProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       int at = static_cast<int>(static_cast<intptr_t>(wParam));
       if (at < 0) at = count;
       if (at > count) return CB_ERR;
-      c.items.insert(c.items.begin() + at, ComboItem{text(), 0});
+      c.items.insert(c.items.begin() + at, TextItem{text(), 0});
       if (c.current >= at) ++c.current;
       return at;
     }
@@ -517,7 +514,7 @@ int comboFind(Window& w, const std::string& text) {
 ComboState comboStateOf(Window& w) {
   ComboState state;
   const ComboData& c = dataOf<ComboData>(w);
-  for (const ComboItem& item : c.items) {
+  for (const TextItem& item : c.items) {
     state.items.push_back(item.text);
     state.data.push_back(item.data);
   }
@@ -589,9 +586,9 @@ LRESULT tabProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       const TCITEM* info = reinterpret_cast<const TCITEM*>(lParam);
       if (info == nullptr || index < 0) return -1;
       int at = std::min(index, count);
-      TabItem item;
+      TextItem item;
       if ((info->mask & TCIF_TEXT) && info->pszText != nullptr) item.text = info->pszText;
-      if (info->mask & TCIF_PARAM) item.lParam = info->lParam;
+      if (info->mask & TCIF_PARAM) item.data = info->lParam;
       t.items.insert(t.items.begin() + at, item);
       if (t.current < 0) {
         t.current = 0;
@@ -617,13 +614,13 @@ LRESULT tabProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     case TCM_GETITEM: {
       TCITEM* info = reinterpret_cast<TCITEM*>(lParam);
       if (info == nullptr || index < 0 || index >= count) return FALSE;
-      const TabItem& item = t.items[static_cast<size_t>(index)];
+      const TextItem& item = t.items[static_cast<size_t>(index)];
       if ((info->mask & TCIF_TEXT) && info->pszText != nullptr && info->cchTextMax > 0) {
         size_t n = std::min(item.text.size(), static_cast<size_t>(info->cchTextMax) - 1);
         std::memcpy(info->pszText, item.text.data(), n);
         info->pszText[n] = '\0';
       }
-      if (info->mask & TCIF_PARAM) info->lParam = item.lParam;
+      if (info->mask & TCIF_PARAM) info->lParam = item.data;
       return TRUE;
     }
     case TCM_GETITEMRECT: {
@@ -677,7 +674,7 @@ TabLook tabLookOf(Window& w) {
 TabState tabStateOf(Window& w) {
   TabState state;
   const TabData& t = dataOf<TabData>(w);
-  for (const TabItem& item : t.items) state.items.push_back(item.text);
+  for (const TextItem& item : t.items) state.items.push_back(item.text);
   state.selection = t.current;
   return state;
 }

@@ -238,6 +238,13 @@ BOOL CListCtrl::EnsureVisible(int item, BOOL partialOK) {
   return static_cast<BOOL>(SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), partialOK));
 }
 
+// A TVITEM naming `item`, for the members in `mask` to be read or set.
+static TVITEM treeItem(HTREEITEM item, UINT mask) {
+  TVITEM info{};
+  info.mask = TVIF_HANDLE | mask;
+  info.hItem = item;
+  return info;
+}
 BOOL CTreeCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
   return CWnd::Create(WC_TREEVIEW, nullptr, style, rect, parent, id);
 }
@@ -285,9 +292,7 @@ HTREEITEM CTreeCtrl::GetParentItem(HTREEITEM item) const { return GetNextItem(it
 HTREEITEM CTreeCtrl::GetSelectedItem() const { return GetNextItem(nullptr, TVGN_CARET); }
 HTREEITEM CTreeCtrl::GetFirstVisibleItem() const { return GetNextItem(nullptr, TVGN_FIRSTVISIBLE); }
 BOOL CTreeCtrl::ItemHasChildren(HTREEITEM item) const {
-  TVITEM info{};
-  info.mask = TVIF_HANDLE | TVIF_CHILDREN;
-  info.hItem = item;
+  TVITEM info = treeItem(item, TVIF_CHILDREN);
   GetItem(&info);
   return info.cChildren != 0;
 }
@@ -308,9 +313,7 @@ CString CTreeCtrl::GetItemText(HTREEITEM item) const {
   std::string buffer;
   for (size_t size = 256;; size *= 2) {
     buffer.assign(size, '\0');
-    TVITEM info{};
-    info.mask = TVIF_HANDLE | TVIF_TEXT;
-    info.hItem = item;
+    TVITEM info = treeItem(item, TVIF_TEXT);
     info.pszText = &buffer[0];
     info.cchTextMax = static_cast<int>(size);
     if (!GetItem(&info)) return CString();
@@ -322,38 +325,28 @@ CString CTreeCtrl::GetItemText(HTREEITEM item) const {
   }
 }
 BOOL CTreeCtrl::SetItemText(HTREEITEM item, LPCTSTR text) {
-  TVITEM info{};
-  info.mask = TVIF_HANDLE | TVIF_TEXT;
-  info.hItem = item;
+  TVITEM info = treeItem(item, TVIF_TEXT);
   info.pszText = const_cast<LPSTR>(text);
   return SetItem(&info);
 }
 DWORD_PTR CTreeCtrl::GetItemData(HTREEITEM item) const {
-  TVITEM info{};
-  info.mask = TVIF_HANDLE | TVIF_PARAM;
-  info.hItem = item;
+  TVITEM info = treeItem(item, TVIF_PARAM);
   GetItem(&info);
   return static_cast<DWORD_PTR>(info.lParam);
 }
 BOOL CTreeCtrl::SetItemData(HTREEITEM item, DWORD_PTR data) {
-  TVITEM info{};
-  info.mask = TVIF_HANDLE | TVIF_PARAM;
-  info.hItem = item;
+  TVITEM info = treeItem(item, TVIF_PARAM);
   info.lParam = static_cast<LPARAM>(data);
   return SetItem(&info);
 }
 UINT CTreeCtrl::GetItemState(HTREEITEM item, UINT mask) const {
-  TVITEM info{};
-  info.mask = TVIF_HANDLE | TVIF_STATE;
-  info.hItem = item;
+  TVITEM info = treeItem(item, TVIF_STATE);
   info.stateMask = mask;
   GetItem(&info);
   return info.state & mask;
 }
 BOOL CTreeCtrl::SetItemState(HTREEITEM item, UINT state, UINT mask) {
-  TVITEM info{};
-  info.mask = TVIF_HANDLE | TVIF_STATE;
-  info.hItem = item;
+  TVITEM info = treeItem(item, TVIF_STATE);
   info.state = state;
   info.stateMask = mask;
   return SetItem(&info);
