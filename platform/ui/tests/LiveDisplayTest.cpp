@@ -133,23 +133,14 @@ class KeysPage : public CDialog {
  public:
   KeysPage() : CDialog(kKeysPageTemplate) {}
   std::atomic<int> goes{0};
+  CListCtrl list;
 
  protected:
+  void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, kPageList, list); }
   BOOL OnInitDialog() override {
     CDialog::OnInitDialog();
-    HWND list = ::GetDlgItem(m_hWnd, kPageList);
-    LVCOLUMN column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = 200;
-    column.pszText = const_cast<char*>("Word");
-    ::SendMessage(list, LVM_INSERTCOLUMN, 0, reinterpret_cast<LPARAM>(&column));
-    for (int i = 0; i < kWordCount; ++i) {
-      LVITEM item{};
-      item.mask = LVIF_TEXT;
-      item.iItem = i;
-      item.pszText = const_cast<char*>(kWords[i]);
-      ::SendMessage(list, LVM_INSERTITEM, 0, reinterpret_cast<LPARAM>(&item));
-    }
+    list.InsertColumn(0, "Word", LVCFMT_LEFT, 200);
+    for (int i = 0; i < kWordCount; ++i) list.InsertItem(i, kWords[i]);
     return TRUE;
   }
   afx_msg void OnGo() { ++goes; }
