@@ -91,8 +91,12 @@ TEST_F(RegistryFile, DefaultLivesInTheUsersConfigurationFolder) {
 
 namespace {
 
+// The first line of a registry file and the blank line after it; then a key to hold values.
+const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
+const std::string kKeyA = kHeader + "[HKEY_CURRENT_USER\\A]\n";
+
 struct Malformed {
-  const char* text;
+  std::string text;
   const char* reasonPart;
   int line;
 };
@@ -102,19 +106,14 @@ struct Malformed {
 TEST_F(RegistryFile, MalformedFileIsReportedAndNeverWrittenOver) {
   const Malformed cases[] = {
       {"REGEDIT5\n[HKEY_CURRENT_USER\\A]\n", "expected \"Windows Registry Editor", 1},
-      {"Windows Registry Editor Version 5.00\n\n\"v\"=\"1\"\n", "before any [key]", 3},
-      {"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"open\n",
-       "unterminated string", 4},
-      {"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=dword:xyz\n",
-       "dword", 4},
-      {"Windows Registry Editor Version 5.00\n\n[HKEY_NOWHERE\\A]\n", "bad key name", 3},
-      {"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A\n", "closing ']'", 3},
-      {"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:1,zz\n",
-       "hex data", 4},
-      {"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"C:\\temp\"\n",
-       "unknown escape", 4},
-      {"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\ngarbage\n",
-       "unrecognised line", 4},
+      {kHeader + "\"v\"=\"1\"\n", "before any [key]", 3},
+      {kKeyA + "\"v\"=\"open\n", "unterminated string", 4},
+      {kKeyA + "\"v\"=dword:xyz\n", "dword", 4},
+      {kHeader + "[HKEY_NOWHERE\\A]\n", "bad key name", 3},
+      {kHeader + "[HKEY_CURRENT_USER\\A\n", "closing ']'", 3},
+      {kKeyA + "\"v\"=hex:1,zz\n", "hex data", 4},
+      {kKeyA + "\"v\"=\"C:\\temp\"\n", "unknown escape", 4},
+      {kKeyA + "garbage\n", "unrecognised line", 4},
       {"\xFF\xFE" "W\0", "UTF-16", 1},
   };
   for (const Malformed& c : cases) {
@@ -135,7 +134,7 @@ TEST_F(RegistryFile, MalformedFileIsReportedAndNeverWrittenOver) {
   }
 
   // Keys nested deeper than any registry holds are refused, not followed until the stack ends.
-  std::string deep = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER";
+  std::string deep = kHeader + "[HKEY_CURRENT_USER";
   for (int i = 0; i < 100000; ++i) deep += "\\k";
   deep += "]\n";
   writeText(file(), deep);
@@ -145,7 +144,7 @@ TEST_F(RegistryFile, MalformedFileIsReportedAndNeverWrittenOver) {
   EXPECT_EQ(readText(file()), deep);
 
   // Once mended, the file works again and the error is gone.
-  writeText(file(), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"1\"\n");
+  writeText(file(), kKeyA + "\"v\"=\"1\"\n");
   KeyHolder key;
   ASSERT_EQ(open(HKEY_CURRENT_USER, "A", key), ERROR_SUCCESS);
   EXPECT_EQ(registry::lastFileError(), "");
