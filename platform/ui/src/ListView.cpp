@@ -14,8 +14,6 @@ namespace detail {
 namespace {
 
 const int kHeaderHeight = 20;
-const int kRowHeight = 16;
-const int kIconWidth = 16;
 
 struct ListItem {
   std::vector<std::string> texts;

@@ -72,6 +72,10 @@ struct TabLook {
 };
 TabLook tabLookOf(Window& w);
 
+// List and tree views: a row, and the state icon or small icon at the start of its label.
+constexpr int kRowHeight = 16;
+constexpr int kIconWidth = 16;
+
 struct ListRow {
   int item = 0;
   RECT bounds{}, state{}, icon{}, label{};

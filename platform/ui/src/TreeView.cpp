@@ -14,9 +14,7 @@ namespace detail {
 
 namespace {
 
-const int kRowHeight = 16;
 const int kIndent = 19;
-const int kIconWidth = 16;
 
 struct TreeItem {
   HTREEITEM handle = nullptr;
