@@ -1,38 +1,20 @@
 // The page "Implement Native Methods": the classes that declare native methods, each with a
 // check box that asks for C++ skeletons of its native methods (bIsMethodsIml). Switching it
 // also includes again the class's native methods that the local filter excluded.
-// The list is rebuilt each time the page is shown.
 #pragma once
 
-#include "CaptionFont.h"
-#include "Mfc.h"
-#include "ProjectModel.h"
-#include "WizardResources.h"
+#include "CheckListPage.h"
 
-class CNativesPage : public CDialog {
+class CNativesPage : public CCheckListPage {
  public:
   enum { IDD = IDD_NATIVES_PAGE };
 
   explicit CNativesPage(CWnd* parent = nullptr);
 
-  // Called once by the generator dialog.
-  void SetClassSettings(ClassSettingsMap* classSettings);
-
-  CListCtrl m_listClasses;             // 1071 "Class Name": classes (TYPE 0) with native methods
-  CStatic m_staticDescription;         // 1011
-  ClassSettingsMap* m_pClassSettings;  // the dialog's selected classes; null at first
-
  protected:
-  BOOL OnInitDialog() override;
-  void DoDataExchange(CDataExchange* dx) override;
-  afx_msg void OnPaint();
-  afx_msg void OnShowWindow(BOOL show, UINT status);
-  afx_msg void OnSize(UINT type, int cx, int cy);
-  // NM_CLICK of the list: a click on a row's check box sets bIsMethodsIml to the opposite of
-  // the box's state before the click.
-  afx_msg void OnStateClick(NMHDR* header, LRESULT* result);
-  DECLARE_MESSAGE_MAP()
+  // Whichever way the box goes, the class's native methods are wrapped again: an exclusion made
+  // in the local filter would otherwise hide a method the skeletons must implement.
+  void OnFlagSwitching(const CString& name, ClassSettings& settings) override;
 
- private:
-  CCaptionFont m_captionFont;
+  DECLARE_MESSAGE_MAP()
 };

@@ -9,19 +9,14 @@ using wizardpages::ClassListPane;
 using wizardpages::MemberViewPane;
 
 void registerClassesPageTemplate() {
-  ui::DialogTemplate page;
-  page.cx = 297;
-  page.cy = 251;
-  page.style = WS_CHILD | DS_CONTROL;
-  page.controls = {
+  wizardpages::RegisterPageTemplate(IDD_CLASSES_PAGE, 297, 251, {
       {IDC_DESCRIPTION, WC_STATIC,
        "These classes will be wrapped with C++ JNI Proxies. Select any class in the left pane to see the list of "
        "class members to be wrapped.",
        0, 0, 284, 31, WS_VISIBLE | SS_LEFT, 0},
       {IDC_CAPTION, WC_STATIC, "Classes selected:", 0, 32, 57, 9, WS_VISIBLE | SS_LEFT, 0},
       {IDC_FRAME_PLACE, WC_STATIC, "", 0, 44, 286, 184, WS_DISABLED | SS_WHITERECT, 0},
-  };
-  ui::registerDialog(IDD_CLASSES_PAGE, page);
+  });
 }
 
 BEGIN_MESSAGE_MAP(CClassesPage, CDialog)

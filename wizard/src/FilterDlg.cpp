@@ -4,18 +4,13 @@
 #include "UiResources.h"
 
 void registerFilterDialogTemplate() {
-  ui::DialogTemplate page;
-  page.cx = 251;
-  page.cy = 201;
-  page.style = WS_CHILD | DS_CONTROL;
-  page.controls = {
+  wizardpages::RegisterPageTemplate(IDD_FILTER_DIALOG, 251, 201, {
       {IDC_FILTER_DESCRIPTION, WC_STATIC,
        "Filter class members to be wrapped. The global filters are defined for the whole project. In local filter "
        "setting select a class and uncheck its members that should not be wrapped in C++ code.",
        1, 1, 244, 23, WS_VISIBLE | SS_LEFT, 0},
       {IDC_FILTER_TAB, WC_TABCONTROL, "", 3, 41, 222, 148, WS_VISIBLE | WS_TABSTOP | TCS_FIXEDWIDTH, WS_EX_STATICEDGE},
-  };
-  ui::registerDialog(IDD_FILTER_DIALOG, page);
+  });
 }
 
 BEGIN_MESSAGE_MAP(CFilterDlg, CDialog)

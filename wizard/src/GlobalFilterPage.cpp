@@ -1,19 +1,16 @@
 #include "GlobalFilterPage.h"
 
+#include "PageSupport.h"
 #include "ProxyGenerator.h"
 #include "UiResources.h"
 
 void registerGlobalFilterPageTemplate() {
-  ui::DialogTemplate page;
-  page.cx = 359;
-  page.cy = 212;
-  page.style = WS_CHILD | DS_CONTROL;
   const DWORD groupBox = WS_VISIBLE | BS_GROUPBOX;
   const DWORD firstRadio = WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON;
   const DWORD radio = WS_VISIBLE | BS_AUTORADIOBUTTON;
   const DWORD firstCheck = WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX;
   const DWORD check = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
-  page.controls = {
+  wizardpages::RegisterPageTemplate(IDD_GLOBAL_FILTER_PAGE, 359, 212, {
       {IDC_STATIC, WC_BUTTON, "Fields", 14, 30, 158, 134, groupBox, 0},
       {IDC_STATIC, WC_BUTTON, "Use", 22, 41, 143, 49, groupBox, 0},
       {IDC_FIELDS_ALL, WC_BUTTON, "All", 28, 55, 23, 10, firstRadio, 0},
@@ -30,8 +27,7 @@ void registerGlobalFilterPageTemplate() {
       {IDC_METHODS_DEFAULT, WC_BUTTON, "with default access", 201, 108, 77, 10, firstCheck, 0},
       {IDC_METHODS_PRIVATE, WC_BUTTON, "private", 201, 122, 37, 10, check, 0},
       {IDC_METHODS_PROTECTED, WC_BUTTON, "protected", 201, 136, 46, 10, check, 0},
-  };
-  ui::registerDialog(IDD_GLOBAL_FILTER_PAGE, page);
+  });
 }
 
 BEGIN_MESSAGE_MAP(CGlobalFilterPage, CDialog)

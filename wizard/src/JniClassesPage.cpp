@@ -13,11 +13,7 @@
 
 void registerJniClassesPageTemplate() {
   const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-  ui::DialogTemplate page;
-  page.cx = 335;
-  page.cy = 258;
-  page.style = WS_CHILD | DS_CONTROL;
-  page.controls = {
+  wizardpages::RegisterPageTemplate(IDD_JNI_CLASSES_PAGE, 335, 258, {
       {IDC_DESCRIPTION, WC_STATIC, "Add or remove java classes to be used for building JNI proxies.", 1, 0, 279, 16,
        WS_VISIBLE | SS_LEFT, 0},
       {IDC_ADD, WC_BUTTON, "Add...", 273, 36, 50, 14, button, 0},
@@ -25,8 +21,7 @@ void registerJniClassesPageTemplate() {
       {IDC_CAPTION, WC_STATIC, "Classes:", 1, 25, 113, 8, WS_VISIBLE | SS_LEFT, 0},
       {IDC_CLASS_LIST, WC_LISTVIEW, "", 1, 36, 265, 187,
        WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOLABELWRAP | LVS_NOSORTHEADER, 0},
-  };
-  ui::registerDialog(IDD_JNI_CLASSES_PAGE, page);
+  });
 }
 
 BEGIN_MESSAGE_MAP(CJniClassesPage, CDialog)

@@ -25,11 +25,7 @@ void eraseJvm(JvmDefinitionSet& jvms, const std::string& name) {
 
 void registerJvmListPageTemplate() {
   const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-  ui::DialogTemplate page;
-  page.cx = 308;
-  page.cy = 233;
-  page.style = WS_CHILD | DS_CONTROL;
-  page.controls = {
+  wizardpages::RegisterPageTemplate(IDD_JVM_LIST_PAGE, 308, 233, {
       {IDC_DESCRIPTION, WC_STATIC,
        "Add, remove or edit JVM definitions. Checked JVM will be used by default to build Java Class Proxies.", 0, 0,
        291, 19, WS_VISIBLE | SS_LEFT, 0},
@@ -39,8 +35,7 @@ void registerJvmListPageTemplate() {
       {IDC_ADD, WC_BUTTON, "Add...", 248, 37, 50, 14, button, 0},
       {IDC_EDIT, WC_BUTTON, "Edit...", 248, 54, 50, 14, button, 0},
       {IDC_REMOVE, WC_BUTTON, "Remove", 248, 71, 50, 14, button, 0},
-  };
-  ui::registerDialog(IDD_JVM_LIST_PAGE, page);
+  });
 }
 
 BEGIN_MESSAGE_MAP(CJvmListPage, CDialog)

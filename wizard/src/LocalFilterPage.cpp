@@ -12,18 +12,13 @@ using wizardpages::ClassListPane;
 using wizardpages::MemberViewPane;
 
 void registerLocalFilterPageTemplate() {
-  ui::DialogTemplate page;
-  page.cx = 263;
-  page.cy = 210;
-  page.style = WS_CHILD | DS_CONTROL;
-  page.controls = {
+  wizardpages::RegisterPageTemplate(IDD_LOCAL_FILTER_PAGE, 263, 210, {
       {IDC_CAPTION, WC_STATIC, "Class members filtered:", 0, 4, 80, 8, WS_VISIBLE | SS_LEFT, 0},
       {IDC_FRAME_PLACE, WC_STATIC, "", 1, 17, 256, 165, WS_DISABLED | SS_WHITERECT, 0},
       {IDC_MEMBER_COMBO, WC_COMBOBOX, "", 77, 188, 178, 70,
        WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_SORT, 0},
       {IDC_MEMBER_LABEL, WC_STATIC, "Select member name:", 0, 190, 76, 8, WS_VISIBLE | SS_LEFT | SS_CENTERIMAGE, 0},
-  };
-  ui::registerDialog(IDD_LOCAL_FILTER_PAGE, page);
+  });
 }
 
 BEGIN_MESSAGE_MAP(CLocalFilterPage, CDialog)

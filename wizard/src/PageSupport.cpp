@@ -3,6 +3,8 @@
 #include "JavaTypes.h"
 #include "WizardResources.h"
 
+#include <utility>
+
 namespace wizardpages {
 
 namespace {
@@ -63,6 +65,15 @@ CClassList* ClassListPane(const CSplitterWnd& splitter, int column) {
 
 CMemberView* MemberViewPane(const CSplitterWnd& splitter, int column) {
   return static_cast<CMemberView*>(paneOf(splitter, column, RUNTIME_CLASS(CMemberView)));
+}
+
+void RegisterPageTemplate(UINT id, int cx, int cy, std::vector<ui::ControlTemplate> controls) {
+  ui::DialogTemplate page;
+  page.cx = cx;
+  page.cy = cy;
+  page.style = WS_CHILD | DS_CONTROL;
+  page.controls = std::move(controls);
+  ui::registerDialog(id, page);
 }
 
 CRect ChildRect(const CWnd& page, const CWnd& control) {

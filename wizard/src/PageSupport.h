@@ -8,12 +8,18 @@
 #include "Mfc.h"
 #include "MemberRecords.h"
 #include "ProjectModel.h"
+#include "UiResources.h"
 
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace wizardpages {
+
+// Registers the template of a page: a child control of the dialog that shows it, `cx` by `cy`
+// dialog units, holding `controls`.
+void RegisterPageTemplate(UINT id, int cx, int cy, std::vector<ui::ControlTemplate> controls);
 
 // A member's key: its name immediately followed by its descriptor ("size()I", "countI").
 inline std::string memberKey(const MethodDescriptor& method) { return method.getName() + method.getSignature(); }

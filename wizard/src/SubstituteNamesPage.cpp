@@ -1,5 +1,6 @@
 #include "SubstituteNamesPage.h"
 
+#include "PageSupport.h"
 #include "ProxyGenerator.h"
 #include "UiResources.h"
 
@@ -9,11 +10,7 @@ void registerSubstituteNamesPageTemplate() {
   const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
   const DWORD edit = WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
   const DWORD check = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_VCENTER;
-  ui::DialogTemplate page;
-  page.cx = 350;
-  page.cy = 251;
-  page.style = WS_CHILD | DS_CONTROL;
-  page.controls = {
+  wizardpages::RegisterPageTemplate(IDD_SUBSTITUTE_NAMES_PAGE, 350, 251, {
       {IDC_DESCRIPTION, WC_STATIC, "Substitute the names which are ambiguous in C++ Code.", 0, 0, 350, 16,
        WS_VISIBLE | SS_LEFT, 0},
       {IDC_SUBSTITUTE_LIST, WC_LISTVIEW, "", 1, 21, 343, 183,
@@ -29,8 +26,7 @@ void registerSubstituteNamesPageTemplate() {
       {IDC_DELETE, WC_BUTTON, "Delete", 119, 229, 50, 14, button, 0},
       {IDC_FIELD_PREFIX, WC_BUTTON, "Add Field Prefix", 195, 231, 65, 10, check, 0},
       {IDC_METHOD_PREFIX, WC_BUTTON, "Add Method Prefix", 267, 231, 74, 10, check, 0},
-  };
-  ui::registerDialog(IDD_SUBSTITUTE_NAMES_PAGE, page);
+  });
 }
 
 BEGIN_MESSAGE_MAP(CSubstituteNamesPage, CDialog)
