@@ -5,19 +5,15 @@
 #pragma once
 
 #include "CaptionFont.h"
-#include "InvokeLater.h"
-#include "Mfc.h"
-#include "ProjectModel.h"
+#include "JobListPage.h"
 #include "WizardResources.h"
 
 #include <map>
 
-class CPercentBar;
-
 // Dotted class name to the module it was picked from (empty for a class of the current JVM).
 typedef std::map<CString, CString> PendingClassMap;
 
-class CJniClassesPage : public CDialog, public InvokeLaterJob {
+class CJniClassesPage : public CJobListPage {
  public:
   enum { IDD = IDD_JNI_CLASSES_PAGE };
 
@@ -26,19 +22,9 @@ class CJniClassesPage : public CDialog, public InvokeLaterJob {
   // Called once by the generator dialog; `currentJvm` is the JVM page's current JVM.
   void SetModel(CPercentBar* progressBar, ModuleMap* modules, ClassSettingsMap* classSettings,
                 JvmDefinition* currentJvm);
-  // The add job (m_bAddJob) or the remove job, on the worker thread.
-  void RunJob() override;
 
-  CButton m_btnRemove;                  // 1006 "Remove"
-  CButton m_btnAdd;                     // 1004 "Add..."
   CListCtrl m_listClasses;              // 1029: class name, location
   CStatic m_staticClasses;              // 1016 "Classes:"
-  CStatic m_staticInfo;                 // 1011, the description
-  bool m_bAddJob;                       // the next job adds m_pendingClasses (else removes rows)
-  ModuleMap* m_pModules;                // the dialog's modules
-  ClassSettingsMap* m_pClassSettings;   // the dialog's selected classes
-  CImageList m_imageList;               // the wizard's image strip
-  CPercentBar* m_pProgressBar;          // the dialog's progress bar
   JvmDefinition* m_pCurrentJvm;         // the JVM page's current JVM
   PendingClassMap m_pendingClasses;     // the classes chosen in the last "Add Java Classes"
 
@@ -46,21 +32,16 @@ class CJniClassesPage : public CDialog, public InvokeLaterJob {
   BOOL OnInitDialog() override;
   void DoDataExchange(CDataExchange* dx) override;
   afx_msg void OnPaint();
-  afx_msg void OnSize(UINT type, int cx, int cy);
   afx_msg void OnAdd();
   afx_msg void OnShowWindow(BOOL show, UINT status);
   afx_msg void OnRemove();
-  afx_msg void OnItemChanged(NMHDR* header, LRESULT* result);
-  // Stops a running job and waits for it (StopJob), then the dialog's own handling.
-  afx_msg void OnDestroy();
   DECLARE_MESSAGE_MAP()
 
  private:
-  // The two jobs; false when they ended because m_bStop was set.
-  bool RunAddJob();
-  bool RunRemoveJob();
-  // "Processed 3 of 7 classes" and the like, with the bar at `position`.
-  void ShowProgress(const char* format, int done, int total, int position);
+  bool RunAddJob() override;
+  bool RunRemoveJob() override;
+  // The worker is let go.
+  void OnJobEnded() override;
   // Whether there is anything to add classes from: libraries or added paths of the current
   // JVM, or modules of the project.
   bool HasClassSources() const;

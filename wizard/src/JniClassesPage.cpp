@@ -24,25 +24,15 @@ void registerJniClassesPageTemplate() {
   });
 }
 
-BEGIN_MESSAGE_MAP(CJniClassesPage, CDialog)
+BEGIN_MESSAGE_MAP(CJniClassesPage, CJobListPage)
   ON_WM_PAINT()
-  ON_WM_SIZE()
   ON_BN_CLICKED(IDC_ADD, OnAdd)
   ON_WM_SHOWWINDOW()
   ON_BN_CLICKED(IDC_REMOVE, OnRemove)
   ON_NOTIFY(LVN_ITEMCHANGED, IDC_CLASS_LIST, OnItemChanged)
-  ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CJniClassesPage::CJniClassesPage(CWnd* parent)
-    : CDialog(IDD, parent),
-      m_bAddJob(true),
-      m_pModules(nullptr),
-      m_pClassSettings(nullptr),
-      m_pProgressBar(nullptr),
-      m_pCurrentJvm(nullptr) {
-  m_imageList.Create(IDB_WIZARD_IMAGES, kWizardImageSize, 1, kWizardImageMask);
-}
+CJniClassesPage::CJniClassesPage(CWnd* parent) : CJobListPage(IDD, m_listClasses, parent), m_pCurrentJvm(nullptr) {}
 
 void CJniClassesPage::SetModel(CPercentBar* progressBar, ModuleMap* modules, ClassSettingsMap* classSettings,
                                JvmDefinition* currentJvm) {
@@ -77,11 +67,7 @@ void CJniClassesPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL CJniClassesPage::OnInitDialog() {
   CDialog::OnInitDialog();
-  if (m_imageList.GetSafeHandle() == nullptr) {
-    m_imageList.Create(IDB_WIZARD_IMAGES, kWizardImageSize, 1, kWizardImageMask);
-  }
-  m_listClasses.SetExtendedStyle(m_listClasses.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
-  m_listClasses.SetImageList(&m_imageList, LVSIL_SMALL);
+  InitList();
   m_listClasses.InsertColumn(0, "Class name", LVCFMT_LEFT, 210);
   m_listClasses.InsertColumn(1, "Location", LVCFMT_LEFT, 220);
   if (m_pModules == nullptr || m_pModules->empty()) m_btnAdd.EnableWindow(FALSE);
@@ -95,42 +81,15 @@ void CJniClassesPage::OnAdd() {
   CAddClassesDlg dialog(nullptr);
   dialog.SetSources(m_pModules, &m_pendingClasses, m_pCurrentJvm);
   if (dialog.DoModal() != IDOK) return;
-  m_bAddJob = true;
-  if (!CreateJobThread()) return;
-  m_btnAdd.EnableWindow(FALSE);
-  ResumeJobThread();
+  StartJob(true, {&m_btnAdd});
 }
 
 void CJniClassesPage::OnRemove() {
   if (!WaitForJobSlot()) return;
-  m_bAddJob = false;
-  if (!CreateJobThread()) return;
-  m_btnAdd.EnableWindow(FALSE);
-  ResumeJobThread();
+  StartJob(false, {&m_btnAdd});
 }
 
-void CJniClassesPage::RunJob() {
-  bool finished = m_bAddJob ? RunAddJob() : RunRemoveJob();
-  if (!finished) return;  // stopped: the page is going away, its controls with it
-  if (m_pProgressBar != nullptr) {
-    m_pProgressBar->SetPos(0);
-    m_pProgressBar->SetBarText(nullptr);
-    m_pProgressBar->RedrawWindow();
-  }
-  EnableWizardControls();
-  m_btnAdd.EnableWindow(TRUE);
-  m_btnRemove.EnableWindow(m_listClasses.GetSelectedCount() > 0 ? TRUE : FALSE);
-  m_pThread = nullptr;
-}
-
-void CJniClassesPage::ShowProgress(const char* format, int done, int total, int position) {
-  if (m_pProgressBar == nullptr) return;
-  CString text;
-  text.Format(format, done, total);
-  m_pProgressBar->SetBarText(text, CPercentBar::kTextOnly);
-  m_pProgressBar->SetPos(position);
-  m_pProgressBar->RedrawWindow();
-}
+void CJniClassesPage::OnJobEnded() { m_pThread = nullptr; }
 
 bool CJniClassesPage::RunAddJob() {
   if (m_pClassSettings == nullptr) return !m_bStop;
@@ -163,36 +122,18 @@ bool CJniClassesPage::RunAddJob() {
 
 bool CJniClassesPage::RunRemoveJob() {
   if (m_pClassSettings == nullptr) return !m_bStop;
-  std::vector<int> rows;
-  for (int row = m_listClasses.GetNextItem(-1, LVNI_SELECTED); row != -1;
-       row = m_listClasses.GetNextItem(row, LVNI_SELECTED)) {
-    rows.push_back(row);
-  }
-  if (m_pProgressBar != nullptr) m_pProgressBar->SetRange(0, 100);
-  const int total = static_cast<int>(rows.size());
-  int done = 0;
-  // Last row first, so that the rows still to come keep their indices.
-  for (int place = total - 1; place >= 0; --place) {
-    if (m_bStop) return false;
-    const int row = rows[static_cast<size_t>(place)];
-    ++done;
-    ShowProgress("Removed %d of %d classes", done, total, total > 1 ? place * 100 / (total - 1) : 0);
+  return RemoveSelectedRows("Removed %d of %d classes", [this](int row) {
     const CString name = m_listClasses.GetItemText(row, 0);
-
     auto entry = m_pClassSettings->find(name);
-    if (entry != m_pClassSettings->end()) {
-      // A class that came from a single .class module takes that module with it.
-      std::string root = entry->second.strClassPath;
-      const std::string relative = replaceChar(name.str(), '.', '/');
-      std::string classFile = root + (!root.empty() && root.back() == '/' ? "" : "/") + relative + ".class";
-      if (m_pModules != nullptr) m_pModules->erase(CString(classFile));
-      m_pClassSettings->erase(entry);
-      ClassRepository::removeFromCache(name.str());
-    }
-    if (m_bStop) return false;
-    m_listClasses.DeleteItem(row);
-  }
-  return true;
+    if (entry == m_pClassSettings->end()) return;
+    // A class that came from a single .class module takes that module with it.
+    std::string root = entry->second.strClassPath;
+    const std::string relative = replaceChar(name.str(), '.', '/');
+    std::string classFile = root + (!root.empty() && root.back() == '/' ? "" : "/") + relative + ".class";
+    if (m_pModules != nullptr) m_pModules->erase(CString(classFile));
+    m_pClassSettings->erase(entry);
+    ClassRepository::removeFromCache(name.str());
+  });
 }
 
 void CJniClassesPage::OnShowWindow(BOOL show, UINT status) {
@@ -210,23 +151,7 @@ void CJniClassesPage::OnShowWindow(BOOL show, UINT status) {
   m_btnRemove.EnableWindow(m_listClasses.GetSelectedCount() > 0 ? TRUE : FALSE);
 }
 
-void CJniClassesPage::OnItemChanged(NMHDR*, LRESULT* result) {
-  bool selected = m_listClasses.GetSelectedCount() > 0;
-  m_btnRemove.EnableWindow(selected && !IsJobRunning() ? TRUE : FALSE);
-  *result = 0;
-}
-
-void CJniClassesPage::OnSize(UINT type, int cx, int cy) {
-  CDialog::OnSize(type, cx, cy);
-  wizardpages::LayoutButtonListPage(*this, {&m_btnAdd, &m_btnRemove}, m_staticInfo, m_listClasses);
-}
-
 void CJniClassesPage::OnPaint() {
   CPaintDC dc(this);
   m_captionFont.Apply(*this, {&m_staticInfo, &m_staticClasses});
-}
-
-void CJniClassesPage::OnDestroy() {
-  StopJob();
-  CDialog::OnDestroy();
 }

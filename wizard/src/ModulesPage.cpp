@@ -68,24 +68,15 @@ void registerModulesPageTemplate() {
   });
 }
 
-BEGIN_MESSAGE_MAP(CModulesPage, CDialog)
-  ON_WM_SIZE()
+BEGIN_MESSAGE_MAP(CModulesPage, CJobListPage)
   ON_WM_PAINT()
   ON_BN_CLICKED(IDC_ADD, OnAdd)
   ON_WM_SHOWWINDOW()
   ON_BN_CLICKED(IDC_REMOVE, OnRemove)
   ON_NOTIFY(LVN_ITEMCHANGED, IDC_MODULE_LIST, OnItemChanged)
-  ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CModulesPage::CModulesPage(CWnd* parent)
-    : CDialog(IDD, parent),
-      m_bAddJob(true),
-      m_pModules(nullptr),
-      m_pClassSettings(nullptr),
-      m_pProgressBar(nullptr) {
-  m_imageList.Create(IDB_WIZARD_IMAGES, kWizardImageSize, 1, kWizardImageMask);
-}
+CModulesPage::CModulesPage(CWnd* parent) : CJobListPage(IDD, m_listModules, parent) {}
 
 void CModulesPage::SetModel(CPercentBar* progressBar, ModuleMap* modules, ClassSettingsMap* classSettings) {
   m_pProgressBar = progressBar;
@@ -103,12 +94,7 @@ void CModulesPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL CModulesPage::OnInitDialog() {
   CDialog::OnInitDialog();
-  // The strip may have been registered after the page object was made.
-  if (m_imageList.GetSafeHandle() == nullptr) {
-    m_imageList.Create(IDB_WIZARD_IMAGES, kWizardImageSize, 1, kWizardImageMask);
-  }
-  m_listModules.SetExtendedStyle(m_listModules.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
-  m_listModules.SetImageList(&m_imageList, LVSIL_SMALL);
+  InitList();
   m_listModules.InsertColumn(0, "Java modules", LVCFMT_LEFT, 400);
   m_btnRemove.EnableWindow(FALSE);
   return TRUE;
@@ -127,42 +113,12 @@ void CModulesPage::OnAdd() {
     CString path = dialog.GetNextPathName(position);
     if (!path.IsEmpty()) m_pendingFiles.insert(path.str());
   }
-  m_bAddJob = true;
-  if (!CreateJobThread()) return;
-  m_btnAdd.EnableWindow(FALSE);
-  m_btnRemove.EnableWindow(FALSE);
-  ResumeJobThread();
+  StartJob(true, {&m_btnAdd, &m_btnRemove});
 }
 
 void CModulesPage::OnRemove() {
   if (!WaitForJobSlot()) return;
-  m_bAddJob = false;
-  if (!CreateJobThread()) return;
-  m_btnAdd.EnableWindow(FALSE);
-  m_btnRemove.EnableWindow(FALSE);
-  ResumeJobThread();
-}
-
-void CModulesPage::RunJob() {
-  bool finished = m_bAddJob ? RunAddJob() : RunRemoveJob();
-  if (!finished) return;  // stopped: the page is going away, its controls with it
-  if (m_pProgressBar != nullptr) {
-    m_pProgressBar->SetPos(0);
-    m_pProgressBar->SetBarText(nullptr);
-    m_pProgressBar->RedrawWindow();
-  }
-  EnableWizardControls();
-  m_btnAdd.EnableWindow(TRUE);
-  m_btnRemove.EnableWindow(m_listModules.GetSelectedCount() > 0 ? TRUE : FALSE);
-}
-
-void CModulesPage::ShowProgress(const char* format, int done, int total, int position) {
-  if (m_pProgressBar == nullptr) return;
-  CString text;
-  text.Format(format, done, total);
-  m_pProgressBar->SetBarText(text, CPercentBar::kTextOnly);
-  m_pProgressBar->SetPos(position);
-  m_pProgressBar->RedrawWindow();
+  StartJob(false, {&m_btnAdd, &m_btnRemove});
 }
 
 void CModulesPage::AppendRow(const std::string& path, int type) {
@@ -204,24 +160,10 @@ bool CModulesPage::RunAddJob() {
 
 bool CModulesPage::RunRemoveJob() {
   if (m_pModules == nullptr || m_pClassSettings == nullptr) return !m_bStop;
-  std::vector<int> rows;
-  for (int row = m_listModules.GetNextItem(-1, LVNI_SELECTED); row != -1;
-       row = m_listModules.GetNextItem(row, LVNI_SELECTED)) {
-    rows.push_back(row);
-  }
-  if (m_pProgressBar != nullptr) m_pProgressBar->SetRange(0, 100);
-  const int total = static_cast<int>(rows.size());
   ProxyGenerator generator;
-  int done = 0;
-  // Last row first, so that the rows still to come keep their indices.
-  for (int place = total - 1; place >= 0; --place) {
-    if (m_bStop) return false;
-    const int row = rows[static_cast<size_t>(place)];
-    ++done;
+  return RemoveSelectedRows("Removed %d of %d modules", [&](int row) {
     CString text = m_listModules.GetItemText(row, 0);
     const std::string path = text.str();
-    ShowProgress("Removed %d of %d modules", done, total, total > 1 ? place * 100 / (total - 1) : 0);
-
     if (isClassFile(path)) {
       if (loadClassFile(generator, path)) {
         const std::string name = generator.getClassName();
@@ -243,10 +185,7 @@ bool CModulesPage::RunRemoveJob() {
       }
     }
     m_pModules->erase(text);
-    if (m_bStop) return false;
-    m_listModules.DeleteItem(row);
-  }
-  return true;
+  });
 }
 
 void CModulesPage::OnShowWindow(BOOL show, UINT status) {
@@ -259,23 +198,7 @@ void CModulesPage::OnShowWindow(BOOL show, UINT status) {
   m_btnRemove.EnableWindow(FALSE);  // the rows are new: none is selected
 }
 
-void CModulesPage::OnItemChanged(NMHDR*, LRESULT* result) {
-  bool selected = m_listModules.GetSelectedCount() > 0;
-  m_btnRemove.EnableWindow(selected && !IsJobRunning() ? TRUE : FALSE);
-  *result = 0;
-}
-
-void CModulesPage::OnSize(UINT type, int cx, int cy) {
-  CDialog::OnSize(type, cx, cy);
-  wizardpages::LayoutButtonListPage(*this, {&m_btnAdd, &m_btnRemove}, m_staticInfo, m_listModules);
-}
-
 void CModulesPage::OnPaint() {
   CPaintDC dc(this);
   m_captionFont.Apply(*this, {&m_staticInfo});
-}
-
-void CModulesPage::OnDestroy() {
-  StopJob();
-  CDialog::OnDestroy();
 }
