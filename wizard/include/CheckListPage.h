@@ -35,9 +35,12 @@ class CCheckListPage : public CDialog {
   afx_msg void OnPaint();
   afx_msg void OnShowWindow(BOOL show, UINT status);
   afx_msg void OnSize(UINT type, int cx, int cy);
-  // NM_CLICK of the list (each page maps it for its own list id): a click on a row's check box
-  // sets the page's flag to the opposite of the box's state before the click.
-  afx_msg void OnStateClick(NMHDR* header, LRESULT* result);
+  // NM_CLICK of the list goes to OnStateClick: the list's id is the page's, so no map entry
+  // can name it.
+  BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  // A click on a row's check box sets the page's flag to the opposite of the box's state
+  // before the click.
+  void OnStateClick();
   // What else a click on the box of class `name` changes, before its flag is set.
   virtual void OnFlagSwitching(const CString& name, ClassSettings& settings);
   DECLARE_MESSAGE_MAP()

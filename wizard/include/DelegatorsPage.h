@@ -9,6 +9,4 @@ class CDelegatorsPage : public CCheckListPage {
   enum { IDD = IDD_DELEGATORS_PAGE };
 
   explicit CDelegatorsPage(CWnd* parent = nullptr);
-
-  DECLARE_MESSAGE_MAP()
 };

@@ -9,6 +9,4 @@ class CInterfacesPage : public CCheckListPage {
   enum { IDD = IDD_INTERFACES_PAGE };
 
   explicit CInterfacesPage(CWnd* parent = nullptr);
-
-  DECLARE_MESSAGE_MAP()
 };

@@ -15,6 +15,4 @@ class CNativesPage : public CCheckListPage {
   // Whichever way the box goes, the class's native methods are wrapped again: an exclusion made
   // in the local filter would otherwise hide a method the skeletons must implement.
   void OnFlagSwitching(const CString& name, ClassSettings& settings) override;
-
-  DECLARE_MESSAGE_MAP()
 };

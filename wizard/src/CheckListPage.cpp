@@ -30,8 +30,17 @@ void CCheckListPage::OnShowWindow(BOOL show, UINT status) {
   if (show) wizardpages::FillCheckList(m_listClasses, m_pClassSettings, m_kind.admit, m_kind.flag);
 }
 
-void CCheckListPage::OnStateClick(NMHDR*, LRESULT* result) {
+BOOL CCheckListPage::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+  if (header == nullptr || header->idFrom != m_kind.listId || header->code != NM_CLICK) {
+    return CDialog::OnNotify(wParam, lParam, result);
+  }
   *result = 0;
+  OnStateClick();
+  return TRUE;
+}
+
+void CCheckListPage::OnStateClick() {
   int row = wizardpages::CheckBoxRowAtCursor(m_listClasses);
   if (row < 0 || m_pClassSettings == nullptr) return;
   bool checkedBefore = m_listClasses.GetCheck(row) == TRUE;

@@ -12,16 +12,9 @@ void registerDelegatorsPageTemplate() {
   });
 }
 
-namespace {
-
-bool anyClass(const ClassSettings&) { return true; }
-
-}  // namespace
-
-BEGIN_MESSAGE_MAP(CDelegatorsPage, CCheckListPage)
-  ON_NOTIFY(NM_CLICK, IDC_DELEGATOR_LIST, OnStateClick)
-END_MESSAGE_MAP()
-
 CDelegatorsPage::CDelegatorsPage(CWnd* parent)
     : CCheckListPage(IDD_DELEGATORS_PAGE,
-                     {IDC_DELEGATOR_LIST, "Class/Inteface Name", anyClass, &ClassSettings::bIsDelegatorIml}, parent) {}
+                     {IDC_DELEGATOR_LIST, "Class/Inteface Name",
+                      [](const ClassSettings&) { return true; },
+                      &ClassSettings::bIsDelegatorIml},
+                     parent) {}

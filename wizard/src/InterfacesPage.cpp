@@ -12,16 +12,9 @@ void registerInterfacesPageTemplate() {
   });
 }
 
-namespace {
-
-bool isInterface(const ClassSettings& settings) { return settings.TYPE != 0; }
-
-}  // namespace
-
-BEGIN_MESSAGE_MAP(CInterfacesPage, CCheckListPage)
-  ON_NOTIFY(NM_CLICK, IDC_INTERFACE_LIST, OnStateClick)
-END_MESSAGE_MAP()
-
 CInterfacesPage::CInterfacesPage(CWnd* parent)
     : CCheckListPage(IDD_INTERFACES_PAGE,
-                     {IDC_INTERFACE_LIST, "Interface Name", isInterface, &ClassSettings::bIsInterfaceIml}, parent) {}
+                     {IDC_INTERFACE_LIST, "Interface Name",
+                      [](const ClassSettings& settings) { return settings.TYPE != 0; },
+                      &ClassSettings::bIsInterfaceIml},
+                     parent) {}

@@ -13,19 +13,12 @@ void registerNativesPageTemplate() {
   });
 }
 
-namespace {
-
-bool declaresNatives(const ClassSettings& settings) { return settings.TYPE == 0 && settings.bHasNativeMethods; }
-
-}  // namespace
-
-BEGIN_MESSAGE_MAP(CNativesPage, CCheckListPage)
-  ON_NOTIFY(NM_CLICK, IDC_NATIVE_LIST, OnStateClick)
-END_MESSAGE_MAP()
-
 CNativesPage::CNativesPage(CWnd* parent)
     : CCheckListPage(IDD_NATIVES_PAGE,
-                     {IDC_NATIVE_LIST, "Class Name", declaresNatives, &ClassSettings::bIsMethodsIml}, parent) {}
+                     {IDC_NATIVE_LIST, "Class Name",
+                      [](const ClassSettings& settings) { return settings.TYPE == 0 && settings.bHasNativeMethods; },
+                      &ClassSettings::bIsMethodsIml},
+                     parent) {}
 
 void CNativesPage::OnFlagSwitching(const CString& name, ClassSettings& settings) {
   ProxyGenerator generator(name.str());
