@@ -2,13 +2,9 @@
 // stand-in, the page tree and the pages it shows, the fonts and colours of its title and bar,
 // the registered JVMs, StoreSettings, Generate with its run on the worker, and the ways out of
 // the dialog while a run is at work.
-#include "ClassRepository.h"
-#include "DevStudioHost.h"
-#include "GeneratorDlg.h"
+#include "GeneratorTestSupport.h"
 #include "JvmRegistry.h"
-#include "Registry.h"
 #include "TestSupport.h"
-#include "WizardTestSupport.h"
 
 #include <sys/stat.h>
 
@@ -17,49 +13,15 @@
 
 namespace {
 
-class GeneratorDlgTest : public wizardtest::WizardUiTest {
+class GeneratorDlgTest : public wizardtest::GeneratorProjectTest {
  protected:
+  GeneratorDlgTest() : GeneratorProjectTest("generator-dialog") {}
   void SetUp() override {
-    WizardUiTest::SetUp();
-    registerWizardTemplates();
+    GeneratorProjectTest::SetUp();
     ui::setModalIdleLimit(20000);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    mkdir(dir.file("install").c_str(), 0755);
-    projectDir = dir.file("project") + "/";
-    kavrin_test::writeFile(projectDir + "App.dsp", "");
-    project = std::make_shared<devstudio::Project>();
-    project->path = projectDir + "App.dsp";
-    project->fullName = projectDir + "App.dsp";
-    project->fullNameGiven = true;
-    project->configurations = {{"App - Win32 Debug", {}}, {"App - Win32 Release", {}}};
-    host = std::make_unique<devstudio::Host>(project);
     importReg("[HKEY_CURRENT_USER\\Environment]\n");
   }
-  void TearDown() override {
-    host.reset();
-    ClassRepository::resetModules("");
-    CoUninitialize();
-    WizardUiTest::TearDown();
-  }
 
-  void importReg(const std::string& body) {
-    const std::string file = dir.file("import.reg");
-    kavrin_test::writeFile(file, "Windows Registry Editor Version 5.00\n\n" + body);
-    ASSERT_EQ(registry::importFile(file), ERROR_SUCCESS) << registry::lastFileError();
-  }
-  // JDK 17 registered as a development kit, with or without a runtime registration.
-  void registerJdk(bool withRuntime) {
-    const std::string home = kavrin_test::kJdkHome;
-    std::string body = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit]\n\"CurrentVersion\"=\"17\"\n\n"
-                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit\\17]\n\"JavaHome\"=\"" +
-                       home + "\"\n\n";
-    if (withRuntime) {
-      body += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment]\n\"CurrentVersion\"=\"17\"\n\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\17]\n\"JavaHome\"=\"" +
-              home + "\"\n";
-    }
-    importReg(body);
-  }
   // The global settings: JDK 17 current, the fixture classes added.
   void writeGlobalSettings() {
     const std::string home = kavrin_test::kJdkHome;
@@ -133,15 +95,6 @@ class GeneratorDlgTest : public wizardtest::WizardUiTest {
     }
     return texts;
   }
-
-  kavrin_test::TempDir dir{"generator-dialog"};
-  kavrin_test::ScopedEnv installFolder{"KAVRINVC6", dir.file("install")};
-  kavrin_test::ScopedEnv registryFile{"KAVRIN_REGISTRY", dir.file("registry.reg")};
-  kavrin_test::ScopedEnv javaHome{"JAVA_HOME", std::nullopt};
-  std::string projectDir;
-  std::shared_ptr<devstudio::Project> project;
-  std::unique_ptr<devstudio::Host> host;
-  std::unique_ptr<CGeneratorDlg> dialog;
 };
 
 TEST_F(GeneratorDlgTest, OpensOnJniClassesWithBothRootsExpandedAndTheModelAtItsDefaults) {

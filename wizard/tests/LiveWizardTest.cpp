@@ -1,13 +1,8 @@
 // The generator dialog on a real X server (Xvfb of the test's own, no window manager), worked by a
 // person with real X input (XTest): the keys reach the pages, a ticked JVM becomes the current one,
 // the panes of the classes page can be resized, and several files chosen at once become modules.
-#include "ClassRepository.h"
-#include "DevStudioHost.h"
-#include "GeneratorDlg.h"
-#include "Registry.h"
-#include "TestSupport.h"
+#include "GeneratorTestSupport.h"
 #include "VirtualDisplay.h"
-#include "WizardTestSupport.h"
 
 #include "LivePerson.h"
 
@@ -22,38 +17,19 @@ namespace {
 using kavrin_test::eventually;
 using kavrin_test::Person;
 
-class LiveWizardTest : public wizardtest::WizardUiTest {
+class LiveWizardTest : public wizardtest::GeneratorProjectTest {
  protected:
+  LiveWizardTest() : GeneratorProjectTest("live-wizard") {}
   void SetUp() override {
-    WizardUiTest::SetUp();
-    registerWizardTemplates();
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    mkdir(dir.file("install").c_str(), 0755);
-    projectDir = dir.file("project") + "/";
-    kavrin_test::writeFile(projectDir + "App.dsp", "");
-    project = std::make_shared<devstudio::Project>();
-    project->fullName = projectDir + "App.dsp";
-    project->fullNameGiven = true;
-    project->configurations = {{"App - Win32 Debug", {}}, {"App - Win32 Release", {}}};
-    host = std::make_unique<devstudio::Host>(project);
+    GeneratorProjectTest::SetUp();
     // JDK 17 registered as its installer does; no global settings yet, so no JVM is current.
-    const std::string home = kavrin_test::kJdkHome;
-    const std::string file = dir.file("import.reg");
-    kavrin_test::writeFile(
-        file, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Environment]\n\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit]\n\"CurrentVersion\"=\"17\"\n\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit\\17]\n\"JavaHome\"=\"" + home + "\"\n\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment]\n\"CurrentVersion\"=\"17\"\n\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\17]\n\"JavaHome\"=\"" + home + "\"\n");
-    ASSERT_EQ(registry::importFile(file), ERROR_SUCCESS) << registry::lastFileError();
+    importReg("[HKEY_CURRENT_USER\\Environment]\n");
+    registerJdk(true);
   }
   void TearDown() override {
     ui::closeDisplay();
     dialog.reset();
-    host.reset();
-    ClassRepository::resetModules("");
-    CoUninitialize();
-    WizardUiTest::TearDown();
+    GeneratorProjectTest::TearDown();
   }
 
   // Opens the generator dialog on the display and lets `person` work it from a thread of its
@@ -129,14 +105,6 @@ class LiveWizardTest : public wizardtest::WizardUiTest {
   }
 
   kavrin_test::VirtualDisplay server;
-  kavrin_test::TempDir dir{"live-wizard"};
-  kavrin_test::ScopedEnv installFolder{"KAVRINVC6", dir.file("install")};
-  kavrin_test::ScopedEnv registryFile{"KAVRIN_REGISTRY", dir.file("registry.reg")};
-  kavrin_test::ScopedEnv javaHome{"JAVA_HOME", std::nullopt};
-  std::string projectDir;
-  std::shared_ptr<devstudio::Project> project;
-  std::unique_ptr<devstudio::Host> host;
-  std::unique_ptr<CGeneratorDlg> dialog;
 };
 
 TEST_F(LiveWizardTest, KeysReachAPageButtonAndATickedJvmBecomesCurrent) {
