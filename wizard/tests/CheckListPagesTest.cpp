@@ -27,6 +27,12 @@ class CheckListPagesTest : public PagesTest {
     ClassSettings& sized = addClass("fixtures.Sized", 1);
     sized.bIsInterfaceIml = true;
   }
+  // Hands the page the classes and shows it; its list.
+  HWND open(CCheckListPage& page, UINT templateId) {
+    page.SetClassSettings(&classes);
+    host(page, templateId);
+    return page.m_listClasses.m_hWnd;
+  }
   // Shows the page again, as a switch to it in the page tree does.
   static void reshow(CDialog& page) {
     page.ShowWindow(SW_HIDE);
@@ -36,9 +42,7 @@ class CheckListPagesTest : public PagesTest {
 
 TEST_F(CheckListPagesTest, NativesPageListsTheClassesWithNativeMethodsAndSwitchesTheirSkeletons) {
   CNativesPage natives;
-  natives.SetClassSettings(&classes);
-  host(natives, IDD_NATIVES_PAGE);
-  HWND list = natives.m_listClasses.m_hWnd;
+  HWND list = open(natives, IDD_NATIVES_PAGE);
   EXPECT_EQ(rowTexts(list), (std::vector<std::string>{"wizard.MemberSample", "wizard.OnlyNative"}));
   EXPECT_EQ(rowChecks(list), (std::vector<bool>{false, true}));
   ui::ListState state = ui::listState(list);
@@ -70,8 +74,7 @@ TEST_F(CheckListPagesTest, NativesPageListsTheClassesWithNativeMethodsAndSwitche
 TEST_F(CheckListPagesTest, SwitchingTheNativesBoxWrapsExcludedNativeMethodsAgain) {
   classes["wizard.MemberSample"].members = {"nativeCall(I)V", "nativeStatic()J", "size()I"};
   CNativesPage natives;
-  natives.SetClassSettings(&classes);
-  host(natives, IDD_NATIVES_PAGE);
+  open(natives, IDD_NATIVES_PAGE);
   ASSERT_TRUE(ui::clickListItem(natives.m_listClasses.m_hWnd, 0, ui::ListPart::StateIcon));
   EXPECT_EQ(classes["wizard.MemberSample"].members, (std::set<std::string>{"size()I"}));
   EXPECT_TRUE(classes["wizard.MemberSample"].bIsMethodsIml);
@@ -84,9 +87,7 @@ TEST_F(CheckListPagesTest, SwitchingTheNativesBoxWrapsExcludedNativeMethodsAgain
 
 TEST_F(CheckListPagesTest, InterfacesPageSwitchesImplementationsAndTheLocalFilterFollows) {
   CInterfacesPage interfaces;
-  interfaces.SetClassSettings(&classes);
-  host(interfaces, IDD_INTERFACES_PAGE);
-  HWND list = interfaces.m_listClasses.m_hWnd;
+  HWND list = open(interfaces, IDD_INTERFACES_PAGE);
   EXPECT_EQ(rowTexts(list), (std::vector<std::string>{"fixtures.Named", "fixtures.Sized"}));
   EXPECT_EQ(rowChecks(list), (std::vector<bool>{false, true}));
   EXPECT_EQ(ui::listState(list).columns.at(0).text, "Interface Name");
@@ -111,9 +112,7 @@ TEST_F(CheckListPagesTest, InterfacesPageSwitchesImplementationsAndTheLocalFilte
 
 TEST_F(CheckListPagesTest, DelegatorsPageListsEveryClassAndSwitchesItsDelegator) {
   CDelegatorsPage delegators;
-  delegators.SetClassSettings(&classes);
-  host(delegators, IDD_DELEGATORS_PAGE);
-  HWND list = delegators.m_listClasses.m_hWnd;
+  HWND list = open(delegators, IDD_DELEGATORS_PAGE);
   EXPECT_EQ(rowTexts(list), (std::vector<std::string>{"fixtures.Named", "fixtures.Overloads", "fixtures.Sized",
                                                       "wizard.MemberSample", "wizard.OnlyNative"}));
   EXPECT_EQ(rowChecks(list), (std::vector<bool>{false, false, false, true, false}));
@@ -132,21 +131,15 @@ TEST_F(CheckListPagesTest, WithoutClassesAllThreeListsAreEmpty) {
   CNativesPage natives;
   CInterfacesPage interfaces;
   CDelegatorsPage delegators;
-  natives.SetClassSettings(&classes);
-  interfaces.SetClassSettings(&classes);
-  delegators.SetClassSettings(&classes);
-  host(natives, IDD_NATIVES_PAGE);
-  host(interfaces, IDD_INTERFACES_PAGE);
-  host(delegators, IDD_DELEGATORS_PAGE);
-  for (HWND list : {natives.m_listClasses.m_hWnd, interfaces.m_listClasses.m_hWnd, delegators.m_listClasses.m_hWnd}) {
+  for (HWND list : {open(natives, IDD_NATIVES_PAGE), open(interfaces, IDD_INTERFACES_PAGE),
+                    open(delegators, IDD_DELEGATORS_PAGE)}) {
     EXPECT_TRUE(rowTexts(list).empty());
   }
 }
 
 TEST_F(CheckListPagesTest, DescriptionSpansThePageAndTheListFillsTheRest) {
   CDelegatorsPage delegators;
-  delegators.SetClassSettings(&classes);
-  host(delegators, IDD_DELEGATORS_PAGE);
+  open(delegators, IDD_DELEGATORS_PAGE);
   delegators.MoveWindow(0, 0, 400, 300);
   CRect description, list;
   delegators.m_staticDescription.GetWindowRect(&description);

@@ -380,6 +380,18 @@ class JvmListPageTest : public wizardtest::WizardUiTest {
     ASSERT_TRUE(host.click(button));
     ASSERT_TRUE(host.waitForJob());
   }
+  // Adds a JVM through the JVM dialog: `name` typed, `jdkHome` picked as its JDK, OK;
+  // `opened` looks at the dialog first.
+  void addJvm(const std::string& name, const std::string& jdkHome,
+              const std::function<void(HWND dialog)>& opened = [](HWND) {}) {
+    throughDialog(IDC_ADD, [&](HWND d) {
+      opened(d);
+      ASSERT_TRUE(ui::typeText(::GetDlgItem(d, IDC_JVM_NAME), name));
+      ui::answerFolderBrowser(jdkHome);
+      ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDC_BROWSE_JDK)));
+      ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDOK)));
+    });
+  }
 
   CurrentDirectory keepDirectory;
   kavrin_test::TempDir dir{"jvm-page"};
@@ -487,13 +499,9 @@ TEST_F(JvmListPageTest, EditFollowsTheCurrentRowAndRemoveTheUserDefinedOnes) {
 TEST_F(JvmListPageTest, AddListsTheNewJvmChecksItAndSavesIt) {
   writeSettings(sun, {});
   open({sun});
-  throughDialog(IDC_ADD, [&](HWND d) {
+  addJvm("Custom", jdk, [](HWND d) {
     EXPECT_EQ(ui::windowState(d).text, "Add JDK");
     EXPECT_EQ(ui::windowState(::GetDlgItem(d, IDC_JVM_NAME)).text, "");
-    ASSERT_TRUE(ui::typeText(::GetDlgItem(d, IDC_JVM_NAME), "Custom"));
-    ui::answerFolderBrowser(jdk);
-    ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDC_BROWSE_JDK)));
-    ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDOK)));
   });
 
   EXPECT_EQ(columnTexts(list()), (std::vector<std::string>{"SUN1.4", "Custom"}));
@@ -513,12 +521,7 @@ TEST_F(JvmListPageTest, AddTakesTheHomeOfJdk17AsItsOwnRuntime) {
   const std::string jdk17 = kavrin_test::kJdkHome;
   writeSettings(sun, {});
   open({sun});
-  throughDialog(IDC_ADD, [&](HWND d) {
-    ASSERT_TRUE(ui::typeText(::GetDlgItem(d, IDC_JVM_NAME), "JDK17"));
-    ui::answerFolderBrowser(jdk17);
-    ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDC_BROWSE_JDK)));
-    ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDOK)));
-  });
+  addJvm("JDK17", jdk17);
   EXPECT_EQ(columnTexts(list()), (std::vector<std::string>{"SUN1.4", "JDK17"}));
   EXPECT_EQ(columnTexts(list(), 1)[1], jdk17);
   const JvmDefinition& current = host.page.GetCurrentJvmName();
@@ -531,12 +534,7 @@ TEST_F(JvmListPageTest, AddTakesTheHomeOfJdk17AsItsOwnRuntime) {
 TEST_F(JvmListPageTest, AddWithAnInstalledNameAddsNoRowAndLeavesTheInstalledJvmAsItIs) {
   writeSettings(sun, {});
   open({sun, ibm});
-  throughDialog(IDC_ADD, [&](HWND d) {
-    ASSERT_TRUE(ui::typeText(::GetDlgItem(d, IDC_JVM_NAME), "ibm1.3"));
-    ui::answerFolderBrowser(jdk);
-    ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDC_BROWSE_JDK)));
-    ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDOK)));
-  });
+  addJvm("ibm1.3", jdk);
   EXPECT_EQ(columnTexts(list()), (std::vector<std::string>{"IBM1.3", "SUN1.4"}));
   EXPECT_EQ(columnTexts(list(), 2), (std::vector<std::string>{ibm.strJDKPath, sun.strJDKPath}))
       << "the installed row keeps its paths";
