@@ -50,4 +50,13 @@ class CGlobalFilterPage : public CDialog {
   // WM_REFRESH_PAGE: nothing to refresh; 0.
   afx_msg LRESULT OnRefresh(WPARAM wParam, LPARAM lParam);
   DECLARE_MESSAGE_MAP()
+
+ private:
+  // The handlers' one step: the controls are read, and the filter's switch `flag` is set from
+  // the check box `control` (excluding when checked), or, for the "all" switches, from the
+  // radio index `control` ("All" when 0) with `inherited` as its opposite; the generator's
+  // switch follows through `setter` (the exclusion switch).
+  void ApplyCheck(int CGlobalFilterPage::*control, bool GlobalFilter::*flag, bool (*setter)(bool));
+  void ApplyUse(int CGlobalFilterPage::*control, bool GlobalFilter::*all, bool GlobalFilter::*inherited,
+                bool (*setter)(bool));
 };

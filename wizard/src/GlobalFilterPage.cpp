@@ -114,58 +114,57 @@ void CGlobalFilterPage::SetFilter(CWnd* parent, GlobalFilter* globalFilter) {
 
 // --- One handler per control: the controls are read, the switch set in the model and handed
 // to the generator at once. ---------------------------------------------------------------------
-void CGlobalFilterPage::OnFieldsAll() {
+void CGlobalFilterPage::ApplyCheck(int CGlobalFilterPage::*control, bool GlobalFilter::*flag, bool (*setter)(bool)) {
   if (m_pGlobalFilter == nullptr || !UpdateData(TRUE)) return;
-  m_pGlobalFilter->fields_bAll = m_fieldsUse == 0;
-  m_pGlobalFilter->fields_bExcludeInherited = !m_pGlobalFilter->fields_bAll;
-  setFieldsExcludeInherited(m_pGlobalFilter->fields_bExcludeInherited);
+  m_pGlobalFilter->*flag = this->*control != 0;
+  setter(m_pGlobalFilter->*flag);
+}
+
+void CGlobalFilterPage::ApplyUse(int CGlobalFilterPage::*control, bool GlobalFilter::*all,
+                                 bool GlobalFilter::*inherited, bool (*setter)(bool)) {
+  if (m_pGlobalFilter == nullptr || !UpdateData(TRUE)) return;
+  m_pGlobalFilter->*all = this->*control == 0;
+  m_pGlobalFilter->*inherited = !(m_pGlobalFilter->*all);
+  setter(m_pGlobalFilter->*inherited);
+}
+
+void CGlobalFilterPage::OnFieldsAll() {
+  ApplyUse(&CGlobalFilterPage::m_fieldsUse, &GlobalFilter::fields_bAll, &GlobalFilter::fields_bExcludeInherited,
+           setFieldsExcludeInherited);
 }
 
 void CGlobalFilterPage::OnFieldsExceptInherited() { OnFieldsAll(); }
 
 void CGlobalFilterPage::OnFieldsDefault() {
-  if (m_pGlobalFilter == nullptr || !UpdateData(TRUE)) return;
-  m_pGlobalFilter->fields_bExcludeRegular = m_fieldsDefault != 0;
-  setFieldsExcludeRegular(m_pGlobalFilter->fields_bExcludeRegular);
+  ApplyCheck(&CGlobalFilterPage::m_fieldsDefault, &GlobalFilter::fields_bExcludeRegular, setFieldsExcludeRegular);
 }
 
 void CGlobalFilterPage::OnFieldsPrivate() {
-  if (m_pGlobalFilter == nullptr || !UpdateData(TRUE)) return;
-  m_pGlobalFilter->fields_bExcludePrivate = m_fieldsPrivate != 0;
-  setFieldsExcludePrivate(m_pGlobalFilter->fields_bExcludePrivate);
+  ApplyCheck(&CGlobalFilterPage::m_fieldsPrivate, &GlobalFilter::fields_bExcludePrivate, setFieldsExcludePrivate);
 }
 
 void CGlobalFilterPage::OnFieldsProtected() {
-  if (m_pGlobalFilter == nullptr || !UpdateData(TRUE)) return;
-  m_pGlobalFilter->fields_bExcludeProtected = m_fieldsProtected != 0;
-  setFieldsExcludeProtected(m_pGlobalFilter->fields_bExcludeProtected);
+  ApplyCheck(&CGlobalFilterPage::m_fieldsProtected, &GlobalFilter::fields_bExcludeProtected, setFieldsExcludeProtected);
 }
 
 void CGlobalFilterPage::OnMethodsAll() {
-  if (m_pGlobalFilter == nullptr || !UpdateData(TRUE)) return;
-  m_pGlobalFilter->methods_bAll = m_methodsUse == 0;
-  m_pGlobalFilter->methods_bExcludeInherited = !m_pGlobalFilter->methods_bAll;
-  setMethodsExcludeInherited(m_pGlobalFilter->methods_bExcludeInherited);
+  ApplyUse(&CGlobalFilterPage::m_methodsUse, &GlobalFilter::methods_bAll, &GlobalFilter::methods_bExcludeInherited,
+           setMethodsExcludeInherited);
 }
 
 void CGlobalFilterPage::OnMethodsExceptInherited() { OnMethodsAll(); }
 
 void CGlobalFilterPage::OnMethodsDefault() {
-  if (m_pGlobalFilter == nullptr || !UpdateData(TRUE)) return;
-  m_pGlobalFilter->methods_bExcludeRegular = m_methodsDefault != 0;
-  setMethodsExcludeRegular(m_pGlobalFilter->methods_bExcludeRegular);
+  ApplyCheck(&CGlobalFilterPage::m_methodsDefault, &GlobalFilter::methods_bExcludeRegular, setMethodsExcludeRegular);
 }
 
 void CGlobalFilterPage::OnMethodsPrivate() {
-  if (m_pGlobalFilter == nullptr || !UpdateData(TRUE)) return;
-  m_pGlobalFilter->methods_bExcludePrivate = m_methodsPrivate != 0;
-  setMethodsExcludePrivate(m_pGlobalFilter->methods_bExcludePrivate);
+  ApplyCheck(&CGlobalFilterPage::m_methodsPrivate, &GlobalFilter::methods_bExcludePrivate, setMethodsExcludePrivate);
 }
 
 void CGlobalFilterPage::OnMethodsProtected() {
-  if (m_pGlobalFilter == nullptr || !UpdateData(TRUE)) return;
-  m_pGlobalFilter->methods_bExcludeProtected = m_methodsProtected != 0;
-  setMethodsExcludeProtected(m_pGlobalFilter->methods_bExcludeProtected);
+  ApplyCheck(&CGlobalFilterPage::m_methodsProtected, &GlobalFilter::methods_bExcludeProtected,
+             setMethodsExcludeProtected);
 }
 
 // A filter whose "all" and "except inherited" switches agree cannot be shown by the radio
