@@ -12,6 +12,9 @@
 #include <initializer_list>
 
 class CPercentBar;
+namespace wizardpages {
+struct ListColumn;
+}
 
 class CJobListPage : public CDialog, public InvokeLaterJob {
  public:
@@ -33,8 +36,8 @@ class CJobListPage : public CDialog, public InvokeLaterJob {
   // `list` is the page's list, a member of the page.
   CJobListPage(UINT templateId, CListCtrl& list, CWnd* parent);
 
-  // Full-row select and the image strip for the list (OnInitDialog).
-  void InitList();
+  // Full-row select, `columns` and the image strip for the list (OnInitDialog).
+  void InitList(std::initializer_list<wizardpages::ListColumn> columns);
   // Starts the job (m_bAddJob = addJob) with `buttonsOff` disabled while it runs; nothing
   // when the worker cannot be made.
   void StartJob(bool addJob, std::initializer_list<CWnd*> buttonsOff);

@@ -1,5 +1,6 @@
 #include "AddClassesDlg.h"
 
+#include "PageSupport.h"
 #include "ProxyGenerator.h"
 #include "StringHelpers.h"
 #include "UiResources.h"
@@ -49,8 +50,7 @@ void CAddClassesDlg::DoDataExchange(CDataExchange* dx) {
 
 BOOL CAddClassesDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  m_listClasses.SetExtendedStyle(m_listClasses.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
-  m_listClasses.InsertColumn(0, "Class Name", LVCFMT_LEFT, 500);
+  wizardpages::InitReportList(m_listClasses, LVS_EX_FULLROWSELECT, {{"Class Name", 500}});
 
   // The project's archives first, then the current JVM's libraries and added paths.
   if (m_pModules != nullptr) {

@@ -1,5 +1,6 @@
 #include "ClassList.h"
 
+#include "PageSupport.h"
 #include "WizardResources.h"
 
 IMPLEMENT_DYNCREATE(CClassList, CListView)
@@ -21,9 +22,7 @@ BOOL CClassList::PreCreateWindow(CREATESTRUCT& cs) {
 void CClassList::OnDraw(CDC*) {}
 
 void CClassList::SetColumn(const CString& title) {
-  CListCtrl& list = GetListCtrl();
-  list.SetExtendedStyle(list.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
-  list.InsertColumn(0, title, LVCFMT_LEFT, 400);
+  wizardpages::InitReportList(GetListCtrl(), LVS_EX_FULLROWSELECT, {{title, 400}});
 }
 
 void CClassList::AddRow(const CString& text, int image) {

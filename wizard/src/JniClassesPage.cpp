@@ -67,9 +67,7 @@ void CJniClassesPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL CJniClassesPage::OnInitDialog() {
   CDialog::OnInitDialog();
-  InitList();
-  m_listClasses.InsertColumn(0, "Class name", LVCFMT_LEFT, 210);
-  m_listClasses.InsertColumn(1, "Location", LVCFMT_LEFT, 220);
+  InitList({{"Class name", 210}, {"Location", 220}});
   if (m_pModules == nullptr || m_pModules->empty()) m_btnAdd.EnableWindow(FALSE);
   if (m_pClassSettings == nullptr || m_pClassSettings->empty()) m_btnRemove.EnableWindow(FALSE);
   return TRUE;

@@ -22,12 +22,12 @@ CJobListPage::CJobListPage(UINT templateId, CListCtrl& list, CWnd* parent)
   m_imageList.Create(IDB_WIZARD_IMAGES, kWizardImageSize, 1, kWizardImageMask);
 }
 
-void CJobListPage::InitList() {
+void CJobListPage::InitList(std::initializer_list<wizardpages::ListColumn> columns) {
   // The strip may have been registered after the page object was made.
   if (m_imageList.GetSafeHandle() == nullptr) {
     m_imageList.Create(IDB_WIZARD_IMAGES, kWizardImageSize, 1, kWizardImageMask);
   }
-  m_list.SetExtendedStyle(m_list.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
+  wizardpages::InitReportList(m_list, LVS_EX_FULLROWSELECT, columns);
   m_list.SetImageList(&m_imageList, LVSIL_SMALL);
 }
 

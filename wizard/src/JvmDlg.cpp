@@ -2,6 +2,7 @@
 
 #include "JavaImage.h"
 #include "JavaLayout.h"
+#include "PageSupport.h"
 #include "UiResources.h"
 #include "WizardControls.h"
 
@@ -141,9 +142,8 @@ BOOL CJvmDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   SetWindowText(m_title);
   CreateImages();
-  m_libraryList.SetExtendedStyle(m_libraryList.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
+  wizardpages::InitReportList(m_libraryList, LVS_EX_FULLROWSELECT, {{"", 500}});
   m_libraryList.SetImageList(&m_images, LVSIL_SMALL);
-  m_libraryList.InsertColumn(0, "", LVCFMT_LEFT, 500);
 
   m_editName.SetWindowText(m_jvm.strName.c_str());
   m_editJre.SetWindowText(m_jvm.strJREPath.c_str());

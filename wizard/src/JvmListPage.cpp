@@ -68,11 +68,8 @@ void CJvmListPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL CJvmListPage::OnInitDialog() {
   CDialog::OnInitDialog();
-  m_jvmList.SetExtendedStyle(m_jvmList.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES |
-                             LVS_EX_FULLROWSELECT);
-  m_jvmList.InsertColumn(0, "Name", LVCFMT_LEFT, 90);
-  m_jvmList.InsertColumn(1, "JRE Location", LVCFMT_LEFT, 180);
-  m_jvmList.InsertColumn(2, "JDK Location", LVCFMT_LEFT, 180);
+  wizardpages::InitReportList(m_jvmList, LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
+                              {{"Name", 90}, {"JRE Location", 180}, {"JDK Location", 180}});
   char folder[MAX_PATH] = {};
   DWORD needed = ExpandEnvironmentStrings(kInstallFolderVariable, folder, sizeof folder);
   m_installFolder = needed > 0 && needed <= sizeof folder ? CString(folder) : kInstallFolderVariable;

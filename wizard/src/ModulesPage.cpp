@@ -94,8 +94,7 @@ void CModulesPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL CModulesPage::OnInitDialog() {
   CDialog::OnInitDialog();
-  InitList();
-  m_listModules.InsertColumn(0, "Java modules", LVCFMT_LEFT, 400);
+  InitList({{"Java modules", 400}});
   m_btnRemove.EnableWindow(FALSE);
   return TRUE;
 }

@@ -91,10 +91,15 @@ void PlaceSplitFrame(CWnd& page, CFrameWnd* frame) {
   frame->ShowWindow(SW_SHOW);
 }
 
+void InitReportList(CListCtrl& list, DWORD extendedStyle, std::initializer_list<ListColumn> columns) {
+  list.SetExtendedStyle(list.GetExtendedStyle() | extendedStyle);
+  int index = 0;
+  for (const ListColumn& column : columns) list.InsertColumn(index++, column.title, LVCFMT_LEFT, column.width);
+}
+
 void InitCheckList(CListCtrl& list, LPCTSTR title, int width) {
   if (list.GetSafeHwnd() == nullptr) return;
-  list.SetExtendedStyle(list.GetExtendedStyle() | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-  list.InsertColumn(0, title, LVCFMT_LEFT, width);
+  InitReportList(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT, {{title, width}});
 }
 
 void FillCheckList(CListCtrl& list, const ClassSettingsMap* classes, bool (*admit)(const ClassSettings&),

@@ -44,6 +44,14 @@ CMemberView* MemberViewPane(const CSplitterWnd& splitter, int column);
 // The window rectangle of `control` in the client coordinates of `page`.
 CRect ChildRect(const CWnd& page, const CWnd& control);
 
+// --- Report lists ---------------------------------------------------------------------------
+struct ListColumn {
+  LPCTSTR title;
+  int width;
+};
+// Adds `extendedStyle` to the list's extended style, and the columns, left-aligned, in order.
+void InitReportList(CListCtrl& list, DWORD extendedStyle, std::initializer_list<ListColumn> columns);
+
 // --- Check lists of classes ---------------------------------------------------------------
 // Full-row select and check boxes added; one left-aligned column.
 void InitCheckList(CListCtrl& list, LPCTSTR title, int width);

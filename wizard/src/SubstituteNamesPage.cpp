@@ -77,9 +77,8 @@ void CSubstituteNamesPage::DoDataExchange(CDataExchange* dx) {
 
 BOOL CSubstituteNamesPage::OnInitDialog() {
   CDialog::OnInitDialog();
-  m_listNames.SetExtendedStyle(m_listNames.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-  m_listNames.InsertColumn(0, "Old name", LVCFMT_LEFT, 264);
-  m_listNames.InsertColumn(1, "New name", LVCFMT_LEFT, 264);
+  wizardpages::InitReportList(m_listNames, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT,
+                              {{"Old name", 264}, {"New name", 264}});
   return TRUE;
 }
 
