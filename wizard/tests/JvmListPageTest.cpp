@@ -71,11 +71,7 @@ class JvmDialogTest : public wizardtest::WizardUiTest {
 };
 
 TEST_F(JvmDialogTest, OpensWithTheDefinitionItsLibrariesAndAddedPaths) {
-  JvmDefinition jvm;
-  jvm.strName = "SUN1.4";
-  jvm.strJREPath = "/j/jre";
-  jvm.strJDKPath = "/j";
-  jvm.setLibraries = {"/j/jre/lib/rt.jar", "/j/jre/lib/ext/x.jar"};
+  JvmDefinition jvm{"SUN1.4", "/j/jre", "/j", {"/j/jre/lib/rt.jar", "/j/jre/lib/ext/x.jar"}, {}};
   std::set<std::string> added = {"/mine/b.jar", "/mine/a.zip"};
   dialog.SetJvm("Edit JDK", &added, jvm);
 
@@ -137,12 +133,7 @@ TEST_F(JvmDialogTest, OkNamesTheFirstMissingEntryAndStaysOpen) {
 }
 
 TEST_F(JvmDialogTest, OkAfterChangingOnlyTheNameGivesADefinitionWithoutLibraries) {
-  JvmDefinition jvm;
-  jvm.strName = "Old";
-  jvm.strJREPath = "/j/jre";
-  jvm.strJDKPath = "/j";
-  jvm.setLibraries = {"/j/jre/lib/rt.jar"};
-  jvm.setAddedPaths = {"/mine/a.jar"};
+  JvmDefinition jvm{"Old", "/j/jre", "/j", {"/j/jre/lib/rt.jar"}, {"/mine/a.jar"}};
   std::set<std::string> added = {"/mine/a.jar"};
   dialog.SetJvm("Edit JDK", &added, jvm);
   INT_PTR result = run([&](HWND d) {
@@ -232,10 +223,7 @@ TEST_F(JvmDialogTest, AJdkWithoutAJreFolderIsItsOwnRuntime) {
 }
 
 TEST_F(JvmDialogTest, AFolderWithoutARuntimeIsNoJdkAndCancelledBrowsersChangeNothing) {
-  JvmDefinition jvm;
-  jvm.strName = "Mine";
-  jvm.strJDKPath = "/keep";
-  jvm.strJREPath = "/keep/jre";
+  JvmDefinition jvm{"Mine", "/keep/jre", "/keep", {}, {}};
   dialog.SetJvm("Edit JDK", nullptr, jvm);
   ui::answerFolderBrowser(dir.path());  // no jre/lib in it
   ui::cancelFolderBrowser();
@@ -251,10 +239,7 @@ TEST_F(JvmDialogTest, AFolderWithoutARuntimeIsNoJdkAndCancelledBrowsersChangeNot
 }
 
 TEST_F(JvmDialogTest, BrowsingToAJreScansItWithoutCheckingIt) {
-  JvmDefinition jvm;
-  jvm.strName = "Mine";
-  jvm.strJDKPath = jdk;
-  jvm.strJREPath = "/nowhere";
+  JvmDefinition jvm{"Mine", "/nowhere", jdk, {}, {}};
   dialog.SetJvm("Edit JDK", nullptr, jvm);
   ui::answerFolderBrowser(jdk + "/jre/lib");  // a folder that is no runtime: still taken
   ui::answerFolderBrowser(jdk + "/jre");
@@ -272,11 +257,7 @@ TEST_F(JvmDialogTest, BrowsingToAJreScansItWithoutCheckingIt) {
 }
 
 TEST_F(JvmDialogTest, ExternalArchivesAreAddedEditedAndRemoved) {
-  JvmDefinition jvm;
-  jvm.strName = "Mine";
-  jvm.strJDKPath = "/j";
-  jvm.strJREPath = "/j/jre";
-  jvm.setLibraries = {"/j/jre/lib/rt.jar"};
+  JvmDefinition jvm{"Mine", "/j/jre", "/j", {"/j/jre/lib/rt.jar"}, {}};
   std::set<std::string> added = {"/lib/Old.jar"};
   dialog.SetJvm("Edit JDK", &added, jvm);
 
