@@ -4,13 +4,12 @@
 #pragma once
 
 #include "CaptionFont.h"
-#include "Mfc.h"
-#include "ProjectModel.h"
+#include "SplitFramePage.h"
 #include "WizardResources.h"
 
 class CClassList;
 
-class CClassesPage : public CDialog {
+class CClassesPage : public CSplitFramePage {
  public:
   enum { IDD = IDD_CLASSES_PAGE };
 
@@ -22,15 +21,10 @@ class CClassesPage : public CDialog {
 
   CStatic m_staticCaption;             // 1016 "Classes selected:"
   CStatic m_staticDescription;         // 1011
-  CSplitterWnd m_splitter;             // one row, two CClassList panes
-  CFrameWnd* m_pFrame;                 // the child frame of the splitter, made on WM_CREATE
-  ClassSettingsMap* m_pClassSettings;  // the dialog's selected classes; null at first
-  CImageList m_images;                 // the wizard's image strip
 
  protected:
   BOOL OnInitDialog() override;
   void DoDataExchange(CDataExchange* dx) override;
-  afx_msg int OnCreate(LPCREATESTRUCT cs);
   afx_msg void OnSize(UINT type, int cx, int cy);
   afx_msg void OnPaint();
   afx_msg void OnShowWindow(BOOL show, UINT status);

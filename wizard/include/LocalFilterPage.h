@@ -5,14 +5,13 @@
 #pragma once
 
 #include "CaptionFont.h"
-#include "Mfc.h"
-#include "ProjectModel.h"
+#include "SplitFramePage.h"
 #include "WizardResources.h"
 
 #include <map>
 #include <string>
 
-class CLocalFilterPage : public CDialog {
+class CLocalFilterPage : public CSplitFramePage {
  public:
   enum { IDD = IDD_LOCAL_FILTER_PAGE };
 
@@ -34,11 +33,7 @@ class CLocalFilterPage : public CDialog {
   CComboBox m_memberCombo;              // 1066: member names; item data = their tree items
   CStatic m_staticCaption;              // 1016 "Class members filtered:"
   int m_memberIndex;                    // selected index of the combo; -1 at first
-  CSplitterWnd m_splitter;              // CClassList at (0, 0), CMemberView at (0, 1)
-  CFrameWnd* m_pFrame;                  // the child frame of the splitter, made on WM_CREATE
-  ClassSettingsMap* m_pClassSettings;   // the dialog's selected classes; null at first
   GlobalFilter* m_pGlobalFilter;        // handed in; not read by this page
-  CImageList m_images;                  // the wizard's image strip
   HTREEITEM m_hRoot;                    // "Use Global Filter"
   HTREEITEM m_hConstants;               // "Constants"
   HTREEITEM m_hFields;                  // "Fields"
@@ -51,7 +46,6 @@ class CLocalFilterPage : public CDialog {
  protected:
   BOOL OnInitDialog() override;
   void DoDataExchange(CDataExchange* dx) override;
-  afx_msg int OnCreate(LPCREATESTRUCT cs);
   afx_msg void OnSize(UINT type, int cx, int cy);
   afx_msg void OnPaint();
   afx_msg void OnShowWindow(BOOL show, UINT status);

@@ -19,8 +19,7 @@ void registerClassesPageTemplate() {
   });
 }
 
-BEGIN_MESSAGE_MAP(CClassesPage, CDialog)
-  ON_WM_CREATE()
+BEGIN_MESSAGE_MAP(CClassesPage, CSplitFramePage)
   ON_WM_SIZE()
   ON_WM_PAINT()
   ON_WM_SHOWWINDOW()
@@ -28,9 +27,7 @@ BEGIN_MESSAGE_MAP(CClassesPage, CDialog)
 END_MESSAGE_MAP()
 
 CClassesPage::CClassesPage(CWnd* parent)
-    : CDialog(IDD_CLASSES_PAGE, parent), m_pFrame(nullptr), m_pClassSettings(nullptr) {
-  m_images.Create(IDB_WIZARD_IMAGES, kWizardImageSize, 1, kWizardImageMask);
-}
+    : CSplitFramePage(IDD_CLASSES_PAGE, RUNTIME_CLASS(CClassList), "Names", parent) {}
 
 void CClassesPage::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);
@@ -38,19 +35,8 @@ void CClassesPage::DoDataExchange(CDataExchange* dx) {
   DDX_Control(dx, IDC_DESCRIPTION, m_staticDescription);
 }
 
-int CClassesPage::OnCreate(LPCREATESTRUCT cs) {
-  if (CDialog::OnCreate(cs) == -1) return -1;
-  m_pFrame = wizardpages::CreateSplitFrame(*this, m_splitter, RUNTIME_CLASS(CClassList), RUNTIME_CLASS(CClassList));
-  return 0;
-}
-
 BOOL CClassesPage::OnInitDialog() {
-  CDialog::OnInitDialog();
-  wizardpages::PlaceSplitFrame(*this, m_pFrame);
-  if (CClassList* classes = ClassListPane(m_splitter, 0)) {
-    classes->GetListCtrl().SetImageList(&m_images, LVSIL_SMALL);
-    classes->SetColumn("Names");
-  }
+  CSplitFramePage::OnInitDialog();
   if (CClassList* members = ClassListPane(m_splitter, 1)) {
     members->GetListCtrl().SetImageList(&m_images, LVSIL_SMALL);
     members->SetColumn("Members");

@@ -21,8 +21,7 @@ void registerLocalFilterPageTemplate() {
   });
 }
 
-BEGIN_MESSAGE_MAP(CLocalFilterPage, CDialog)
-  ON_WM_CREATE()
+BEGIN_MESSAGE_MAP(CLocalFilterPage, CSplitFramePage)
   ON_WM_SIZE()
   ON_WM_PAINT()
   ON_WM_SHOWWINDOW()
@@ -50,19 +49,15 @@ bool groupShown(const Map& lines) {
 }  // namespace
 
 CLocalFilterPage::CLocalFilterPage(CWnd* parent)
-    : CDialog(IDD_LOCAL_FILTER_PAGE, parent),
+    : CSplitFramePage(IDD_LOCAL_FILTER_PAGE, RUNTIME_CLASS(CMemberView), "Classes", parent),
       m_memberIndex(-1),
-      m_pFrame(nullptr),
-      m_pClassSettings(nullptr),
       m_pGlobalFilter(nullptr),
       m_hRoot(nullptr),
       m_hConstants(nullptr),
       m_hFields(nullptr),
       m_hConstructors(nullptr),
       m_hMethods(nullptr),
-      m_pParent(nullptr) {
-  m_images.Create(IDB_WIZARD_IMAGES, kWizardImageSize, 1, kWizardImageMask);
-}
+      m_pParent(nullptr) {}
 
 void CLocalFilterPage::SetData(CWnd* parent, GlobalFilter* globalFilter, ClassSettingsMap* classSettings) {
   m_pParent = parent;
@@ -78,19 +73,8 @@ void CLocalFilterPage::DoDataExchange(CDataExchange* dx) {
   DDX_CBIndex(dx, IDC_MEMBER_COMBO, m_memberIndex);
 }
 
-int CLocalFilterPage::OnCreate(LPCREATESTRUCT cs) {
-  if (CDialog::OnCreate(cs) == -1) return -1;
-  m_pFrame = wizardpages::CreateSplitFrame(*this, m_splitter, RUNTIME_CLASS(CClassList), RUNTIME_CLASS(CMemberView));
-  return 0;
-}
-
 BOOL CLocalFilterPage::OnInitDialog() {
-  CDialog::OnInitDialog();
-  wizardpages::PlaceSplitFrame(*this, m_pFrame);
-  if (CClassList* classes = ClassListPane(m_splitter, 0)) {
-    classes->GetListCtrl().SetImageList(&m_images, LVSIL_SMALL);
-    classes->SetColumn("Classes");
-  }
+  CSplitFramePage::OnInitDialog();
   if (CMemberView* members = MemberViewPane(m_splitter, 1)) members->ModifyStyle(0, TVS_CHECKBOXES);
   return TRUE;
 }

@@ -2,6 +2,7 @@
 // dialog, pages and dialogs have the bases, templates and operations that the dialog, the jobs
 // and the settings code rely on.
 #include "AddClassesDlg.h"
+#include "CheckListPage.h"
 #include "ClassList.h"
 #include "ClassesPage.h"
 #include "DelegatorsPage.h"
@@ -10,6 +11,7 @@
 #include "GeneratorDlg.h"
 #include "GlobalFilterPage.h"
 #include "InterfacesPage.h"
+#include "JobListPage.h"
 #include "JniClassesPage.h"
 #include "JvmDlg.h"
 #include "JvmListPage.h"
@@ -17,6 +19,7 @@
 #include "MemberView.h"
 #include "ModulesPage.h"
 #include "NativesPage.h"
+#include "SplitFramePage.h"
 #include "SubstituteNamesPage.h"
 
 #include <type_traits>
