@@ -204,6 +204,18 @@ function(kavrin_add_test_command name)
     ENVIRONMENT "JAVA_TOOL_OPTIONS=;_JAVA_OPTIONS=;DISPLAY=;${T_ENVIRONMENT}")
 endfunction()
 
+# kavrin_test_compilers(<variable>)
+# Sets <variable> to the compilers that tests compile sources alone with: the project's C++
+# compiler and clang++ (KAVRIN_CLANGXX), when there is one.
+function(kavrin_test_compilers variable)
+  find_program(KAVRIN_CLANGXX NAMES clang++-14 clang++)
+  set(compilers "${CMAKE_CXX_COMPILER}")
+  if(KAVRIN_CLANGXX)
+    list(APPEND compilers "${KAVRIN_CLANGXX}")
+  endif()
+  set(${variable} "${compilers}" PARENT_SCOPE)
+endfunction()
+
 # --- Deliverable KAVRINGEN ------------------------------------------------------
 # kavrin_gen_component(<static library target>)
 # Marks a static library of the generator, which goes into the shared library KAVRINGEN (put

@@ -40,6 +40,9 @@ class AddInEndToEndTest : public AddinTest {
     registerJdk();
   }
   void TearDown() override {
+    // As a test's own host would, the host goes before the driver is reset.
+    host_.reset();
+    project_.reset();
     for (HWND w : ui::topLevelWindows()) DestroyWindow(w);
     ui::pumpMessages();
     ui::resetDriver();
@@ -79,10 +82,22 @@ class AddInEndToEndTest : public AddinTest {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
 
+  // The project file loaded, and a host that has registered and loaded the add-in over it.
+  void startHost() {
+    std::string error;
+    project_ = std::make_shared<devstudio::Project>();
+    ASSERT_TRUE(devstudio::Project::load(projectFile, *project_, error)) << error;
+    host_ = std::make_unique<devstudio::Host>(project_);
+    ASSERT_EQ(host_->registerAddIn(library()), S_OK);
+    ASSERT_EQ(host_->loadAddIn(library()), S_OK);
+  }
+
   kavrin_test::ScopedEnv installFolder{"KAVRINVC6", std::nullopt};
   kavrin_test::ScopedEnv javaHome{"JAVA_HOME", std::nullopt};
   std::string projectDir;
   std::string projectFile;
+  std::shared_ptr<devstudio::Project> project_;
+  std::unique_ptr<devstudio::Host> host_;
 };
 
 TEST_F(AddInEndToEndTest, DshostRegistersAndConnectsTheAddInAndRunsItsCommand) {
@@ -251,20 +266,46 @@ class Person {
   std::string display_;
 };
 
+// The stand-in's windows shown on `server` while this lives; closed before the server goes.
+class ShownOn {
+ public:
+  explicit ShownOn(const kavrin_test::VirtualDisplay& server) : opened_(ui::openDisplay(server.name(), error_)) {}
+  ~ShownOn() {
+    if (opened_) ui::closeDisplay();
+  }
+  ShownOn(const ShownOn&) = delete;
+  ShownOn& operator=(const ShownOn&) = delete;
+  bool opened() const { return opened_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  std::string error_;
+  bool opened_;
+};
+
+// The add-in's command run by `host` while a person, on a thread of its own, does `drive`.
+HRESULT runWhileAPersonDrives(devstudio::Host& host, const std::function<void()>& drive) {
+  std::thread person([&] {
+    drive();
+    // Whatever failed, no dialog waits for a person who has gone.
+    while (!ui::topLevelWindows().empty()) {
+      for (HWND w : ui::topLevelWindows()) ui::closeWindow(w);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  const HRESULT run = host.runCommand("KAVRIN");
+  person.join();
+  return run;
+}
+
 TEST_F(AddInEndToEndTest, APersonAtTheScreenAddsAModuleAndAClassAndGenerates) {
   kavrin_test::VirtualDisplay server;
   if (!server.running()) GTEST_SKIP() << "no Xvfb";
   kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
-  std::string error;
-  auto project = std::make_shared<devstudio::Project>();
-  ASSERT_TRUE(devstudio::Project::load(projectFile, *project, error)) << error;
-  devstudio::Host host(project);
-  ASSERT_EQ(host.registerAddIn(library()), S_OK);
-  ASSERT_EQ(host.loadAddIn(library()), S_OK);
-  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
-  struct Closer {
-    ~Closer() { ui::closeDisplay(); }  // before the server goes
-  } closer;
+  ASSERT_NO_FATAL_FAILURE(startHost());
+  devstudio::Host& host = *host_;
+  const ShownOn shown(server);
+  ASSERT_TRUE(shown.opened()) << shown.error();
 
   const std::string jar = kavrin_test::kFixtureJar;
   const std::string target = "fixtures.delegate.DelegateTarget";
@@ -332,24 +373,15 @@ TEST_F(AddInEndToEndTest, APersonAtTheScreenAddsAModuleAndAClassAndGenerates) {
     EXPECT_EQ(ui::progressState(bar).position, 0) << "and is empty once it ended";
     ASSERT_TRUE(p.click(::GetDlgItem(d, IDCANCEL)));
   };
-  std::thread person([&] {
-    drive();
-    // Whatever failed, no dialog waits for a person who has gone.
-    while (!ui::topLevelWindows().empty()) {
-      for (HWND w : ui::topLevelWindows()) ui::closeWindow(w);
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-  });
-  const HRESULT run = host.runCommand("KAVRIN");
-  person.join();
+  const HRESULT run = runWhileAPersonDrives(host, drive);
   ASSERT_EQ(run, S_OK);
 
   for (const char* made : {"fixtures_delegate_DelegateTargetJNIProxy.h", "fixtures_delegate_DelegateTargetJNIDelegator.h",
                            "fixtures_delegate_DelegateTargetJNIDelegator.cpp", "defproxies.h", "defproxies.cpp"}) {
     EXPECT_TRUE(exists(made)) << made;
   }
-  EXPECT_TRUE(std::find(project->files.begin(), project->files.end(),
-                        projectDir + "fixtures_delegate_DelegateTargetJNIDelegator.cpp") != project->files.end());
+  EXPECT_TRUE(std::find(project_->files.begin(), project_->files.end(),
+                        projectDir + "fixtures_delegate_DelegateTargetJNIDelegator.cpp") != project_->files.end());
   const std::string settings = kavrin_test::readFile(projectDir + "App.jniprj");
   EXPECT_NE(settings.find(jar), std::string::npos) << settings;
   EXPECT_NE(settings.find(target), std::string::npos) << settings;
@@ -369,12 +401,8 @@ TEST_F(AddInEndToEndTest, GenerateSavesTheProjectAndTheNextSessionMendsOneThatCo
   const std::string gone = projectDir + "fixtures_ReplacedJNIProxy.cpp";
   kavrin_test::writeFile(projectFile, kavrin_test::readFile(projectFile) + "file " + gone + "\n");
   const std::string before = kavrin_test::readFile(projectFile);
-  std::string error;
-  auto project = std::make_shared<devstudio::Project>();
-  ASSERT_TRUE(devstudio::Project::load(projectFile, *project, error)) << error;
-  devstudio::Host host(project);
-  ASSERT_EQ(host.registerAddIn(library()), S_OK);
-  ASSERT_EQ(host.loadAddIn(library()), S_OK);
+  ASSERT_NO_FATAL_FAILURE(startHost());
+  devstudio::Host& host = *host_;
   auto generate = [&] {
     ui::onModalDialog(
         [&](CDialog& dialog) {
@@ -405,7 +433,8 @@ TEST_F(AddInEndToEndTest, GenerateSavesTheProjectAndTheNextSessionMendsOneThatCo
   EXPECT_NE(kavrin_test::readFile(projectDir + "App.jniprj").find("<CLASS>fixtures.Members</CLASS>"), std::string::npos);
 
   // The next session reads the project as the file keeps it.
-  ASSERT_TRUE(devstudio::Project::load(projectFile, *project, error)) << error;
+  std::string error;
+  ASSERT_TRUE(devstudio::Project::load(projectFile, *project_, error)) << error;
   generate();
   EXPECT_EQ(saveErrors().size(), 1u);
   const std::string saved = kavrin_test::readFile(projectFile);  // this host saves nothing of its own
@@ -420,16 +449,10 @@ TEST_F(AddInEndToEndTest, TheRunsProblemBoxWaitsOnTheScreenForThePersonAndLeaves
   if (!server.running()) GTEST_SKIP() << "no Xvfb";
   kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
   writeProjectSettings(true);
-  std::string error;
-  auto project = std::make_shared<devstudio::Project>();
-  ASSERT_TRUE(devstudio::Project::load(projectFile, *project, error)) << error;
-  devstudio::Host host(project);
-  ASSERT_EQ(host.registerAddIn(library()), S_OK);
-  ASSERT_EQ(host.loadAddIn(library()), S_OK);
-  ASSERT_TRUE(ui::openDisplay(server.name(), error)) << error;
-  struct Closer {
-    ~Closer() { ui::closeDisplay(); }  // before the server goes
-  } closer;
+  ASSERT_NO_FATAL_FAILURE(startHost());
+  devstudio::Host& host = *host_;
+  const ShownOn shown(server);
+  ASSERT_TRUE(shown.opened()) << shown.error();
 
   const std::string caption = "KAVRIN Error Message";
   auto drive = [&] {
@@ -453,16 +476,7 @@ TEST_F(AddInEndToEndTest, TheRunsProblemBoxWaitsOnTheScreenForThePersonAndLeaves
     EXPECT_TRUE(p.clickTreeItem(tree, "Java modules"));
     ASSERT_TRUE(p.click(::GetDlgItem(d, IDCANCEL)));
   };
-  std::thread person([&] {
-    drive();
-    // Whatever failed, no dialog waits for a person who has gone.
-    while (!ui::topLevelWindows().empty()) {
-      for (HWND w : ui::topLevelWindows()) ui::closeWindow(w);
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-  });
-  const HRESULT run = host.runCommand("KAVRIN");
-  person.join();
+  const HRESULT run = runWhileAPersonDrives(host, drive);
   ASSERT_EQ(run, S_OK);
   const std::vector<ui::MessageBoxRecord> boxes = ui::messageBoxRecords();
   ASSERT_EQ(boxes.size(), 1u);
@@ -476,12 +490,8 @@ TEST_F(AddInEndToEndTest, AUserPicksTheJdkAndGeneratesIntoTheProject) {
   kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
   importReg("[HKEY_CURRENT_USER\\Environment]\n\"JAVA_HOME\"=\"/before\"\n");
   writeProjectSettings();
-  std::string error;
-  auto project = std::make_shared<devstudio::Project>();
-  ASSERT_TRUE(devstudio::Project::load(projectFile, *project, error)) << error;
-  devstudio::Host host(project);
-  ASSERT_EQ(host.registerAddIn(library()), S_OK);
-  ASSERT_EQ(host.loadAddIn(library()), S_OK);
+  ASSERT_NO_FATAL_FAILURE(startHost());
+  devstudio::Host& host = *host_;
   ASSERT_EQ(host.commands().size(), 1u);
   EXPECT_EQ(host.commands()[0].name, "KAVRIN");
   EXPECT_EQ(host.commands()[0].method, "StartKAVRINWizard");
@@ -540,9 +550,9 @@ TEST_F(AddInEndToEndTest, AUserPicksTheJdkAndGeneratesIntoTheProject) {
             std::string::npos);
 
   // What the project got, and what the settings files keep.
-  EXPECT_EQ(project->files.size(), 12u);
-  EXPECT_TRUE(std::find(project->files.begin(), project->files.end(), projectDir + "defproxies.cpp") != project->files.end());
-  for (const devstudio::Configuration& c : project->configurations) {
+  EXPECT_EQ(project_->files.size(), 12u);
+  EXPECT_TRUE(std::find(project_->files.begin(), project_->files.end(), projectDir + "defproxies.cpp") != project_->files.end());
+  for (const devstudio::Configuration& c : project_->configurations) {
     EXPECT_EQ(c.settingsOf("cl.exe"), (std::vector<std::string>{"/I\"$(KAVRINVC6)/include\"", "/I\"$(JAVA_HOME)/include\"",
                                                                  "/I\"$(JAVA_HOME)/include/linux\""}));
     EXPECT_EQ(c.settingsOf("link.exe"), std::vector<std::string>{"/libpath:\"$(KAVRINVC6)/lib/\""});

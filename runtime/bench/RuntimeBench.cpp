@@ -20,52 +20,44 @@ jmethodID gTwice = nullptr;
 jmethodID gAdd = nullptr;
 jobject gObject = nullptr;
 
-void BM_StaticInt_RawJni(benchmark::State& state) {
+// The calls measured, raw and through the wrappers (the instance one through the wrappers needs the
+// object held, so the benchmark makes it).
+constexpr auto rawStatic = [](jint v) { return gEnv->CallStaticIntMethod(gEcho, gTwice, v); };
+constexpr auto wrappedStatic = [](jint v) { return JNIEnvHelper::CallStaticIntMethod(gEcho, gTwice, v); };
+constexpr auto rawInstance = [](jint v) { return gEnv->CallIntMethod(gObject, gAdd, v); };
+
+// `call` with a new argument each time; with `kChecked`, each followed by the exception check that
+// correct raw code makes.
+template <bool kChecked, typename Call>
+void repeat(benchmark::State& state, Call call) {
     jint i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(gEnv->CallStaticIntMethod(gEcho, gTwice, ++i));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(call(++i));
+        if constexpr (kChecked) {
+            if (gEnv->ExceptionCheck())
+                state.SkipWithError("exception");
+        }
+    }
 }
+
+void BM_StaticInt_RawJni(benchmark::State& state) { repeat<false>(state, rawStatic); }
 BENCHMARK(BM_StaticInt_RawJni);
 
-void BM_StaticInt_RawJniChecked(benchmark::State& state) {
-    jint i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(gEnv->CallStaticIntMethod(gEcho, gTwice, ++i));
-        if (gEnv->ExceptionCheck())
-            state.SkipWithError("exception");
-    }
-}
+void BM_StaticInt_RawJniChecked(benchmark::State& state) { repeat<true>(state, rawStatic); }
 BENCHMARK(BM_StaticInt_RawJniChecked);
 
-void BM_StaticInt_Wrapper(benchmark::State& state) {
-    jint i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(JNIEnvHelper::CallStaticIntMethod(gEcho, gTwice, ++i));
-}
+void BM_StaticInt_Wrapper(benchmark::State& state) { repeat<false>(state, wrappedStatic); }
 BENCHMARK(BM_StaticInt_Wrapper);
 
-void BM_InstanceInt_RawJni(benchmark::State& state) {
-    jint i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(gEnv->CallIntMethod(gObject, gAdd, ++i));
-}
+void BM_InstanceInt_RawJni(benchmark::State& state) { repeat<false>(state, rawInstance); }
 BENCHMARK(BM_InstanceInt_RawJni);
 
-void BM_InstanceInt_RawJniChecked(benchmark::State& state) {
-    jint i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(gEnv->CallIntMethod(gObject, gAdd, ++i));
-        if (gEnv->ExceptionCheck())
-            state.SkipWithError("exception");
-    }
-}
+void BM_InstanceInt_RawJniChecked(benchmark::State& state) { repeat<true>(state, rawInstance); }
 BENCHMARK(BM_InstanceInt_RawJniChecked);
 
 void BM_InstanceInt_Wrapper(benchmark::State& state) {
     const JObject_t held(gObject);
-    jint i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(JNIEnvHelper::CallIntMethod(held, gAdd, ++i));
+    repeat<false>(state, [&held](jint v) { return JNIEnvHelper::CallIntMethod(held, gAdd, v); });
 }
 BENCHMARK(BM_InstanceInt_Wrapper);
 
@@ -93,17 +85,13 @@ void alternate(benchmark::State& state, Raw raw, Wrapped wrapped) {
 }
 
 void BM_StaticInt_WrapperOverRaw(benchmark::State& state) {
-    alternate(
-        state, [](jint v) { return gEnv->CallStaticIntMethod(gEcho, gTwice, v); },
-        [](jint v) { return JNIEnvHelper::CallStaticIntMethod(gEcho, gTwice, v); });
+    alternate(state, rawStatic, wrappedStatic);
 }
 BENCHMARK(BM_StaticInt_WrapperOverRaw);
 
 void BM_InstanceInt_WrapperOverRaw(benchmark::State& state) {
     const JObject_t held(gObject);
-    alternate(
-        state, [](jint v) { return gEnv->CallIntMethod(gObject, gAdd, v); },
-        [&held](jint v) { return JNIEnvHelper::CallIntMethod(held, gAdd, v); });
+    alternate(state, rawInstance, [&held](jint v) { return JNIEnvHelper::CallIntMethod(held, gAdd, v); });
 }
 BENCHMARK(BM_InstanceInt_WrapperOverRaw);
 

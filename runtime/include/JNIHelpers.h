@@ -170,8 +170,7 @@ private:
 // the last copy to go deletes it. Generated native methods hand it back to Java as it was thrown.
 class KAVRIN_API JVMException : public BaseException {
 public:
-    JVMException(const CSmartString& message) : BaseException(message) {}
-    JVMException(const char* message) : BaseException(message) {}
+    using BaseException::BaseException;
     // `message` with the Java exception `throwable` (null for none).
     JVMException(const CSmartString& message, const JObject_t& throwable)
         : BaseException(message), m_throwable(throwable) {}
@@ -190,15 +189,13 @@ private:
 // No VM could be found, loaded or created.
 class KAVRIN_API InitializationException : public BaseException {
 public:
-    InitializationException(const CSmartString& message) : BaseException(message) {}
-    InitializationException(const char* message) : BaseException(message) {}
+    using BaseException::BaseException;
 };
 
 // The calling thread has no JNI environment and none could be attached.
 class KAVRIN_API EnvironmentNotInitializedException : public BaseException {
 public:
-    EnvironmentNotInitializedException(const CSmartString& message) : BaseException(message) {}
-    EnvironmentNotInitializedException(const char* message) : BaseException(message) {}
+    using BaseException::BaseException;
 };
 
 // Which registered Java runtime `JVM::load` looks for.
@@ -440,6 +437,22 @@ private:
 // when `str` is not a String.
 KAVRIN_API CSmartString javaStringText(jobject str);
 
+namespace detail {
+
+// Calls `use`, then deletes the local reference `ref`; also when `use` throws.
+template <typename Use>
+void usingLocalRef(jobject ref, Use use) {
+    try {
+        use();
+    } catch (...) {
+        JNIEnvHelper::DeleteLocalRef(ref);
+        throw;
+    }
+    JNIEnvHelper::DeleteLocalRef(ref);
+}
+
+}  // namespace detail
+
 // A java.lang.String held as a JObject_t, convertible to and from CSmartString.
 class JStringHelper : public JObject_t {
 public:
@@ -447,13 +460,7 @@ public:
     // A new Java string with the text's UTF-16 units (a null string gives an empty one).
     JStringHelper(CSmartString text) {
         jstring str = JNIEnvHelper::NewString(text);
-        try {
-            Assign(str);
-        } catch (...) {
-            JNIEnvHelper::DeleteLocalRef(str);
-            throw;
-        }
-        JNIEnvHelper::DeleteLocalRef(str);
+        detail::usingLocalRef(str, [&] { Assign(str); });
     }
     JStringHelper(jobject str) : JObject_t(str) {}
     JStringHelper(const JObject_t& obj) : JObject_t(obj) {}
@@ -521,32 +528,21 @@ public:
     // A new primitive array holding a copy of `count` values.
     JArrayHelper(const Element* values, jsize count) {
         ArrayType array = JArrayTraits<ArrayType>::newArray(count);
-        try {
+        detail::usingLocalRef(array, [&] {
             if (count > 0)
                 JArrayTraits<ArrayType>::setRegion(array, 0, count, values);
             Assign(array);
-        } catch (...) {
-            JNIEnvHelper::DeleteLocalRef(array);
-            throw;
-        }
-        JNIEnvHelper::DeleteLocalRef(array);
+        });
     }
     // A new object array of `count` null elements of the class `elementClass` (slash form).
     JArrayHelper(jsize count, CSmartString elementClass) {
         jclass clazz = JNIEnvHelper::FindClass(elementClass);
-        jobjectArray array = 0;
-        try {
+        detail::usingLocalRef(clazz, [&] {
             if (clazz == 0)
                 throw JVMException(CSmartString("JArrayHelper: class not found: ") + elementClass);
-            array = JNIEnvHelper::NewObjectArray(count, clazz, 0);
-            Assign(array);
-        } catch (...) {
-            JNIEnvHelper::DeleteLocalRef(array);
-            JNIEnvHelper::DeleteLocalRef(clazz);
-            throw;
-        }
-        JNIEnvHelper::DeleteLocalRef(array);
-        JNIEnvHelper::DeleteLocalRef(clazz);
+            jobjectArray array = JNIEnvHelper::NewObjectArray(count, clazz, 0);
+            detail::usingLocalRef(array, [&] { Assign(array); });
+        });
     }
     virtual ~JArrayHelper() {}
 
@@ -612,13 +608,7 @@ public:
         if (element == 0)
             return CSmartString();
         CSmartString text;
-        try {
-            text = JStringHelper(element);
-        } catch (...) {
-            JNIEnvHelper::DeleteLocalRef(element);
-            throw;
-        }
-        JNIEnvHelper::DeleteLocalRef(element);
+        detail::usingLocalRef(element, [&] { text = JStringHelper(element); });
         return text;
     }
     void setString(jsize index, CSmartString text) { setElement(index, JStringHelper(text)); }

@@ -125,17 +125,11 @@ bool vmHeld() { return gVm.load() != nullptr && !gVmGone.load(); }
 // Registers the announced natives with the new VM.
 void registerAnnouncedNatives() {
     for (NativeMethodData* data : gNatives) {
-        jclass clazz = JNIEnvHelper::FindClass(data->className());
-        if (clazz == nullptr)
+        const detail::LocalRef clazz(JNIEnvHelper::FindClass(data->className()));
+        if (!clazz)
             throw JVMException(CSmartString("Cannot register native methods: class not found: ") +
                                data->className());
-        try {
-            JNIEnvHelper::RegisterNatives(clazz, data->methods(), data->count());
-        } catch (...) {
-            JNIEnvHelper::DeleteLocalRef(clazz);
-            throw;
-        }
-        JNIEnvHelper::DeleteLocalRef(clazz);
+        JNIEnvHelper::RegisterNatives(static_cast<jclass>(clazz.get()), data->methods(), data->count());
     }
 }
 
@@ -313,23 +307,16 @@ long JVM::version() {
     CSmartString text = gStrVersion;
     if (isEmpty(text)) {
         try {
-            jclass system = JNIEnvHelper::FindClass("java/lang/System");
-            if (system != nullptr) {
-                jobject answer = nullptr;
-                try {
-                    jmethodID getProperty = JNIEnvHelper::GetStaticMethodID(
-                        system, "getProperty", "(Ljava/lang/String;)Ljava/lang/String;");
-                    JStringHelper key(CSmartString("java.version"));
-                    answer = JNIEnvHelper::CallStaticObjectMethod(system, getProperty, static_cast<jobject>(key));
-                    if (answer != nullptr)
-                        text = JStringHelper(answer);
-                } catch (...) {
-                    JNIEnvHelper::DeleteLocalRef(answer);
-                    JNIEnvHelper::DeleteLocalRef(system);
-                    throw;
-                }
-                JNIEnvHelper::DeleteLocalRef(answer);
-                JNIEnvHelper::DeleteLocalRef(system);
+            const detail::LocalRef systemRef(JNIEnvHelper::FindClass("java/lang/System"));
+            if (systemRef) {
+                const jclass system = static_cast<jclass>(systemRef.get());
+                jmethodID getProperty = JNIEnvHelper::GetStaticMethodID(
+                    system, "getProperty", "(Ljava/lang/String;)Ljava/lang/String;");
+                JStringHelper key(CSmartString("java.version"));
+                const detail::LocalRef answer(
+                    JNIEnvHelper::CallStaticObjectMethod(system, getProperty, static_cast<jobject>(key)));
+                if (answer)
+                    text = JStringHelper(answer.get());
             }
         } catch (...) {
             throw InitializationException(kFailed);

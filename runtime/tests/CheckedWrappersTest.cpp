@@ -3,6 +3,7 @@
 // starts empty.
 #include "FakeJni.h"
 #include "JNIHelpers.h"
+#include "RuntimeTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -28,20 +29,8 @@ void onFreshThread(const std::function<void()>& body) {
     thread.join();
 }
 
-std::string text(const CSmartString& s) {
-    const char* p = s;
-    return p ? std::string(p) : std::string();
-}
-
 // The message of the JVMException that `call` throws, or "<nothing thrown>".
-std::string thrownBy(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const JVMException& e) {
-        return text(e.getMessage());
-    }
-    return "<nothing thrown>";
-}
+std::string thrownBy(const std::function<void()>& call) { return messageOf<JVMException>(call); }
 
 class CheckedWrappers : public ::testing::Test {
 protected:

@@ -131,10 +131,7 @@ TEST_F(JvmTest, LoaderEntriesComeBeforeTheApplicationClassPath) {
     jclass echo = _simple_class_loader::getClass("runtimetest/Echo");
     jclass echoFromVm = JNIEnvHelper::FindClass("runtimetest/Echo");
     EXPECT_TRUE(JNIEnvHelper::IsSameObject(echo, echoFromVm));
-    JNIEnvHelper::DeleteLocalRef(echoFromVm);
-    JNIEnvHelper::DeleteLocalRef(echo);
-    JNIEnvHelper::DeleteLocalRef(fromVm);
-    JNIEnvHelper::DeleteLocalRef(fromLoader);
+    deleteLocalRefs(echoFromVm, echo, fromVm, fromLoader);
 }
 
 TEST_F(JvmTest, InitTwiceKeepsOneLoaderAndUnloadEndsIt) {
@@ -218,9 +215,7 @@ TEST_F(JvmTest, AnAdoptedLoaderServesClasses) {
 
     EXPECT_FALSE(_simple_class_loader::init(nullptr, loader));
     EXPECT_FALSE(_simple_class_loader::isInitialized());
-    JNIEnvHelper::DeleteLocalRef(echo);
-    JNIEnvHelper::DeleteLocalRef(loader);
-    JNIEnvHelper::DeleteLocalRef(loaderClass);
+    deleteLocalRefs(echo, loader, loaderClass);
 }
 
 TEST_F(JvmTest, DeinitOnAThreadWithoutJavaForgetsTheLoader) {

@@ -18,6 +18,24 @@ using jni_helpers::_simple_class_loader;
 
 namespace {
 
+// What each thunk below does around its call, as a generated one does: the helper set up for the
+// thread, the peer's C++ object found (`gone` answers for a peer that has none), and a C++
+// exception handed to Java.
+template <typename Impl, typename Call, typename Gone>
+auto onPeer(JNIEnv* env, jlong peer, Call call, Gone gone) -> decltype(gone()) {
+    if (!jni_helpers::JNIEnvHelper::isInitialized())
+        jni_helpers::JNIEnvHelper::init(env);
+    try {
+        JNIInterface::Receiver receiver(peer);
+        if (!receiver)
+            return gone();
+        return call(*(Impl*)receiver.get());
+    } catch (...) {
+        jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
+    }
+    return decltype(gone())();
+}
+
 // --- C++ classes written as the generator writes implementations and delegators ---------------
 
 class ShapeImpl : public JNIInterface {
@@ -54,36 +72,23 @@ public:
     static thread_local const ShapeImpl* lastCalled;
 
 private:
-    static jint JNICALL areaThunk(JNIEnv* env, jobject, jlong peer, jint p1) {
-        if (!JNIEnvHelper::isInitialized())
-            JNIEnvHelper::init(env);
-        try {
-            JNIInterface::Receiver receiver(peer);
-            if (!receiver) {
-                JNIEnvHelper::ThrowNew("gone", "java/lang/IllegalStateException");
-                return 0;
-            }
-            return ((ShapeImpl*)receiver.get())->area(p1);
-        } catch (...) {
-            jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
-        }
+    // A Java object whose peer is gone answers with an IllegalStateException.
+    template <typename Result>
+    static Result gone() {
+        JNIEnvHelper::ThrowNew("gone", "java/lang/IllegalStateException");
         return 0;
     }
+    static jint JNICALL areaThunk(JNIEnv* env, jobject, jlong peer, jint p1) {
+        return onPeer<ShapeImpl>(
+            env, peer, [&](ShapeImpl& shape) { return shape.area(p1); }, gone<jint>);
+    }
     static jobject JNICALL describeThunk(JNIEnv* env, jobject, jlong peer, jobject p1) {
-        if (!JNIEnvHelper::isInitialized())
-            JNIEnvHelper::init(env);
-        try {
-            JNIInterface::Receiver receiver(peer);
-            if (!receiver) {
-                JNIEnvHelper::ThrowNew("gone", "java/lang/IllegalStateException");
-                return 0;
-            }
-            return ::jni_helpers::JNIEnvHelper::NewLocalRef(
-                ((ShapeImpl*)receiver.get())->describe(JStringHelper(JObject_t(p1))));
-        } catch (...) {
-            jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
-        }
-        return 0;
+        return onPeer<ShapeImpl>(
+            env, peer,
+            [&](ShapeImpl& shape) {
+                return ::jni_helpers::JNIEnvHelper::NewLocalRef(shape.describe(JStringHelper(JObject_t(p1))));
+            },
+            gone<jobject>);
     }
 
     jint m_side;
@@ -109,16 +114,9 @@ public:
 
 private:
     static jobject JNICALL whisperThunk(JNIEnv* env, jobject, jlong peer, jint p1) {
-        if (!JNIEnvHelper::isInitialized())
-            JNIEnvHelper::init(env);
-        try {
-            JNIInterface::Receiver receiver(peer);
-            return receiver.get() ? ::jni_helpers::JNIEnvHelper::NewLocalRef(((SecretImpl*)receiver.get())->whisper(p1))
-                                  : nullptr;
-        } catch (...) {
-            jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
-        }
-        return 0;
+        return onPeer<SecretImpl>(
+            env, peer, [&](SecretImpl& secret) { return ::jni_helpers::JNIEnvHelper::NewLocalRef(secret.whisper(p1)); },
+            []() -> jobject { return nullptr; });
     }
 };
 
@@ -141,15 +139,8 @@ public:
 
 private:
     static void JNICALL runThunk(JNIEnv* env, jobject, jlong peer) {
-        if (!JNIEnvHelper::isInitialized())
-            JNIEnvHelper::init(env);
-        try {
-            JNIInterface::Receiver receiver(peer);
-            if (receiver.get())
-                ((RunnableImpl*)receiver.get())->run();
-        } catch (...) {
-            jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
-        }
+        onPeer<RunnableImpl>(
+            env, peer, [](RunnableImpl& task) { task.run(); }, [] {});
     }
 };
 
@@ -174,23 +165,16 @@ public:
 
 private:
     static jint JNICALL nextThunk(JNIEnv* env, jobject self, jlong peer) {
-        if (!JNIEnvHelper::isInitialized())
-            JNIEnvHelper::init(env);
-        try {
-            JNIInterface::Receiver receiver(peer);
-            if (!receiver) {  // the class's own method
+        return onPeer<CounterDelegator>(
+            env, peer, [](CounterDelegator& counter) { return counter.next(); },
+            [&] {  // the class's own method
                 jclass own = JNIEnvHelper::GetObjectClass(self);
                 jclass base = JNIEnvHelper::GetSuperclass(own);
                 const jint result = JNIEnvHelper::CallNonvirtualIntMethod(self, base, JNIEnvHelper::GetMethodID(base, "next", "()I"));
                 JNIEnvHelper::DeleteLocalRef(base);
                 JNIEnvHelper::DeleteLocalRef(own);
                 return result;
-            }
-            return ((CounterDelegator*)receiver.get())->next();
-        } catch (...) {
-            jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
-        }
-        return 0;
+            });
     }
 };
 
@@ -357,11 +341,7 @@ TEST_F(JvmTest, ImplementationOfAnInterfaceOnlyTheLibrarysLoaderSees) {
     EXPECT_TRUE(sameObject(thirdClass, cls));
     EXPECT_EQ(javaText(JNIEnvHelper::CallObjectMethod(third, whisper, 1)), "psst");
 
-    JNIEnvHelper::DeleteLocalRef(thirdClass);
-    JNIEnvHelper::DeleteLocalRef(loader);
-    JNIEnvHelper::DeleteLocalRef(classClass);
-    JNIEnvHelper::DeleteLocalRef(cls);
-    JNIEnvHelper::DeleteLocalRef(secret);
+    deleteLocalRefs(thirdClass, loader, classClass, cls, secret);
 }
 
 TEST_F(JvmTest, RunnableImplementationRunByAJavaThread) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "JNIHelpers.h"
+#include "RuntimeTexts.h"
 #include "TestRegistry.h"
 #include "TestSupport.h"
 
@@ -102,9 +103,10 @@ private:
     std::vector<std::string> m_allowedWarnings;
 };
 
-inline std::string text(const jni_helpers::CSmartString& s) {
-    const char* p = s;
-    return p ? std::string(p) : std::string();
+// Deletes the local references `refs`, one after the other.
+template <typename... Refs>
+void deleteLocalRefs(Refs... refs) {
+    (jni_helpers::JNIEnvHelper::DeleteLocalRef(refs), ...);
 }
 
 // The text of a Java string (a local reference, deleted here).

@@ -79,10 +79,7 @@ TEST_F(JvmTest, ClassPathAndSortedOptionsReachTheVm) {
     jmethodID getArgs = JNIEnvHelper::GetMethodID(beanClass, "getInputArguments", "()Ljava/util/List;");
     jobject args = JNIEnvHelper::CallObjectMethod(bean, getArgs);
     const std::string list = toString(args);
-    JNIEnvHelper::DeleteLocalRef(args);
-    JNIEnvHelper::DeleteLocalRef(beanClass);
-    JNIEnvHelper::DeleteLocalRef(bean);
-    JNIEnvHelper::DeleteLocalRef(factory);
+    deleteLocalRefs(args, beanClass, bean, factory);
     const std::size_t a = list.find("-Dkavrin.a=first");
     const std::size_t z = list.find("-Dkavrin.z=last");
     const std::size_t x = list.find("-Xcheck:jni");
@@ -225,10 +222,7 @@ TEST_F(JvmTest, TwoTextThrowNewLeavesExactlyThatExceptionPending) {
     jthrowable second = JNIEnvHelper::ExceptionOccurred();
     JNIEnvHelper::ExceptionClear();
     EXPECT_EQ(toString(second), "java.lang.RuntimeException: only a message");
-    JNIEnvHelper::DeleteLocalRef(second);
-    JNIEnvHelper::DeleteLocalRef(thrownClass);
-    JNIEnvHelper::DeleteLocalRef(iae);
-    JNIEnvHelper::DeleteLocalRef(thrown);
+    deleteLocalRefs(second, thrownClass, iae, thrown);
 }
 
 TEST_F(JvmTest, EveryPrimitiveTypeRoundTripsThroughTheVariadicForms) {
@@ -348,10 +342,7 @@ TEST_F(JvmTest, EveryPrimitiveTypeRoundTripsThroughTheVariadicForms) {
     value.d = d;
     EXPECT_EQ(JNIEnvHelper::CallDoubleMethodA(kid, mid("echoD", "(D)D"), &value), d + 1);
 
-    JNIEnvHelper::DeleteLocalRef(full);
-    JNIEnvHelper::DeleteLocalRef(kid);
-    JNIEnvHelper::DeleteLocalRef(child);
-    JNIEnvHelper::DeleteLocalRef(echo);
+    deleteLocalRefs(full, kid, child, echo);
 }
 
 namespace {

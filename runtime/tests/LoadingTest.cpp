@@ -3,6 +3,7 @@
 // JNI_CreateJavaVM, one without any JNI function).
 #include "FakeJni.h"
 #include "JNIHelpers.h"
+#include "RuntimeTexts.h"
 #include "TestRegistry.h"
 #include "fakevm/FakeJvmControl.h"
 
@@ -24,21 +25,6 @@ const char kSunKey[] = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 const char kIbmKey[] = "SOFTWARE\\IBM\\Java2 Runtime Environment";
 const char kSunMirror[] = "SOFTWARE\\QUENMAR\\JavaSoft\\Java2 Runtime Environment";
 const char kIbmMirror[] = "SOFTWARE\\QUENMAR\\IBM\\Java2 Runtime Environment";
-
-std::string text(const CSmartString& s) {
-    const char* p = s;
-    return p ? std::string(p) : std::string();
-}
-
-template <typename E>
-std::string failure(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const E& e) {
-        return text(e.getMessage());
-    }
-    return "<nothing thrown>";
-}
 
 std::string missingLibrary(const std::string& name) { return "/nonexistent/" + name + "/libjvm.so"; }
 
@@ -74,20 +60,36 @@ void onThread(const std::function<void()>& body) {
     thread.join();
 }
 
+// The fake VM loaded and a new Java object held by a JObject_t (a global reference of `local`)
+// whose last release a case watches; the VM's attach and detach counts as they were then.
+struct HeldObject {
+    HeldObject()
+        : vm((JVM::load(CSmartString(FAKE_JVM_PATH)), fakeJvm())), env(*vm->env),
+          local(env.ref(env.make("object", "java/lang/Object"))), held(new JObject_t(local)),
+          attached(vm->attachCalls), detached(vm->detachCalls) {}
+
+    FakeJvmControl* vm;
+    fakejni::Env& env;
+    jobject local;
+    JObject_t* held;
+    int attached;
+    int detached;
+};
+
 }  // namespace
 
 TEST_F(Loading, FirstMatchingVersionSubkeyWithItsValueWins) {
     reg.runtime(kSunKey, "1.3",
                 {{"1.2", missingLibrary("1.2")}, {"1.3", ""}, {"1.3.1", missingLibrary("1.3.1")},
                  {"1.3.2", missingLibrary("1.3.2")}});
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(); }),
               "Cannot find JVM: \"" + missingLibrary("1.3.1") + "\"");
     // A version given by the caller matches by prefix.
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(jni_helpers::JRE_SUN, "1.2"); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(jni_helpers::JRE_SUN, "1.2"); }),
               "Cannot find JVM: \"" + missingLibrary("1.2") + "\"");
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(jni_helpers::JRE_SUN, "1.3.2"); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(jni_helpers::JRE_SUN, "1.3.2"); }),
               "Cannot find JVM: \"" + missingLibrary("1.3.2") + "\"");
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(jni_helpers::JRE_SUN, "1.4"); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(jni_helpers::JRE_SUN, "1.4"); }),
               "Failed to initialize JVM");
     EXPECT_EQ(registry::openKeyCount(), 0);
 }
@@ -95,32 +97,32 @@ TEST_F(Loading, FirstMatchingVersionSubkeyWithItsValueWins) {
 TEST_F(Loading, SubkeysAreTriedInSortedOrder) {
     // Written out of order; enumerated sorted: 1.8.0_20 before 1.8.0_3 (byte order).
     reg.runtime(kSunKey, "1.8", {{"1.8.0_3", missingLibrary("3")}, {"1.8.0_20", missingLibrary("20")}});
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(); }),
               "Cannot find JVM: \"" + missingLibrary("20") + "\"");
 }
 
 TEST_F(Loading, MissingCurrentVersionFails) {
     reg.runtime(kSunKey, "", {{"1.4", missingLibrary("1.4")}});
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(); }), "Failed to initialize JVM");
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(); }), "Failed to initialize JVM");
     EXPECT_EQ(registry::openKeyCount(), 0);
 }
 
 TEST_F(Loading, NothingRegisteredFails) {
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(); }), "Failed to initialize JVM");
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(jni_helpers::JRE_IBM, CSmartString()); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(); }), "Failed to initialize JVM");
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(jni_helpers::JRE_IBM, CSmartString()); }),
               "Failed to initialize JVM");
 }
 
 TEST_F(Loading, DefaultFallsBackOnTheJavaSoftMirrorThenTheIbmMirror) {
     reg.runtime(kIbmMirror, "1.4", {{"1.4.2", missingLibrary("ibm-mirror")}});
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(); }),
               "Cannot find JVM: \"" + missingLibrary("ibm-mirror") + "\"");
     reg.runtime(kSunMirror, "1.5", {{"1.5.0", missingLibrary("sun-mirror")}});
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(); }),
               "Cannot find JVM: \"" + missingLibrary("sun-mirror") + "\"");
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(jni_helpers::JRE_SUN, CSmartString()); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(jni_helpers::JRE_SUN, CSmartString()); }),
               "Cannot find JVM: \"" + missingLibrary("sun-mirror") + "\"");
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(jni_helpers::JRE_IBM, CSmartString()); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(jni_helpers::JRE_IBM, CSmartString()); }),
               "Cannot find JVM: \"" + missingLibrary("ibm-mirror") + "\"");
     EXPECT_EQ(registry::openKeyCount(), 0);
 }
@@ -128,9 +130,9 @@ TEST_F(Loading, DefaultFallsBackOnTheJavaSoftMirrorThenTheIbmMirror) {
 TEST_F(Loading, AVendorKeyThatExistsKeepsTheMirrorUnread) {
     reg.runtime(kSunMirror, "1.5", {{"1.5.0", missingLibrary("sun-mirror")}});
     reg.runtime(kSunKey, "9.9", {{"1.5.0", missingLibrary("vendor")}});
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(); }), "Failed to initialize JVM");
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(); }), "Failed to initialize JVM");
     reg.runtime(kIbmKey, "1.4", {{"1.4.2", missingLibrary("ibm-vendor")}});
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(jni_helpers::JRE_IBM, CSmartString()); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(jni_helpers::JRE_IBM, CSmartString()); }),
               "Cannot find JVM: \"" + missingLibrary("ibm-vendor") + "\"");
     EXPECT_EQ(registry::openKeyCount(), 0);
 }
@@ -138,17 +140,17 @@ TEST_F(Loading, AVendorKeyThatExistsKeepsTheMirrorUnread) {
 TEST_F(Loading, ReadAccessIsEnough) {
     reg.runtime(kSunKey, "1.4", {{"1.4.2", missingLibrary("1.4.2")}});
     registry::setNoAdminMode(true);
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(); }),
               "Cannot find JVM: \"" + missingLibrary("1.4.2") + "\"");
 }
 
 TEST_F(Loading, ASubkeyThatCannotBeOpenedIsSkipped) {
     reg.runtime(kSunKey, "1.4", {{"1.4.1", missingLibrary("1.4.1")}, {"1.4.2", missingLibrary("1.4.2")}});
     registry::injectFailure(std::string("HKEY_LOCAL_MACHINE\\") + kSunKey + "\\1.4.1", ERROR_ACCESS_DENIED);
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(); }),
               "Cannot find JVM: \"" + missingLibrary("1.4.2") + "\"");
     registry::injectFailure(std::string("HKEY_LOCAL_MACHINE\\") + kSunKey, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(jni_helpers::JRE_SUN, CSmartString()); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(jni_helpers::JRE_SUN, CSmartString()); }),
               "Failed to initialize JVM");
     EXPECT_EQ(registry::openKeyCount(), 0);
 }
@@ -157,9 +159,9 @@ TEST_F(Loading, JdkOneOneUsesJavaHomeAndItsLegacyLibrary) {
     reg.set(std::string(kSunKey), "CurrentVersion", "1.1");
     reg.set(std::string(kSunKey) + "\\1.1.8", "JavaHome", "/opt/jdk1.1.8");
     reg.set(std::string(kSunKey) + "\\1.1.8", "RuntimeLib", missingLibrary("not-this"));
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(); }),
               "Cannot find JVM: \"/opt/jdk1.1.8/bin/javai.dll\"");
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(jni_helpers::JRE_MICROSOFT, CSmartString()); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(jni_helpers::JRE_MICROSOFT, CSmartString()); }),
               "Cannot find JVM: \"msjava.dll\"");
     // A failed load keeps no version: the next direct load decides it again.
     JVM::load(CSmartString(FAKE_JVM_PATH));
@@ -167,11 +169,11 @@ TEST_F(Loading, JdkOneOneUsesJavaHomeAndItsLegacyLibrary) {
 }
 
 TEST_F(Loading, LibrariesWithoutTheVmFunctions) {
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(CSmartString(NO_JNI_PATH)); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(CSmartString(NO_JNI_PATH)); }),
               "Failed to initialize JVM");
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(CSmartString(NO_SDK_PATH)); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(CSmartString(NO_SDK_PATH)); }),
               "Cannot load JNI SDK");
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(CSmartString("/nonexistent/libjvm.so")); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(CSmartString("/nonexistent/libjvm.so")); }),
               "Cannot find JVM: \"/nonexistent/libjvm.so\"");
 }
 
@@ -242,7 +244,7 @@ TEST_F(Loading, FailedCreationHoldsNothingAndCanBeRetried) {
     ASSERT_NE(vm, nullptr);
     vm->createCalls = 0;
     vm->createResult = JNI_EINVAL;
-    EXPECT_EQ(failure<InitializationException>([] { JVM::load(CSmartString(FAKE_JVM_PATH)); }),
+    EXPECT_EQ(messageOf<InitializationException>([] { JVM::load(CSmartString(FAKE_JVM_PATH)); }),
               "Failed to initialize JVM: JNI_CreateJavaVM returned -6");
     onThread([] { EXPECT_EQ(JVM::attachCurrentThread(), -1); });
     EXPECT_FALSE(JNIEnvHelper::isInitialized());
@@ -254,7 +256,7 @@ TEST_F(Loading, FailedCreationHoldsNothingAndCanBeRetried) {
     EXPECT_TRUE(JNIEnvHelper::isInitialized());
 
     // A second load while the VM is held is refused without asking the library.
-    const std::string second = failure<InitializationException>([] { JVM::load(CSmartString(FAKE_JVM_PATH)); });
+    const std::string second = messageOf<InitializationException>([] { JVM::load(CSmartString(FAKE_JVM_PATH)); });
     EXPECT_EQ(second.rfind("Failed to initialize JVM", 0), 0u) << second;
     EXPECT_EQ(vm->createCalls, 2);
     JVM::unload();
@@ -296,7 +298,7 @@ TEST_F(Loading, AnnouncedNativesAreRegisteredWhole) {
 TEST_F(Loading, NativesOfAMissingClassFailTheLoad) {
     JNINativeMethod method = {const_cast<char*>("m"), const_cast<char*>("()V"), reinterpret_cast<void*>(1)};
     JVM::registerNatives("no/such/Class", &method, 1);
-    const std::string message = failure<JVMException>([] { JVM::load(CSmartString(FAKE_JVM_PATH)); });
+    const std::string message = messageOf<JVMException>([] { JVM::load(CSmartString(FAKE_JVM_PATH)); });
     EXPECT_NE(message.find("no/such/Class"), std::string::npos) << message;
     EXPECT_EQ(fakeJvm()->env->pending, nullptr);
 }
@@ -331,49 +333,41 @@ TEST_F(Loading, ThreadsTheLibraryAttachedAreDetachedWhenTheyEnd) {
 }
 
 TEST_F(Loading, LastReleaseOnAThreadWithoutEnvironmentAttachesForTheMoment) {
-    JVM::load(CSmartString(FAKE_JVM_PATH));
-    FakeJvmControl* vm = fakeJvm();
-    fakejni::Env& env = *vm->env;
-    jobject local = env.ref(env.make("object", "java/lang/Object"));
-    JObject_t* held = new JObject_t(local);
-    const int attached = vm->attachCalls;
-    const int detached = vm->detachCalls;
-    onThread([&] { delete held; });
-    EXPECT_EQ(vm->attachCalls - attached, 1);
-    EXPECT_EQ(vm->detachCalls - detached, 1);
+    const HeldObject h;
+    FakeJvmControl* vm = h.vm;
+    fakejni::Env& env = h.env;
+    onThread([&] { delete h.held; });
+    EXPECT_EQ(vm->attachCalls - h.attached, 1);
+    EXPECT_EQ(vm->detachCalls - h.detached, 1);
     EXPECT_EQ(env.count("DeleteGlobalRef"), 1);
     EXPECT_TRUE(env.liveGlobals.empty());
 
     // On a thread with an environment nothing is attached or detached.
-    JObject_t* again = new JObject_t(local);
+    JObject_t* again = new JObject_t(h.local);
     delete again;
-    EXPECT_EQ(vm->attachCalls - attached, 1);
+    EXPECT_EQ(vm->attachCalls - h.attached, 1);
     EXPECT_EQ(env.count("DeleteGlobalRef"), 2);
 }
 
 TEST_F(Loading, ThreadsTheApplicationAttachedStayAttached) {
-    JVM::load(CSmartString(FAKE_JVM_PATH));
-    FakeJvmControl* vm = fakeJvm();
-    fakejni::Env& env = *vm->env;
-    jobject local = env.ref(env.make("object", "java/lang/Object"));
-    JObject_t* held = new JObject_t(local);
-    const int attached = vm->attachCalls;
-    const int detached = vm->detachCalls;
+    const HeldObject h;
+    FakeJvmControl* vm = h.vm;
+    fakejni::Env& env = h.env;
     onThread([&] {
         JNIEnv* own = nullptr;
         ASSERT_EQ(vm->vm->AttachCurrentThread(reinterpret_cast<void**>(&own), nullptr), JNI_OK);
         // The last release uses the thread as the application left it.
-        delete held;
+        delete h.held;
         EXPECT_EQ(env.count("DeleteGlobalRef"), 1);
-        EXPECT_EQ(vm->detachCalls - detached, 0);
+        EXPECT_EQ(vm->detachCalls - h.detached, 0);
         EXPECT_FALSE(JNIEnvHelper::isInitialized());
         // Calls use it too; the thread's end leaves it to the application.
-        { JObject_t used(local); }
+        { JObject_t used(h.local); }
         EXPECT_EQ(env.count("DeleteGlobalRef"), 2);
         EXPECT_EQ(JVM::attachCurrentThread(), -1);  // it has an environment now
     });
-    EXPECT_EQ(vm->attachCalls - attached, 1);  // the application's own
-    EXPECT_EQ(vm->detachCalls - detached, 0);
+    EXPECT_EQ(vm->attachCalls - h.attached, 1);  // the application's own
+    EXPECT_EQ(vm->detachCalls - h.detached, 0);
     EXPECT_TRUE(env.liveGlobals.empty());
 }
 

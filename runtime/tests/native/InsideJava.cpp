@@ -57,62 +57,53 @@ JStringHelper runOnThread(jint value) {
     return JStringHelper(CSmartString(answer.c_str()));
 }
 
+// What a generated native stub does around its body: the helper set up with the environment Java
+// passed, and a C++ exception (`Reported`, with its message; any other, as "System Error")
+// handed to Java.
+template <typename Reported, typename Body>
+auto nativeStub(JNIEnv* env, Body body) -> decltype(body()) {
+    try {
+        if (!JNIEnvHelper::isInitialized())
+            JNIEnvHelper::init(env);
+        return body();
+    } catch (Reported e) {
+        jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());
+    } catch (...) {
+        jni_helpers::JNIEnvHelper::ThrowNew("System Error");
+    }
+    return decltype(body())();
+}
+
+// A wrapper's Java object as the local reference a native method returns.
+jstring returned(const JObject_t& wrapper) {
+    return (jstring)jni_helpers::JNIEnvHelper::NewLocalRef((jobject)wrapper);
+}
+
 }  // namespace
 
 extern "C" {
 
 JNIEXPORT jstring JNICALL Java_runtimetest_InsideJava_run(JNIEnv* env, jclass, jint p0) {
-    try {
-        if (!JNIEnvHelper::isInitialized())
-            JNIEnvHelper::init(env);
-        return (jstring)jni_helpers::JNIEnvHelper::NewLocalRef((jobject)run(p0));
-    } catch (::jni_helpers::JVMException e) {
-        jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());
-    } catch (...) {
-        jni_helpers::JNIEnvHelper::ThrowNew("System Error");
-    }
-    return 0;
+    return nativeStub<JVMException>(env, [&] { return returned(run(p0)); });
 }
 
 JNIEXPORT jstring JNICALL Java_runtimetest_InsideJava_runOnThread(JNIEnv* env, jclass, jint p0) {
-    try {
-        if (!JNIEnvHelper::isInitialized())
-            JNIEnvHelper::init(env);
-        return (jstring)jni_helpers::JNIEnvHelper::NewLocalRef((jobject)runOnThread(p0));
-    } catch (::jni_helpers::JVMException e) {
-        jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());
-    } catch (...) {
-        jni_helpers::JNIEnvHelper::ThrowNew("System Error");
-    }
-    return 0;
+    return nativeStub<JVMException>(env, [&] { return returned(runOnThread(p0)); });
 }
 
 JNIEXPORT void JNICALL Java_runtimetest_InsideJava_throwFromNative(JNIEnv* env, jclass, jstring p0) {
-    try {
-        if (!JNIEnvHelper::isInitialized())
-            JNIEnvHelper::init(env);
+    nativeStub<JVMException>(env, [&] {
         throw ::jni_helpers::JVMException(CSmartString("native: ") +
                                           static_cast<CSmartString>(::jni_helpers::JStringHelper(JObject_t(p0))));
-    } catch (::jni_helpers::JVMException e) {
-        jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());
-    } catch (...) {
-        jni_helpers::JNIEnvHelper::ThrowNew("System Error");
-    }
+    });
 }
 
 JNIEXPORT jstring JNICALL Java_runtimetest_InsideJava_version(JNIEnv* env, jclass) {
-    try {
-        if (!JNIEnvHelper::isInitialized())
-            JNIEnvHelper::init(env);
+    return nativeStub<BaseException>(env, [] {
         char text[32];
         std::snprintf(text, sizeof text, "0x%lx", JVM::version());
-        return (jstring)jni_helpers::JNIEnvHelper::NewLocalRef((jobject)JStringHelper(CSmartString(text)));
-    } catch (::jni_helpers::BaseException e) {
-        jni_helpers::JNIEnvHelper::ThrowNew(e.getMessage());
-    } catch (...) {
-        jni_helpers::JNIEnvHelper::ThrowNew("System Error");
-    }
-    return 0;
+        return returned(JStringHelper(CSmartString(text)));
+    });
 }
 
 }  // extern "C"
