@@ -243,6 +243,14 @@ class Person {
     }
     return found;
   }
+  // The generator dialog once it is on the screen and its page tree takes clicks; null when it
+  // does not come to that.
+  HWND generatorDialog() const {
+    const HWND d = window("KAVRIN Generator");
+    if (d == nullptr) return nullptr;
+    const HWND tree = ::GetDlgItem(d, IDC_PAGE_TREE);
+    return eventually([&] { return ::IsWindowEnabled(tree) != FALSE; }) ? d : nullptr;
+  }
   // The visible control with this id under `root` (pages hide theirs when they are not shown).
   static HWND visible(HWND root, int id) {
     for (HWND c : ui::childWindows(root)) {
@@ -311,10 +319,9 @@ TEST_F(AddInEndToEndTest, APersonAtTheScreenAddsAModuleAndAClassAndGenerates) {
   const std::string target = "fixtures.delegate.DelegateTarget";
   auto drive = [&] {
     const Person p(server.name());
-    const HWND d = p.window("KAVRIN Generator");
+    const HWND d = p.generatorDialog();
     ASSERT_NE(d, nullptr);
     const HWND tree = ::GetDlgItem(d, IDC_PAGE_TREE);
-    ASSERT_TRUE(Person::eventually([&] { return ::IsWindowEnabled(tree) != FALSE; }));
     // The JDK's row: a click selects and checks it, and it becomes the current JVM.
     ASSERT_TRUE(p.clickTreeItem(tree, "Installed JVMs"));
     const HWND jvms = ui::findChild(d, IDC_JVM_LIST);
@@ -457,10 +464,9 @@ TEST_F(AddInEndToEndTest, TheRunsProblemBoxWaitsOnTheScreenForThePersonAndLeaves
   const std::string caption = "KAVRIN Error Message";
   auto drive = [&] {
     const Person p(server.name());
-    const HWND d = p.window("KAVRIN Generator");
+    const HWND d = p.generatorDialog();
     ASSERT_NE(d, nullptr);
     const HWND tree = ::GetDlgItem(d, IDC_PAGE_TREE);
-    ASSERT_TRUE(Person::eventually([&] { return ::IsWindowEnabled(tree) != FALSE; }));
     ASSERT_TRUE(p.click(::GetDlgItem(d, IDOK)));
     // The run's box, raised on its worker thread, is on the screen with the keyboard's focus, and
     // the run waits for it: the controls are not given back yet.

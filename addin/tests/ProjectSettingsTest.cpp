@@ -61,6 +61,12 @@ class ProjectSettingsTest : public AddinTest {
     m.lastDelegators = {"a.b.Iface", "c.D"};
     return m;
   }
+  // The filter's switches, fields' first.
+  static std::vector<bool> switches(const GlobalFilter& f) {
+    return {f.fields_bAll, f.fields_bExcludeInherited, f.fields_bExcludeRegular, f.fields_bExcludeProtected,
+            f.fields_bExcludePrivate, f.methods_bAll, f.methods_bExcludeInherited, f.methods_bExcludeRegular,
+            f.methods_bExcludeProtected, f.methods_bExcludePrivate};
+  }
   static void expectSameModel(const Model& loaded, const Model& saved) {
     EXPECT_EQ(loaded.modules, saved.modules);
     ASSERT_EQ(loaded.classes.size(), saved.classes.size());
@@ -79,16 +85,7 @@ class ProjectSettingsTest : public AddinTest {
       EXPECT_FALSE(a.bHasNativeMethods) << "not stored";
       EXPECT_EQ(a.TYPE, b.TYPE != 0 ? 1 : 0);
     }
-    const GlobalFilter& f = loaded.filter;
-    const GlobalFilter& g = saved.filter;
-    EXPECT_EQ(std::vector<bool>({f.fields_bAll, f.fields_bExcludeInherited, f.fields_bExcludeRegular,
-                                 f.fields_bExcludeProtected, f.fields_bExcludePrivate, f.methods_bAll,
-                                 f.methods_bExcludeInherited, f.methods_bExcludeRegular, f.methods_bExcludeProtected,
-                                 f.methods_bExcludePrivate}),
-              std::vector<bool>({g.fields_bAll, g.fields_bExcludeInherited, g.fields_bExcludeRegular,
-                                 g.fields_bExcludeProtected, g.fields_bExcludePrivate, g.methods_bAll,
-                                 g.methods_bExcludeInherited, g.methods_bExcludeRegular, g.methods_bExcludeProtected,
-                                 g.methods_bExcludePrivate}));
+    EXPECT_EQ(switches(loaded.filter), switches(saved.filter));
     EXPECT_EQ(loaded.substitutions, saved.substitutions);
     EXPECT_EQ(loaded.fieldPrefix, saved.fieldPrefix);
     EXPECT_EQ(loaded.methodPrefix, saved.methodPrefix);

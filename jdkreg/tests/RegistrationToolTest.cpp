@@ -39,12 +39,8 @@ protected:
     }
 
     std::vector<std::string> journalLines() const {
-        std::vector<std::string> lines;
         std::ifstream in(journalFile);
-        std::string line;
-        while (std::getline(in, line))
-            lines.push_back(line);
-        return lines;
+        return kavrin_test::readLines(in);
     }
 
     std::string registryText() const {

@@ -60,7 +60,15 @@ struct Slot {
 };
 
 const std::uint8_t kUtf8 = 1;
+const std::uint8_t kLong = 5;
+const std::uint8_t kDouble = 6;
 const std::uint8_t kClass = 7;
+
+// The length after its tag of each constant-pool entry that is passed over, by tag: Integer and
+// Float (3, 4), Long and Double (5, 6), String (8), the member references and NameAndType (9 to
+// 12), MethodHandle (15), MethodType (16), Dynamic and InvokeDynamic (17, 18), Module and Package
+// (19, 20). Utf8 (1) and Class (7) are read; 0 stands for no such tag.
+const std::uint8_t kPassedLength[] = {0, 0, 0, 4, 4, 8, 8, 0, 2, 4, 4, 4, 4, 0, 0, 3, 2, 4, 4, 2, 2};
 
 // Modified UTF-8 (the class-file form) to UTF-16: sequences of one to three bytes, by their bit
 // patterns; false at any other byte.
@@ -105,40 +113,17 @@ bool readClassFileBases(const unsigned char* bytes, std::size_t size, ClassFileB
         if (!in.u1(slot.tag))
             return fail(error, "class file cut short in its constant pool");
         bool ok = true;
-        switch (slot.tag) {
-        case kUtf8:
+        if (slot.tag == kUtf8) {
             ok = in.u2(slot.textLength);
             slot.textPos = in.position();
             ok = ok && in.skip(slot.textLength);
-            break;
-        case kClass:
+        } else if (slot.tag == kClass) {
             ok = in.u2(slot.nameIndex);
-            break;
-        case 8:   // String
-        case 16:  // MethodType
-        case 19:  // Module
-        case 20:  // Package
-            ok = in.skip(2);
-            break;
-        case 15:  // MethodHandle
-            ok = in.skip(3);
-            break;
-        case 3:   // Integer
-        case 4:   // Float
-        case 9:   // Fieldref
-        case 10:  // Methodref
-        case 11:  // InterfaceMethodref
-        case 12:  // NameAndType
-        case 17:  // Dynamic
-        case 18:  // InvokeDynamic
-            ok = in.skip(4);
-            break;
-        case 5:  // Long
-        case 6:  // Double
-            ok = in.skip(8);
-            ++index;  // the next slot is unusable
-            break;
-        default:
+        } else if (slot.tag < sizeof kPassedLength && kPassedLength[slot.tag] != 0) {
+            ok = in.skip(kPassedLength[slot.tag]);
+            if (slot.tag == kLong || slot.tag == kDouble)
+                ++index;  // the next slot is unusable
+        } else {
             return fail(error, "unknown constant pool tag " + std::to_string(slot.tag) + " at entry " +
                                    std::to_string(index));
         }

@@ -577,21 +577,40 @@ jstring JNIEnvHelper::NewString(CSmartString text) {
     return newString(units, static_cast<jsize>(text.length()));
 }
 
-jsize JNIEnvHelper::GetStringLength(jstring str) {
+namespace {
+
+// A string's length, its characters and their release are asked alike in UTF-16 units and in
+// modified UTF-8: a null string has length 0 and no characters, and nothing is released for it.
+template <auto Length>
+KAVRIN_HOT jsize lengthOf(jstring str) {
     JNIEnv* e = env();
     if (str == nullptr)
         return 0;
-    return checked(e, [&] { return e->GetStringLength(str); });
+    return checked(e, [&] { return (e->*Length)(str); });
 }
 
-const jchar* JNIEnvHelper::GetStringChars(jstring str, jboolean* isCopy) {
+template <auto Chars>
+KAVRIN_HOT auto charsOf(jstring str, jboolean* isCopy) {
     JNIEnv* e = env();
-    return checked(e, [&] { return str != nullptr ? e->GetStringChars(str, isCopy) : nullptr; });
+    return checked(e, [&] { return str != nullptr ? (e->*Chars)(str, isCopy) : nullptr; });
+}
+
+template <auto Release, typename Char>
+KAVRIN_HOT void releaseChars(jstring str, const Char* chars) {
+    if (str != nullptr && chars != nullptr)
+        (env()->*Release)(str, chars);
+}
+
+}  // namespace
+
+jsize JNIEnvHelper::GetStringLength(jstring str) { return lengthOf<&JNIEnv::GetStringLength>(str); }
+
+const jchar* JNIEnvHelper::GetStringChars(jstring str, jboolean* isCopy) {
+    return charsOf<&JNIEnv::GetStringChars>(str, isCopy);
 }
 
 void JNIEnvHelper::ReleaseStringChars(jstring str, const jchar* chars) {
-    if (str != nullptr && chars != nullptr)
-        env()->ReleaseStringChars(str, chars);
+    releaseChars<&JNIEnv::ReleaseStringChars>(str, chars);
 }
 
 jstring JNIEnvHelper::NewStringUTF(const char* utf) {
@@ -601,21 +620,14 @@ jstring JNIEnvHelper::NewStringUTF(const char* utf) {
     return checked(e, [&] { return e->NewStringUTF(utf); });
 }
 
-jsize JNIEnvHelper::GetStringUTFLength(jstring str) {
-    JNIEnv* e = env();
-    if (str == nullptr)
-        return 0;
-    return checked(e, [&] { return e->GetStringUTFLength(str); });
-}
+jsize JNIEnvHelper::GetStringUTFLength(jstring str) { return lengthOf<&JNIEnv::GetStringUTFLength>(str); }
 
 const char* JNIEnvHelper::GetStringUTFChars(jstring str, jboolean* isCopy) {
-    JNIEnv* e = env();
-    return checked(e, [&] { return str != nullptr ? e->GetStringUTFChars(str, isCopy) : nullptr; });
+    return charsOf<&JNIEnv::GetStringUTFChars>(str, isCopy);
 }
 
 void JNIEnvHelper::ReleaseStringUTFChars(jstring str, const char* chars) {
-    if (str != nullptr && chars != nullptr)
-        env()->ReleaseStringUTFChars(str, chars);
+    releaseChars<&JNIEnv::ReleaseStringUTFChars>(str, chars);
 }
 
 void JNIEnvHelper::GetStringRegion(jstring str, jsize start, jsize len, jchar* buf) {

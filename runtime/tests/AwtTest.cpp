@@ -14,7 +14,14 @@ namespace {
 
 class AwtTest : public JvmTest {
 protected:
-    // Starts the VM with AWT on the display; false (the case is skipped) when there is none.
+    // Every case starts the VM with AWT on the display, and is skipped when there is none.
+    void SetUp() override {
+        JvmTest::SetUp();
+        if (!startWithDisplay())
+            GTEST_SKIP() << m_skipReason;
+    }
+
+    // Starts the VM with AWT on the display; false when there is none.
     bool startWithDisplay() {
         const char* display = std::getenv("DISPLAY");
         if (display == nullptr || *display == '\0') {
@@ -89,8 +96,6 @@ private:
 }  // namespace
 
 TEST_F(AwtTest, AShownFrameHasAWindowThatLeadsBackToIt) {
-    if (!startWithDisplay())
-        GTEST_SKIP() << m_skipReason;
     jobject frame = newFrame("kavrin shown");
     ASSERT_TRUE(show(frame));
 
@@ -107,8 +112,6 @@ TEST_F(AwtTest, AShownFrameHasAWindowThatLeadsBackToIt) {
 }
 
 TEST_F(AwtTest, AnUnknownWindowGivesNoComponent) {
-    if (!startWithDisplay())
-        GTEST_SKIP() << m_skipReason;
     jobject frame = newFrame("kavrin other");
     ASSERT_TRUE(show(frame));
     const long window = JNIEnvHelper::getNativeFromComponent(frame);
@@ -121,8 +124,6 @@ TEST_F(AwtTest, AnUnknownWindowGivesNoComponent) {
 }
 
 TEST_F(AwtTest, AFrameNotYetDisplayableHasNoWindow) {
-    if (!startWithDisplay())
-        GTEST_SKIP() << m_skipReason;
     jobject frame = newFrame("kavrin hidden");
     EXPECT_EQ(JNIEnvHelper::getNativeFromComponent(frame), 0);
     EXPECT_FALSE(JNIEnvHelper::ExceptionCheck());

@@ -362,21 +362,23 @@ TEST_F(JvmTest, CopiesShareTheJavaObjectWhoseCallsReachTheOldestLivingOne) {
     const JavaCalls calls;
     std::unique_ptr<ShapeImpl> original(new ShapeImpl(5));
     const JObject_t java(static_cast<jobject>(*original));  // Java keeps the object
+    // A call of the Java object's area (its side is 5) and the C++ object that answered it.
+    auto expectAnswerFrom = [&](const ShapeImpl* answerer, jint scale) {
+        EXPECT_EQ(calls.area(java, scale), 5 * scale);
+        EXPECT_EQ(ShapeImpl::lastCalled, answerer);
+    };
 
     // A copy shares the Java object; the calls stay with the original.
     std::unique_ptr<ShapeImpl> copy(new ShapeImpl(*original));
     EXPECT_TRUE(sameObject(*copy, java));
-    EXPECT_EQ(calls.area(java, 2), 10);
-    EXPECT_EQ(ShapeImpl::lastCalled, original.get());
+    expectAnswerFrom(original.get(), 2);
     copy.reset();
-    EXPECT_EQ(calls.area(java, 3), 15);
-    EXPECT_EQ(ShapeImpl::lastCalled, original.get());
+    expectAnswerFrom(original.get(), 3);
 
     // The original ends first: the copy takes the calls.
     copy.reset(new ShapeImpl(*original));
     original.reset();
-    EXPECT_EQ(calls.area(java, 4), 20);
-    EXPECT_EQ(ShapeImpl::lastCalled, copy.get());
+    expectAnswerFrom(copy.get(), 4);
 
     // Assignment: the target's own Java object is let go; the target shares this one and gets
     // its calls once the copy, which receives them, ends.
@@ -385,15 +387,12 @@ TEST_F(JvmTest, CopiesShareTheJavaObjectWhoseCallsReachTheOldestLivingOne) {
     *target = *copy;
     EXPECT_EQ(calls.failureOf(before), "java.lang.IllegalStateException");
     EXPECT_TRUE(sameObject(*target, java));
-    EXPECT_EQ(calls.area(java, 1), 5);
-    EXPECT_EQ(ShapeImpl::lastCalled, copy.get());
+    expectAnswerFrom(copy.get(), 1);
     copy.reset();
-    EXPECT_EQ(calls.area(java, 1), 5);
-    EXPECT_EQ(ShapeImpl::lastCalled, target.get());
+    expectAnswerFrom(target.get(), 1);
     ShapeImpl& alias = *target;
     *target = alias;  // an object assigned to itself stays as it is
-    EXPECT_EQ(calls.area(java, 2), 10);
-    EXPECT_EQ(ShapeImpl::lastCalled, target.get());
+    expectAnswerFrom(target.get(), 2);
 
     // The last one ends: the Java object is cut off.
     target.reset();

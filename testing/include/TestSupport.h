@@ -211,6 +211,15 @@ inline CommandResult runJava(const std::string& classPath, const std::vector<std
     return runCommand(argv, timeoutSeconds);
 }
 
+// The lines of a stream, without their ends (none from a stream that cannot be read).
+inline std::vector<std::string> readLines(std::istream& in) {
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
 // Every entry name of a zip archive (jar or jmod), in archive order, from `unzip -Z1`.
 // unzip exits 1 on the 4-byte prefix of a jmod, which is only a warning.
 inline std::vector<std::string> listArchiveEntries(const std::string& archive) {

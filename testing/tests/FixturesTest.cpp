@@ -74,12 +74,8 @@ std::string classFile(const char* root, const std::string& name) {
 }
 
 std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
     std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line))
-        out.push_back(line);
-    return out;
+    return kavrin_test::readLines(in);
 }
 
 }  // namespace
