@@ -1,11 +1,8 @@
 # Extracts classes of a jmod (or jar) into <OUT> in their package folders (java/lang/Object.class),
 # leaving out the jmod's "classes/" folder. Run with cmake -P and -D ARCHIVE=, OUT=, UNZIP=, and
 # CLASSES= a ';'-separated list of '/'-separated class names.
-foreach(var ARCHIVE OUT UNZIP CLASSES)
-  if(NOT DEFINED ${var})
-    message(FATAL_ERROR "ExtractClasses: ${var} is not set")
-  endif()
-endforeach()
+include("${CMAKE_CURRENT_LIST_DIR}/../cmake/ScriptArguments.cmake")
+kavrin_require_defined(ExtractClasses ARCHIVE OUT UNZIP CLASSES)
 
 set(work "${OUT}.work")
 file(REMOVE_RECURSE "${work}" "${OUT}")

@@ -1,10 +1,7 @@
 # Builds <OUT>/lib/rt.jar from the java/lang, java/util and java/io classes of JDK 17's
 # java.base.jmod. Run with cmake -P and -D JMOD=, OUT=, WORK=, UNZIP=, JAR=.
-foreach(var JMOD OUT WORK UNZIP JAR)
-  if(NOT DEFINED ${var})
-    message(FATAL_ERROR "MakeFakeJre: ${var} is not set")
-  endif()
-endforeach()
+include("${CMAKE_CURRENT_LIST_DIR}/../cmake/ScriptArguments.cmake")
+kavrin_require_defined(MakeFakeJre JMOD OUT WORK UNZIP JAR)
 
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")

@@ -261,13 +261,9 @@ class Person {
     }
     return nullptr;
   }
+  // Waits for what the person sees: thirty seconds unless told.
   static bool eventually(const std::function<bool()>& condition, int seconds = 30) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (condition()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
+    return kavrin_test::eventually(condition, seconds);
   }
 
  private:
@@ -291,10 +287,17 @@ class ShownOn {
   bool opened_;
 };
 
-// The add-in's command run by `host` while a person, on a thread of its own, does `drive`.
-HRESULT runWhileAPersonDrives(devstudio::Host& host, const std::function<void()>& drive) {
+// The add-in's command run by `host` while a person at `server`, on a thread of its own, does
+// `drive` in the generator dialog once it is there.
+HRESULT runWhileAPersonDrives(devstudio::Host& host, const kavrin_test::VirtualDisplay& server,
+                              const std::function<void(const Person&, HWND)>& drive) {
   std::thread person([&] {
-    drive();
+    {
+      const Person p(server.name());
+      const HWND d = p.generatorDialog();
+      EXPECT_NE(d, nullptr);
+      if (d != nullptr) drive(p, d);
+    }
     // Whatever failed, no dialog waits for a person who has gone.
     while (!ui::topLevelWindows().empty()) {
       for (HWND w : ui::topLevelWindows()) ui::closeWindow(w);
@@ -317,10 +320,7 @@ TEST_F(AddInEndToEndTest, APersonAtTheScreenAddsAModuleAndAClassAndGenerates) {
 
   const std::string jar = kavrin_test::kFixtureJar;
   const std::string target = "fixtures.delegate.DelegateTarget";
-  auto drive = [&] {
-    const Person p(server.name());
-    const HWND d = p.generatorDialog();
-    ASSERT_NE(d, nullptr);
+  auto drive = [&](const Person& p, HWND d) {
     const HWND tree = ::GetDlgItem(d, IDC_PAGE_TREE);
     // The JDK's row: a click selects and checks it, and it becomes the current JVM.
     ASSERT_TRUE(p.clickTreeItem(tree, "Installed JVMs"));
@@ -380,7 +380,7 @@ TEST_F(AddInEndToEndTest, APersonAtTheScreenAddsAModuleAndAClassAndGenerates) {
     EXPECT_EQ(ui::progressState(bar).position, 0) << "and is empty once it ended";
     ASSERT_TRUE(p.click(::GetDlgItem(d, IDCANCEL)));
   };
-  const HRESULT run = runWhileAPersonDrives(host, drive);
+  const HRESULT run = runWhileAPersonDrives(host, server, drive);
   ASSERT_EQ(run, S_OK);
 
   for (const char* made : {"fixtures_delegate_DelegateTargetJNIProxy.h", "fixtures_delegate_DelegateTargetJNIDelegator.h",
@@ -462,10 +462,7 @@ TEST_F(AddInEndToEndTest, TheRunsProblemBoxWaitsOnTheScreenForThePersonAndLeaves
   ASSERT_TRUE(shown.opened()) << shown.error();
 
   const std::string caption = "KAVRIN Error Message";
-  auto drive = [&] {
-    const Person p(server.name());
-    const HWND d = p.generatorDialog();
-    ASSERT_NE(d, nullptr);
+  auto drive = [&](const Person& p, HWND d) {
     const HWND tree = ::GetDlgItem(d, IDC_PAGE_TREE);
     ASSERT_TRUE(p.click(::GetDlgItem(d, IDOK)));
     // The run's box, raised on its worker thread, is on the screen with the keyboard's focus, and
@@ -482,7 +479,7 @@ TEST_F(AddInEndToEndTest, TheRunsProblemBoxWaitsOnTheScreenForThePersonAndLeaves
     EXPECT_TRUE(p.clickTreeItem(tree, "Java modules"));
     ASSERT_TRUE(p.click(::GetDlgItem(d, IDCANCEL)));
   };
-  const HRESULT run = runWhileAPersonDrives(host, drive);
+  const HRESULT run = runWhileAPersonDrives(host, server, drive);
   ASSERT_EQ(run, S_OK);
   const std::vector<ui::MessageBoxRecord> boxes = ui::messageBoxRecords();
   ASSERT_EQ(boxes.size(), 1u);

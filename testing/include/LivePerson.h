@@ -2,6 +2,8 @@
 // them, and clicks, drags and types through XTest. Tests using it link X11 and Xtst.
 #pragma once
 
+#include "TestSupport.h"  // eventually
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -15,16 +17,6 @@
 #include <thread>
 
 namespace kavrin_test {
-
-// Waits until `condition` holds (ten seconds at most, or `seconds`); the last look decides.
-inline bool eventually(const std::function<bool()>& condition, int seconds = 10) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return condition();
-}
 
 // A rectangle of the screen, in pixels: left, top, right and bottom.
 struct ScreenRect {

@@ -18,12 +18,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "TestPaths.h"
@@ -209,6 +211,17 @@ inline CommandResult runJava(const std::string& classPath, const std::vector<std
     }
     argv.insert(argv.end(), args.begin(), args.end());
     return runCommand(argv, timeoutSeconds);
+}
+
+// Waits until `condition` holds (ten seconds at most, or `seconds`); the last look decides.
+inline bool eventually(const std::function<bool()>& condition, int seconds = 10) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
 }
 
 // The lines of a stream, without their ends (none from a stream that cannot be read).

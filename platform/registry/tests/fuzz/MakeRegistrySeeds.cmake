@@ -1,11 +1,8 @@
 # Writes the seed registry files of the registry fuzz target with the reg tool: the machine's
 # JDK 17 registered as scripts/register-jdk.sh does, and a file with a value of every type the
 # tool writes below every root. Run with cmake -P and -D REG=, OUT=, REGISTER_JDK=, JDK=.
-foreach(var REG OUT REGISTER_JDK JDK)
-  if(NOT DEFINED ${var})
-    message(FATAL_ERROR "MakeRegistrySeeds: ${var} is not set")
-  endif()
-endforeach()
+include("${CMAKE_CURRENT_LIST_DIR}/../../../../cmake/ScriptArguments.cmake")
+kavrin_require_defined(MakeRegistrySeeds REG OUT REGISTER_JDK JDK)
 file(REMOVE_RECURSE "${OUT}")
 file(MAKE_DIRECTORY "${OUT}")
 set(ENV{ASAN_OPTIONS} "detect_leaks=0")
