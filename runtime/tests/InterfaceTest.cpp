@@ -29,7 +29,7 @@ auto onPeer(JNIEnv* env, jlong peer, Call call, Gone gone) -> decltype(gone()) {
         JNIInterface::Receiver receiver(peer);
         if (!receiver)
             return gone();
-        return call(*(Impl*)receiver.get());
+        return call(*static_cast<Impl*>(receiver.get()));
     } catch (...) {
         jni_helpers::JNIEnvHelper::ThrowNew("An error in the native code.");
     }

@@ -64,9 +64,8 @@ void onThread(const std::function<void()>& body) {
 // whose last release a case watches; the VM's attach and detach counts as they were then.
 struct HeldObject {
     HeldObject()
-        : vm((JVM::load(CSmartString(FAKE_JVM_PATH)), fakeJvm())), env(*vm->env),
-          local(env.ref(env.make("object", "java/lang/Object"))), held(new JObject_t(local)),
-          attached(vm->attachCalls), detached(vm->detachCalls) {}
+        : vm(loadFakeJvm()), env(*vm->env), local(env.ref(env.make("object", "java/lang/Object"))),
+          held(new JObject_t(local)), attached(vm->attachCalls), detached(vm->detachCalls) {}
 
     FakeJvmControl* vm;
     fakejni::Env& env;
@@ -74,6 +73,12 @@ struct HeldObject {
     JObject_t* held;
     int attached;
     int detached;
+
+private:
+    static FakeJvmControl* loadFakeJvm() {
+        JVM::load(CSmartString(FAKE_JVM_PATH));
+        return fakeJvm();
+    }
 };
 
 }  // namespace
