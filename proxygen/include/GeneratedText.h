@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -12,6 +13,13 @@ std::string indentation(std::size_t units);
 
 // The types joined as "<type i> p<i>", with ", " between them.
 std::string numberedParameters(const std::vector<std::string>& types);
+
+// The access modifier of a member with these access flags as Java spells it, followed by a space:
+// "public ", "protected ", "private ", or "" for default access.
+const char* javaAccessWord(uint16_t flags);
+
+// "static " and "final " for the modifiers among the flags, in that order.
+std::string staticFinalWords(uint16_t flags);
 
 // The opening line of a generated class, as the three ways of compiling its header see it: inside
 // the library that exports it (__JNIHDLL), by a user of that library (__USEDLL), or into one

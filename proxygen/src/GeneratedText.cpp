@@ -1,6 +1,7 @@
 #include "GeneratedText.h"
 
 #include "CppNames.h"
+#include "JavaTypes.h"
 #include "TypeMapping.h"
 #include "Utf8.h"
 
@@ -12,6 +13,27 @@ std::string indentation(std::size_t units)
     for (std::size_t i = 0; i < units; ++i)
         text += indentUnit;
     return text;
+}
+
+const char* javaAccessWord(uint16_t flags)
+{
+    if (flags & kAccPublic)
+        return "public ";
+    if (flags & kAccProtected)
+        return "protected ";
+    if (flags & kAccPrivate)
+        return "private ";
+    return "";
+}
+
+std::string staticFinalWords(uint16_t flags)
+{
+    std::string words;
+    if (flags & kAccStatic)
+        words += "static ";
+    if (flags & kAccFinal)
+        words += "final ";
+    return words;
 }
 
 std::string numberedParameters(const std::vector<std::string>& types)

@@ -9,27 +9,6 @@
 
 namespace {
 
-std::string accessWord(uint16_t flags)
-{
-    if (flags & kAccPublic)
-        return "public ";
-    if (flags & kAccProtected)
-        return "protected ";
-    if (flags & kAccPrivate)
-        return "private ";
-    return "";
-}
-
-std::string staticFinalWords(uint16_t flags)
-{
-    std::string words;
-    if (flags & kAccStatic)
-        words += "static ";
-    if (flags & kAccFinal)
-        words += "final ";
-    return words;
-}
-
 // "(" + "type p0, type p1" + ");"
 std::string parameterList(const std::string& descriptor)
 {
@@ -38,7 +17,7 @@ std::string parameterList(const std::string& descriptor)
 
 std::string methodLine(const MethodDescriptor& method)
 {
-    std::string line = accessWord(method.getAccessFlags());
+    std::string line = javaAccessWord(method.getAccessFlags());
     if (method.isAbstract())
         line += "abstract ";
     if (method.isNative())
@@ -63,7 +42,7 @@ void listFieldSet(const std::set<FieldDescriptor>& fields, FieldLineMap& lines, 
     for (const FieldDescriptor& field : fields) {
         if (!kept(field))
             continue;
-        const std::string line = accessWord(field.getAccessFlags()) + staticFinalWords(field.getAccessFlags()) +
+        const std::string line = javaAccessWord(field.getAccessFlags()) + staticFinalWords(field.getAccessFlags()) +
                                  typeName(field.getType()) + " " + field.getName() + ";";
         lines[line] = field;
     }
@@ -115,7 +94,7 @@ void ProxyGenerator::listConstructors(MethodLineMap& lines)
 {
     lines.clear();
     for (const MethodDescriptor& constructor : m_constructors) {
-        const std::string line = accessWord(constructor.getAccessFlags()) +
+        const std::string line = javaAccessWord(constructor.getAccessFlags()) +
                                  staticFinalWords(constructor.getAccessFlags()) + m_javaClassName +
                                  parameterList(constructor.getSignature());
         lines[line] = constructor;

@@ -31,28 +31,6 @@ bool hasOverloadWithout(const std::set<MethodDescriptor>& methods, const MethodD
     return false;
 }
 
-// "// public ", "// protected ", "// private " or "// " (default access).
-std::string accessComment(uint16_t flags)
-{
-    if (flags & kAccPublic)
-        return "// public ";
-    if (flags & kAccProtected)
-        return "// protected ";
-    if (flags & kAccPrivate)
-        return "// private ";
-    return "// ";
-}
-
-std::string staticFinalWords(uint16_t flags)
-{
-    std::string words;
-    if (flags & kAccStatic)
-        words += "static ";
-    if (flags & kAccFinal)
-        words += "final ";
-    return words;
-}
-
 // Names that every proxy declares or inherits besides its Java members: the typedef and data
 // members of the class head, the members of the standard block, and the public and protected
 // members of JObject_t, which generated code calls and a member of the same name would hide.
@@ -382,7 +360,7 @@ void ProxyGenerator::genFieldProperties()
                 const std::string type = helperType(field.getType(), false, false);
                 auto property = m_propertyCppNames.find(field.getName() + field.getType());
                 const std::string propertyName = property == m_propertyCppNames.end() ? n : property->second;
-                out << m << accessComment(field.getAccessFlags()) << staticFinalWords(field.getAccessFlags())
+                out << m << "// " << javaAccessWord(field.getAccessFlags()) << staticFinalWords(field.getAccessFlags())
                     << cppCommentText(javaTypeName(field.getType()) + " " + field.getName()) << ";\n";
                 if (field.isFinal())
                     out << m << "__declspec(property(get=get_" << n << "))\n";
@@ -529,7 +507,7 @@ void ProxyGenerator::genConstructorDecls()
         for (const MethodDescriptor& constructor : m_constructors) {
             const uint16_t flags = constructor.getAccessFlags();
             const std::string st = (flags & kAccStatic) ? "static " : "";
-            out << m << accessComment(flags) << staticFinalWords(flags)
+            out << m << "// " << javaAccessWord(flags) << staticFinalWords(flags)
                 << cppCommentText(m_javaClassName + "(" + numberedParameters(jmethodParams(constructor.getSignature())))
                 << ");\n";
             out << m << st << cls << "(" << numberedParameters(methodHelperParams(constructor.getSignature())) << ");\n";
@@ -549,7 +527,7 @@ void ProxyGenerator::genMethodDecls()
             const std::string descriptor = method.getSignature();
             const std::string name = method.getName();
             text.clear();
-            appendAll(text, m, accessComment(flags));
+            appendAll(text, m, "// ", javaAccessWord(flags));
             if (flags & kAccAbstract)
                 text += "abstract ";
             if (flags & kAccNative)
