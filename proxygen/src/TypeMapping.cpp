@@ -366,54 +366,54 @@ std::string methodHelperType(const std::string& methodDescriptor, bool stringHel
 
 // --- Per-parameter helpers --------------------------------------------------------------------
 
-std::vector<std::string> jmethodParams(const std::string& methodDescriptor)
+namespace {
+
+// The parameter types of a method descriptor, each as `map` gives it for its descriptor; for a
+// malformed descriptor the one text "ERROR:" + errorName + "(descriptor)".
+template <class Map>
+std::vector<std::string> mapParameters(const std::string& methodDescriptor, const char* errorName, Map map)
 {
     std::vector<std::string> params;
     if (!scanParameters(methodDescriptor, params))
-        return {"ERROR:jmethodParams(" + methodDescriptor + ")"};
+        return {std::string("ERROR:") + errorName + "(" + methodDescriptor + ")"};
     for (std::string& p : params)
-        p = javaTypeName(p);
+        p = map(p);
     return params;
 }
 
+// A type that maps to no text is passed as a plain object reference.
+std::string orJobject(std::string type)
+{
+    return type.empty() ? "jobject" : type;
+}
+
+}  // namespace
+
+std::vector<std::string> jmethodParams(const std::string& methodDescriptor)
+{
+    return mapParameters(methodDescriptor, "jmethodParams", [](const std::string& p) { return javaTypeName(p); });
+}
+
+// Its error text names methodHelperParams, as it always has.
 std::vector<std::string> jniMethodParams(const std::string& methodDescriptor)
 {
-    std::vector<std::string> params;
-    if (!scanParameters(methodDescriptor, params))
-        return {"ERROR:methodHelperParams(" + methodDescriptor + ")"};
-    for (std::string& p : params) {
-        p = jniTypeName(p);
-        if (p.empty())
-            p = "jobject";
-    }
-    return params;
+    return mapParameters(methodDescriptor, "methodHelperParams",
+                         [](const std::string& p) { return orJobject(jniTypeName(p)); });
 }
 
 std::vector<std::string> methodHelperParams(const std::string& methodDescriptor)
 {
-    std::vector<std::string> params;
-    if (!scanParameters(methodDescriptor, params))
-        return {"ERROR:methodHelperParams(" + methodDescriptor + ")"};
-    for (std::string& p : params) {
-        p = helperType(p, false, false);
-        if (p.empty())
-            p = "jobject";
-    }
-    return params;
+    return mapParameters(methodDescriptor, "methodHelperParams",
+                         [](const std::string& p) { return orJobject(helperType(p, false, false)); });
 }
 
 std::vector<std::string> jvalueMembers(const std::string& methodDescriptor)
 {
-    std::vector<std::string> params;
-    if (!scanParameters(methodDescriptor, params))
-        return {"ERROR:methodHelperParams(" + methodDescriptor + ")"};
-    for (std::string& p : params) {
+    return mapParameters(methodDescriptor, "methodHelperParams", [](const std::string& p) {
         if (p.empty() || p[0] == 'L' || p[0] == '[')
-            p = "l";
-        else
-            p = std::string(1, static_cast<char>(p[0] >= 'A' && p[0] <= 'Z' ? p[0] - 'A' + 'a' : p[0]));
-    }
-    return params;
+            return std::string("l");
+        return std::string(1, static_cast<char>(p[0] >= 'A' && p[0] <= 'Z' ? p[0] - 'A' + 'a' : p[0]));
+    });
 }
 
 // --- Call words -------------------------------------------------------------------------------
