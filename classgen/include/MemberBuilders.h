@@ -61,6 +61,9 @@ public:
 
 protected:
     MemberBuilder(bool method, uint16_t flags, const EntryHandle& nameEntry, const EntryHandle& descriptorEntry);
+    // Makes the tree: `infoType` over ACCESS_FLAGS, NAME, the descriptor's node of `descriptorType`
+    // and the attribute count of `attributesType` (0), which it returns for the attributes.
+    antlr::RefAST makeTree(int infoType, int descriptorType, int attributesType);
 
     template <class>
     friend class RefHandle;
@@ -115,10 +118,6 @@ private:
     EntryHandle sourceDescriptor;
     PoolHandle sourcePool;
     antlr::RefAST codeAttribute;
-    antlr::RefAST accessFlagsNode;
-    antlr::RefAST nameNode;
-    antlr::RefAST signatureNode;
-    antlr::RefAST attributesNode;
 };
 
 class FieldInfoBuilder : public MemberBuilder {
@@ -135,10 +134,6 @@ public:
 
 private:
     EntryHandle fieldRefEntry;
-    antlr::RefAST accessFlagsNode;
-    antlr::RefAST nameNode;
-    antlr::RefAST typeNode;
-    antlr::RefAST attributesNode;
 };
 
 // Collects members by key (name followed by descriptor) into `keyMap`: every member of `members`

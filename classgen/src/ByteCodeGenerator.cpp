@@ -285,17 +285,11 @@ antlr::RefAST ByteCodeGenerator::buildCodeAttribute(const PoolHandle& pool, cons
     emitForwardingBody();
 
     antlr::RefAST root(new IntAST(T::ATTRIBUTE_INFO_LENGTH, static_cast<int32_t>(attributeLength())));
-    antlr::RefAST code(new StringAST(T::ATTR_CODE, std::string()));
-    root->setFirstChild(code);
-    antlr::RefAST children[] = {
-        antlr::RefAST(new ShortAST(T::MAXSTACK, m_maxStack)),
-        antlr::RefAST(new ShortAST(T::MAXLOCALS, m_maxLocals)),
-        antlr::RefAST(new ByteArrayAST(T::CODE_BYTES, m_code)),
-        antlr::RefAST(new ShortAST(T::ATTR_EXCEPTIONS, 0)),
-        antlr::RefAST(new ShortAST(T::DEBUG_ATTRIBUTES, 0)),
-    };
-    code->setFirstChild(children[0]);
-    for (std::size_t i = 1; i < sizeof children / sizeof children[0]; ++i)
-        children[i - 1]->setNextSibling(children[i]);
+    const antlr::RefAST code(new StringAST(T::ATTR_CODE, std::string()));
+    root->setFirstChild(withChildren(code, {antlr::RefAST(new ShortAST(T::MAXSTACK, m_maxStack)),
+                                            antlr::RefAST(new ShortAST(T::MAXLOCALS, m_maxLocals)),
+                                            antlr::RefAST(new ByteArrayAST(T::CODE_BYTES, m_code)),
+                                            antlr::RefAST(new ShortAST(T::ATTR_EXCEPTIONS, 0)),
+                                            antlr::RefAST(new ShortAST(T::DEBUG_ATTRIBUTES, 0))}));
     return root;
 }

@@ -20,21 +20,6 @@ uint16_t indexOf(const EntryHandle& entry)
     return entry ? entry->getIndex() : 0;
 }
 
-// Root with children appended in order.
-antlr::RefAST subtree(int rootType, std::initializer_list<antlr::RefAST> children)
-{
-    antlr::RefAST root(new StringAST(rootType, std::string()));
-    antlr::RefAST last;
-    for (const antlr::RefAST& child : children) {
-        if (last)
-            last->setNextSibling(child);
-        else
-            root->setFirstChild(child);
-        last = child;
-    }
-    return root;
-}
-
 }  // namespace
 
 const char* const defaultMethodPrefix = "default0";
@@ -65,6 +50,15 @@ void MemberBuilder::appendToTree(const antlr::RefAST& child)
 {
     if (tree && child)
         tree->addChild(child);
+}
+
+antlr::RefAST MemberBuilder::makeTree(int infoType, int descriptorType, int attributesType)
+{
+    const antlr::RefAST attributes = shortNode(attributesType, 0);
+    tree = withChildren(antlr::RefAST(new StringAST(infoType, std::string())),
+                        {shortNode(T::ACCESS_FLAGS, accessFlags), shortNode(T::NAME, nameIndex),
+                         shortNode(descriptorType, descriptorIndex), attributes});
+    return attributes;
 }
 
 // --- MethodInfoBuilder ----------------------------------------------------------------------
@@ -127,14 +121,10 @@ void MethodInfoBuilder::addCode(bool direct, const PoolHandle& pool, const Entry
 antlr::RefAST MethodInfoBuilder::build()
 {
     if (!tree) {
-        accessFlagsNode = shortNode(T::ACCESS_FLAGS, accessFlags);
-        nameNode = shortNode(T::NAME, nameIndex);
-        signatureNode = shortNode(T::SIGNATURE, descriptorIndex);
-        attributesNode = shortNode(T::METHOD_ATTRIBUTES, 0);
-        tree = subtree(T::METHOD_INFO, {accessFlagsNode, nameNode, signatureNode, attributesNode});
+        const antlr::RefAST attributes = makeTree(T::METHOD_INFO, T::SIGNATURE, T::METHOD_ATTRIBUTES);
         if (codeAttribute) {
-            static_cast<ShortAST*>(attributesNode.get())->setValue(1);
-            attributesNode->setFirstChild(codeAttribute);
+            static_cast<ShortAST*>(attributes.get())->setValue(1);
+            attributes->setFirstChild(codeAttribute);
         }
     }
     return tree;
@@ -165,13 +155,8 @@ EntryHandle FieldInfoBuilder::fieldRef(ConstantPool& pool)
 
 antlr::RefAST FieldInfoBuilder::build()
 {
-    if (!tree) {
-        accessFlagsNode = shortNode(T::ACCESS_FLAGS, accessFlags);
-        nameNode = shortNode(T::NAME, nameIndex);
-        typeNode = shortNode(T::TYPE, descriptorIndex);
-        attributesNode = shortNode(T::FIELD_ATTRIBUTES, 0);
-        tree = subtree(T::FIELD_INFO, {accessFlagsNode, nameNode, typeNode, attributesNode});
-    }
+    if (!tree)
+        makeTree(T::FIELD_INFO, T::TYPE, T::FIELD_ATTRIBUTES);
     return tree;
 }
 

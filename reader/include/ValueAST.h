@@ -35,6 +35,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -296,3 +297,39 @@ inline const ValueAST* asValueNode(const antlr::RefAST& node)
     return asValueNode(node.get());
 }
 
+
+// Links the nodes (a range of antlr::RefAST) as siblings, in order; the first, or the null node
+// for none.
+template <typename Nodes>
+antlr::RefAST linkSiblings(const Nodes& nodes)
+{
+    antlr::RefAST first;
+    antlr::RefAST last;
+    for (const antlr::RefAST& node : nodes) {
+        if (last)
+            last->setNextSibling(node);
+        else
+            first = node;
+        last = node;
+    }
+    return first;
+}
+
+inline antlr::RefAST linkSiblings(std::initializer_list<antlr::RefAST> nodes)
+{
+    return linkSiblings<std::initializer_list<antlr::RefAST>>(nodes);
+}
+
+// Makes the nodes the children of `parent`, in order; the parent.
+template <typename Nodes>
+antlr::RefAST withChildren(const antlr::RefAST& parent, const Nodes& children)
+{
+    if (antlr::RefAST first = linkSiblings(children))
+        parent->setFirstChild(first);
+    return parent;
+}
+
+inline antlr::RefAST withChildren(const antlr::RefAST& parent, std::initializer_list<antlr::RefAST> children)
+{
+    return withChildren<std::initializer_list<antlr::RefAST>>(parent, children);
+}

@@ -43,30 +43,13 @@ inline antlr::RefAST bytesNode(int type, Bytes value)
 // Makes the given nodes the children of `parent` (in order) and returns the parent.
 inline antlr::RefAST tree(antlr::RefAST parent, std::initializer_list<antlr::RefAST> children)
 {
-    antlr::RefAST last;
-    for (const antlr::RefAST& child : children) {
-        if (last)
-            last->setNextSibling(child);
-        else
-            parent->setFirstChild(child);
-        last = child;
-    }
-    return parent;
+    return withChildren(parent, children);
 }
 
 // Chains the nodes as siblings and returns the first.
 inline antlr::RefAST siblings(std::initializer_list<antlr::RefAST> nodes)
 {
-    antlr::RefAST first;
-    antlr::RefAST last;
-    for (const antlr::RefAST& node : nodes) {
-        if (last)
-            last->setNextSibling(node);
-        else
-            first = node;
-        last = node;
-    }
-    return first;
+    return linkSiblings(nodes);
 }
 
 // ATTRIBUTE_INFO_LENGTH(length) over one attribute node.
@@ -87,17 +70,10 @@ inline antlr::RefAST utf8Pool(const std::vector<std::pair<int, std::string>>& na
         texts[static_cast<std::size_t>(k)] = "#" + std::to_string(k);
     for (const auto& n : names)
         texts[static_cast<std::size_t>(n.first)] = n.second;
-    antlr::RefAST pool = shortNode(T::CONSTANT_POOL, static_cast<uint16_t>(highest + 1));
-    antlr::RefAST last;
-    for (int k = 1; k <= highest; ++k) {
-        antlr::RefAST entry = stringNode(T::CONSTANT_UTF8, texts[static_cast<std::size_t>(k)]);
-        if (last)
-            last->setNextSibling(entry);
-        else
-            pool->setFirstChild(entry);
-        last = entry;
-    }
-    return pool;
+    std::vector<antlr::RefAST> entries;
+    for (int k = 1; k <= highest; ++k)
+        entries.push_back(stringNode(T::CONSTANT_UTF8, texts[static_cast<std::size_t>(k)]));
+    return withChildren(shortNode(T::CONSTANT_POOL, static_cast<uint16_t>(highest + 1)), entries);
 }
 
 // Bytes as text "00 0E 00 00" for readable failure messages.
