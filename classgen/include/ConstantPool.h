@@ -92,95 +92,66 @@ typedef RefHandle<ConstantPoolEntry> EntryHandle;
 // The null entry handle that code compares against.
 inline const EntryHandle kNullEntry{};
 
-class Utf8Entry : public ConstantPoolEntry {
+// An entry that holds one value of its own (Utf8, Unicode and the four numeric kinds). Its tree
+// is a node of the kind's token type carrying the value (the specializations of toAST).
+template <class Value, uint8_t Tag>
+class ValueEntry : public ConstantPoolEntry {
 public:
-    explicit Utf8Entry(std::string text) : value(std::move(text)) {}
+    explicit ValueEntry(Value v) : value(std::move(v)) {}
+    ValueEntry(const ValueEntry& other) = default;
+
+    const Value& getValue() const { return value; }
+
+    void assign(const ConstantPoolEntry& other) override
+    {
+        if (const ValueEntry* same = dynamic_cast<const ValueEntry*>(&other))
+            value = same->value;
+    }
+    uint8_t tag() const override { return Tag; }
+    antlr::RefAST toAST() override;
+
+protected:
+    Value value;
+};
+
+class Utf8Entry : public ValueEntry<std::string, kTagUtf8> {
+public:
+    explicit Utf8Entry(std::string text) : ValueEntry(std::move(text)) {}
     // The text of another entry (its getText).
-    explicit Utf8Entry(const EntryHandle& other) : value(other ? other->getText() : std::string()) {}
+    explicit Utf8Entry(const EntryHandle& other) : ValueEntry(other ? other->getText() : std::string()) {}
     Utf8Entry(const Utf8Entry& other) = default;
 
     void setValue(std::string text) { value = std::move(text); }
-    const std::string& getValue() const { return value; }
 
-    void assign(const ConstantPoolEntry& other) override;
-    uint8_t tag() const override { return kTagUtf8; }
-    antlr::RefAST toAST() override;
     bool isUtf8() const override { return true; }
     std::string getText() const override { return value; }
-
-private:
-    std::string value;
 };
 
-class UnicodeEntry : public ConstantPoolEntry {
+class UnicodeEntry : public ValueEntry<std::u16string, kTagUnicode> {
 public:
-    explicit UnicodeEntry(std::u16string text) : value(std::move(text)) {}
+    explicit UnicodeEntry(std::u16string text) : ValueEntry(std::move(text)) {}
     UnicodeEntry(const UnicodeEntry& other) = default;
 
-    void assign(const ConstantPoolEntry& other) override;
-    uint8_t tag() const override { return kTagUnicode; }
-    antlr::RefAST toAST() override;
     std::u16string getWideText() const override { return value; }
-
-private:
-    std::u16string value;
 };
 
-class IntegerEntry : public ConstantPoolEntry {
-public:
-    explicit IntegerEntry(int32_t v) : value(v) {}
-    IntegerEntry(const IntegerEntry& other) = default;
-    int32_t getValue() const { return value; }
+typedef ValueEntry<int32_t, kTagInteger> IntegerEntry;
+typedef ValueEntry<float, kTagFloat> FloatEntry;
+typedef ValueEntry<int64_t, kTagLong> LongEntry;
+typedef ValueEntry<double, kTagDouble> DoubleEntry;
 
-    void assign(const ConstantPoolEntry& other) override;
-    uint8_t tag() const override { return kTagInteger; }
-    antlr::RefAST toAST() override;
-
-private:
-    int32_t value;
-};
-
-class FloatEntry : public ConstantPoolEntry {
-public:
-    explicit FloatEntry(float v) : value(v) {}
-    FloatEntry(const FloatEntry& other) = default;
-    float getValue() const { return value; }
-
-    void assign(const ConstantPoolEntry& other) override;
-    uint8_t tag() const override { return kTagFloat; }
-    antlr::RefAST toAST() override;
-
-private:
-    float value;
-};
-
-class LongEntry : public ConstantPoolEntry {
-public:
-    explicit LongEntry(int64_t v) : value(v) {}
-    LongEntry(const LongEntry& other) = default;
-    int64_t getValue() const { return value; }
-
-    void assign(const ConstantPoolEntry& other) override;
-    uint8_t tag() const override { return kTagLong; }
-    antlr::RefAST toAST() override;
-
-private:
-    int64_t value;
-};
-
-class DoubleEntry : public ConstantPoolEntry {
-public:
-    explicit DoubleEntry(double v) : value(v) {}
-    DoubleEntry(const DoubleEntry& other) = default;
-    double getValue() const { return value; }
-
-    void assign(const ConstantPoolEntry& other) override;
-    uint8_t tag() const override { return kTagDouble; }
-    antlr::RefAST toAST() override;
-
-private:
-    double value;
-};
+template <>
+antlr::RefAST ValueEntry<std::string, kTagUtf8>::toAST();
+template <>
+antlr::RefAST ValueEntry<std::u16string, kTagUnicode>::toAST();
+template <>
+antlr::RefAST IntegerEntry::toAST();
+template <>
+antlr::RefAST FloatEntry::toAST();
+template <>
+antlr::RefAST LongEntry::toAST();
+template <>
+antlr::RefAST DoubleEntry::toAST();
 
 // A Class entry: the Utf8 entry of a class name.
 class ClassEntry : public ConstantPoolEntry {

@@ -43,67 +43,37 @@ void ConstantPoolEntry::resolve(const ConstantPool&) {}
 
 // --- Value kinds ----------------------------------------------------------------------------
 
-void Utf8Entry::assign(const ConstantPoolEntry& other)
-{
-    if (const Utf8Entry* same = dynamic_cast<const Utf8Entry*>(&other))
-        value = same->value;
-}
-
-antlr::RefAST Utf8Entry::toAST()
+template <>
+antlr::RefAST ValueEntry<std::string, kTagUtf8>::toAST()
 {
     return antlr::RefAST(new StringAST(T::CONSTANT_UTF8, value));
 }
 
-void UnicodeEntry::assign(const ConstantPoolEntry& other)
-{
-    if (const UnicodeEntry* same = dynamic_cast<const UnicodeEntry*>(&other))
-        value = same->value;
-}
-
-antlr::RefAST UnicodeEntry::toAST()
+template <>
+antlr::RefAST ValueEntry<std::u16string, kTagUnicode>::toAST()
 {
     return antlr::RefAST(new WStringAST(T::CONSTANT_UNICODE, value));
 }
 
-void IntegerEntry::assign(const ConstantPoolEntry& other)
-{
-    if (const IntegerEntry* same = dynamic_cast<const IntegerEntry*>(&other))
-        value = same->value;
-}
-
+template <>
 antlr::RefAST IntegerEntry::toAST()
 {
     return antlr::RefAST(new IntAST(T::CONSTANT_INTEGER, value));
 }
 
-void FloatEntry::assign(const ConstantPoolEntry& other)
-{
-    if (const FloatEntry* same = dynamic_cast<const FloatEntry*>(&other))
-        value = same->value;
-}
-
+template <>
 antlr::RefAST FloatEntry::toAST()
 {
     return antlr::RefAST(new FloatAST(T::CONSTANT_FLOAT, value));
 }
 
-void LongEntry::assign(const ConstantPoolEntry& other)
-{
-    if (const LongEntry* same = dynamic_cast<const LongEntry*>(&other))
-        value = same->value;
-}
-
+template <>
 antlr::RefAST LongEntry::toAST()
 {
     return antlr::RefAST(new LongAST(T::CONSTANT_LONG, value));
 }
 
-void DoubleEntry::assign(const ConstantPoolEntry& other)
-{
-    if (const DoubleEntry* same = dynamic_cast<const DoubleEntry*>(&other))
-        value = same->value;
-}
-
+template <>
 antlr::RefAST DoubleEntry::toAST()
 {
     return antlr::RefAST(new DoubleAST(T::CONSTANT_DOUBLE, value));
@@ -187,12 +157,9 @@ void NameAndTypeEntry::assign(const ConstantPoolEntry& other)
 
 antlr::RefAST NameAndTypeEntry::toAST()
 {
-    if (!node) {
-        node = emptyNode(T::CONSTANT_NAMEANDTYPE);
-        antlr::RefAST nameNode = shortNode(T::NAME, nameIndex);
-        node->setFirstChild(nameNode);
-        nameNode->setNextSibling(shortNode(T::TYPE, descriptorIndex));
-    }
+    if (!node)
+        node = withChildren(emptyNode(T::CONSTANT_NAMEANDTYPE),
+                            {shortNode(T::NAME, nameIndex), shortNode(T::TYPE, descriptorIndex)});
     return node;
 }
 
@@ -247,12 +214,9 @@ void MemberRefEntry::resolve(const ConstantPool& pool)
 
 antlr::RefAST MemberRefEntry::memberTree(int tokenType)
 {
-    if (!node) {
-        node = emptyNode(tokenType);
-        antlr::RefAST classNode = shortNode(T::CLASS_INDEX, classIndex);
-        node->setFirstChild(classNode);
-        classNode->setNextSibling(shortNode(T::NAME_AND_TYPE_INDEX, nameAndTypeIndex));
-    }
+    if (!node)
+        node = withChildren(emptyNode(tokenType),
+                            {shortNode(T::CLASS_INDEX, classIndex), shortNode(T::NAME_AND_TYPE_INDEX, nameAndTypeIndex)});
     return node;
 }
 
