@@ -61,8 +61,7 @@ void writeThunk(std::ostream& source, ProxyGenerator& generator, const MethodDes
     source << indentation(3) << (result == "void" ? "return;" : "return result;") << "\n";
     source << indentation(2) << "}\n";
 
-    const std::string call = "((" + names.qualifiedClass() + "*)receiver.get())->" + substituteName(javaName) + "(" +
-                             genNativeCallArgs(descriptor, 1) + ")";
+    const std::string call = receiverCall(names, javaName, descriptor);
     source << indentation(2);
     if (result == "void")
         source << call << ";\n";
@@ -103,9 +102,8 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
                          ClassTexts& texts)
 {
     // The Java class and its bytes.
-    generator.m_delegatedMethods.clear();
     BuiltClass built;
-    if (!buildClass<DelegatorBuilder>(generator, classTree, texts, built))
+    if (!buildClass<DelegatorBuilder>(generator, classTree, generator.m_delegatedMethods, texts, built))
         return false;
     const std::string& bytes = built.bytes;
 
@@ -168,22 +166,15 @@ bool buildDelegatorTexts(ProxyGenerator& generator, const antlr::RefAST& classTr
     return true;
 }
 
-TextBuilder delegatorTextBuilder(ProxyGenerator& generator)
-{
-    return [&generator](const antlr::RefAST& tree, bool includeStdafx, ClassTexts& texts) {
-        return buildDelegatorTexts(generator, tree, includeStdafx, texts);
-    };
-}
-
 }  // namespace
 
 bool ProxyGenerator::genDelegator(std::string directory, bool includeStdafx)
 {
     const FileKind kind{delegatorSuffix, "DELEGATOR FAILED: ", kLogMissingSuperType, false};
-    return writeClassFiles(*this, directory, includeStdafx, kind, delegatorTextBuilder(*this), generatedDelegators);
+    return writeClassFiles(*this, directory, includeStdafx, kind, textBuilderFor(*this, buildDelegatorTexts), generatedDelegators);
 }
 
 bool ProxyGenerator::genDelegatorCode(antlr::RefAST classTree, bool includeStdafx)
 {
-    return writeClassCode(*this, classTree, includeStdafx, delegatorTextBuilder(*this));
+    return writeClassCode(*this, classTree, includeStdafx, textBuilderFor(*this, buildDelegatorTexts));
 }

@@ -268,6 +268,12 @@ void writeGonePeerCheck(std::ostream& source, const std::string& descriptor)
     source << indentation(2) << "}\n";
 }
 
+std::string receiverCall(const ClassNames& names, const std::string& javaName, const std::string& descriptor)
+{
+    return "((" + names.qualifiedClass() + "*)receiver.get())->" + substituteName(javaName) + "(" +
+           genNativeCallArgs(descriptor, 1) + ")";
+}
+
 void writeThunkEnd(std::ostream& source, const std::string& descriptor)
 {
     // A Java exception gets back to Java as it was thrown: the same object, of its own class. Any

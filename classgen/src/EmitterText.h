@@ -109,6 +109,9 @@ void writeReceiver(std::ostream& source);
 // The receiver, and for a Java object whose C++ object has ended an IllegalStateException and
 // the default result.
 void writeGonePeerCheck(std::ostream& source, const std::string& descriptor);
+// Inside a thunk: the call of the C++ method for the Java method `javaName` on the receiver, with
+// the thunk's arguments after the peer.
+std::string receiverCall(const ClassNames& names, const std::string& javaName, const std::string& descriptor);
 // A native thunk's last lines: any exception becomes a pending Java exception (a Java exception
 // carried by a JVMException is thrown again itself), then the default result of the descriptor
 // is returned.
@@ -131,6 +134,15 @@ struct ClassTexts {
 // Builds the texts from the class's tree; false (and nothing written) when the class writer
 // reports errors. Builder exceptions pass.
 typedef std::function<bool(const antlr::RefAST& tree, bool includeStdafx, ClassTexts& texts)> TextBuilder;
+// A kind's text builder, for the given generator.
+typedef bool (*KindTextBuilder)(ProxyGenerator& generator, const antlr::RefAST& tree, bool includeStdafx,
+                                ClassTexts& texts);
+inline TextBuilder textBuilderFor(ProxyGenerator& generator, KindTextBuilder build)
+{
+    return [&generator, build](const antlr::RefAST& tree, bool includeStdafx, ClassTexts& texts) {
+        return build(generator, tree, includeStdafx, texts);
+    };
+}
 
 // The Java class a builder makes: its '/'-separated name and its class file.
 struct BuiltClass {
@@ -139,11 +151,14 @@ struct BuiltClass {
 };
 
 // Runs a level-0 `Builder` for `generator` over the class's tree and writes the class it builds;
-// the super types it could not find go to `texts`. False when the class writer reports errors;
-// builder exceptions pass.
+// `records`, the generator's set that the builder reports the generated methods into, is emptied
+// first. The super types it could not find go to `texts`. False when the class writer reports
+// errors; builder exceptions pass.
 template <class Builder>
-bool buildClass(ProxyGenerator& generator, const antlr::RefAST& tree, ClassTexts& texts, BuiltClass& built)
+bool buildClass(ProxyGenerator& generator, const antlr::RefAST& tree, std::set<MethodDescriptor>& records,
+                ClassTexts& texts, BuiltClass& built)
 {
+    records.clear();
     antlr::ASTFactory factory;
     initializeFactory(factory);
     Builder builder(&generator);

@@ -55,24 +55,17 @@ bool runsJavaDefault(const MethodDescriptor& record)
 bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTree, bool includeStdafx,
                     ClassTexts& texts);
 
-TextBuilder implTextBuilder(ProxyGenerator& generator)
-{
-    return [&generator](const antlr::RefAST& tree, bool includeStdafx, ClassTexts& texts) {
-        return buildImplTexts(generator, tree, includeStdafx, texts);
-    };
-}
-
 }  // namespace
 
 bool ProxyGenerator::genInterfaceImpl(std::string directory, bool includeStdafx)
 {
     const FileKind kind{implSuffix, "IMPLEMENTATION FAILED: ", "MISSING SUPER-INTERFACE: ", true};
-    return writeClassFiles(*this, directory, includeStdafx, kind, implTextBuilder(*this), generatedImpls);
+    return writeClassFiles(*this, directory, includeStdafx, kind, textBuilderFor(*this, buildImplTexts), generatedImpls);
 }
 
 bool ProxyGenerator::genInterfaceImplCode(antlr::RefAST interfaceTree, bool includeStdafx)
 {
-    return writeClassCode(*this, interfaceTree, includeStdafx, implTextBuilder(*this));
+    return writeClassCode(*this, interfaceTree, includeStdafx, textBuilderFor(*this, buildImplTexts));
 }
 
 namespace {
@@ -81,9 +74,8 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
                     ClassTexts& texts)
 {
     // The Java class and its bytes.
-    generator.m_methods.clear();
     BuiltClass built;
-    if (!buildClass<InterfaceImplBuilder>(generator, interfaceTree, texts, built))
+    if (!buildClass<InterfaceImplBuilder>(generator, interfaceTree, generator.m_methods, texts, built))
         return false;
     const std::string& bytes = built.bytes;
 
@@ -152,8 +144,7 @@ bool buildImplTexts(ProxyGenerator& generator, const antlr::RefAST& interfaceTre
         source << "\n)\n";
         writeThunkStart(source);
         writeGonePeerCheck(source, descriptor);
-        const std::string call = "((" + names.qualifiedClass() + "*)receiver.get())->" + substituteName(javaName) +
-                                 "(" + genNativeCallArgs(descriptor, 1) + ")";
+        const std::string call = receiverCall(names, javaName, descriptor);
         source << indentation(2);
         if (result == "void" || called == "void")
             source << call << ";\n";
