@@ -12,17 +12,10 @@
 #include <cstdint>
 #include <string>
 
-class MethodDescriptor {
+// What the records of methods and fields share: the member's name and its access flags.
+class MemberRecord {
 public:
-    MethodDescriptor() = default;
-    MethodDescriptor(const MethodDescriptor& other) = default;
-    MethodDescriptor& operator=(const MethodDescriptor& other) = default;
-    virtual ~MethodDescriptor() = default;
-
-    // The method descriptor as in the class file, such as (ILjava/lang/String;)V.
-    void setSignature(std::string signature) { m_strSignature = std::move(signature); }
-    std::string getSignature() const { return m_strSignature; }
-    // The method name; "<init>" for a constructor.
+    // The member name; "<init>" for a constructor.
     void setName(std::string name) { m_strName = std::move(name); }
     std::string getName() const { return m_strName; }
     void setAccessFlags(uint16_t flags) { m_nAccessFlags = flags; }
@@ -33,6 +26,29 @@ public:
     bool isProtected() const { return (m_nAccessFlags & kAccProtected) != 0; }
     bool isStatic() const { return (m_nAccessFlags & kAccStatic) != 0; }
     bool isFinal() const { return (m_nAccessFlags & kAccFinal) != 0; }
+
+protected:
+    MemberRecord() = default;
+    MemberRecord(const MemberRecord& other) = default;
+    MemberRecord& operator=(const MemberRecord& other) = default;
+    ~MemberRecord() = default;
+
+    // The ordering of the records compares the name in place.
+    std::string m_strName;
+    uint16_t m_nAccessFlags = 0;
+};
+
+class MethodDescriptor : public MemberRecord {
+public:
+    MethodDescriptor() = default;
+    MethodDescriptor(const MethodDescriptor& other) = default;
+    MethodDescriptor& operator=(const MethodDescriptor& other) = default;
+    virtual ~MethodDescriptor() = default;
+
+    // The method descriptor as in the class file, such as (ILjava/lang/String;)V.
+    void setSignature(std::string signature) { m_strSignature = std::move(signature); }
+    std::string getSignature() const { return m_strSignature; }
+
     bool isNative() const { return (m_nAccessFlags & kAccNative) != 0; }
     bool isAbstract() const { return (m_nAccessFlags & kAccAbstract) != 0; }
 
@@ -41,8 +57,6 @@ public:
 
 private:
     std::string m_strSignature;
-    std::string m_strName;
-    uint16_t m_nAccessFlags = 0;
 };
 
 // The value of a field's ConstantValue attribute.
@@ -110,7 +124,7 @@ private:
     uint8_t m_nKind = kNone;
 };
 
-class FieldDescriptor {
+class FieldDescriptor : public MemberRecord {
 public:
     FieldDescriptor() = default;
     FieldDescriptor(const FieldDescriptor& other) = default;
@@ -120,26 +134,14 @@ public:
     // The field descriptor (the field's type as in the class file: I, Ljava/lang/String;, [B).
     void setType(std::string type) { m_strType = std::move(type); }
     std::string getType() const { return m_strType; }
-    void setName(std::string name) { m_strName = std::move(name); }
-    std::string getName() const { return m_strName; }
-    void setAccessFlags(uint16_t flags) { m_nAccessFlags = flags; }
-    uint16_t getAccessFlags() const { return m_nAccessFlags; }
     void setConstValue(const ConstValue& value) { m_oConstValue = value; }
     ConstValue& getConstValue() { return m_oConstValue; }
     const ConstValue& getConstValue() const { return m_oConstValue; }
-
-    bool isPublic() const { return (m_nAccessFlags & kAccPublic) != 0; }
-    bool isPrivate() const { return (m_nAccessFlags & kAccPrivate) != 0; }
-    bool isProtected() const { return (m_nAccessFlags & kAccProtected) != 0; }
-    bool isStatic() const { return (m_nAccessFlags & kAccStatic) != 0; }
-    bool isFinal() const { return (m_nAccessFlags & kAccFinal) != 0; }
 
     // Orders by name + descriptor.
     bool operator<(const FieldDescriptor& other) const;
 
 private:
     std::string m_strType;
-    std::string m_strName;
-    uint16_t m_nAccessFlags = 0;
     ConstValue m_oConstValue;
 };
