@@ -148,6 +148,9 @@ private:
     // The typed node whose bytes are to be written; null, reported with what is done instead, for
     // a node that is none.
     const ValueAST* valueToWrite(const antlr::RefAST& node, const char* instead);
+    // With an output stream, the node's value as valueToWrite gives it when nothing is written
+    // instead; null without one.
+    const ValueAST* valueToWrite(const antlr::RefAST& node);
 
     // The index of the last CONSTANT_Utf8 entry of the written pool that holds the text; 0 when
     // none does.

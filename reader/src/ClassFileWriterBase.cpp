@@ -105,6 +105,11 @@ const ValueAST* ClassFileWriterBase::valueToWrite(const antlr::RefAST& node, con
     return v;
 }
 
+const ValueAST* ClassFileWriterBase::valueToWrite(const antlr::RefAST& node)
+{
+    return m_pOutput ? valueToWrite(node, "nothing written for it") : nullptr;
+}
+
 void ClassFileWriterBase::beginWalk()
 {
     m_oLengthStack.clear();
@@ -149,9 +154,7 @@ void ClassFileWriterBase::putBytes(const void* data, std::size_t count)
 
 void ClassFileWriterBase::writeNode(const antlr::RefAST& node, std::size_t width)
 {
-    if (!m_pOutput)
-        return;
-    const ValueAST* v = valueToWrite(node, "nothing written for it");
+    const ValueAST* v = valueToWrite(node);
     if (!v)
         return;
     const std::size_t count = v->getByteCount();
@@ -253,9 +256,7 @@ void ClassFileWriterBase::writeUtf8Entry(const antlr::RefAST& node, uint16_t ind
 
 void ClassFileWriterBase::writeUnicodeEntry(const antlr::RefAST& node)
 {
-    if (!m_pOutput)
-        return;
-    const ValueAST* v = valueToWrite(node, "nothing written for it");
+    const ValueAST* v = valueToWrite(node);
     if (!v)
         return;
     const std::size_t units = v->getByteCount() / 2;
@@ -268,9 +269,7 @@ void ClassFileWriterBase::writeUnicodeEntry(const antlr::RefAST& node)
 
 void ClassFileWriterBase::writeOpaqueEntry(const antlr::RefAST& node)
 {
-    if (!m_pOutput)
-        return;
-    const ValueAST* v = valueToWrite(node, "nothing written for it");
+    const ValueAST* v = valueToWrite(node);
     if (!v)
         return;
     writeNode(node);
@@ -365,9 +364,7 @@ uint16_t ClassFileWriterBase::utf8Index(const std::string& text)
 
 void ClassFileWriterBase::writeUnknownAttribute(const antlr::RefAST& node)
 {
-    if (!m_pOutput)
-        return;
-    const ValueAST* v = valueToWrite(node, "nothing written for it");
+    const ValueAST* v = valueToWrite(node);
     if (!v)
         return;
     uint16_t index = 0;
