@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "ValueAST.h"
 
+#include <antlr/ANTLRException.hpp>
 #include <antlr/ASTFactory.hpp>
 
 #include <gtest/gtest.h>
@@ -20,10 +21,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace classgen_test {
@@ -135,6 +138,35 @@ struct Method {
 inline std::ostream& operator<<(std::ostream& out, const Method& m)
 {
     return out << m.name << m.descriptor << " 0x" << std::hex << m.flags << std::dec;
+}
+
+// Name and descriptor of a Java method.
+typedef std::vector<std::pair<std::string, std::string>> Signatures;
+
+// The key of a method: its name followed by its descriptor.
+inline std::string keyOf(const Method& method)
+{
+    return method.name + method.descriptor;
+}
+inline std::string keyOf(const std::pair<std::string, std::string>& method)
+{
+    return method.first + method.second;
+}
+
+// Methods or signatures in key order.
+template <class Methods>
+Methods sortedByKey(Methods methods)
+{
+    std::sort(methods.begin(), methods.end(), [](const auto& a, const auto& b) { return keyOf(a) < keyOf(b); });
+    return methods;
+}
+
+// A forwarded method as a generated class holds it: its native twin "native0" + name, which takes
+// the peer first, and then the public method itself.
+inline void appendForwarded(std::vector<Method>& methods, const std::pair<std::string, std::string>& method)
+{
+    methods.push_back({0x0101, "native0" + method.first, "(J" + method.second.substr(1)});
+    methods.push_back({0x0001, method.first, method.second});
 }
 
 // Checks a generated class's tree (parsed back from its bytes): version 45.3 (52.0 when a method
@@ -335,6 +367,31 @@ inline void useFixtureModules()
     ClassRepository::resetModules(std::string());
     ClassRepository::addModule(kavrin_test::kFixtureClasses);
     ClassRepository::addModule(std::string(kavrin_test::kJdkHome) + "/jmods/java.base.jmod");
+}
+
+#ifdef CLASSGEN_TEST_CLASSES
+// Tests of the builders over the fixture modules and the classgen test classes (in the test
+// programs built with them).
+class BuilderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        useFixtureModules();
+        ClassRepository::addModule(CLASSGEN_TEST_CLASSES);
+    }
+};
+#endif
+
+// The message of the antlr exception that `build` ends with; a text that names no refusal when
+// it ends without one.
+inline std::string refusalOf(const std::function<void()>& build)
+{
+    try {
+        build();
+    } catch (const antlr::ANTLRException& e) {
+        return e.getMessage();
+    }
+    return "(built without a refusal)";
 }
 
 }  // namespace classgen_test
