@@ -96,18 +96,10 @@ int familyOf(uint8_t opcode)
     return opcode - 0x15;
 }
 
+// return (0xb1) for void, else ireturn (0xac) .. areturn (0xb0), in the order of the load families.
 uint8_t returnOpcode(const std::string& type)
 {
-    if (type == "V")
-        return 0xb1;
-    if (type.size() > 1)
-        return 0xb0;
-    switch (type[0]) {
-    case 'J': return 0xad;
-    case 'F': return 0xae;
-    case 'D': return 0xaf;
-    default: return 0xac;
-    }
+    return type == "V" ? 0xb1 : static_cast<uint8_t>(0xac + loadFamily(type));
 }
 
 // Checks a peer-forwarding body for parameters `params` and result `result` against an independent
