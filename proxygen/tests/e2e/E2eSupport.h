@@ -19,6 +19,12 @@ inline int& failures()
     return count;
 }
 
+// A Java string of the text, for the arguments of generated calls.
+inline jni_helpers::JStringHelper str(const char* text)
+{
+    return jni_helpers::JStringHelper(jni_helpers::CSmartString(text));
+}
+
 inline std::string text(const jni_helpers::CSmartString& s)
 {
     const char* p = s;

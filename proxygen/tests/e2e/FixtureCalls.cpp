@@ -14,7 +14,7 @@ using jni_helpers::JStringHelper;
 
 namespace {
 
-JStringHelper str(const char* text) { return JStringHelper(CSmartString(text)); }
+using e2e::str;
 
 // Instance and static fields of every type, strings and arrays in and out, access levels.
 void members()

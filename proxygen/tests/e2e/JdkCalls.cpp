@@ -5,12 +5,10 @@
 #include <climits>
 
 using namespace CPP_Java_Bridge;
-using jni_helpers::CSmartString;
-using jni_helpers::JStringHelper;
 
 namespace {
 
-JStringHelper str(const char* text) { return JStringHelper(CSmartString(text)); }
+using e2e::str;
 
 void jdk()
 {

@@ -4,12 +4,10 @@
 #include "E2eSupport.h"
 
 using namespace CPP_Java_Bridge;
-using jni_helpers::CSmartString;
-using jni_helpers::JStringHelper;
 
 namespace {
 
-JStringHelper str(const char* text) { return JStringHelper(CSmartString(text)); }
+using e2e::str;
 
 void image()
 {

@@ -9,14 +9,10 @@
 
 namespace {
 
-using jni_helpers::CSmartString;
 using jni_helpers::JStringHelper;
 namespace jb = CPP_Java_Bridge;
 
-JStringHelper str(const char* text)
-{
-    return JStringHelper(CSmartString(text));
-}
+using e2e::str;
 
 // Whether T has a static of(Object) - the static factory of java.util.List.
 template <typename T, typename = void>
