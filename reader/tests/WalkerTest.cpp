@@ -255,6 +255,17 @@ std::vector<std::string> stderrLines(const std::string& text)
     return out;
 }
 
+// Walks the class; the walker reports one line on stderr, which names `named`.
+Walk walkReportingOneLine(const std::string& name, const std::string& named)
+{
+    testing::internal::CaptureStderr();
+    Walk gen = walkClass(name);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(stderrLines(err).size(), 1u) << err;
+    EXPECT_NE(err.find(named), std::string::npos) << err;
+    return gen;
+}
+
 // Compiles classes of one package (name, source after the package line) into dir/classes, then
 // replaces whole CONSTANT_Utf8 texts of one of them by texts of the same length, in order.
 void compileAndRename(const TempDir& dir, const std::string& package,
@@ -543,11 +554,7 @@ TEST_F(WalkerTest, CyclicSuperTypesEndTheWalk)
                                              "B", {{"cyc/C", "cyc/A"}}));
     ClassRepository::addModule(dir.file("classes"));
 
-    testing::internal::CaptureStderr();
-    const Walk gen = walkClass("cyc.A");
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(stderrLines(err).size(), 1u) << err;
-    EXPECT_NE(err.find("cyc/A"), std::string::npos);
+    const Walk gen = walkReportingOneLine("cyc.A", "cyc/A");
     EXPECT_EQ(gen.trace(), (std::vector<std::string>{"K:class", "1:F:bI", "1:C:<init>()V", "0:F:aI", "0:C:<init>()V"}));
 }
 
@@ -568,11 +575,7 @@ TEST_F(WalkerTest, AFileUnderAnotherNameEndsItsOwnSuperTypeChain)
     EXPECT_EQ(loader.getClassName(), "alias/Z");
 
     // Its walk follows alias/B once, meets it again one level up and stops there.
-    testing::internal::CaptureStderr();
-    const Walk gen = walkClass("alias.B");
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(stderrLines(err).size(), 1u) << err;
-    EXPECT_NE(err.find("alias/B"), std::string::npos);
+    const Walk gen = walkReportingOneLine("alias.B", "alias/B");
     EXPECT_EQ(gen.trace(), (std::vector<std::string>{"K:class", "1:F:bI", "1:C:<init>()V", "0:F:bI", "0:C:<init>()V"}));
 }
 

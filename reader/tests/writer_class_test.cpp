@@ -25,12 +25,21 @@ antlr::RefAST classInfo(int rootType, uint16_t flags, std::initializer_list<antl
                                        tree(stringNode(T::EXTENDS), {shortNode(T::CLASS_INFO, 4)}), implements});
 }
 
+// The pool of the default class, A (class 2) extending java/lang/Object (class 4), followed by the
+// given entries; its count is one more than its entries.
+antlr::RefAST defaultPoolWith(std::initializer_list<antlr::RefAST> more)
+{
+    std::vector<antlr::RefAST> entries = {stringNode(T::CONSTANT_UTF8, "A"), shortNode(T::CONSTANT_CLASS, 1),
+                                          stringNode(T::CONSTANT_UTF8, "java/lang/Object"),
+                                          shortNode(T::CONSTANT_CLASS, 3)};
+    entries.insert(entries.end(), more);
+    return withChildren(shortNode(T::CONSTANT_POOL, static_cast<uint16_t>(entries.size() + 1)), entries);
+}
+
 ClassParts defaultParts()
 {
     ClassParts p;
-    p.pool = tree(shortNode(T::CONSTANT_POOL, 5),
-                  {stringNode(T::CONSTANT_UTF8, "A"), shortNode(T::CONSTANT_CLASS, 1),
-                   stringNode(T::CONSTANT_UTF8, "java/lang/Object"), shortNode(T::CONSTANT_CLASS, 3)});
+    p.pool = defaultPoolWith({});
     p.classInfo = classInfo(T::THIS_CLASS, 0x0021);
     p.fields = shortNode(T::FIELDS, 0);
     p.methods = shortNode(T::METHODS, 0);
@@ -128,11 +137,8 @@ TEST_F(WriterClass, ContinuationSlotKeepsLaterIndicesRight)
 {
     // A long at index 5 takes slots 5 and 6, so "Code" stands at 7 and a Code attribute names 7.
     ClassParts p = defaultParts();
-    p.pool = tree(shortNode(T::CONSTANT_POOL, 8),
-                  {stringNode(T::CONSTANT_UTF8, "A"), shortNode(T::CONSTANT_CLASS, 1),
-                   stringNode(T::CONSTANT_UTF8, "java/lang/Object"), shortNode(T::CONSTANT_CLASS, 3),
-                   antlr::RefAST(new LongAST(T::CONSTANT_LONG, 7)), stringNode(T::CONSTANT_CONTINUED),
-                   stringNode(T::CONSTANT_UTF8, "Code")});
+    p.pool = defaultPoolWith({antlr::RefAST(new LongAST(T::CONSTANT_LONG, 7)), stringNode(T::CONSTANT_CONTINUED),
+                              stringNode(T::CONSTANT_UTF8, "Code")});
     p.attributes = tree(shortNode(T::ATTRIBUTES, 1),
                         {attribute(13, tree(stringNode(T::ATTR_CODE),
                                             {shortNode(T::MAXSTACK, 0), shortNode(T::MAXLOCALS, 0),
@@ -168,10 +174,7 @@ TEST_F(WriterClass, ExtendsWithoutChildWritesNoSuperClass)
 TEST_F(WriterClass, FieldsAreWrittenWithTheirAttributes)
 {
     ClassParts p = defaultParts();
-    p.pool = tree(shortNode(T::CONSTANT_POOL, 6),
-                  {stringNode(T::CONSTANT_UTF8, "A"), shortNode(T::CONSTANT_CLASS, 1),
-                   stringNode(T::CONSTANT_UTF8, "java/lang/Object"), shortNode(T::CONSTANT_CLASS, 3),
-                   stringNode(T::CONSTANT_UTF8, "ConstantValue")});
+    p.pool = defaultPoolWith({stringNode(T::CONSTANT_UTF8, "ConstantValue")});
     p.fields = tree(shortNode(T::FIELDS, 1),
                     {tree(stringNode(T::FIELD_INFO),
                           {shortNode(T::ACCESS_FLAGS, 0x0019), shortNode(T::NAME, 1), shortNode(T::TYPE, 3),
@@ -268,10 +271,8 @@ TEST_F(WriterClass, NodesThatCarryNoValueAreReported)
 TEST_F(WriterClass, RawPoolEntryOfTheWrongSizeIsReported)
 {
     ClassParts p = defaultParts();
-    p.pool = tree(shortNode(T::CONSTANT_POOL, 7),
-                  {stringNode(T::CONSTANT_UTF8, "A"), shortNode(T::CONSTANT_CLASS, 1),
-                   stringNode(T::CONSTANT_UTF8, "java/lang/Object"), shortNode(T::CONSTANT_CLASS, 3),
-                   bytesNode(T::ATTR_UNKNOWN, {0x10, 0x00}), bytesNode(T::ATTR_UNKNOWN, {0x2A, 0x00, 0x01})});
+    p.pool =
+        defaultPoolWith({bytesNode(T::ATTR_UNKNOWN, {0x10, 0x00}), bytesNode(T::ATTR_UNKNOWN, {0x2A, 0x00, 0x01})});
     RuleRun r = write(classTree(p));
     EXPECT_EQ(countLines(r.errors), 2u) << r.errors;
     // Both are written as they are.

@@ -123,29 +123,30 @@ Tally checkFolder(const std::string& folder)
     return tally;
 }
 
+// Round trips every class of a fixture build: all of them compare equal. The fixtures hold
+// classes, interfaces, enums, nested, anonymous and generic classes, lambdas and natives.
+Tally checkFixtures(const std::string& folder, const char* label)
+{
+    Tally tally = checkFolder(folder);
+    report(label, tally);
+    EXPECT_TRUE(tally.failures.empty()) << failureList(tally);
+    EXPECT_GE(tally.compared, 20u);
+    EXPECT_GT(tally.interfaces, 0u);
+    EXPECT_GT(tally.natives, 0u);
+    return tally;
+}
+
 }  // namespace
 
 TEST(WriterRoundTrip, FixtureClassesWithDebugInformation)
 {
-    Tally tally = checkFolder(kavrin_test::kFixtureClasses);
-    report("fixtures (-g)", tally);
-    EXPECT_TRUE(tally.failures.empty()) << failureList(tally);
-    // The fixtures hold classes, interfaces, enums, nested, anonymous and generic classes, lambdas
-    // and natives.
-    EXPECT_GE(tally.compared, 20u);
-    EXPECT_GT(tally.interfaces, 0u);
-    EXPECT_GT(tally.natives, 0u);
+    const Tally tally = checkFixtures(kavrin_test::kFixtureClasses, "fixtures (-g)");
     EXPECT_GT(tally.withRawPoolEntries, 0u);
 }
 
 TEST(WriterRoundTrip, FixtureClassesWithoutDebugInformation)
 {
-    Tally tally = checkFolder(kavrin_test::kFixtureClassesNoDebug);
-    report("fixtures (-g:none)", tally);
-    EXPECT_TRUE(tally.failures.empty()) << failureList(tally);
-    EXPECT_GE(tally.compared, 20u);
-    EXPECT_GT(tally.interfaces, 0u);
-    EXPECT_GT(tally.natives, 0u);
+    checkFixtures(kavrin_test::kFixtureClassesNoDebug, "fixtures (-g:none)");
 }
 
 TEST(WriterRoundTrip, EveryClassOfJavaBase)
