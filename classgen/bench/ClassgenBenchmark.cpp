@@ -125,29 +125,33 @@ void createFilesOnly(benchmark::State& state, bool interfaces, const char* unit,
     });
 }
 
-void BM_ImplementJavaUtilInterfaces(benchmark::State& state)
-{
-    generateAll(state, true, "interfaces", &ProxyGenerator::genInterfaceImpl);
-}
-BENCHMARK(BM_ImplementJavaUtilInterfaces)->Unit(benchmark::kMillisecond);
+// The kinds of generated classes: per kind its benchmark and, named after it with the suffix
+// "_FilesOnlyAnchor", the anchor of the same run, registered in this order.
+struct Kind {
+    const char* benchmark;
+    bool interfaces;
+    const char* unit;
+    bool (ProxyGenerator::*writer)(std::string, bool);
+    const std::string* suffix;  // the file suffix, read when the benchmark runs
+};
+const Kind kKinds[] = {
+    {"BM_ImplementJavaUtilInterfaces", true, "interfaces", &ProxyGenerator::genInterfaceImpl, &implSuffix},
+    {"BM_DelegateJavaUtilClasses", false, "classes", &ProxyGenerator::genDelegator, &delegatorSuffix},
+};
 
-void BM_ImplementJavaUtilInterfaces_FilesOnlyAnchor(benchmark::State& state)
-{
-    createFilesOnly(state, true, "interfaces", implSuffix);
-}
-BENCHMARK(BM_ImplementJavaUtilInterfaces_FilesOnlyAnchor)->Unit(benchmark::kMillisecond);
-
-void BM_DelegateJavaUtilClasses(benchmark::State& state)
-{
-    generateAll(state, false, "classes", &ProxyGenerator::genDelegator);
-}
-BENCHMARK(BM_DelegateJavaUtilClasses)->Unit(benchmark::kMillisecond);
-
-void BM_DelegateJavaUtilClasses_FilesOnlyAnchor(benchmark::State& state)
-{
-    createFilesOnly(state, false, "classes", delegatorSuffix);
-}
-BENCHMARK(BM_DelegateJavaUtilClasses_FilesOnlyAnchor)->Unit(benchmark::kMillisecond);
+const bool kRegistered = [] {
+    for (const Kind& kind : kKinds) {
+        benchmark::RegisterBenchmark(kind.benchmark, [kind](benchmark::State& state) {
+            generateAll(state, kind.interfaces, kind.unit, kind.writer);
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string(kind.benchmark) + "_FilesOnlyAnchor").c_str(),
+                                     [kind](benchmark::State& state) {
+                                         createFilesOnly(state, kind.interfaces, kind.unit, *kind.suffix);
+                                     })
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 }  // namespace
 
