@@ -153,49 +153,52 @@ antlr::RefAST LongEntry::toAST();
 template <>
 antlr::RefAST DoubleEntry::toAST();
 
-// A Class entry: the Utf8 entry of a class name.
-class ClassEntry : public ConstantPoolEntry {
+// The common base of the entries that name one Utf8 entry, Class and String (tag 0 itself, no
+// tree).
+class Utf8RefEntry : public ConstantPoolEntry {
 public:
-    // From an index; the handle stays null until resolve.
-    explicit ClassEntry(uint16_t nameIdx) : nameIndex(nameIdx) {}
-    // From the name's entry; the index is taken from it.
-    explicit ClassEntry(const EntryHandle& nameEntry);
-    ClassEntry(const ClassEntry& other) = default;
-
-    uint16_t getNameIndex() const { return nameIndex; }
-    const EntryHandle& getName() const { return name; }
-    // The class name (the text of the name entry; "" when it is not linked).
-    std::string getClassName() const { return name ? name->getText() : std::string(); }
-
     void assign(const ConstantPoolEntry& other) override;
-    uint8_t tag() const override { return kTagClass; }
-    antlr::RefAST toAST() override;
     void updateIndices() override;
     void resolve(const ConstantPool& pool) override;
 
-private:
-    uint16_t nameIndex;
-    EntryHandle name;
+protected:
+    // From an index; the handle stays null until resolve.
+    explicit Utf8RefEntry(uint16_t utf8Idx) : utf8Index(utf8Idx) {}
+    // From the Utf8 entry; the index is taken from it.
+    explicit Utf8RefEntry(const EntryHandle& utf8Entry);
+    Utf8RefEntry(const Utf8RefEntry& other) = default;
+
+    uint16_t utf8Index;
+    EntryHandle utf8;
 };
 
-class StringEntry : public ConstantPoolEntry {
+// A Class entry: the Utf8 entry of a class name.
+class ClassEntry : public Utf8RefEntry {
 public:
-    explicit StringEntry(uint16_t stringIdx) : stringIndex(stringIdx) {}
-    explicit StringEntry(const EntryHandle& stringEntry);
+    explicit ClassEntry(uint16_t nameIdx) : Utf8RefEntry(nameIdx) {}
+    explicit ClassEntry(const EntryHandle& nameEntry) : Utf8RefEntry(nameEntry) {}
+    ClassEntry(const ClassEntry& other) = default;
+
+    uint16_t getNameIndex() const { return utf8Index; }
+    const EntryHandle& getName() const { return utf8; }
+    // The class name (the text of the name entry; "" when it is not linked).
+    std::string getClassName() const { return utf8 ? utf8->getText() : std::string(); }
+
+    uint8_t tag() const override { return kTagClass; }
+    antlr::RefAST toAST() override;
+};
+
+class StringEntry : public Utf8RefEntry {
+public:
+    explicit StringEntry(uint16_t stringIdx) : Utf8RefEntry(stringIdx) {}
+    explicit StringEntry(const EntryHandle& stringEntry) : Utf8RefEntry(stringEntry) {}
     StringEntry(const StringEntry& other) = default;
 
-    uint16_t getStringIndex() const { return stringIndex; }
-    const EntryHandle& getString() const { return string; }
+    uint16_t getStringIndex() const { return utf8Index; }
+    const EntryHandle& getString() const { return utf8; }
 
-    void assign(const ConstantPoolEntry& other) override;
     uint8_t tag() const override { return kTagString; }
     antlr::RefAST toAST() override;
-    void updateIndices() override;
-    void resolve(const ConstantPool& pool) override;
-
-private:
-    uint16_t stringIndex;
-    EntryHandle string;
 };
 
 class NameAndTypeEntry : public ConstantPoolEntry {
@@ -248,35 +251,26 @@ protected:
     EntryHandle nameAndType;
 };
 
-class FieldrefEntry : public MemberRefEntry {
+// A member reference of one kind: Fieldref, Methodref or InterfaceMethodref.
+template <uint8_t Tag>
+class MemberRefOf : public MemberRefEntry {
 public:
-    FieldrefEntry(uint16_t classIdx, uint16_t nameAndTypeIdx) : MemberRefEntry(classIdx, nameAndTypeIdx) {}
-    FieldrefEntry(const EntryHandle& classRef, const EntryHandle& nameAndTypeRef) : MemberRefEntry(classRef, nameAndTypeRef) {}
-    FieldrefEntry(const FieldrefEntry& other) = default;
-    uint8_t tag() const override { return kTagFieldref; }
-    antlr::RefAST toAST() override;
-};
-
-class MethodrefEntry : public MemberRefEntry {
-public:
-    MethodrefEntry(uint16_t classIdx, uint16_t nameAndTypeIdx) : MemberRefEntry(classIdx, nameAndTypeIdx) {}
-    MethodrefEntry(const EntryHandle& classRef, const EntryHandle& nameAndTypeRef) : MemberRefEntry(classRef, nameAndTypeRef) {}
-    MethodrefEntry(const MethodrefEntry& other) = default;
-    uint8_t tag() const override { return kTagMethodref; }
-    antlr::RefAST toAST() override;
-};
-
-class InterfaceMethodrefEntry : public MemberRefEntry {
-public:
-    InterfaceMethodrefEntry(uint16_t classIdx, uint16_t nameAndTypeIdx) : MemberRefEntry(classIdx, nameAndTypeIdx) {}
-    InterfaceMethodrefEntry(const EntryHandle& classRef, const EntryHandle& nameAndTypeRef)
-        : MemberRefEntry(classRef, nameAndTypeRef)
+    MemberRefOf(uint16_t classIdx, uint16_t nameAndTypeIdx) : MemberRefEntry(classIdx, nameAndTypeIdx) {}
+    MemberRefOf(const EntryHandle& classRef, const EntryHandle& nameAndTypeRef) : MemberRefEntry(classRef, nameAndTypeRef)
     {
     }
-    InterfaceMethodrefEntry(const InterfaceMethodrefEntry& other) = default;
-    uint8_t tag() const override { return kTagInterfaceMethodref; }
+    MemberRefOf(const MemberRefOf& other) = default;
+    uint8_t tag() const override { return Tag; }
     antlr::RefAST toAST() override;
 };
+
+typedef MemberRefOf<kTagFieldref> FieldrefEntry;
+typedef MemberRefOf<kTagMethodref> MethodrefEntry;
+typedef MemberRefOf<kTagInterfaceMethodref> InterfaceMethodrefEntry;
+
+extern template class MemberRefOf<kTagFieldref>;
+extern template class MemberRefOf<kTagMethodref>;
+extern template class MemberRefOf<kTagInterfaceMethodref>;
 
 // The unusable slot after a long or double (tag 0): nothing refers to it. Its tree is the
 // CONSTANT_CONTINUED node that the class-file writer passes over.

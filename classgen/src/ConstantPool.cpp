@@ -81,58 +81,38 @@ antlr::RefAST DoubleEntry::toAST()
 
 // --- Class and String -----------------------------------------------------------------------
 
-ClassEntry::ClassEntry(const EntryHandle& nameEntry) : nameIndex(indexOf(nameEntry, 0)), name(nameEntry) {}
+Utf8RefEntry::Utf8RefEntry(const EntryHandle& utf8Entry) : utf8Index(indexOf(utf8Entry, 0)), utf8(utf8Entry) {}
 
-void ClassEntry::assign(const ConstantPoolEntry& other)
+void Utf8RefEntry::assign(const ConstantPoolEntry& other)
 {
-    if (const ClassEntry* same = dynamic_cast<const ClassEntry*>(&other)) {
-        nameIndex = same->nameIndex;
-        name = same->name;
+    const Utf8RefEntry* same = dynamic_cast<const Utf8RefEntry*>(&other);
+    if (same && same->tag() == tag()) {
+        utf8Index = same->utf8Index;
+        utf8 = same->utf8;
     }
+}
+
+void Utf8RefEntry::updateIndices()
+{
+    utf8Index = indexOf(utf8, utf8Index);
+}
+
+void Utf8RefEntry::resolve(const ConstantPool& pool)
+{
+    if (!utf8)
+        utf8 = linked(pool, utf8Index, kTagUtf8);
 }
 
 antlr::RefAST ClassEntry::toAST()
 {
-    return shortNode(T::CONSTANT_CLASS, nameIndex);
-}
-
-void ClassEntry::updateIndices()
-{
-    nameIndex = indexOf(name, nameIndex);
-}
-
-void ClassEntry::resolve(const ConstantPool& pool)
-{
-    if (!name)
-        name = linked(pool, nameIndex, kTagUtf8);
-}
-
-StringEntry::StringEntry(const EntryHandle& stringEntry) : stringIndex(indexOf(stringEntry, 0)), string(stringEntry) {}
-
-void StringEntry::assign(const ConstantPoolEntry& other)
-{
-    if (const StringEntry* same = dynamic_cast<const StringEntry*>(&other)) {
-        stringIndex = same->stringIndex;
-        string = same->string;
-    }
+    return shortNode(T::CONSTANT_CLASS, utf8Index);
 }
 
 antlr::RefAST StringEntry::toAST()
 {
     antlr::RefAST root = emptyNode(T::CONSTANT_STRING);
-    root->setFirstChild(shortNode(T::STRING_INDEX, stringIndex));
+    root->setFirstChild(shortNode(T::STRING_INDEX, utf8Index));
     return root;
-}
-
-void StringEntry::updateIndices()
-{
-    stringIndex = indexOf(string, stringIndex);
-}
-
-void StringEntry::resolve(const ConstantPool& pool)
-{
-    if (!string)
-        string = linked(pool, stringIndex, kTagUtf8);
 }
 
 // --- NameAndType ----------------------------------------------------------------------------
@@ -220,20 +200,18 @@ antlr::RefAST MemberRefEntry::memberTree(int tokenType)
     return node;
 }
 
-antlr::RefAST FieldrefEntry::toAST()
+template <uint8_t Tag>
+antlr::RefAST MemberRefOf<Tag>::toAST()
 {
-    return memberTree(T::CONSTANT_FIELDREF);
+    const int tokenType = Tag == kTagFieldref    ? T::CONSTANT_FIELDREF
+                          : Tag == kTagMethodref ? T::CONSTANT_METHODREF
+                                                 : T::CONSTANT_INTERFACEMETHODREF;
+    return memberTree(tokenType);
 }
 
-antlr::RefAST MethodrefEntry::toAST()
-{
-    return memberTree(T::CONSTANT_METHODREF);
-}
-
-antlr::RefAST InterfaceMethodrefEntry::toAST()
-{
-    return memberTree(T::CONSTANT_INTERFACEMETHODREF);
-}
+template class MemberRefOf<kTagFieldref>;
+template class MemberRefOf<kTagMethodref>;
+template class MemberRefOf<kTagInterfaceMethodref>;
 
 // --- Placeholders ---------------------------------------------------------------------------
 

@@ -27,11 +27,12 @@ public:
     bool isStatic() const { return (m_nAccessFlags & kAccStatic) != 0; }
     bool isFinal() const { return (m_nAccessFlags & kAccFinal) != 0; }
 
+    virtual ~MemberRecord() = default;
+
 protected:
     MemberRecord() = default;
     MemberRecord(const MemberRecord& other) = default;
     MemberRecord& operator=(const MemberRecord& other) = default;
-    ~MemberRecord() = default;
 
     // The ordering of the records compares the name in place.
     std::string m_strName;
@@ -40,11 +41,6 @@ protected:
 
 class MethodDescriptor : public MemberRecord {
 public:
-    MethodDescriptor() = default;
-    MethodDescriptor(const MethodDescriptor& other) = default;
-    MethodDescriptor& operator=(const MethodDescriptor& other) = default;
-    virtual ~MethodDescriptor() = default;
-
     // The method descriptor as in the class file, such as (ILjava/lang/String;)V.
     void setSignature(std::string signature) { m_strSignature = std::move(signature); }
     std::string getSignature() const { return m_strSignature; }
@@ -126,11 +122,6 @@ private:
 
 class FieldDescriptor : public MemberRecord {
 public:
-    FieldDescriptor() = default;
-    FieldDescriptor(const FieldDescriptor& other) = default;
-    FieldDescriptor& operator=(const FieldDescriptor& other) = default;
-    virtual ~FieldDescriptor() = default;
-
     // The field descriptor (the field's type as in the class file: I, Ljava/lang/String;, [B).
     void setType(std::string type) { m_strType = std::move(type); }
     std::string getType() const { return m_strType; }
