@@ -201,54 +201,75 @@ public:
     antlr::RefAST toAST() override;
 };
 
-class NameAndTypeEntry : public ConstantPoolEntry {
+// The common base of the entries that name two entries, NameAndType and the member references
+// (tag 0 itself, no tree).
+class RefPairEntry : public ConstantPoolEntry {
 public:
-    NameAndTypeEntry(uint16_t nameIdx, uint16_t descriptorIdx) : nameIndex(nameIdx), descriptorIndex(descriptorIdx) {}
-    NameAndTypeEntry(const EntryHandle& nameEntry, const EntryHandle& descriptorEntry);
-    NameAndTypeEntry(const NameAndTypeEntry& other) = default;
-
-    uint16_t getNameIndex() const { return nameIndex; }
-    uint16_t getDescriptorIndex() const { return descriptorIndex; }
-    const EntryHandle& getName() const { return name; }
-    const EntryHandle& getDescriptor() const { return descriptor; }
-
-    void assign(const ConstantPoolEntry& other) override;
-    uint8_t tag() const override { return kTagNameAndType; }
-    // Built on the first call and kept: later calls give the same tree.
-    antlr::RefAST toAST() override;
-    void updateIndices() override;
-    void resolve(const ConstantPool& pool) override;
-
-private:
-    uint16_t nameIndex;
-    uint16_t descriptorIndex;
-    EntryHandle name;
-    EntryHandle descriptor;
-};
-
-// The common base of the three member references (tag 0 itself, no tree).
-class MemberRefEntry : public ConstantPoolEntry {
-public:
-    uint16_t getClassIndex() const { return classIndex; }
-    uint16_t getNameAndTypeIndex() const { return nameAndTypeIndex; }
-    const EntryHandle& getClassEntry() const { return classEntry; }
-    const EntryHandle& getNameAndType() const { return nameAndType; }
-
     void assign(const ConstantPoolEntry& other) override;
     void updateIndices() override;
     void resolve(const ConstantPool& pool) override;
 
 protected:
-    MemberRefEntry(uint16_t classIdx, uint16_t nameAndTypeIdx) : classIndex(classIdx), nameAndTypeIndex(nameAndTypeIdx) {}
-    MemberRefEntry(const EntryHandle& classRef, const EntryHandle& nameAndTypeRef);
-    MemberRefEntry(const MemberRefEntry& other) = default;
-    // The cached tree of the reference with the given token type.
-    antlr::RefAST memberTree(int tokenType);
+    // From the indices; the handles stay null until resolve links them to entries of the tags.
+    RefPairEntry(uint16_t firstIdx, uint16_t secondIdx, uint8_t firstEntryTag, uint8_t secondEntryTag)
+        : firstIndex(firstIdx), secondIndex(secondIdx), firstTag(firstEntryTag), secondTag(secondEntryTag)
+    {
+    }
+    // From the entries; the indices are taken from them.
+    RefPairEntry(const EntryHandle& firstEntry, const EntryHandle& secondEntry, uint8_t firstEntryTag,
+                 uint8_t secondEntryTag);
+    RefPairEntry(const RefPairEntry& other) = default;
+    // The tree of `rootType` over the two indices as nodes of their token types, built on the
+    // first call and kept: later calls give the same tree.
+    antlr::RefAST pairTree(int rootType, int firstType, int secondType);
 
-    uint16_t classIndex;
-    uint16_t nameAndTypeIndex;
-    EntryHandle classEntry;
-    EntryHandle nameAndType;
+    uint16_t firstIndex;
+    uint16_t secondIndex;
+    uint8_t firstTag;
+    uint8_t secondTag;
+    EntryHandle first;
+    EntryHandle second;
+};
+
+class NameAndTypeEntry : public RefPairEntry {
+public:
+    NameAndTypeEntry(uint16_t nameIdx, uint16_t descriptorIdx)
+        : RefPairEntry(nameIdx, descriptorIdx, kTagUtf8, kTagUtf8)
+    {
+    }
+    NameAndTypeEntry(const EntryHandle& nameEntry, const EntryHandle& descriptorEntry)
+        : RefPairEntry(nameEntry, descriptorEntry, kTagUtf8, kTagUtf8)
+    {
+    }
+    NameAndTypeEntry(const NameAndTypeEntry& other) = default;
+
+    uint16_t getNameIndex() const { return firstIndex; }
+    uint16_t getDescriptorIndex() const { return secondIndex; }
+    const EntryHandle& getName() const { return first; }
+    const EntryHandle& getDescriptor() const { return second; }
+
+    uint8_t tag() const override { return kTagNameAndType; }
+    antlr::RefAST toAST() override;
+};
+
+// The common base of the three member references (tag 0 itself, no tree).
+class MemberRefEntry : public RefPairEntry {
+public:
+    uint16_t getClassIndex() const { return firstIndex; }
+    uint16_t getNameAndTypeIndex() const { return secondIndex; }
+    const EntryHandle& getClassEntry() const { return first; }
+    const EntryHandle& getNameAndType() const { return second; }
+
+protected:
+    MemberRefEntry(uint16_t classIdx, uint16_t nameAndTypeIdx)
+        : RefPairEntry(classIdx, nameAndTypeIdx, kTagClass, kTagNameAndType)
+    {
+    }
+    MemberRefEntry(const EntryHandle& classRef, const EntryHandle& nameAndTypeRef)
+        : RefPairEntry(classRef, nameAndTypeRef, kTagClass, kTagNameAndType)
+    {
+    }
+    MemberRefEntry(const MemberRefEntry& other) = default;
 };
 
 // A member reference of one kind: Fieldref, Methodref or InterfaceMethodref.
@@ -256,7 +277,8 @@ template <uint8_t Tag>
 class MemberRefOf : public MemberRefEntry {
 public:
     MemberRefOf(uint16_t classIdx, uint16_t nameAndTypeIdx) : MemberRefEntry(classIdx, nameAndTypeIdx) {}
-    MemberRefOf(const EntryHandle& classRef, const EntryHandle& nameAndTypeRef) : MemberRefEntry(classRef, nameAndTypeRef)
+    MemberRefOf(const EntryHandle& classRef, const EntryHandle& nameAndTypeRef)
+        : MemberRefEntry(classRef, nameAndTypeRef)
     {
     }
     MemberRefOf(const MemberRefOf& other) = default;

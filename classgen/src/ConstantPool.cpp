@@ -115,89 +115,55 @@ antlr::RefAST StringEntry::toAST()
     return root;
 }
 
-// --- NameAndType ----------------------------------------------------------------------------
+// --- NameAndType and member references ---------------------------------------------------
 
-NameAndTypeEntry::NameAndTypeEntry(const EntryHandle& nameEntry, const EntryHandle& descriptorEntry)
-    : nameIndex(indexOf(nameEntry, 0)),
-      descriptorIndex(indexOf(descriptorEntry, 0)),
-      name(nameEntry),
-      descriptor(descriptorEntry)
+RefPairEntry::RefPairEntry(const EntryHandle& firstEntry, const EntryHandle& secondEntry, uint8_t firstEntryTag,
+                           uint8_t secondEntryTag)
+    : firstIndex(indexOf(firstEntry, 0)),
+      secondIndex(indexOf(secondEntry, 0)),
+      firstTag(firstEntryTag),
+      secondTag(secondEntryTag),
+      first(firstEntry),
+      second(secondEntry)
 {
 }
 
-void NameAndTypeEntry::assign(const ConstantPoolEntry& other)
+void RefPairEntry::assign(const ConstantPoolEntry& other)
 {
-    if (const NameAndTypeEntry* same = dynamic_cast<const NameAndTypeEntry*>(&other)) {
-        nameIndex = same->nameIndex;
-        descriptorIndex = same->descriptorIndex;
-        name = same->name;
-        descriptor = same->descriptor;
+    const RefPairEntry* same = dynamic_cast<const RefPairEntry*>(&other);
+    if (same && same->tag() == tag()) {
+        firstIndex = same->firstIndex;
+        secondIndex = same->secondIndex;
+        first = same->first;
+        second = same->second;
     }
+}
+
+void RefPairEntry::updateIndices()
+{
+    firstIndex = indexOf(first, firstIndex);
+    secondIndex = indexOf(second, secondIndex);
+}
+
+void RefPairEntry::resolve(const ConstantPool& pool)
+{
+    if (!first)
+        first = linked(pool, firstIndex, firstTag);
+    if (!second)
+        second = linked(pool, secondIndex, secondTag);
+}
+
+antlr::RefAST RefPairEntry::pairTree(int rootType, int firstType, int secondType)
+{
+    if (!node)
+        node = withChildren(emptyNode(rootType),
+                            {shortNode(firstType, firstIndex), shortNode(secondType, secondIndex)});
+    return node;
 }
 
 antlr::RefAST NameAndTypeEntry::toAST()
 {
-    if (!node)
-        node = withChildren(emptyNode(T::CONSTANT_NAMEANDTYPE),
-                            {shortNode(T::NAME, nameIndex), shortNode(T::TYPE, descriptorIndex)});
-    return node;
-}
-
-void NameAndTypeEntry::updateIndices()
-{
-    nameIndex = indexOf(name, nameIndex);
-    descriptorIndex = indexOf(descriptor, descriptorIndex);
-}
-
-void NameAndTypeEntry::resolve(const ConstantPool& pool)
-{
-    if (!name)
-        name = linked(pool, nameIndex, kTagUtf8);
-    if (!descriptor)
-        descriptor = linked(pool, descriptorIndex, kTagUtf8);
-}
-
-// --- Member references ----------------------------------------------------------------------
-
-MemberRefEntry::MemberRefEntry(const EntryHandle& classRef, const EntryHandle& nameAndTypeRef)
-    : classIndex(indexOf(classRef, 0)),
-      nameAndTypeIndex(indexOf(nameAndTypeRef, 0)),
-      classEntry(classRef),
-      nameAndType(nameAndTypeRef)
-{
-}
-
-void MemberRefEntry::assign(const ConstantPoolEntry& other)
-{
-    const MemberRefEntry* same = dynamic_cast<const MemberRefEntry*>(&other);
-    if (same && same->tag() == tag()) {
-        classIndex = same->classIndex;
-        nameAndTypeIndex = same->nameAndTypeIndex;
-        classEntry = same->classEntry;
-        nameAndType = same->nameAndType;
-    }
-}
-
-void MemberRefEntry::updateIndices()
-{
-    classIndex = indexOf(classEntry, classIndex);
-    nameAndTypeIndex = indexOf(nameAndType, nameAndTypeIndex);
-}
-
-void MemberRefEntry::resolve(const ConstantPool& pool)
-{
-    if (!classEntry)
-        classEntry = linked(pool, classIndex, kTagClass);
-    if (!nameAndType)
-        nameAndType = linked(pool, nameAndTypeIndex, kTagNameAndType);
-}
-
-antlr::RefAST MemberRefEntry::memberTree(int tokenType)
-{
-    if (!node)
-        node = withChildren(emptyNode(tokenType),
-                            {shortNode(T::CLASS_INDEX, classIndex), shortNode(T::NAME_AND_TYPE_INDEX, nameAndTypeIndex)});
-    return node;
+    return pairTree(T::CONSTANT_NAMEANDTYPE, T::NAME, T::TYPE);
 }
 
 template <uint8_t Tag>
@@ -206,7 +172,7 @@ antlr::RefAST MemberRefOf<Tag>::toAST()
     const int tokenType = Tag == kTagFieldref    ? T::CONSTANT_FIELDREF
                           : Tag == kTagMethodref ? T::CONSTANT_METHODREF
                                                  : T::CONSTANT_INTERFACEMETHODREF;
-    return memberTree(tokenType);
+    return pairTree(tokenType, T::CLASS_INDEX, T::NAME_AND_TYPE_INDEX);
 }
 
 template class MemberRefOf<kTagFieldref>;
