@@ -12,11 +12,36 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <type_traits>
 
 using namespace reader_test;
 using T = ClassFileTokenTypes;
 
 namespace {
+
+// A float or double read from C++ or Java text (Java's Infinity and -Infinity included).
+template <typename Real>
+Real readReal(const std::string& text)
+{
+    const char* c = text == "Infinity" ? "inf" : text == "-Infinity" ? "-inf" : text.c_str();
+    if constexpr (std::is_same_v<Real, float>)
+        return std::strtof(c, nullptr);
+    else
+        return std::strtod(c, nullptr);
+}
+
+// The literal reads back as the very bits of the value Java prints; an infinity has no literal.
+template <typename Real>
+void expectSameBits(const std::string& literal, const std::string& java)
+{
+    const Real expected = readReal<Real>(java);
+    if (!std::isfinite(expected)) {
+        EXPECT_EQ(literal, "");
+        return;
+    }
+    const Real got = readReal<Real>(literal);
+    EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << literal;
+}
 
 MethodDescriptor method(const std::string& name, const std::string& descriptor, uint16_t flags = 0)
 {
@@ -214,26 +239,12 @@ TEST(ConstValueLiterals, AgreeWithTheValuesJavaPrints)
             else
                 EXPECT_EQ(literal, java + "l");
             break;
-        case ConstValue::kFloat: {
-            const float expected = std::strtof(java == "Infinity" ? "inf" : java == "-Infinity" ? "-inf" : java.c_str(), nullptr);
-            if (!std::isfinite(expected)) {
-                EXPECT_EQ(literal, "");
-            } else {
-                const float got = std::strtof(literal.c_str(), nullptr);
-                EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << literal;
-            }
+        case ConstValue::kFloat:
+            expectSameBits<float>(literal, java);
             break;
-        }
-        case ConstValue::kDouble: {
-            const double expected = std::strtod(java == "Infinity" ? "inf" : java == "-Infinity" ? "-inf" : java.c_str(), nullptr);
-            if (!std::isfinite(expected)) {
-                EXPECT_EQ(literal, "");
-            } else {
-                const double got = std::strtod(literal.c_str(), nullptr);
-                EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << literal;
-            }
+        case ConstValue::kDouble:
+            expectSameBits<double>(literal, java);
             break;
-        }
         case ConstValue::kString:
             EXPECT_EQ(literal, java);
             break;
