@@ -15,6 +15,7 @@
 #pragma once
 
 #include "RefHandle.h"
+#include "ValueAST.h"
 
 #include <antlr/AST.hpp>
 
@@ -92,11 +93,16 @@ typedef RefHandle<ConstantPoolEntry> EntryHandle;
 // The null entry handle that code compares against.
 inline const EntryHandle kNullEntry{};
 
-// An entry that holds one value of its own (Utf8, Unicode and the four numeric kinds). Its tree
-// is a node of the kind's token type carrying the value (the specializations of toAST).
-template <class Value, uint8_t Tag>
+// The token type of the class-file tree of an entry with the tag (tags 1 to 12; 0 for another).
+int entryTreeType(uint8_t tag);
+
+// An entry that holds one value of its own (Utf8, Unicode and the four numeric kinds), as the
+// node class of its tree carries it.
+template <class Node, uint8_t Tag>
 class ValueEntry : public ConstantPoolEntry {
 public:
+    typedef typename Node::Value Value;
+
     explicit ValueEntry(Value v) : value(std::move(v)) {}
     ValueEntry(const ValueEntry& other) = default;
 
@@ -108,13 +114,13 @@ public:
             value = same->value;
     }
     uint8_t tag() const override { return Tag; }
-    antlr::RefAST toAST() override;
+    antlr::RefAST toAST() override { return antlr::RefAST(new Node(entryTreeType(Tag), value)); }
 
 protected:
     Value value;
 };
 
-class Utf8Entry : public ValueEntry<std::string, kTagUtf8> {
+class Utf8Entry : public ValueEntry<StringAST, kTagUtf8> {
 public:
     explicit Utf8Entry(std::string text) : ValueEntry(std::move(text)) {}
     // The text of another entry (its getText).
@@ -127,7 +133,7 @@ public:
     std::string getText() const override { return value; }
 };
 
-class UnicodeEntry : public ValueEntry<std::u16string, kTagUnicode> {
+class UnicodeEntry : public ValueEntry<WStringAST, kTagUnicode> {
 public:
     explicit UnicodeEntry(std::u16string text) : ValueEntry(std::move(text)) {}
     UnicodeEntry(const UnicodeEntry& other) = default;
@@ -135,23 +141,10 @@ public:
     std::u16string getWideText() const override { return value; }
 };
 
-typedef ValueEntry<int32_t, kTagInteger> IntegerEntry;
-typedef ValueEntry<float, kTagFloat> FloatEntry;
-typedef ValueEntry<int64_t, kTagLong> LongEntry;
-typedef ValueEntry<double, kTagDouble> DoubleEntry;
-
-template <>
-antlr::RefAST ValueEntry<std::string, kTagUtf8>::toAST();
-template <>
-antlr::RefAST ValueEntry<std::u16string, kTagUnicode>::toAST();
-template <>
-antlr::RefAST IntegerEntry::toAST();
-template <>
-antlr::RefAST FloatEntry::toAST();
-template <>
-antlr::RefAST LongEntry::toAST();
-template <>
-antlr::RefAST DoubleEntry::toAST();
+typedef ValueEntry<IntAST, kTagInteger> IntegerEntry;
+typedef ValueEntry<FloatAST, kTagFloat> FloatEntry;
+typedef ValueEntry<LongAST, kTagLong> LongEntry;
+typedef ValueEntry<DoubleAST, kTagDouble> DoubleEntry;
 
 // The common base of the entries that name one Utf8 entry, Class and String (tag 0 itself, no
 // tree).
@@ -260,6 +253,9 @@ public:
     const EntryHandle& getClassEntry() const { return first; }
     const EntryHandle& getNameAndType() const { return second; }
 
+    // The tree of the reference's kind, built on the first call and kept.
+    antlr::RefAST toAST() override;
+
 protected:
     MemberRefEntry(uint16_t classIdx, uint16_t nameAndTypeIdx)
         : RefPairEntry(classIdx, nameAndTypeIdx, kTagClass, kTagNameAndType)
@@ -283,16 +279,11 @@ public:
     }
     MemberRefOf(const MemberRefOf& other) = default;
     uint8_t tag() const override { return Tag; }
-    antlr::RefAST toAST() override;
 };
 
 typedef MemberRefOf<kTagFieldref> FieldrefEntry;
 typedef MemberRefOf<kTagMethodref> MethodrefEntry;
 typedef MemberRefOf<kTagInterfaceMethodref> InterfaceMethodrefEntry;
-
-extern template class MemberRefOf<kTagFieldref>;
-extern template class MemberRefOf<kTagMethodref>;
-extern template class MemberRefOf<kTagInterfaceMethodref>;
 
 // The unusable slot after a long or double (tag 0): nothing refers to it. Its tree is the
 // CONSTANT_CONTINUED node that the class-file writer passes over.

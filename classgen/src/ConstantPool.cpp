@@ -41,42 +41,24 @@ void ConstantPoolEntry::assign(const ConstantPoolEntry&) {}
 
 void ConstantPoolEntry::resolve(const ConstantPool&) {}
 
-// --- Value kinds ----------------------------------------------------------------------------
-
-template <>
-antlr::RefAST ValueEntry<std::string, kTagUtf8>::toAST()
+int entryTreeType(uint8_t tag)
 {
-    return antlr::RefAST(new StringAST(T::CONSTANT_UTF8, value));
-}
-
-template <>
-antlr::RefAST ValueEntry<std::u16string, kTagUnicode>::toAST()
-{
-    return antlr::RefAST(new WStringAST(T::CONSTANT_UNICODE, value));
-}
-
-template <>
-antlr::RefAST IntegerEntry::toAST()
-{
-    return antlr::RefAST(new IntAST(T::CONSTANT_INTEGER, value));
-}
-
-template <>
-antlr::RefAST FloatEntry::toAST()
-{
-    return antlr::RefAST(new FloatAST(T::CONSTANT_FLOAT, value));
-}
-
-template <>
-antlr::RefAST LongEntry::toAST()
-{
-    return antlr::RefAST(new LongAST(T::CONSTANT_LONG, value));
-}
-
-template <>
-antlr::RefAST DoubleEntry::toAST()
-{
-    return antlr::RefAST(new DoubleAST(T::CONSTANT_DOUBLE, value));
+    static const int kTreeTypes[] = {
+        0,
+        T::CONSTANT_UTF8,
+        T::CONSTANT_UNICODE,
+        T::CONSTANT_INTEGER,
+        T::CONSTANT_FLOAT,
+        T::CONSTANT_LONG,
+        T::CONSTANT_DOUBLE,
+        T::CONSTANT_CLASS,
+        T::CONSTANT_STRING,
+        T::CONSTANT_FIELDREF,
+        T::CONSTANT_METHODREF,
+        T::CONSTANT_INTERFACEMETHODREF,
+        T::CONSTANT_NAMEANDTYPE,
+    };
+    return tag < sizeof kTreeTypes / sizeof kTreeTypes[0] ? kTreeTypes[tag] : 0;
 }
 
 // --- Class and String -----------------------------------------------------------------------
@@ -166,18 +148,10 @@ antlr::RefAST NameAndTypeEntry::toAST()
     return pairTree(T::CONSTANT_NAMEANDTYPE, T::NAME, T::TYPE);
 }
 
-template <uint8_t Tag>
-antlr::RefAST MemberRefOf<Tag>::toAST()
+antlr::RefAST MemberRefEntry::toAST()
 {
-    const int tokenType = Tag == kTagFieldref    ? T::CONSTANT_FIELDREF
-                          : Tag == kTagMethodref ? T::CONSTANT_METHODREF
-                                                 : T::CONSTANT_INTERFACEMETHODREF;
-    return pairTree(tokenType, T::CLASS_INDEX, T::NAME_AND_TYPE_INDEX);
+    return pairTree(entryTreeType(tag()), T::CLASS_INDEX, T::NAME_AND_TYPE_INDEX);
 }
-
-template class MemberRefOf<kTagFieldref>;
-template class MemberRefOf<kTagMethodref>;
-template class MemberRefOf<kTagInterfaceMethodref>;
 
 // --- Placeholders ---------------------------------------------------------------------------
 
