@@ -43,21 +43,27 @@ void expectSameBits(const std::string& literal, const std::string& java)
     EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << literal;
 }
 
+// A record of either kind with the name and the flags.
+template <class Record>
+Record named(const std::string& name, uint16_t flags)
+{
+    Record record;
+    record.setName(name);
+    record.setAccessFlags(flags);
+    return record;
+}
+
 MethodDescriptor method(const std::string& name, const std::string& descriptor, uint16_t flags = 0)
 {
-    MethodDescriptor m;
-    m.setName(name);
+    MethodDescriptor m = named<MethodDescriptor>(name, flags);
     m.setSignature(descriptor);
-    m.setAccessFlags(flags);
     return m;
 }
 
 FieldDescriptor field(const std::string& name, const std::string& type, uint16_t flags = 0)
 {
-    FieldDescriptor f;
-    f.setName(name);
+    FieldDescriptor f = named<FieldDescriptor>(name, flags);
     f.setType(type);
-    f.setAccessFlags(flags);
     return f;
 }
 
