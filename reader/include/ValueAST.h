@@ -297,7 +297,6 @@ inline const ValueAST* asValueNode(const antlr::RefAST& node)
     return asValueNode(node.get());
 }
 
-
 // Links the nodes (a range of antlr::RefAST) as siblings, in order; the first, or the null node
 // for none.
 template <typename Nodes>
