@@ -85,6 +85,12 @@ class Person {
     return eventually([&] { return mappedPopup() == 0; });
   }
 
+  // Moves a top-level window from outside the program, as a window manager does.
+  void moveWindow(::Window w, int x, int y) {
+    XMoveWindow(display_, w, x, y);
+    XFlush(display_);
+  }
+
   // The pointer to a point of the window; a button goes down or up there.
   void moveTo(::Window w, int x, int y) {
     int sx = 0, sy = 0;

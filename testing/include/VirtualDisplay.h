@@ -1,6 +1,7 @@
 // An X server of a test's own: Xvfb on a display number it picks itself among the free ones
 // (it writes the number to a pipe once it is ready), stopped by its process id when the test
-// ends. Tests that need one skip when Xvfb is missing.
+// ends. Tests that need one skip when Xvfb is missing. Its screen is 1280 by 1024 unless a test
+// asks for another size.
 #pragma once
 
 #include <fcntl.h>
@@ -16,7 +17,8 @@ namespace kavrin_test {
 
 class VirtualDisplay {
  public:
-  VirtualDisplay() {
+  explicit VirtualDisplay(int width = 1280, int height = 1024) {
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     const std::string writeEnd = std::to_string(fds[1]);
@@ -34,7 +36,7 @@ class VirtualDisplay {
         dup2(devnull, 1);
         dup2(devnull, 2);
       }
-      execlp("Xvfb", "Xvfb", "-displayfd", writeEnd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+      execlp("Xvfb", "Xvfb", "-displayfd", writeEnd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
              "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }

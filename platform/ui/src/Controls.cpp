@@ -500,7 +500,17 @@ int comboItemHeight(const Window& w) {
 RECT comboListRect(Window& w) {
   const ComboData& c = dataOf<ComboData>(w);
   int rows = std::max(1, std::min(static_cast<int>(c.items.size()), kComboListRows));
-  return RECT{0, w.height(), w.width(), w.height() + rows * comboItemHeight(w) + 2};
+  int height = rows * comboItemHeight(w) + 2;
+  // Below the box where the screen has room for it, else above it where that has room, else on
+  // the side with more room; in every case as much of it on the screen as the screen holds.
+  SIZE screen = screenSize();
+  POINT at{0, 0};
+  ::ClientToScreen(w.hwnd, &at);
+  int below = screen.cy - (at.y + w.height()), above = at.y;
+  int top = height <= below || (height > above && below >= above) ? w.height() : -height;
+  top = std::max(-at.y, std::min(top, screen.cy - at.y - height));
+  int left = std::max(-at.x, std::min(0, screen.cx - at.x - w.width()));
+  return RECT{left, top, left + w.width(), top + height};
 }
 
 int comboFind(Window& w, const std::string& text) {

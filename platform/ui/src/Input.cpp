@@ -793,6 +793,12 @@ void handleInput(const InputEvent& e) {
     if (acceptsInput(top->hwnd)) dispatch(top->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     return;
   }
+  // Moved by someone else (a window manager): the window is where the screen has it, disabled
+  // or not, as after a drag by its caption.
+  if (e.kind == InputEvent::Moved) {
+    setWindowSize(*top, RECT{e.rootX, e.rootY, e.rootX + top->width(), e.rootY + top->height()}, false);
+    return;
+  }
   // An owner of a modal dialog takes no input until the dialog ends.
   if (!acceptsInput(top->hwnd)) {
     if (e.kind == InputEvent::Release) release(*top, e);

@@ -55,7 +55,8 @@ struct ComboLook {
 ComboLook comboLookOf(Window& w);
 constexpr int kComboListRows = 8;
 int comboItemHeight(const Window& w);
-// The dropped list in the combo box's client coordinates (below the box).
+// The dropped list in the combo box's client coordinates: below the box, or above it where the
+// screen has no room below.
 RECT comboListRect(Window& w);
 // Steps of a choice from the list, as comboChoose makes them.
 void comboDrop(Window& w);                // CBN_DROPDOWN, the list shows

@@ -37,6 +37,7 @@ bool near(COLORREF a, unsigned long rgb) {
 
 class LiveDisplayTest : public UiTest {
  protected:
+  explicit LiveDisplayTest(int screenWidth = 1280, int screenHeight = 1024) : server(screenWidth, screenHeight) {}
   void SetUp() override {
     UiTest::SetUp();
     if (!server.running()) GTEST_SKIP() << "no Xvfb";
@@ -375,6 +376,129 @@ TEST_F(LiveDisplayTest, AComboBoxDropsItsListAsAPopupBeyondTheDialog) {
   };
   ui::setModalIdleLimit(50);
   whileThePersonActs(act, [&] { EXPECT_EQ(dialog.DoModal(), IDCANCEL); });
+}
+
+// A dialog with a combo box of twenty entries, put where `place` says once initialised.
+class ChoicesDialog : public CDialog {
+ public:
+  ChoicesDialog(UINT id, std::function<void(HWND)> place) : CDialog(id), place_(std::move(place)) {}
+
+ protected:
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    HWND combo = ::GetDlgItem(m_hWnd, kCombo);
+    for (int i = 0; i < 20; ++i) ::SendMessage(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kWords[i]));
+    if (place_) place_(m_hWnd);
+    return TRUE;
+  }
+
+ private:
+  std::function<void(HWND)> place_;
+};
+
+void registerChoices(UINT id, const char* caption) {
+  registerTemplate(id, caption, 120, 36, WS_POPUP | WS_CAPTION | DS_MODALFRAME,
+                   {{kCombo, WC_COMBOBOX, "", 10, 10, 100, 80, WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 0}});
+}
+
+// A screen lower than the one assumed without a display: what fits below a box there need not here.
+class SmallScreenTest : public LiveDisplayTest {
+ protected:
+  SmallScreenTest() : LiveDisplayTest(800, 600) {}
+};
+
+TEST_F(SmallScreenTest, AComboBoxAtTheFootOfTheScreenDropsItsListAboveTheBox) {
+  registerChoices(kHostTemplate + 3, "Low");
+  ChoicesDialog dialog(kHostTemplate + 3, [](HWND h) {
+    RECT r{};
+    ::GetWindowRect(h, &r);
+    ::SetWindowPos(h, nullptr, 300, 600 - (r.bottom - r.top) - 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  });
+  auto act = [&](Person& p) {
+    ASSERT_NE(p.find("Low"), 0u);
+    HWND combo = GetDlgItem(dialog.m_hWnd, kCombo);
+    RECT box{};
+    ::GetWindowRect(combo, &box);
+    p.click(centre(combo));
+    ASSERT_TRUE(eventually([&] { return ui::comboState(combo).dropped; }));
+    Window list = p.popup();
+    ASSERT_NE(list, 0u);
+    const kavrin_test::ScreenRect l = p.geometry(list);
+    ASSERT_GT(box.bottom + (l.bottom - l.top), 600) << "no room below the box";
+    EXPECT_EQ(l.bottom, box.top) << "the list opens above the box";
+    EXPECT_GE(l.top, 0);
+    EXPECT_EQ(l.left, box.left);
+    // Its rows are where the screen shows them: a click on the third picks the third entry.
+    const int row = (l.bottom - l.top - 2) / 8;
+    p.clickAt(l.left + 10, l.top + 1 + row * 2 + row / 2);
+    EXPECT_TRUE(eventually([&] { return ui::comboState(combo).selection == 2 && !ui::comboState(combo).dropped; }))
+        << ui::comboState(combo).selection;
+    EXPECT_EQ(ui::windowState(combo).text, kWords[2]);
+    EXPECT_TRUE(p.popupGone());
+    p.key(XK_Escape);
+  };
+  ui::setModalIdleLimit(50);
+  whileThePersonActs(act, [&] { EXPECT_EQ(dialog.DoModal(), IDCANCEL); });
+}
+
+TEST_F(LiveDisplayTest, AWindowMovedFromOutsideKeepsItsListsAndBoxesWithIt) {
+  registerChoices(kHostTemplate + 4, "Moved");
+  ChoicesDialog dialog(kHostTemplate + 4, nullptr);
+  std::thread job;
+  std::atomic<int> answer{0};
+  auto act = [&](Person& p) {
+    Window w = p.find("Moved");
+    ASSERT_NE(w, 0u);
+    HWND combo = GetDlgItem(dialog.m_hWnd, kCombo);
+    const RECT client = ui::windowState(dialog.m_hWnd).rect;
+    const kavrin_test::ScreenRect before = p.geometry(w);
+    // Where the list drops in the dialog, before the move.
+    p.click(centre(combo));
+    Window list = p.popup();
+    ASSERT_NE(list, 0u);
+    const kavrin_test::ScreenRect l0 = p.geometry(list);
+    p.key(XK_Escape);
+    ASSERT_TRUE(p.popupGone());
+
+    // Another program (a window manager) moves the dialog: the model hears of it, and the
+    // window stays there.
+    p.moveWindow(w, before.left - 150, before.top + 120);
+    EXPECT_TRUE(eventually([&] {
+      const RECT r = ui::windowState(dialog.m_hWnd).rect;
+      return r.left == client.left - 150 && r.top == client.top + 120;
+    }));
+    kavrin_test::ScreenRect after{};
+    EXPECT_TRUE(eventually([&] {
+      after = p.geometry(w);
+      return after.left == before.left - 150 && after.top == before.top + 120;
+    })) << after.left << "," << after.top;
+
+    // The list drops at the same place in the moved dialog.
+    p.click(centre(combo));
+    list = p.popup();
+    ASSERT_NE(list, 0u);
+    const kavrin_test::ScreenRect l1 = p.geometry(list);
+    EXPECT_EQ(l1.left - after.left, l0.left - before.left);
+    EXPECT_EQ(l1.top - after.top, l0.top - before.top);
+    p.key(XK_Escape);
+    ASSERT_TRUE(p.popupGone());
+
+    // A job's box is centred over the dialog where it is now.
+    job = std::thread([&] { answer = dialog.MessageBox("Moved on?", "Over it", MB_OK); });
+    Window box = p.find("Over it");
+    ASSERT_NE(box, 0u);
+    const kavrin_test::ScreenRect b = p.geometry(box);
+    EXPECT_LE(std::abs((b.left + b.right) - (after.left + after.right)), 2);
+    EXPECT_LE(std::abs((b.top + b.bottom) - (after.top + after.bottom)), 2);
+    ASSERT_TRUE(p.focused(box));
+    p.key(XK_Return);
+    EXPECT_TRUE(p.gone("Over it"));
+    EXPECT_TRUE(eventually([&] { return answer.load() == IDOK; }));
+    p.key(XK_Escape);
+  };
+  ui::setModalIdleLimit(50);
+  whileThePersonActs(act, [&] { EXPECT_EQ(dialog.DoModal(), IDCANCEL); });
+  if (job.joinable()) job.join();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -49,7 +50,12 @@ struct Shown {
   int originX = 0, originY = 0;
   int x = 0, y = 0, width = 0, height = 0;
   std::vector<uint32_t> pixels;
+  // The places this side asked for, oldest first, from the one last seen taken on: a window
+  // reported there was moved by us, not by someone else.
+  std::deque<std::pair<int, int>> asked;
+  bool reparented = false;  // framed by a window manager: its own ConfigureNotify is relative
 };
+constexpr size_t kAskedKept = 16;
 
 struct XDisplay {
   std::mutex mutex;
@@ -106,9 +112,11 @@ void setTitle(XDisplay& x, ::Window w, const std::string& title) {
 void fixSize(XDisplay& x, ::Window w, int width, int height) {
   XSizeHints* hints = XAllocSizeHints();
   // The place is the program's (a dialog centred over its owner), not the window manager's.
-  hints->flags = PMinSize | PMaxSize | USPosition | PPosition;
+  // Static gravity: the place asked for is that of the window itself, not of a frame around it.
+  hints->flags = PMinSize | PMaxSize | USPosition | PPosition | PWinGravity;
   hints->min_width = hints->max_width = width;
   hints->min_height = hints->max_height = height;
+  hints->win_gravity = StaticGravity;
   XSetWMNormalHints(x.display, w, hints);
   XFree(hints);
 }
@@ -179,6 +187,7 @@ void applyFrame(XDisplay& x, Frame& f) {
     s.popup = f.popup;
     s.x = f.x;
     s.y = f.y;
+    s.asked.emplace_back(f.x, f.y);
     s.owner = f.owner;
     s.title = f.title;
     it = x.shown.emplace(f.hwnd, std::move(s)).first;
@@ -198,6 +207,8 @@ void applyFrame(XDisplay& x, Frame& f) {
     XMoveWindow(x.display, s.xwindow, f.x, f.y);
     s.x = f.x;
     s.y = f.y;
+    s.asked.emplace_back(f.x, f.y);
+    if (s.asked.size() > kAskedKept) s.asked.pop_front();
   }
   if (s.width != width || s.height != height) {
     if (!s.popup) fixSize(x, s.xwindow, width, height);
@@ -230,6 +241,34 @@ void deliver(XDisplay& x, ::Window xwindow, InputEvent event) {
   event.x += s->second.originX;
   event.y += s->second.originY;
   s->second.sink(event);
+}
+
+// A top-level window is now at (left, top) on the screen. A place this side asked for is its own
+// move coming back (each may come twice with a window manager: from the server and from the
+// manager); any other is a move by someone else, which the window's sink hears of, so that the
+// model places what it places by the window (dropped lists, boxes over it) where it now is. The
+// side takes the place as its own first, so the model's next picture, there too, moves nothing.
+void configured(XDisplay& x, ::Window xwindow, int left, int top) {
+  auto b = x.byX.find(xwindow);
+  if (b == x.byX.end()) return;
+  Shown& s = x.shown[b->second];
+  if (s.popup) return;
+  auto mine = std::find(s.asked.begin(), s.asked.end(), std::make_pair(left, top));
+  if (mine != s.asked.end()) {
+    s.asked.erase(s.asked.begin(), mine);
+    return;
+  }
+  if (left == s.x && top == s.y) return;
+  s.x = left;
+  s.y = top;
+  if (!s.sink) return;
+  InputEvent moved;
+  moved.kind = InputEvent::Moved;
+  moved.window = s.target;
+  moved.rootX = left - s.originX;
+  moved.rootY = top - s.originY;
+  moved.time = nowMs();
+  s.sink(moved);
 }
 
 void handleXEvent(XDisplay& x, XEvent& e) {
@@ -282,6 +321,22 @@ void handleXEvent(XDisplay& x, XEvent& e) {
       in.modifiers = modifiersOf(e.xkey.state);
       if (n > 0) in.text = latin1ToUtf8(buffer, n);
       deliver(x, e.xkey.window, in);
+      return;
+    }
+    case ReparentNotify: {
+      auto b = x.byX.find(e.xreparent.window);
+      if (b != x.byX.end()) x.shown[b->second].reparented = e.xreparent.parent != DefaultRootWindow(x.display);
+      return;
+    }
+    case ConfigureNotify: {
+      // A window manager's own report (sent, ICCCM) is on the screen; the server's is relative to
+      // the parent, which is the screen until a manager frames the window (a frame's moves then
+      // come as the manager's reports).
+      auto b = x.byX.find(e.xconfigure.window);
+      if (b == x.byX.end() || e.xconfigure.window != e.xconfigure.event) return;
+      if (e.xconfigure.send_event || !x.shown[b->second].reparented) {
+        configured(x, e.xconfigure.window, e.xconfigure.x, e.xconfigure.y);
+      }
       return;
     }
     case ClientMessage:

@@ -16,9 +16,11 @@
 namespace ui {
 namespace x11 {
 
-// One event of a person at a top-level window; coordinates are in its client area.
+// One event of a person at a top-level window; coordinates are in its client area. Moved: someone
+// else (a window manager, another program) moved the window; rootX and rootY are where its
+// client area's corner now lies on the screen.
 struct InputEvent {
-  enum Kind { Press, Release, Motion, Wheel, Key, Close };
+  enum Kind { Press, Release, Motion, Wheel, Key, Close, Moved };
   Kind kind = Motion;
   HWND window = nullptr;
   int x = 0, y = 0;            // may lie outside the client area: on the window's frame
