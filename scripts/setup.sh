@@ -12,7 +12,7 @@ PACKAGES=(
   libasm-java
   zip unzip xvfb xauth
   libx11-dev libxtst-dev libcairo2-dev libpango1.0-dev fonts-liberation2 fonts-dejavu-core xdotool x11vnc
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   libcommons-lang3-java libguava-java
 )
 
