@@ -1,5 +1,6 @@
 // Parsing and writing of the .reg text, and the in-memory key tree.
 #include "RegFile.h"
+#include "Win32.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,13 +26,7 @@ const RootNames kRoots[kRootCount] = {
     {"HKEY_LOCAL_MACHINE", "HKLM"},
 };
 
-std::string trim(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-  return s.substr(b, e - b);
-}
+std::string trim(const std::string& s) { return win32::trim(s, " \t"); }
 
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
