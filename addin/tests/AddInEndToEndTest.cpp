@@ -59,9 +59,9 @@ class AddInEndToEndTest : public AddinTest {
   void writeProjectSettings(bool goneOnly = false) {
     const std::string jar = kavrin_test::kFixtureJar;
     auto entry = [&](const std::string& name, bool impl, bool delegator) {
-      return "<CLASS NAME='" + name + "'><FILTER bUseGlobalFilter='true' bIsInterfaceIml='" + (impl ? "true" : "false") +
-             "' bIsDelegatorIml='" + (delegator ? "true" : "false") + "' bIsMethodsIml='false' strClassPath='" + jar +
-             "' TYPE='" + (impl ? "true" : "false") + "'/></CLASS>";
+      return "<CLASS NAME='" + name + "'><FILTER bUseGlobalFilter='true' bIsInterfaceIml='" +
+             (impl ? "true" : "false") + "' bIsDelegatorIml='" + (delegator ? "true" : "false") +
+             "' bIsMethodsIml='false' strClassPath='" + jar + "' TYPE='" + (impl ? "true" : "false") + "'/></CLASS>";
     };
     kavrin_test::writeFile(
         projectDir + "App.jniprj",
@@ -69,11 +69,12 @@ class AddInEndToEndTest : public AddinTest {
         " fields_bExcludeProtected='false' fields_bExcludePrivate='false' methods_bAll='true'"
         " methods_bExcludeInherited='false' methods_bExcludeRegular='false' methods_bExcludeProtected='false'"
         " methods_bExcludePrivate='false'/><NAMES_SUBSTITUTED FLDPX='false' MTHPX='false'/><MODULES><MODULE TYPE='2'"
-        " NAME='" + jar + "'/></MODULES><CLASSES>" +
-            entry("fixtures.Gone", false, false) +
-            (goneOnly ? std::string()
-                      : entry("fixtures.Members", false, false) + entry("fixtures.delegate.DelegateTarget", false, true) +
-                            entry("fixtures.impl.Everything", true, false)) +
+        " NAME='" +
+            jar + "'/></MODULES><CLASSES>" + entry("fixtures.Gone", false, false) +
+            (goneOnly
+                 ? std::string()
+                 : entry("fixtures.Members", false, false) + entry("fixtures.delegate.DelegateTarget", false, true) +
+                       entry("fixtures.impl.Everything", true, false)) +
             "</CLASSES><LAST_BUILD/></KAVRIN>");
   }
   static std::string library() { return KAVRINGEN_LIBRARY; }
@@ -102,8 +103,9 @@ class AddInEndToEndTest : public AddinTest {
 
 TEST_F(AddInEndToEndTest, DshostRegistersAndConnectsTheAddInAndRunsItsCommand) {
   kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
-  const kavrin_test::CommandResult first = kavrin_test::runCommand(
-      {KAVRIN_DSHOST, "--project", projectFile, "--addin", library(), "--register", "--run", "StartKAVRINWizard", "--print"});
+  const kavrin_test::CommandResult first =
+      kavrin_test::runCommand({KAVRIN_DSHOST, "--project", projectFile, "--addin", library(), "--register", "--run",
+                               "StartKAVRINWizard", "--print"});
   ASSERT_EQ(first.exitCode, 0) << first.output;
   for (const std::string& line :
        {std::string("DllRegisterServer 0x00000000"), std::string("OnConnection ") + kClsid + " firstTime=true cookie=1",
@@ -143,9 +145,9 @@ TEST_F(AddInEndToEndTest, DshostRegistersAndConnectsTheAddInAndRunsItsCommand) {
 TEST_F(AddInEndToEndTest, DshostTakesAPictureOfTheDialogItOpens) {
   kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
   const std::string shots = path("shots/run");
-  const kavrin_test::CommandResult r = kavrin_test::runCommand({KAVRIN_DSHOST, "--project", projectFile, "--addin",
-                                                                library(), "--register", "--run", "StartKAVRINWizard",
-                                                                "--snapshot", shots});
+  const kavrin_test::CommandResult r =
+      kavrin_test::runCommand({KAVRIN_DSHOST, "--project", projectFile, "--addin", library(), "--register", "--run",
+                               "StartKAVRINWizard", "--snapshot", shots});
   ASSERT_EQ(r.exitCode, 0) << r.output;
   const std::string first = kavrin_test::readFile(shots + "/001-kavrin-generator.png");
   EXPECT_EQ(first.substr(0, 4), "\x89PNG") << "the generator dialog as it opened";
@@ -163,10 +165,11 @@ TEST_F(AddInEndToEndTest, EscapeOnTheLiveDialogClosesItWithNothingChanged) {
   kavrin_test::ScopedEnv install("KAVRINVC6", path("install"));
   const std::string before = kavrin_test::readFile(projectFile);
   // dshost shows the dialog on the server; a person presses Escape in it (real key events).
-  const std::string line = std::string("\"$0\" --display ") + server.name() + " --project '" + projectFile + "' --addin '" +
-                           library() + "' --register --run StartKAVRINWizard & host=$!; DISPLAY=" + server.name() +
-                           " timeout 30 xdotool search --sync --name '^KAVRIN Generator$' windowfocus --sync key Escape;"
-                           " wait $host";
+  const std::string line =
+      std::string("\"$0\" --display ") + server.name() + " --project '" + projectFile + "' --addin '" + library() +
+      "' --register --run StartKAVRINWizard & host=$!; DISPLAY=" + server.name() +
+      " timeout 30 xdotool search --sync --name '^KAVRIN Generator$' windowfocus --sync key Escape;"
+      " wait $host";
   const kavrin_test::CommandResult r = kavrin_test::runCommand({"/bin/sh", "-c", line, KAVRIN_DSHOST}, 60);
   ASSERT_FALSE(r.timedOut) << r.output;
   EXPECT_EQ(r.exitCode, 0) << r.output;
@@ -200,7 +203,8 @@ class Person {
     while (std::chrono::steady_clock::now() < deadline) {
       if (!eventually([&] { return ::IsWindowEnabled(tree) != FALSE; }, 60)) return false;  // a job at work
       const std::vector<ui::TreeItemState> items = ui::treeState(tree).items;
-      const auto item = std::find_if(items.begin(), items.end(), [&](const ui::TreeItemState& i) { return i.text == text; });
+      const auto item =
+          std::find_if(items.begin(), items.end(), [&](const ui::TreeItemState& i) { return i.text == text; });
       if (item == items.end()) return false;
       RECT r{};
       std::memcpy(&r, &item->handle, sizeof item->handle);  // the item goes in, its rectangle comes out
@@ -327,7 +331,8 @@ TEST_F(AddInEndToEndTest, APersonAtTheScreenAddsAModuleAndAClassAndGenerates) {
     const HWND jvms = ui::findChild(d, IDC_JVM_LIST);
     ASSERT_TRUE(Person::eventually([&] { return ::IsWindowEnabled(jvms) && ui::listState(jvms).items.size() == 1; }));
     ASSERT_TRUE(p.clickRow(jvms, "SUN17"));
-    ASSERT_TRUE(Person::eventually([&] { return value(HKEY_CURRENT_USER, "Environment", "JAVA_HOME") == kavrin_test::kJdkHome; }));
+    ASSERT_TRUE(Person::eventually(
+        [&] { return value(HKEY_CURRENT_USER, "Environment", "JAVA_HOME") == kavrin_test::kJdkHome; }));
 
     // The archive, through the file dialog: its path typed into the name field.
     ASSERT_TRUE(p.clickTreeItem(tree, "Java modules"));
@@ -383,8 +388,9 @@ TEST_F(AddInEndToEndTest, APersonAtTheScreenAddsAModuleAndAClassAndGenerates) {
   const HRESULT run = runWhileAPersonDrives(host, server, drive);
   ASSERT_EQ(run, S_OK);
 
-  for (const char* made : {"fixtures_delegate_DelegateTargetJNIProxy.h", "fixtures_delegate_DelegateTargetJNIDelegator.h",
-                           "fixtures_delegate_DelegateTargetJNIDelegator.cpp", "defproxies.h", "defproxies.cpp"}) {
+  for (const char* made :
+       {"fixtures_delegate_DelegateTargetJNIProxy.h", "fixtures_delegate_DelegateTargetJNIDelegator.h",
+        "fixtures_delegate_DelegateTargetJNIDelegator.cpp", "defproxies.h", "defproxies.cpp"}) {
     EXPECT_TRUE(exists(made)) << made;
   }
   EXPECT_TRUE(std::find(project_->files.begin(), project_->files.end(),
@@ -417,7 +423,8 @@ TEST_F(AddInEndToEndTest, GenerateSavesTheProjectAndTheNextSessionMendsOneThatCo
           ASSERT_TRUE(ui::pumpUntil([d] { return ::IsWindowEnabled(::GetDlgItem(d, IDOK)) != FALSE; }, 60000));
           ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDOK)));
           ASSERT_TRUE(ui::pumpUntil(
-              [&] { return exists("defproxies.cpp") && ::IsWindowEnabled(::GetDlgItem(d, IDCANCEL)) != FALSE; }, 60000));
+              [&] { return exists("defproxies.cpp") && ::IsWindowEnabled(::GetDlgItem(d, IDCANCEL)) != FALSE; },
+              60000));
           ASSERT_TRUE(ui::clickButton(::GetDlgItem(d, IDCANCEL)));
         },
         IDD_GENERATOR_DIALOG);
@@ -437,7 +444,8 @@ TEST_F(AddInEndToEndTest, GenerateSavesTheProjectAndTheNextSessionMendsOneThatCo
   win32::clearWriteFailures();
   EXPECT_EQ(saveErrors(), std::vector<std::string>{"Cannot save " + projectFile + ": No space left on device"});
   EXPECT_EQ(kavrin_test::readFile(projectFile), before);
-  EXPECT_NE(kavrin_test::readFile(projectDir + "App.jniprj").find("<CLASS>fixtures.Members</CLASS>"), std::string::npos);
+  EXPECT_NE(kavrin_test::readFile(projectDir + "App.jniprj").find("<CLASS>fixtures.Members</CLASS>"),
+            std::string::npos);
 
   // The next session reads the project as the file keeps it.
   std::string error;
@@ -538,10 +546,11 @@ TEST_F(AddInEndToEndTest, AUserPicksTheJdkAndGeneratesIntoTheProject) {
   EXPECT_TRUE(host.modelessEnabled());
 
   // The run's files, its log and its message.
-  for (const char* made : {"fixtures_MembersJNIProxy.h", "fixtures_MembersJNIProxy.cpp", "fixtures_impl_EverythingJNIImpl.h",
-                           "fixtures_impl_EverythingJNIImpl.cpp", "fixtures_delegate_DelegateTargetJNIProxy.h",
-                           "fixtures_delegate_DelegateTargetJNIDelegator.h",
-                           "fixtures_delegate_DelegateTargetJNIDelegator.cpp", "defproxies.h", "defproxies.cpp"}) {
+  for (const char* made :
+       {"fixtures_MembersJNIProxy.h", "fixtures_MembersJNIProxy.cpp", "fixtures_impl_EverythingJNIImpl.h",
+        "fixtures_impl_EverythingJNIImpl.cpp", "fixtures_delegate_DelegateTargetJNIProxy.h",
+        "fixtures_delegate_DelegateTargetJNIDelegator.h", "fixtures_delegate_DelegateTargetJNIDelegator.cpp",
+        "defproxies.h", "defproxies.cpp"}) {
     EXPECT_TRUE(exists(made)) << made;
   }
   EXPECT_EQ(kavrin_test::readFile(projectDir + "KAVRIN.LOG"), "MISSING BYTECODE: fixtures.Gone\n");
@@ -549,18 +558,22 @@ TEST_F(AddInEndToEndTest, AUserPicksTheJdkAndGeneratesIntoTheProject) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "There are problems in generating of JNI wrappers! See KAVRIN.LOG");
   EXPECT_EQ(boxes[0].caption, "KAVRIN Error Message");
-  EXPECT_NE(kavrin_test::readFile(projectDir + "fixtures_impl_EverythingJNIImpl.h").find("JNIImplementationOfEverything"),
-            std::string::npos);
+  EXPECT_NE(
+      kavrin_test::readFile(projectDir + "fixtures_impl_EverythingJNIImpl.h").find("JNIImplementationOfEverything"),
+      std::string::npos);
 
   // What the project got, and what the settings files keep.
   EXPECT_EQ(project_->files.size(), 12u);
-  EXPECT_TRUE(std::find(project_->files.begin(), project_->files.end(), projectDir + "defproxies.cpp") != project_->files.end());
+  EXPECT_TRUE(std::find(project_->files.begin(), project_->files.end(), projectDir + "defproxies.cpp") !=
+              project_->files.end());
   for (const devstudio::Configuration& c : project_->configurations) {
-    EXPECT_EQ(c.settingsOf("cl.exe"), (std::vector<std::string>{"/I\"$(KAVRINVC6)/include\"", "/I\"$(JAVA_HOME)/include\"",
-                                                                 "/I\"$(JAVA_HOME)/include/linux\""}));
+    EXPECT_EQ(c.settingsOf("cl.exe"),
+              (std::vector<std::string>{"/I\"$(KAVRINVC6)/include\"", "/I\"$(JAVA_HOME)/include\"",
+                                        "/I\"$(JAVA_HOME)/include/linux\""}));
     EXPECT_EQ(c.settingsOf("link.exe"), std::vector<std::string>{"/libpath:\"$(KAVRINVC6)/lib/\""});
   }
-  EXPECT_NE(kavrin_test::readFile(projectDir + "App.jniprj").find("<CLASS>fixtures.Members</CLASS>"), std::string::npos);
+  EXPECT_NE(kavrin_test::readFile(projectDir + "App.jniprj").find("<CLASS>fixtures.Members</CLASS>"),
+            std::string::npos);
   EXPECT_NE(kavrin_test::readFile(path("install/kavringlobals.xml")).find("Name=\"SUN17\""), std::string::npos);
   std::string env;
   EXPECT_TRUE(win32::getEnv("JAVA_HOME", env));

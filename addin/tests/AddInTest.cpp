@@ -159,7 +159,8 @@ TEST_F(AddInTest, RegistrationWritesTheClassTheTypeLibraryAndTheDescription) {
   EXPECT_EQ(value(HKEY_CLASSES_ROOT, "KAVRINGEN Developer Studio Add-in\\CLSID", nullptr),
             "{05E7E155-F9CA-4F96-B5D1-E2263F039DE7}");
   EXPECT_EQ(value(HKEY_CLASSES_ROOT, clsid + "\\ProgID", nullptr), "KAVRINGEN.DSAddIn.1");
-  EXPECT_EQ(value(HKEY_CLASSES_ROOT, clsid + "\\VersionIndependentProgID", nullptr), "KAVRINGEN Developer Studio Add-in");
+  EXPECT_EQ(value(HKEY_CLASSES_ROOT, clsid + "\\VersionIndependentProgID", nullptr),
+            "KAVRINGEN Developer Studio Add-in");
   EXPECT_EQ(value(HKEY_CLASSES_ROOT, clsid + "\\InprocServer32", "ThreadingModel"), "Both");
   EXPECT_EQ(value(HKEY_CLASSES_ROOT, clsid + "\\InprocServer32", nullptr), theAddInModule.ModulePath());
   EXPECT_EQ(value(HKEY_CLASSES_ROOT, clsid + "\\Description", nullptr), "Generates C++ Proxy Classes for JNI");
@@ -210,10 +211,11 @@ TEST_F(AddInTest, ConnectingAddsTheCommandAndTheButtonOnTheFirstConnectionOnly) 
   VARIANT_BOOL connected = VARIANT_FALSE;
   ASSERT_EQ(addIn->OnConnection(application, VARIANT_TRUE, 7, &connected), S_OK);
   EXPECT_EQ(connected, VARIANT_TRUE);
-  EXPECT_EQ(application->calls,
-            (std::vector<std::string>{"SetAddInInfo 128 129 7",
-                                      "AddCommand KAVRIN\nKAVRIN\nOpens the KAVRIN Generator\nKAVRIN StartKAVRINWizard 0 7",
-                                      "AddCommandBarButton 1 KAVRIN 7"}));
+  EXPECT_EQ(
+      application->calls,
+      (std::vector<std::string>{"SetAddInInfo 128 129 7",
+                                "AddCommand KAVRIN\nKAVRIN\nOpens the KAVRIN Generator\nKAVRIN StartKAVRINWizard 0 7",
+                                "AddCommandBarButton 1 KAVRIN 7"}));
   ASSERT_NE(application->commandObject, nullptr);
   ICommands* commands = nullptr;
   EXPECT_EQ(application->commandObject->QueryInterface(IID_ICommands, reinterpret_cast<void**>(&commands)), S_OK);

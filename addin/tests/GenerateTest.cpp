@@ -40,7 +40,9 @@ class GenerateTest : public AddinTest {
     host.reset();
     AddinTest::TearDown();
   }
-  projectintegration::BuildNames names() { return projectintegration::BuildNames{&lastClasses, &lastInterfaces, &lastDelegators}; }
+  projectintegration::BuildNames names() {
+    return projectintegration::BuildNames{&lastClasses, &lastInterfaces, &lastDelegators};
+  }
   bool exists(const std::string& name) const { return win32::fileExists(projectDir + name); }
   void touch(const std::string& name, bool readOnly = false) {
     kavrin_test::writeFile(projectDir + name, "old");
@@ -87,25 +89,25 @@ TEST_F(GenerateTest, FilesOfEveryClassAndTheToolOptionsJoinTheProject) {
   both.bIsDelegatorIml = true;
   ClassSettings delegated;
   delegated.bIsDelegatorIml = true;
-  const ClassSettingsMap classes{{CString("a.b.C"), ClassSettings()}, {CString("i.Both"), both},
-                                 {CString("d.Gate"), delegated}};
+  const ClassSettingsMap classes{
+      {CString("a.b.C"), ClassSettings()}, {CString("i.Both"), both}, {CString("d.Gate"), delegated}};
   lastClasses = {"earlier.One"};
   projectintegration::addClassFiles(buildProject, projectDir, classes, names(), added);
   projectintegration::addSharedFilesAndToolSettings(buildProject, projectDir, added);
 
   const std::string d = projectDir;
-  EXPECT_EQ(project->files,
-            (std::vector<std::string>{d + "a_b_CJNIProxy.h", d + "a_b_CJNIProxy.cpp", d + "d_GateJNIProxy.h",
-                                      d + "d_GateJNIProxy.cpp", d + "d_GateJNIDelegator.h", d + "d_GateJNIDelegator.cpp",
-                                      d + "i_BothJNIImpl.h", d + "i_BothJNIImpl.cpp", d + "i_BothJNIDelegator.h",
-                                      d + "i_BothJNIDelegator.cpp", d + "defproxies.h", d + "defproxies.cpp"}));
+  EXPECT_EQ(project->files, (std::vector<std::string>{
+                                d + "a_b_CJNIProxy.h", d + "a_b_CJNIProxy.cpp", d + "d_GateJNIProxy.h",
+                                d + "d_GateJNIProxy.cpp", d + "d_GateJNIDelegator.h", d + "d_GateJNIDelegator.cpp",
+                                d + "i_BothJNIImpl.h", d + "i_BothJNIImpl.cpp", d + "i_BothJNIDelegator.h",
+                                d + "i_BothJNIDelegator.cpp", d + "defproxies.h", d + "defproxies.cpp"}));
   EXPECT_EQ(lastClasses, (ClassNameSet{"a.b.C", "d.Gate", "earlier.One"}));
   EXPECT_EQ(lastInterfaces, ClassNameSet{"i.Both"});
   EXPECT_EQ(lastDelegators, (ClassNameSet{"d.Gate", "i.Both"}));
   for (const devstudio::Configuration& c : project->configurations) {
-    EXPECT_EQ(c.settingsOf("cl.exe"), (std::vector<std::string>{"/I\"$(KAVRINVC6)/include\"",
-                                                                 "/I\"$(JAVA_HOME)/include\"",
-                                                                 "/I\"$(JAVA_HOME)/include/linux\""}))
+    EXPECT_EQ(c.settingsOf("cl.exe"),
+              (std::vector<std::string>{"/I\"$(KAVRINVC6)/include\"", "/I\"$(JAVA_HOME)/include\"",
+                                        "/I\"$(JAVA_HOME)/include/linux\""}))
         << c.name;
     EXPECT_EQ(c.settingsOf("link.exe"), std::vector<std::string>{"/libpath:\"$(KAVRINVC6)/lib/\""}) << c.name;
   }
@@ -123,7 +125,8 @@ TEST_F(GenerateTest, FilesOfEveryClassAndTheToolOptionsJoinTheProject) {
 // A class name with a line break (which the host refuses in a file name) names its files as the
 // generator writes them, with the break encoded.
 TEST_F(GenerateTest, AClassNameWithALineBreakNamesTheFilesTheGeneratorWrites) {
-  const ClassSettingsMap classes{{CString("a.B"), ClassSettings()}, {CString(std::string("bad\nname")), ClassSettings()},
+  const ClassSettingsMap classes{{CString("a.B"), ClassSettings()},
+                                 {CString(std::string("bad\nname")), ClassSettings()},
                                  {CString("c.D"), ClassSettings()}};
   projectintegration::addClassFiles(buildProject, projectDir, classes, names(), added);
   EXPECT_EQ(project->files,
@@ -140,16 +143,18 @@ TEST_F(GenerateTest, FilesTheNewBuildDoesNotWriteLeaveTheProject) {
   impl.bIsInterfaceIml = true;
   ClassSettings delegated;
   delegated.bIsDelegatorIml = true;
-  projectintegration::addClassFiles(buildProject, d, {{CString("a.Kept"), ClassSettings()}, {CString("a.Dropped"), delegated},
-                                                      {CString("i.Face"), ClassSettings()}}, names(), added);
+  projectintegration::addClassFiles(
+      buildProject, d,
+      {{CString("a.Kept"), ClassSettings()}, {CString("a.Dropped"), delegated}, {CString("i.Face"), ClassSettings()}},
+      names(), added);
   projectintegration::addSharedFilesAndToolSettings(buildProject, d, added);
   ASSERT_EQ(buildProject->AddFile(_bstr_t(d + "main.cpp"), vtMissing), S_OK);
 
   ClassNameSet classes, interfaces, delegators;
   const projectintegration::BuildNames next{&classes, &interfaces, &delegators};
   projectintegration::FileSet nextAdded;
-  projectintegration::addClassFiles(buildProject, d, {{CString("a.Kept"), ClassSettings()}, {CString("i.Face"), impl}}, next,
-                                    nextAdded);
+  projectintegration::addClassFiles(buildProject, d, {{CString("a.Kept"), ClassSettings()}, {CString("i.Face"), impl}},
+                                    next, nextAdded);
   projectintegration::addSharedFilesAndToolSettings(buildProject, d, nextAdded);
   projectintegration::removeStaleFiles(buildProject, d, names(), nextAdded);
   std::vector<std::string> files = project->files;
@@ -166,9 +171,10 @@ TEST_F(GenerateTest, FilesTheNewBuildDoesNotWriteLeaveTheProject) {
 // that the settings no longer record: those that are gone leave the project with the next Generate.
 TEST_F(GenerateTest, GeneratedFilesThatAreGoneLeaveTheProjectThoughNoBuildRecordsThem) {
   const std::string d = projectDir;
-  for (const std::string& listed : {d + "old_GoneJNIProxy.cpp", d + "old_GoneJNIImpl.h", d + "old_GoneJNIDelegator.cpp",
-                                    d + "old_KeptJNIProxy.h", d + "main.cpp", d + "JNIProxy.h", d + "sub/x_GoneJNIProxy.h",
-                                    std::string("/elsewhere/y_GoneJNIProxy.cpp"), d + "old_GoneJNIProxy.hpp", d + "defproxies.cpp"}) {
+  for (const std::string& listed :
+       {d + "old_GoneJNIProxy.cpp", d + "old_GoneJNIImpl.h", d + "old_GoneJNIDelegator.cpp", d + "old_KeptJNIProxy.h",
+        d + "main.cpp", d + "JNIProxy.h", d + "sub/x_GoneJNIProxy.h", std::string("/elsewhere/y_GoneJNIProxy.cpp"),
+        d + "old_GoneJNIProxy.hpp", d + "defproxies.cpp"}) {
     ASSERT_EQ(buildProject->AddFile(_bstr_t(listed), vtMissing), S_OK);
   }
   touch("old_KeptJNIProxy.h");  // still on disk: it builds
@@ -176,10 +182,10 @@ TEST_F(GenerateTest, GeneratedFilesThatAreGoneLeaveTheProjectThoughNoBuildRecord
   projectintegration::addSharedFilesAndToolSettings(buildProject, d, added);
   ClassNameSet none1, none2, none3;  // the settings record no earlier build
   projectintegration::removeStaleFiles(buildProject, d, {&none1, &none2, &none3}, added);
-  EXPECT_EQ(project->files, (std::vector<std::string>{d + "old_KeptJNIProxy.h", d + "main.cpp", d + "JNIProxy.h",
-                                                      d + "sub/x_GoneJNIProxy.h", "/elsewhere/y_GoneJNIProxy.cpp",
-                                                      d + "old_GoneJNIProxy.hpp", d + "defproxies.cpp",
-                                                      d + "a_NewJNIProxy.h", d + "a_NewJNIProxy.cpp", d + "defproxies.h"}))
+  EXPECT_EQ(project->files, (std::vector<std::string>{
+                                d + "old_KeptJNIProxy.h", d + "main.cpp", d + "JNIProxy.h", d + "sub/x_GoneJNIProxy.h",
+                                "/elsewhere/y_GoneJNIProxy.cpp", d + "old_GoneJNIProxy.hpp", d + "defproxies.cpp",
+                                d + "a_NewJNIProxy.h", d + "a_NewJNIProxy.cpp", d + "defproxies.h"}))
       << "the new build's files stay though the run has not written them yet; the user's own files stay";
 }
 
@@ -219,8 +225,8 @@ TEST_F(GenerationRunTest, ProxiesImplementationsDelegatorsAndTheSharedFilesAreWr
   NameSubstitutionMap substitutions{{"Members", "Folks"}};
   std::vector<int> numbers;
   std::vector<const NameSubstitutionMap*> published;
-  const generationrun::Outcome outcome = generationrun::generateClasses(
-      projectDir, classes, &substitutions, [&](int n) {
+  const generationrun::Outcome outcome =
+      generationrun::generateClasses(projectDir, classes, &substitutions, [&](int n) {
         numbers.push_back(n);
         published.push_back(nameSubstitutions);
       });
@@ -230,11 +236,11 @@ TEST_F(GenerationRunTest, ProxiesImplementationsDelegatorsAndTheSharedFilesAreWr
   for (const NameSubstitutionMap* p : published) EXPECT_EQ(p, &substitutions);
   EXPECT_EQ(nameSubstitutions, nullptr) << "withdrawn after the run";
 
-  for (const char* f : {"fixtures_MembersJNIProxy.h", "fixtures_MembersJNIProxy.cpp", "fixtures_impl_EverythingJNIImpl.h",
-                        "fixtures_impl_EverythingJNIImpl.cpp", "fixtures_delegate_DelegateTargetJNIProxy.h",
-                        "fixtures_delegate_DelegateTargetJNIDelegator.h",
-                        "fixtures_delegate_DelegateTargetJNIDelegator.cpp", "fixtures_natives_NativeMethodsJNIProxy.cpp",
-                        "defproxies.h", "defproxies.cpp"}) {
+  for (const char* f :
+       {"fixtures_MembersJNIProxy.h", "fixtures_MembersJNIProxy.cpp", "fixtures_impl_EverythingJNIImpl.h",
+        "fixtures_impl_EverythingJNIImpl.cpp", "fixtures_delegate_DelegateTargetJNIProxy.h",
+        "fixtures_delegate_DelegateTargetJNIDelegator.h", "fixtures_delegate_DelegateTargetJNIDelegator.cpp",
+        "fixtures_natives_NativeMethodsJNIProxy.cpp", "defproxies.h", "defproxies.cpp"}) {
     EXPECT_TRUE(exists(f)) << f;
   }
   EXPECT_FALSE(exists("fixtures_GoneJNIProxy.h"));
@@ -242,8 +248,9 @@ TEST_F(GenerationRunTest, ProxiesImplementationsDelegatorsAndTheSharedFilesAreWr
   EXPECT_EQ(log(), "MISSING BYTECODE: fixtures.Gone\n");
 
   const std::string defproxies = kavrin_test::readFile(projectDir + "defproxies.h");
-  for (const char* include : {"#include \"fixtures_MembersJNIProxy.h\"", "#include \"fixtures_impl_EverythingJNIImpl.h\"",
-                              "#include \"fixtures_delegate_DelegateTargetJNIDelegator.h\""}) {
+  for (const char* include :
+       {"#include \"fixtures_MembersJNIProxy.h\"", "#include \"fixtures_impl_EverythingJNIImpl.h\"",
+        "#include \"fixtures_delegate_DelegateTargetJNIDelegator.h\""}) {
     EXPECT_NE(defproxies.find(include), std::string::npos) << include;
   }
   const std::string header = kavrin_test::readFile(projectDir + "fixtures_MembersJNIProxy.h");
@@ -295,7 +302,8 @@ TEST_F(GenerationRunTest, AnEmptyModelWritesNothing) {
 // A second run in the session, with a class taken out, names only its own classes; and the same
 // model gives the same shared files as in a session of its own.
 TEST_F(GenerationRunTest, EachRunsSharedFilesNameThatRunsClassesOnly) {
-  const ClassSettingsMap both{{CString("fixtures.Base"), ClassSettings()}, {CString("fixtures.Named"), ClassSettings()}};
+  const ClassSettingsMap both{{CString("fixtures.Base"), ClassSettings()},
+                              {CString("fixtures.Named"), ClassSettings()}};
   const ClassSettingsMap one{{CString("fixtures.Named"), ClassSettings()}};
   EXPECT_TRUE(generationrun::generateClasses(projectDir, one, nullptr).success);
   const std::string alone = kavrin_test::readFile(projectDir + "defproxies.h");
@@ -317,8 +325,9 @@ TEST_F(GenerationRunTest, TwoClassesOfOneFileNameEachGetTheirOwnFiles) {
   EXPECT_TRUE(generationrun::generateClasses(projectDir, classes, nullptr).success);
   const std::string first = "names_coincide_a_TwinJNIProxy";
   const std::string second = "names_coincide_a_Twin_2JNIProxy";
-  EXPECT_EQ(log(), "FILE NAME TAKEN: " + first + ".h/.cpp are names.coincide.a_Twin's; names.coincide_a.Twin is written to " +
-                       second + ".h/.cpp\n");
+  EXPECT_EQ(log(), "FILE NAME TAKEN: " + first +
+                       ".h/.cpp are names.coincide.a_Twin's; names.coincide_a.Twin is written to " + second +
+                       ".h/.cpp\n");
   EXPECT_NE(kavrin_test::readFile(projectDir + first + ".h").find("fromCoincide("), std::string::npos);
   EXPECT_NE(kavrin_test::readFile(projectDir + second + ".h").find("fromCoincideA("), std::string::npos);
   EXPECT_NE(kavrin_test::readFile(projectDir + second + ".cpp").find("fromCoincideA"), std::string::npos);

@@ -108,11 +108,12 @@ TEST_F(GlobalSettingsTest, TheFileHasTheProjectLayout) {
     EXPECT_EQ(type, NODE_CDATA_SECTION);
     libraries.push_back(settingsxml::text(child));
   }
-  EXPECT_EQ(libraries, (std::vector<std::string>{jre + "/lib/ext/a.jar", jre + "/lib/ext/b.zip", jre + "/lib/i18n.JAR",
-                                                 jre + "/lib/javaws/javaws.jar", jre + "/lib/rt.jar",
-                                                 jre + "/lib/tools.zip"}))
+  EXPECT_EQ(libraries,
+            (std::vector<std::string>{jre + "/lib/ext/a.jar", jre + "/lib/ext/b.zip", jre + "/lib/i18n.JAR",
+                                      jre + "/lib/javaws/javaws.jar", jre + "/lib/rt.jar", jre + "/lib/tools.zip"}))
       << "sorted, with lib/ext's a.jar and b.zip";
-  std::vector<IXMLDOMElementPtr> extras = settingsxml::elements(settingsxml::firstElement(root, "ExtraJVMs"), "ExtraJVM");
+  std::vector<IXMLDOMElementPtr> extras =
+      settingsxml::elements(settingsxml::firstElement(root, "ExtraJVMs"), "ExtraJVM");
   ASSERT_EQ(extras.size(), 1u);
   EXPECT_EQ(settingsxml::textAttribute(extras[0], "JDKPath"), "/o");
   EXPECT_EQ(settingsxml::text(settingsxml::firstElement(root, "AddedPaths")), "/added.jar");
@@ -183,8 +184,7 @@ TEST_F(GlobalSettingsTest, AFileThatCannotBeReadSaysWhyAndIsKept) {
   kavrin_test::writeFile(file, "<Project><ExtraJVMs><ExtraJVM Name='A' JREPath='/a'/></ExtraJVMs></Project>");
   result = read(current, extra, added);
   EXPECT_EQ(result.status, settingsxml::LoadStatus::Unreadable);
-  EXPECT_NE(result.problem.find("\"JDKPath\" of the element ExtraJVM is missing"), std::string::npos)
-      << result.problem;
+  EXPECT_NE(result.problem.find("\"JDKPath\" of the element ExtraJVM is missing"), std::string::npos) << result.problem;
 
   ASSERT_EQ(unlink(file.c_str()), 0);
   mkdir(file.c_str(), 0755);

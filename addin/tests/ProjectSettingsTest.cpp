@@ -63,9 +63,16 @@ class ProjectSettingsTest : public AddinTest {
   }
   // The filter's switches, fields' first.
   static std::vector<bool> switches(const GlobalFilter& f) {
-    return {f.fields_bAll, f.fields_bExcludeInherited, f.fields_bExcludeRegular, f.fields_bExcludeProtected,
-            f.fields_bExcludePrivate, f.methods_bAll, f.methods_bExcludeInherited, f.methods_bExcludeRegular,
-            f.methods_bExcludeProtected, f.methods_bExcludePrivate};
+    return {f.fields_bAll,
+            f.fields_bExcludeInherited,
+            f.fields_bExcludeRegular,
+            f.fields_bExcludeProtected,
+            f.fields_bExcludePrivate,
+            f.methods_bAll,
+            f.methods_bExcludeInherited,
+            f.methods_bExcludeRegular,
+            f.methods_bExcludeProtected,
+            f.methods_bExcludePrivate};
   }
   static void expectSameModel(const Model& loaded, const Model& saved) {
     EXPECT_EQ(loaded.modules, saved.modules);
@@ -297,22 +304,22 @@ TEST_F(ProjectSettingsTest, AFileThatCannotBeReadGivesAClearErrorAndIsLeftAlone)
   EXPECT_EQ(partly.modules, (ModuleMap{{CString("/ok.jar"), 2}})) << "what was read before the fault stays";
 
   Model m2;
-  const std::string flag = loadText(std::string("<KAVRIN>") + kFilterDefaults +
-                                        "<CLASSES><CLASS NAME='a.B'><FILTER bUseGlobalFilter='maybe'/></CLASS></CLASSES>"
-                                        "</KAVRIN>",
-                                    m2);
+  const std::string flag =
+      loadText(std::string("<KAVRIN>") + kFilterDefaults +
+                   "<CLASSES><CLASS NAME='a.B'><FILTER bUseGlobalFilter='maybe'/></CLASS></CLASSES>"
+                   "</KAVRIN>",
+               m2);
   EXPECT_NE(flag.find("\"bUseGlobalFilter\" of the element FILTER holds \"maybe\""), std::string::npos) << flag;
 
   Model m3;
-  const std::string missing = loadText(
-      "<KAVRIN><GLOBALFILTER fields_bAll='true'/></KAVRIN>", m3);
+  const std::string missing = loadText("<KAVRIN><GLOBALFILTER fields_bAll='true'/></KAVRIN>", m3);
   EXPECT_NE(missing.find("\"fields_bExcludeInherited\" of the element GLOBALFILTER is missing"), std::string::npos)
       << missing;
 
   Model m4;
-  const std::string overflow = loadText(std::string("<KAVRIN>") + kFilterDefaults +
-                                            "<MODULES><MODULE TYPE='70000' NAME='/x.jar'/></MODULES></KAVRIN>",
-                                        m4);
+  const std::string overflow = loadText(
+      std::string("<KAVRIN>") + kFilterDefaults + "<MODULES><MODULE TYPE='70000' NAME='/x.jar'/></MODULES></KAVRIN>",
+      m4);
   EXPECT_NE(overflow.find("out of range"), std::string::npos) << overflow;
 }
 

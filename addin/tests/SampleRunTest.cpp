@@ -40,7 +40,8 @@ TEST_F(UserRoadTest, AUserGeneratesBuildsAndRunsTheSampleTwice) {
   };
   const CommandResult ran = dshost({"--project", dsp(), "--exec", kavrin_test::kFixtureJar});
   ASSERT_EQ(ran.exitCode, 0) << ran.output;
-  for (const std::string& line : expected) EXPECT_TRUE(contains(ran.output, line)) << line << "--- in ---\n" << ran.output;
+  for (const std::string& line : expected)
+    EXPECT_TRUE(contains(ran.output, line)) << line << "--- in ---\n" << ran.output;
 
   // A second session over the settings the first one saved: Generate deletes the outputs of the
   // last build and writes them again, and the project still builds. The project also lists the
@@ -64,8 +65,9 @@ TEST_F(UserRoadTest, AUserGeneratesBuildsAndRunsTheSampleTwice) {
 
 TEST_F(UserRoadTest, NativeMethodsImplementedInASharedLibraryThatJavaLoads) {
   registerJdk();
-  writeFile(dsp(), "file stdafx.h\nfile natives.cpp\nconfiguration Sample - Win32 Debug\n"
-                   "setting link.exe /dll KAVRINLIB.lib\n");
+  writeFile(dsp(),
+            "file stdafx.h\nfile natives.cpp\nconfiguration Sample - Win32 Debug\n"
+            "setting link.exe /dll KAVRINLIB.lib\n");
   // The C++ side of wizard.OnlyNative.compute calls back into Java through the proxy.
   writeFile(project + "/natives.cpp",
             "#include \"defproxies.h\"\n"

@@ -45,7 +45,9 @@ class UserRoadTest : public ::testing::Test {
   void setEnv(const std::string& name, const std::optional<std::string>& value) {
     env.push_back(std::make_unique<kavrin_test::ScopedEnv>(name, value));
   }
-  static std::string sample(const std::string& file) { return std::string(kavrin_test::kSourceDir) + "/testing/sample/" + file; }
+  static std::string sample(const std::string& file) {
+    return std::string(kavrin_test::kSourceDir) + "/testing/sample/" + file;
+  }
   std::string bin(const std::string& program) const { return install + "/bin/" + program; }
   std::string addin() const { return install + "/lib/libKAVRINGEN.so"; }
   std::string dsp() const { return project + "/Sample.dsp"; }
@@ -61,8 +63,8 @@ class UserRoadTest : public ::testing::Test {
     return kavrin_test::runCommand(args, kTimeout, project);
   }
   CommandResult session(const std::string& script) {
-    return dshost({"--project", dsp(), "--addin", addin(), "--register", "--script", script, "--run",
-                   "StartKAVRINWizard"});
+    return dshost(
+        {"--project", dsp(), "--addin", addin(), "--register", "--script", script, "--run", "StartKAVRINWizard"});
   }
 
   std::unique_ptr<kavrin_test::TempDir> dir;

@@ -19,13 +19,16 @@ TEST_F(UserRoadTest, BadInputGivesAReasonAndChangesNothing) {
     std::string reason;
   } cases[] = {
       {{"--project", dsp(), "--addin", addin(), "--script", dir->file("none.txt"), "--run", "StartKAVRINWizard"},
-       1, "Cannot read the script " + dir->file("none.txt")},
+       1,
+       "Cannot read the script " + dir->file("none.txt")},
       {{"--project", dsp(), "--addin", addin(), "--script", sample("Sample.dsp"), "--run", "StartKAVRINWizard"},
-       1, sample("Sample.dsp") + ":5: unknown action \"configuration\""},
+       1,
+       sample("Sample.dsp") + ":5: unknown action \"configuration\""},
       {{"--project", dir->file("missing.dsp"), "--build"}, 2, "Cannot read the project file"},
       {{"--project", dsp(), "--addin", addin(), "--register", "--script", sample("wizard.txt"), "--run",
         "StartKAVRINWizard"},
-       4, "wizard.txt: while \"KAVRIN Generator\" opened: an error was reported: KAVRIN Add-In Error: "},
+       4,
+       "wizard.txt: while \"KAVRIN Generator\" opened: an error was reported: KAVRIN Add-In Error: "},
       {{"--project", dsp(), "--exec"}, 5, "there is no program " + project + "/Sample: build the project first"},
   };
   for (const auto& c : cases) {
@@ -38,8 +41,8 @@ TEST_F(UserRoadTest, BadInputGivesAReasonAndChangesNothing) {
 
   // A module that is not there stops the session at its line, before anything is saved.
   std::remove(settings.c_str());
-  writeFile(dir->file("missing-module.txt"), "wait\npage Java modules\nfile " + dir->file("gone.jar") +
-                                                 "\nclick Add...\nwait\nclick Generate\n");
+  writeFile(dir->file("missing-module.txt"),
+            "wait\npage Java modules\nfile " + dir->file("gone.jar") + "\nclick Add...\nwait\nclick Generate\n");
   const CommandResult module = session(dir->file("missing-module.txt"));
   EXPECT_EQ(module.exitCode, 4) << module.output;
   EXPECT_TRUE(contains(module.output, "missing-module.txt:3: file " + dir->file("gone.jar") + ": there is no file"))
@@ -89,15 +92,17 @@ TEST_F(UserRoadTest, AUsersCMakeProjectFindsTheInstalledPackage) {
   ASSERT_EQ(built.exitCode, 0) << built.output;
   const CommandResult ran = kavrin_test::runCommand({user + "/build/user"});
   EXPECT_EQ(ran.exitCode, 0) << ran.output;
-  EXPECT_TRUE(contains(ran.output, "Gr\xC3\xBC\xC3\x9F" "e from KAVRINLIB (20 units)\nno VM at /nonexistent\n"))
+  EXPECT_TRUE(contains(ran.output,
+                       "Gr\xC3\xBC\xC3\x9F"
+                       "e from KAVRINLIB (20 units)\nno VM at /nonexistent\n"))
       << ran.output;
 
   // Without JNI headers the package is not found, and says why.
   kavrin_test::ScopedEnv noJdk("JAVA_HOME", std::nullopt);
-  const CommandResult refused = kavrin_test::runCommand(
-      {KAVRIN_CMAKE, "-S", user, "-B", user + "/build2", "-DCMAKE_PREFIX_PATH=" + install,
-       "-DKAVRIN_JDK_HOME=" + dir->file("nojdk")},
-      kTimeout);
+  const CommandResult refused =
+      kavrin_test::runCommand({KAVRIN_CMAKE, "-S", user, "-B", user + "/build2", "-DCMAKE_PREFIX_PATH=" + install,
+                               "-DKAVRIN_JDK_HOME=" + dir->file("nojdk")},
+                              kTimeout);
   EXPECT_NE(refused.exitCode, 0);
   EXPECT_TRUE(contains(refused.output, "holds no JNI headers")) << refused.output;
 }

@@ -15,27 +15,27 @@
 #include <vector>
 
 class ClassBytesSink {
-public:
-    ClassBytesSink();
-    ClassBytesSink(const ClassBytesSink&) = delete;
-    ClassBytesSink& operator=(const ClassBytesSink&) = delete;
-    virtual ~ClassBytesSink();
+ public:
+  ClassBytesSink();
+  ClassBytesSink(const ClassBytesSink&) = delete;
+  ClassBytesSink& operator=(const ClassBytesSink&) = delete;
+  virtual ~ClassBytesSink();
 
-    // The stream the writer writes the raw bytes into; valid while the sink lives.
-    std::ostream* getStream() { return &m_stream; }
+  // The stream the writer writes the raw bytes into; valid while the sink lives.
+  std::ostream* getStream() { return &m_stream; }
 
-    // The bytes written so far.
-    std::vector<unsigned char> getBytes() const;
-    // The bytes as initializer text; the same text on every call.
-    std::string toString() const;
-    // The bytes written so far, as they are.
-    std::string rawBytes() const { return m_stream.str(); }
+  // The bytes written so far.
+  std::vector<unsigned char> getBytes() const;
+  // The bytes as initializer text; the same text on every call.
+  std::string toString() const;
+  // The bytes written so far, as they are.
+  std::string rawBytes() const { return m_stream.str(); }
 
-    // The length of the initializer text of `count` bytes.
-    static std::size_t textSize(std::size_t count);
-    // Appends the initializer text of the bytes to `text`.
-    static void appendText(const std::string& bytes, std::string& text);
+  // The length of the initializer text of `count` bytes.
+  static std::size_t textSize(std::size_t count);
+  // Appends the initializer text of the bytes to `text`.
+  static void appendText(const std::string& bytes, std::string& text);
 
-private:
-    std::ostringstream m_stream;
+ private:
+  std::ostringstream m_stream;
 };

@@ -41,38 +41,38 @@
 #include <vector>
 
 class DelegatorBuilderBase : public ClassBuilderBase {
-public:
-    // The '/'-separated name of the generated class; meaningful after classFile.
-    std::string getDelegatorClassName() const { return m_derivedClassName; }
+ public:
+  // The '/'-separated name of the generated class; meaningful after classFile.
+  std::string getDelegatorClassName() const { return m_derivedClassName; }
 
-protected:
-    using ClassBuilderBase::ClassBuilderBase;
+ protected:
+  using ClassBuilderBase::ClassBuilderBase;
 
-    // classInfo: THIS_CLASS or THIS_INTERFACE copied as THIS_CLASS with flags 0x0021; the
-    // generated class's Class entry. Refuses a final class and java/lang/Object at level 0.
-    void beginClassInfo(const antlr::RefAST& thisNode, const antlr::RefAST& flags, const antlr::RefAST& classInfo);
-    // EXTENDS with its optional CLASS_INFO (null when absent); the super class is walked.
-    void setSuperClass(const antlr::RefAST& extendsNode, const antlr::RefAST& superInfo);
-    // METHODS copied; for an interface asked for, the default constructor's builder.
-    void beginMethods(const antlr::RefAST& methodsNode);
-    // A builder for a method the delegator may forward (or a public or protected constructor of
-    // the class asked for); every other method is noted as declared.
-    void addMethod(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& signature);
-    // Numbers the input pool; at level 0 walks the ancestry, merges its methods but the sealed
-    // ones, assembles the class and reports it. The result.
-    antlr::RefAST finishBuild();
+  // classInfo: THIS_CLASS or THIS_INTERFACE copied as THIS_CLASS with flags 0x0021; the
+  // generated class's Class entry. Refuses a final class and java/lang/Object at level 0.
+  void beginClassInfo(const antlr::RefAST& thisNode, const antlr::RefAST& flags, const antlr::RefAST& classInfo);
+  // EXTENDS with its optional CLASS_INFO (null when absent); the super class is walked.
+  void setSuperClass(const antlr::RefAST& extendsNode, const antlr::RefAST& superInfo);
+  // METHODS copied; for an interface asked for, the default constructor's builder.
+  void beginMethods(const antlr::RefAST& methodsNode);
+  // A builder for a method the delegator may forward (or a public or protected constructor of
+  // the class asked for); every other method is noted as declared.
+  void addMethod(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& signature);
+  // Numbers the input pool; at level 0 walks the ancestry, merges its methods but the sealed
+  // ones, assembles the class and reports it. The result.
+  antlr::RefAST finishBuild();
 
-private:
-    // Methods that differ in their results only (an interface that redeclares a method with a
-    // narrower result; bridges of classes are sealed): C++ has one method for them, and every one
-    // forwards to the twin of the one whose result fits all the others' results.
-    Redirections covariantRedirections() const;
+ private:
+  // Methods that differ in their results only (an interface that redeclares a method with a
+  // narrower result; bridges of classes are sealed): C++ has one method for them, and every one
+  // forwards to the twin of the one whose result fits all the others' results.
+  Redirections covariantRedirections() const;
 
-    // The keys (name followed by descriptor) the generated class must not declare: those that
-    // the nearest declaration along its chain of super classes makes final, static or a
-    // bridge, also when an interface declares them again.
-    std::set<std::string> sealedKeys() const;
+  // The keys (name followed by descriptor) the generated class must not declare: those that
+  // the nearest declaration along its chain of super classes makes final, static or a
+  // bridge, also when an interface declares them again.
+  std::set<std::string> sealedKeys() const;
 
-    // The walked type is an interface.
-    bool m_bInterfaceInput = false;
+  // The walked type is an interface.
+  bool m_bInterfaceInput = false;
 };

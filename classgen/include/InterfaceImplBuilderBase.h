@@ -41,28 +41,28 @@
 #include <string>
 
 class InterfaceImplBuilderBase : public ClassBuilderBase {
-public:
-    // The '/'-separated name of the generated class; meaningful after classFile.
-    std::string getImplClassName() const { return m_derivedClassName; }
+ public:
+  // The '/'-separated name of the generated class; meaningful after classFile.
+  std::string getImplClassName() const { return m_derivedClassName; }
 
-protected:
-    using ClassBuilderBase::ClassBuilderBase;
+ protected:
+  using ClassBuilderBase::ClassBuilderBase;
 
-    // classInfo: THIS_INTERFACE copied as THIS_CLASS with flags 0x0021; the interface's and
-    // the generated class's Class entries.
-    void beginClassInfo(const antlr::RefAST& thisNode, const antlr::RefAST& flags, const antlr::RefAST& classInfo);
-    // EXTENDS with its optional CLASS_INFO (null when absent): the generated class's super class.
-    void setSuperClass(const antlr::RefAST& extendsNode, const antlr::RefAST& superInfo);
-    // METHODS copied, and the constructor's builder.
-    void beginMethods(const antlr::RefAST& methodsNode);
-    void addMethod(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& signature);
-    // Numbers the input pool; at level 0 walks the ancestry, merges its methods and assembles
-    // the class. The result.
-    antlr::RefAST finishBuild();
+  // classInfo: THIS_INTERFACE copied as THIS_CLASS with flags 0x0021; the interface's and
+  // the generated class's Class entries.
+  void beginClassInfo(const antlr::RefAST& thisNode, const antlr::RefAST& flags, const antlr::RefAST& classInfo);
+  // EXTENDS with its optional CLASS_INFO (null when absent): the generated class's super class.
+  void setSuperClass(const antlr::RefAST& extendsNode, const antlr::RefAST& superInfo);
+  // METHODS copied, and the constructor's builder.
+  void beginMethods(const antlr::RefAST& methodsNode);
+  void addMethod(const antlr::RefAST& flags, const antlr::RefAST& name, const antlr::RefAST& signature);
+  // Numbers the input pool; at level 0 walks the ancestry, merges its methods and assembles
+  // the class. The result.
+  antlr::RefAST finishBuild();
 
-private:
-    // The merged methods whose Java implementation the C++ side runs unless it overrides them:
-    // default methods (bridges left out: they call the method they bridge to), and the methods of
-    // java.lang.Object that an interface declares again.
-    JavaDefaults javaDefaults() const;
+ private:
+  // The merged methods whose Java implementation the C++ side runs unless it overrides them:
+  // default methods (bridges left out: they call the method they bridge to), and the methods of
+  // java.lang.Object that an interface declares again.
+  JavaDefaults javaDefaults() const;
 };

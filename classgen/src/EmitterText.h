@@ -25,37 +25,37 @@ namespace classgen_text {
 // A text reserved up front is not copied again and again as it grows: a generated source holds
 // its class file as text, tens of kilobytes.
 class TextStream : public std::ostream {
-public:
-    TextStream();
-    TextStream(const TextStream&) = delete;
-    TextStream& operator=(const TextStream&) = delete;
-    ~TextStream() override;
+ public:
+  TextStream();
+  TextStream(const TextStream&) = delete;
+  TextStream& operator=(const TextStream&) = delete;
+  ~TextStream() override;
 
-    // Room for `size` characters, in memory an earlier text on the thread gave back where it can.
-    void reserve(std::size_t size);
-    // The text so far, to append to in place: every write goes straight into it.
-    std::string& text() { return m_buffer.text; }
-    // The text so far; the stream is empty afterwards.
-    std::string take();
+  // Room for `size` characters, in memory an earlier text on the thread gave back where it can.
+  void reserve(std::size_t size);
+  // The text so far, to append to in place: every write goes straight into it.
+  std::string& text() { return m_buffer.text; }
+  // The text so far; the stream is empty afterwards.
+  std::string take();
 
-private:
-    TextBuffer m_buffer;
+ private:
+  TextBuffer m_buffer;
 };
 
 // The names of the C++ class generated for the generator's Java class.
 struct ClassNames {
-    std::vector<std::string> parts;  // package parts as the Java name holds them
-    std::string simple;              // the simple name through the substitutions
-    std::string className;           // simple + the kind's suffix
-    std::string nativeNamespace;     // className + "_Native"
-    std::string qualifiedPrefix;     // "CPP_Java_Bridge::" + each part as a namespace + "::"
-    std::string packagePath;         // each raw part followed by '/'
-    std::string packageDots;         // each raw part followed by '.'
-    std::string bases;               // the base classes of the generated class
-    std::string copyInitializers;    // the copy constructor's base initializers, from "o"
-    std::size_t depth() const { return parts.size(); }
-    // qualifiedPrefix + className
-    std::string qualifiedClass() const { return qualifiedPrefix + className; }
+  std::vector<std::string> parts;  // package parts as the Java name holds them
+  std::string simple;              // the simple name through the substitutions
+  std::string className;           // simple + the kind's suffix
+  std::string nativeNamespace;     // className + "_Native"
+  std::string qualifiedPrefix;     // "CPP_Java_Bridge::" + each part as a namespace + "::"
+  std::string packagePath;         // each raw part followed by '/'
+  std::string packageDots;         // each raw part followed by '.'
+  std::string bases;               // the base classes of the generated class
+  std::string copyInitializers;    // the copy constructor's base initializers, from "o"
+  std::size_t depth() const { return parts.size(); }
+  // qualifiedPrefix + className
+  std::string qualifiedClass() const { return qualifiedPrefix + className; }
 };
 // Rebuilds the generator's package parts.
 ClassNames classNames(ProxyGenerator& generator, const std::string& suffix);
@@ -127,9 +127,9 @@ void writeHeaderTail(std::ostream& header, ProxyGenerator& generator, const std:
 
 // The texts of one generated class: written only when all could be made.
 struct ClassTexts {
-    std::string header;
-    std::string source;
-    std::vector<std::string> missingTypes;  // '/'-separated super types no module holds
+  std::string header;
+  std::string source;
+  std::vector<std::string> missingTypes;  // '/'-separated super types no module holds
 };
 // Builds the texts from the class's tree; false (and nothing written) when the class writer
 // reports errors. Builder exceptions pass.
@@ -137,17 +137,16 @@ typedef std::function<bool(const antlr::RefAST& tree, bool includeStdafx, ClassT
 // A kind's text builder, for the given generator.
 typedef bool (*KindTextBuilder)(ProxyGenerator& generator, const antlr::RefAST& tree, bool includeStdafx,
                                 ClassTexts& texts);
-inline TextBuilder textBuilderFor(ProxyGenerator& generator, KindTextBuilder build)
-{
-    return [&generator, build](const antlr::RefAST& tree, bool includeStdafx, ClassTexts& texts) {
-        return build(generator, tree, includeStdafx, texts);
-    };
+inline TextBuilder textBuilderFor(ProxyGenerator& generator, KindTextBuilder build) {
+  return [&generator, build](const antlr::RefAST& tree, bool includeStdafx, ClassTexts& texts) {
+    return build(generator, tree, includeStdafx, texts);
+  };
 }
 
 // The Java class a builder makes: its '/'-separated name and its class file.
 struct BuiltClass {
-    std::string name;
-    std::string bytes;
+  std::string name;
+  std::string bytes;
 };
 
 // Runs a level-0 `Builder` for `generator` over the class's tree and writes the class it builds;
@@ -156,32 +155,31 @@ struct BuiltClass {
 // errors; builder exceptions pass.
 template <class Builder>
 bool buildClass(ProxyGenerator& generator, const antlr::RefAST& tree, std::set<MethodDescriptor>& records,
-                ClassTexts& texts, BuiltClass& built)
-{
-    records.clear();
-    antlr::ASTFactory factory;
-    initializeFactory(factory);
-    Builder builder(&generator);
-    builder.setASTFactory(&factory);
-    builder.classFile(tree);
-    texts.missingTypes = builder.getMissingTypes();
-    built.name = builder.getDerivedClassName();
-    return classBytes(builder.getAST(), factory, built.bytes);
+                ClassTexts& texts, BuiltClass& built) {
+  records.clear();
+  antlr::ASTFactory factory;
+  initializeFactory(factory);
+  Builder builder(&generator);
+  builder.setASTFactory(&factory);
+  builder.classFile(tree);
+  texts.missingTypes = builder.getMissingTypes();
+  built.name = builder.getDerivedClassName();
+  return classBytes(builder.getAST(), factory, built.bytes);
 }
 
 // What differs between the two kinds of files.
 struct FileKind {
-    std::string suffix;              // "JNIImpl", "JNIDelegator"
-    std::string failurePrefix;       // log line of a failed build
-    std::string missingTypePrefix;   // log line of a super type no module holds
-    bool interfacesOnly;             // any other class: false, not logged (the run logs it)
+  std::string suffix;             // "JNIImpl", "JNIDelegator"
+  std::string failurePrefix;      // log line of a failed build
+  std::string missingTypePrefix;  // log line of a super type no module holds
+  bool interfacesOnly;            // any other class: false, not logged (the run logs it)
 };
 // The file writer: opens directory + stem + suffix ".h" and ".cpp" (failures logged), loads the
 // class and copies its version and kind into the generator, builds the texts and writes them.
 // Every exception of the build is caught and logged; the files are then left empty. The class is
 // added to `written` on success.
-bool writeClassFiles(ProxyGenerator& generator, const std::string& directory, bool includeStdafx,
-                     const FileKind& kind, const TextBuilder& build, std::set<std::string>& written);
+bool writeClassFiles(ProxyGenerator& generator, const std::string& directory, bool includeStdafx, const FileKind& kind,
+                     const TextBuilder& build, std::set<std::string>& written);
 // The text writer on open streams: builds the texts and writes them, closing both streams.
 bool writeClassCode(ProxyGenerator& generator, const antlr::RefAST& tree, bool includeStdafx, const TextBuilder& build);
 

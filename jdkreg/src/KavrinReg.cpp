@@ -23,22 +23,22 @@ const int kShowDefault = 10;
 }  // namespace
 
 int WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
-    RegisterJdkRuntimes(kIbmRuntimeKey, kIbmKitKey, kIbmMirrorKey);
-    RegisterJdkRuntimes(kJavaSoftRuntimeKey, kJavaSoftKitKey, kJavaSoftMirrorKey);
+  RegisterJdkRuntimes(kIbmRuntimeKey, kIbmKitKey, kIbmMirrorKey);
+  RegisterJdkRuntimes(kJavaSoftRuntimeKey, kJavaSoftKitKey, kJavaSoftMirrorKey);
 
-    static const char environment[] = "Environment";
-    DWORD result = 0;
-    SendMessageTimeout(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(environment),
-                       SMTO_ABORTIFHUNG, kBroadcastTimeout, &result);
-    return 0;
+  static const char environment[] = "Environment";
+  DWORD result = 0;
+  SendMessageTimeout(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(environment), SMTO_ABORTIFHUNG,
+                     kBroadcastTimeout, &result);
+  return 0;
 }
 
 int main() {
-    char commandLine[] = "";
-    try {
-        return WinMain(nullptr, nullptr, commandLine, kShowDefault);
-    } catch (const std::exception&) {
-        // Out of memory: the program ends, with the same exit code as always.
-        return 0;
-    }
+  char commandLine[] = "";
+  try {
+    return WinMain(nullptr, nullptr, commandLine, kShowDefault);
+  } catch (const std::exception&) {
+    // Out of memory: the program ends, with the same exit code as always.
+    return 0;
+  }
 }

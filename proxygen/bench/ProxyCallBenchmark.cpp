@@ -43,12 +43,10 @@ jfieldID gCount = nullptr;
 jobject gObject = nullptr;
 CallsJNIProxy* gProxy = nullptr;
 
-bool failed()
-{
-    if (!gEnv->ExceptionCheck())
-        return false;
-    gEnv->ExceptionClear();
-    return true;
+bool failed() {
+  if (!gEnv->ExceptionCheck()) return false;
+  gEnv->ExceptionClear();
+  return true;
 }
 
 // --- Raw work ---------------------------------------------------------------------------------
@@ -57,36 +55,30 @@ jint rawAdd(jint v) { return gEnv->CallIntMethod(gObject, gAdd, v); }
 
 jint rawCount() { return gEnv->GetIntField(gObject, gCount); }
 
-jobject rawLabel()
-{
-    jobject label = gEnv->CallObjectMethod(gObject, gLabel);
-    if (failed())
-        return nullptr;
-    jobject held = gEnv->NewGlobalRef(label);
-    gEnv->DeleteLocalRef(label);
-    gEnv->DeleteGlobalRef(held);
-    return held;
+jobject rawLabel() {
+  jobject label = gEnv->CallObjectMethod(gObject, gLabel);
+  if (failed()) return nullptr;
+  jobject held = gEnv->NewGlobalRef(label);
+  gEnv->DeleteLocalRef(label);
+  gEnv->DeleteGlobalRef(held);
+  return held;
 }
 
-void rawWrap()
-{
-    jobject held = gEnv->NewGlobalRef(gObject);
-    gEnv->DeleteGlobalRef(held);
+void rawWrap() {
+  jobject held = gEnv->NewGlobalRef(gObject);
+  gEnv->DeleteGlobalRef(held);
 }
 
 jint rawTwiceCached(jint v) { return gEnv->CallStaticIntMethod(gCalls, gTwice, v); }
 
-jint rawTwiceLookedUp(jint v)
-{
-    jclass cls = gEnv->FindClass("proxytext/Calls");
-    if (cls == nullptr || failed())
-        return 0;
-    jmethodID twice = gEnv->GetStaticMethodID(cls, "twice", "(I)I");
-    jint result = 0;
-    if (twice != nullptr && !failed())
-        result = gEnv->CallStaticIntMethod(cls, twice, v);
-    gEnv->DeleteLocalRef(cls);
-    return result;
+jint rawTwiceLookedUp(jint v) {
+  jclass cls = gEnv->FindClass("proxytext/Calls");
+  if (cls == nullptr || failed()) return 0;
+  jmethodID twice = gEnv->GetStaticMethodID(cls, "twice", "(I)I");
+  jint result = 0;
+  if (twice != nullptr && !failed()) result = gEnv->CallStaticIntMethod(cls, twice, v);
+  gEnv->DeleteLocalRef(cls);
+  return result;
 }
 
 // --- Proxy work -------------------------------------------------------------------------------
@@ -95,16 +87,14 @@ jint proxyAdd(jint v) { return gProxy->add(v); }
 
 jint proxyCount() { return gProxy->get_count(); }
 
-jobject proxyLabel()
-{
-    jni_helpers::JStringHelper label = gProxy->label();
-    return label;
+jobject proxyLabel() {
+  jni_helpers::JStringHelper label = gProxy->label();
+  return label;
 }
 
-void proxyWrap()
-{
-    CallsJNIProxy wrapped(gObject);
-    benchmark::DoNotOptimize(wrapped);
+void proxyWrap() {
+  CallsJNIProxy wrapped(gObject);
+  benchmark::DoNotOptimize(wrapped);
 }
 
 jint proxyTwice(jint v) { return CallsJNIProxy::twice(v); }
@@ -112,13 +102,11 @@ jint proxyTwice(jint v) { return CallsJNIProxy::twice(v); }
 // --- Timing -----------------------------------------------------------------------------------
 
 template <typename Work>
-void timeAlone(benchmark::State& state, Work work)
-{
-    for (auto _ : state) {
-        work();
-        if (failed())
-            state.SkipWithError("Java exception");
-    }
+void timeAlone(benchmark::State& state, Work work) {
+  for (auto _ : state) {
+    work();
+    if (failed()) state.SkipWithError("Java exception");
+  }
 }
 
 // Raw and proxy work in alternating batches. The counters are medians over the batches, so that
@@ -126,54 +114,54 @@ void timeAlone(benchmark::State& state, Work work)
 // proxy's time over the raw time of the batch pairs, "raw_ns" and "proxy_ns" the median times
 // of one call.
 template <typename Raw, typename Proxy>
-void alternate(benchmark::State& state, Raw raw, Proxy proxy)
-{
-    using Clock = std::chrono::steady_clock;
-    const int kBatch = 200;
-    std::vector<double> rawTimes;
-    std::vector<double> proxyTimes;
-    std::vector<double> ratios;
-    for (auto _ : state) {
-        const Clock::time_point t0 = Clock::now();
-        for (int n = 0; n < kBatch; ++n) {
-            raw();
-            if (failed())
-                state.SkipWithError("Java exception");
-        }
-        const Clock::time_point t1 = Clock::now();
-        for (int n = 0; n < kBatch; ++n)
-            proxy();
-        const Clock::time_point t2 = Clock::now();
-        const double rawTime = std::chrono::duration<double, std::nano>(t1 - t0).count();
-        const double proxyTime = std::chrono::duration<double, std::nano>(t2 - t1).count();
-        rawTimes.push_back(rawTime / kBatch);
-        proxyTimes.push_back(proxyTime / kBatch);
-        ratios.push_back(proxyTime / rawTime);
+void alternate(benchmark::State& state, Raw raw, Proxy proxy) {
+  using Clock = std::chrono::steady_clock;
+  const int kBatch = 200;
+  std::vector<double> rawTimes;
+  std::vector<double> proxyTimes;
+  std::vector<double> ratios;
+  for (auto _ : state) {
+    const Clock::time_point t0 = Clock::now();
+    for (int n = 0; n < kBatch; ++n) {
+      raw();
+      if (failed()) state.SkipWithError("Java exception");
     }
-    auto median = [](std::vector<double>& values) {
-        if (values.empty())
-            return 0.0;
-        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-        return values[values.size() / 2];
-    };
-    state.counters["raw_ns"] = median(rawTimes);
-    state.counters["proxy_ns"] = median(proxyTimes);
-    state.counters["ratio"] = median(ratios);
+    const Clock::time_point t1 = Clock::now();
+    for (int n = 0; n < kBatch; ++n) proxy();
+    const Clock::time_point t2 = Clock::now();
+    const double rawTime = std::chrono::duration<double, std::nano>(t1 - t0).count();
+    const double proxyTime = std::chrono::duration<double, std::nano>(t2 - t1).count();
+    rawTimes.push_back(rawTime / kBatch);
+    proxyTimes.push_back(proxyTime / kBatch);
+    ratios.push_back(proxyTime / rawTime);
+  }
+  auto median = [](std::vector<double>& values) {
+    if (values.empty()) return 0.0;
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+  };
+  state.counters["raw_ns"] = median(rawTimes);
+  state.counters["proxy_ns"] = median(proxyTimes);
+  state.counters["ratio"] = median(ratios);
 }
 
 jint gArg = 0;
 
 // One kind: the raw work alone, the proxy work alone and both alternating.
-#define CALL_KIND(Kind, RawWork, ProxyWork)                                                          \
-    void BM_##Kind##_Raw(benchmark::State& state) { timeAlone(state, [] { RawWork; }); }           \
-    BENCHMARK(BM_##Kind##_Raw);                                                                      \
-    void BM_##Kind##_Proxy(benchmark::State& state) { timeAlone(state, [] { ProxyWork; }); }       \
-    BENCHMARK(BM_##Kind##_Proxy);                                                                    \
-    void BM_##Kind##_ProxyOverRaw(benchmark::State& state)                                           \
-    {                                                                                                \
-        alternate(state, [] { RawWork; }, [] { ProxyWork; });                                       \
-    }                                                                                                \
-    BENCHMARK(BM_##Kind##_ProxyOverRaw);
+#define CALL_KIND(Kind, RawWork, ProxyWork)                \
+  void BM_##Kind##_Raw(benchmark::State& state) {          \
+    timeAlone(state, [] { RawWork; });                     \
+  }                                                        \
+  BENCHMARK(BM_##Kind##_Raw);                              \
+  void BM_##Kind##_Proxy(benchmark::State& state) {        \
+    timeAlone(state, [] { ProxyWork; });                   \
+  }                                                        \
+  BENCHMARK(BM_##Kind##_Proxy);                            \
+  void BM_##Kind##_ProxyOverRaw(benchmark::State& state) { \
+    alternate(                                             \
+        state, [] { RawWork; }, [] { ProxyWork; });        \
+  }                                                        \
+  BENCHMARK(BM_##Kind##_ProxyOverRaw);
 
 CALL_KIND(InstanceInt, benchmark::DoNotOptimize(rawAdd(++gArg)), benchmark::DoNotOptimize(proxyAdd(++gArg)))
 CALL_KIND(InstanceString, benchmark::DoNotOptimize(rawLabel()), benchmark::DoNotOptimize(proxyLabel()))
@@ -184,59 +172,56 @@ CALL_KIND(StaticCachedIDs, benchmark::DoNotOptimize(rawTwiceCached(++gArg)),
           benchmark::DoNotOptimize(proxyTwice(++gArg)))
 
 // The runtime's class loader, set up once by the first benchmark that wants it.
-bool loaderReady(benchmark::State& state)
-{
-    static const bool ready = [] {
-        try {
-            return jni_helpers::_simple_class_loader::init();
-        } catch (const jni_helpers::BaseException&) {
-            return false;
-        }
-    }();
-    if (!ready)
-        state.SkipWithError("the class loader cannot be set up");
-    return ready;
+bool loaderReady(benchmark::State& state) {
+  static const bool ready = [] {
+    try {
+      return jni_helpers::_simple_class_loader::init();
+    } catch (const jni_helpers::BaseException&) {
+      return false;
+    }
+  }();
+  if (!ready) state.SkipWithError("the class loader cannot be set up");
+  return ready;
 }
 
-#define LOADER_KIND(Kind, RawWork, ProxyWork)                                                        \
-    void BM_##Kind##_Loader_ProxyOverRaw(benchmark::State& state)                                    \
-    {                                                                                                \
-        if (loaderReady(state))                                                                      \
-            alternate(state, [] { RawWork; }, [] { ProxyWork; });                                   \
-    }                                                                                                \
-    BENCHMARK(BM_##Kind##_Loader_ProxyOverRaw);
+#define LOADER_KIND(Kind, RawWork, ProxyWork)                     \
+  void BM_##Kind##_Loader_ProxyOverRaw(benchmark::State& state) { \
+    if (loaderReady(state))                                       \
+      alternate(                                                  \
+          state, [] { RawWork; }, [] { ProxyWork; });             \
+  }                                                               \
+  BENCHMARK(BM_##Kind##_Loader_ProxyOverRaw);
 
 LOADER_KIND(Static, benchmark::DoNotOptimize(rawTwiceLookedUp(++gArg)), benchmark::DoNotOptimize(proxyTwice(++gArg)))
 LOADER_KIND(Wrap, rawWrap(), proxyWrap())
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    try {
-        jni_helpers::JVM::initClassPath(kavrin_test::kFixtureClasses);
-        jni_helpers::JVM::load(CSmartString(kavrin_test::kLibJvm));
-        gEnv = JNIEnvHelper::getEnv();
-        jclass local = JNIEnvHelper::FindClass("proxytext/Calls");
-        if (local == nullptr) {
-            std::fprintf(stderr, "proxytext/Calls not found in %s\n", kavrin_test::kFixtureClasses);
-            return 1;
-        }
-        gCalls = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(local));
-        JNIEnvHelper::DeleteLocalRef(local);
-        gTwice = JNIEnvHelper::GetStaticMethodID(gCalls, "twice", "(I)I");
-        gAdd = JNIEnvHelper::GetMethodID(gCalls, "add", "(I)I");
-        gLabel = JNIEnvHelper::GetMethodID(gCalls, "label", "()Ljava/lang/String;");
-        gCount = JNIEnvHelper::GetFieldID(gCalls, "count", "I");
-        static CallsJNIProxy proxy;
-        gProxy = &proxy;
-        gObject = proxy;
-    } catch (const jni_helpers::BaseException& e) {
-        std::fprintf(stderr, "cannot start the VM: %s\n", static_cast<const char*>(e.getMessage()));
-        return 1;
+int main(int argc, char** argv) {
+  try {
+    jni_helpers::JVM::initClassPath(kavrin_test::kFixtureClasses);
+    jni_helpers::JVM::load(CSmartString(kavrin_test::kLibJvm));
+    gEnv = JNIEnvHelper::getEnv();
+    jclass local = JNIEnvHelper::FindClass("proxytext/Calls");
+    if (local == nullptr) {
+      std::fprintf(stderr, "proxytext/Calls not found in %s\n", kavrin_test::kFixtureClasses);
+      return 1;
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    gCalls = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(local));
+    JNIEnvHelper::DeleteLocalRef(local);
+    gTwice = JNIEnvHelper::GetStaticMethodID(gCalls, "twice", "(I)I");
+    gAdd = JNIEnvHelper::GetMethodID(gCalls, "add", "(I)I");
+    gLabel = JNIEnvHelper::GetMethodID(gCalls, "label", "()Ljava/lang/String;");
+    gCount = JNIEnvHelper::GetFieldID(gCalls, "count", "I");
+    static CallsJNIProxy proxy;
+    gProxy = &proxy;
+    gObject = proxy;
+  } catch (const jni_helpers::BaseException& e) {
+    std::fprintf(stderr, "cannot start the VM: %s\n", static_cast<const char*>(e.getMessage()));
+    return 1;
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
 }

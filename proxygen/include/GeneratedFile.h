@@ -18,49 +18,49 @@
 // A stream buffer that collects the text written through it in a string; once closed it takes no
 // more.
 class TextBuffer : public std::streambuf {
-public:
-    std::string text;
-    bool closed = false;
+ public:
+  std::string text;
+  bool closed = false;
 
-protected:
-    int_type overflow(int_type c) override;
-    std::streamsize xsputn(const char* s, std::streamsize n) override;
+ protected:
+  int_type overflow(int_type c) override;
+  std::streamsize xsputn(const char* s, std::streamsize n) override;
 };
 
 class GeneratedFile : public std::ostream {
-public:
-    // Creates or empties the file at the path, unless the generation published on the thread
-    // has written it already; failures of close() are logged in the log of logDirectory
-    // (GenerationLog.h).
-    GeneratedFile(const std::string& path, const std::string& logDirectory);
-    // Closes the file if that has not been done.
-    ~GeneratedFile() override;
-    GeneratedFile(const GeneratedFile&) = delete;
-    GeneratedFile& operator=(const GeneratedFile&) = delete;
+ public:
+  // Creates or empties the file at the path, unless the generation published on the thread
+  // has written it already; failures of close() are logged in the log of logDirectory
+  // (GenerationLog.h).
+  GeneratedFile(const std::string& path, const std::string& logDirectory);
+  // Closes the file if that has not been done.
+  ~GeneratedFile() override;
+  GeneratedFile(const GeneratedFile&) = delete;
+  GeneratedFile& operator=(const GeneratedFile&) = delete;
 
-    // Whether the file could be created; a stream whose file is not open takes no text.
-    bool is_open() const { return m_nFile >= 0; }
-    // Puts in a whole text at once, as << would; the first text put in is taken over as it is,
-    // without a copy.
-    void putText(std::string&& text);
-    // Writes the text, closes the file and answers whether all of it was written; a later call
-    // answers the same without doing anything. Text put in afterwards fails the stream.
-    bool close();
-    // Takes the file away, whether it was written or not: removes it and logs it as not written,
-    // unless it never opened. close() answers false afterwards.
-    void discard();
-    const std::string& path() const { return m_strPath; }
+  // Whether the file could be created; a stream whose file is not open takes no text.
+  bool is_open() const { return m_nFile >= 0; }
+  // Puts in a whole text at once, as << would; the first text put in is taken over as it is,
+  // without a copy.
+  void putText(std::string&& text);
+  // Writes the text, closes the file and answers whether all of it was written; a later call
+  // answers the same without doing anything. Text put in afterwards fails the stream.
+  bool close();
+  // Takes the file away, whether it was written or not: removes it and logs it as not written,
+  // unless it never opened. close() answers false afterwards.
+  void discard();
+  const std::string& path() const { return m_strPath; }
 
-private:
-    bool finish(bool write);
-    void fail();
+ private:
+  bool finish(bool write);
+  void fail();
 
-    TextBuffer m_oBuffer;
-    std::string m_strPath;
-    std::string m_strLogDirectory;
-    int m_nFile = -1;
-    bool m_bClosed = false;
-    bool m_bWritten = false;
+  TextBuffer m_oBuffer;
+  std::string m_strPath;
+  std::string m_strLogDirectory;
+  int m_nFile = -1;
+  bool m_bClosed = false;
+  bool m_bWritten = false;
 };
 
 // Closes the header and the source of one class, which only make sense together: when either

@@ -29,9 +29,8 @@ void writeClassOpening(std::ostream& out, const std::string& indent, const std::
 // Appends the parts (strings, string literals, characters) to the text in order: a piece of
 // generated code is built in one string and put into its stream at once.
 template <typename... Parts>
-void appendAll(std::string& text, const Parts&... parts)
-{
-    ((text += parts), ...);
+void appendAll(std::string& text, const Parts&... parts) {
+  ((text += parts), ...);
 }
 
 // genTry and genCatch (TypeMapping.h) appending to a text.

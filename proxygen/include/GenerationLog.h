@@ -9,11 +9,11 @@
 #include <vector>
 
 // Line prefixes.
-extern const char* const kLogMissingBytecode;  // "MISSING BYTECODE: " + dotted class name
-extern const char* const kLogCannotProcess;    // "Cannot process Bytecode: " + dotted class name
-extern const char* const kLogFailedToWrite;    // "FAILED TO WRITE:" + full path of the file
-extern const char* const kLogMissingSuperType; // "MISSING SUPER TYPE: " + dotted name + " (of " + class + ")"
-extern const char* const kLogFileNameTaken;    // "FILE NAME TAKEN: " + the names of a class's files
+extern const char* const kLogMissingBytecode;   // "MISSING BYTECODE: " + dotted class name
+extern const char* const kLogCannotProcess;     // "Cannot process Bytecode: " + dotted class name
+extern const char* const kLogFailedToWrite;     // "FAILED TO WRITE:" + full path of the file
+extern const char* const kLogMissingSuperType;  // "MISSING SUPER TYPE: " + dotted name + " (of " + class + ")"
+extern const char* const kLogFileNameTaken;     // "FILE NAME TAKEN: " + the names of a class's files
 
 // "/KAVRIN.LOG": the log's name with its leading separator. The user is told the name without
 // its first character. A copy of the process-wide name; before it is built and after it is

@@ -16,14 +16,14 @@
 #include <vector>
 
 // --- Shared strings -------------------------------------------------------------------------
-extern const std::string indentUnit;           // "    ": one level of generated code
-extern const std::string proxySuffix;          // "JNIProxy"
-extern const std::string implSuffix;           // "JNIImpl"
-extern const std::string delegatorSuffix;      // "JNIDelegator"
-extern const std::string nativeSuffix;         // "_Native"
-extern const std::string nativeMethodPrefix;   // "native0"
-extern const std::string implClassPrefix;      // "JNIImplementationOf"
-extern const std::string delegatorClassPrefix; // "Delegator"
+extern const std::string indentUnit;            // "    ": one level of generated code
+extern const std::string proxySuffix;           // "JNIProxy"
+extern const std::string implSuffix;            // "JNIImpl"
+extern const std::string delegatorSuffix;       // "JNIDelegator"
+extern const std::string nativeSuffix;          // "_Native"
+extern const std::string nativeMethodPrefix;    // "native0"
+extern const std::string implClassPrefix;       // "JNIImplementationOf"
+extern const std::string delegatorClassPrefix;  // "Delegator"
 
 // The user's name substitutions (Java name to the name that replaces it in C++), owned by the
 // generator dialog; null when there are none. The generation run points it at the dialog's map
@@ -122,5 +122,5 @@ std::string jniUnicodeEscape(char16_t unit);
 std::string jniMangle(std::string text);
 // The name under which a Java VM looks up a native method: "Java_" + mangled class + "_" +
 // mangled method name; when overloaded also "__" + the mangled argument descriptor.
-std::string jniFunctionName(const std::string& methodName, const std::string& descriptor, const std::string& dottedClassName,
-                            bool overloaded);
+std::string jniFunctionName(const std::string& methodName, const std::string& descriptor,
+                            const std::string& dottedClassName, bool overloaded);

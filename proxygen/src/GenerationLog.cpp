@@ -21,30 +21,23 @@ std::atomic<std::string*> logFileName{nullptr};
 std::atomic<bool> logFileNameDestroyerRegistered{false};
 }  // namespace
 
-void constructLogFileName()
-{
-    if (logFileName.load())
-        return;
-    logFileName.store(new (logFileNameStorage) std::string(kLogFileNameText));
+void constructLogFileName() {
+  if (logFileName.load()) return;
+  logFileName.store(new (logFileNameStorage) std::string(kLogFileNameText));
 }
 
-void destroyLogFileName()
-{
-    if (std::string* name = logFileName.exchange(nullptr))
-        name->~basic_string();
+void destroyLogFileName() {
+  if (std::string* name = logFileName.exchange(nullptr)) name->~basic_string();
 }
 
-void registerLogFileNameDestroyer()
-{
-    // Registered from a shared library, the function runs when that library is unloaded.
-    if (!logFileNameDestroyerRegistered.exchange(true))
-        std::atexit(destroyLogFileName);
+void registerLogFileNameDestroyer() {
+  // Registered from a shared library, the function runs when that library is unloaded.
+  if (!logFileNameDestroyerRegistered.exchange(true)) std::atexit(destroyLogFileName);
 }
 
-void initLogFileName()
-{
-    constructLogFileName();
-    registerLogFileNameDestroyer();
+void initLogFileName() {
+  constructLogFileName();
+  registerLogFileNameDestroyer();
 }
 
 namespace {
@@ -52,33 +45,22 @@ namespace {
 const bool logFileNameInitialised = (initLogFileName(), true);
 }  // namespace
 
-std::string getLogFileName()
-{
-    // A log line written while the library is being unloaded still names the right file.
-    const std::string* name = logFileName.load();
-    return name ? *name : std::string(kLogFileNameText);
+std::string getLogFileName() {
+  // A log line written while the library is being unloaded still names the right file.
+  const std::string* name = logFileName.load();
+  return name ? *name : std::string(kLogFileNameText);
 }
 
-std::string logFilePath(const std::string& directory)
-{
-    return directory + getLogFileName();
+std::string logFilePath(const std::string& directory) { return directory + getLogFileName(); }
+
+bool appendLogLines(const std::string& directory, const std::vector<std::string>& lines) {
+  // No lines make no log file.
+  if (lines.empty()) return true;
+  std::ofstream log(logFilePath(directory), std::ios::out | std::ios::app);
+  if (!log.is_open()) return false;
+  for (const std::string& line : lines) log << line << std::endl;
+  log.close();
+  return !log.fail();
 }
 
-bool appendLogLines(const std::string& directory, const std::vector<std::string>& lines)
-{
-    // No lines make no log file.
-    if (lines.empty())
-        return true;
-    std::ofstream log(logFilePath(directory), std::ios::out | std::ios::app);
-    if (!log.is_open())
-        return false;
-    for (const std::string& line : lines)
-        log << line << std::endl;
-    log.close();
-    return !log.fail();
-}
-
-bool appendLogLine(const std::string& directory, const std::string& line)
-{
-    return appendLogLines(directory, {line});
-}
+bool appendLogLine(const std::string& directory, const std::string& line) { return appendLogLines(directory, {line}); }

@@ -12,50 +12,45 @@
 #include <vector>
 
 class ClassBytesInput : public antlr::InputBuffer {
-public:
-    // Over borrowed bytes, which must outlive the buffer.
-    ClassBytesInput(const unsigned char* data, std::size_t size);
-    // Over bytes that the buffer keeps.
-    explicit ClassBytesInput(std::vector<unsigned char> bytes);
+ public:
+  // Over borrowed bytes, which must outlive the buffer.
+  ClassBytesInput(const unsigned char* data, std::size_t size);
+  // Over bytes that the buffer keeps.
+  explicit ClassBytesInput(std::vector<unsigned char> bytes);
 
-    int getChar() override;
-    int LA(unsigned int i) override { return peek(i); }
-    void consume() override { advance(); }
-    void fill(unsigned int) override {}
-    unsigned int mark() override;
-    void rewind(unsigned int mark) override;
-    unsigned int entries() const override;
-    void reset() override;
+  int getChar() override;
+  int LA(unsigned int i) override { return peek(i); }
+  void consume() override { advance(); }
+  void fill(unsigned int) override {}
+  unsigned int mark() override;
+  void rewind(unsigned int mark) override;
+  unsigned int entries() const override;
+  void reset() override;
 
-    std::size_t size() const { return m_size; }
-    std::size_t position() const { return m_pos; }
-    // The byte at the position (the end of the bytes at their end).
-    const unsigned char* current() const { return m_data + m_pos; }
+  std::size_t size() const { return m_size; }
+  std::size_t position() const { return m_pos; }
+  // The byte at the position (the end of the bytes at their end).
+  const unsigned char* current() const { return m_data + m_pos; }
 
-    int peek(unsigned int i) const
-    {
-        const std::size_t p = m_pos + i - 1;
-        return p < m_size ? m_data[p] : antlr::CharScanner::EOF_CHAR;
-    }
-    void advance()
-    {
-        if (m_pos < m_size)
-            ++m_pos;
-    }
-    // Moves past up to `count` bytes at once; `data` points at them. Returns how many there were.
-    std::size_t take(std::size_t count, const unsigned char*& data)
-    {
-        const std::size_t left = m_size - m_pos;
-        if (count > left)
-            count = left;
-        data = m_data + m_pos;
-        m_pos += count;
-        return count;
-    }
+  int peek(unsigned int i) const {
+    const std::size_t p = m_pos + i - 1;
+    return p < m_size ? m_data[p] : antlr::CharScanner::EOF_CHAR;
+  }
+  void advance() {
+    if (m_pos < m_size) ++m_pos;
+  }
+  // Moves past up to `count` bytes at once; `data` points at them. Returns how many there were.
+  std::size_t take(std::size_t count, const unsigned char*& data) {
+    const std::size_t left = m_size - m_pos;
+    if (count > left) count = left;
+    data = m_data + m_pos;
+    m_pos += count;
+    return count;
+  }
 
-private:
-    std::vector<unsigned char> m_owned;
-    const unsigned char* m_data;
-    std::size_t m_size;
-    std::size_t m_pos = 0;
+ private:
+  std::vector<unsigned char> m_owned;
+  const unsigned char* m_data;
+  std::size_t m_size;
+  std::size_t m_pos = 0;
 };

@@ -14,20 +14,19 @@
 #include <istream>
 
 struct ClassFileParsing {
-    explicit ClassFileParsing(antlr::InputBuffer& input) : lexer(input), parser(lexer) { setUp(); }
-    explicit ClassFileParsing(std::istream& input) : lexer(input), parser(lexer) { setUp(); }
-    ClassFileParsing(const ClassFileParsing&) = delete;
-    ClassFileParsing& operator=(const ClassFileParsing&) = delete;
+  explicit ClassFileParsing(antlr::InputBuffer& input) : lexer(input), parser(lexer) { setUp(); }
+  explicit ClassFileParsing(std::istream& input) : lexer(input), parser(lexer) { setUp(); }
+  ClassFileParsing(const ClassFileParsing&) = delete;
+  ClassFileParsing& operator=(const ClassFileParsing&) = delete;
 
-    ClassFileLexer lexer;
-    ClassFileParser parser;
-    antlr::ASTFactory factory;
+  ClassFileLexer lexer;
+  ClassFileParser parser;
+  antlr::ASTFactory factory;
 
-private:
-    void setUp()
-    {
-        ClassFileParser::initializeASTFactory(factory);
-        parser.setASTFactory(&factory);
-        setTokenNameTable(parser.getTokenNames());
-    }
+ private:
+  void setUp() {
+    ClassFileParser::initializeASTFactory(factory);
+    parser.setASTFactory(&factory);
+    setTokenNameTable(parser.getTokenNames());
+  }
 };

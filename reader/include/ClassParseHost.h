@@ -16,17 +16,17 @@
 #include <string>
 
 class ClassParseHost {
-public:
-    virtual ~ClassParseHost() = default;
+ public:
+  virtual ~ClassParseHost() = default;
 
-    // Adds a module path to the module set (ClassRepository::addModule).
-    virtual void addModule(const std::string& path) = 0;
+  // Adds a module path to the module set (ClassRepository::addModule).
+  virtual void addModule(const std::string& path) = 0;
 
-    // Loads a class by its '/'-separated name (java/lang/Object) through a new repository
-    // object with no module hint (ClassRepository::loadClass); the tree is not used here. A class
-    // that cannot be found or parsed is not an error of the parse that asked for it: report it
-    // as the repository does and return normally.
-    virtual void loadSuperType(const std::string& className) = 0;
+  // Loads a class by its '/'-separated name (java/lang/Object) through a new repository
+  // object with no module hint (ClassRepository::loadClass); the tree is not used here. A class
+  // that cannot be found or parsed is not an error of the parse that asked for it: report it
+  // as the repository does and return normally.
+  virtual void loadSuperType(const std::string& className) = 0;
 };
 
 // Installs the process-wide host; null removes it. The host must outlive every parse.

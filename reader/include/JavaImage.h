@@ -42,85 +42,85 @@
 #include <vector>
 
 class JavaImageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 class JavaImage {
-public:
-    struct Location {
-        std::string module;
-        std::string parent;
-        std::string base;
-        std::string extension;
-        std::uint64_t offset = 0;
-        std::uint64_t compressedSize = 0;
-        std::uint64_t size = 0;
-        // "/module/parent/base.extension", each part and its separator left out when empty.
-        std::string name() const;
-    };
+ public:
+  struct Location {
+    std::string module;
+    std::string parent;
+    std::string base;
+    std::string extension;
+    std::uint64_t offset = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t size = 0;
+    // "/module/parent/base.extension", each part and its separator left out when empty.
+    std::string name() const;
+  };
 
-    // Opens an image and checks its header and index. Throws JavaImageError.
-    static std::shared_ptr<const JavaImage> open(const std::string& path);
-    ~JavaImage();
-    JavaImage(const JavaImage&) = delete;
-    JavaImage& operator=(const JavaImage&) = delete;
+  // Opens an image and checks its header and index. Throws JavaImageError.
+  static std::shared_ptr<const JavaImage> open(const std::string& path);
+  ~JavaImage();
+  JavaImage(const JavaImage&) = delete;
+  JavaImage& operator=(const JavaImage&) = delete;
 
-    const std::string& path() const { return m_path; }
-    std::uint32_t resourceCount() const { return m_tableLength; }
+  const std::string& path() const { return m_path; }
+  std::uint32_t resourceCount() const { return m_tableLength; }
 
-    // The location of a resource by its full name; false when the image has none of that name.
-    // Throws JavaImageError when the index is damaged.
-    bool find(const std::string& name, Location& location) const;
-    // Every location in table order. Throws JavaImageError when one is damaged.
-    void forEachLocation(const std::function<void(const Location&)>& visit) const;
-    // The bytes of a resource, uncompressed. Throws JavaImageError when they cannot be read, are
-    // larger than `maxSize`, or are compressed by a decompressor that is not read.
-    std::vector<unsigned char> read(const Location& location, std::size_t maxSize) const;
+  // The location of a resource by its full name; false when the image has none of that name.
+  // Throws JavaImageError when the index is damaged.
+  bool find(const std::string& name, Location& location) const;
+  // Every location in table order. Throws JavaImageError when one is damaged.
+  void forEachLocation(const std::function<void(const Location&)>& visit) const;
+  // The bytes of a resource, uncompressed. Throws JavaImageError when they cannot be read, are
+  // larger than `maxSize`, or are compressed by a decompressor that is not read.
+  std::vector<unsigned char> read(const Location& location, std::size_t maxSize) const;
 
-    // The names of the image's modules, sorted.
-    std::vector<std::string> moduleNames() const;
-    // The module that holds the classes of a package ('/'- or '.'-separated); empty when none does.
-    std::string moduleOfPackage(const std::string& package) const;
-    // The class entries ("java/lang/String.class") of one module, or of all when `module` is
-    // empty, in table order.
-    std::vector<std::string> classEntries(const std::string& module) const;
-    // The bytes of a class by its '/'-separated name, from `module` or, when that is empty, from
-    // the module that holds its package. False when the image has no such class.
-    bool readClass(const std::string& className, const std::string& module, std::size_t maxSize,
-                   std::vector<unsigned char>& bytes) const;
+  // The names of the image's modules, sorted.
+  std::vector<std::string> moduleNames() const;
+  // The module that holds the classes of a package ('/'- or '.'-separated); empty when none does.
+  std::string moduleOfPackage(const std::string& package) const;
+  // The class entries ("java/lang/String.class") of one module, or of all when `module` is
+  // empty, in table order.
+  std::vector<std::string> classEntries(const std::string& module) const;
+  // The bytes of a class by its '/'-separated name, from `module` or, when that is empty, from
+  // the module that holds its package. False when the image has no such class.
+  bool readClass(const std::string& className, const std::string& module, std::size_t maxSize,
+                 std::vector<unsigned char>& bytes) const;
 
-    // Images opened once and kept, as long as their file keeps its size and modification time.
-    // Null when the image cannot be opened: `error` then tells why, and `firstFailure` whether
-    // this is the first time that this file, as it is now, failed (so that callers report it
-    // once).
-    static std::shared_ptr<const JavaImage> cached(const std::string& path, std::string* error = nullptr,
-                                                   bool* firstFailure = nullptr);
-    static void clearCache();
+  // Images opened once and kept, as long as their file keeps its size and modification time.
+  // Null when the image cannot be opened: `error` then tells why, and `firstFailure` whether
+  // this is the first time that this file, as it is now, failed (so that callers report it
+  // once).
+  static std::shared_ptr<const JavaImage> cached(const std::string& path, std::string* error = nullptr,
+                                                 bool* firstFailure = nullptr);
+  static void clearCache();
 
-private:
-    JavaImage() = default;
-    std::uint32_t u4(const unsigned char* at) const;
-    std::uint64_t u8(const unsigned char* at) const;
-    Location decode(std::uint32_t offset) const;
-    std::string text(std::uint64_t offset) const;
-    [[noreturn]] void fail(const std::string& what) const;
-    std::vector<unsigned char> inflateLayers(std::vector<unsigned char> data, const std::string& name,
-                                             std::size_t maxSize) const;
+ private:
+  JavaImage() = default;
+  std::uint32_t u4(const unsigned char* at) const;
+  std::uint64_t u8(const unsigned char* at) const;
+  Location decode(std::uint32_t offset) const;
+  std::string text(std::uint64_t offset) const;
+  [[noreturn]] void fail(const std::string& what) const;
+  std::vector<unsigned char> inflateLayers(std::vector<unsigned char> data, const std::string& name,
+                                           std::size_t maxSize) const;
 
-    std::string m_path;
-    int m_fd = -1;
-    bool m_bigEndian = false;
-    std::uint64_t m_fileSize = 0;
-    std::uint32_t m_tableLength = 0;
-    std::uint64_t m_indexSize = 0;
-    std::vector<unsigned char> m_index;  // header, tables, attributes and strings
-    const unsigned char* m_redirects = nullptr;
-    const unsigned char* m_offsets = nullptr;
-    const unsigned char* m_attributes = nullptr;
-    std::uint32_t m_attributesSize = 0;
-    const unsigned char* m_strings = nullptr;
-    std::uint32_t m_stringsSize = 0;
+  std::string m_path;
+  int m_fd = -1;
+  bool m_bigEndian = false;
+  std::uint64_t m_fileSize = 0;
+  std::uint32_t m_tableLength = 0;
+  std::uint64_t m_indexSize = 0;
+  std::vector<unsigned char> m_index;  // header, tables, attributes and strings
+  const unsigned char* m_redirects = nullptr;
+  const unsigned char* m_offsets = nullptr;
+  const unsigned char* m_attributes = nullptr;
+  std::uint32_t m_attributesSize = 0;
+  const unsigned char* m_strings = nullptr;
+  std::uint32_t m_stringsSize = 0;
 };
 
 // Whether a module path names a Java image ("<jdk>/lib/modules") or one module of it

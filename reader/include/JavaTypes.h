@@ -11,40 +11,40 @@
 // member (0x0020 ACC_SUPER / ACC_SYNCHRONIZED, 0x0040 ACC_BRIDGE / ACC_VOLATILE, 0x0080
 // ACC_VARARGS / ACC_TRANSIENT).
 enum AccessFlag : uint16_t {
-    kAccPublic = 0x0001,
-    kAccPrivate = 0x0002,
-    kAccProtected = 0x0004,
-    kAccStatic = 0x0008,
-    kAccFinal = 0x0010,
-    kAccSuper = 0x0020,
-    kAccSynchronized = 0x0020,
-    kAccBridge = 0x0040,
-    kAccVolatile = 0x0040,
-    kAccVarargs = 0x0080,
-    kAccTransient = 0x0080,
-    kAccNative = 0x0100,
-    kAccInterface = 0x0200,
-    kAccAbstract = 0x0400,
-    kAccStrict = 0x0800,
-    kAccSynthetic = 0x1000,
-    kAccAnnotation = 0x2000,
-    kAccEnum = 0x4000,
+  kAccPublic = 0x0001,
+  kAccPrivate = 0x0002,
+  kAccProtected = 0x0004,
+  kAccStatic = 0x0008,
+  kAccFinal = 0x0010,
+  kAccSuper = 0x0020,
+  kAccSynchronized = 0x0020,
+  kAccBridge = 0x0040,
+  kAccVolatile = 0x0040,
+  kAccVarargs = 0x0080,
+  kAccTransient = 0x0080,
+  kAccNative = 0x0100,
+  kAccInterface = 0x0200,
+  kAccAbstract = 0x0400,
+  kAccStrict = 0x0800,
+  kAccSynthetic = 0x1000,
+  kAccAnnotation = 0x2000,
+  kAccEnum = 0x4000,
 };
 
 // One kind of type that a descriptor names: a primitive type, void, or any reference (a class or
 // an array).
 struct JavaType {
-    char letter;                // descriptor letter; 'L' for the references, arrays included
-    const char* javaName;       // Java's keyword ("" for the references)
-    const char* jniType;        // the JNI type of a value
-    const char* jniArrayType;   // the JNI type of a one-dimensional array of it ("" for void)
-    const char* helperArray;    // the runtime's array class without its dimensions ("" if none)
-    const char* callWord;       // Type in JNI's Call<Type>Method and Get<Type>Field
-    const char* defaultReturn;  // what a generated C++ body returns when it has nothing to return
-    uint8_t slots;              // local-variable and operand-stack slots of a value
-    uint8_t loadOpcode;         // the load with an index byte (0 for void)
-    uint8_t loadZeroOpcode;     // the load of local 0; those of locals 1 to 3 follow it
-    uint8_t returnOpcode;
+  char letter;                // descriptor letter; 'L' for the references, arrays included
+  const char* javaName;       // Java's keyword ("" for the references)
+  const char* jniType;        // the JNI type of a value
+  const char* jniArrayType;   // the JNI type of a one-dimensional array of it ("" for void)
+  const char* helperArray;    // the runtime's array class without its dimensions ("" if none)
+  const char* callWord;       // Type in JNI's Call<Type>Method and Get<Type>Field
+  const char* defaultReturn;  // what a generated C++ body returns when it has nothing to return
+  uint8_t slots;              // local-variable and operand-stack slots of a value
+  uint8_t loadOpcode;         // the load with an index byte (0 for void)
+  uint8_t loadZeroOpcode;     // the load of local 0; those of locals 1 to 3 follow it
+  uint8_t returnOpcode;
 };
 
 // B C D F I J S Z V in descriptor-letter order, then the references.
@@ -64,77 +64,69 @@ inline constexpr JavaType kJavaTypes[] = {
 inline constexpr const JavaType& kJavaReference = kJavaTypes[9];
 
 // The primitive type (or void) of a descriptor letter; nullptr for any other character.
-constexpr const JavaType* javaPrimitive(char letter)
-{
-    for (std::size_t i = 0; i + 1 < sizeof kJavaTypes / sizeof kJavaTypes[0]; ++i) {
-        if (kJavaTypes[i].letter == letter)
-            return &kJavaTypes[i];
-    }
-    return nullptr;
+constexpr const JavaType* javaPrimitive(char letter) {
+  for (std::size_t i = 0; i + 1 < sizeof kJavaTypes / sizeof kJavaTypes[0]; ++i) {
+    if (kJavaTypes[i].letter == letter) return &kJavaTypes[i];
+  }
+  return nullptr;
 }
 
 // One field descriptor read from a descriptor text: its '[' run, then after an 'L' everything up
 // to the ';' (to the end of the text when none follows), else one character, whatever it is.
 struct TypeDescriptor {
-    std::string_view text;
-    std::size_t dimensions;  // the leading '['
-    char element;            // the element's first character; '\0' when the text ends in the '[' run
-    // Well formed by the class-file rules: at most 255 dimensions, then a primitive letter other
-    // than V, or an 'L', a name of at least one character and the ';'.
-    bool wellFormed;
+  std::string_view text;
+  std::size_t dimensions;  // the leading '['
+  char element;            // the element's first character; '\0' when the text ends in the '[' run
+  // Well formed by the class-file rules: at most 255 dimensions, then a primitive letter other
+  // than V, or an 'L', a name of at least one character and the ';'.
+  bool wellFormed;
 };
 
 // The field descriptor that starts at `pos` of `text`.
-constexpr TypeDescriptor readFieldDescriptor(std::string_view text, std::size_t pos)
-{
-    std::size_t end = pos;
-    while (end < text.size() && text[end] == '[')
-        ++end;
-    const std::size_t dimensions = end - pos;
-    if (end == text.size())
-        return {text.substr(pos), dimensions, '\0', false};
-    const char element = text[end];
-    bool wellFormed = dimensions <= 255;
-    if (element == 'L') {
-        const std::size_t semi = text.find(';', end);
-        wellFormed = wellFormed && semi != std::string_view::npos && semi > end + 1;
-        end = semi == std::string_view::npos ? text.size() : semi + 1;
-    } else {
-        const JavaType* primitive = javaPrimitive(element);
-        wellFormed = wellFormed && primitive && primitive->slots > 0;
-        ++end;
-    }
-    return {text.substr(pos, end - pos), dimensions, element, wellFormed};
+constexpr TypeDescriptor readFieldDescriptor(std::string_view text, std::size_t pos) {
+  std::size_t end = pos;
+  while (end < text.size() && text[end] == '[') ++end;
+  const std::size_t dimensions = end - pos;
+  if (end == text.size()) return {text.substr(pos), dimensions, '\0', false};
+  const char element = text[end];
+  bool wellFormed = dimensions <= 255;
+  if (element == 'L') {
+    const std::size_t semi = text.find(';', end);
+    wellFormed = wellFormed && semi != std::string_view::npos && semi > end + 1;
+    end = semi == std::string_view::npos ? text.size() : semi + 1;
+  } else {
+    const JavaType* primitive = javaPrimitive(element);
+    wellFormed = wellFormed && primitive && primitive->slots > 0;
+    ++end;
+  }
+  return {text.substr(pos, end - pos), dimensions, element, wellFormed};
 }
 
 // Walks the parameters of a method descriptor, "(" parameters ")" return type, one field
 // descriptor at a time.
 class DescriptorCursor {
-public:
-    constexpr explicit DescriptorCursor(std::string_view descriptor)
-        : m_text(descriptor), m_pos(isMethod() ? 1 : descriptor.size())
-    {
-    }
+ public:
+  constexpr explicit DescriptorCursor(std::string_view descriptor)
+      : m_text(descriptor), m_pos(isMethod() ? 1 : descriptor.size()) {}
 
-    // Whether the text starts with '('; a cursor over anything else has no parameters.
-    constexpr bool isMethod() const { return !m_text.empty() && m_text[0] == '('; }
+  // Whether the text starts with '('; a cursor over anything else has no parameters.
+  constexpr bool isMethod() const { return !m_text.empty() && m_text[0] == '('; }
 
-    // Whether a parameter follows: the cursor is neither at a ')' nor at the end of the text.
-    constexpr bool hasParameter() const { return m_pos < m_text.size() && m_text[m_pos] != ')'; }
+  // Whether a parameter follows: the cursor is neither at a ')' nor at the end of the text.
+  constexpr bool hasParameter() const { return m_pos < m_text.size() && m_text[m_pos] != ')'; }
 
-    // The parameter at the cursor; the cursor moves past it.
-    constexpr TypeDescriptor nextParameter()
-    {
-        const TypeDescriptor parameter = readFieldDescriptor(m_text, m_pos);
-        m_pos += parameter.text.size();
-        return parameter;
-    }
+  // The parameter at the cursor; the cursor moves past it.
+  constexpr TypeDescriptor nextParameter() {
+    const TypeDescriptor parameter = readFieldDescriptor(m_text, m_pos);
+    m_pos += parameter.text.size();
+    return parameter;
+  }
 
-    // Once no parameter follows: whether the parameters ended at a ')' rather than at the end of
-    // the text.
-    constexpr bool closed() const { return m_pos < m_text.size(); }
+  // Once no parameter follows: whether the parameters ended at a ')' rather than at the end of
+  // the text.
+  constexpr bool closed() const { return m_pos < m_text.size(); }
 
-private:
-    std::string_view m_text;
-    std::size_t m_pos;
+ private:
+  std::string_view m_text;
+  std::size_t m_pos;
 };

@@ -24,46 +24,45 @@
 class NodeArena;
 
 class LazyCodeAST : public StringAST {
-public:
-    // A constant-pool index that names an attribute nested in the body, and the entry's node.
-    struct NestedName {
-        const StringAST* text;
-        uint16_t index;
-    };
+ public:
+  // A constant-pool index that names an attribute nested in the body, and the entry's node.
+  struct NestedName {
+    const StringAST* text;
+    uint16_t index;
+  };
 
-    // A node of type ATTR_CODE over a copy of `body`; `arena` is the memory of its tree (or null).
-    LazyCodeAST(const unsigned char* body, std::size_t size, const NestedName* names, std::size_t nameCount,
-                NodeArena* arena);
-    ~LazyCodeAST() override;
-    LazyCodeAST(const LazyCodeAST&) = delete;
-    LazyCodeAST& operator=(const LazyCodeAST&) = delete;
+  // A node of type ATTR_CODE over a copy of `body`; `arena` is the memory of its tree (or null).
+  LazyCodeAST(const unsigned char* body, std::size_t size, const NestedName* names, std::size_t nameCount,
+              NodeArena* arena);
+  ~LazyCodeAST() override;
+  LazyCodeAST(const LazyCodeAST&) = delete;
+  LazyCodeAST& operator=(const LazyCodeAST&) = delete;
 
-    // True while the children are not built.
-    bool unbuilt() const { return m_pPacked != nullptr; }
-    // True for a LazyCodeAST whose children are not built.
-    static bool isUnbuilt(const antlr::AST* node)
-    {
-        const LazyCodeAST* code = nodeAs<LazyCodeAST>(node);
-        return code && code->unbuilt();
-    }
+  // True while the children are not built.
+  bool unbuilt() const { return m_pPacked != nullptr; }
+  // True for a LazyCodeAST whose children are not built.
+  static bool isUnbuilt(const antlr::AST* node) {
+    const LazyCodeAST* code = nodeAs<LazyCodeAST>(node);
+    return code && code->unbuilt();
+  }
 
-    // While unbuilt: the body's bytes and the names of its nested attributes.
-    const unsigned char* body() const;
-    std::size_t bodySize() const;
-    std::size_t nameCount() const;
-    const NestedName& nestedName(std::size_t i) const;
+  // While unbuilt: the body's bytes and the names of its nested attributes.
+  const unsigned char* body() const;
+  std::size_t bodySize() const;
+  std::size_t nameCount() const;
+  const NestedName& nestedName(std::size_t i) const;
 
-    // Builds the children now, unless they are built.
-    void build() const;
+  // Builds the children now, unless they are built.
+  void build() const;
 
-    antlr::RefAST getFirstChild() const override;
-    std::size_t getNumberOfChildren() const override;
-    void addChild(antlr::RefAST c) override;
-    void setFirstChild(antlr::RefAST c) override;
-    void removeChildren() override;
+  antlr::RefAST getFirstChild() const override;
+  std::size_t getNumberOfChildren() const override;
+  void addChild(antlr::RefAST c) override;
+  void setFirstChild(antlr::RefAST c) override;
+  void removeChildren() override;
 
-private:
-    struct Packed;
-    mutable Packed* m_pPacked = nullptr;
-    NodeArena* m_pArena;
+ private:
+  struct Packed;
+  mutable Packed* m_pPacked = nullptr;
+  NodeArena* m_pArena;
 };

@@ -6,14 +6,12 @@
 #include <antlr/BaseAST.hpp>
 
 struct NodeLinks : antlr::BaseAST {
-    // A node without linked children may be one that builds them when asked (LazyCodeAST).
-    static const antlr::AST* firstChild(const antlr::AST* node)
-    {
-        const antlr::AST* child = (static_cast<const antlr::BaseAST*>(node)->*(&NodeLinks::down)).get();
-        return child ? child : node->getFirstChild().get();
-    }
-    static const antlr::AST* nextSibling(const antlr::AST* node)
-    {
-        return (static_cast<const antlr::BaseAST*>(node)->*(&NodeLinks::right)).get();
-    }
+  // A node without linked children may be one that builds them when asked (LazyCodeAST).
+  static const antlr::AST* firstChild(const antlr::AST* node) {
+    const antlr::AST* child = (static_cast<const antlr::BaseAST*>(node)->*(&NodeLinks::down)).get();
+    return child ? child : node->getFirstChild().get();
+  }
+  static const antlr::AST* nextSibling(const antlr::AST* node) {
+    return (static_cast<const antlr::BaseAST*>(node)->*(&NodeLinks::right)).get();
+  }
 };

@@ -68,61 +68,60 @@ enum class ValueKind { ByteArray, Short, String, WString, Int, Float, Long, Doub
 // keeps no text of its own (antlr's BaseAST rather than CommonAST, whose text string every node
 // would carry unused).
 class ValueAST : public antlr::BaseAST {
-public:
-    ValueAST();
-    ValueAST(const ValueAST& other);
-    ~ValueAST() override;
+ public:
+  ValueAST();
+  ValueAST(const ValueAST& other);
+  ~ValueAST() override;
 
-    // The name of the node's token type from the published token-name table.
-    const char* typeName() const override;
+  // The name of the node's token type from the published token-name table.
+  const char* typeName() const override;
 
-    int getType() const override { return m_nType; }
-    void setType(int type) override { m_nType = type; }
-    // The type, then the text as setText takes it.
-    void initialize(int type, const std::string& text) override;
-    // The type and the text of the other node (each class copies its value instead).
-    void initialize(antlr::RefAST t) override;
-    void initialize(antlr::RefToken t) override;
+  int getType() const override { return m_nType; }
+  void setType(int type) override { m_nType = type; }
+  // The type, then the text as setText takes it.
+  void initialize(int type, const std::string& text) override;
+  // The type and the text of the other node (each class copies its value instead).
+  void initialize(antlr::RefAST t) override;
+  void initialize(antlr::RefToken t) override;
 
-    // The value in class-file byte order: getByteCount() bytes in storage owned by the node,
-    // valid until the next getBytes() on the node or its destruction.
-    virtual const unsigned char* getBytes() const = 0;
-    virtual std::size_t getByteCount() const = 0;
+  // The value in class-file byte order: getByteCount() bytes in storage owned by the node,
+  // valid until the next getBytes() on the node or its destruction.
+  virtual const unsigned char* getBytes() const = 0;
+  virtual std::size_t getByteCount() const = 0;
 
-    // What the node's value is.
-    virtual ValueKind valueKind() const = 0;
-    bool isString() const { return valueKind() == ValueKind::String || valueKind() == ValueKind::WString; }
-    bool isDouble() const { return valueKind() == ValueKind::Double; }
-    bool isFloat() const { return valueKind() == ValueKind::Float; }
-    bool isInt() const { return valueKind() == ValueKind::Int; }
-    bool isLong() const { return valueKind() == ValueKind::Long; }
-    bool isShort() const { return valueKind() == ValueKind::Short; }
-    bool isByteArray() const { return valueKind() == ValueKind::ByteArray; }
+  // What the node's value is.
+  virtual ValueKind valueKind() const = 0;
+  bool isString() const { return valueKind() == ValueKind::String || valueKind() == ValueKind::WString; }
+  bool isDouble() const { return valueKind() == ValueKind::Double; }
+  bool isFloat() const { return valueKind() == ValueKind::Float; }
+  bool isInt() const { return valueKind() == ValueKind::Int; }
+  bool isLong() const { return valueKind() == ValueKind::Long; }
+  bool isShort() const { return valueKind() == ValueKind::Short; }
+  bool isByteArray() const { return valueKind() == ValueKind::ByteArray; }
 
-    // Nodes made while a parse runs on the thread belong to the parse's tree and go with it as a
-    // whole; others come from a pool that reuses the memory of released nodes.
-    static void* operator new(std::size_t size);
-    static void operator delete(void* p, std::size_t size) noexcept;
+  // Nodes made while a parse runs on the thread belong to the parse's tree and go with it as a
+  // whole; others come from a pool that reuses the memory of released nodes.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p, std::size_t size) noexcept;
 
-    // Makes `child` the next sibling of `last`, or the first child of `parent` when `last` is
-    // null, without walking the child list (antlr's addChild walks it every time).
-    static void appendChild(ValueAST* parent, ValueAST* last, ValueAST* child)
-    {
-        if (last)
-            last->right = child;
-        else
-            parent->down = child;
-    }
+  // Makes `child` the next sibling of `last`, or the first child of `parent` when `last` is
+  // null, without walking the child list (antlr's addChild walks it every time).
+  static void appendChild(ValueAST* parent, ValueAST* last, ValueAST* child) {
+    if (last)
+      last->right = child;
+    else
+      parent->down = child;
+  }
 
-protected:
-    // The source node's class-file bytes when it is a ValueAST, else null (count 0).
-    static const unsigned char* bytesOf(const antlr::RefAST& node, std::size_t& count);
+ protected:
+  // The source node's class-file bytes when it is a ValueAST, else null (count 0).
+  static const unsigned char* bytesOf(const antlr::RefAST& node, std::size_t& count);
 
-private:
-    friend class NodeArena;
-    ValueAST& operator=(const ValueAST&) = delete;
+ private:
+  friend class NodeArena;
+  ValueAST& operator=(const ValueAST&) = delete;
 
-    int m_nType = antlr::Token::INVALID_TYPE;
+  int m_nType = antlr::Token::INVALID_TYPE;
 };
 
 typedef antlr::ASTRefCount<ValueAST> RefValueAST;
@@ -149,74 +148,72 @@ const ValueAST* asValueNode(const antlr::AST* node);
 struct NoScratch {};
 
 struct ByteArrayKind {
-    using Value = std::vector<unsigned char>;
-    using Scratch = NoScratch;
-    static constexpr ValueKind kind = ValueKind::ByteArray;
-    static constexpr bool hasTextValue = false;
-    static std::string text(const Value& value);
-    static bool parse(const std::string&, Value&) { return false; }
-    static const unsigned char* bytes(const Value& value, Scratch&) { return value.data(); }
-    static std::size_t count(const Value& value) { return value.size(); }
-    static Value decode(const unsigned char* bytes, std::size_t count);
+  using Value = std::vector<unsigned char>;
+  using Scratch = NoScratch;
+  static constexpr ValueKind kind = ValueKind::ByteArray;
+  static constexpr bool hasTextValue = false;
+  static std::string text(const Value& value);
+  static bool parse(const std::string&, Value&) { return false; }
+  static const unsigned char* bytes(const Value& value, Scratch&) { return value.data(); }
+  static std::size_t count(const Value& value) { return value.size(); }
+  static Value decode(const unsigned char* bytes, std::size_t count);
 };
 
 struct ShortKind {
-    using Value = uint16_t;
-    using Scratch = unsigned char[2];
-    static constexpr ValueKind kind = ValueKind::Short;
-    static constexpr bool hasTextValue = true;
-    // The value as a signed 16-bit number.
-    static std::string text(Value value);
-    static bool parse(const std::string& text, Value& value);
-    static const unsigned char* bytes(Value value, Scratch& scratch);
-    static std::size_t count(Value) { return 2; }
-    static Value decode(const unsigned char* bytes, std::size_t count);
+  using Value = uint16_t;
+  using Scratch = unsigned char[2];
+  static constexpr ValueKind kind = ValueKind::Short;
+  static constexpr bool hasTextValue = true;
+  // The value as a signed 16-bit number.
+  static std::string text(Value value);
+  static bool parse(const std::string& text, Value& value);
+  static const unsigned char* bytes(Value value, Scratch& scratch);
+  static std::size_t count(Value) { return 2; }
+  static Value decode(const unsigned char* bytes, std::size_t count);
 };
 
 struct StringKind {
-    using Value = std::string;
-    using Scratch = NoScratch;
-    static constexpr ValueKind kind = ValueKind::String;
-    static constexpr bool hasTextValue = true;
-    static std::string text(const Value& value) { return value; }
-    static bool parse(const std::string& text, Value& value)
-    {
-        value = text;
-        return true;
-    }
-    static const unsigned char* bytes(const Value& value, Scratch&)
-    {
-        return reinterpret_cast<const unsigned char*>(value.data());
-    }
-    static std::size_t count(const Value& value) { return value.size(); }
-    static Value decode(const unsigned char* bytes, std::size_t count);
+  using Value = std::string;
+  using Scratch = NoScratch;
+  static constexpr ValueKind kind = ValueKind::String;
+  static constexpr bool hasTextValue = true;
+  static std::string text(const Value& value) { return value; }
+  static bool parse(const std::string& text, Value& value) {
+    value = text;
+    return true;
+  }
+  static const unsigned char* bytes(const Value& value, Scratch&) {
+    return reinterpret_cast<const unsigned char*>(value.data());
+  }
+  static std::size_t count(const Value& value) { return value.size(); }
+  static Value decode(const unsigned char* bytes, std::size_t count);
 };
 
 struct WStringKind {
-    using Value = std::u16string;
-    using Scratch = std::vector<unsigned char>;
-    static constexpr ValueKind kind = ValueKind::WString;
-    static constexpr bool hasTextValue = true;
-    // The value narrowed to UTF-8 (an unpaired surrogate becomes '?').
-    static std::string text(const Value& value);
-    static bool parse(const std::string& text, Value& value);
-    static const unsigned char* bytes(const Value& value, Scratch& scratch);
-    static std::size_t count(const Value& value) { return 2 * value.size(); }
-    static Value decode(const unsigned char* bytes, std::size_t count);
+  using Value = std::u16string;
+  using Scratch = std::vector<unsigned char>;
+  static constexpr ValueKind kind = ValueKind::WString;
+  static constexpr bool hasTextValue = true;
+  // The value narrowed to UTF-8 (an unpaired surrogate becomes '?').
+  static std::string text(const Value& value);
+  static bool parse(const std::string& text, Value& value);
+  static const unsigned char* bytes(const Value& value, Scratch& scratch);
+  static std::size_t count(const Value& value) { return 2 * value.size(); }
+  static Value decode(const unsigned char* bytes, std::size_t count);
 };
 
 // The four numbers: Int, Float, Long and Double.
 template <typename T, ValueKind Kind>
 struct NumberKind {
-    using Value = T;
-    using Scratch = unsigned char[sizeof(T)];
-    static constexpr ValueKind kind = Kind;
-    static constexpr bool hasTextValue = true;
-    static std::string text(Value value);
-    static bool parse(const std::string& text, Value& value);
-    static const unsigned char* bytes(Value value, Scratch& scratch);
-    static std::size_t count(Value) { return sizeof(T); }
-    static Value decode(const unsigned char* bytes, std::size_t count);
+  using Value = T;
+  using Scratch = unsigned char[sizeof(T)];
+  static constexpr ValueKind kind = Kind;
+  static constexpr bool hasTextValue = true;
+  static std::string text(Value value);
+  static bool parse(const std::string& text, Value& value);
+  static const unsigned char* bytes(Value value, Scratch& scratch);
+  static std::size_t count(Value) { return sizeof(T); }
+  static Value decode(const unsigned char* bytes, std::size_t count);
 };
 using IntKind = NumberKind<int32_t, ValueKind::Int>;
 using FloatKind = NumberKind<float, ValueKind::Float>;
@@ -226,33 +223,33 @@ using DoubleKind = NumberKind<double, ValueKind::Double>;
 // --- The node classes ----------------------------------------------------------------------
 template <typename Kind>
 class ValueNode : public ValueAST {
-public:
-    using Value = typename Kind::Value;
+ public:
+  using Value = typename Kind::Value;
 
-    ValueNode() = default;
-    ValueNode(int type, Value value) : m_value(std::move(value)) { setType(type); }
-    // The copy makes its own bytes when asked.
-    ValueNode(const ValueNode& other) : ValueAST(other), m_value(other.m_value) {}
+  ValueNode() = default;
+  ValueNode(int type, Value value) : m_value(std::move(value)) { setType(type); }
+  // The copy makes its own bytes when asked.
+  ValueNode(const ValueNode& other) : ValueAST(other), m_value(other.m_value) {}
 
-    Value getValue() const { return m_value; }
-    const Value& value() const { return m_value; }
-    void setValue(Value value) { m_value = std::move(value); }
+  Value getValue() const { return m_value; }
+  const Value& value() const { return m_value; }
+  void setValue(Value value) { m_value = std::move(value); }
 
-    antlr::RefAST clone() const override;
-    // The value of a node of the same class; else decoded from the node's class-file bytes, or
-    // from its text when it has none.
-    void initialize(antlr::RefAST t) override;
-    using ValueAST::initialize;
-    std::string getText() const override;
-    void setText(const std::string& text) override;
-    const unsigned char* getBytes() const override;
-    std::size_t getByteCount() const override { return Kind::count(m_value); }
-    ValueKind valueKind() const override { return Kind::kind; }
-    static antlr::RefAST factory();
+  antlr::RefAST clone() const override;
+  // The value of a node of the same class; else decoded from the node's class-file bytes, or
+  // from its text when it has none.
+  void initialize(antlr::RefAST t) override;
+  using ValueAST::initialize;
+  std::string getText() const override;
+  void setText(const std::string& text) override;
+  const unsigned char* getBytes() const override;
+  std::size_t getByteCount() const override { return Kind::count(m_value); }
+  ValueKind valueKind() const override { return Kind::kind; }
+  static antlr::RefAST factory();
 
-private:
-    Value m_value{};
-    [[no_unique_address]] mutable typename Kind::Scratch m_scratch{};
+ private:
+  Value m_value{};
+  [[no_unique_address]] mutable typename Kind::Scratch m_scratch{};
 };
 
 typedef ValueNode<ByteArrayKind> ByteArrayAST;
@@ -275,60 +272,48 @@ extern template class ValueNode<LongKind>;
 extern template class ValueNode<DoubleKind>;
 
 template <typename Node>
-inline const Node* nodeAs(const antlr::AST* node)
-{
-    if (!node)
-        return nullptr;
-    // The type's one type_info object within this library; another address falls back to the
-    // general cast, so that a type seen through another copy of its type_info is still found.
-    if (&typeid(*node) == &typeid(Node))
-        return static_cast<const Node*>(node);
-    return dynamic_cast<const Node*>(node);
+inline const Node* nodeAs(const antlr::AST* node) {
+  if (!node) return nullptr;
+  // The type's one type_info object within this library; another address falls back to the
+  // general cast, so that a type seen through another copy of its type_info is still found.
+  if (&typeid(*node) == &typeid(Node)) return static_cast<const Node*>(node);
+  return dynamic_cast<const Node*>(node);
 }
 
 template <typename Node>
-inline const Node* nodeAs(const antlr::RefAST& node)
-{
-    return nodeAs<Node>(node.get());
+inline const Node* nodeAs(const antlr::RefAST& node) {
+  return nodeAs<Node>(node.get());
 }
 
-inline const ValueAST* asValueNode(const antlr::RefAST& node)
-{
-    return asValueNode(node.get());
-}
+inline const ValueAST* asValueNode(const antlr::RefAST& node) { return asValueNode(node.get()); }
 
 // Links the nodes (a range of antlr::RefAST) as siblings, in order; the first, or the null node
 // for none.
 template <typename Nodes>
-antlr::RefAST linkSiblings(const Nodes& nodes)
-{
-    antlr::RefAST first;
-    antlr::RefAST last;
-    for (const antlr::RefAST& node : nodes) {
-        if (last)
-            last->setNextSibling(node);
-        else
-            first = node;
-        last = node;
-    }
-    return first;
+antlr::RefAST linkSiblings(const Nodes& nodes) {
+  antlr::RefAST first;
+  antlr::RefAST last;
+  for (const antlr::RefAST& node : nodes) {
+    if (last)
+      last->setNextSibling(node);
+    else
+      first = node;
+    last = node;
+  }
+  return first;
 }
 
-inline antlr::RefAST linkSiblings(std::initializer_list<antlr::RefAST> nodes)
-{
-    return linkSiblings<std::initializer_list<antlr::RefAST>>(nodes);
+inline antlr::RefAST linkSiblings(std::initializer_list<antlr::RefAST> nodes) {
+  return linkSiblings<std::initializer_list<antlr::RefAST>>(nodes);
 }
 
 // Makes the nodes the children of `parent`, in order; the parent.
 template <typename Nodes>
-antlr::RefAST withChildren(const antlr::RefAST& parent, const Nodes& children)
-{
-    if (antlr::RefAST first = linkSiblings(children))
-        parent->setFirstChild(first);
-    return parent;
+antlr::RefAST withChildren(const antlr::RefAST& parent, const Nodes& children) {
+  if (antlr::RefAST first = linkSiblings(children)) parent->setFirstChild(first);
+  return parent;
 }
 
-inline antlr::RefAST withChildren(const antlr::RefAST& parent, std::initializer_list<antlr::RefAST> children)
-{
-    return withChildren<std::initializer_list<antlr::RefAST>>(parent, children);
+inline antlr::RefAST withChildren(const antlr::RefAST& parent, std::initializer_list<antlr::RefAST> children) {
+  return withChildren<std::initializer_list<antlr::RefAST>>(parent, children);
 }

@@ -5,10 +5,9 @@ std::set<std::string> generatedProxies;
 std::set<std::string> generatedImpls;
 std::set<std::string> generatedDelegators;
 
-void clearGeneratedClassSets()
-{
-    referencedClasses.clear();
-    generatedProxies.clear();
-    generatedImpls.clear();
-    generatedDelegators.clear();
+void clearGeneratedClassSets() {
+  referencedClasses.clear();
+  generatedProxies.clear();
+  generatedImpls.clear();
+  generatedDelegators.clear();
 }

@@ -30,14 +30,13 @@ constexpr auto rawInstance = [](jint v) { return gEnv->CallIntMethod(gObject, gA
 // correct raw code makes.
 template <bool kChecked, typename Call>
 void repeat(benchmark::State& state, Call call) {
-    jint i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(call(++i));
-        if constexpr (kChecked) {
-            if (gEnv->ExceptionCheck())
-                state.SkipWithError("exception");
-        }
+  jint i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(call(++i));
+    if constexpr (kChecked) {
+      if (gEnv->ExceptionCheck()) state.SkipWithError("exception");
     }
+  }
 }
 
 void BM_StaticInt_RawJni(benchmark::State& state) { repeat<false>(state, rawStatic); }
@@ -56,8 +55,8 @@ void BM_InstanceInt_RawJniChecked(benchmark::State& state) { repeat<true>(state,
 BENCHMARK(BM_InstanceInt_RawJniChecked);
 
 void BM_InstanceInt_Wrapper(benchmark::State& state) {
-    const JObject_t held(gObject);
-    repeat<false>(state, [&held](jint v) { return JNIEnvHelper::CallIntMethod(held, gAdd, v); });
+  const JObject_t held(gObject);
+  repeat<false>(state, [&held](jint v) { return JNIEnvHelper::CallIntMethod(held, gAdd, v); });
 }
 BENCHMARK(BM_InstanceInt_Wrapper);
 
@@ -65,61 +64,57 @@ BENCHMARK(BM_InstanceInt_Wrapper);
 // both alike; the counter "ratio" is wrapped time over raw time.
 template <typename Raw, typename Wrapped>
 void alternate(benchmark::State& state, Raw raw, Wrapped wrapped) {
-    using Clock = std::chrono::steady_clock;
-    const int kBatch = 2000;
-    Clock::duration rawTime{};
-    Clock::duration wrappedTime{};
-    jint i = 0;
-    for (auto _ : state) {
-        Clock::time_point t0 = Clock::now();
-        for (int n = 0; n < kBatch; ++n)
-            benchmark::DoNotOptimize(raw(++i));
-        Clock::time_point t1 = Clock::now();
-        for (int n = 0; n < kBatch; ++n)
-            benchmark::DoNotOptimize(wrapped(++i));
-        Clock::time_point t2 = Clock::now();
-        rawTime += t1 - t0;
-        wrappedTime += t2 - t1;
-    }
-    state.counters["ratio"] = static_cast<double>(wrappedTime.count()) / static_cast<double>(rawTime.count());
+  using Clock = std::chrono::steady_clock;
+  const int kBatch = 2000;
+  Clock::duration rawTime{};
+  Clock::duration wrappedTime{};
+  jint i = 0;
+  for (auto _ : state) {
+    Clock::time_point t0 = Clock::now();
+    for (int n = 0; n < kBatch; ++n) benchmark::DoNotOptimize(raw(++i));
+    Clock::time_point t1 = Clock::now();
+    for (int n = 0; n < kBatch; ++n) benchmark::DoNotOptimize(wrapped(++i));
+    Clock::time_point t2 = Clock::now();
+    rawTime += t1 - t0;
+    wrappedTime += t2 - t1;
+  }
+  state.counters["ratio"] = static_cast<double>(wrappedTime.count()) / static_cast<double>(rawTime.count());
 }
 
-void BM_StaticInt_WrapperOverRaw(benchmark::State& state) {
-    alternate(state, rawStatic, wrappedStatic);
-}
+void BM_StaticInt_WrapperOverRaw(benchmark::State& state) { alternate(state, rawStatic, wrappedStatic); }
 BENCHMARK(BM_StaticInt_WrapperOverRaw);
 
 void BM_InstanceInt_WrapperOverRaw(benchmark::State& state) {
-    const JObject_t held(gObject);
-    alternate(state, rawInstance, [&held](jint v) { return JNIEnvHelper::CallIntMethod(held, gAdd, v); });
+  const JObject_t held(gObject);
+  alternate(state, rawInstance, [&held](jint v) { return JNIEnvHelper::CallIntMethod(held, gAdd, v); });
 }
 BENCHMARK(BM_InstanceInt_WrapperOverRaw);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        JVM::initClassPath(RUNTIME_TEST_CLASSES);
-        JVM::load(CSmartString(kavrin_test::kLibJvm));
-        gEnv = JNIEnvHelper::getEnv();
-        jclass local = JNIEnvHelper::FindClass("runtimetest/Echo");
-        if (local == nullptr) {
-            std::fprintf(stderr, "runtimetest/Echo not found in %s\n", RUNTIME_TEST_CLASSES);
-            return 1;
-        }
-        gEcho = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(local));
-        JNIEnvHelper::DeleteLocalRef(local);
-        gTwice = JNIEnvHelper::GetStaticMethodID(gEcho, "twice", "(I)I");
-        gAdd = JNIEnvHelper::GetMethodID(gEcho, "add", "(I)I");
-        jobject obj = JNIEnvHelper::NewObject(gEcho, JNIEnvHelper::GetMethodID(gEcho, "<init>", "()V"));
-        gObject = JNIEnvHelper::NewGlobalRef(obj);
-        JNIEnvHelper::DeleteLocalRef(obj);
-    } catch (const jni_helpers::BaseException& e) {
-        std::fprintf(stderr, "cannot start the VM: %s\n", static_cast<const char*>(e.getMessage()));
-        return 1;
+  try {
+    JVM::initClassPath(RUNTIME_TEST_CLASSES);
+    JVM::load(CSmartString(kavrin_test::kLibJvm));
+    gEnv = JNIEnvHelper::getEnv();
+    jclass local = JNIEnvHelper::FindClass("runtimetest/Echo");
+    if (local == nullptr) {
+      std::fprintf(stderr, "runtimetest/Echo not found in %s\n", RUNTIME_TEST_CLASSES);
+      return 1;
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    gEcho = static_cast<jclass>(JNIEnvHelper::NewGlobalRef(local));
+    JNIEnvHelper::DeleteLocalRef(local);
+    gTwice = JNIEnvHelper::GetStaticMethodID(gEcho, "twice", "(I)I");
+    gAdd = JNIEnvHelper::GetMethodID(gEcho, "add", "(I)I");
+    jobject obj = JNIEnvHelper::NewObject(gEcho, JNIEnvHelper::GetMethodID(gEcho, "<init>", "()V"));
+    gObject = JNIEnvHelper::NewGlobalRef(obj);
+    JNIEnvHelper::DeleteLocalRef(obj);
+  } catch (const jni_helpers::BaseException& e) {
+    std::fprintf(stderr, "cannot start the VM: %s\n", static_cast<const char*>(e.getMessage()));
+    return 1;
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
 }

@@ -35,64 +35,63 @@
 namespace jni_helpers {
 
 class KAVRIN_API JNIInterface : public virtual JObject_t {
-public:
-    JNIInterface();
-    // A copy shares the Java object, the class and the delegate; it receives the Java object's
-    // calls once every object that shared it before has ended. Never throws.
-    JNIInterface(const JNIInterface& other);
-    // Shares the other's Java object, class and delegate, and receives the Java object's calls
-    // once every object that shared it before has ended. The Java object this one shared before
-    // is let go (as by the destructor). Assigning an object to itself does nothing.
-    JNIInterface& operator=(const JNIInterface& other);
-    virtual ~JNIInterface();
+ public:
+  JNIInterface();
+  // A copy shares the Java object, the class and the delegate; it receives the Java object's
+  // calls once every object that shared it before has ended. Never throws.
+  JNIInterface(const JNIInterface& other);
+  // Shares the other's Java object, class and delegate, and receives the Java object's calls
+  // once every object that shared it before has ended. The Java object this one shared before
+  // is let go (as by the destructor). Assigning an object to itself does nothing.
+  JNIInterface& operator=(const JNIInterface& other);
+  virtual ~JNIInterface();
 
-    // The C++ object that receives the calls of the Java object whose "peer" field holds `peer`,
-    // held for one call from Java: made on the stack of a generated native method, it keeps the
-    // object from being handed over while the call runs. Empty (`!` gives true) when no C++ object
-    // shares the Java object (also for 0, a Java object not set up yet).
-    class KAVRIN_API Receiver {
-    public:
-        explicit Receiver(jlong peer);
-        ~Receiver();
-        JNIInterface* get() const { return m_pObject; }
-        bool operator!() const { return m_pObject == 0; }
+  // The C++ object that receives the calls of the Java object whose "peer" field holds `peer`,
+  // held for one call from Java: made on the stack of a generated native method, it keeps the
+  // object from being handed over while the call runs. Empty (`!` gives true) when no C++ object
+  // shares the Java object (also for 0, a Java object not set up yet).
+  class KAVRIN_API Receiver {
+   public:
+    explicit Receiver(jlong peer);
+    ~Receiver();
+    JNIInterface* get() const { return m_pObject; }
+    bool operator!() const { return m_pObject == 0; }
 
-    private:
-        friend class JNIInterface;
-        Receiver(const Receiver&);
-        Receiver& operator=(const Receiver&);
-        // How many calls of the calling thread are inside `object`.
-        static long callsOnThisThread(const JNIInterface* object);
+   private:
+    friend class JNIInterface;
+    Receiver(const Receiver&);
+    Receiver& operator=(const Receiver&);
+    // How many calls of the calling thread are inside `object`.
+    static long callsOnThisThread(const JNIInterface* object);
 
-        JNIInterface* m_pObject;
-        void* m_pLink;
-        Receiver* m_pOuter;  // the call of this thread that this one is made inside of
-    };
+    JNIInterface* m_pObject;
+    void* m_pLink;
+    Receiver* m_pOuter;  // the call of this thread that this one is made inside of
+  };
 
-protected:
-    // Interface implementation: the generated class `className` (slash form) with its native
-    // methods and its class-file bytes. Failures are thrown as JVMException
-    // "Creating Interface Implementation:\r\n" + the Java stack trace.
-    void init(CSmartString className, const JNINativeMethod* methods, int methodCount,
-              const signed char* classBytes, int byteCount);
-    // Delegator: as above, forwarding to `delegate`; the Java object is made with the
-    // constructor `ctorSignature` and `ctorArgs` (null: the constructor without arguments).
-    void init(JObject_t delegate, CSmartString className, const JNINativeMethod* methods,
-              int methodCount, const signed char* classBytes, int byteCount,
-              CSmartString ctorSignature, jvalue* ctorArgs);
-    // The object a delegator forwards to.
-    JObject_t getDelegator();
+ protected:
+  // Interface implementation: the generated class `className` (slash form) with its native
+  // methods and its class-file bytes. Failures are thrown as JVMException
+  // "Creating Interface Implementation:\r\n" + the Java stack trace.
+  void init(CSmartString className, const JNINativeMethod* methods, int methodCount, const signed char* classBytes,
+            int byteCount);
+  // Delegator: as above, forwarding to `delegate`; the Java object is made with the
+  // constructor `ctorSignature` and `ctorArgs` (null: the constructor without arguments).
+  void init(JObject_t delegate, CSmartString className, const JNINativeMethod* methods, int methodCount,
+            const signed char* classBytes, int byteCount, CSmartString ctorSignature, jvalue* ctorArgs);
+  // The object a delegator forwards to.
+  JObject_t getDelegator();
 
-private:
-    jclass getClass(CSmartString name, const signed char* classBytes, int byteCount);
-    // Lets the Java object, the class and the delegate go. Never throws.
-    void letGo();
+ private:
+  jclass getClass(CSmartString name, const signed char* classBytes, int byteCount);
+  // Lets the Java object, the class and the delegate go. Never throws.
+  void letGo();
 
-    jclass m_clazz;           // global reference, or null
-    jmethodID m_ctorID;
-    CSmartString m_className;  // slash form
-    JObject_t m_delegate;
-    void* m_pLink;             // the C++ objects that share the Java object, or null
+  jclass m_clazz;  // global reference, or null
+  jmethodID m_ctorID;
+  CSmartString m_className;  // slash form
+  JObject_t m_delegate;
+  void* m_pLink;  // the C++ objects that share the Java object, or null
 };
 
 }  // namespace jni_helpers

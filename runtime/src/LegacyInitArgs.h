@@ -8,22 +8,22 @@
 #include <cstdio>
 
 struct LegacyInitArgs {
-    jint version;
-    char** properties;
-    jint checkSource;
-    jint nativeStackSize;
-    jint javaStackSize;
-    jint minHeapSize;
-    jint maxHeapSize;
-    jint verifyMode;
-    char* classpath;
-    jint(JNICALL* vfprintf)(FILE* fp, const char* format, va_list args);
-    void(JNICALL* exit)(jint code);
-    void(JNICALL* abort)(void);
-    jint enableClassGC;
-    jint enableVerboseGC;
-    jint disableAsyncGC;
-    jint verbose;
-    jboolean debugging;
-    jint debugPort;
+  jint version;
+  char** properties;
+  jint checkSource;
+  jint nativeStackSize;
+  jint javaStackSize;
+  jint minHeapSize;
+  jint maxHeapSize;
+  jint verifyMode;
+  char* classpath;
+  jint(JNICALL* vfprintf)(FILE* fp, const char* format, va_list args);
+  void(JNICALL* exit)(jint code);
+  void(JNICALL* abort)(void);
+  jint enableClassGC;
+  jint enableVerboseGC;
+  jint disableAsyncGC;
+  jint verbose;
+  jboolean debugging;
+  jint debugPort;
 };

@@ -12,20 +12,20 @@ namespace detail {
 
 // One per thread that ever used the library; lives until the thread ends.
 struct ThreadRecord {
-    JNIEnv* env = nullptr;
-    // The VM life the environment belongs to; a record of an earlier life holds no environment.
-    unsigned generation = 0;
-    // Set when the library attached this thread itself (or created the VM on it): the thread is
-    // detached from this VM when it ends.
-    JavaVM* attachedTo = nullptr;
-    // The JNI version of the environment, asked once: GetVersion may not be called while an
-    // exception is pending or a critical region is open.
-    jint version = 0;
-    // Freed blocks of the size of a reference holder, for the thread's next holders; freed when
-    // the thread ends.
-    static const int kHolderBlocks = 16;
-    void* holderBlocks[kHolderBlocks];
-    int holderBlockCount = 0;
+  JNIEnv* env = nullptr;
+  // The VM life the environment belongs to; a record of an earlier life holds no environment.
+  unsigned generation = 0;
+  // Set when the library attached this thread itself (or created the VM on it): the thread is
+  // detached from this VM when it ends.
+  JavaVM* attachedTo = nullptr;
+  // The JNI version of the environment, asked once: GetVersion may not be called while an
+  // exception is pending or a critical region is open.
+  jint version = 0;
+  // Freed blocks of the size of a reference holder, for the thread's next holders; freed when
+  // the thread ends.
+  static const int kHolderBlocks = 16;
+  void* holderBlocks[kHolderBlocks];
+  int holderBlockCount = 0;
 };
 
 // The VM the library works with (null until loaded or found), and its life number: each
@@ -76,63 +76,61 @@ CSmartString stringUnits(jstring string);
 // A local reference of the calling thread, deleted when the holder goes (also while a Java
 // exception is pending, as JNI allows).
 class LocalRef {
-public:
-    LocalRef() = default;
-    explicit LocalRef(jobject ref) : m_ref(ref) {}
-    LocalRef(const LocalRef&) = delete;
-    LocalRef& operator=(const LocalRef&) = delete;
-    ~LocalRef() { reset(); }
+ public:
+  LocalRef() = default;
+  explicit LocalRef(jobject ref) : m_ref(ref) {}
+  LocalRef(const LocalRef&) = delete;
+  LocalRef& operator=(const LocalRef&) = delete;
+  ~LocalRef() { reset(); }
 
-    jobject get() const { return m_ref; }
-    operator jobject() const { return m_ref; }
-    explicit operator bool() const { return m_ref != nullptr; }
-    void reset(jobject ref = nullptr) noexcept {
-        if (m_ref != nullptr && m_ref != ref) {
-            if (JNIEnv* env = currentEnv())
-                env->DeleteLocalRef(m_ref);
-        }
-        m_ref = ref;
+  jobject get() const { return m_ref; }
+  operator jobject() const { return m_ref; }
+  explicit operator bool() const { return m_ref != nullptr; }
+  void reset(jobject ref = nullptr) noexcept {
+    if (m_ref != nullptr && m_ref != ref) {
+      if (JNIEnv* env = currentEnv()) env->DeleteLocalRef(m_ref);
     }
-    jobject release() {
-        jobject ref = m_ref;
-        m_ref = nullptr;
-        return ref;
-    }
+    m_ref = ref;
+  }
+  jobject release() {
+    jobject ref = m_ref;
+    m_ref = nullptr;
+    return ref;
+  }
 
-private:
-    jobject m_ref = nullptr;
+ private:
+  jobject m_ref = nullptr;
 };
 
 // A Java exception the caller left pending is put aside while the holder lives, so that JNI
 // calls can be made; when the holder goes, anything those calls left pending is cleared and the
 // caller's exception is pending again.
 class KeepPending {
-public:
-    explicit KeepPending(JNIEnv* env) : m_env(env), m_saved(env->ExceptionOccurred()) {
-        if (m_saved != nullptr)
-            m_env->ExceptionClear();
+ public:
+  explicit KeepPending(JNIEnv* env) : m_env(env), m_saved(env->ExceptionOccurred()) {
+    if (m_saved != nullptr) m_env->ExceptionClear();
+  }
+  KeepPending(const KeepPending&) = delete;
+  KeepPending& operator=(const KeepPending&) = delete;
+  ~KeepPending() {
+    m_env->ExceptionClear();
+    if (m_saved != nullptr) {
+      m_env->Throw(m_saved);
+      m_env->DeleteLocalRef(m_saved);
     }
-    KeepPending(const KeepPending&) = delete;
-    KeepPending& operator=(const KeepPending&) = delete;
-    ~KeepPending() {
-        m_env->ExceptionClear();
-        if (m_saved != nullptr) {
-            m_env->Throw(m_saved);
-            m_env->DeleteLocalRef(m_saved);
-        }
-    }
+  }
 
-private:
-    JNIEnv* m_env;
-    jthrowable m_saved;
+ private:
+  JNIEnv* m_env;
+  jthrowable m_saved;
 };
 
 // What the header of a class file names: the class itself, its super class and its interfaces
 // (slash form, UTF-16). An empty super class name stands for none (java/lang/Object).
 struct ClassFileBases {
-    std::u16string thisClass;
-    std::u16string superClass;
-    std::vector<std::u16string> interfaces;
+  std::u16string thisClass;
+  std::u16string superClass;
+  std::vector<std::u16string> interfaces;
 };
 
 // Reads the header of a class file up to its interfaces. False, with the reason in `error`,

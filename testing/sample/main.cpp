@@ -18,13 +18,11 @@ using jni_helpers::JStringHelper;
 
 namespace {
 
-std::string text(const JObject_t& str)
-{
-    if (str.isNullObject())
-        return "null";
-    const CSmartString value = JStringHelper(str);
-    const char* narrow = value;
-    return narrow ? narrow : "";
+std::string text(const JObject_t& str) {
+  if (str.isNullObject()) return "null";
+  const CSmartString value = JStringHelper(str);
+  const char* narrow = value;
+  return narrow ? narrow : "";
 }
 
 JStringHelper javaString(const std::string& value) { return JStringHelper(CSmartString(value.c_str())); }
@@ -33,59 +31,57 @@ void show(const char* call, const std::string& result) { std::printf("%-45s -> %
 
 // The Java interface fixtures.delegate.Greeter, implemented in C++.
 class CppGreeter : public fixtures::delegate::GreeterJNIImpl {
-public:
-    JObject_t greet(JStringHelper who) override { return javaString("Hello " + text(who) + ", says C++"); }
+ public:
+  JObject_t greet(JStringHelper who) override { return javaString("Hello " + text(who) + ", says C++"); }
 };
 
 // A fixtures.delegate.DelegateTarget whose greet is C++; its other methods are those of the Java
 // object it delegates to.
 class CppTarget : public fixtures::delegate::DelegateTargetJNIDelegator {
-public:
-    explicit CppTarget(JObject_t delegate) : DelegateTargetJNIDelegator(delegate) {}
-    JStringHelper greet(JStringHelper who) override
-    {
-        return javaString("Good day " + text(who) + ", says the C++ delegator");
-    }
+ public:
+  explicit CppTarget(JObject_t delegate) : DelegateTargetJNIDelegator(delegate) {}
+  JStringHelper greet(JStringHelper who) override {
+    return javaString("Good day " + text(who) + ", says the C++ delegator");
+  }
 };
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <class path>\n", argv[0]);
-        return 2;
-    }
-    try {
-        jni_helpers::JVM::initClassPath(argv[1]);
-        jni_helpers::JVM::load();
-    } catch (const jni_helpers::BaseException& e) {
-        std::fprintf(stderr, "cannot start the Java VM: %s\n", static_cast<const char*>(e.getMessage()));
-        return 1;
-    }
-    int status = 0;
-    try {
-        DelegateTargetJNIProxy target(javaString("Java"), 2);
-        show("new DelegateTarget(\"Java\", 2).greet(\"KAVRIN\")", text(target.greet(javaString("KAVRIN"))));
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s <class path>\n", argv[0]);
+    return 2;
+  }
+  try {
+    jni_helpers::JVM::initClassPath(argv[1]);
+    jni_helpers::JVM::load();
+  } catch (const jni_helpers::BaseException& e) {
+    std::fprintf(stderr, "cannot start the Java VM: %s\n", static_cast<const char*>(e.getMessage()));
+    return 1;
+  }
+  int status = 0;
+  try {
+    DelegateTargetJNIProxy target(javaString("Java"), 2);
+    show("new DelegateTarget(\"Java\", 2).greet(\"KAVRIN\")", text(target.greet(javaString("KAVRIN"))));
 
-        CppGreeter greeter;
-        show("Java calls the C++ Greeter", text(DelegateCallerJNIProxy::callGreeter(greeter, javaString("KAVRIN"))));
+    CppGreeter greeter;
+    show("Java calls the C++ Greeter", text(DelegateCallerJNIProxy::callGreeter(greeter, javaString("KAVRIN"))));
 
-        CppTarget delegator(target);
-        show("Java calls the C++ delegator's greet",
-             text(DelegateCallerJNIProxy::callGreeter(delegator, javaString("KAVRIN"))));
-        show("delegator.compute(3L), by its Java delegate", std::to_string(delegator.compute(jlong(3))));
-    } catch (const jni_helpers::BaseException& e) {
-        std::fprintf(stderr, "failed: %s\n", static_cast<const char*>(e.getMessage()));
-        status = 1;
-    }
-    // The VM ends before the program does, once every C++ object that holds a Java object has gone
-    // (under -Xcheck:jni the VM warns about a program that leaves without ending it).
-    try {
-        jni_helpers::JVM::unload();
-    } catch (const jni_helpers::BaseException& e) {
-        std::fprintf(stderr, "the Java VM did not end: %s\n", static_cast<const char*>(e.getMessage()));
-        status = 1;
-    }
-    return status;
+    CppTarget delegator(target);
+    show("Java calls the C++ delegator's greet",
+         text(DelegateCallerJNIProxy::callGreeter(delegator, javaString("KAVRIN"))));
+    show("delegator.compute(3L), by its Java delegate", std::to_string(delegator.compute(jlong(3))));
+  } catch (const jni_helpers::BaseException& e) {
+    std::fprintf(stderr, "failed: %s\n", static_cast<const char*>(e.getMessage()));
+    status = 1;
+  }
+  // The VM ends before the program does, once every C++ object that holds a Java object has gone
+  // (under -Xcheck:jni the VM warns about a program that leaves without ending it).
+  try {
+    jni_helpers::JVM::unload();
+  } catch (const jni_helpers::BaseException& e) {
+    std::fprintf(stderr, "the Java VM did not end: %s\n", static_cast<const char*>(e.getMessage()));
+    status = 1;
+  }
+  return status;
 }

@@ -17,12 +17,12 @@ class CAddClassesDlg : public CDialog {
   // Before DoModal: where the modules come from and where the chosen classes go.
   void SetSources(ModuleMap* modules, PendingClassMap* pendingClasses, JvmDefinition* currentJvm);
 
-  CComboBox m_comboModules;             // 1030: the modules
-  CListCtrl m_listClasses;              // 1029: the classes of m_strModule
-  ModuleMap* m_pModules;                // the dialog's modules
-  PendingClassMap* m_pPendingClasses;   // the page's m_pendingClasses
-  CString m_strModule;                  // the module whose classes are listed
-  JvmDefinition* m_pCurrentJvm;         // the current JVM
+  CComboBox m_comboModules;            // 1030: the modules
+  CListCtrl m_listClasses;             // 1029: the classes of m_strModule
+  ModuleMap* m_pModules;               // the dialog's modules
+  PendingClassMap* m_pPendingClasses;  // the page's m_pendingClasses
+  CString m_strModule;                 // the module whose classes are listed
+  JvmDefinition* m_pCurrentJvm;        // the current JVM
 
  protected:
   BOOL OnInitDialog() override;

@@ -19,8 +19,8 @@ class CClassesPage : public CSplitFramePage {
   // lists the classes. The filter is not used by this page.
   void SetClassData(ClassSettingsMap* classSettings, GlobalFilter* globalFilter);
 
-  CStatic m_staticCaption;             // 1016 "Classes selected:"
-  CStatic m_staticDescription;         // 1011
+  CStatic m_staticCaption;      // 1016 "Classes selected:"
+  CStatic m_staticDescription;  // 1011
 
  protected:
   BOOL OnInitDialog() override;

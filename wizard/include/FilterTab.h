@@ -20,9 +20,9 @@ class CFilterTab : public CTabCtrl {
   // page and sends it WM_REFRESH_PAGE.
   void ShowCurrentPage();
 
-  CDialog* m_pages[2];   // CGlobalFilterPage, then CLocalFilterPage
-  UINT m_templateIds[2]; // IDD_GLOBAL_FILTER_PAGE, IDD_LOCAL_FILTER_PAGE
-  int m_pageCount;       // 2
+  CDialog* m_pages[2];    // CGlobalFilterPage, then CLocalFilterPage
+  UINT m_templateIds[2];  // IDD_GLOBAL_FILTER_PAGE, IDD_LOCAL_FILTER_PAGE
+  int m_pageCount;        // 2
 
  protected:
   afx_msg void OnSize(UINT type, int cx, int cy);

@@ -73,37 +73,37 @@ class CGeneratorDlg : public CGeneratorDlgBase, public InvokeLaterJob {
   void RunGeneration();
 
   // Members in declaration order; the first, m_pCurrentPage, is CGeneratorDlgBase's.
-  CJvmListPage m_jvmListPage;                    // "Installed JVMs", template 130
-  CClassesPage m_classesPage;                    // "JNI Classes", template 132
-  CModulesPage m_modulesPage;                    // "Java modules", template 131
-  CSubstituteNamesPage m_substituteNamesPage;    // "Substitute Names", template 133
-  CFilterDlg m_filterDlg;                        // "Class Member Filters", template 152
-  CNativesPage m_nativesPage;                    // "Implement Native Methods", template 135
-  CInterfacesPage m_interfacesPage;              // "Implement Interfaces", template 136
-  CJniClassesPage m_jniClassesPage;              // "Select Classes", template 138
-  CDelegatorsPage m_delegatorsPage;              // "Create Delegators", template 156
-  CButton m_btnClose;                            // 2 "Close"
-  CButton m_btnStoreSettings;                    // 1036 "StoreSettings"
-  CButton m_btnGenerate;                         // 1 "Generate"
-  CPercentBar m_progressBar;                     // 1017
-  CStatic m_staticTitle;                         // 1001: title of the page shown
-  CTreeCtrl m_pageTree;                          // 1000: the page tree
-  CStatic m_staticPageFrame;                     // 1002: parent and frame of every page
-  IApplicationPtr m_pApplication;                // the Developer Studio application
-  JvmDefinitionSet m_installedJvms;              // listed by the JVM page
-  JvmDefinitionSet m_jvmRegistrations;           // every registered runtime version
-  JvmDefinition m_currentJvm;                    // the JVM of the generation (copied on Generate)
-  ModuleMap m_modules;                           // MODULES/MODULE
-  ClassSettingsMap m_classSettings;              // the selected classes
-  GlobalFilter m_globalFilter;                   // the ten global member-filter switches
-  CFont m_barFont;                               // font of the progress bar
-  IXMLDOMDocumentPtr m_pXmlDocument;             // DOM document of the global settings file
-  ClassNameSet m_lastBuildClasses;               // LAST_BUILD/CLASS: proxies of the last build
-  ClassNameSet m_lastBuildInterfaces;            // LAST_BUILD/INTERFACE: implementations
-  ClassNameSet m_lastBuildDelegators;            // LAST_BUILD/DELEGATOR: delegators
-  NameSubstitutionMap m_substitutions;           // NAMES_SUBSTITUTED/SUBSTITUTE
-  bool m_bFieldPrefix;                           // "Add Field Prefix" (FLDPX); false at first
-  bool m_bMethodPrefix;                          // "Add Method Prefix" (MTHPX); false at first
+  CJvmListPage m_jvmListPage;                  // "Installed JVMs", template 130
+  CClassesPage m_classesPage;                  // "JNI Classes", template 132
+  CModulesPage m_modulesPage;                  // "Java modules", template 131
+  CSubstituteNamesPage m_substituteNamesPage;  // "Substitute Names", template 133
+  CFilterDlg m_filterDlg;                      // "Class Member Filters", template 152
+  CNativesPage m_nativesPage;                  // "Implement Native Methods", template 135
+  CInterfacesPage m_interfacesPage;            // "Implement Interfaces", template 136
+  CJniClassesPage m_jniClassesPage;            // "Select Classes", template 138
+  CDelegatorsPage m_delegatorsPage;            // "Create Delegators", template 156
+  CButton m_btnClose;                          // 2 "Close"
+  CButton m_btnStoreSettings;                  // 1036 "StoreSettings"
+  CButton m_btnGenerate;                       // 1 "Generate"
+  CPercentBar m_progressBar;                   // 1017
+  CStatic m_staticTitle;                       // 1001: title of the page shown
+  CTreeCtrl m_pageTree;                        // 1000: the page tree
+  CStatic m_staticPageFrame;                   // 1002: parent and frame of every page
+  IApplicationPtr m_pApplication;              // the Developer Studio application
+  JvmDefinitionSet m_installedJvms;            // listed by the JVM page
+  JvmDefinitionSet m_jvmRegistrations;         // every registered runtime version
+  JvmDefinition m_currentJvm;                  // the JVM of the generation (copied on Generate)
+  ModuleMap m_modules;                         // MODULES/MODULE
+  ClassSettingsMap m_classSettings;            // the selected classes
+  GlobalFilter m_globalFilter;                 // the ten global member-filter switches
+  CFont m_barFont;                             // font of the progress bar
+  IXMLDOMDocumentPtr m_pXmlDocument;           // DOM document of the global settings file
+  ClassNameSet m_lastBuildClasses;             // LAST_BUILD/CLASS: proxies of the last build
+  ClassNameSet m_lastBuildInterfaces;          // LAST_BUILD/INTERFACE: implementations
+  ClassNameSet m_lastBuildDelegators;          // LAST_BUILD/DELEGATOR: delegators
+  NameSubstitutionMap m_substitutions;         // NAMES_SUBSTITUTED/SUBSTITUTE
+  bool m_bFieldPrefix;                         // "Add Field Prefix" (FLDPX); false at first
+  bool m_bMethodPrefix;                        // "Add Method Prefix" (MTHPX); false at first
 
  protected:
   // Loads the project settings, builds the pages and the page tree, mirrors and lists the

@@ -23,10 +23,10 @@ class CJniClassesPage : public CJobListPage {
   void SetModel(CPercentBar* progressBar, ModuleMap* modules, ClassSettingsMap* classSettings,
                 JvmDefinition* currentJvm);
 
-  CListCtrl m_listClasses;              // 1029: class name, location
-  CStatic m_staticClasses;              // 1016 "Classes:"
-  JvmDefinition* m_pCurrentJvm;         // the JVM page's current JVM
-  PendingClassMap m_pendingClasses;     // the classes chosen in the last "Add Java Classes"
+  CListCtrl m_listClasses;           // 1029: class name, location
+  CStatic m_staticClasses;           // 1016 "Classes:"
+  JvmDefinition* m_pCurrentJvm;      // the JVM page's current JVM
+  PendingClassMap m_pendingClasses;  // the classes chosen in the last "Add Java Classes"
 
  protected:
   BOOL OnInitDialog() override;

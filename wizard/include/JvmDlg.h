@@ -24,22 +24,22 @@ class CJvmDlg : public CDialog {
   // of its image) and the added paths, and keeps the result in m_scan.
   void ScanJreLibraries();
 
-  CEdit m_editName;         // 1018 "Name:"
-  CButton m_btnBrowseJre;   // 1023 "Browse..." beside the JRE home
-  CButton m_btnBrowseJdk;   // 1029 "Browse..." beside the JDK home
-  CButton m_btnRemoveJar;   // 1027 "Remove"
-  CButton m_btnEditJar;     // 1026 "Edit..."
-  CButton m_btnAddJars;     // 1025 "Add External JARs..."
-  CStatic m_staticMessage;  // 1028: the input message of OK
-  CEdit m_editJre;          // 1020 "JRE home directory:"
-  CEdit m_editJdk;          // 1021 "JDK home directory:"
-  CListCtrl m_libraryList;  // 1024 "JRE global libraries:"
-  CString m_title;          // the window caption
-  JvmDefinition m_jvm;      // the definition given in and, after OK, the result
-  JvmDefinition m_scan;     // the result of the latest library scan
+  CEdit m_editName;                    // 1018 "Name:"
+  CButton m_btnBrowseJre;              // 1023 "Browse..." beside the JRE home
+  CButton m_btnBrowseJdk;              // 1029 "Browse..." beside the JDK home
+  CButton m_btnRemoveJar;              // 1027 "Remove"
+  CButton m_btnEditJar;                // 1026 "Edit..."
+  CButton m_btnAddJars;                // 1025 "Add External JARs..."
+  CStatic m_staticMessage;             // 1028: the input message of OK
+  CEdit m_editJre;                     // 1020 "JRE home directory:"
+  CEdit m_editJdk;                     // 1021 "JDK home directory:"
+  CListCtrl m_libraryList;             // 1024 "JRE global libraries:"
+  CString m_title;                     // the window caption
+  JvmDefinition m_jvm;                 // the definition given in and, after OK, the result
+  JvmDefinition m_scan;                // the result of the latest library scan
   std::set<std::string> m_addedPaths;  // the added archive paths, given in and returned
-  CImageList m_images;      // the wizard's image strip
-  int m_currentRow;         // the library row last reported changed
+  CImageList m_images;                 // the wizard's image strip
+  int m_currentRow;                    // the library row last reported changed
 
  protected:
   BOOL OnInitDialog() override;

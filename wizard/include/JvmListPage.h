@@ -29,8 +29,8 @@ class CJvmListPage : public CDialog, public InvokeLaterJob {
   // starts the JVM job; on failure the checked JVM is applied), lists the user-defined JVMs
   // that are not installed ones, checks the current JVM's row, and keeps the progress bar and
   // the class map for the job.
-  void SetJvmData(CPercentBar* progressBar, ClassSettingsMap* classSettings,
-                  const JvmDefinitionSet& installedJvms, IXMLDOMDocument* settingsDocument);
+  void SetJvmData(CPercentBar* progressBar, ClassSettingsMap* classSettings, const JvmDefinitionSet& installedJvms,
+                  IXMLDOMDocument* settingsDocument);
   // The current JVM (whose first field is its name); the dialog hands its address to the JNI
   // Classes page and copies it whole when Generate starts.
   JvmDefinition& GetCurrentJvmName();
@@ -52,22 +52,22 @@ class CJvmListPage : public CDialog, public InvokeLaterJob {
   // The JVM job, on the worker thread.
   void RunJob() override;
 
-  CStatic m_staticCaption;       // 1016 "Installed JVMs:"
-  CButton m_btnRemove;           // 1006 "Remove"
-  CButton m_btnEdit;             // 1005 "Edit..."
-  CButton m_btnAdd;              // 1004 "Add..."
-  CStatic m_staticDescription;   // 1011
-  CListCtrl m_jvmList;           // 1003: name, JRE location, JDK location; checked: current
-  JvmDefinition m_currentJvm;    // the current JVM
-  JvmDefinitionSet m_extraJvms;  // the user-defined JVMs (ExtraJVMs)
-  std::set<std::string> m_addedPaths;  // the user's added archive paths (AddedPaths)
-  int m_selectedRow;             // the row last reported selected; -1 at first
-  CString m_installFolder;       // "%KAVRINVC6%" expanded, set by OnInitDialog
+  CStatic m_staticCaption;                 // 1016 "Installed JVMs:"
+  CButton m_btnRemove;                     // 1006 "Remove"
+  CButton m_btnEdit;                       // 1005 "Edit..."
+  CButton m_btnAdd;                        // 1004 "Add..."
+  CStatic m_staticDescription;             // 1011
+  CListCtrl m_jvmList;                     // 1003: name, JRE location, JDK location; checked: current
+  JvmDefinition m_currentJvm;              // the current JVM
+  JvmDefinitionSet m_extraJvms;            // the user-defined JVMs (ExtraJVMs)
+  std::set<std::string> m_addedPaths;      // the user's added archive paths (AddedPaths)
+  int m_selectedRow;                       // the row last reported selected; -1 at first
+  CString m_installFolder;                 // "%KAVRINVC6%" expanded, set by OnInitDialog
   IXMLDOMDocumentPtr m_pSettingsDocument;  // the dialog's DOM document, for the settings file
-  bool m_bLoading;               // true until LoadGlobalSettings has finished
-  CPercentBar* m_pProgressBar;   // the dialog's progress bar, for the JVM job
-  ClassSettingsMap* m_pClassSettings;  // the dialog's selected classes, for the JVM job
-  JvmDefinitionSet m_installedJvms;    // the installed JVMs listed, as SetJvmData got them
+  bool m_bLoading;                         // true until LoadGlobalSettings has finished
+  CPercentBar* m_pProgressBar;             // the dialog's progress bar, for the JVM job
+  ClassSettingsMap* m_pClassSettings;      // the dialog's selected classes, for the JVM job
+  JvmDefinitionSet m_installedJvms;        // the installed JVMs listed, as SetJvmData got them
   // True when the global settings file could not be read when it was loaded: saving over it
   // then asks the user first (its content was copied to m_settingsCopy, when that could be
   // made).

@@ -29,19 +29,19 @@ class CLocalFilterPage : public CSplitFramePage {
   // WM_REFRESH_PAGE (and on being shown): empties the tree and lists the classes again; 0.
   afx_msg LRESULT FillClassList(WPARAM wParam, LPARAM lParam);
 
-  CStatic m_staticSelect;               // 1067 "Select member name:"
-  CComboBox m_memberCombo;              // 1066: member names; item data = their tree items
-  CStatic m_staticCaption;              // 1016 "Class members filtered:"
-  int m_memberIndex;                    // selected index of the combo; -1 at first
-  GlobalFilter* m_pGlobalFilter;        // handed in; not read by this page
-  HTREEITEM m_hRoot;                    // "Use Global Filter"
-  HTREEITEM m_hConstants;               // "Constants"
-  HTREEITEM m_hFields;                  // "Fields"
-  HTREEITEM m_hConstructors;            // "Constructors"
-  HTREEITEM m_hMethods;                 // "Methods"
+  CStatic m_staticSelect;                           // 1067 "Select member name:"
+  CComboBox m_memberCombo;                          // 1066: member names; item data = their tree items
+  CStatic m_staticCaption;                          // 1016 "Class members filtered:"
+  int m_memberIndex;                                // selected index of the combo; -1 at first
+  GlobalFilter* m_pGlobalFilter;                    // handed in; not read by this page
+  HTREEITEM m_hRoot;                                // "Use Global Filter"
+  HTREEITEM m_hConstants;                           // "Constants"
+  HTREEITEM m_hFields;                              // "Fields"
+  HTREEITEM m_hConstructors;                        // "Constructors"
+  HTREEITEM m_hMethods;                             // "Methods"
   std::map<std::string, std::string> m_memberKeys;  // member display line to member key
-  CWnd* m_pParent;                      // the filter dialog
-  CString m_className;                  // the class shown in the tree
+  CWnd* m_pParent;                                  // the filter dialog
+  CString m_className;                              // the class shown in the tree
 
  protected:
   BOOL OnInitDialog() override;

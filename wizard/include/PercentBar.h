@@ -32,7 +32,7 @@ class COffscreenDC : public CDC {
   CBitmap m_bitmap;
   CBitmap* m_pOldBitmap;
   CDC* m_pTarget;
-  CRect m_rect;        // the target's clip box
+  CRect m_rect;  // the target's clip box
   BOOL m_bOffscreen;
 };
 
@@ -45,9 +45,9 @@ struct BarExtent {
 
 // What the paint operations share.
 struct BarPaintInfo {
-  CDC* pDC;      // the drawing surface
-  DWORD style;   // the control's style bits
-  CRect inner;   // the client rectangle less the margins
+  CDC* pDC;     // the drawing surface
+  DWORD style;  // the control's style bits
+  CRect inner;  // the client rectangle less the margins
   int position;
   int lower;
   int upper;
@@ -78,14 +78,13 @@ class CPercentBar : public CProgressCtrl {
   // Paints the gradient of m_colors spread over `span`, within `clip`.
   virtual void PaintGradientBar(const BarPaintInfo& info, BarExtent span, BarExtent clip);
   // Paints one gradient segment from colour `from` to colour `to` in steps, within `clip`.
-  virtual void PaintGradientStep(const BarPaintInfo& info, BarExtent segment, BarExtent clip,
-                                 COLORREF from, COLORREF to);
+  virtual void PaintGradientStep(const BarPaintInfo& info, BarExtent segment, BarExtent clip, COLORREF from,
+                                 COLORREF to);
   // Draws the text of the text mode centred over the bar: in m_barTextColor over the bar and
   // in m_backTextColor over the rest of `full`.
   virtual void PaintBarText(const BarPaintInfo& info, BarExtent full, BarExtent bar);
   // Draws `text` at `anchor`, clipped to the window rectangle of `part`.
-  virtual void PaintClippedText(const BarPaintInfo& info, BarExtent part, const CString& text,
-                                CPoint anchor);
+  virtual void PaintClippedText(const BarPaintInfo& info, BarExtent part, const CString& text, CPoint anchor);
   // Moving-segment mode: moves the segment's head to `value` (or by |value| when `relative`),
   // sets the position and stores the previous one in `result`. False, changing nothing,
   // when the mode is off.

@@ -21,25 +21,25 @@ class CSubstituteNamesPage : public CDialog {
   // Called once by the generator dialog.
   void SetModel(NameSubstitutionMap* substitutions, bool* fieldPrefix, bool* methodPrefix);
 
-  CButton m_chkMethodPrefix;        // 1069 "Add Method Prefix"
-  CButton m_chkFieldPrefix;         // 1068 "Add Field Prefix"
-  CListCtrl m_listNames;            // 1037: old name, new name
-  CButton m_btnUpdate;              // 1043 "Update"
-  CStatic m_staticWith;             // 1041 "with:"
-  CStatic m_staticSubstitute;       // 1040 "Subsitute:"
-  CEdit m_editOldName;              // 1038
-  CEdit m_editNewName;              // 1039
-  CButton m_btnDelete;              // 1044 "Delete"
-  CButton m_btnAdd;                 // 1004 "Add"
-  CStatic m_staticInfo;             // 1011, the description
-  CString m_strOldName;             // text of 1038
-  CString m_strNewName;             // text of 1039
-  int m_nFieldPrefixCheck;          // check state of 1068
-  int m_nMethodPrefixCheck;         // check state of 1069
-  int m_nSelected;                  // the selected row; -1 when none
+  CButton m_chkMethodPrefix;              // 1069 "Add Method Prefix"
+  CButton m_chkFieldPrefix;               // 1068 "Add Field Prefix"
+  CListCtrl m_listNames;                  // 1037: old name, new name
+  CButton m_btnUpdate;                    // 1043 "Update"
+  CStatic m_staticWith;                   // 1041 "with:"
+  CStatic m_staticSubstitute;             // 1040 "Subsitute:"
+  CEdit m_editOldName;                    // 1038
+  CEdit m_editNewName;                    // 1039
+  CButton m_btnDelete;                    // 1044 "Delete"
+  CButton m_btnAdd;                       // 1004 "Add"
+  CStatic m_staticInfo;                   // 1011, the description
+  CString m_strOldName;                   // text of 1038
+  CString m_strNewName;                   // text of 1039
+  int m_nFieldPrefixCheck;                // check state of 1068
+  int m_nMethodPrefixCheck;               // check state of 1069
+  int m_nSelected;                        // the selected row; -1 when none
   NameSubstitutionMap* m_pSubstitutions;  // the dialog's substitutions
-  bool* m_pFieldPrefix;             // the dialog's m_bFieldPrefix
-  bool* m_pMethodPrefix;            // the dialog's m_bMethodPrefix
+  bool* m_pFieldPrefix;                   // the dialog's m_bFieldPrefix
+  bool* m_pMethodPrefix;                  // the dialog's m_bMethodPrefix
 
  protected:
   BOOL OnInitDialog() override;

@@ -9,14 +9,16 @@ using wizardpages::ClassListPane;
 using wizardpages::MemberViewPane;
 
 void registerClassesPageTemplate() {
-  wizardpages::RegisterPageTemplate(IDD_CLASSES_PAGE, 297, 251, {
-      {IDC_DESCRIPTION, WC_STATIC,
-       "These classes will be wrapped with C++ JNI Proxies. Select any class in the left pane to see the list of "
-       "class members to be wrapped.",
-       0, 0, 284, 31, WS_VISIBLE | SS_LEFT, 0},
-      {IDC_CAPTION, WC_STATIC, "Classes selected:", 0, 32, 57, 9, WS_VISIBLE | SS_LEFT, 0},
-      {IDC_FRAME_PLACE, WC_STATIC, "", 0, 44, 286, 184, WS_DISABLED | SS_WHITERECT, 0},
-  });
+  wizardpages::RegisterPageTemplate(
+      IDD_CLASSES_PAGE, 297, 251,
+      {
+          {IDC_DESCRIPTION, WC_STATIC,
+           "These classes will be wrapped with C++ JNI Proxies. Select any class in the left pane to see the list of "
+           "class members to be wrapped.",
+           0, 0, 284, 31, WS_VISIBLE | SS_LEFT, 0},
+          {IDC_CAPTION, WC_STATIC, "Classes selected:", 0, 32, 57, 9, WS_VISIBLE | SS_LEFT, 0},
+          {IDC_FRAME_PLACE, WC_STATIC, "", 0, 44, 286, 184, WS_DISABLED | SS_WHITERECT, 0},
+      });
 }
 
 BEGIN_MESSAGE_MAP(CClassesPage, CSplitFramePage)
@@ -100,7 +102,8 @@ LRESULT CClassesPage::OnClassChanged(WPARAM wParam, LPARAM lParam) {
     }
   }
   for (const auto& entry : constructors) {
-    if (!entry.first.empty()) members->AddRow(entry.first, wizardpages::constructorImage(entry.second.getAccessFlags()));
+    if (!entry.first.empty())
+      members->AddRow(entry.first, wizardpages::constructorImage(entry.second.getAccessFlags()));
   }
   for (const auto& entry : methods) {
     if (!entry.first.empty()) members->AddRow(entry.first, wizardpages::methodImage(entry.second.getAccessFlags()));

@@ -4,13 +4,16 @@
 #include "UiResources.h"
 
 void registerFilterDialogTemplate() {
-  wizardpages::RegisterPageTemplate(IDD_FILTER_DIALOG, 251, 201, {
-      {IDC_FILTER_DESCRIPTION, WC_STATIC,
-       "Filter class members to be wrapped. The global filters are defined for the whole project. In local filter "
-       "setting select a class and uncheck its members that should not be wrapped in C++ code.",
-       1, 1, 244, 23, WS_VISIBLE | SS_LEFT, 0},
-      {IDC_FILTER_TAB, WC_TABCONTROL, "", 3, 41, 222, 148, WS_VISIBLE | WS_TABSTOP | TCS_FIXEDWIDTH, WS_EX_STATICEDGE},
-  });
+  wizardpages::RegisterPageTemplate(
+      IDD_FILTER_DIALOG, 251, 201,
+      {
+          {IDC_FILTER_DESCRIPTION, WC_STATIC,
+           "Filter class members to be wrapped. The global filters are defined for the whole project. In local filter "
+           "setting select a class and uncheck its members that should not be wrapped in C++ code.",
+           1, 1, 244, 23, WS_VISIBLE | SS_LEFT, 0},
+          {IDC_FILTER_TAB, WC_TABCONTROL, "", 3, 41, 222, 148, WS_VISIBLE | WS_TABSTOP | TCS_FIXEDWIDTH,
+           WS_EX_STATICEDGE},
+      });
 }
 
 BEGIN_MESSAGE_MAP(CFilterDlg, CDialog)
@@ -58,8 +61,8 @@ void CFilterDlg::OnSize(UINT type, int cx, int cy) {
   CDialog::OnSize(type, cx, cy);
   if (m_staticDescription.m_hWnd == nullptr || m_tab.m_hWnd == nullptr) return;
   CRect description = wizardpages::ChildRect(*this, m_staticDescription);
-  m_staticDescription.MoveWindow(description.left, description.top,
-                                 cx > description.left ? cx - description.left : 0, description.Height());
+  m_staticDescription.MoveWindow(description.left, description.top, cx > description.left ? cx - description.left : 0,
+                                 description.Height());
   CRect tab = wizardpages::ChildRect(*this, m_tab);
   int top = description.bottom + 5;
   m_tab.MoveWindow(tab.left, top, cx > tab.left ? cx - tab.left : 0, cy > top ? cy - top : 0);

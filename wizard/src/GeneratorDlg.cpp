@@ -36,8 +36,8 @@ void registerGeneratorDialogTemplate() {
   dialog.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
   dialog.fontFace = "MS Sans Serif";
   dialog.fontPointSize = 8;
-  const DWORD tree = WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                     TVS_DISABLEDRAGDROP | TVS_SHOWSELALWAYS | TVS_NOTOOLTIPS | TVS_FULLROWSELECT;
+  const DWORD tree = WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP |
+                     TVS_SHOWSELALWAYS | TVS_NOTOOLTIPS | TVS_FULLROWSELECT;
   dialog.controls = {
       {IDC_PAGE_TREE, WC_TREEVIEW, "", 4, 4, 119, 283, tree, WS_EX_STATICEDGE},
       {IDC_STATIC, WC_STATIC, "", 127, 4, 1, 285, WS_VISIBLE | SS_ETCHEDVERT | SS_SUNKEN, 0},
@@ -97,7 +97,8 @@ BOOL CGeneratorDlg::OnInitDialog() {
   m_progressBar.SetFont(&m_barFont, TRUE);
   m_progressBar.ModifyStyle(0, CPercentBar::kStretchGradient, SWP_FRAMECHANGED);
   m_progressBar.SendMessage(PBM_SETBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
-  m_progressBar.SendMessage(PBM_SETBARCOLOR, GetSysColor(COLOR_BTNSHADOW), static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
+  m_progressBar.SendMessage(PBM_SETBARCOLOR, GetSysColor(COLOR_BTNSHADOW),
+                            static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
   m_progressBar.m_barTextColor = 0;
   m_progressBar.m_backTextColor = 0;
   m_progressBar.Invalidate(TRUE);

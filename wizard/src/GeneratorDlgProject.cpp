@@ -12,8 +12,8 @@ namespace {
 const char* const kComErrorCaption = "KAVRIN Add-In Error";
 
 ProjectSettingsModel settingsModel(CGeneratorDlg& dialog) {
-  return ProjectSettingsModel{&dialog.m_modules,          &dialog.m_classSettings,     &dialog.m_globalFilter,
-                              &dialog.m_substitutions,    &dialog.m_bFieldPrefix,      &dialog.m_bMethodPrefix,
+  return ProjectSettingsModel{&dialog.m_modules,          &dialog.m_classSettings,       &dialog.m_globalFilter,
+                              &dialog.m_substitutions,    &dialog.m_bFieldPrefix,        &dialog.m_bMethodPrefix,
                               &dialog.m_lastBuildClasses, &dialog.m_lastBuildInterfaces, &dialog.m_lastBuildDelegators};
 }
 
@@ -122,8 +122,7 @@ void CGeneratorDlg::OnGenerate() {
       projectintegration::addClassFiles(project, directory, m_classSettings, lastBuild(*this), added);
       projectintegration::addSharedFilesAndToolSettings(project, directory, added);
     }
-    projectintegration::removeStaleFiles(project, directory, {&lastClasses, &lastInterfaces, &lastDelegators},
-                                         added);
+    projectintegration::removeStaleFiles(project, directory, {&lastClasses, &lastInterfaces, &lastDelegators}, added);
     SaveProject(project);
   } catch (const _com_error& error) {
     MessageBox(com::describe(error).c_str(), kComErrorCaption, MB_OK | MB_ICONERROR);

@@ -10,24 +10,26 @@ void registerGlobalFilterPageTemplate() {
   const DWORD radio = WS_VISIBLE | BS_AUTORADIOBUTTON;
   const DWORD firstCheck = WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX;
   const DWORD check = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
-  wizardpages::RegisterPageTemplate(IDD_GLOBAL_FILTER_PAGE, 359, 212, {
-      {IDC_STATIC, WC_BUTTON, "Fields", 14, 30, 158, 134, groupBox, 0},
-      {IDC_STATIC, WC_BUTTON, "Use", 22, 41, 143, 49, groupBox, 0},
-      {IDC_FIELDS_ALL, WC_BUTTON, "All", 28, 55, 23, 10, firstRadio, 0},
-      {IDC_FIELDS_EXCEPT_INHERITED, WC_BUTTON, "Except inherited", 28, 70, 67, 10, radio, 0},
-      {IDC_STATIC, WC_BUTTON, "Exclude those", 22, 94, 143, 61, groupBox, 0},
-      {IDC_FIELDS_DEFAULT, WC_BUTTON, "with default access", 29, 108, 77, 10, firstCheck, 0},
-      {IDC_FIELDS_PRIVATE, WC_BUTTON, "private", 29, 122, 37, 10, check, 0},
-      {IDC_FIELDS_PROTECTED, WC_BUTTON, "protected", 29, 136, 46, 10, check, 0},
-      {IDC_STATIC, WC_BUTTON, "Methods", 185, 30, 158, 134, groupBox, 0},
-      {IDC_STATIC, WC_BUTTON, "Use", 193, 41, 143, 49, groupBox, 0},
-      {IDC_METHODS_ALL, WC_BUTTON, "All", 199, 55, 23, 10, firstRadio, 0},
-      {IDC_METHODS_EXCEPT_INHERITED, WC_BUTTON, "Except inherited", 199, 70, 67, 10, radio, 0},
-      {IDC_STATIC, WC_BUTTON, "Exclude those", 193, 94, 143, 61, groupBox, 0},
-      {IDC_METHODS_DEFAULT, WC_BUTTON, "with default access", 201, 108, 77, 10, firstCheck, 0},
-      {IDC_METHODS_PRIVATE, WC_BUTTON, "private", 201, 122, 37, 10, check, 0},
-      {IDC_METHODS_PROTECTED, WC_BUTTON, "protected", 201, 136, 46, 10, check, 0},
-  });
+  wizardpages::RegisterPageTemplate(
+      IDD_GLOBAL_FILTER_PAGE, 359, 212,
+      {
+          {IDC_STATIC, WC_BUTTON, "Fields", 14, 30, 158, 134, groupBox, 0},
+          {IDC_STATIC, WC_BUTTON, "Use", 22, 41, 143, 49, groupBox, 0},
+          {IDC_FIELDS_ALL, WC_BUTTON, "All", 28, 55, 23, 10, firstRadio, 0},
+          {IDC_FIELDS_EXCEPT_INHERITED, WC_BUTTON, "Except inherited", 28, 70, 67, 10, radio, 0},
+          {IDC_STATIC, WC_BUTTON, "Exclude those", 22, 94, 143, 61, groupBox, 0},
+          {IDC_FIELDS_DEFAULT, WC_BUTTON, "with default access", 29, 108, 77, 10, firstCheck, 0},
+          {IDC_FIELDS_PRIVATE, WC_BUTTON, "private", 29, 122, 37, 10, check, 0},
+          {IDC_FIELDS_PROTECTED, WC_BUTTON, "protected", 29, 136, 46, 10, check, 0},
+          {IDC_STATIC, WC_BUTTON, "Methods", 185, 30, 158, 134, groupBox, 0},
+          {IDC_STATIC, WC_BUTTON, "Use", 193, 41, 143, 49, groupBox, 0},
+          {IDC_METHODS_ALL, WC_BUTTON, "All", 199, 55, 23, 10, firstRadio, 0},
+          {IDC_METHODS_EXCEPT_INHERITED, WC_BUTTON, "Except inherited", 199, 70, 67, 10, radio, 0},
+          {IDC_STATIC, WC_BUTTON, "Exclude those", 193, 94, 143, 61, groupBox, 0},
+          {IDC_METHODS_DEFAULT, WC_BUTTON, "with default access", 201, 108, 77, 10, firstCheck, 0},
+          {IDC_METHODS_PRIVATE, WC_BUTTON, "private", 201, 122, 37, 10, check, 0},
+          {IDC_METHODS_PROTECTED, WC_BUTTON, "protected", 201, 136, 46, 10, check, 0},
+      });
 }
 
 BEGIN_MESSAGE_MAP(CGlobalFilterPage, CDialog)
@@ -88,10 +90,9 @@ struct FilterControls {
 };
 
 FilterControls controlsOf(const GlobalFilter& filter) {
-  return FilterControls{filter.fields_bAll ? 0 : 1,          filter.methods_bAll ? 0 : 1,
-                        filter.fields_bExcludeRegular,        filter.fields_bExcludePrivate,
-                        filter.fields_bExcludeProtected,      filter.methods_bExcludeRegular,
-                        filter.methods_bExcludePrivate,       filter.methods_bExcludeProtected};
+  return FilterControls{filter.fields_bAll ? 0 : 1,     filter.methods_bAll ? 0 : 1,     filter.fields_bExcludeRegular,
+                        filter.fields_bExcludePrivate,  filter.fields_bExcludeProtected, filter.methods_bExcludeRegular,
+                        filter.methods_bExcludePrivate, filter.methods_bExcludeProtected};
 }
 
 }  // namespace
@@ -174,11 +175,12 @@ void CGlobalFilterPage::OnShowWindow(BOOL show, UINT status) {
   CDialog::OnShowWindow(show, status);
   if (m_pGlobalFilter == nullptr || m_hWnd == nullptr || m_btnFieldsAll.m_hWnd == nullptr) return;
   GlobalFilter& filter = *m_pGlobalFilter;
-  if (filter.fields_bAll == filter.fields_bExcludeInherited || filter.methods_bAll == filter.methods_bExcludeInherited) {
+  if (filter.fields_bAll == filter.fields_bExcludeInherited ||
+      filter.methods_bAll == filter.methods_bExcludeInherited) {
     filter = GlobalFilter{};
-    for (bool (*setter)(bool) : {setFieldsExcludeInherited, setFieldsExcludeRegular, setFieldsExcludePrivate,
-                                 setFieldsExcludeProtected, setMethodsExcludeInherited, setMethodsExcludeRegular,
-                                 setMethodsExcludePrivate, setMethodsExcludeProtected}) {
+    for (bool (*setter)(bool) :
+         {setFieldsExcludeInherited, setFieldsExcludeRegular, setFieldsExcludePrivate, setFieldsExcludeProtected,
+          setMethodsExcludeInherited, setMethodsExcludeRegular, setMethodsExcludePrivate, setMethodsExcludeProtected}) {
       setter(false);
     }
   }

@@ -13,15 +13,18 @@
 
 void registerJniClassesPageTemplate() {
   const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-  wizardpages::RegisterPageTemplate(IDD_JNI_CLASSES_PAGE, 335, 258, {
-      {IDC_DESCRIPTION, WC_STATIC, "Add or remove java classes to be used for building JNI proxies.", 1, 0, 279, 16,
-       WS_VISIBLE | SS_LEFT, 0},
-      {IDC_ADD, WC_BUTTON, "Add...", 273, 36, 50, 14, button, 0},
-      {IDC_REMOVE, WC_BUTTON, "Remove", 273, 53, 50, 14, button, 0},
-      {IDC_CAPTION, WC_STATIC, "Classes:", 1, 25, 113, 8, WS_VISIBLE | SS_LEFT, 0},
-      {IDC_CLASS_LIST, WC_LISTVIEW, "", 1, 36, 265, 187,
-       WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOLABELWRAP | LVS_NOSORTHEADER, 0},
-  });
+  wizardpages::RegisterPageTemplate(
+      IDD_JNI_CLASSES_PAGE, 335, 258,
+      {
+          {IDC_DESCRIPTION, WC_STATIC, "Add or remove java classes to be used for building JNI proxies.", 1, 0, 279, 16,
+           WS_VISIBLE | SS_LEFT, 0},
+          {IDC_ADD, WC_BUTTON, "Add...", 273, 36, 50, 14, button, 0},
+          {IDC_REMOVE, WC_BUTTON, "Remove", 273, 53, 50, 14, button, 0},
+          {IDC_CAPTION, WC_STATIC, "Classes:", 1, 25, 113, 8, WS_VISIBLE | SS_LEFT, 0},
+          {IDC_CLASS_LIST, WC_LISTVIEW, "", 1, 36, 265, 187,
+           WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOLABELWRAP | LVS_NOSORTHEADER,
+           0},
+      });
 }
 
 BEGIN_MESSAGE_MAP(CJniClassesPage, CJobListPage)
@@ -44,7 +47,8 @@ void CJniClassesPage::SetModel(CPercentBar* progressBar, ModuleMap* modules, Cla
 }
 
 bool CJniClassesPage::HasClassSources() const {
-  bool jvm = m_pCurrentJvm != nullptr && (!m_pCurrentJvm->setLibraries.empty() || !m_pCurrentJvm->setAddedPaths.empty());
+  bool jvm =
+      m_pCurrentJvm != nullptr && (!m_pCurrentJvm->setLibraries.empty() || !m_pCurrentJvm->setAddedPaths.empty());
   bool modules = m_pModules != nullptr && !m_pModules->empty();
   return jvm || modules;
 }

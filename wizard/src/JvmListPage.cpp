@@ -25,17 +25,19 @@ void eraseJvm(JvmDefinitionSet& jvms, const std::string& name) {
 
 void registerJvmListPageTemplate() {
   const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-  wizardpages::RegisterPageTemplate(IDD_JVM_LIST_PAGE, 308, 233, {
-      {IDC_DESCRIPTION, WC_STATIC,
-       "Add, remove or edit JVM definitions. Checked JVM will be used by default to build Java Class Proxies.", 0, 0,
-       291, 19, WS_VISIBLE | SS_LEFT, 0},
-      {IDC_CAPTION, WC_STATIC, "Installed JVMs:", 0, 23, 90, 11, WS_VISIBLE | SS_LEFT, 0},
-      {IDC_JVM_LIST, WC_LISTVIEW, "", 0, 37, 238, 178,
-       WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, 0},
-      {IDC_ADD, WC_BUTTON, "Add...", 248, 37, 50, 14, button, 0},
-      {IDC_EDIT, WC_BUTTON, "Edit...", 248, 54, 50, 14, button, 0},
-      {IDC_REMOVE, WC_BUTTON, "Remove", 248, 71, 50, 14, button, 0},
-  });
+  wizardpages::RegisterPageTemplate(
+      IDD_JVM_LIST_PAGE, 308, 233,
+      {
+          {IDC_DESCRIPTION, WC_STATIC,
+           "Add, remove or edit JVM definitions. Checked JVM will be used by default to build Java Class Proxies.", 0,
+           0, 291, 19, WS_VISIBLE | SS_LEFT, 0},
+          {IDC_CAPTION, WC_STATIC, "Installed JVMs:", 0, 23, 90, 11, WS_VISIBLE | SS_LEFT, 0},
+          {IDC_JVM_LIST, WC_LISTVIEW, "", 0, 37, 238, 178,
+           WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, 0},
+          {IDC_ADD, WC_BUTTON, "Add...", 248, 37, 50, 14, button, 0},
+          {IDC_EDIT, WC_BUTTON, "Edit...", 248, 54, 50, 14, button, 0},
+          {IDC_REMOVE, WC_BUTTON, "Remove", 248, 71, 50, 14, button, 0},
+      });
 }
 
 BEGIN_MESSAGE_MAP(CJvmListPage, CDialog)

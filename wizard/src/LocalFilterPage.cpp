@@ -12,13 +12,15 @@ using wizardpages::ClassListPane;
 using wizardpages::MemberViewPane;
 
 void registerLocalFilterPageTemplate() {
-  wizardpages::RegisterPageTemplate(IDD_LOCAL_FILTER_PAGE, 263, 210, {
-      {IDC_CAPTION, WC_STATIC, "Class members filtered:", 0, 4, 80, 8, WS_VISIBLE | SS_LEFT, 0},
-      {IDC_FRAME_PLACE, WC_STATIC, "", 1, 17, 256, 165, WS_DISABLED | SS_WHITERECT, 0},
-      {IDC_MEMBER_COMBO, WC_COMBOBOX, "", 77, 188, 178, 70,
-       WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_SORT, 0},
-      {IDC_MEMBER_LABEL, WC_STATIC, "Select member name:", 0, 190, 76, 8, WS_VISIBLE | SS_LEFT | SS_CENTERIMAGE, 0},
-  });
+  wizardpages::RegisterPageTemplate(
+      IDD_LOCAL_FILTER_PAGE, 263, 210,
+      {
+          {IDC_CAPTION, WC_STATIC, "Class members filtered:", 0, 4, 80, 8, WS_VISIBLE | SS_LEFT, 0},
+          {IDC_FRAME_PLACE, WC_STATIC, "", 1, 17, 256, 165, WS_DISABLED | SS_WHITERECT, 0},
+          {IDC_MEMBER_COMBO, WC_COMBOBOX, "", 77, 188, 178, 70,
+           WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_SORT, 0},
+          {IDC_MEMBER_LABEL, WC_STATIC, "Select member name:", 0, 190, 76, 8, WS_VISIBLE | SS_LEFT | SS_CENTERIMAGE, 0},
+      });
 }
 
 BEGIN_MESSAGE_MAP(CLocalFilterPage, CSplitFramePage)
@@ -158,8 +160,8 @@ void CLocalFilterPage::BuildMemberTree() {
     const char* text;
     HTREEITEM* handle;
   };
-  for (const FieldGroup& group : {FieldGroup{constants, kConstantsText, &m_hConstants},
-                                  FieldGroup{fields, kFieldsText, &m_hFields}}) {
+  for (const FieldGroup& group :
+       {FieldGroup{constants, kConstantsText, &m_hConstants}, FieldGroup{fields, kFieldsText, &m_hFields}}) {
     if (!groupShown(group.lines)) continue;
     *group.handle = tree.InsertItem(group.text, 0, 0, m_hRoot, TVI_LAST);
     for (const auto& entry : group.lines) {

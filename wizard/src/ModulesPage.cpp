@@ -54,18 +54,20 @@ void reportParseProblem(const std::string& path) {
 }  // namespace
 
 void registerModulesPageTemplate() {
-  const DWORD list = WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOLABELWRAP |
-                     LVS_NOSORTHEADER;
+  const DWORD list =
+      WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOLABELWRAP | LVS_NOSORTHEADER;
   const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-  wizardpages::RegisterPageTemplate(IDD_MODULES_PAGE, 335, 257, {
-      {IDC_MODULE_LIST, WC_LISTVIEW, "", 1, 36, 265, 187, list, 0},
-      {IDC_ADD, WC_BUTTON, "Add...", 273, 36, 50, 14, button, 0},
-      {IDC_REMOVE, WC_BUTTON, "Remove", 273, 53, 50, 14, button, 0},
-      {IDC_DESCRIPTION, WC_STATIC,
-       "Java modules like JARs, ZIPs and classes can be added to the list. They will be used in generation "
-       "C++ JNI wrappers.",
-       0, 0, 279, 19, WS_VISIBLE | SS_LEFT, 0},
-  });
+  wizardpages::RegisterPageTemplate(
+      IDD_MODULES_PAGE, 335, 257,
+      {
+          {IDC_MODULE_LIST, WC_LISTVIEW, "", 1, 36, 265, 187, list, 0},
+          {IDC_ADD, WC_BUTTON, "Add...", 273, 36, 50, 14, button, 0},
+          {IDC_REMOVE, WC_BUTTON, "Remove", 273, 53, 50, 14, button, 0},
+          {IDC_DESCRIPTION, WC_STATIC,
+           "Java modules like JARs, ZIPs and classes can be added to the list. They will be used in generation "
+           "C++ JNI wrappers.",
+           0, 0, 279, 19, WS_VISIBLE | SS_LEFT, 0},
+      });
 }
 
 BEGIN_MESSAGE_MAP(CModulesPage, CJobListPage)

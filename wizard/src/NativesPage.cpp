@@ -5,12 +5,14 @@
 #include "UiResources.h"
 
 void registerNativesPageTemplate() {
-  wizardpages::RegisterPageTemplate(IDD_NATIVES_PAGE, 252, 223, {
-      {IDC_DESCRIPTION, WC_STATIC, "Set checked the classes which native methods to be implemented in C++ code.", 4, 3,
-       244, 21, WS_VISIBLE | SS_LEFT, 0},
-      {IDC_NATIVE_LIST, WC_LISTVIEW, "", 0, 30, 249, 182,
-       WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_NOLABELWRAP | LVS_NOSORTHEADER, 0},
-  });
+  wizardpages::RegisterPageTemplate(
+      IDD_NATIVES_PAGE, 252, 223,
+      {
+          {IDC_DESCRIPTION, WC_STATIC, "Set checked the classes which native methods to be implemented in C++ code.", 4,
+           3, 244, 21, WS_VISIBLE | SS_LEFT, 0},
+          {IDC_NATIVE_LIST, WC_LISTVIEW, "", 0, 30, 249, 182,
+           WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_NOLABELWRAP | LVS_NOSORTHEADER, 0},
+      });
 }
 
 CNativesPage::CNativesPage(CWnd* parent)
@@ -24,5 +26,6 @@ void CNativesPage::OnFlagSwitching(const CString& name, ClassSettings& settings)
   ProxyGenerator generator(name.str());
   generator.m_bUseGlobalFilter = false;
   generator.loadMembers();
-  for (const MethodDescriptor& method : generator.m_nativeMethods) settings.members.erase(wizardpages::memberKey(method));
+  for (const MethodDescriptor& method : generator.m_nativeMethods)
+    settings.members.erase(wizardpages::memberKey(method));
 }

@@ -26,7 +26,7 @@ inline std::string memberKey(const MethodDescriptor& method) { return method.get
 inline std::string memberKey(const FieldDescriptor& field) { return field.getName() + field.getType(); }
 
 // Images of the strip for a member's kind, static flag and access.
-int fieldImage(uint16_t accessFlags);        // fields and constants
+int fieldImage(uint16_t accessFlags);  // fields and constants
 int methodImage(uint16_t accessFlags);
 int constructorImage(uint16_t accessFlags);
 

@@ -4,8 +4,7 @@
 #include <cstdlib>
 
 // --- COffscreenDC ------------------------------------------------------------------------------
-COffscreenDC::COffscreenDC(CDC* target)
-    : m_pOldBitmap(nullptr), m_pTarget(target), m_bOffscreen(FALSE) {
+COffscreenDC::COffscreenDC(CDC* target) : m_pOldBitmap(nullptr), m_pTarget(target), m_bOffscreen(FALSE) {
   m_pTarget->GetClipBox(&m_rect);
   if (!m_pTarget->IsPrinting() && !m_rect.IsRectEmpty() && CreateCompatibleDC(m_pTarget)) {
     if (m_bitmap.CreateCompatibleBitmap(m_pTarget, m_rect.Width(), m_rect.Height())) {
@@ -27,8 +26,7 @@ COffscreenDC::COffscreenDC(CDC* target)
 
 COffscreenDC::~COffscreenDC() {
   if (m_bOffscreen) {
-    m_pTarget->BitBlt(m_rect.left, m_rect.top, m_rect.Width(), m_rect.Height(), this, m_rect.left, m_rect.top,
-                      SRCCOPY);
+    m_pTarget->BitBlt(m_rect.left, m_rect.top, m_rect.Width(), m_rect.Height(), this, m_rect.left, m_rect.top, SRCCOPY);
     if (m_pOldBitmap != nullptr) SelectObject(m_pOldBitmap);
     DeleteDC();
   } else {
@@ -73,7 +71,9 @@ CString formatBarText(const CString& format, int value) {
 }
 
 COLORREF stepColor(COLORREF from, int i, double dr, double dg, double db) {
-  auto component = [&](int base, double delta) { return static_cast<BYTE>((base + static_cast<int>(i * delta)) & 0xFF); };
+  auto component = [&](int base, double delta) {
+    return static_cast<BYTE>((base + static_cast<int>(i * delta)) & 0xFF);
+  };
   return RGB(component(GetRValue(from), dr), component(GetGValue(from), dg), component(GetBValue(from), db));
 }
 
@@ -178,8 +178,9 @@ void CPercentBar::PaintGradientStep(const BarPaintInfo& info, BarExtent segment,
   double stepB = static_cast<double>(db) / steps;
   float stepWidth = static_cast<float>(segment.Width()) / static_cast<float>(steps);
   for (int i = 0; i < steps; ++i) {
-    BarExtent step{segment.start + static_cast<int>(static_cast<float>(i) * stepWidth),
-                   i == steps - 1 ? segment.end : segment.start + static_cast<int>(static_cast<float>(i + 1) * stepWidth)};
+    BarExtent step{
+        segment.start + static_cast<int>(static_cast<float>(i) * stepWidth),
+        i == steps - 1 ? segment.end : segment.start + static_cast<int>(static_cast<float>(i + 1) * stepWidth)};
     if (step.end < clip.start) continue;
     BarExtent part{std::max(step.start, clip.start), std::min(step.end, clip.end)};
     if (part.Width() > 0) {

@@ -10,23 +10,25 @@ void registerSubstituteNamesPageTemplate() {
   const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
   const DWORD edit = WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
   const DWORD check = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_VCENTER;
-  wizardpages::RegisterPageTemplate(IDD_SUBSTITUTE_NAMES_PAGE, 350, 251, {
-      {IDC_DESCRIPTION, WC_STATIC, "Substitute the names which are ambiguous in C++ Code.", 0, 0, 350, 16,
-       WS_VISIBLE | SS_LEFT, 0},
-      {IDC_SUBSTITUTE_LIST, WC_LISTVIEW, "", 1, 21, 343, 183,
-       WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOLABELWRAP |
-           LVS_NOSORTHEADER,
-       0},
-      {IDC_OLD_NAME, WC_EDIT, "", 43, 207, 40, 14, edit, 0},
-      {IDC_SUBSTITUTE_LABEL, WC_STATIC, "Subsitute:", 6, 210, 32, 8, WS_VISIBLE | SS_LEFT, 0},
-      {IDC_WITH_LABEL, WC_STATIC, "with:", 97, 210, 16, 8, WS_VISIBLE | SS_LEFT, 0},
-      {IDC_NEW_NAME, WC_EDIT, "", 181, 207, 64, 14, edit, 0},
-      {IDC_ADD, WC_BUTTON, "Add", 9, 229, 50, 14, button, 0},
-      {IDC_UPDATE, WC_BUTTON, "Update", 64, 229, 50, 14, button, 0},
-      {IDC_DELETE, WC_BUTTON, "Delete", 119, 229, 50, 14, button, 0},
-      {IDC_FIELD_PREFIX, WC_BUTTON, "Add Field Prefix", 195, 231, 65, 10, check, 0},
-      {IDC_METHOD_PREFIX, WC_BUTTON, "Add Method Prefix", 267, 231, 74, 10, check, 0},
-  });
+  wizardpages::RegisterPageTemplate(
+      IDD_SUBSTITUTE_NAMES_PAGE, 350, 251,
+      {
+          {IDC_DESCRIPTION, WC_STATIC, "Substitute the names which are ambiguous in C++ Code.", 0, 0, 350, 16,
+           WS_VISIBLE | SS_LEFT, 0},
+          {IDC_SUBSTITUTE_LIST, WC_LISTVIEW, "", 1, 21, 343, 183,
+           WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOLABELWRAP |
+               LVS_NOSORTHEADER,
+           0},
+          {IDC_OLD_NAME, WC_EDIT, "", 43, 207, 40, 14, edit, 0},
+          {IDC_SUBSTITUTE_LABEL, WC_STATIC, "Subsitute:", 6, 210, 32, 8, WS_VISIBLE | SS_LEFT, 0},
+          {IDC_WITH_LABEL, WC_STATIC, "with:", 97, 210, 16, 8, WS_VISIBLE | SS_LEFT, 0},
+          {IDC_NEW_NAME, WC_EDIT, "", 181, 207, 64, 14, edit, 0},
+          {IDC_ADD, WC_BUTTON, "Add", 9, 229, 50, 14, button, 0},
+          {IDC_UPDATE, WC_BUTTON, "Update", 64, 229, 50, 14, button, 0},
+          {IDC_DELETE, WC_BUTTON, "Delete", 119, 229, 50, 14, button, 0},
+          {IDC_FIELD_PREFIX, WC_BUTTON, "Add Field Prefix", 195, 231, 65, 10, check, 0},
+          {IDC_METHOD_PREFIX, WC_BUTTON, "Add Method Prefix", 267, 231, 74, 10, check, 0},
+      });
 }
 
 BEGIN_MESSAGE_MAP(CSubstituteNamesPage, CDialog)

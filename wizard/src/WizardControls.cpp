@@ -60,7 +60,8 @@ int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM lParam, LPAR
         ::SendMessage(window, BFFM_SETSTATUSTEXT, 0, reinterpret_cast<LPARAM>(path));
       }
       break;
-    default: break;
+    default:
+      break;
   }
   return 0;
 }

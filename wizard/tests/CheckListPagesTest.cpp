@@ -106,8 +106,8 @@ TEST_F(CheckListPagesTest, InterfacesPageSwitchesImplementationsAndTheLocalFilte
   host(filters, IDD_FILTER_DIALOG);
   ASSERT_TRUE(ui::clickTab(filters.m_tab.m_hWnd, 1));
   HWND classList = paneWindow(static_cast<CLocalFilterPage*>(filters.m_tab.m_pages[1])->m_splitter, 0);
-  EXPECT_EQ(rowTexts(classList), (std::vector<std::string>{"fixtures.Overloads", "fixtures.Sized", "wizard.MemberSample",
-                                                           "wizard.OnlyNative"}));
+  EXPECT_EQ(rowTexts(classList), (std::vector<std::string>{"fixtures.Overloads", "fixtures.Sized",
+                                                           "wizard.MemberSample", "wizard.OnlyNative"}));
 }
 
 TEST_F(CheckListPagesTest, DelegatorsPageListsEveryClassAndSwitchesItsDelegator) {

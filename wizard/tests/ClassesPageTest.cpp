@@ -158,9 +158,10 @@ TEST_F(ClassesPageTest, SelectingAClassListsItsMembersGroupByGroupWithKindAccess
   EXPECT_EQ(named[0], (std::make_pair(std::string("public static final java.lang.String DEFAULT_NAME;"),
                                       kImageStaticField + kAccessPublic)));
   EXPECT_EQ(named[1].second, kImageMethod + kAccessProtected) << named[1].first;
-  EXPECT_NE(std::find(named.begin(), named.end(),
-                      std::make_pair(std::string("public abstract java.lang.String name();"), kImageMethod + kAccessPublic)),
-            named.end());
+  EXPECT_NE(
+      std::find(named.begin(), named.end(),
+                std::make_pair(std::string("public abstract java.lang.String name();"), kImageMethod + kAccessPublic)),
+      named.end());
 }
 
 TEST_F(ClassesPageTest, ExcludedMembersAndTheClassFilterSwitchShapeTheMemberPane) {

@@ -38,8 +38,8 @@ class GeneratorDlgTest : public wizardtest::GeneratorProjectTest {
         "<KAVRIN><GLOBALFILTER fields_bAll='true' fields_bExcludeInherited='false' fields_bExcludeRegular='false'"
         " fields_bExcludeProtected='false' fields_bExcludePrivate='false' methods_bAll='true'"
         " methods_bExcludeInherited='false' methods_bExcludeRegular='false' methods_bExcludeProtected='false'"
-        " methods_bExcludePrivate='false'/><NAMES_SUBSTITUTED FLDPX='false' MTHPX='false'/><MODULES>" + modules +
-        "</MODULES><CLASSES>";
+        " methods_bExcludePrivate='false'/><NAMES_SUBSTITUTED FLDPX='false' MTHPX='false'/><MODULES>" +
+        modules + "</MODULES><CLASSES>";
     for (const auto& c : classes) {
       xml += "<CLASS NAME='" + c.first + "'><FILTER bUseGlobalFilter='true' " + c.second + " strClassPath=''/></CLASS>";
     }
@@ -104,10 +104,10 @@ TEST_F(GeneratorDlgTest, OpensOnJniClassesWithBothRootsExpandedAndTheModelAtItsD
     const ui::TreeState tree = ui::treeState(item(d, IDC_PAGE_TREE));
     std::vector<std::string> items;
     for (const ui::TreeItemState& i : tree.items) items.push_back(std::to_string(i.depth) + " " + i.text);
-    EXPECT_EQ(items, (std::vector<std::string>{"0 Installed JVMs", "1 Java modules", "0 JNI Classes", "1 Select Classes",
-                                               "1 Substitute Names", "1 Class Member Filters",
-                                               "1 Implement Native Methods", "1 Implement Interfaces",
-                                               "1 Create Delegators"}));
+    EXPECT_EQ(items,
+              (std::vector<std::string>{"0 Installed JVMs", "1 Java modules", "0 JNI Classes", "1 Select Classes",
+                                        "1 Substitute Names", "1 Class Member Filters", "1 Implement Native Methods",
+                                        "1 Implement Interfaces", "1 Create Delegators"}));
     for (const ui::TreeItemState& i : tree.items) {
       if (i.depth == 0) {
         EXPECT_TRUE(i.expanded) << i.text;
@@ -154,9 +154,9 @@ TEST_F(GeneratorDlgTest, OpensOnJniClassesWithBothRootsExpandedAndTheModelAtItsD
 TEST_F(GeneratorDlgTest, TheTreeShowsOnePageAtATimeUnderItsTitle) {
   run([&](CGeneratorDlg& d) {
     const HWND tree = item(d, IDC_PAGE_TREE);
-    for (const char* text : {"Installed JVMs", "Java modules", "Select Classes", "Substitute Names",
-                             "Class Member Filters", "Implement Native Methods", "Implement Interfaces",
-                             "Create Delegators", "JNI Classes"}) {
+    for (const char* text :
+         {"Installed JVMs", "Java modules", "Select Classes", "Substitute Names", "Class Member Filters",
+          "Implement Native Methods", "Implement Interfaces", "Create Delegators", "JNI Classes"}) {
       ASSERT_TRUE(ui::clickTreeItem(tree, treeItem(d, text))) << text;
       ui::pumpMessages();
       ASSERT_EQ(visiblePages(d).size(), 1u) << text;
@@ -239,9 +239,11 @@ TEST_F(GeneratorDlgTest, GenerateRunsOnTheWorkerAndFillsTheProject) {
     }
     EXPECT_EQ(d.m_progressBar.GetPos(), 0);
     EXPECT_EQ(ui::windowState(bar).text, "");
-    EXPECT_TRUE(enabled(d, IDOK) && enabled(d, IDC_STORE_SETTINGS) && enabled(d, IDC_PAGE_TREE) && enabled(d, IDCANCEL));
+    EXPECT_TRUE(enabled(d, IDOK) && enabled(d, IDC_STORE_SETTINGS) && enabled(d, IDC_PAGE_TREE) &&
+                enabled(d, IDCANCEL));
     EXPECT_EQ(d.m_currentJvm.strName, "SUN17") << "the JVM page's current JVM";
-    EXPECT_EQ(d.m_lastBuildClasses, (ClassNameSet{"fixtures.Gone", "fixtures.Members", "fixtures.delegate.DelegateTarget"}));
+    EXPECT_EQ(d.m_lastBuildClasses,
+              (ClassNameSet{"fixtures.Gone", "fixtures.Members", "fixtures.delegate.DelegateTarget"}));
     EXPECT_EQ(d.m_lastBuildInterfaces, ClassNameSet{"fixtures.impl.Everything"});
     EXPECT_EQ(d.m_lastBuildDelegators, ClassNameSet{"fixtures.delegate.DelegateTarget"});
     ui::clickButton(item(d, IDCANCEL));
@@ -254,24 +256,24 @@ TEST_F(GeneratorDlgTest, GenerateRunsOnTheWorkerAndFillsTheProject) {
   for (const char* old : {"old_ThingJNIProxy.h", "old_ThingJNIProxy.cpp", "old_FaceJNIImpl.h"}) {
     EXPECT_FALSE(exists(old)) << old;
   }
-  for (const char* made : {"fixtures_MembersJNIProxy.h", "fixtures_MembersJNIProxy.cpp", "fixtures_impl_EverythingJNIImpl.h",
-                           "fixtures_impl_EverythingJNIImpl.cpp", "fixtures_delegate_DelegateTargetJNIProxy.cpp",
-                           "fixtures_delegate_DelegateTargetJNIDelegator.h",
-                           "fixtures_delegate_DelegateTargetJNIDelegator.cpp", "defproxies.h", "defproxies.cpp"}) {
+  for (const char* made :
+       {"fixtures_MembersJNIProxy.h", "fixtures_MembersJNIProxy.cpp", "fixtures_impl_EverythingJNIImpl.h",
+        "fixtures_impl_EverythingJNIImpl.cpp", "fixtures_delegate_DelegateTargetJNIProxy.cpp",
+        "fixtures_delegate_DelegateTargetJNIDelegator.h", "fixtures_delegate_DelegateTargetJNIDelegator.cpp",
+        "defproxies.h", "defproxies.cpp"}) {
     EXPECT_TRUE(exists(made)) << made;
   }
   EXPECT_EQ(kavrin_test::readFile(projectDir + "KAVRIN.LOG"), "MISSING BYTECODE: fixtures.Gone\n");
 
   const std::string& p = projectDir;
-  EXPECT_EQ(project->files,
-            (std::vector<std::string>{p + "fixtures_GoneJNIProxy.h", p + "fixtures_GoneJNIProxy.cpp",
-                                      p + "fixtures_MembersJNIProxy.h", p + "fixtures_MembersJNIProxy.cpp",
-                                      p + "fixtures_delegate_DelegateTargetJNIProxy.h",
-                                      p + "fixtures_delegate_DelegateTargetJNIProxy.cpp",
-                                      p + "fixtures_delegate_DelegateTargetJNIDelegator.h",
-                                      p + "fixtures_delegate_DelegateTargetJNIDelegator.cpp",
-                                      p + "fixtures_impl_EverythingJNIImpl.h", p + "fixtures_impl_EverythingJNIImpl.cpp",
-                                      p + "defproxies.h", p + "defproxies.cpp"}));
+  EXPECT_EQ(
+      project->files,
+      (std::vector<std::string>{
+          p + "fixtures_GoneJNIProxy.h", p + "fixtures_GoneJNIProxy.cpp", p + "fixtures_MembersJNIProxy.h",
+          p + "fixtures_MembersJNIProxy.cpp", p + "fixtures_delegate_DelegateTargetJNIProxy.h",
+          p + "fixtures_delegate_DelegateTargetJNIProxy.cpp", p + "fixtures_delegate_DelegateTargetJNIDelegator.h",
+          p + "fixtures_delegate_DelegateTargetJNIDelegator.cpp", p + "fixtures_impl_EverythingJNIImpl.h",
+          p + "fixtures_impl_EverythingJNIImpl.cpp", p + "defproxies.h", p + "defproxies.cpp"}));
   for (const devstudio::Configuration& c : project->configurations) {
     EXPECT_EQ(c.settingsOf("cl.exe").size(), 3u) << c.name;
     EXPECT_EQ(c.settingsOf("link.exe"), std::vector<std::string>{"/libpath:\"$(KAVRINVC6)/lib/\""}) << c.name;
@@ -454,9 +456,9 @@ TEST_F(GeneratorDlgTest, PagesDialogsAndTheBarAreDrawnFromTheirState) {
   const std::string folder = dir.file("pictures");
   mkdir(folder.c_str(), 0755);
   ui::setSnapshotFolder(folder);
-  const std::vector<std::string> titles = {"Installed JVMs", "Java modules", "JNI Classes", "Select Classes",
-                                           "Substitute Names", "Class Member Filters", "Implement Native Methods",
-                                           "Implement Interfaces", "Create Delegators"};
+  const std::vector<std::string> titles = {"Installed JVMs",           "Java modules",         "JNI Classes",
+                                           "Select Classes",           "Substitute Names",     "Class Member Filters",
+                                           "Implement Native Methods", "Implement Interfaces", "Create Delegators"};
   run([&](CGeneratorDlg& d) {
     const HWND tree = item(d, IDC_PAGE_TREE);
     for (const std::string& title : titles) {
@@ -531,9 +533,8 @@ TEST_F(GeneratorDlgTest, PagesDialogsAndTheBarAreDrawnFromTheirState) {
   ui::setSnapshotFolder("");
   ASSERT_GE(files.size(), titles.size() + 3);
   EXPECT_EQ(files.front(), folder + "/001-kavrin-generator.png");
-  EXPECT_TRUE(std::any_of(files.begin(), files.end(), [&](const std::string& f) {
-    return f.find("-add-java-classes.png") != std::string::npos;
-  }));
+  EXPECT_TRUE(std::any_of(files.begin(), files.end(),
+                          [&](const std::string& f) { return f.find("-add-java-classes.png") != std::string::npos; }));
   EXPECT_EQ(kavrin_test::readFile(files.back()).substr(1, 3), "PNG");
 }
 

@@ -53,13 +53,15 @@ class GeneratorProjectTest : public WizardUiTest {
   // JDK 17 registered as a development kit, with or without a runtime registration.
   void registerJdk(bool withRuntime) {
     const std::string home = kavrin_test::kJdkHome;
-    std::string body = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit]\n\"CurrentVersion\"=\"17\"\n\n"
-                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit\\17]\n\"JavaHome\"=\"" +
-                       home + "\"\n\n";
+    std::string body =
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit]\n\"CurrentVersion\"=\"17\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Development Kit\\17]\n\"JavaHome\"=\"" +
+        home + "\"\n\n";
     if (withRuntime) {
-      body += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment]\n\"CurrentVersion\"=\"17\"\n\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\17]\n\"JavaHome\"=\"" +
-              home + "\"\n";
+      body +=
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment]\n\"CurrentVersion\"=\"17\"\n\n"
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\17]\n\"JavaHome\"=\"" +
+          home + "\"\n";
     }
     importReg(body);
   }

@@ -54,12 +54,15 @@ static_assert(CGeneratorDlg::IDD == 129 && CJvmListPage::IDD == 130 && CModulesP
 // What the dialog hands its pages, and the JVM page's current JVM.
 static_assert(std::is_same<decltype(&CJvmListPage::GetCurrentJvmName), JvmDefinition& (CJvmListPage::*)()>::value, "");
 static_assert(std::is_same<decltype(&CModulesPage::SetModel),
-                           void (CModulesPage::*)(CPercentBar*, ModuleMap*, ClassSettingsMap*)>::value, "");
-static_assert(std::is_same<decltype(&CJniClassesPage::SetModel),
-                           void (CJniClassesPage::*)(CPercentBar*, ModuleMap*, ClassSettingsMap*, JvmDefinition*)>::value,
+                           void (CModulesPage::*)(CPercentBar*, ModuleMap*, ClassSettingsMap*)>::value,
               "");
+static_assert(
+    std::is_same<decltype(&CJniClassesPage::SetModel),
+                 void (CJniClassesPage::*)(CPercentBar*, ModuleMap*, ClassSettingsMap*, JvmDefinition*)>::value,
+    "");
 static_assert(std::is_same<decltype(&CSubstituteNamesPage::SetModel),
-                           void (CSubstituteNamesPage::*)(NameSubstitutionMap*, bool*, bool*)>::value, "");
+                           void (CSubstituteNamesPage::*)(NameSubstitutionMap*, bool*, bool*)>::value,
+              "");
 static_assert(std::is_same<decltype(CGeneratorDlg::m_substitutions), NameSubstitutionMap>::value, "");
 
 }  // namespace

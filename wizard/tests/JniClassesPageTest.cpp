@@ -28,10 +28,10 @@ class JniClassesPageTest : public wizardtest::WizardUiTest {
     const std::string bytes = kavrin_test::readFile(kClasses + "/fixtures/Base.class");
     kavrin_test::writeFile(infos + "/fixtures/package-info.class", bytes);
     kavrin_test::writeFile(infos + "/module-info.class", bytes);
-    kavrin_test::CommandResult made = kavrin_test::runCommand(
-        {kavrin_test::kJar, "cf", s_jar, "-C", kClasses, "fixtures/Base.class", "-C", kClasses, "fixtures/Named.class",
-         "-C", kClasses, "fixtures/natives/NativeMethods.class", "-C", kClasses,
-         "fixtures/natives/NativeMethods$Inner.class"});
+    kavrin_test::CommandResult made =
+        kavrin_test::runCommand({kavrin_test::kJar, "cf", s_jar, "-C", kClasses, "fixtures/Base.class", "-C", kClasses,
+                                 "fixtures/Named.class", "-C", kClasses, "fixtures/natives/NativeMethods.class", "-C",
+                                 kClasses, "fixtures/natives/NativeMethods$Inner.class"});
     ASSERT_EQ(made.exitCode, 0) << made.output;
     // zip, as jar would read the module descriptor.
     made = kavrin_test::runCommand(
@@ -123,9 +123,8 @@ TEST_F(JniClassesPageTest, AddIsEnabledOnlyWithSomethingToAddFrom) {
 }
 
 TEST_F(JniClassesPageTest, TheDialogOffersProjectArchivesThenJvmLibrariesThenAddedPaths) {
-  modules = {{CString(s_jar), kModuleArchive},
-             {CString("/p/One.class"), kModuleClass},
-             {CString("/p/readme"), kModuleOther}};
+  modules = {
+      {CString(s_jar), kModuleArchive}, {CString("/p/One.class"), kModuleClass}, {CString("/p/readme"), kModuleOther}};
   jvm.setLibraries = {kavrin_test::kFakeJreExtJar};
   jvm.setAddedPaths = {"/added/missing.jar"};
   open();
@@ -189,8 +188,7 @@ TEST_F(JniClassesPageTest, ClassesOfAProjectArchiveKeepTheArchiveAsTheirLocation
   EXPECT_TRUE(natives.bHasNativeMethods);
   EXPECT_FALSE(natives.bMissingBytecode);
 
-  EXPECT_EQ(host.bar.shownTexts(),
-            (std::vector<std::string>{"Processed 1 of 2 classes", "Processed 2 of 2 classes"}));
+  EXPECT_EQ(host.bar.shownTexts(), (std::vector<std::string>{"Processed 1 of 2 classes", "Processed 2 of 2 classes"}));
   EXPECT_EQ(host.bar.positions, (std::vector<int>{50, 100, 0}));
   EXPECT_EQ(host.bar.texts.back(), "");
   EXPECT_TRUE(host.wizardEnabled());
@@ -302,8 +300,8 @@ TEST_F(JniClassesPageTest, RemovingAClassOfAClassModuleTakesTheModuleAlongButLea
   EXPECT_TRUE(classes.empty());
   EXPECT_TRUE(ui::listState(list()).items.empty());
   EXPECT_EQ(modules, (ModuleMap{{CString(s_jar), kModuleArchive}}));
-  EXPECT_EQ(host.bar.shownTexts(), (std::vector<std::string>{"Removed 1 of 3 classes", "Removed 2 of 3 classes",
-                                                             "Removed 3 of 3 classes"}));
+  EXPECT_EQ(host.bar.shownTexts(),
+            (std::vector<std::string>{"Removed 1 of 3 classes", "Removed 2 of 3 classes", "Removed 3 of 3 classes"}));
   EXPECT_EQ(host.bar.positions, (std::vector<int>{100, 50, 0, 0}));
   EXPECT_FALSE(host.enabled(IDC_REMOVE));
   EXPECT_TRUE(host.enabled(IDC_ADD));

@@ -59,11 +59,10 @@ class JvmListPageJobTest : public wizardtest::WizardUiTest {
     return win32::getEnv("JAVA_HOME", value) ? value : "<unset>";
   }
   void writeSettings(const JvmDefinition& current, const std::string& addedPath) {
-    kavrin_test::writeFile(settingsFile, "<Project><CurrentJVM Name=\"" + current.strName + "\" JREPath=\"" +
-                                             current.strJREPath + "\" JDKPath=\"" + current.strJDKPath +
-                                             "\"/><ExtraJVMs/><AddedPaths>" +
-                                             (addedPath.empty() ? "" : "<![CDATA[" + addedPath + "]]>") +
-                                             "</AddedPaths></Project>");
+    kavrin_test::writeFile(settingsFile,
+                           "<Project><CurrentJVM Name=\"" + current.strName + "\" JREPath=\"" + current.strJREPath +
+                               "\" JDKPath=\"" + current.strJDKPath + "\"/><ExtraJVMs/><AddedPaths>" +
+                               (addedPath.empty() ? "" : "<![CDATA[" + addedPath + "]]>") + "</AddedPaths></Project>");
   }
   // Opens the page and hands it its data, which loads the settings and runs the job.
   void open(const JvmDefinitionSet& installed = JvmDefinitionSet()) {
@@ -266,7 +265,8 @@ TEST_F(JvmListPageJobTest, ASaveThatFailsTellsTheUserWhichFileAndKeepsIt) {
   EXPECT_EQ(boxes[0].rfind(fixedText, 0), 0u) << boxes[0];
   EXPECT_NE(boxes[0].find(settingsFile + ": No space left on device"), std::string::npos) << boxes[0];
   EXPECT_EQ(kavrin_test::readFile(settingsFile), before);
-  EXPECT_EQ(win32::listFolder(dir.path(), ".xml"), std::vector<std::string>{"kavringlobals.xml"}) << "no temporary left";
+  EXPECT_EQ(win32::listFolder(dir.path(), ".xml"), std::vector<std::string>{"kavringlobals.xml"})
+      << "no temporary left";
 
   host.page.m_installFolder = dir.file("no-such-folder");
   host.page.SaveGlobalSettings();

@@ -81,8 +81,8 @@ TEST_F(JvmDialogTest, OpensWithTheDefinitionItsLibrariesAndAddedPaths) {
     EXPECT_EQ(text(d, IDC_JRE_HOME), "/j/jre");
     EXPECT_EQ(text(d, IDC_JDK_HOME), "/j");
     EXPECT_TRUE(enabled(d, IDC_JRE_HOME));
-    EXPECT_EQ(libraries(d), (std::vector<std::string>{"/j/jre/lib/ext/x.jar", "/j/jre/lib/rt.jar", "/mine/a.zip",
-                                                      "/mine/b.jar"}));
+    EXPECT_EQ(libraries(d),
+              (std::vector<std::string>{"/j/jre/lib/ext/x.jar", "/j/jre/lib/rt.jar", "/mine/a.zip", "/mine/b.jar"}));
     ui::ListState list = ui::listState(item(d, IDC_LIBRARY_LIST));
     ASSERT_EQ(list.items.size(), 4u);
     EXPECT_TRUE(list.items[0].selected);
@@ -185,9 +185,9 @@ TEST_F(JvmDialogTest, BrowsingToAJdkFillsBothHomesAndScansTheRuntime) {
   EXPECT_EQ(made.strName, "Mine");
   EXPECT_EQ(made.strJDKPath, jdk);
   EXPECT_EQ(made.strJREPath, jdk + "/jre");
-  EXPECT_EQ(made.setLibraries, (std::set<std::string>{jdk + "/jre/javaws/w.jar", jdk + "/jre/lib/ext/e.jar",
-                                                      jdk + "/jre/lib/c.jar", jdk + "/jre/lib/a.jar",
-                                                      jdk + "/jre/lib/b.zip"}));
+  EXPECT_EQ(made.setLibraries,
+            (std::set<std::string>{jdk + "/jre/javaws/w.jar", jdk + "/jre/lib/ext/e.jar", jdk + "/jre/lib/c.jar",
+                                   jdk + "/jre/lib/a.jar", jdk + "/jre/lib/b.zip"}));
   EXPECT_TRUE(made.setAddedPaths.empty());
 }
 
@@ -363,8 +363,9 @@ class JvmListPageTest : public wizardtest::WizardUiTest {
   }
   // Adds a JVM through the JVM dialog: `name` typed, `jdkHome` picked as its JDK, OK;
   // `opened` looks at the dialog first.
-  void addJvm(const std::string& name, const std::string& jdkHome,
-              const std::function<void(HWND dialog)>& opened = [](HWND) {}) {
+  void addJvm(
+      const std::string& name, const std::string& jdkHome,
+      const std::function<void(HWND dialog)>& opened = [](HWND) {}) {
     throughDialog(IDC_ADD, [&](HWND d) {
       opened(d);
       ASSERT_TRUE(ui::typeText(::GetDlgItem(d, IDC_JVM_NAME), name));
@@ -523,7 +524,8 @@ TEST_F(JvmListPageTest, AddWithAnInstalledNameAddsNoRowAndLeavesTheInstalledJvmA
   EXPECT_EQ(checks(), (std::vector<bool>{true, false})) << "the list shows which JVM is current";
   EXPECT_EQ(host.page.GetCurrentJvmName().strName, "IBM1.3");
   EXPECT_EQ(host.page.GetCurrentJvmName().strJDKPath, ibm.strJDKPath);
-  EXPECT_NE(settings().find("<CurrentJVM Name=\"IBM1.3\" JREPath=\"" + ibm.strJREPath), std::string::npos) << settings();
+  EXPECT_NE(settings().find("<CurrentJVM Name=\"IBM1.3\" JREPath=\"" + ibm.strJREPath), std::string::npos)
+      << settings();
   const std::vector<std::string> notes = messageBoxTexts("KAVRIN Add-In");
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_NE(notes[0].find("\"IBM1.3\" is the name of an installed JVM"), std::string::npos) << notes[0];

@@ -106,7 +106,8 @@ TEST_F(MemberFilterTest, TabsShowOnePageAtATimeInTheDisplayAreaAndRefreshIt) {
   local->GetWindowRect(&placed);
   EXPECT_EQ(placed, area);
   bool refreshed = false;
-  for (const ui::LoggedMessage& m : ui::messageLog()) refreshed = refreshed || (m.window == local->m_hWnd && m.message == WM_REFRESH_PAGE);
+  for (const ui::LoggedMessage& m : ui::messageLog())
+    refreshed = refreshed || (m.window == local->m_hWnd && m.message == WM_REFRESH_PAGE);
   EXPECT_TRUE(refreshed);
 
   // An implemented interface gets no proxy: it has no members to filter.
@@ -153,12 +154,13 @@ TEST_F(MemberFilterTest, GlobalSwitchesGoToTheModelAndTheGeneratorAtOnce) {
     bool GlobalFilter::*model;
     bool* generator;
   };
-  for (const Box& box : {Box{IDC_FIELDS_DEFAULT, &GlobalFilter::fields_bExcludeRegular, &fieldsExcludeRegular},
-                         Box{IDC_FIELDS_PRIVATE, &GlobalFilter::fields_bExcludePrivate, &fieldsExcludePrivate},
-                         Box{IDC_FIELDS_PROTECTED, &GlobalFilter::fields_bExcludeProtected, &fieldsExcludeProtected},
-                         Box{IDC_METHODS_DEFAULT, &GlobalFilter::methods_bExcludeRegular, &methodsExcludeRegular},
-                         Box{IDC_METHODS_PRIVATE, &GlobalFilter::methods_bExcludePrivate, &methodsExcludePrivate},
-                         Box{IDC_METHODS_PROTECTED, &GlobalFilter::methods_bExcludeProtected, &methodsExcludeProtected}}) {
+  for (const Box& box :
+       {Box{IDC_FIELDS_DEFAULT, &GlobalFilter::fields_bExcludeRegular, &fieldsExcludeRegular},
+        Box{IDC_FIELDS_PRIVATE, &GlobalFilter::fields_bExcludePrivate, &fieldsExcludePrivate},
+        Box{IDC_FIELDS_PROTECTED, &GlobalFilter::fields_bExcludeProtected, &fieldsExcludeProtected},
+        Box{IDC_METHODS_DEFAULT, &GlobalFilter::methods_bExcludeRegular, &methodsExcludeRegular},
+        Box{IDC_METHODS_PRIVATE, &GlobalFilter::methods_bExcludePrivate, &methodsExcludePrivate},
+        Box{IDC_METHODS_PROTECTED, &GlobalFilter::methods_bExcludeProtected, &methodsExcludeProtected}}) {
     bool before = filter.*box.model;
     ASSERT_TRUE(ui::clickButton(control(box.id)));
     EXPECT_EQ(filter.*box.model, !before) << box.id;
@@ -204,9 +206,10 @@ TEST_F(MemberFilterTest, MemberTreeListsTheGroupsWithEveryMemberCheckedAndTheNam
             (std::vector<std::string>{"Constants", "Fields", "Constructors", "Methods"}));
   EXPECT_EQ(childTexts(tree, "Constants"),
             (std::vector<std::string>{"private static final long SECRET;", "public static final int LIMIT;"}));
-  EXPECT_EQ(childTexts(tree, "Constructors"),
-            (std::vector<std::string>{"private wizard.MemberSample(boolean p0);", "protected wizard.MemberSample(int p0);",
-                                      "public wizard.MemberSample(java.lang.String p0);", "wizard.MemberSample();"}));
+  EXPECT_EQ(
+      childTexts(tree, "Constructors"),
+      (std::vector<std::string>{"private wizard.MemberSample(boolean p0);", "protected wizard.MemberSample(int p0);",
+                                "public wizard.MemberSample(java.lang.String p0);", "wizard.MemberSample();"}));
   EXPECT_EQ(childTexts(tree, "Fields").size(), 6u);
   EXPECT_EQ(childTexts(tree, "Methods").size(), 11u + 9u) << "java.lang.Object's public methods too";
   for (const ui::TreeItemState& item : ui::treeState(tree).items) EXPECT_TRUE(item.checked) << item.text;

@@ -20,8 +20,9 @@ class ModulesPageTest : public wizardtest::WizardUiTest {
   static void SetUpTestSuite() {
     s_dir = std::make_unique<kavrin_test::TempDir>("modules-page");
     s_jar = s_dir->file("Fixtures.JAR");
-    kavrin_test::CommandResult made = kavrin_test::runCommand(
-        {kavrin_test::kJar, "cf", s_jar, "-C", kClasses, "fixtures/Base.class", "-C", kClasses, "fixtures/Named.class"});
+    kavrin_test::CommandResult made =
+        kavrin_test::runCommand({kavrin_test::kJar, "cf", s_jar, "-C", kClasses, "fixtures/Base.class", "-C", kClasses,
+                                 "fixtures/Named.class"});
     ASSERT_EQ(made.exitCode, 0) << made.output;
     s_other = s_dir->file("notes.txt");
     kavrin_test::writeFile(s_other, std::string("not a module"));
@@ -107,17 +108,15 @@ TEST_F(ModulesPageTest, AddsAnArchiveAFolderAndAnotherFileWithTheirKindsAndProgr
   std::vector<std::string> rows = {s_jar, s_other, s_dir->file("sub")};
   std::sort(rows.begin(), rows.end());
   EXPECT_EQ(columnTexts(list()), rows);
-  ModuleMap expected = {{CString(s_jar), kModuleArchive},
-                        {CString(s_other), kModuleOther},
-                        {CString(s_dir->file("sub")), kModuleOther}};
+  ModuleMap expected = {
+      {CString(s_jar), kModuleArchive}, {CString(s_other), kModuleOther}, {CString(s_dir->file("sub")), kModuleOther}};
   EXPECT_EQ(modules, expected);
   for (size_t i = 0; i < rows.size(); ++i) {
     EXPECT_EQ(ui::listState(list()).items[i].image, modules[CString(rows[i])]) << rows[i];
   }
   EXPECT_TRUE(classes.empty());
 
-  std::vector<std::string> texts = {"Processed 1 of 3 modules", "Processed 2 of 3 modules",
-                                    "Processed 3 of 3 modules"};
+  std::vector<std::string> texts = {"Processed 1 of 3 modules", "Processed 2 of 3 modules", "Processed 3 of 3 modules"};
   EXPECT_EQ(host.bar.shownTexts(), texts);
   std::vector<int> positions = {33, 66, 100, 0};
   EXPECT_EQ(host.bar.positions, positions);
@@ -222,8 +221,8 @@ TEST_F(ModulesPageTest, RemovingSeveralRowsRunsTheBarFromFullToEmpty) {
 
   removeRows({0, 2, 3});
 
-  EXPECT_EQ(host.bar.shownTexts(), (std::vector<std::string>{"Removed 1 of 3 modules", "Removed 2 of 3 modules",
-                                                             "Removed 3 of 3 modules"}));
+  EXPECT_EQ(host.bar.shownTexts(),
+            (std::vector<std::string>{"Removed 1 of 3 modules", "Removed 2 of 3 modules", "Removed 3 of 3 modules"}));
   EXPECT_EQ(host.bar.positions, (std::vector<int>{100, 50, 0, 0}));
   EXPECT_EQ(columnTexts(list()), std::vector<std::string>{files[1]});
   EXPECT_EQ(modules.size(), 1u);
@@ -253,8 +252,7 @@ TEST_F(ModulesPageTest, AClassFileThatVanishedIsReportedAndItsModuleStillRemoved
 
   removeRows({0});
 
-  EXPECT_EQ(messageBoxTexts("KAVRIN Error"),
-            std::vector<std::string>{"There are problems in parsing Class: " + gone});
+  EXPECT_EQ(messageBoxTexts("KAVRIN Error"), std::vector<std::string>{"There are problems in parsing Class: " + gone});
   EXPECT_TRUE(modules.empty()) << "the user can still get rid of the module";
   EXPECT_TRUE(ui::listState(list()).items.empty());
   EXPECT_EQ(classes.count(CString("fixtures.Base")), 1u) << "its class cannot be told, so it stays selected";

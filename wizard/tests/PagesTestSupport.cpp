@@ -10,9 +10,9 @@ namespace pagestest {
 namespace {
 
 void resetGenerator() {
-  for (bool (*setter)(bool) : {setFieldsExcludeInherited, setFieldsExcludeRegular, setFieldsExcludePrivate,
-                               setFieldsExcludeProtected, setMethodsExcludeInherited, setMethodsExcludeRegular,
-                               setMethodsExcludePrivate, setMethodsExcludeProtected}) {
+  for (bool (*setter)(bool) :
+       {setFieldsExcludeInherited, setFieldsExcludeRegular, setFieldsExcludePrivate, setFieldsExcludeProtected,
+        setMethodsExcludeInherited, setMethodsExcludeRegular, setMethodsExcludePrivate, setMethodsExcludeProtected}) {
     setter(false);
   }
   ClassRepository::resetModules("");
@@ -62,7 +62,8 @@ ClassSettings& PagesTest::addClass(const char* name, unsigned char type, bool ha
 
 std::vector<std::string> rowTexts(HWND list) {
   std::vector<std::string> texts;
-  for (const ui::ListItemState& item : ui::listState(list).items) texts.push_back(item.texts.empty() ? "" : item.texts[0]);
+  for (const ui::ListItemState& item : ui::listState(list).items)
+    texts.push_back(item.texts.empty() ? "" : item.texts[0]);
   return texts;
 }
 

@@ -55,7 +55,8 @@ class PercentBarTest : public WizardUiTest {
 
 TEST_F(PercentBarTest, StartsWithTheDocumentedColoursAndSteps) {
   CPercentBar fresh;
-  EXPECT_EQ(fresh.m_colors, (std::vector<COLORREF>{GetSysColor(COLOR_ACTIVECAPTION), GetSysColor(COLOR_ACTIVECAPTION)}));
+  EXPECT_EQ(fresh.m_colors,
+            (std::vector<COLORREF>{GetSysColor(COLOR_ACTIVECAPTION), GetSysColor(COLOR_ACTIVECAPTION)}));
   EXPECT_EQ(fresh.m_backColor, GetSysColor(COLOR_BTNFACE));
   EXPECT_EQ(fresh.m_barTextColor, GetSysColor(COLOR_CAPTIONTEXT));
   EXPECT_EQ(fresh.m_backTextColor, GetSysColor(COLOR_BTNTEXT));
@@ -166,7 +167,8 @@ TEST_F(PercentBarTest, AtTheLowerBoundOnlyTheBackgroundIsPainted) {
 }
 
 TEST_F(PercentBarTest, EqualColoursPaintOneSolidStep) {
-  EXPECT_EQ(bar.SendMessage(PBM_SETBARCOLOR, 0, static_cast<LPARAM>(RGB(0, 128, 0))), static_cast<LRESULT>(CLR_DEFAULT));
+  EXPECT_EQ(bar.SendMessage(PBM_SETBARCOLOR, 0, static_cast<LPARAM>(RGB(0, 128, 0))),
+            static_cast<LRESULT>(CLR_DEFAULT));
   EXPECT_EQ(bar.m_colors, (std::vector<COLORREF>{RGB(0, 128, 0), RGB(0, 128, 0)}));
   EXPECT_EQ(bar.SendMessage(PBM_SETBKCOLOR, 0, static_cast<LPARAM>(kWhite)), static_cast<LRESULT>(CLR_DEFAULT));
   EXPECT_EQ(bar.m_backColor, kWhite);

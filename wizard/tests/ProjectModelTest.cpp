@@ -39,8 +39,8 @@ TEST(ProjectModelTest, FreshFilterTakesEveryMember) {
   EXPECT_TRUE(filter.methods_bAll);
   EXPECT_FALSE(filter.fields_bExcludeInherited || filter.fields_bExcludeRegular || filter.fields_bExcludeProtected ||
                filter.fields_bExcludePrivate);
-  EXPECT_FALSE(filter.methods_bExcludeInherited || filter.methods_bExcludeRegular ||
-               filter.methods_bExcludeProtected || filter.methods_bExcludePrivate);
+  EXPECT_FALSE(filter.methods_bExcludeInherited || filter.methods_bExcludeRegular || filter.methods_bExcludeProtected ||
+               filter.methods_bExcludePrivate);
 }
 
 JvmDefinition jvm(const std::string& name, const std::string& jre) {

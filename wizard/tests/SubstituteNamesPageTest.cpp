@@ -106,7 +106,7 @@ TEST_F(SubstituteNamesPageTest, UpdateSetsTheSubstitutionOfTheOldNameInTheFieldA
   EXPECT_EQ(text(IDC_OLD_NAME), "x");
 
   ASSERT_TRUE(ui::clickListItem(list(), 1));  // "a"
-  type("a", "a2");  // a new name for the same old name
+  type("a", "a2");                            // a new name for the same old name
   ASSERT_TRUE(host.click(IDC_UPDATE));
   EXPECT_EQ(substitutions, (NameSubstitutionMap{{"a", "a2"}, {"b", "b1"}}));
   EXPECT_EQ(rows(), (Rows{{"a", "a2"}, {"b", "b1"}}));

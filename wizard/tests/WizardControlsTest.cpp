@@ -107,7 +107,8 @@ HANDLE startBody(std::function<void()> body) {
   CWinThread* thread = AfxBeginThread(RUNTIME_CLASS(BodyThread), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
   if (thread == nullptr) return nullptr;
   HANDLE handle = nullptr;
-  DuplicateHandle(GetCurrentProcess(), thread->m_hThread, GetCurrentProcess(), &handle, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  DuplicateHandle(GetCurrentProcess(), thread->m_hThread, GetCurrentProcess(), &handle, 0, FALSE,
+                  DUPLICATE_SAME_ACCESS);
   thread->ResumeThread();
   return handle;
 }

@@ -47,7 +47,8 @@ void registerTestDialogTemplates() {
   ui::registerDialog(kTestPageTemplate, page);
 }
 
-TestWizardDialog::TestWizardDialog(UINT templateId) : CGeneratorDlgBase(templateId, nullptr), m_page(kTestPageTemplate) {}
+TestWizardDialog::TestWizardDialog(UINT templateId)
+    : CGeneratorDlgBase(templateId, nullptr), m_page(kTestPageTemplate) {}
 
 bool TestWizardDialog::open() { return Create(m_nIDTemplate, nullptr) != FALSE; }
 

@@ -242,7 +242,9 @@ HRESULT DllUnregisterServer() {
 }
 
 // --- The command object ------------------------------------------------------------------------
-CCommands::CCommands() : m_pApplication(nullptr), m_lock(theAddInModule.LockCount()) { InitializeCriticalSection(&m_cs); }
+CCommands::CCommands() : m_pApplication(nullptr), m_lock(theAddInModule.LockCount()) {
+  InitializeCriticalSection(&m_cs);
+}
 
 CCommands::~CCommands() {
   if (m_pApplication != nullptr) m_pApplication->Release();

@@ -42,8 +42,8 @@ settingsxml::LoadResult read(IXMLDOMDocument* document, const std::string& path,
 
 // Rescans the current JVM's libraries (scanJreLibraries) and writes the whole file through
 // `document`, replacing it. Raises `_com_error` when it cannot; the file then stays as it was.
-void write(IXMLDOMDocument* document, const std::string& path, JvmDefinition& current,
-           const JvmDefinitionSet& extra, const std::set<std::string>& added);
+void write(IXMLDOMDocument* document, const std::string& path, JvmDefinition& current, const JvmDefinitionSet& extra,
+           const std::set<std::string>& added);
 
 // The library archives of a JRE home: the *.zip, then the *.jar files of <jre>/lib,
 // <jre>/lib/ext and <jre>/lib/javaws, and the home's own class library when it is a JDK of

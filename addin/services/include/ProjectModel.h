@@ -18,14 +18,14 @@ struct ClassSettings {
   // Keys of the members the user excluded: the member's name immediately followed by its
   // descriptor as the class file holds it ("toString()Ljava/lang/String;").
   std::set<std::string> members;
-  bool bUseGlobalFilter = true;   // the class's members are filtered by the global filter
-  std::string strClassPath;       // the module the class was taken from; empty when not known
-  bool bMissingBytecode = false;  // no class file for it in the current modules (not stored)
-  bool bIsInterfaceIml = false;   // generate a C++ implementation of the interface, not a proxy
-  bool bIsDelegatorIml = false;   // also generate a delegator
-  bool bIsMethodsIml = false;     // generate C++ skeletons of the class's native methods
-  bool bHasNativeMethods = false; // the class declares native methods (not stored)
-  unsigned char TYPE = 0;         // 0 a class, 1 an interface
+  bool bUseGlobalFilter = true;    // the class's members are filtered by the global filter
+  std::string strClassPath;        // the module the class was taken from; empty when not known
+  bool bMissingBytecode = false;   // no class file for it in the current modules (not stored)
+  bool bIsInterfaceIml = false;    // generate a C++ implementation of the interface, not a proxy
+  bool bIsDelegatorIml = false;    // also generate a delegator
+  bool bIsMethodsIml = false;      // generate C++ skeletons of the class's native methods
+  bool bHasNativeMethods = false;  // the class declares native methods (not stored)
+  unsigned char TYPE = 0;          // 0 a class, 1 an interface
 };
 
 // Dotted Java class name ("java.lang.String") to its settings.
@@ -70,9 +70,9 @@ typedef std::set<std::string> ClassNameSet;
 // --- Java VMs ------------------------------------------------------------------------------
 // One Java VM, held by value and copied whole wherever it is handed on.
 struct JvmDefinition {
-  std::string strName;     // the key of every collection of definitions
-  std::string strJREPath;  // JRE home directory
-  std::string strJDKPath;  // JDK home directory
+  std::string strName;                  // the key of every collection of definitions
+  std::string strJREPath;               // JRE home directory
+  std::string strJDKPath;               // JDK home directory
   std::set<std::string> setLibraries;   // full paths of the JRE's library archives
   std::set<std::string> setAddedPaths;  // archive paths added for it
 };

@@ -29,8 +29,8 @@ bool generateClass(const std::string& directory, const std::string& name, const 
   generator.m_bUseGlobalFilter = settings.bUseGlobalFilter;
   generator.m_pMemberSelection = &settings.members;
   generator.setImplementNatives(settings.bIsMethodsIml);
-  bool written = settings.bIsInterfaceIml ? generator.genInterfaceImpl(directory, true)
-                                          : generator.genProxy(directory, true);
+  bool written =
+      settings.bIsInterfaceIml ? generator.genInterfaceImpl(directory, true) : generator.genProxy(directory, true);
   if (settings.bIsDelegatorIml) written = generator.genDelegator(directory, true) && written;
   if (!written) {
     const std::string& problem = generator.m_strLoadProblem;

@@ -98,8 +98,8 @@ settingsxml::LoadResult read(IXMLDOMDocument* document, const std::string& path,
   return result;
 }
 
-void write(IXMLDOMDocument* document, const std::string& path, JvmDefinition& current,
-           const JvmDefinitionSet& extra, const std::set<std::string>& added) {
+void write(IXMLDOMDocument* document, const std::string& path, JvmDefinition& current, const JvmDefinitionSet& extra,
+           const std::set<std::string>& added) {
   if (document == nullptr) com::raiseError(E_POINTER, "There is no XML document to write the global settings with");
   if (path.empty()) com::raiseError(E_INVALIDARG, "The installation folder (KAVRINVC6) is not set");
   IXMLDOMElementPtr root;
@@ -112,7 +112,8 @@ void write(IXMLDOMDocument* document, const std::string& path, JvmDefinition& cu
   for (const std::string& library : current.setLibraries) settingsxml::appendCData(document, jvm, library);
 
   IXMLDOMElementPtr list = settingsxml::appendElement(document, root, kExtraJvms);
-  for (const JvmDefinition& definition : extra) writeJvm(settingsxml::appendElement(document, list, kExtraJvm), definition);
+  for (const JvmDefinition& definition : extra)
+    writeJvm(settingsxml::appendElement(document, list, kExtraJvm), definition);
 
   IXMLDOMElementPtr paths = settingsxml::appendElement(document, root, kAddedPaths);
   for (const std::string& added_path : added) settingsxml::appendCData(document, paths, added_path);
@@ -172,7 +173,8 @@ std::string registryProblem(const char* what, LONG rc) {
 bool setUserJavaHome(const std::string& jdkHome, std::string& problem) {
   problem.clear();
   HKEY key = nullptr;
-  LONG rc = RegOpenKeyEx(HKEY_CURRENT_USER, kUserEnvironmentKey, 0, KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE, &key);
+  LONG rc =
+      RegOpenKeyEx(HKEY_CURRENT_USER, kUserEnvironmentKey, 0, KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE, &key);
   if (rc != ERROR_SUCCESS) {
     problem = registryProblem("HKEY_CURRENT_USER\\Environment cannot be opened", rc);
     return false;

@@ -40,8 +40,8 @@ class Key {
   }
   bool Create(HKEY parent, const std::string& path, REGSAM access) {
     Close();
-    if (RegCreateKeyEx(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &m_key,
-                       nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyEx(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &m_key, nullptr) !=
+        ERROR_SUCCESS) {
       m_key = nullptr;
     }
     return m_key != nullptr;
@@ -59,8 +59,7 @@ class Key {
     std::vector<char> buffer(kValueBufferSize, '\0');
     DWORD type = REG_NONE;
     DWORD size = kValueBufferSize - 1;
-    if (RegQueryValueEx(m_key, name, nullptr, &type, reinterpret_cast<LPBYTE>(buffer.data()), &size) !=
-        ERROR_SUCCESS) {
+    if (RegQueryValueEx(m_key, name, nullptr, &type, reinterpret_cast<LPBYTE>(buffer.data()), &size) != ERROR_SUCCESS) {
       return false;
     }
     if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
@@ -69,9 +68,8 @@ class Key {
   }
   // Written with its terminating zero.
   bool WriteString(const char* name, const std::string& value) const {
-    return m_key != nullptr &&
-           RegSetValueEx(m_key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+    return m_key != nullptr && RegSetValueEx(m_key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                             static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
   }
   // The name of subkey `index`; false when the enumeration ends (or fails).
   bool SubkeyName(DWORD index, std::string& name) const {

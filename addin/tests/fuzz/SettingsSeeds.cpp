@@ -47,7 +47,7 @@ void writeProject(const std::string& folder) {
   bool fieldPrefix = true;
   bool methodPrefix = false;
   ClassNameSet lastClasses{"p.C"}, lastInterfaces{"p.I"}, lastDelegators{"p.I", kOddText};
-  const ProjectSettingsModel model{&modules,     &classes,     &filter,         &substitutions, &fieldPrefix,
+  const ProjectSettingsModel model{&modules,      &classes,     &filter,         &substitutions, &fieldPrefix,
                                    &methodPrefix, &lastClasses, &lastInterfaces, &lastDelegators};
   projectsettings::save(folder + "/typical.jniprj", model);
 
@@ -56,8 +56,8 @@ void writeProject(const std::string& folder) {
   GlobalFilter defaults;
   NameSubstitutionMap noSubstitutions;
   ClassNameSet none;
-  const ProjectSettingsModel empty{&noModules, &noClasses, &defaults, &noSubstitutions, &fieldPrefix,
-                                   &methodPrefix, &none,     &none,     &none};
+  const ProjectSettingsModel empty{&noModules, &noClasses, &defaults, &noSubstitutions, &fieldPrefix, &methodPrefix,
+                                   &none,      &none,      &none};
   projectsettings::save(folder + "/empty.jniprj", empty);
 }
 

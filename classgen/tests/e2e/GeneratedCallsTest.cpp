@@ -18,30 +18,28 @@ typedef std::pair<const char*, const char*> Group;
 
 class GeneratedCalls : public ::testing::TestWithParam<Group> {};
 
-TEST_P(GeneratedCalls, JavaReachesEveryOverride)
-{
-    const std::string program = GetParam().first;
-    const std::string group = GetParam().second;
-    const kavrin_test::CommandResult r = kavrin_test::runCommand(
-        {"/usr/bin/env", "-u", "JAVA_TOOL_OPTIONS", "-u", "_JAVA_OPTIONS", "-u", "CLASSPATH", program, group}, 240);
-    ASSERT_FALSE(r.timedOut) << r.output;
-    EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NE(r.output.find(group + ": 0 failure(s)"), std::string::npos) << r.output;
-    std::istringstream lines(r.output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::string lower = line;
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-        // Also none for the natives of implementations of java.* interfaces, classes of the base
-        // module.
-        EXPECT_EQ(lower.find("warning"), std::string::npos) << "the VM warned: " << line;
-        EXPECT_EQ(line.find("FAIL"), std::string::npos) << line;
-    }
+TEST_P(GeneratedCalls, JavaReachesEveryOverride) {
+  const std::string program = GetParam().first;
+  const std::string group = GetParam().second;
+  const kavrin_test::CommandResult r = kavrin_test::runCommand(
+      {"/usr/bin/env", "-u", "JAVA_TOOL_OPTIONS", "-u", "_JAVA_OPTIONS", "-u", "CLASSPATH", program, group}, 240);
+  ASSERT_FALSE(r.timedOut) << r.output;
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find(group + ": 0 failure(s)"), std::string::npos) << r.output;
+  std::istringstream lines(r.output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::string lower = line;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    // Also none for the natives of implementations of java.* interfaces, classes of the base
+    // module.
+    EXPECT_EQ(lower.find("warning"), std::string::npos) << "the VM warned: " << line;
+    EXPECT_EQ(line.find("FAIL"), std::string::npos) << line;
+  }
 }
 
-std::string groupName(const ::testing::TestParamInfo<Group>& info)
-{
-    return std::string(info.param.first == std::string(IMPL_CALLS) ? "impl_" : "delegator_") + info.param.second;
+std::string groupName(const ::testing::TestParamInfo<Group>& info) {
+  return std::string(info.param.first == std::string(IMPL_CALLS) ? "impl_" : "delegator_") + info.param.second;
 }
 
 // Implementations. everything: a Java caller holding the C++ object through the interface type,

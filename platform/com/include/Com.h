@@ -302,10 +302,9 @@ constexpr LCID LOCALE_USER_DEFAULT = 0x0400;
 struct IDispatch : IUnknown {
   virtual HRESULT GetTypeInfoCount(UINT* count) = 0;
   virtual HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) = 0;
-  virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
-                                DISPID* ids) = 0;
-  virtual HRESULT Invoke(DISPID member, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-                         VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) = 0;
+  virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) = 0;
+  virtual HRESULT Invoke(DISPID member, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* excepInfo, UINT* argErr) = 0;
 
  protected:
   ~IDispatch() = default;
@@ -335,12 +334,7 @@ enum TYPEKIND {
   TKIND_UNION,
   TKIND_MAX
 };
-enum INVOKEKIND {
-  INVOKE_FUNC = 1,
-  INVOKE_PROPERTYGET = 2,
-  INVOKE_PROPERTYPUT = 4,
-  INVOKE_PROPERTYPUTREF = 8
-};
+enum INVOKEKIND { INVOKE_FUNC = 1, INVOKE_PROPERTYGET = 2, INVOKE_PROPERTYPUT = 4, INVOKE_PROPERTYPUTREF = 8 };
 enum FUNCKIND { FUNC_VIRTUAL = 0, FUNC_PUREVIRTUAL, FUNC_NONVIRTUAL, FUNC_STATIC, FUNC_DISPATCH };
 enum SYSKIND { SYS_WIN16 = 0, SYS_WIN32, SYS_MAC, SYS_WIN64 };
 
@@ -355,12 +349,12 @@ constexpr int IMPLTYPEFLAG_FDEFAULT = 0x1;
 
 // The attributes of one type (the fields the stand-in fills).
 struct TYPEATTR {
-  GUID guid;          // the IID of an interface, the CLSID of a class
+  GUID guid;  // the IID of an interface, the CLSID of a class
   LCID lcid;
   TYPEKIND typekind;  // TKIND_DISPATCH for a dual interface, TKIND_COCLASS for a class
   WORD cFuncs;        // methods described
   WORD cVars;
-  WORD cImplTypes;    // interfaces a class implements
+  WORD cImplTypes;  // interfaces a class implements
   WORD wTypeFlags;
   WORD wMajorVerNum;
   WORD wMinorVerNum;
@@ -373,7 +367,7 @@ struct FUNCDESC {
   INVOKEKIND invkind;
   SHORT cParams;
   SHORT cParamsOpt;
-  SHORT oVft;      // its slot in the interface's virtual table, in bytes
+  SHORT oVft;  // its slot in the interface's virtual table, in bytes
   VARTYPE vtReturn;
 };
 
@@ -397,13 +391,11 @@ struct ITypeInfo : IUnknown {
   virtual HRESULT GetImplTypeFlags(UINT index, int* flags) = 0;
   virtual HRESULT GetIDsOfNames(LPOLESTR* names, UINT count, MEMBERID* ids) = 0;
   // Calls the member on `instance`, a pointer to the interface this type describes.
-  virtual HRESULT Invoke(void* instance, MEMBERID memid, WORD flags, DISPPARAMS* params,
-                         VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) = 0;
+  virtual HRESULT Invoke(void* instance, MEMBERID memid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* excepInfo, UINT* argErr) = 0;
   // MEMBERID_NIL documents the type itself. Any of the out pointers may be null.
-  virtual HRESULT GetDocumentation(MEMBERID memid, BSTR* name, BSTR* docString,
-                                   DWORD* helpContext, BSTR* helpFile) = 0;
-  virtual HRESULT GetDllEntry(MEMBERID memid, INVOKEKIND kind, BSTR* dllName, BSTR* name,
-                              WORD* ordinal) = 0;
+  virtual HRESULT GetDocumentation(MEMBERID memid, BSTR* name, BSTR* docString, DWORD* helpContext, BSTR* helpFile) = 0;
+  virtual HRESULT GetDllEntry(MEMBERID memid, INVOKEKIND kind, BSTR* dllName, BSTR* name, WORD* ordinal) = 0;
   virtual HRESULT GetRefTypeInfo(HREFTYPE ref, ITypeInfo** info) = 0;
   virtual HRESULT AddressOfMember(MEMBERID memid, INVOKEKIND kind, void** address) = 0;
   virtual HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) = 0;
@@ -425,13 +417,11 @@ struct ITypeLib : IUnknown {
   virtual HRESULT GetLibAttr(TLIBATTR** attr) = 0;
   virtual HRESULT GetTypeComp(ITypeComp** comp) = 0;
   // Index -1 documents the library itself. Any of the out pointers may be null.
-  virtual HRESULT GetDocumentation(int index, BSTR* name, BSTR* docString, DWORD* helpContext,
-                                   BSTR* helpFile) = 0;
+  virtual HRESULT GetDocumentation(int index, BSTR* name, BSTR* docString, DWORD* helpContext, BSTR* helpFile) = 0;
   // Whether a type or a member has this name (case ignored); the name's spelling in the
   // library is copied back into `name`.
   virtual HRESULT IsName(LPOLESTR name, ULONG hashValue, BOOL* found) = 0;
-  virtual HRESULT FindName(LPOLESTR name, ULONG hashValue, ITypeInfo** infos, MEMBERID* ids,
-                           USHORT* found) = 0;
+  virtual HRESULT FindName(LPOLESTR name, ULONG hashValue, ITypeInfo** infos, MEMBERID* ids, USHORT* found) = 0;
   virtual void ReleaseTLibAttr(TLIBATTR* attr) = 0;
 
  protected:
@@ -549,12 +539,9 @@ void CoUninitialize();
 // (CO_E_NOTINITIALIZED). An unknown class gives REGDB_E_CLASSNOTREG, a library that does not
 // load HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), one without the export CO_E_ERRORINDLL; each
 // failure leaves an error object that says why.
-HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* serverInfo, REFIID riid,
-                         void** object);
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid,
-                         void** object);
-HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* classObject, DWORD clsContext,
-                              DWORD flags, DWORD* cookie);
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* serverInfo, REFIID riid, void** object);
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid, void** object);
+HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* classObject, DWORD clsContext, DWORD flags, DWORD* cookie);
 HRESULT CoRevokeClassObject(DWORD cookie);
 // Asks every loaded server's DllCanUnloadNow and unloads those that answer S_OK.
 void CoFreeUnusedLibraries();

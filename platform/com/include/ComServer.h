@@ -49,8 +49,7 @@ class ComObject : public Interfaces... {
     using First = typename detail::FirstOf<Interfaces...>::type;
     if (IsEqualIID(riid, IID_IUnknown)) {
       *object = static_cast<IUnknown*>(static_cast<First*>(this));
-    } else if (!(detail::findInterface<Interfaces>(static_cast<Interfaces*>(this), riid, object) ||
-                 ...)) {
+    } else if (!(detail::findInterface<Interfaces>(static_cast<Interfaces*>(this), riid, object) || ...)) {
       return queryOther(riid, object);
     }
     AddRef();
@@ -117,8 +116,8 @@ class DispatchObject : public ComObject<Interfaces...> {
     for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     return m != nullptr && count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
   }
-  HRESULT Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                 VARIANT* result, EXCEPINFO* excepInfo, UINT*) override {
+  HRESULT Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                 EXCEPINFO* excepInfo, UINT*) override {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     const DispatchMethod<T>* m = nullptr;
     for (const DispatchMethod<T>* e = T::dispatchMethods(); e->name != nullptr; ++e) {
@@ -200,15 +199,13 @@ class TypeLibResource {
 // The type information of interface `iid` from the library registered as libid major.minor,
 // or, while that cannot be loaded, from the library of the module that holds
 // `addressInModule`.
-HRESULT loadTypeInfo(REFGUID libid, WORD major, WORD minor, REFIID iid,
-                     const void* addressInModule, ITypeInfo** out);
+HRESULT loadTypeInfo(REFGUID libid, WORD major, WORD minor, REFIID iid, const void* addressInModule, ITypeInfo** out);
 
 // A COM object whose first interface, `Interface`, is a dual interface described by the type
 // library `*libid`: IDispatch is implemented over that type information (as ATL's
 // IDispatchImpl), which loadTypeInfo finds once per class. GetIDsOfNames and Invoke go through
 // ITypeInfo; without type information they fail with its error.
-template <class T, class Interface, const GUID* libid, WORD major = 1, WORD minor = 0,
-          class... Others>
+template <class T, class Interface, const GUID* libid, WORD major = 1, WORD minor = 0, class... Others>
 class TypeLibDispatchObject : public ComObject<Interface, Others...> {
  public:
   HRESULT GetTypeInfoCount(UINT* count) override {
@@ -233,14 +230,13 @@ class TypeLibDispatchObject : public ComObject<Interface, Others...> {
     const HRESULT hr = typeInfo(&held);
     return FAILED(hr) ? hr : held->GetIDsOfNames(names, count, ids);
   }
-  HRESULT Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                 VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) override {
+  HRESULT Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                 EXCEPINFO* excepInfo, UINT* argErr) override {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     ITypeInfo* held = nullptr;
     const HRESULT hr = typeInfo(&held);
     if (FAILED(hr)) return hr;
-    return held->Invoke(static_cast<Interface*>(this), member, flags, params, result, excepInfo,
-                        argErr);
+    return held->Invoke(static_cast<Interface*>(this), member, flags, params, result, excepInfo, argErr);
   }
 
  private:
@@ -346,8 +342,7 @@ HRESULT createInstance(REFIID riid, void** object) {
 // The DllGetClassObject of a server of one class, `served`: a new class object from
 // `makeFactory`, answering for `riid`.
 template <class MakeFactory>
-HRESULT getClassObject(REFCLSID clsid, REFCLSID served, REFIID riid, void** object,
-                       MakeFactory makeFactory) {
+HRESULT getClassObject(REFCLSID clsid, REFCLSID served, REFIID riid, void** object, MakeFactory makeFactory) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (clsid != served) return CLASS_E_CLASSNOTAVAILABLE;

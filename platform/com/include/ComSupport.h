@@ -61,10 +61,10 @@ std::string describe(const _com_error& error);
 class _bstr_t {
  public:
   _bstr_t() noexcept = default;
-  _bstr_t(const char* utf8);            // null gives the null string
-  _bstr_t(const std::string& utf8);     // the whole string, zeros included
-  _bstr_t(const OLECHAR* text);         // up to the first zero unit
-  _bstr_t(BSTR bstr, bool copy);        // copy, or adopt `bstr`
+  _bstr_t(const char* utf8);         // null gives the null string
+  _bstr_t(const std::string& utf8);  // the whole string, zeros included
+  _bstr_t(const OLECHAR* text);      // up to the first zero unit
+  _bstr_t(BSTR bstr, bool copy);     // copy, or adopt `bstr`
   _bstr_t(const _bstr_t& other);
   _bstr_t(_bstr_t&& other) noexcept;
   _bstr_t& operator=(const _bstr_t& other);
@@ -109,13 +109,13 @@ class _variant_t : public VARIANT {
   _variant_t(const VARIANT& other);  // deep copy
   _variant_t(const _variant_t& other);
   _variant_t(_variant_t&& other) noexcept;
-  _variant_t(bool value);                        // VT_BOOL
-  _variant_t(SHORT value);                       // VT_I2
-  _variant_t(LONG value, VARTYPE vt = VT_I4);    // VT_I4, VT_BOOL or VT_ERROR
-  _variant_t(const char* utf8);                  // VT_BSTR
-  _variant_t(const std::string& utf8);           // VT_BSTR
-  _variant_t(const OLECHAR* text);               // VT_BSTR
-  _variant_t(const _bstr_t& text);               // VT_BSTR
+  _variant_t(bool value);                               // VT_BOOL
+  _variant_t(SHORT value);                              // VT_I2
+  _variant_t(LONG value, VARTYPE vt = VT_I4);           // VT_I4, VT_BOOL or VT_ERROR
+  _variant_t(const char* utf8);                         // VT_BSTR
+  _variant_t(const std::string& utf8);                  // VT_BSTR
+  _variant_t(const OLECHAR* text);                      // VT_BSTR
+  _variant_t(const _bstr_t& text);                      // VT_BSTR
   _variant_t(IDispatch* dispatch, bool addRef = true);  // VT_DISPATCH
   _variant_t& operator=(const _variant_t& other);
   _variant_t& operator=(_variant_t&& other) noexcept;
@@ -201,8 +201,7 @@ class _com_ptr_t {
 
   HRESULT CreateInstance(REFCLSID clsid, IUnknown* outer = nullptr, DWORD context = CLSCTX_ALL) {
     Release();
-    return CoCreateInstance(clsid, outer, context, com::uuidof<Interface>(),
-                            reinterpret_cast<void**>(&p_));
+    return CoCreateInstance(clsid, outer, context, com::uuidof<Interface>(), reinterpret_cast<void**>(&p_));
   }
   template <class Other>
   HRESULT QueryInterface(REFIID riid, Other** out) const {
@@ -251,8 +250,7 @@ class _com_ptr_t {
   template <class Other>
   void queryFrom(Other* p) {
     if (p == nullptr) return;
-    const HRESULT hr =
-        p->QueryInterface(com::uuidof<Interface>(), reinterpret_cast<void**>(&p_));
+    const HRESULT hr = p->QueryInterface(com::uuidof<Interface>(), reinterpret_cast<void**>(&p_));
     if (FAILED(hr)) {
       p_ = nullptr;
       if (hr != E_NOINTERFACE) _com_issue_error(hr);

@@ -89,41 +89,76 @@ HRESULT reportError(HRESULT hr, const std::string& description, const std::strin
 
 std::string errorMessage(HRESULT hr) {
   switch (hr) {
-    case S_OK: return "The operation completed successfully";
-    case S_FALSE: return "The operation completed with a false result";
-    case E_NOTIMPL: return "Not implemented";
-    case E_NOINTERFACE: return "No such interface supported";
-    case E_POINTER: return "Invalid pointer";
-    case E_ABORT: return "Operation aborted";
-    case E_FAIL: return "Unspecified error";
-    case E_UNEXPECTED: return "Catastrophic failure";
-    case E_ACCESSDENIED: return "Access is denied";
-    case E_OUTOFMEMORY: return "Not enough memory";
-    case E_INVALIDARG: return "The parameter is incorrect";
-    case CLASS_E_NOAGGREGATION: return "Class does not support aggregation";
-    case CLASS_E_CLASSNOTAVAILABLE: return "Class not available from this server";
-    case REGDB_E_READREGDB: return "Could not read key from registry";
-    case REGDB_E_CLASSNOTREG: return "Class not registered";
-    case SELFREG_E_TYPELIB: return "Cannot register the type library";
-    case SELFREG_E_CLASS: return "Cannot register the class";
-    case CO_E_NOTINITIALIZED: return "CoInitialize has not been called";
-    case CO_E_CLASSSTRING: return "Invalid class string";
-    case CO_E_DLLNOTFOUND: return "Server library not found";
-    case CO_E_ERRORINDLL: return "Error in the server library";
-    case CO_E_OBJNOTREG: return "Object is not registered";
-    case RPC_E_CHANGED_MODE: return "Cannot change the thread's threading model";
-    case DISP_E_UNKNOWNINTERFACE: return "Unknown interface";
-    case DISP_E_MEMBERNOTFOUND: return "Member not found";
-    case DISP_E_PARAMNOTFOUND: return "Parameter not found";
-    case DISP_E_TYPEMISMATCH: return "Type mismatch";
-    case DISP_E_UNKNOWNNAME: return "Unknown name";
-    case DISP_E_BADVARTYPE: return "Bad variable type";
-    case DISP_E_EXCEPTION: return "Exception occurred";
-    case DISP_E_OVERFLOW: return "Out of present range";
-    case DISP_E_BADINDEX: return "Invalid index";
-    case DISP_E_BADPARAMCOUNT: return "Invalid number of parameters";
-    case DISP_E_PARAMNOTOPTIONAL: return "Parameter not optional";
-    default: break;
+    case S_OK:
+      return "The operation completed successfully";
+    case S_FALSE:
+      return "The operation completed with a false result";
+    case E_NOTIMPL:
+      return "Not implemented";
+    case E_NOINTERFACE:
+      return "No such interface supported";
+    case E_POINTER:
+      return "Invalid pointer";
+    case E_ABORT:
+      return "Operation aborted";
+    case E_FAIL:
+      return "Unspecified error";
+    case E_UNEXPECTED:
+      return "Catastrophic failure";
+    case E_ACCESSDENIED:
+      return "Access is denied";
+    case E_OUTOFMEMORY:
+      return "Not enough memory";
+    case E_INVALIDARG:
+      return "The parameter is incorrect";
+    case CLASS_E_NOAGGREGATION:
+      return "Class does not support aggregation";
+    case CLASS_E_CLASSNOTAVAILABLE:
+      return "Class not available from this server";
+    case REGDB_E_READREGDB:
+      return "Could not read key from registry";
+    case REGDB_E_CLASSNOTREG:
+      return "Class not registered";
+    case SELFREG_E_TYPELIB:
+      return "Cannot register the type library";
+    case SELFREG_E_CLASS:
+      return "Cannot register the class";
+    case CO_E_NOTINITIALIZED:
+      return "CoInitialize has not been called";
+    case CO_E_CLASSSTRING:
+      return "Invalid class string";
+    case CO_E_DLLNOTFOUND:
+      return "Server library not found";
+    case CO_E_ERRORINDLL:
+      return "Error in the server library";
+    case CO_E_OBJNOTREG:
+      return "Object is not registered";
+    case RPC_E_CHANGED_MODE:
+      return "Cannot change the thread's threading model";
+    case DISP_E_UNKNOWNINTERFACE:
+      return "Unknown interface";
+    case DISP_E_MEMBERNOTFOUND:
+      return "Member not found";
+    case DISP_E_PARAMNOTFOUND:
+      return "Parameter not found";
+    case DISP_E_TYPEMISMATCH:
+      return "Type mismatch";
+    case DISP_E_UNKNOWNNAME:
+      return "Unknown name";
+    case DISP_E_BADVARTYPE:
+      return "Bad variable type";
+    case DISP_E_EXCEPTION:
+      return "Exception occurred";
+    case DISP_E_OVERFLOW:
+      return "Out of present range";
+    case DISP_E_BADINDEX:
+      return "Invalid index";
+    case DISP_E_BADPARAMCOUNT:
+      return "Invalid number of parameters";
+    case DISP_E_PARAMNOTOPTIONAL:
+      return "Parameter not optional";
+    default:
+      break;
   }
   char text[32];
   std::snprintf(text, sizeof text, "Error 0x%08X", static_cast<unsigned>(hr));

@@ -22,8 +22,8 @@ std::string absolutePath(const std::string& path) {
 // Writes one REG_SZ value into HKEY_CLASSES_ROOT\subKey (the key is created when missing).
 LONG setString(const std::string& subKey, const char* valueName, const std::string& value) {
   HKEY key = nullptr;
-  LONG rc = RegCreateKeyEx(HKEY_CLASSES_ROOT, subKey.c_str(), 0, nullptr,
-                           REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  LONG rc = RegCreateKeyEx(HKEY_CLASSES_ROOT, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           nullptr, &key, nullptr);
   if (rc != ERROR_SUCCESS) return rc;
   rc = RegSetValueEx(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>(value.size() + 1));
@@ -39,8 +39,7 @@ struct Writes {
     const LONG rc = setString(subKey, valueName, value);
     if (rc != ERROR_SUCCESS) {
       result = com::reportError(HRESULT_FROM_WIN32(rc),
-                                "Cannot write HKEY_CLASSES_ROOT\\" + subKey +
-                                    ": registry error " + std::to_string(rc));
+                                "Cannot write HKEY_CLASSES_ROOT\\" + subKey + ": registry error " + std::to_string(rc));
     }
   }
 };
@@ -48,8 +47,8 @@ struct Writes {
 HRESULT removeTree(const std::string& subKey) {
   const LONG rc = RegDeleteTree(HKEY_CLASSES_ROOT, subKey.c_str());
   if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) return S_OK;
-  return com::reportError(HRESULT_FROM_WIN32(rc), "Cannot remove HKEY_CLASSES_ROOT\\" + subKey +
-                                                      ": registry error " + std::to_string(rc));
+  return com::reportError(HRESULT_FROM_WIN32(rc),
+                          "Cannot remove HKEY_CLASSES_ROOT\\" + subKey + ": registry error " + std::to_string(rc));
 }
 
 }  // namespace

@@ -57,8 +57,8 @@ HRESULT serverPath(REFCLSID clsid, std::string& path) {
     return com::reportError(REGDB_E_CLASSNOTREG, "Class " + name + " is not registered");
   }
   if (rc != ERROR_SUCCESS) {
-    return com::reportError(REGDB_E_READREGDB, "Cannot read HKEY_CLASSES_ROOT\\" + subKey +
-                                                   ": registry error " + std::to_string(rc));
+    return com::reportError(REGDB_E_READREGDB,
+                            "Cannot read HKEY_CLASSES_ROOT\\" + subKey + ": registry error " + std::to_string(rc));
   }
   DWORD type = 0;
   DWORD size = 0;
@@ -70,14 +70,13 @@ HRESULT serverPath(REFCLSID clsid, std::string& path) {
   RegCloseKey(key);
   if (rc == ERROR_FILE_NOT_FOUND) size = 0;
   if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
-    return com::reportError(REGDB_E_READREGDB, "Cannot read HKEY_CLASSES_ROOT\\" + subKey +
-                                                   ": registry error " + std::to_string(rc));
+    return com::reportError(REGDB_E_READREGDB,
+                            "Cannot read HKEY_CLASSES_ROOT\\" + subKey + ": registry error " + std::to_string(rc));
   }
   value.resize(std::min<size_t>(size, value.size()));
   while (!value.empty() && value.back() == '\0') value.pop_back();
   if (value.empty() || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-    return com::reportError(REGDB_E_CLASSNOTREG,
-                            "Class " + name + " names no server library in InprocServer32");
+    return com::reportError(REGDB_E_CLASSNOTREG, "Class " + name + " names no server library in InprocServer32");
   }
   path = type == REG_EXPAND_SZ ? win32::expandEnvironment(value) : value;
   return S_OK;
@@ -109,8 +108,7 @@ HRESULT loadServer(const std::string& path, HMODULE& module) {
 }  // namespace
 
 HRESULT CoInitializeEx(void*, DWORD coInit) {
-  const DWORD model = (coInit & COINIT_APARTMENTTHREADED) ? COINIT_APARTMENTTHREADED
-                                                          : COINIT_MULTITHREADED;
+  const DWORD model = (coInit & COINIT_APARTMENTTHREADED) ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED;
   if (tState.initCount > 0 && tState.model != model) return RPC_E_CHANGED_MODE;
   tState.model = model;
   return ++tState.initCount == 1 ? S_OK : S_FALSE;
@@ -137,8 +135,7 @@ HRESULT GetErrorInfo(ULONG, IErrorInfo** info) {
   return *info != nullptr ? S_OK : S_FALSE;
 }
 
-HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* classObject, DWORD clsContext, DWORD,
-                              DWORD* cookie) {
+HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* classObject, DWORD clsContext, DWORD, DWORD* cookie) {
   if (classObject == nullptr || cookie == nullptr) return E_INVALIDARG;
   ProcessState& p = process();
   std::lock_guard<std::recursive_mutex> lock(p.mutex);
@@ -180,26 +177,22 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void*, REFIID riid, v
     }
   }
   if ((clsContext & CLSCTX_INPROC_SERVER) == 0) {
-    return com::reportError(REGDB_E_CLASSNOTREG,
-                            "Class " + com::guidToString(clsid) + " is not registered");
+    return com::reportError(REGDB_E_CLASSNOTREG, "Class " + com::guidToString(clsid) + " is not registered");
   }
   std::string path;
   if (HRESULT hr = serverPath(clsid, path); FAILED(hr)) return hr;
   HMODULE module = nullptr;
   if (HRESULT hr = loadServer(path, module); FAILED(hr)) return hr;
-  auto getClassObject =
-      reinterpret_cast<LPFNGETCLASSOBJECT>(GetProcAddress(module, "DllGetClassObject"));
+  auto getClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(GetProcAddress(module, "DllGetClassObject"));
   SetErrorInfo(0, nullptr);  // a failure carries the server's own error object or none
   return getClassObject(clsid, riid, object);
 }
 
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid,
-                         void** object) {
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   IClassFactory* factory = nullptr;
-  HRESULT hr = CoGetClassObject(clsid, clsContext, nullptr, IID_IClassFactory,
-                                reinterpret_cast<void**>(&factory));
+  HRESULT hr = CoGetClassObject(clsid, clsContext, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
   if (FAILED(hr)) return hr;
   SetErrorInfo(0, nullptr);
   hr = factory->CreateInstance(outer, riid, object);
@@ -211,8 +204,7 @@ void CoFreeUnusedLibraries() {
   ProcessState& p = process();
   std::lock_guard<std::recursive_mutex> lock(p.mutex);
   for (auto it = p.servers.begin(); it != p.servers.end();) {
-    auto canUnload =
-        reinterpret_cast<LPFNCANUNLOADNOW>(GetProcAddress(it->module, "DllCanUnloadNow"));
+    auto canUnload = reinterpret_cast<LPFNCANUNLOADNOW>(GetProcAddress(it->module, "DllCanUnloadNow"));
     if (canUnload != nullptr && canUnload() == S_OK) {
       FreeLibrary(it->module);
       it = p.servers.erase(it);

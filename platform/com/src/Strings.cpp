@@ -72,9 +72,7 @@ BSTR allocBstr(const std::string& utf8) {
   return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
 }
 
-std::string fromBstr(BSTR bstr) {
-  return bstr == nullptr ? std::string() : toUtf8(bstr, SysStringLen(bstr));
-}
+std::string fromBstr(BSTR bstr) { return bstr == nullptr ? std::string() : toUtf8(bstr, SysStringLen(bstr)); }
 
 bool sameName(const OLECHAR* a, const std::string& b) {
   if (a == nullptr) return false;

@@ -105,8 +105,7 @@ BSTR _bstr_t::Detach() noexcept {
 
 bool _bstr_t::operator==(const _bstr_t& other) const {
   const UINT n = length();
-  return n == other.length() &&
-         (n == 0 || std::memcmp(bstr_, other.bstr_, n * sizeof(OLECHAR)) == 0);
+  return n == other.length() && (n == 0 || std::memcmp(bstr_, other.bstr_, n * sizeof(OLECHAR)) == 0);
 }
 
 bool _bstr_t::operator<(const _bstr_t& other) const {

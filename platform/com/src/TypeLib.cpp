@@ -125,8 +125,8 @@ class TypeInfoObject : public ComObject<ITypeInfo> {
     for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;  // no method has parameters
     return method != nullptr && count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
   }
-  HRESULT Invoke(void* instance, MEMBERID memid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO* excepInfo, UINT*) override {
+  HRESULT Invoke(void* instance, MEMBERID memid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
+                 UINT*) override {
     if (instance == nullptr) return E_INVALIDARG;
     const TypeLibMethod* method = find(memid);
     if (method == nullptr || method->call == nullptr || (flags & DISPATCH_METHOD) == 0) {
@@ -140,8 +140,7 @@ class TypeInfoObject : public ComObject<ITypeInfo> {
     if (excepInfo != nullptr) fillExcepInfo(hr, excepInfo);
     return DISP_E_EXCEPTION;
   }
-  HRESULT GetDocumentation(MEMBERID memid, BSTR* name, BSTR* docString, DWORD* helpContext,
-                           BSTR* helpFile) override {
+  HRESULT GetDocumentation(MEMBERID memid, BSTR* name, BSTR* docString, DWORD* helpContext, BSTR* helpFile) override {
     std::string itemName;
     std::string help;
     if (memid == MEMBERID_NIL) {
@@ -251,8 +250,7 @@ class TypeLibObject : public ComObject<ITypeLib> {
     if (comp != nullptr) *comp = nullptr;
     return E_NOTIMPL;
   }
-  HRESULT GetDocumentation(int index, BSTR* name, BSTR* docString, DWORD* helpContext,
-                           BSTR* helpFile) override {
+  HRESULT GetDocumentation(int index, BSTR* name, BSTR* docString, DWORD* helpContext, BSTR* helpFile) override {
     if (index == -1) {
       if (helpContext != nullptr) *helpContext = 0;
       setBstr(name, library_->name);
@@ -346,8 +344,7 @@ HRESULT createTypeLib(const TypeLibrary& library, ITypeLib** out) {
   return makeTypeLib(Library(new TypeLibrary(library)), out);
 }
 
-TypeLibResource::TypeLibResource(const TypeLibrary& library, const void* addressInModule)
-    : address_(addressInModule) {
+TypeLibResource::TypeLibResource(const TypeLibrary& library, const void* addressInModule) : address_(addressInModule) {
   Resources::Entry entry{modulePathOfAddress(addressInModule), Library(new TypeLibrary(library))};
   Resources& all = resources();
   std::lock_guard<std::mutex> lock(all.mutex);
@@ -360,8 +357,7 @@ TypeLibResource::~TypeLibResource() {
   all.byAddress.erase(address_);
 }
 
-HRESULT loadTypeInfo(REFGUID libid, WORD major, WORD minor, REFIID iid, const void* addressInModule,
-                     ITypeInfo** out) {
+HRESULT loadTypeInfo(REFGUID libid, WORD major, WORD minor, REFIID iid, const void* addressInModule, ITypeInfo** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   ITypeLib* library = nullptr;
@@ -378,7 +374,8 @@ HRESULT loadTypeInfo(REFGUID libid, WORD major, WORD minor, REFIID iid, const vo
   }
   hr = library->GetTypeInfoOfGuid(iid, out);
   library->Release();
-  if (FAILED(hr)) return reportError(hr, "The type library " + guidToString(libid) + " does not describe " + guidToString(iid));
+  if (FAILED(hr))
+    return reportError(hr, "The type library " + guidToString(libid) + " does not describe " + guidToString(iid));
   return S_OK;
 }
 
@@ -413,8 +410,8 @@ HRESULT LoadRegTypeLib(REFGUID libid, WORD major, WORD minor, LCID, ITypeLib** l
   const LONG rc = RegQueryValueEx(opened, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
   RegCloseKey(opened);
   if (rc != ERROR_SUCCESS || type != REG_SZ || path[0] == '\0') {
-    return com::reportError(TYPE_E_LIBNOTREGISTERED, "The registration of the type library " +
-                                                         com::guidToString(libid) + " names no file");
+    return com::reportError(TYPE_E_LIBNOTREGISTERED,
+                            "The registration of the type library " + com::guidToString(libid) + " names no file");
   }
   const std::u16string wide = com::toUtf16(path);
   return LoadTypeLib(wide.c_str(), library);

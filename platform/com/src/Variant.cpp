@@ -182,8 +182,8 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, USHORT flags, VARTY
   if (src->vt == vt) {
     const HRESULT hr = VariantCopy(&result, src);
     if (FAILED(hr)) return hr;
-  } else if (src->vt == VT_NULL || vt == VT_NULL || vt == VT_ERROR || vt == VT_DISPATCH ||
-             src->vt == VT_ERROR || src->vt == VT_DISPATCH) {
+  } else if (src->vt == VT_NULL || vt == VT_NULL || vt == VT_ERROR || vt == VT_DISPATCH || src->vt == VT_ERROR ||
+             src->vt == VT_DISPATCH) {
     return DISP_E_TYPEMISMATCH;
   } else if (vt == VT_EMPTY) {
     // Anything but null may be emptied.

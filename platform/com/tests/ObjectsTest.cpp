@@ -62,9 +62,7 @@ class Square : public com::ComObject<ISquare, IRun> {
   HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
   HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
   HRESULT Go() override { return S_OK; }
   HRESULT Stop() override { return S_OK; }
 };
@@ -201,19 +199,15 @@ TEST(DispatchObject, FindsMethodsByNameAndInvokesThem) {
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   EXPECT_EQ(d->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
   EXPECT_EQ(commands->goes, 1);
-  EXPECT_EQ(d->Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
-            DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(d->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr, nullptr),
-            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(d->Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(d->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
   _variant_t arg(LONG(1));
   DISPPARAMS one{&arg, nullptr, 1, 0};
-  EXPECT_EQ(d->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr),
-            DISP_E_BADPARAMCOUNT);
+  EXPECT_EQ(d->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(commands->goes, 1);
 
   EXCEPINFO info{};
-  EXPECT_EQ(d->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, &info, nullptr),
-            DISP_E_EXCEPTION);
+  EXPECT_EQ(d->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, &info, nullptr), DISP_E_EXCEPTION);
   EXPECT_EQ(info.scode, E_FAIL);
   EXPECT_EQ(com::fromBstr(info.bstrDescription), "cannot stop");
   EXPECT_EQ(com::fromBstr(info.bstrSource), "Commands");

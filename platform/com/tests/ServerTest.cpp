@@ -52,8 +52,7 @@ bool keyExists(const std::string& subKey) {
 
 void setDefault(const std::string& subKey, const std::string& value) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CLASSES_ROOT, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                           nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CLASSES_ROOT, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   RegSetValueEx(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                 static_cast<DWORD>(value.size() + 1));
@@ -83,8 +82,7 @@ class ServerTest : public ::testing::Test {
   void registerServer() {
     HMODULE module = LoadLibrary(KAVRIN_COM_TESTSERVER);
     ASSERT_NE(module, nullptr) << win32::lastLoadError();
-    auto registerServer =
-        reinterpret_cast<LPFNREGISTERSERVER>(GetProcAddress(module, "DllRegisterServer"));
+    auto registerServer = reinterpret_cast<LPFNREGISTERSERVER>(GetProcAddress(module, "DllRegisterServer"));
     ASSERT_NE(registerServer, nullptr);
     ASSERT_EQ(registerServer(), S_OK) << lastErrorText();
     FreeLibrary(module);
@@ -100,8 +98,7 @@ TEST_F(ServerTest, InitialisationIsCountedPerThread) {
 
   std::thread worker([] {
     void* p = nullptr;
-    EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ICounter, &p),
-              CO_E_NOTINITIALIZED);
+    EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ICounter, &p), CO_E_NOTINITIALIZED);
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     CoUninitialize();
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK)
@@ -133,8 +130,7 @@ TEST_F(ServerTest, RegistrationWritesClassAndTypeLibraryKeys) {
   EXPECT_EQ(readDefault(itf + "\\TypeLib", "Version"), "1.0");
 
   HMODULE module = LoadLibrary(KAVRIN_COM_TESTSERVER);
-  auto unregisterServer =
-      reinterpret_cast<LPFNREGISTERSERVER>(GetProcAddress(module, "DllUnregisterServer"));
+  auto unregisterServer = reinterpret_cast<LPFNREGISTERSERVER>(GetProcAddress(module, "DllUnregisterServer"));
   ASSERT_EQ(unregisterServer(), S_OK);
   FreeLibrary(module);
   EXPECT_FALSE(keyExists("CLSID\\" + clsid));
@@ -145,12 +141,11 @@ TEST_F(ServerTest, RegistrationWritesClassAndTypeLibraryKeys) {
 
 TEST_F(ServerTest, RegistrationFailureNamesTheKey) {
   registry::injectFailure("HKEY_CLASSES_ROOT\\CLSID", ERROR_ACCESS_DENIED);
-  const HRESULT hr = com::registerClass(
-      com::ClassRegistration{CLSID_TestCounter, "x", "", "", ""}, KAVRIN_COM_TESTSERVER);
+  const HRESULT hr =
+      com::registerClass(com::ClassRegistration{CLSID_TestCounter, "x", "", "", ""}, KAVRIN_COM_TESTSERVER);
   registry::clearInjectedFailures();
   EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
-  EXPECT_NE(lastErrorText().find("CLSID\\" + com::guidToString(CLSID_TestCounter)),
-            std::string::npos);
+  EXPECT_NE(lastErrorText().find("CLSID\\" + com::guidToString(CLSID_TestCounter)), std::string::npos);
 }
 
 TEST_F(ServerTest, CreatesObjectsOfARegisteredServerAndUnloadsItWhenUnused) {
@@ -212,8 +207,7 @@ TEST_F(ServerTest, ServersShareTheProgramsComState) {
 
 TEST_F(ServerTest, UnknownMissingAndBrokenServersAreReported) {
   void* p = nullptr;
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ICounter, &p),
-            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ICounter, &p), REGDB_E_CLASSNOTREG);
   EXPECT_NE(lastErrorText().find("not registered"), std::string::npos);
   EXPECT_EQ(p, nullptr);
 
@@ -224,22 +218,17 @@ TEST_F(ServerTest, UnknownMissingAndBrokenServersAreReported) {
   EXPECT_NE(lastErrorText().find("libgone.so"), std::string::npos);
 
   setDefault(key, KAVRIN_COM_NOTASERVER);
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ICounter, &p),
-            CO_E_ERRORINDLL);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ICounter, &p), CO_E_ERRORINDLL);
   EXPECT_NE(lastErrorText().find("DllGetClassObject"), std::string::npos);
 
   setDefault(key, "");
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ICounter, &p),
-            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ICounter, &p), REGDB_E_CLASSNOTREG);
 
-  setDefault("CLSID\\" + com::guidToString(CLSID_TestNotServed) + "\\InprocServer32",
-             KAVRIN_COM_TESTSERVER);
-  EXPECT_EQ(CoCreateInstance(CLSID_TestNotServed, nullptr, CLSCTX_ALL, IID_ICounter, &p),
-            CLASS_E_CLASSNOTAVAILABLE);
+  setDefault("CLSID\\" + com::guidToString(CLSID_TestNotServed) + "\\InprocServer32", KAVRIN_COM_TESTSERVER);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestNotServed, nullptr, CLSCTX_ALL, IID_ICounter, &p), CLASS_E_CLASSNOTAVAILABLE);
 
   platform_test::writeText(dir_->file("registry.reg"), "not a registry file\n");
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ICounter, &p),
-            REGDB_E_READREGDB);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ICounter, &p), REGDB_E_READREGDB);
 }
 
 // A class object registered by the program itself.
@@ -257,12 +246,9 @@ TEST_F(ServerTest, ClassesRegisteredInTheProcessComeFirstUntilRevoked) {
   LocalFactory* factory = new LocalFactory();
   factory->AddRef();
   DWORD cookie = 0;
-  ASSERT_EQ(CoRegisterClassObject(CLSID_TestCounter, factory, CLSCTX_INPROC_SERVER,
-                                  REGCLS_MULTIPLEUSE, &cookie),
-            S_OK);
+  ASSERT_EQ(CoRegisterClassObject(CLSID_TestCounter, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie), S_OK);
   IUnknownPtr made;
-  ASSERT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_IUnknown,
-                             reinterpret_cast<void**>(&made)),
+  ASSERT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&made)),
             S_OK);
   EXPECT_EQ(factory->made, 1);
   EXPECT_EQ(factory->refCount(), 3u) << "mine, the registration's and the object's";
@@ -271,8 +257,7 @@ TEST_F(ServerTest, ClassesRegisteredInTheProcessComeFirstUntilRevoked) {
   EXPECT_EQ(factory->refCount(), 1u);
   EXPECT_EQ(CoRevokeClassObject(cookie), CO_E_OBJNOTREG);
   void* p = nullptr;
-  EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_IUnknown, &p),
-            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_IUnknown, &p), REGDB_E_CLASSNOTREG);
   factory->Release();
 }
 
@@ -420,8 +405,7 @@ TEST_F(ServerTest, DispatchOverTheTypeLibraryFindsAndCallsTheDescribedMethods) {
   EXPECT_EQ(d->Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
   EXPECT_EQ(player->plays, 1);
   EXPECT_EQ(d->Invoke(8, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(d->Invoke(7, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr, nullptr),
-            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(d->Invoke(7, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
   _variant_t arg(LONG(1));
   DISPPARAMS one{&arg, nullptr, 1, 0};
   EXPECT_EQ(d->Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr), DISP_E_BADPARAMCOUNT);

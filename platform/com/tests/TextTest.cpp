@@ -31,7 +31,7 @@ TEST(GuidText, RegistryFormIsBracedUpperCaseAndRoundTrips) {
 
 TEST(GuidText, MalformedTextIsRefused) {
   GUID g{};
-  for (const char* bad : {"05E7E155-F9CA-4F96-B5D1-E2263F039DE7",    // no braces
+  for (const char* bad : {"05E7E155-F9CA-4F96-B5D1-E2263F039DE7",     // no braces
                           "{05E7E155-F9CA-4F96-B5D1-E2263F039DE}",    // short
                           "{05E7E155-F9CA-4F96-B5D1-E2263F039DE7 }",  // long
                           "{05E7E155+F9CA-4F96-B5D1-E2263F039DE7}",   // separator
@@ -81,7 +81,11 @@ TEST(Bstr, LengthPrefixTerminatorAndEmbeddedZeros) {
 }
 
 TEST(Bstr, Utf8RoundTripKeepsEveryCharacterAndZeros) {
-  const std::string text = std::string("Gr\xC3\xBC\xC3\x9F" "e\0" "\xF0\x9F\x99\x82 \xE2\x82\xAC", 16);
+  const std::string text = std::string(
+      "Gr\xC3\xBC\xC3\x9F"
+      "e\0"
+      "\xF0\x9F\x99\x82 \xE2\x82\xAC",
+      16);
   BSTR b = com::allocBstr(text);
   // ü ß e NUL U+1F642 (two units) space €
   EXPECT_EQ(SysStringLen(b), 10u);
@@ -95,7 +99,9 @@ TEST(Bstr, Utf8RoundTripKeepsEveryCharacterAndZeros) {
 
 TEST(Bstr, MalformedInputBecomesReplacementCharacters) {
   // A stray continuation byte, an overlong slash, a cut sequence.
-  EXPECT_EQ(com::toUtf16("a\x80" "b\xC0\xAF" "c\xE2\x82"),
+  EXPECT_EQ(com::toUtf16("a\x80"
+                         "b\xC0\xAF"
+                         "c\xE2\x82"),
             std::u16string(u"a\uFFFDb\uFFFD\uFFFDc\uFFFD\uFFFD"));
   const OLECHAR lone[] = {u'x', 0xD800, u'y', 0xDC00};
   EXPECT_EQ(com::toUtf8(lone, 4), "x\xEF\xBF\xBDy\xEF\xBF\xBD");

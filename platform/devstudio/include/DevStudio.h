@@ -26,13 +26,12 @@ struct IApplication : IDispatch {
   virtual HRESULT get_ActiveProject(IDispatch** project) = 0;
   // Called once per connection before any command is added: the add-in's module handle, its
   // command object, the resource numbers of its medium and large toolbar bitmaps, its cookie.
-  virtual HRESULT SetAddInInfo(LONG_PTR instance, IDispatch* commandDispatch, LONG bitmapMedium,
-                               LONG bitmapLarge, LONG cookie) = 0;
+  virtual HRESULT SetAddInInfo(LONG_PTR instance, IDispatch* commandDispatch, LONG bitmapMedium, LONG bitmapLarge,
+                               LONG cookie) = 0;
   // `command` is "name\nbutton text\nstatus bar text\ntooltip"; `method` names the command
   // object's method that runs it; `bitmapOffset` is its glyph. `added` tells whether the host
   // took the command.
-  virtual HRESULT AddCommand(BSTR command, BSTR method, LONG bitmapOffset, LONG cookie,
-                             VARIANT_BOOL* added) = 0;
+  virtual HRESULT AddCommand(BSTR command, BSTR method, LONG bitmapOffset, LONG cookie, VARIANT_BOOL* added) = 0;
   // A toolbar button for an added command (by its name).
   virtual HRESULT AddCommandBarButton(LONG buttonType, BSTR commandName, LONG cookie) = 0;
   // VARIANT_FALSE makes the host's windows stop taking input, VARIANT_TRUE gives it back.

@@ -70,9 +70,7 @@ class HostObject : public com::DispatchObject<Self, Interface> {
   }
 
  protected:
-  explicit HostObject(std::shared_ptr<State> state) : state_(std::move(state)) {
-    ++state_->liveObjects;
-  }
+  explicit HostObject(std::shared_ptr<State> state) : state_(std::move(state)) { ++state_->liveObjects; }
   ~HostObject() { --state_->liveObjects; }
 
   // The length of one of the project's lists, read under the host's lock.
@@ -96,8 +94,7 @@ HRESULT hand(T* object, Interface** out) {
 
 class ConfigurationObject : public HostObject<ConfigurationObject, IConfiguration> {
  public:
-  ConfigurationObject(std::shared_ptr<State> state, size_t index)
-      : HostObject(std::move(state)), index_(index) {}
+  ConfigurationObject(std::shared_ptr<State> state, size_t index) : HostObject(std::move(state)), index_(index) {}
 
   HRESULT AddToolSettings(BSTR tool, BSTR settings, VARIANT) override {
     std::lock_guard<std::recursive_mutex> lock(state_->mutex);
@@ -140,8 +137,8 @@ class ConfigurationsObject : public HostObject<ConfigurationsObject, IConfigurat
     std::lock_guard<std::recursive_mutex> lock(state_->mutex);
     const LONG count = static_cast<LONG>(state_->project->configurations.size());
     if (n < 1 || n > count) {
-      return fail(DISP_E_BADINDEX, "There is no configuration " + std::to_string(n) +
-                                       " (the project has " + std::to_string(count) + ")");
+      return fail(DISP_E_BADINDEX, "There is no configuration " + std::to_string(n) + " (the project has " +
+                                       std::to_string(count) + ")");
     }
     return hand(new ConfigurationObject(state_, static_cast<size_t>(n - 1)), configuration);
   }
@@ -231,12 +228,10 @@ std::vector<std::string> storedButtons(REFCLSID clsid) {
 LONG storeButton(REFCLSID clsid, const std::string& command, LONG type) {
   HKEY key = nullptr;
   const std::string path = addInKey(clsid) + "\\Buttons";
-  LONG rc = RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                           nullptr, &key, nullptr);
+  LONG rc = RegCreateKeyEx(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   if (rc != ERROR_SUCCESS) return rc;
   const DWORD value = static_cast<DWORD>(type);
-  rc = RegSetValueEx(key, command.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                     sizeof value);
+  rc = RegSetValueEx(key, command.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
   RegCloseKey(key);
   return rc;
 }
@@ -253,8 +248,8 @@ class ApplicationObject : public HostObject<ApplicationObject, IApplication> {
     return hand(static_cast<IDispatch*>(new BuildProjectObject(state_)), project);
   }
 
-  HRESULT SetAddInInfo(LONG_PTR instance, IDispatch* commandDispatch, LONG bitmapMedium,
-                       LONG bitmapLarge, LONG cookie) override {
+  HRESULT SetAddInInfo(LONG_PTR instance, IDispatch* commandDispatch, LONG bitmapMedium, LONG bitmapLarge,
+                       LONG cookie) override {
     std::lock_guard<std::recursive_mutex> lock(state_->mutex);
     if (HRESULT hr = checkCookie(cookie); FAILED(hr)) return hr;
     if (commandDispatch == nullptr) return fail(E_POINTER, "SetAddInInfo needs the command object");
@@ -266,8 +261,7 @@ class ApplicationObject : public HostObject<ApplicationObject, IApplication> {
     return S_OK;
   }
 
-  HRESULT AddCommand(BSTR command, BSTR method, LONG bitmapOffset, LONG cookie,
-                     VARIANT_BOOL* added) override {
+  HRESULT AddCommand(BSTR command, BSTR method, LONG bitmapOffset, LONG cookie, VARIANT_BOOL* added) override {
     if (added == nullptr) return E_POINTER;
     *added = VARIANT_FALSE;
     std::lock_guard<std::recursive_mutex> lock(state_->mutex);
@@ -285,10 +279,8 @@ class ApplicationObject : public HostObject<ApplicationObject, IApplication> {
     std::u16string wide = com::toUtf16(methodName);
     LPOLESTR names[] = {&wide[0]};
     DISPID id = DISPID_UNKNOWN;
-    if (FAILED(state_->commandDispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT,
-                                                      &id))) {
-      state_->note("AddCommand " + name + " refused: the command object has no method " +
-                   methodName);
+    if (FAILED(state_->commandDispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
+      state_->note("AddCommand " + name + " refused: the command object has no method " + methodName);
       return S_OK;
     }
     const Command made{name, text, methodName, bitmapOffset};
@@ -300,8 +292,7 @@ class ApplicationObject : public HostObject<ApplicationObject, IApplication> {
       }
     }
     if (!replaced) state_->commands.push_back(made);
-    state_->note("AddCommand " + name + " method=" + methodName +
-                 " glyph=" + std::to_string(bitmapOffset));
+    state_->note("AddCommand " + name + " method=" + methodName + " glyph=" + std::to_string(bitmapOffset));
     *added = VARIANT_TRUE;
     return S_OK;
   }
@@ -321,8 +312,7 @@ class ApplicationObject : public HostObject<ApplicationObject, IApplication> {
     for (const std::string& b : buttons) present |= b == name;
     if (!present) {
       if (LONG rc = storeButton(state_->addInClass, name, buttonType)) {
-        return fail(HRESULT_FROM_WIN32(rc), "Cannot record the toolbar button: registry error " +
-                                                std::to_string(rc));
+        return fail(HRESULT_FROM_WIN32(rc), "Cannot record the toolbar button: registry error " + std::to_string(rc));
       }
     }
     state_->note("AddCommandBarButton " + name + " type=" + std::to_string(buttonType) +
@@ -361,8 +351,7 @@ std::vector<CLSID> classesServedBy(const std::string& library) {
   for (DWORD i = 0;; ++i) {
     char name[256];
     DWORD size = sizeof name;
-    if (RegEnumKeyEx(clsidKey, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
+    if (RegEnumKeyEx(clsidKey, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
       break;
     }
     CLSID clsid{};
@@ -372,8 +361,7 @@ std::vector<CLSID> classesServedBy(const std::string& library) {
     if (RegOpenKeyEx(clsidKey, sub.c_str(), 0, KEY_READ, &server) != ERROR_SUCCESS) continue;
     char value[PATH_MAX + 1] = {};
     DWORD valueSize = sizeof value - 1;
-    const LONG rc = RegQueryValueEx(server, nullptr, nullptr, nullptr,
-                                    reinterpret_cast<LPBYTE>(value), &valueSize);
+    const LONG rc = RegQueryValueEx(server, nullptr, nullptr, nullptr, reinterpret_cast<LPBYTE>(value), &valueSize);
     RegCloseKey(server);
     if (rc == ERROR_SUCCESS && realPath(value) == library) found.push_back(clsid);
   }
@@ -421,8 +409,7 @@ HRESULT Host::registerAddIn(const std::string& library) {
   if (path.empty()) return fail(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "Cannot find " + library);
   HMODULE module = LoadLibrary(path.c_str());
   if (module == nullptr) {
-    return fail(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
-                "Cannot load " + path + ": " + win32::lastLoadError());
+    return fail(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), "Cannot load " + path + ": " + win32::lastLoadError());
   }
   auto registerServer = reinterpret_cast<LPFNREGISTERSERVER>(GetProcAddress(module, "DllRegisterServer"));
   HRESULT hr;
@@ -445,15 +432,13 @@ HRESULT Host::loadAddIn(const std::string& library) {
   if (path.empty()) return fail(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "Cannot find " + library);
   const std::vector<CLSID> classes = classesServedBy(path);
   if (classes.empty()) {
-    return fail(REGDB_E_CLASSNOTREG, "No registered class is served by " + path +
-                                         "; register the add-in first");
+    return fail(REGDB_E_CLASSNOTREG, "No registered class is served by " + path + "; register the add-in first");
   }
   HRESULT hr = E_NOINTERFACE;
   IDSAddIn* addIn = nullptr;
   CLSID clsid = CLSID_NULL;
   for (const CLSID& c : classes) {
-    hr = CoCreateInstance(c, nullptr, CLSCTX_INPROC_SERVER, IID_IDSAddIn,
-                          reinterpret_cast<void**>(&addIn));
+    hr = CoCreateInstance(c, nullptr, CLSCTX_INPROC_SERVER, IID_IDSAddIn, reinterpret_cast<void**>(&addIn));
     if (SUCCEEDED(hr)) {
       clsid = c;
       break;
@@ -468,14 +453,12 @@ HRESULT Host::loadAddIn(const std::string& library) {
   state_->library = path;
   state_->cookie = state_->nextCookie++;
   HKEY known = nullptr;
-  const bool firstTime =
-      RegOpenKeyEx(HKEY_CURRENT_USER, addInKey(clsid).c_str(), 0, KEY_READ, &known) != ERROR_SUCCESS;
+  const bool firstTime = RegOpenKeyEx(HKEY_CURRENT_USER, addInKey(clsid).c_str(), 0, KEY_READ, &known) != ERROR_SUCCESS;
   if (known != nullptr) RegCloseKey(known);
-  state_->note("OnConnection " + com::guidToString(clsid) + " firstTime=" +
-               (firstTime ? "true" : "false") + " cookie=" + std::to_string(state_->cookie));
+  state_->note("OnConnection " + com::guidToString(clsid) + " firstTime=" + (firstTime ? "true" : "false") +
+               " cookie=" + std::to_string(state_->cookie));
   VARIANT_BOOL connected = VARIANT_FALSE;
-  hr = addIn->OnConnection(application(), firstTime ? VARIANT_TRUE : VARIANT_FALSE,
-                           state_->cookie, &connected);
+  hr = addIn->OnConnection(application(), firstTime ? VARIANT_TRUE : VARIANT_FALSE, state_->cookie, &connected);
   if (FAILED(hr) || connected == VARIANT_FALSE) {
     state_->note("Not connected (" + hex(hr) + ")");
     unloadAddIn();
@@ -483,8 +466,8 @@ HRESULT Host::loadAddIn(const std::string& library) {
   }
   state_->connected = true;
   HKEY key = nullptr;
-  if (RegCreateKeyEx(HKEY_CURRENT_USER, addInKey(clsid).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                     nullptr, &key, nullptr) == ERROR_SUCCESS) {
+  if (RegCreateKeyEx(HKEY_CURRENT_USER, addInKey(clsid).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                     nullptr) == ERROR_SUCCESS) {
     RegSetValueEx(key, "Library", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                   static_cast<DWORD>(path.size() + 1));
     RegCloseKey(key);
@@ -529,8 +512,7 @@ HRESULT Host::runCommand(const std::string& command) {
     VARIANT result;
     VariantInit(&result);
     UINT argErr = 0;
-    hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result,
-                          &info, &argErr);
+    hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, &info, &argErr);
     VariantClear(&result);
   }
   dispatch->Release();
@@ -545,8 +527,7 @@ HRESULT Host::runCommand(const std::string& command) {
     state_->note(line);
   }
   if (FAILED(hr)) {
-    fail(hr, description.empty() ? "The command " + name + " failed: " + com::errorMessage(hr)
-                                 : description);
+    fail(hr, description.empty() ? "The command " + name + " failed: " + com::errorMessage(hr) : description);
   }
   return hr;
 }
@@ -570,8 +551,7 @@ void Host::unloadAddIn() {
     state_->application = nullptr;
   }
   if (state_->liveObjects > 0) {
-    state_->note("The add-in still holds " + std::to_string(state_->liveObjects.load()) +
-                 " host object(s)");
+    state_->note("The add-in still holds " + std::to_string(state_->liveObjects.load()) + " host object(s)");
   }
   if (HMODULE module = GetModuleHandle(state_->library.c_str())) {
     if (auto canUnload = reinterpret_cast<LPFNCANUNLOADNOW>(GetProcAddress(module, "DllCanUnloadNow"))) {
@@ -585,8 +565,7 @@ const std::vector<Command>& Host::commands() const { return state_->commands; }
 
 std::vector<std::string> Host::toolbarButtons() const {
   std::lock_guard<std::recursive_mutex> lock(state_->mutex);
-  return state_->addInClass == CLSID_NULL ? std::vector<std::string>()
-                                          : storedButtons(state_->addInClass);
+  return state_->addInClass == CLSID_NULL ? std::vector<std::string>() : storedButtons(state_->addInClass);
 }
 
 bool Host::modelessEnabled() const {

@@ -26,13 +26,12 @@ const char* const kCompiler = "g++";
 
 // Libraries of the Windows platform that a project of the original platform lists and that
 // have no counterpart here.
-const char* const kSystemLibraries[] = {"kernel32", "user32",   "gdi32", "winspool", "comdlg32", "advapi32",
-                                        "shell32",  "ole32",    "oleaut32", "uuid",  "odbc32",   "odbccp32",
-                                        "comctl32", "winmm",    "ws2_32", "version"};
+const char* const kSystemLibraries[] = {"kernel32", "user32", "gdi32",    "winspool", "comdlg32", "advapi32",
+                                        "shell32",  "ole32",  "oleaut32", "uuid",     "odbc32",   "odbccp32",
+                                        "comctl32", "winmm",  "ws2_32",   "version"};
 
 bool endsWithNoCase(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         strcasecmp(text.c_str() + text.size() - suffix.size(), suffix.c_str()) == 0;
+  return text.size() >= suffix.size() && strcasecmp(text.c_str() + text.size() - suffix.size(), suffix.c_str()) == 0;
 }
 
 bool startsWithNoCase(const std::string& text, const std::string& prefix) {
@@ -361,10 +360,11 @@ bool planBuild(const Project& project, const VariableLookup& lookup, BuildPlan& 
     bool found = false;
     for (const std::string& folder : folders) found = found || isFile(folder + "/" + users.first);
     if (found) continue;
-    const std::string who = sources.size() == 1 ? sources.front() + " includes"
-                                                : sources.front() + " and " + std::to_string(sources.size() - 1) +
-                                                      " more include";
-    plan.notes.push_back(who + " \"" + users.first + "\", which is missing: it is the project's precompiled header, "
+    const std::string who = sources.size() == 1
+                                ? sources.front() + " includes"
+                                : sources.front() + " and " + std::to_string(sources.size() - 1) + " more include";
+    plan.notes.push_back(who + " \"" + users.first +
+                         "\", which is missing: it is the project's precompiled header, "
                          "which may be empty; put one beside the project file");
   }
   plan.library = options.library;

@@ -31,28 +31,31 @@ class DsHostTest : public ::testing::Test {
 };
 
 TEST_F(DsHostTest, RunsTheAddInsCommandAndSavesTheProject) {
-  const auto r = dshost({"--project", projectFile, "--addin", KAVRIN_TEST_ADDIN, "--register",
-                         "--run", "TestCmd", "--print"});
+  const auto r =
+      dshost({"--project", projectFile, "--addin", KAVRIN_TEST_ADDIN, "--register", "--run", "TestCmd", "--print"});
   ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
   const std::string d = dir->path() + "/";
   const std::string expectedFile =
       "# dshost project file\n"
-      "file " + d + "a_b_CJNIProxy.h\n"
-      "file " + d + "a_b_CJNIProxy.cpp\n"
+      "file " +
+      d +
+      "a_b_CJNIProxy.h\n"
+      "file " +
+      d +
+      "a_b_CJNIProxy.cpp\n"
       "configuration App - Win32 Debug\n"
       "setting cl.exe /W3\n"
-      "setting cl.exe " TEST_ADDIN_SETTING_CL "\n"
+      "setting cl.exe " TEST_ADDIN_SETTING_CL
+      "\n"
       "setting link.exe " TEST_ADDIN_SETTING_LINK "\n";
   EXPECT_EQ(platform_test::readText(projectFile), expectedFile);
 
   const std::string& out = r.out;
-  for (const char* line : {"DllRegisterServer 0x00000000\n", "firstTime=true cookie=1\n",
-                           "AddCommand TestCmd method=AddOutputs glyph=0\n",
-                           "AddCommandBarButton TestCmd type=1\n", "EnableModeless false\n",
-                           "EnableModeless true\n", "Run TestCmd (AddOutputs) 0x00000000\n",
-                           "OnDisconnection\n", "DllCanUnloadNow 0x00000000\n",
-                           "command TestCmd AddOutputs\n", "command FailCmd FailHere\n",
-                           "button TestCmd\n"}) {
+  for (const char* line :
+       {"DllRegisterServer 0x00000000\n", "firstTime=true cookie=1\n", "AddCommand TestCmd method=AddOutputs glyph=0\n",
+        "AddCommandBarButton TestCmd type=1\n", "EnableModeless false\n", "EnableModeless true\n",
+        "Run TestCmd (AddOutputs) 0x00000000\n", "OnDisconnection\n", "DllCanUnloadNow 0x00000000\n",
+        "command TestCmd AddOutputs\n", "command FailCmd FailHere\n", "button TestCmd\n"}) {
     EXPECT_NE(out.find(line), std::string::npos) << line << "\n--- in ---\n" << out;
   }
   EXPECT_NE(out.find(expectedFile), std::string::npos) << "--print shows the project";
@@ -103,8 +106,8 @@ TEST_F(DsHostTest, ASecondSessionOnAnOpenProjectIsRefusedUntilTheFirstIsGone) {
   std::unique_ptr<Child> first;
   {
     platform_test::ScopedEnv held("KAVRIN_TEST_ADDIN_HOLD", hold.c_str());
-    first = std::make_unique<Child>(
-        std::vector<std::string>{KAVRIN_DSHOST, "--project", projectFile, "--addin", KAVRIN_TEST_ADDIN, "--run", "TestCmd"});
+    first = std::make_unique<Child>(std::vector<std::string>{KAVRIN_DSHOST, "--project", projectFile, "--addin",
+                                                             KAVRIN_TEST_ADDIN, "--run", "TestCmd"});
   }
   // The pipe opens for writing once the first session, inside its command, opened it for reading.
   int end = -1;
@@ -141,16 +144,14 @@ TEST_F(DsHostTest, FailuresGiveTheirExitStatusAndReason) {
   platform_test::writeText(dir->file("bad.dsp"), "setting cl.exe /W3\n");
   const auto badProject = dshost({"--project", dir->file("bad.dsp"), "--addin", KAVRIN_TEST_ADDIN});
   EXPECT_EQ(badProject.exitCode, 2);
-  EXPECT_NE(badProject.err.find("bad.dsp:1: a setting before any configuration"), std::string::npos)
-      << badProject.err;
+  EXPECT_NE(badProject.err.find("bad.dsp:1: a setting before any configuration"), std::string::npos) << badProject.err;
 
   const auto unregistered = dshost({"--project", projectFile, "--addin", KAVRIN_TEST_ADDIN});
   EXPECT_EQ(unregistered.exitCode, 3);
-  EXPECT_NE(unregistered.err.find("register the add-in first"), std::string::npos)
-      << unregistered.err;
+  EXPECT_NE(unregistered.err.find("register the add-in first"), std::string::npos) << unregistered.err;
 
-  const auto failing = dshost({"--project", projectFile, "--addin", KAVRIN_TEST_ADDIN,
-                               "--register", "--run", "FailCmd", "--run", "TestCmd"});
+  const auto failing = dshost(
+      {"--project", projectFile, "--addin", KAVRIN_TEST_ADDIN, "--register", "--run", "FailCmd", "--run", "TestCmd"});
   EXPECT_EQ(failing.exitCode, 4);
   EXPECT_NE(failing.err.find(TEST_ADDIN_FAILURE), std::string::npos) << failing.err;
   EXPECT_EQ(failing.out.find("Run TestCmd"), std::string::npos) << "commands stop at a failure";

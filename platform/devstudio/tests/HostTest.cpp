@@ -64,8 +64,7 @@ TEST_F(HostTest, ConnectsTheAddInAndRecordsItsCommandsAndButton) {
   ASSERT_TRUE(host->connected());
   const auto j = host->journal();
   EXPECT_TRUE(contains(j, "DllRegisterServer 0x00000000"));
-  EXPECT_TRUE(contains(j, "OnConnection " + com::guidToString(CLSID_TestAddIn) +
-                              " firstTime=true cookie=1"));
+  EXPECT_TRUE(contains(j, "OnConnection " + com::guidToString(CLSID_TestAddIn) + " firstTime=true cookie=1"));
   EXPECT_TRUE(contains(j, "SetAddInInfo module=set bitmaps=128,129"));
   EXPECT_TRUE(contains(j, "AddCommand TestCmd method=AddOutputs glyph=0"));
   EXPECT_TRUE(contains(j, "AddCommand Missing refused: the command object has no method NoSuchMethod"));
@@ -89,8 +88,7 @@ TEST_F(HostTest, CommandAddsFilesAndToolSettingsToEveryConfiguration) {
   const size_t off = indexOf(j, "EnableModeless false");
   const size_t on = indexOf(j, "EnableModeless true");
   const size_t file = indexOf(j, "AddFile " + d + "a_b_CJNIProxy.h");
-  const size_t setting =
-      indexOf(j, "AddToolSettings \"App - Win32 Release\" link.exe " TEST_ADDIN_SETTING_LINK);
+  const size_t setting = indexOf(j, "AddToolSettings \"App - Win32 Release\" link.exe " TEST_ADDIN_SETTING_LINK);
   ASSERT_LT(on, j.size());
   EXPECT_LT(off, file);
   EXPECT_LT(file, setting);
@@ -125,8 +123,7 @@ TEST_F(HostTest, LaterConnectionsAreNotTheFirstAndAddNoSecondButton) {
   Host second(project);
   ASSERT_EQ(second.loadAddIn(KAVRIN_TEST_ADDIN), S_OK) << "registered by the first host";
   const auto j = second.journal();
-  EXPECT_TRUE(contains(j, "OnConnection " + com::guidToString(CLSID_TestAddIn) +
-                              " firstTime=false cookie=1"));
+  EXPECT_TRUE(contains(j, "OnConnection " + com::guidToString(CLSID_TestAddIn) + " firstTime=false cookie=1"));
   EXPECT_TRUE(contains(j, "AddCommand TestCmd method=AddOutputs glyph=0"));
   for (const std::string& line : j) EXPECT_EQ(line.find("AddCommandBarButton"), std::string::npos) << line;
   EXPECT_EQ(second.toolbarButtons(), std::vector<std::string>{"TestCmd"}) << "the button stays";
@@ -161,8 +158,8 @@ TEST_F(HostTest, DecliningOrUnregisteredAddInsAreNotConnected) {
   EXPECT_FALSE(host.connected());
   EXPECT_TRUE(host.commands().empty());
   EXPECT_EQ(host.loadAddIn(KAVRIN_TEST_ADDIN), S_OK);
-  EXPECT_TRUE(contains(host.journal(), "OnConnection " + com::guidToString(CLSID_TestAddIn) +
-                                           " firstTime=true cookie=2"))
+  EXPECT_TRUE(
+      contains(host.journal(), "OnConnection " + com::guidToString(CLSID_TestAddIn) + " firstTime=true cookie=2"))
       << "a declined connection does not count as the first";
   EXPECT_EQ(host.registerAddIn(dir->file("nothing.so")), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
@@ -171,8 +168,7 @@ TEST_F(HostTest, HostObjectsCheckWhatTheyAreGiven) {
   Host host(project);
   IApplication* app = host.application();
   VARIANT_BOOL added = VARIANT_TRUE;
-  EXPECT_EQ(app->AddCommand(_bstr_t("X"), _bstr_t("Y"), 0, 7, &added), E_INVALIDARG)
-      << "no add-in has cookie 7";
+  EXPECT_EQ(app->AddCommand(_bstr_t("X"), _bstr_t("Y"), 0, 7, &added), E_INVALIDARG) << "no add-in has cookie 7";
   EXPECT_EQ(added, VARIANT_FALSE);
 
   IDispatchPtr active;

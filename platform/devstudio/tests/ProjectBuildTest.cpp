@@ -31,23 +31,24 @@ Project load(const platform_test::TempDir& dir, const std::string& text) {
 
 TEST(ProjectBuild, FilesAndTheFirstConfigurationsSettingsGiveTheCommands) {
   platform_test::TempDir dir;
-  const Project project = load(dir,
-                               "file " + dir.path() + "/main.cpp\n"
-                               "file gen\\Proxy.h\n"
-                               "file gen\\Proxy.CPP\n"
-                               "file /elsewhere/main.cpp\n"
-                               "configuration App - Win32 Debug\n"
-                               "setting cl.exe /I\"$(KAVRINVC6)\\include\" /I \"$(JAVA_HOME)/include\" /W3 /D \"WIN32\"\n"
-                               "setting cl.exe -DLEVEL=2\n"
-                               "setting link.exe /libpath:\"$(KAVRINVC6)\\lib\\\" KAVRINLIB.lib kernel32.lib\n"
-                               "setting link.exe /out:App.exe\n"
-                               "setting midl.exe /Oicf\n"
-                               "configuration App - Win32 Release\n"
-                               "setting cl.exe /D NDEBUG\n");
+  const Project project =
+      load(dir, "file " + dir.path() +
+                    "/main.cpp\n"
+                    "file gen\\Proxy.h\n"
+                    "file gen\\Proxy.CPP\n"
+                    "file /elsewhere/main.cpp\n"
+                    "configuration App - Win32 Debug\n"
+                    "setting cl.exe /I\"$(KAVRINVC6)\\include\" /I \"$(JAVA_HOME)/include\" /W3 /D \"WIN32\"\n"
+                    "setting cl.exe -DLEVEL=2\n"
+                    "setting link.exe /libpath:\"$(KAVRINVC6)\\lib\\\" KAVRINLIB.lib kernel32.lib\n"
+                    "setting link.exe /out:App.exe\n"
+                    "setting midl.exe /Oicf\n"
+                    "configuration App - Win32 Release\n"
+                    "setting cl.exe /D NDEBUG\n");
   BuildPlan plan;
   std::string error;
-  ASSERT_TRUE(devstudio::planBuild(project, variables({{"KAVRINVC6", "/opt/kav rin"}, {"JAVA_HOME", "C:\\jdk"}}),
-                                   plan, error))
+  ASSERT_TRUE(
+      devstudio::planBuild(project, variables({{"KAVRINVC6", "/opt/kav rin"}, {"JAVA_HOME", "C:\\jdk"}}), plan, error))
       << error;
   const std::string d = dir.path();
   EXPECT_EQ(plan.directory, d);
@@ -66,18 +67,20 @@ TEST(ProjectBuild, FilesAndTheFirstConfigurationsSettingsGiveTheCommands) {
   EXPECT_EQ(plan.link, (std::vector<std::string>{"g++", "-o", plan.linkedAs, objects[0], objects[1], objects[2],
                                                  "-L/opt/kav rin/lib", "-Wl,-rpath,/opt/kav rin/lib", "-lKAVRINLIB"}));
   EXPECT_EQ(plan.notes, (std::vector<std::string>{"cl.exe option /W3 has no counterpart here: left out",
-                                                   "kernel32.lib is a library of the Windows platform: left out",
-                                                   "link.exe option /out:App.exe has no counterpart here: left out",
-                                                   "the settings of midl.exe are left out"}));
+                                                  "kernel32.lib is a library of the Windows platform: left out",
+                                                  "link.exe option /out:App.exe has no counterpart here: left out",
+                                                  "the settings of midl.exe are left out"}));
 }
 
 TEST(ProjectBuild, AMissingPrecompiledHeaderThatSourcesIncludeIsNoted) {
   platform_test::TempDir dir;
   platform_test::writeText(dir.file("main.cpp"), "int main() { return 0; }\n");
-  platform_test::writeText(dir.file("AJNIProxy.cpp"), "/* banner */\n#include \"stdafx.h\"\n#include \"defproxies.h\"\n");
+  platform_test::writeText(dir.file("AJNIProxy.cpp"),
+                           "/* banner */\n#include \"stdafx.h\"\n#include \"defproxies.h\"\n");
   platform_test::writeText(dir.file("BJNIProxy.cpp"), "  #include \"stdafx.h\"\n");
-  const Project project = load(dir, "file main.cpp\nfile AJNIProxy.cpp\nfile BJNIProxy.cpp\nconfiguration A\n"
-                                    "setting cl.exe /I inc\n");
+  const Project project = load(dir,
+                               "file main.cpp\nfile AJNIProxy.cpp\nfile BJNIProxy.cpp\nconfiguration A\n"
+                               "setting cl.exe /I inc\n");
   const std::string note =
       "AJNIProxy.cpp and 1 more include \"stdafx.h\", which is missing: it is the project's precompiled header, "
       "which may be empty; put one beside the project file";

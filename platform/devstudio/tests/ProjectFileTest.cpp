@@ -26,10 +26,8 @@ TEST(ProjectFile, ReadsEntriesAndWritesThemBack) {
   EXPECT_EQ(p.files, std::vector<std::string>{"/src/a.cpp"});
   ASSERT_EQ(p.configurations.size(), 2u);
   EXPECT_EQ(p.configurations[0].name, "App - Win32 Debug");
-  EXPECT_EQ(p.configurations[0].settingsOf("cl.exe"),
-            std::vector<std::string>{"/I\"$(JAVA_HOME)\\include\" /W3"});
-  EXPECT_EQ(p.configurations[0].settingsOf("link.exe"),
-            std::vector<std::string>{"/libpath:\"x\\\""});
+  EXPECT_EQ(p.configurations[0].settingsOf("cl.exe"), std::vector<std::string>{"/I\"$(JAVA_HOME)\\include\" /W3"});
+  EXPECT_EQ(p.configurations[0].settingsOf("link.exe"), std::vector<std::string>{"/libpath:\"x\\\""});
   EXPECT_TRUE(p.configurations[1].tools.empty());
 
   EXPECT_TRUE(p.addFile("/src/b.h"));
@@ -43,8 +41,7 @@ TEST(ProjectFile, ReadsEntriesAndWritesThemBack) {
   EXPECT_EQ(again.text(), p.text());
   EXPECT_EQ(again.files, (std::vector<std::string>{"/src/a.cpp", "/src/b.h"}));
   EXPECT_EQ(again.configurations[1].settingsOf("cl.exe"), std::vector<std::string>{"/I x"});
-  EXPECT_EQ(platform_test::readText(path).find("fullname"), std::string::npos)
-      << "a default full name is not written";
+  EXPECT_EQ(platform_test::readText(path).find("fullname"), std::string::npos) << "a default full name is not written";
 }
 
 TEST(ProjectFile, AnExplicitFullNameIsKept) {

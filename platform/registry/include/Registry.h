@@ -21,30 +21,30 @@ typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
 typedef DWORD REGSAM;
 
-#define HKEY_CLASSES_ROOT  (reinterpret_cast<HKEY>(static_cast<intptr_t>(0x80000000u)))
-#define HKEY_CURRENT_USER  (reinterpret_cast<HKEY>(static_cast<intptr_t>(0x80000001u)))
+#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<intptr_t>(0x80000000u)))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<intptr_t>(0x80000001u)))
 #define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<intptr_t>(0x80000002u)))
 
 // Access rights
-#define KEY_QUERY_VALUE        0x0001u
-#define KEY_SET_VALUE          0x0002u
-#define KEY_CREATE_SUB_KEY     0x0004u
+#define KEY_QUERY_VALUE 0x0001u
+#define KEY_SET_VALUE 0x0002u
+#define KEY_CREATE_SUB_KEY 0x0004u
 #define KEY_ENUMERATE_SUB_KEYS 0x0008u
-#define KEY_NOTIFY             0x0010u
-#define KEY_CREATE_LINK        0x0020u
-#define KEY_READ               0x20019u
-#define KEY_WRITE              0x20006u
-#define KEY_ALL_ACCESS         0xF003Fu
+#define KEY_NOTIFY 0x0010u
+#define KEY_CREATE_LINK 0x0020u
+#define KEY_READ 0x20019u
+#define KEY_WRITE 0x20006u
+#define KEY_ALL_ACCESS 0xF003Fu
 
 // Value types
-#define REG_NONE   0u
-#define REG_SZ     1u
+#define REG_NONE 0u
+#define REG_SZ 1u
 #define REG_EXPAND_SZ 2u
 #define REG_BINARY 3u
-#define REG_DWORD  4u
+#define REG_DWORD 4u
 
 #define REG_OPTION_NON_VOLATILE 0u
-#define REG_CREATED_NEW_KEY     1u
+#define REG_CREATED_NEW_KEY 1u
 #define REG_OPENED_EXISTING_KEY 2u
 
 struct FILETIME {
@@ -53,20 +53,18 @@ struct FILETIME {
 };
 
 LONG RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
-LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
-                    REGSAM access, void* security, PHKEY result, LPDWORD disposition);
+LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                    void* security, PHKEY result, LPDWORD disposition);
 // REG_SZ data is returned with its terminator. With `data` null only the size is given;
 // a buffer too small gives ERROR_MORE_DATA and the needed size in *dataSize.
-LONG RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                     LPDWORD dataSize);
-LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                   DWORD dataSize);
+LONG RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LONG RegDeleteValue(HKEY key, LPCSTR valueName);
 // `nameSize` is in characters, the terminator included on input, excluded on output.
-LONG RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
-                  LPSTR keyClass, LPDWORD classSize, FILETIME* lastWrite);
-LONG RegEnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
-                  LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR keyClass,
+                  LPDWORD classSize, FILETIME* lastWrite);
+LONG RegEnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                  LPDWORD dataSize);
 // Refuses a key that has subkeys (ERROR_ACCESS_DENIED).
 LONG RegDeleteKey(HKEY key, LPCSTR subKey);
 // Deletes a key with all its subkeys and values.

@@ -85,8 +85,7 @@ bool readHexList(const std::string& text, std::string& bytes, std::string& error
   size_t pos = 0;
   while (true) {
     const size_t comma = list.find(',', pos);
-    const std::string item = trim(list.substr(pos, comma == std::string::npos ? std::string::npos
-                                                                             : comma - pos));
+    const std::string item = trim(list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
     if (item.size() != 2 || hexDigit(item[0]) < 0 || hexDigit(item[1]) < 0) {
       error = "bad byte \"" + item + "\" in hex data";
       return false;
@@ -211,9 +210,7 @@ void formatSection(const Key& key, const std::string& fullPath, bool isRoot, std
 
 }  // namespace
 
-const char* rootName(int root) {
-  return root >= 0 && root < kRootCount ? kRoots[root].longName : "";
-}
+const char* rootName(int root) { return root >= 0 && root < kRootCount ? kRoots[root].longName : ""; }
 
 int rootFromName(const std::string& name) {
   const std::string folded = fold(name);
@@ -232,9 +229,12 @@ int rootFromHandle(HKEY key) {
 
 HKEY rootHandle(int root) {
   switch (root) {
-    case kClassesRoot: return HKEY_CLASSES_ROOT;
-    case kCurrentUser: return HKEY_CURRENT_USER;
-    default: return HKEY_LOCAL_MACHINE;
+    case kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case kCurrentUser:
+      return HKEY_CURRENT_USER;
+    default:
+      return HKEY_LOCAL_MACHINE;
   }
 }
 
@@ -261,9 +261,7 @@ Key& Key::ensureChild(const std::string& childName, bool* created) {
   return *slot;
 }
 
-bool Key::removeChild(const std::string& childName) {
-  return children.erase(fold(childName)) > 0;
-}
+bool Key::removeChild(const std::string& childName) { return children.erase(fold(childName)) > 0; }
 
 const Value* Key::findValue(const std::string& valueName) const {
   const std::string folded = fold(valueName);
@@ -351,8 +349,9 @@ bool parseFullKeyPath(const std::string& text, int& root, std::vector<std::strin
   root = rootFromName(text.substr(0, sep));
   if (root < 0) {
     if (problem != nullptr) {
-      *problem = "it must start with a root key: HKLM, HKCU, HKCR or HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
-                 "HKEY_CLASSES_ROOT";
+      *problem =
+          "it must start with a root key: HKLM, HKCU, HKCR or HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, "
+          "HKEY_CLASSES_ROOT";
     }
     return false;
   }
@@ -412,8 +411,7 @@ bool parseRegText(const std::string& input, std::vector<RegOp>& ops, std::string
     const int lineNo = static_cast<int>(i + 1);
     std::string line = trim(lines[i]);
     // Hex data may go on over several lines, each but the last ending in '\'.
-    while (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos &&
-           i + 1 < lines.size()) {
+    while (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos && i + 1 < lines.size()) {
       line.pop_back();
       line += trim(lines[++i]);
     }

@@ -125,9 +125,7 @@ LONG injectedError(int root, const std::vector<std::string>& path, bool subtree)
   return ERROR_SUCCESS;
 }
 
-bool adminDenied(int root, REGSAM access) {
-  return root == kLocalMachine && (access & kWriteRights) != 0 && noAdmin();
-}
+bool adminDenied(int root, REGSAM access) { return root == kLocalMachine && (access & kWriteRights) != 0 && noAdmin(); }
 
 HKEY newHandle(int root, const std::vector<std::string>& path, REGSAM access) {
   auto* handle = new KeyHandle{root, path, access};
@@ -459,15 +457,14 @@ LONG RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
   Store store;
   if (LONG rc = store.open(false)) return rc;
   if (store.tree.find(base.root, path) == nullptr) {
-    return store.tree.find(base.root, base.path) == nullptr ? ERROR_KEY_DELETED
-                                                            : ERROR_FILE_NOT_FOUND;
+    return store.tree.find(base.root, base.path) == nullptr ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
   }
   *result = newHandle(base.root, storedNames(store.tree, base.root, path), access);
   return ERROR_SUCCESS;
 }
 
-LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access, void*,
-                    PHKEY result, LPDWORD disposition) {
+LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access, void*, PHKEY result,
+                    LPDWORD disposition) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
   SubKey sub;
   if (LONG rc = subKeyToOpen(key, subKey, access, result, sub)) return rc;
@@ -501,8 +498,7 @@ LONG RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access,
   return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data,
-                     LPDWORD dataSize) {
+LONG RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
   Store store;
   Key* k;
@@ -512,8 +508,7 @@ LONG RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE d
   return copyData(*v, type, data, dataSize);
 }
 
-LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data,
-                   DWORD dataSize) {
+LONG RegSetValueEx(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
   KeyRef ref;
   if (LONG rc = keyWithRights(key, KEY_SET_VALUE, ref)) return rc;
@@ -544,8 +539,8 @@ LONG RegDeleteValue(HKEY key, LPCSTR valueName) {
   return store.save();
 }
 
-LONG RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR keyClass,
-                  LPDWORD classSize, FILETIME* lastWrite) {
+LONG RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR keyClass, LPDWORD classSize,
+                  FILETIME* lastWrite) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
   Store store;
   Key* k;
@@ -560,8 +555,8 @@ LONG RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, 
   return ERROR_SUCCESS;
 }
 
-LONG RegEnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPDWORD type,
-                  LPBYTE data, LPDWORD dataSize) {
+LONG RegEnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPDWORD type, LPBYTE data,
+                  LPDWORD dataSize) {
   std::lock_guard<std::recursive_mutex> lock(gMutex);
   Store store;
   Key* k;

@@ -43,8 +43,7 @@ TEST_F(RegTool, ImportThenExportGivesTheSameText) {
   EXPECT_EQ(readText(path("out.reg")), text);
 
   // Export of a part holds only that part.
-  r = reg({"export", "HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment",
-           path("jre.reg")});
+  r = reg({"export", "HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment", path("jre.reg")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(readText(path("jre.reg")),
             "Windows Registry Editor Version 5.00\n\n"
@@ -86,12 +85,8 @@ TEST_F(RegTool, BadImportChangesNothing) {
 
 TEST_F(RegTool, AddQueryAndDelete) {
   ASSERT_EQ(reg({"add", "HKLM\\SOFTWARE\\Test", "/ve", "/d", "root value", "/f"}).exitCode, 0);
-  ASSERT_EQ(reg({"add", "HKLM\\SOFTWARE\\Test", "/v", "Count", "/t", "REG_DWORD", "/d", "42"})
-                .exitCode,
-            0);
-  ASSERT_EQ(reg({"add", "HKLM\\SOFTWARE\\Test", "/v", "Hex", "/t", "reg_dword", "/d", "0x10"})
-                .exitCode,
-            0);
+  ASSERT_EQ(reg({"add", "HKLM\\SOFTWARE\\Test", "/v", "Count", "/t", "REG_DWORD", "/d", "42"}).exitCode, 0);
+  ASSERT_EQ(reg({"add", "HKLM\\SOFTWARE\\Test", "/v", "Hex", "/t", "reg_dword", "/d", "0x10"}).exitCode, 0);
   ASSERT_EQ(reg({"add", "HKLM\\SOFTWARE\\Test\\Sub B"}).exitCode, 0);
   ASSERT_EQ(reg({"add", "HKLM\\SOFTWARE\\Test\\sub a", "-v", "x", "-d", "y"}).exitCode, 0);
 
@@ -112,8 +107,7 @@ TEST_F(RegTool, AddQueryAndDelete) {
 
   r = reg({"query", "HKLM\\SOFTWARE\\Test", "/s"});
   ASSERT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Test\\sub a\n    x    REG_SZ    y\n"),
-            std::string::npos)
+  EXPECT_NE(r.out.find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Test\\sub a\n    x    REG_SZ    y\n"), std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("End of search: 7 match(es) found."), std::string::npos) << r.out;
 

@@ -22,8 +22,8 @@ TEST_F(RegisterJdk, RecordsRuntimeAndDevelopmentKit) {
   RunResult r = script({jdk});
   ASSERT_EQ(r.exitCode, 0) << r.err;
 
-  for (const char* vendorKey : {"SOFTWARE\\JavaSoft\\Java Runtime Environment",
-                                "SOFTWARE\\JavaSoft\\Java Development Kit"}) {
+  for (const char* vendorKey :
+       {"SOFTWARE\\JavaSoft\\Java Runtime Environment", "SOFTWARE\\JavaSoft\\Java Development Kit"}) {
     SCOPED_TRACE(vendorKey);
     KeyHolder key;
     ASSERT_EQ(open(HKEY_LOCAL_MACHINE, vendorKey, key), ERROR_SUCCESS);
@@ -39,8 +39,7 @@ TEST_F(RegisterJdk, RecordsRuntimeAndDevelopmentKit) {
     }
   }
   KeyHolder runtime;
-  ASSERT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", runtime),
-            ERROR_SUCCESS);
+  ASSERT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", runtime), ERROR_SUCCESS);
   const std::string lib = getString(runtime.get(), "RuntimeLib");
   EXPECT_EQ(lib, jdk + "/lib/server/libjvm.so");
   EXPECT_TRUE(win32::fileExists(lib));
@@ -64,9 +63,8 @@ TEST_F(RegisterJdk, RefusesWhatIsNotAJdkAndRegistersOtherVersionsAsTheirOwn) {
   const auto fakeJdk = [this](const std::string& name, const std::string& version) {
     const std::string fake = path(name);
     EXPECT_EQ(system(("mkdir -p '" + fake + "/bin' '" + fake + "/lib/server' && touch '" + fake +
-                      "/lib/server/libjvm.so' && printf '#!/bin/sh\\n' > '" + fake +
-                      "/bin/java' && chmod +x '" + fake + "/bin/java' && echo 'JAVA_VERSION=\"" + version +
-                      "\"' > '" + fake + "/release'")
+                      "/lib/server/libjvm.so' && printf '#!/bin/sh\\n' > '" + fake + "/bin/java' && chmod +x '" + fake +
+                      "/bin/java' && echo 'JAVA_VERSION=\"" + version + "\"' > '" + fake + "/release'")
                          .c_str()),
               0);
     return fake;
@@ -83,8 +81,8 @@ TEST_F(RegisterJdk, RefusesWhatIsNotAJdkAndRegistersOtherVersionsAsTheirOwn) {
     KeyHolder key;
     ASSERT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment", key), ERROR_SUCCESS);
     EXPECT_EQ(getString(key.get(), "CurrentVersion"), "1.8");
-    for (const auto& [version, home] : {std::pair<std::string, std::string>{"11", jdk11}, {"11.0.2", jdk11},
-                                        {"1.8", jdk8}, {"1.8.0_402", jdk8}}) {
+    for (const auto& [version, home] :
+         {std::pair<std::string, std::string>{"11", jdk11}, {"11.0.2", jdk11}, {"1.8", jdk8}, {"1.8.0_402", jdk8}}) {
       KeyHolder held;
       ASSERT_EQ(open(key.get(), version.c_str(), held), ERROR_SUCCESS) << version;
       EXPECT_EQ(getString(held.get(), "JavaHome"), home);

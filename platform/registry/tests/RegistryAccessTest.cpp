@@ -29,8 +29,7 @@ TEST_F(Access, KeyOpenedForReadingRefusesWrites) {
   EXPECT_EQ(getString(setOnly.get(), "v"), "<error " + std::to_string(ERROR_ACCESS_DENIED) + ">");
   char name[64];
   DWORD size = sizeof name;
-  EXPECT_EQ(RegEnumKeyEx(setOnly.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr),
-            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegEnumKeyEx(setOnly.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
   KeyHolder creator;
   ASSERT_EQ(open(HKEY_CURRENT_USER, "Environment", creator, KEY_CREATE_SUB_KEY), ERROR_SUCCESS);
   EXPECT_EQ(create(creator.get(), "Made", child), ERROR_SUCCESS);
@@ -48,8 +47,7 @@ TEST_F(Access, NoAdminModeRefusesWritesToLocalMachineOnly) {
   registry::setNoAdminMode(true);
   KeyHolder key;
   EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft", key, KEY_ALL_ACCESS), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUENMAR", key, KEY_ALL_ACCESS),
-            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUENMAR", key, KEY_ALL_ACCESS), ERROR_ACCESS_DENIED);
   EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUENMAR", key, KEY_READ), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegDeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(setString(HKEY_LOCAL_MACHINE, "root", "x"), ERROR_ACCESS_DENIED);
@@ -73,16 +71,13 @@ TEST_F(Access, NoAdminModeRefusesWritesToLocalMachineOnly) {
 
 TEST_F(Access, InjectedFailureHitsTheKeyAndWhatIsBelowIt) {
   KeyHolder key;
-  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key),
-            ERROR_SUCCESS);
+  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key), ERROR_SUCCESS);
   key.reset();
   registry::injectFailure("HKEY_LOCAL_MACHINE\\SOFTWARE\\javasoft", ERROR_BADDB);
   EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft", key), ERROR_BADDB);
-  EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key),
-            ERROR_BADDB);
+  EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key), ERROR_BADDB);
   EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\New", key), ERROR_BADDB);
-  EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17"),
-            ERROR_BADDB);
+  EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17"), ERROR_BADDB);
   // Deleting what holds the key deletes it too.
   EXPECT_EQ(RegDeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE"), ERROR_BADDB);
   // Keys above it and beside it are untouched; so is the same path under another root.
@@ -93,12 +88,10 @@ TEST_F(Access, InjectedFailureHitsTheKeyAndWhatIsBelowIt) {
   EXPECT_EQ(create(HKEY_CURRENT_USER, "SOFTWARE\\JavaSoft", other), ERROR_SUCCESS);
 
   registry::injectFailure("HKLM\\SOFTWARE\\IBM", ERROR_ACCESS_DENIED);  // short root name
-  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\IBM\\Java2 Runtime Environment", other),
-            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\IBM\\Java2 Runtime Environment", other), ERROR_ACCESS_DENIED);
 
   registry::clearInjectedFailures();
-  EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key),
-            ERROR_SUCCESS);
+  EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key), ERROR_SUCCESS);
 
   // The same for child processes, through the environment.
   setenv("KAVRIN_REGISTRY_FAIL", "HKCU\\SOFTWARE=2;HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft=5", 1);
@@ -112,8 +105,7 @@ TEST_F(Access, OpenKeysAreCounted) {
   const int start = registry::openKeyCount();
   HKEY a = nullptr;
   HKEY b = nullptr;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Count", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &a,
-                           nullptr),
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Count", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &a, nullptr),
             ERROR_SUCCESS);
   ASSERT_EQ(RegOpenKeyEx(a, nullptr, 0, KEY_READ, &b), ERROR_SUCCESS);  // a second handle
   EXPECT_EQ(registry::openKeyCount(), start + 2);

@@ -17,8 +17,7 @@ using RegistryFile = RegistryTest;
 TEST_F(RegistryFile, WritesTheRegFormat) {
   {
     KeyHolder jre;
-    ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment", jre),
-              ERROR_SUCCESS);
+    ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment", jre), ERROR_SUCCESS);
     ASSERT_EQ(setString(jre.get(), "CurrentVersion", "17"), ERROR_SUCCESS);
     KeyHolder env;
     ASSERT_EQ(create(HKEY_CURRENT_USER, "Environment", env), ERROR_SUCCESS);
@@ -54,8 +53,7 @@ TEST_F(RegistryFile, ReadsWhatOthersWroteAndFollowsTheVariable) {
             "  03\r\n" +
                 std::string(cut, sizeof cut - 1));
   KeyHolder key;
-  ASSERT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\IBM\\Java2 Runtime Environment\\1.4", key),
-            ERROR_SUCCESS);
+  ASSERT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\IBM\\Java2 Runtime Environment\\1.4", key), ERROR_SUCCESS);
   EXPECT_EQ(getString(key.get(), "JavaHome"), "/opt/ibm");
   DWORD size = 0;
   ASSERT_EQ(RegQueryValueEx(key.get(), "Bytes", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
@@ -81,8 +79,7 @@ TEST_F(RegistryFile, DefaultLivesInTheUsersConfigurationFolder) {
     // The folder is made at the first change.
     KeyHolder key;
     ASSERT_EQ(create(HKEY_CURRENT_USER, "Environment", key), ERROR_SUCCESS);
-    EXPECT_NE(readText(path("config/kavrin/registry.reg")).find("[HKEY_CURRENT_USER\\Environment]"),
-              std::string::npos);
+    EXPECT_NE(readText(path("config/kavrin/registry.reg")).find("[HKEY_CURRENT_USER\\Environment]"), std::string::npos);
   }
   platform_test::ScopedEnv config("XDG_CONFIG_HOME", nullptr);
   platform_test::ScopedEnv home("HOME", path("home").c_str());
@@ -114,7 +111,9 @@ TEST_F(RegistryFile, MalformedFileIsReportedAndNeverWrittenOver) {
       {kKeyA + "\"v\"=hex:1,zz\n", "hex data", 4},
       {kKeyA + "\"v\"=\"C:\\temp\"\n", "unknown escape", 4},
       {kKeyA + "garbage\n", "unrecognised line", 4},
-      {"\xFF\xFE" "W\0", "UTF-16", 1},
+      {"\xFF\xFE"
+       "W\0",
+       "UTF-16", 1},
   };
   for (const Malformed& c : cases) {
     SCOPED_TRACE(c.text);
@@ -189,13 +188,12 @@ namespace {
 bool addValues(const std::string& prefix, int count) {
   for (int i = 0; i < count; ++i) {
     HKEY key = nullptr;
-    if (RegCreateKeyEx(HKEY_CURRENT_USER, "Shared", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                       nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyEx(HKEY_CURRENT_USER, "Shared", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
       return false;
     }
     const std::string name = prefix + std::to_string(i);
-    const LONG rc = RegSetValueEx(key, name.c_str(), 0, REG_SZ,
-                                  reinterpret_cast<const BYTE*>(name.c_str()),
+    const LONG rc = RegSetValueEx(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
                                   static_cast<DWORD>(name.size() + 1));
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) return false;

@@ -6,13 +6,13 @@ using Keys = RegistryTest;
 TEST_F(Keys, CreateMakesMissingParentsAndTellsWhatItDid) {
   KeyHolder key;
   DWORD disposition = 0;
-  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key,
-                   KEY_ALL_ACCESS, &disposition),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key, KEY_ALL_ACCESS, &disposition),
+      ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key,
-                   KEY_ALL_ACCESS, &disposition),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key, KEY_ALL_ACCESS, &disposition),
+      ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
 
   KeyHolder parent;
@@ -21,12 +21,10 @@ TEST_F(Keys, CreateMakesMissingParentsAndTellsWhatItDid) {
 
   // Relative to an open key.
   KeyHolder child;
-  ASSERT_EQ(create(parent.get(), "Java Development Kit\\17", child, KEY_ALL_ACCESS, &disposition),
-            ERROR_SUCCESS);
+  ASSERT_EQ(create(parent.get(), "Java Development Kit\\17", child, KEY_ALL_ACCESS, &disposition), ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
   KeyHolder reopened;
-  EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Development Kit\\17", reopened),
-            ERROR_SUCCESS);
+  EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Development Kit\\17", reopened), ERROR_SUCCESS);
 }
 
 TEST_F(Keys, OpenOfMissingKeyFails) {
@@ -34,8 +32,7 @@ TEST_F(Keys, OpenOfMissingKeyFails) {
   EXPECT_EQ(open(HKEY_CURRENT_USER, "Nothing\\Here", key), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(key.get(), nullptr);
   EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "x", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(open(reinterpret_cast<HKEY>(static_cast<intptr_t>(0x1234)), "x", key),
-            ERROR_INVALID_HANDLE);
+  EXPECT_EQ(open(reinterpret_cast<HKEY>(static_cast<intptr_t>(0x1234)), "x", key), ERROR_INVALID_HANDLE);
   // Roots are separate trees.
   KeyHolder made;
   ASSERT_EQ(create(HKEY_CURRENT_USER, "Environment", made), ERROR_SUCCESS);
@@ -48,14 +45,12 @@ TEST_F(Keys, NamesIgnoreCaseAndKeepTheCaseTheyWereMadeWith) {
   ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft", key), ERROR_SUCCESS);
   KeyHolder again;
   DWORD disposition = 0;
-  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "software\\JAVASOFT", again, KEY_ALL_ACCESS, &disposition),
-            ERROR_SUCCESS);
+  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "software\\JAVASOFT", again, KEY_ALL_ACCESS, &disposition), ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   KeyHolder software;
   ASSERT_EQ(open(HKEY_LOCAL_MACHINE, "Software", software), ERROR_SUCCESS);
   EXPECT_EQ(subkeys(software.get()), std::vector<std::string>{"JavaSoft"});
-  EXPECT_NE(platform_test::readText(file()).find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft]"),
-            std::string::npos);
+  EXPECT_NE(platform_test::readText(file()).find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft]"), std::string::npos);
 }
 
 TEST_F(Keys, SubkeysEnumerateSortedWithoutCase) {
@@ -65,40 +60,32 @@ TEST_F(Keys, SubkeysEnumerateSortedWithoutCase) {
     KeyHolder k;
     ASSERT_EQ(create(base.get(), name, k), ERROR_SUCCESS);
   }
-  EXPECT_EQ(subkeys(base.get()),
-            (std::vector<std::string>{"1.8", "_x", "Alpha", "ALPHA2", "beta", "Delta", "gamma"}));
+  EXPECT_EQ(subkeys(base.get()), (std::vector<std::string>{"1.8", "_x", "Alpha", "ALPHA2", "beta", "Delta", "gamma"}));
 
   char name[256];
   DWORD size = sizeof name;
-  EXPECT_EQ(RegEnumKeyEx(base.get(), 7, name, &size, nullptr, nullptr, nullptr, nullptr),
-            ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(RegEnumKeyEx(base.get(), 7, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
   // A name that does not fit: ERROR_MORE_DATA and the size to pass.
   size = 3;
-  EXPECT_EQ(RegEnumKeyEx(base.get(), 2, name, &size, nullptr, nullptr, nullptr, nullptr),
-            ERROR_MORE_DATA);
+  EXPECT_EQ(RegEnumKeyEx(base.get(), 2, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
   EXPECT_EQ(size, 6u);
-  EXPECT_EQ(RegEnumKeyEx(base.get(), 2, name, &size, nullptr, nullptr, nullptr, nullptr),
-            ERROR_SUCCESS);
+  EXPECT_EQ(RegEnumKeyEx(base.get(), 2, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
   EXPECT_STREQ(name, "Alpha");
   EXPECT_EQ(size, 5u);
 }
 
 TEST_F(Keys, DeleteKeyRefusesAKeyWithSubkeys) {
   KeyHolder key;
-  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUENMAR\\JavaSoft\\Java2 Runtime Environment\\17",
-                   key),
+  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUENMAR\\JavaSoft\\Java2 Runtime Environment\\17", key),
             ERROR_SUCCESS);
   key.reset();
   EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUENMAR\\JavaSoft"), ERROR_ACCESS_DENIED);
   KeyHolder still;
-  EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUENMAR\\JavaSoft\\Java2 Runtime Environment\\17",
-                 still),
+  EXPECT_EQ(open(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUENMAR\\JavaSoft\\Java2 Runtime Environment\\17", still),
             ERROR_SUCCESS);
-  EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE,
-                         "SOFTWARE\\QUENMAR\\JavaSoft\\Java2 Runtime Environment\\17"),
+  EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUENMAR\\JavaSoft\\Java2 Runtime Environment\\17"),
             ERROR_SUCCESS);
-  EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE,
-                         "SOFTWARE\\QUENMAR\\JavaSoft\\Java2 Runtime Environment\\17"),
+  EXPECT_EQ(RegDeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\QUENMAR\\JavaSoft\\Java2 Runtime Environment\\17"),
             ERROR_FILE_NOT_FOUND);
   // The handle of a deleted key reports it.
   EXPECT_EQ(getString(still.get(), "JavaHome"), "<error " + std::to_string(ERROR_KEY_DELETED) + ">");
@@ -146,7 +133,6 @@ TEST_F(Keys, BadNamesAreRefused) {
   KeyHolder tooDeep;
   EXPECT_EQ(create(key.get(), deep.c_str(), tooDeep), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(setString(key.get(), "line\nbreak", "x"), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "a", 0, nullptr, 0, KEY_READ, nullptr, nullptr,
-                           nullptr),
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "a", 0, nullptr, 0, KEY_READ, nullptr, nullptr, nullptr),
             ERROR_INVALID_PARAMETER);
 }

@@ -56,10 +56,9 @@ class RegistryTest : public ::testing::Test {
   std::string scratch() const { return dir_->path(); }
   std::string path(const std::string& name) const { return dir_->file(name); }
 
-  static LONG create(HKEY root, const char* subKey, KeyHolder& key,
-                     REGSAM access = KEY_ALL_ACCESS, DWORD* disposition = nullptr) {
-    return RegCreateKeyEx(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                          key.out(), disposition);
+  static LONG create(HKEY root, const char* subKey, KeyHolder& key, REGSAM access = KEY_ALL_ACCESS,
+                     DWORD* disposition = nullptr) {
+    return RegCreateKeyEx(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.out(), disposition);
   }
   static LONG open(HKEY root, const char* subKey, KeyHolder& key, REGSAM access = KEY_READ) {
     return RegOpenKeyEx(root, subKey, 0, access, key.out());

@@ -7,8 +7,7 @@ using Values = RegistryTest;
 
 TEST_F(Values, StringComesBackWithTerminatorAndTheSizeItNeeds) {
   KeyHolder key;
-  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key),
-            ERROR_SUCCESS);
+  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\17", key), ERROR_SUCCESS);
   const std::string home = "/usr/lib/jvm/java-17-openjdk-amd64";
   ASSERT_EQ(setString(key.get(), "JavaHome", home), ERROR_SUCCESS);
 
@@ -21,21 +20,18 @@ TEST_F(Values, StringComesBackWithTerminatorAndTheSizeItNeeds) {
   char small[10];
   std::memset(small, '#', sizeof small);
   size = sizeof small;
-  EXPECT_EQ(RegQueryValueEx(key.get(), "JavaHome", nullptr, &type, reinterpret_cast<LPBYTE>(small),
-                            &size),
+  EXPECT_EQ(RegQueryValueEx(key.get(), "JavaHome", nullptr, &type, reinterpret_cast<LPBYTE>(small), &size),
             ERROR_MORE_DATA);
   EXPECT_EQ(size, home.size() + 1);
 
   std::vector<char> exact(size, '#');
-  EXPECT_EQ(RegQueryValueEx(key.get(), "JavaHome", nullptr, &type,
-                            reinterpret_cast<LPBYTE>(exact.data()), &size),
+  EXPECT_EQ(RegQueryValueEx(key.get(), "JavaHome", nullptr, &type, reinterpret_cast<LPBYTE>(exact.data()), &size),
             ERROR_SUCCESS);
   EXPECT_EQ(std::string(exact.data()), home);
   EXPECT_EQ(exact.back(), '\0');
 
   // Data given without its terminator is stored as the same text.
-  ASSERT_EQ(RegSetValueEx(key.get(), "Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>("abc"), 3),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueEx(key.get(), "Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>("abc"), 3), ERROR_SUCCESS);
   EXPECT_EQ(getString(key.get(), "Bare"), "abc");
   EXPECT_EQ(getString(key.get(), "Missing"), "<error " + std::to_string(ERROR_FILE_NOT_FOUND) + ">");
 }
@@ -60,8 +56,7 @@ TEST_F(Values, DefaultDwordAndBinaryValues) {
   EXPECT_EQ(getString(key.get(), nullptr), "{0000-1111}");
 
   const DWORD number = 0xDEADBEEF;
-  ASSERT_EQ(RegSetValueEx(key.get(), "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                          sizeof number),
+  ASSERT_EQ(RegSetValueEx(key.get(), "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number),
             ERROR_SUCCESS);
   const BYTE blob[] = {0x00, 0x01, 0xFE, 0xFF, 0x0A};
   ASSERT_EQ(RegSetValueEx(key.get(), "Blob", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
@@ -70,9 +65,7 @@ TEST_F(Values, DefaultDwordAndBinaryValues) {
   DWORD got = 0;
   DWORD type = 0;
   DWORD size = sizeof got;
-  ASSERT_EQ(RegQueryValueEx(key.get(), "count", nullptr, &type, reinterpret_cast<LPBYTE>(&got),
-                            &size),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegQueryValueEx(key.get(), "count", nullptr, &type, reinterpret_cast<LPBYTE>(&got), &size), ERROR_SUCCESS);
   EXPECT_EQ(type, REG_DWORD);
   EXPECT_EQ(size, 4u);
   EXPECT_EQ(got, number);
@@ -106,8 +99,7 @@ TEST_F(Values, AwkwardTextSurvivesTheFile) {
   ASSERT_EQ(setString(key.get(), "Lines", lines), ERROR_SUCCESS);
   ASSERT_EQ(setString(key.get(), utf8.c_str(), utf8), ERROR_SUCCESS);
   const std::string expand = "%JAVA_HOME%\\bin";
-  ASSERT_EQ(RegSetValueEx(key.get(), "Path", 0, REG_EXPAND_SZ,
-                          reinterpret_cast<const BYTE*>(expand.c_str()),
+  ASSERT_EQ(RegSetValueEx(key.get(), "Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expand.c_str()),
                           static_cast<DWORD>(expand.size() + 1)),
             ERROR_SUCCESS);
 
@@ -118,14 +110,12 @@ TEST_F(Values, AwkwardTextSurvivesTheFile) {
   char buf[64];
   DWORD size = sizeof buf;
   DWORD type = 0;
-  ASSERT_EQ(RegQueryValueEx(key.get(), "Path", nullptr, &type, reinterpret_cast<LPBYTE>(buf), &size),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegQueryValueEx(key.get(), "Path", nullptr, &type, reinterpret_cast<LPBYTE>(buf), &size), ERROR_SUCCESS);
   EXPECT_EQ(type, REG_EXPAND_SZ);
   EXPECT_EQ(std::string(buf), expand);
 
   const std::string text = platform_test::readText(file());
-  EXPECT_NE(text.find("\"Quoted \\\"name\\\" \\\\\"=\"C:\\\\Program Files\\\\\\\"Java\\\"\\\\\""),
-            std::string::npos)
+  EXPECT_NE(text.find("\"Quoted \\\"name\\\" \\\\\"=\"C:\\\\Program Files\\\\\\\"Java\\\"\\\\\""), std::string::npos)
       << text;
   // The text with line breaks must not open a key of its own.
   KeyHolder injected;
@@ -146,21 +136,17 @@ TEST_F(Values, EnumerationKeepsOrderAndReportsSizes) {
   DWORD type = 0;
   char data[2];
   DWORD dataSize = sizeof data;
-  EXPECT_EQ(RegEnumValue(key.get(), 1, name, &nameSize, nullptr, &type,
-                         reinterpret_cast<LPBYTE>(data), &dataSize),
+  EXPECT_EQ(RegEnumValue(key.get(), 1, name, &nameSize, nullptr, &type, reinterpret_cast<LPBYTE>(data), &dataSize),
             ERROR_MORE_DATA);
   EXPECT_EQ(dataSize, 3u);
   EXPECT_STREQ(name, "Alpha");
   dataSize = 0;
   nameSize = sizeof name;
-  EXPECT_EQ(RegEnumValue(key.get(), 1, name, &nameSize, nullptr, &type, nullptr, &dataSize),
-            ERROR_SUCCESS);
+  EXPECT_EQ(RegEnumValue(key.get(), 1, name, &nameSize, nullptr, &type, nullptr, &dataSize), ERROR_SUCCESS);
   EXPECT_EQ(dataSize, 3u);
   EXPECT_EQ(type, REG_SZ);
   EXPECT_EQ(nameSize, 5u);
   nameSize = 3;
-  EXPECT_EQ(RegEnumValue(key.get(), 1, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
-            ERROR_MORE_DATA);
-  EXPECT_EQ(RegEnumValue(key.get(), 3, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
-            ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(RegEnumValue(key.get(), 1, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  EXPECT_EQ(RegEnumValue(key.get(), 3, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
 }

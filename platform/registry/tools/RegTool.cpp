@@ -73,8 +73,7 @@ struct Options {
   bool recursive = false;
 };
 
-Options parseOptions(const std::vector<std::string>& args, size_t from,
-                     const std::string& allowed) {
+Options parseOptions(const std::vector<std::string>& args, size_t from, const std::string& allowed) {
   Options o;
   for (size_t i = from; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -130,14 +129,22 @@ KeyArg parseKey(const std::string& text) {
 
 const char* typeName(DWORD type) {
   switch (type) {
-    case REG_NONE: return "REG_NONE";
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_DWORD: return "REG_DWORD";
-    case 7: return "REG_MULTI_SZ";
-    case 11: return "REG_QWORD";
-    default: return "REG_UNKNOWN";
+    case REG_NONE:
+      return "REG_NONE";
+    case REG_SZ:
+      return "REG_SZ";
+    case REG_EXPAND_SZ:
+      return "REG_EXPAND_SZ";
+    case REG_BINARY:
+      return "REG_BINARY";
+    case REG_DWORD:
+      return "REG_DWORD";
+    case 7:
+      return "REG_MULTI_SZ";
+    case 11:
+      return "REG_QWORD";
+    default:
+      return "REG_UNKNOWN";
   }
 }
 
@@ -159,8 +166,8 @@ std::string showData(const Value& v) {
 }
 
 void printValue(const Value& v) {
-  std::cout << "    " << (v.name.empty() ? "(Default)" : v.name) << "    " << typeName(v.type)
-            << "    " << showData(v) << "\n";
+  std::cout << "    " << (v.name.empty() ? "(Default)" : v.name) << "    " << typeName(v.type) << "    " << showData(v)
+            << "\n";
 }
 
 int add(const std::vector<std::string>& args) {
@@ -171,9 +178,8 @@ int add(const std::vector<std::string>& args) {
     throw Failure{"Invalid syntax: /t and /d need /v NAME or /ve."};
   }
   HKEY k = nullptr;
-  check(RegCreateKeyEx(rootHandle(key.root), key.subKey.c_str(), 0, nullptr,
-                       REG_OPTION_NON_VOLATILE, o.hasValue ? KEY_SET_VALUE : KEY_READ, nullptr,
-                       &k, nullptr));
+  check(RegCreateKeyEx(rootHandle(key.root), key.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                       o.hasValue ? KEY_SET_VALUE : KEY_READ, nullptr, &k, nullptr));
   LONG rc = ERROR_SUCCESS;
   if (o.hasValue) {
     std::string bytes;
@@ -197,8 +203,7 @@ int add(const std::vector<std::string>& args) {
       bytes.assign(reinterpret_cast<const char*>(&d), 4);
     } else if (o.type == "REG_BINARY") {
       type = REG_BINARY;
-      if (o.data.size() % 2 != 0 ||
-          o.data.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+      if (o.data.size() % 2 != 0 || o.data.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
         RegCloseKey(k);
         throw Failure{"Invalid binary data \"" + o.data + "\" (pairs of hex digits)."};
       }
@@ -209,8 +214,7 @@ int add(const std::vector<std::string>& args) {
       RegCloseKey(k);
       throw Failure{"Invalid type " + o.type + " (REG_SZ, REG_EXPAND_SZ, REG_DWORD or REG_BINARY)."};
     }
-    rc = RegSetValueEx(k, o.valueName.c_str(), 0, type,
-                       reinterpret_cast<const BYTE*>(bytes.data()),
+    rc = RegSetValueEx(k, o.valueName.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                        static_cast<DWORD>(bytes.size()));
   }
   RegCloseKey(k);
@@ -316,9 +320,8 @@ int import(const std::vector<std::string>& args) {
   if (rc != ERROR_SUCCESS) {
     // Problems with the file itself are told in its own words.
     const std::string detail = registry::lastFileError();
-    throw Failure{detail.empty() || rc == ERROR_BADDB || rc == ERROR_INVALID_DATA
-                      ? errorText(rc)
-                      : "Cannot import: " + detail};
+    throw Failure{detail.empty() || rc == ERROR_BADDB || rc == ERROR_INVALID_DATA ? errorText(rc)
+                                                                                  : "Cannot import: " + detail};
   }
   std::cout << "The operation completed successfully.\n";
   return 0;

@@ -65,20 +65,19 @@ struct CRuntimeClass {
 };
 
 #define RUNTIME_CLASS(class_name) (const_cast<CRuntimeClass*>(&class_name::class##class_name))
-#define DECLARE_DYNAMIC(class_name)                       \
- public:                                                  \
-  static const CRuntimeClass class##class_name;           \
+#define DECLARE_DYNAMIC(class_name)             \
+ public:                                        \
+  static const CRuntimeClass class##class_name; \
   CRuntimeClass* GetRuntimeClass() const override;
 #define DECLARE_DYNCREATE(class_name) \
   DECLARE_DYNAMIC(class_name)         \
   static CObject* CreateObject();
-#define IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, creator)                          \
-  const CRuntimeClass class_name::class##class_name = {#class_name, sizeof(class_name), creator, \
+#define IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, creator)                             \
+  const CRuntimeClass class_name::class##class_name = {#class_name, sizeof(class_name), creator,  \
                                                        &base_class_name::class##base_class_name}; \
   CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
-#define IMPLEMENT_DYNAMIC(class_name, base_class_name) \
-  IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, nullptr)
-#define IMPLEMENT_DYNCREATE(class_name, base_class_name)      \
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name) IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, nullptr)
+#define IMPLEMENT_DYNCREATE(class_name, base_class_name)         \
   CObject* class_name::CreateObject() { return new class_name; } \
   IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, &class_name::CreateObject)
 
@@ -101,7 +100,8 @@ class CString {
  public:
   CString() = default;
   CString(const char* text) : m_str(text != nullptr ? text : "") {}
-  CString(const char* text, int length) : m_str(text != nullptr ? std::string(text, static_cast<size_t>(length)) : "") {}
+  CString(const char* text, int length)
+      : m_str(text != nullptr ? std::string(text, static_cast<size_t>(length)) : "") {}
   CString(const std::string& text) : m_str(text) {}
   CString(char ch, int repeat = 1) : m_str(static_cast<size_t>(repeat > 0 ? repeat : 0), ch) {}
 
@@ -114,16 +114,46 @@ class CString {
   char operator[](int index) const { return GetAt(index); }
   void SetAt(int index, char ch) { m_str.at(static_cast<size_t>(index)) = ch; }
 
-  CString& operator=(const char* text) { m_str = text != nullptr ? text : ""; return *this; }
-  CString& operator=(const std::string& text) { m_str = text; return *this; }
-  CString& operator=(char ch) { m_str.assign(1, ch); return *this; }
-  CString& operator+=(const CString& text) { m_str += text.m_str; return *this; }
-  CString& operator+=(const char* text) { if (text != nullptr) m_str += text; return *this; }
-  CString& operator+=(char ch) { m_str += ch; return *this; }
+  CString& operator=(const char* text) {
+    m_str = text != nullptr ? text : "";
+    return *this;
+  }
+  CString& operator=(const std::string& text) {
+    m_str = text;
+    return *this;
+  }
+  CString& operator=(char ch) {
+    m_str.assign(1, ch);
+    return *this;
+  }
+  CString& operator+=(const CString& text) {
+    m_str += text.m_str;
+    return *this;
+  }
+  CString& operator+=(const char* text) {
+    if (text != nullptr) m_str += text;
+    return *this;
+  }
+  CString& operator+=(char ch) {
+    m_str += ch;
+    return *this;
+  }
   friend CString operator+(const CString& a, const CString& b) { return CString(a.m_str + b.m_str); }
-  friend CString operator+(const CString& a, const char* b) { CString r(a); r += b; return r; }
-  friend CString operator+(const char* a, const CString& b) { CString r(a); r += b; return r; }
-  friend CString operator+(const CString& a, char b) { CString r(a); r += b; return r; }
+  friend CString operator+(const CString& a, const char* b) {
+    CString r(a);
+    r += b;
+    return r;
+  }
+  friend CString operator+(const char* a, const CString& b) {
+    CString r(a);
+    r += b;
+    return r;
+  }
+  friend CString operator+(const CString& a, char b) {
+    CString r(a);
+    r += b;
+    return r;
+  }
 
   int Compare(const char* text) const;
   int CompareNoCase(const char* text) const;
@@ -162,28 +192,64 @@ class CString {
 
 class CPoint : public POINT {
  public:
-  CPoint() { x = 0; y = 0; }
-  CPoint(int ix, int iy) { x = ix; y = iy; }
-  CPoint(POINT p) { x = p.x; y = p.y; }
-  explicit CPoint(DWORD packed) { x = static_cast<short>(LOWORD(packed)); y = static_cast<short>(HIWORD(packed)); }
+  CPoint() {
+    x = 0;
+    y = 0;
+  }
+  CPoint(int ix, int iy) {
+    x = ix;
+    y = iy;
+  }
+  CPoint(POINT p) {
+    x = p.x;
+    y = p.y;
+  }
+  explicit CPoint(DWORD packed) {
+    x = static_cast<short>(LOWORD(packed));
+    y = static_cast<short>(HIWORD(packed));
+  }
   bool operator==(const POINT& p) const { return x == p.x && y == p.y; }
   bool operator!=(const POINT& p) const { return !(*this == p); }
 };
 
 class CSize : public SIZE {
  public:
-  CSize() { cx = 0; cy = 0; }
-  CSize(int w, int h) { cx = w; cy = h; }
-  CSize(SIZE s) { cx = s.cx; cy = s.cy; }
+  CSize() {
+    cx = 0;
+    cy = 0;
+  }
+  CSize(int w, int h) {
+    cx = w;
+    cy = h;
+  }
+  CSize(SIZE s) {
+    cx = s.cx;
+    cy = s.cy;
+  }
   bool operator==(const SIZE& s) const { return cx == s.cx && cy == s.cy; }
 };
 
 class CRect : public RECT {
  public:
   CRect() { left = top = right = bottom = 0; }
-  CRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
-  CRect(const RECT& r) { left = r.left; top = r.top; right = r.right; bottom = r.bottom; }
-  CRect(POINT topLeft, SIZE size) { left = topLeft.x; top = topLeft.y; right = left + size.cx; bottom = top + size.cy; }
+  CRect(int l, int t, int r, int b) {
+    left = l;
+    top = t;
+    right = r;
+    bottom = b;
+  }
+  CRect(const RECT& r) {
+    left = r.left;
+    top = r.top;
+    right = r.right;
+    bottom = r.bottom;
+  }
+  CRect(POINT topLeft, SIZE size) {
+    left = topLeft.x;
+    top = topLeft.y;
+    right = left + size.cx;
+    bottom = top + size.cy;
+  }
   operator LPRECT() { return this; }
   operator LPCRECT() const { return this; }
   int Width() const { return right - left; }
@@ -195,18 +261,40 @@ class CRect : public RECT {
   BOOL IsRectEmpty() const { return right <= left || bottom <= top; }
   BOOL IsRectNull() const { return left == 0 && top == 0 && right == 0 && bottom == 0; }
   BOOL PtInRect(POINT p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
-  void SetRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
+  void SetRect(int l, int t, int r, int b) {
+    left = l;
+    top = t;
+    right = r;
+    bottom = b;
+  }
   void SetRectEmpty() { SetRect(0, 0, 0, 0); }
-  void OffsetRect(int dx, int dy) { left += dx; right += dx; top += dy; bottom += dy; }
+  void OffsetRect(int dx, int dy) {
+    left += dx;
+    right += dx;
+    top += dy;
+    bottom += dy;
+  }
   void OffsetRect(POINT p) { OffsetRect(p.x, p.y); }
-  void InflateRect(int dx, int dy) { left -= dx; right += dx; top -= dy; bottom += dy; }
+  void InflateRect(int dx, int dy) {
+    left -= dx;
+    right += dx;
+    top -= dy;
+    bottom += dy;
+  }
   void DeflateRect(int dx, int dy) { InflateRect(-dx, -dy); }
-  void DeflateRect(int l, int t, int r, int b) { left += l; top += t; right -= r; bottom -= b; }
+  void DeflateRect(int l, int t, int r, int b) {
+    left += l;
+    top += t;
+    right -= r;
+    bottom -= b;
+  }
   void DeflateRect(LPCRECT r) { DeflateRect(r->left, r->top, r->right, r->bottom); }
   void NormalizeRect();
   BOOL IntersectRect(LPCRECT a, LPCRECT b);
   BOOL UnionRect(LPCRECT a, LPCRECT b);
-  bool operator==(const RECT& r) const { return left == r.left && top == r.top && right == r.right && bottom == r.bottom; }
+  bool operator==(const RECT& r) const {
+    return left == r.left && top == r.top && right == r.right && bottom == r.bottom;
+  }
   bool operator!=(const RECT& r) const { return !(*this == r); }
 };
 
@@ -232,50 +320,63 @@ struct WndAccess;
 }
 }  // namespace ui
 
-#define DECLARE_MESSAGE_MAP()                              \
- protected:                                                \
-  static const ::ui::MessageMap* GetThisMessageMap();      \
+#define DECLARE_MESSAGE_MAP()                         \
+ protected:                                           \
+  static const ::ui::MessageMap* GetThisMessageMap(); \
   const ::ui::MessageMap* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                        \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                            \
   const ::ui::MessageMap* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-  const ::ui::MessageMap* theClass::GetThisMessageMap() {                             \
-    typedef theClass ThisClass;                                                        \
-    typedef baseClass TheBaseClass;                                                    \
-    static const ::ui::MessageMap messageMap{&TheBaseClass::GetThisMessageMap, {
+  const ::ui::MessageMap* theClass::GetThisMessageMap() {                                 \
+    typedef theClass ThisClass;                                                           \
+    typedef baseClass TheBaseClass;                                                       \
+    static const ::ui::MessageMap messageMap {                                            \
+      &TheBaseClass::GetThisMessageMap, {
 #define END_MESSAGE_MAP() \
   }                       \
-  };                      \
+  }                       \
+  ;                       \
   return &messageMap;     \
   }
 
-#define UI_MSG_ENTRY_(msg, body)                                                            \
-  ::ui::MessageMapEntry{::ui::MapEntryKind::Message, static_cast<UINT>(msg), 0, 0, 0,        \
-                        [](CWnd* w_, WPARAM wParam_, LPARAM lParam_) -> LRESULT {             \
-                          (void)wParam_; (void)lParam_;                                        \
-                          ThisClass* self_ = static_cast<ThisClass*>(w_);                      \
-                          body                                                                 \
+#define UI_MSG_ENTRY_(msg, body)                                                  \
+  ::ui::MessageMapEntry{::ui::MapEntryKind::Message,                              \
+                        static_cast<UINT>(msg),                                   \
+                        0,                                                        \
+                        0,                                                        \
+                        0,                                                        \
+                        [](CWnd* w_, WPARAM wParam_, LPARAM lParam_) -> LRESULT { \
+                          (void)wParam_;                                          \
+                          (void)lParam_;                                          \
+                          ThisClass* self_ = static_cast<ThisClass*>(w_);         \
+                          body                                                    \
                         }},
-#define ON_WM_CREATE() \
-  UI_MSG_ENTRY_(WM_CREATE, return self_->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam_));)
+#define ON_WM_CREATE() UI_MSG_ENTRY_(WM_CREATE, return self_->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam_));)
 #define ON_WM_DESTROY() UI_MSG_ENTRY_(WM_DESTROY, self_->OnDestroy(); return 0;)
 #define ON_WM_CLOSE() UI_MSG_ENTRY_(WM_CLOSE, self_->OnClose(); return 0;)
 #define ON_WM_PAINT() UI_MSG_ENTRY_(WM_PAINT, self_->OnPaint(); return 0;)
-#define ON_WM_SIZE() \
-  UI_MSG_ENTRY_(WM_SIZE, self_->OnSize(static_cast<UINT>(wParam_), GET_X_LPARAM(lParam_), GET_Y_LPARAM(lParam_)); return 0;)
+#define ON_WM_SIZE()                                                                                              \
+  UI_MSG_ENTRY_(WM_SIZE, self_->OnSize(static_cast<UINT>(wParam_), GET_X_LPARAM(lParam_), GET_Y_LPARAM(lParam_)); \
+                return 0;)
 #define ON_WM_SHOWWINDOW() \
   UI_MSG_ENTRY_(WM_SHOWWINDOW, self_->OnShowWindow(static_cast<BOOL>(wParam_), static_cast<UINT>(lParam_)); return 0;)
-#define ON_WM_ERASEBKGND() \
-  UI_MSG_ENTRY_(WM_ERASEBKGND, return ::ui::detail::callEraseBkgnd(reinterpret_cast<HDC>(wParam_), [self_](CDC* dc_) { return self_->OnEraseBkgnd(dc_); });)
+#define ON_WM_ERASEBKGND()                                                                                             \
+  UI_MSG_ENTRY_(WM_ERASEBKGND, return ::ui::detail::callEraseBkgnd(reinterpret_cast<HDC>(wParam_), [self_](CDC* dc_) { \
+                  return self_->OnEraseBkgnd(dc_);                                                                     \
+                });)
 #define ON_MESSAGE(message, memberFxn) UI_MSG_ENTRY_(message, return self_->memberFxn(wParam_, lParam_);)
 
-#define ON_CONTROL_RANGE_(kindName, notifyCode, first, last, body)                             \
-  ::ui::MessageMapEntry{::ui::MapEntryKind::kindName, 0, static_cast<UINT>(notifyCode),         \
-                        static_cast<UINT>(first), static_cast<UINT>(last),                      \
-                        [](CWnd* w_, WPARAM wParam_, LPARAM lParam_) -> LRESULT {               \
-                          (void)wParam_; (void)lParam_;                                          \
-                          ThisClass* self_ = static_cast<ThisClass*>(w_);                        \
-                          body                                                                   \
+#define ON_CONTROL_RANGE_(kindName, notifyCode, first, last, body)                \
+  ::ui::MessageMapEntry{::ui::MapEntryKind::kindName,                             \
+                        0,                                                        \
+                        static_cast<UINT>(notifyCode),                            \
+                        static_cast<UINT>(first),                                 \
+                        static_cast<UINT>(last),                                  \
+                        [](CWnd* w_, WPARAM wParam_, LPARAM lParam_) -> LRESULT { \
+                          (void)wParam_;                                          \
+                          (void)lParam_;                                          \
+                          ThisClass* self_ = static_cast<ThisClass*>(w_);         \
+                          body                                                    \
                         }},
 #define ON_CONTROL(notifyCode, id, memberFxn) \
   ON_CONTROL_RANGE_(Command, notifyCode, id, id, self_->memberFxn(); return 0;)
@@ -284,11 +385,11 @@ struct WndAccess;
 #define ON_EN_CHANGE(id, memberFxn) ON_CONTROL(EN_CHANGE, id, memberFxn)
 #define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)
 #define ON_CBN_SELENDOK(id, memberFxn) ON_CONTROL(CBN_SELENDOK, id, memberFxn)
-#define ON_NOTIFY(notifyCode, id, memberFxn)                                          \
-  ON_CONTROL_RANGE_(Notify, notifyCode, id, id, LRESULT r_ = 0;                       \
+#define ON_NOTIFY(notifyCode, id, memberFxn)                    \
+  ON_CONTROL_RANGE_(Notify, notifyCode, id, id, LRESULT r_ = 0; \
                     self_->memberFxn(reinterpret_cast<NMHDR*>(lParam_), &r_); return r_;)
-#define ON_NOTIFY_REFLECT(notifyCode, memberFxn)                                      \
-  ON_CONTROL_RANGE_(NotifyReflect, notifyCode, 0, 0, LRESULT r_ = 0;                   \
+#define ON_NOTIFY_REFLECT(notifyCode, memberFxn)                     \
+  ON_CONTROL_RANGE_(NotifyReflect, notifyCode, 0, 0, LRESULT r_ = 0; \
                     self_->memberFxn(reinterpret_cast<NMHDR*>(lParam_), &r_); return r_;)
 
 // --- Command targets, threads and the application ----------------------------------------------
@@ -339,9 +440,8 @@ class CWinThread : public CCmdTarget {
   BOOL m_bAutoDelete = TRUE;
 };
 
-CWinThread* AfxBeginThread(CRuntimeClass* threadClass, int priority = THREAD_PRIORITY_NORMAL,
-                           UINT stackSize = 0, DWORD createFlags = 0,
-                           LPSECURITY_ATTRIBUTES security = nullptr);
+CWinThread* AfxBeginThread(CRuntimeClass* threadClass, int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0,
+                           DWORD createFlags = 0, LPSECURITY_ATTRIBUTES security = nullptr);
 CWinThread* AfxGetThread();
 
 // The one application object; its InitInstance and ExitInstance are called by whoever starts
@@ -370,7 +470,8 @@ LONG AfxDllCanUnloadNow();
 // name. Recorded and answered by the driver (UiDriver.h).
 int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
 // A window class of plain windows with these attributes; the name stays valid for the process.
-LPCTSTR AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUSH background = nullptr, HICON icon = nullptr);
+LPCTSTR AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUSH background = nullptr,
+                            HICON icon = nullptr);
 
 // Module state: the shared library's entry points switch to their module's state with
 // AFX_MANAGE_STATE(AfxGetStaticModuleState()) and the caller's state comes back on return.
@@ -412,9 +513,9 @@ class CFont : public CGdiObject {
   static CFont* FromHandle(HFONT font);
   operator HFONT() const { return static_cast<HFONT>(m_hObject); }
   BOOL CreateFontIndirect(const LOGFONT* logFont);
-  BOOL CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic,
-                  BYTE underline, BYTE strikeOut, BYTE charSet, BYTE outPrecision,
-                  BYTE clipPrecision, BYTE quality, BYTE pitchAndFamily, LPCTSTR faceName);
+  BOOL CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
+                  BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
+                  BYTE pitchAndFamily, LPCTSTR faceName);
   int GetLogFont(LOGFONT* logFont) const;
 };
 
@@ -550,12 +651,12 @@ class CWnd : public CCmdTarget {
   BOOL SubclassDlgItem(UINT id, CWnd* parent);
   HWND UnsubclassWindow();
 
-  BOOL Create(LPCTSTR className, LPCTSTR windowName, DWORD style, const RECT& rect,
-              CWnd* parent, UINT id, CCreateContext* context = nullptr);
-  BOOL CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style, int x, int y,
-                int width, int height, HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
-  BOOL CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style,
-                const RECT& rect, CWnd* parent, UINT id, LPVOID param = nullptr);
+  BOOL Create(LPCTSTR className, LPCTSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id,
+              CCreateContext* context = nullptr);
+  BOOL CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style, int x, int y, int width, int height,
+                HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
+  BOOL CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style, const RECT& rect, CWnd* parent,
+                UINT id, LPVOID param = nullptr);
   virtual BOOL DestroyWindow();
 
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
@@ -771,9 +872,10 @@ class CTreeCtrl : public CWnd {
   CImageList* GetImageList(UINT type) const;
   HTREEITEM InsertItem(LPTVINSERTSTRUCT insert);
   HTREEITEM InsertItem(LPCTSTR text, HTREEITEM parent = TVI_ROOT, HTREEITEM after = TVI_LAST);
-  HTREEITEM InsertItem(LPCTSTR text, int image, int selectedImage, HTREEITEM parent = TVI_ROOT, HTREEITEM after = TVI_LAST);
-  HTREEITEM InsertItem(UINT mask, LPCTSTR text, int image, int selectedImage, UINT state,
-                       UINT stateMask, LPARAM lParam, HTREEITEM parent, HTREEITEM after);
+  HTREEITEM InsertItem(LPCTSTR text, int image, int selectedImage, HTREEITEM parent = TVI_ROOT,
+                       HTREEITEM after = TVI_LAST);
+  HTREEITEM InsertItem(UINT mask, LPCTSTR text, int image, int selectedImage, UINT state, UINT stateMask, LPARAM lParam,
+                       HTREEITEM parent, HTREEITEM after);
   BOOL DeleteItem(HTREEITEM item);
   BOOL DeleteAllItems();
   UINT GetCount() const;
@@ -847,9 +949,8 @@ class CFrameWnd : public CWnd {
   DECLARE_DYNAMIC(CFrameWnd)
  public:
   static const CRect rectDefault;
-  BOOL Create(LPCTSTR className, LPCTSTR windowName, DWORD style = WS_OVERLAPPEDWINDOW,
-              const RECT& rect = rectDefault, CWnd* parent = nullptr, LPCTSTR menuName = nullptr,
-              DWORD exStyle = 0, CCreateContext* context = nullptr);
+  BOOL Create(LPCTSTR className, LPCTSTR windowName, DWORD style = WS_OVERLAPPEDWINDOW, const RECT& rect = rectDefault,
+              CWnd* parent = nullptr, LPCTSTR menuName = nullptr, DWORD exStyle = 0, CCreateContext* context = nullptr);
   virtual void RecalcLayout(BOOL notify = TRUE);
 
  protected:
@@ -913,8 +1014,7 @@ class CSplitterWnd : public CWnd {
   CSplitterWnd();
   BOOL CreateStatic(CWnd* parent, int rows, int columns, DWORD style = WS_CHILD | WS_VISIBLE,
                     UINT id = AFX_IDW_PANE_FIRST);
-  virtual BOOL CreateView(int row, int column, CRuntimeClass* viewClass, SIZE initialSize,
-                          CCreateContext* context);
+  virtual BOOL CreateView(int row, int column, CRuntimeClass* viewClass, SIZE initialSize, CCreateContext* context);
   int GetRowCount() const { return m_nRows; }
   int GetColumnCount() const { return m_nCols; }
   void SetColumnInfo(int column, int ideal, int minimum);
@@ -940,8 +1040,8 @@ class CSplitterWnd : public CWnd {
 class CFileDialog : public CDialog {
  public:
   explicit CFileDialog(BOOL openFileDialog, LPCTSTR defaultExt = nullptr, LPCTSTR fileName = nullptr,
-                       DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-                       LPCTSTR filter = nullptr, CWnd* parent = nullptr);
+                       DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, LPCTSTR filter = nullptr,
+                       CWnd* parent = nullptr);
   INT_PTR DoModal() override;
   CString GetPathName() const;  // the file chosen (for several files: the first)
   CString GetFileName() const;

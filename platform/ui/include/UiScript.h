@@ -38,8 +38,8 @@ namespace ui {
 class Script {
  public:
   struct Line {
-    int number = 0;                 // in the file, from 1
-    std::string text;               // as written, trimmed
+    int number = 0;    // in the file, from 1
+    std::string text;  // as written, trimmed
     std::string verb;
     std::vector<std::string> args;  // quotes taken off
   };

@@ -96,10 +96,9 @@ struct BITMAP {
 
 HGDIOBJ GetStockObject(int index);
 HFONT CreateFontIndirect(const LOGFONT* font);
-HFONT CreateFont(int height, int width, int escapement, int orientation, int weight,
-                 DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
-                 DWORD outPrecision, DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily,
-                 LPCSTR faceName);
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                 DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                 DWORD pitchAndFamily, LPCSTR faceName);
 HBRUSH CreateSolidBrush(COLORREF color);
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // Bitmap resources registered with ui::registerBitmap.
@@ -114,7 +113,7 @@ BOOL DeleteDC(HDC dc);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 int SelectClipRgn(HDC dc, HRGN region);  // region in device coordinates; null removes the clip
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
-int GetClipBox(HDC dc, LPRECT rect);     // logical coordinates
+int GetClipBox(HDC dc, LPRECT rect);  // logical coordinates
 BOOL SetWindowOrgEx(HDC dc, int x, int y, LPPOINT old);
 BOOL GetWindowOrgEx(HDC dc, LPPOINT origin);
 COLORREF SetTextColor(HDC dc, COLORREF color);
@@ -129,8 +128,7 @@ BOOL TextOut(HDC dc, int x, int y, LPCSTR text, int length);
 BOOL GetTextExtentPoint32(HDC dc, LPCSTR text, int length, LPSIZE size);
 BOOL GetTextMetrics(HDC dc, LPTEXTMETRIC metrics);
 int FillRect(HDC dc, LPCRECT rect, HBRUSH brush);
-BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
-            DWORD rop);
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop);
 // A raster display of 32 bits per pixel without a palette, 96 dots per inch.
 int GetDeviceCaps(HDC dc, int index);
 int SaveDC(HDC dc);

@@ -292,9 +292,8 @@ typedef CREATESTRUCT* LPCREATESTRUCT;
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define ERROR_NOT_ENOUGH_QUOTA 1816L
-HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                    int y, int width, int height, HWND parent, HMENU menuOrId, HINSTANCE instance,
-                    LPVOID param);
+HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                    int height, HWND parent, HMENU menuOrId, HINSTANCE instance, LPVOID param);
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
 BOOL IsChild(HWND parent, HWND window);
@@ -396,5 +395,5 @@ DWORD ResumeThread(HANDLE thread);
 BOOL SetThreadPriority(HANDLE thread, int priority);
 BOOL CloseHandle(HANDLE handle);
 HANDLE GetCurrentProcess();
-BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target,
-                     DWORD access, BOOL inherit, DWORD options);
+BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target, DWORD access,
+                     BOOL inherit, DWORD options);

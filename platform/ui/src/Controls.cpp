@@ -116,15 +116,24 @@ int progressClamp(const ProgressData& p, int value) {
 
 std::unique_ptr<ControlData> makeControlData(WindowKind kind) {
   switch (kind) {
-    case WindowKind::Button: return std::make_unique<ButtonData>();
-    case WindowKind::Static: return std::make_unique<StaticData>();
-    case WindowKind::Edit: return std::make_unique<EditData>();
-    case WindowKind::ComboBox: return std::make_unique<ComboData>();
-    case WindowKind::Progress: return std::make_unique<ProgressData>();
-    case WindowKind::Tab: return std::make_unique<TabData>();
-    case WindowKind::ListView: return makeListData();
-    case WindowKind::TreeView: return makeTreeData();
-    default: return nullptr;
+    case WindowKind::Button:
+      return std::make_unique<ButtonData>();
+    case WindowKind::Static:
+      return std::make_unique<StaticData>();
+    case WindowKind::Edit:
+      return std::make_unique<EditData>();
+    case WindowKind::ComboBox:
+      return std::make_unique<ComboData>();
+    case WindowKind::Progress:
+      return std::make_unique<ProgressData>();
+    case WindowKind::Tab:
+      return std::make_unique<TabData>();
+    case WindowKind::ListView:
+      return makeListData();
+    case WindowKind::TreeView:
+      return makeTreeData();
+    default:
+      return nullptr;
   }
 }
 
@@ -133,14 +142,16 @@ LRESULT buttonProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
   ButtonData& b = dataOf<ButtonData>(w);
   UINT type = w.style & BS_TYPEMASK;
   switch (message) {
-    case BM_GETCHECK: return isCheckType(type) ? b.check : BST_UNCHECKED;
+    case BM_GETCHECK:
+      return isCheckType(type) ? b.check : BST_UNCHECKED;
     case BM_SETCHECK:
       if (isCheckType(type)) {
         b.check = static_cast<int>(wParam);
         invalidate(w, nullptr, true);
       }
       return 0;
-    case BM_GETSTATE: return (isCheckType(type) ? b.check : 0) | (b.pushed ? BST_PUSHED : 0);
+    case BM_GETSTATE:
+      return (isCheckType(type) ? b.check : 0) | (b.pushed ? BST_PUSHED : 0);
     case BM_SETSTATE:
       b.pushed = wParam != 0;
       return 0;
@@ -151,7 +162,8 @@ LRESULT buttonProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     case BM_CLICK:
       if (!(w.style & WS_DISABLED)) buttonClick(w);
       return 0;
-    default: return defaultProc(w, message, wParam, lParam);
+    default:
+      return defaultProc(w, message, wParam, lParam);
   }
 }
 
@@ -162,8 +174,12 @@ bool buttonClick(Window& w) {
   if (!self) return true;
   ButtonData& b = dataOf<ButtonData>(*self);
   switch (self->style & BS_TYPEMASK) {
-    case BS_AUTOCHECKBOX: b.check = b.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED; break;
-    case BS_AUTO3STATE: b.check = (b.check + 1) % 3; break;
+    case BS_AUTOCHECKBOX:
+      b.check = b.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+      break;
+    case BS_AUTO3STATE:
+      b.check = (b.check + 1) % 3;
+      break;
     case BS_AUTORADIOBUTTON:
       for (HWND other : radioGroup(*self)) {
         if (other == hwnd) continue;
@@ -171,7 +187,8 @@ bool buttonClick(Window& w) {
       }
       b.check = BST_CHECKED;
       break;
-    default: break;
+    default:
+      break;
   }
   invalidate(*self, nullptr, true);
   commandParent(*self, BN_CLICKED);
@@ -224,7 +241,8 @@ LRESULT editProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     case EM_REPLACESEL:
       replaceSelection(w, lParam != 0 ? reinterpret_cast<const char*>(lParam) : "", EN_UPDATE, EN_CHANGE);
       return 0;
-    default: return defaultProc(w, message, wParam, lParam);
+    default:
+      return defaultProc(w, message, wParam, lParam);
   }
 }
 
@@ -349,8 +367,10 @@ LRESULT comboProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       c.current = -1;
       w.text.clear();
       return CB_OKAY;
-    case CB_GETCOUNT: return count;
-    case CB_GETCURSEL: return c.current;
+    case CB_GETCOUNT:
+      return count;
+    case CB_GETCURSEL:
+      return c.current;
     case CB_SETCURSEL:
       if (!valid(wParam)) {
         c.current = -1;
@@ -365,8 +385,10 @@ LRESULT comboProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       if (!valid(wParam) || lParam == 0) return CB_ERR;
       std::strcpy(reinterpret_cast<char*>(lParam), c.items[wParam].text.c_str());
       return static_cast<LRESULT>(c.items[wParam].text.size());
-    case CB_GETLBTEXTLEN: return valid(wParam) ? static_cast<LRESULT>(c.items[wParam].text.size()) : CB_ERR;
-    case CB_GETITEMDATA: return valid(wParam) ? c.items[wParam].data : CB_ERR;
+    case CB_GETLBTEXTLEN:
+      return valid(wParam) ? static_cast<LRESULT>(c.items[wParam].text.size()) : CB_ERR;
+    case CB_GETITEMDATA:
+      return valid(wParam) ? c.items[wParam].data : CB_ERR;
     case CB_SETITEMDATA:
       if (!valid(wParam)) return CB_ERR;
       c.items[wParam].data = lParam;
@@ -380,7 +402,7 @@ LRESULT comboProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
         int i = ((start < 0 ? -1 : start) + k) % count;
         const std::string& item = c.items[static_cast<size_t>(i)].text;
         bool match = message == CB_FINDSTRINGEXACT ? strcasecmp(item.c_str(), wanted.c_str()) == 0
-                                                    : strncasecmp(item.c_str(), wanted.c_str(), wanted.size()) == 0;
+                                                   : strncasecmp(item.c_str(), wanted.c_str(), wanted.size()) == 0;
         if (!match) continue;
         if (message == CB_SELECTSTRING) {
           c.current = i;
@@ -401,8 +423,10 @@ LRESULT comboProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return TRUE;
     }
-    case CB_GETDROPPEDSTATE: return c.dropped ? TRUE : FALSE;
-    default: return defaultProc(w, message, wParam, lParam);
+    case CB_GETDROPPEDSTATE:
+      return c.dropped ? TRUE : FALSE;
+    default:
+      return defaultProc(w, message, wParam, lParam);
   }
 }
 
@@ -493,9 +517,7 @@ ComboLook comboLookOf(Window& w) {
   return look;
 }
 
-int comboItemHeight(const Window& w) {
-  return fontMetrics(windowFont(w)).tmHeight + 2;
-}
+int comboItemHeight(const Window& w) { return fontMetrics(windowFont(w)).tmHeight + 2; }
 
 RECT comboListRect(Window& w) {
   const ComboData& c = dataOf<ComboData>(w);
@@ -559,13 +581,17 @@ LRESULT progressProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     return old;
   };
   switch (message) {
-    case PBM_SETRANGE: return setRange(LOWORD(lParam), HIWORD(lParam));
-    case PBM_SETRANGE32: return setRange(static_cast<int>(static_cast<intptr_t>(wParam)), static_cast<int>(lParam));
+    case PBM_SETRANGE:
+      return setRange(LOWORD(lParam), HIWORD(lParam));
+    case PBM_SETRANGE32:
+      return setRange(static_cast<int>(static_cast<intptr_t>(wParam)), static_cast<int>(lParam));
     case PBM_GETRANGE:
       if (lParam != 0) *reinterpret_cast<PBRANGE*>(lParam) = PBRANGE{p.lower, p.upper};
       return wParam != 0 ? p.lower : p.upper;
-    case PBM_SETPOS: return setPosition(static_cast<int>(static_cast<intptr_t>(wParam)));
-    case PBM_DELTAPOS: return setPosition(p.position + static_cast<int>(static_cast<intptr_t>(wParam)));
+    case PBM_SETPOS:
+      return setPosition(static_cast<int>(static_cast<intptr_t>(wParam)));
+    case PBM_DELTAPOS:
+      return setPosition(p.position + static_cast<int>(static_cast<intptr_t>(wParam)));
     case PBM_SETSTEP: {
       int old = p.step;
       p.step = static_cast<int>(static_cast<intptr_t>(wParam));
@@ -574,13 +600,18 @@ LRESULT progressProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     case PBM_STEPIT: {
       // Past the end the bar starts over from the beginning.
       int next = p.position + p.step;
-      if ((next > p.upper || next < p.lower) && p.upper > p.lower) next = (next - p.lower) % (p.upper - p.lower) + p.lower;
+      if ((next > p.upper || next < p.lower) && p.upper > p.lower)
+        next = (next - p.lower) % (p.upper - p.lower) + p.lower;
       return setPosition(next);
     }
-    case PBM_GETPOS: return p.position;
-    case PBM_SETBARCOLOR: return setColor(p.barColor);
-    case PBM_SETBKCOLOR: return setColor(p.backColor);
-    default: return defaultProc(w, message, wParam, lParam);
+    case PBM_GETPOS:
+      return p.position;
+    case PBM_SETBARCOLOR:
+      return setColor(p.barColor);
+    case PBM_SETBKCOLOR:
+      return setColor(p.backColor);
+    default:
+      return defaultProc(w, message, wParam, lParam);
   }
 }
 
@@ -612,8 +643,10 @@ LRESULT tabProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       t.items.clear();
       t.current = -1;
       return TRUE;
-    case TCM_GETITEMCOUNT: return count;
-    case TCM_GETCURSEL: return t.current;
+    case TCM_GETITEMCOUNT:
+      return count;
+    case TCM_GETCURSEL:
+      return t.current;
     case TCM_SETCURSEL: {
       if (index < 0 || index >= count) return -1;
       int old = t.current;
@@ -649,7 +682,8 @@ LRESULT tabProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       rect->bottom -= sign * 2;
       return 0;
     }
-    default: return defaultProc(w, message, wParam, lParam);
+    default:
+      return defaultProc(w, message, wParam, lParam);
   }
 }
 

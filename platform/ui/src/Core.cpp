@@ -454,8 +454,8 @@ void CWinThread::Delete() {
   if (m_bAutoDelete) delete this;
 }
 
-CWinThread* AfxBeginThread(CRuntimeClass* threadClass, int priority, UINT stackSize,
-                           DWORD createFlags, LPSECURITY_ATTRIBUTES security) {
+CWinThread* AfxBeginThread(CRuntimeClass* threadClass, int priority, UINT stackSize, DWORD createFlags,
+                           LPSECURITY_ATTRIBUTES security) {
   if (threadClass == nullptr) return nullptr;
   CObject* object = threadClass->CreateObject();
   CWinThread* thread = dynamic_cast<CWinThread*>(object);

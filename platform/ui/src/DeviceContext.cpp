@@ -21,7 +21,8 @@ RECT intersect(const RECT& a, const RECT& b) {
 bool isEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 bool contains(const RECT& outer, const RECT& inner) {
-  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right && inner.bottom <= outer.bottom;
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
 }
 
 RECT surfaceRect(const DcState& dc) {
@@ -44,7 +45,8 @@ void fillDevice(DcState& dc, const RECT& device, COLORREF color) {
   if (isEmpty(r)) return;
   Surface& s = *dc.surface;
   for (int y = r.top; y < r.bottom; ++y) {
-    for (int x = r.left; x < r.right; ++x) s.pixels[static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x)] = color;
+    for (int x = r.left; x < r.right; ++x)
+      s.pixels[static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x)] = color;
   }
   // Text lying wholly under the filled area is painted over.
   s.texts.erase(std::remove_if(s.texts.begin(), s.texts.end(), [&](const TextRun& t) { return contains(r, t.bounds); }),
@@ -126,8 +128,10 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
     case GdiKind::Region:
       state.hasClip = true;
       state.clip = object->region;
-      return reinterpret_cast<HGDIOBJ>(static_cast<uintptr_t>(isEmpty(effectiveClip(state)) ? NULLREGION : SIMPLEREGION));
-    default: return nullptr;
+      return reinterpret_cast<HGDIOBJ>(
+          static_cast<uintptr_t>(isEmpty(effectiveClip(state)) ? NULLREGION : SIMPLEREGION));
+    default:
+      return nullptr;
   }
 }
 
@@ -213,7 +217,8 @@ BOOL GetTextExtentPoint32(HDC dc, LPCSTR text, int length, LPSIZE size) {
   std::lock_guard<std::recursive_mutex> lock(gdiTable().mutex);
   std::shared_ptr<GdiObject> d = lookup(dc, GdiKind::DC);
   if (!d || size == nullptr || (text == nullptr && length > 0)) return FALSE;
-  *size = textExtent(currentFont(d->dc), std::string(text != nullptr ? text : "", static_cast<size_t>(std::max(length, 0))));
+  *size = textExtent(currentFont(d->dc),
+                     std::string(text != nullptr ? text : "", static_cast<size_t>(std::max(length, 0))));
   return TRUE;
 }
 
@@ -276,7 +281,9 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
     for (int col = clipped.left; col < clipped.right; ++col) {
       int sx = col + dx, sy = row + dy;
       bool inside = sx >= 0 && sy >= 0 && sx < in.width && sy < in.height;
-      copy.push_back(inside ? in.pixels[static_cast<size_t>(sy) * static_cast<size_t>(in.width) + static_cast<size_t>(sx)] : CLR_INVALID);
+      copy.push_back(inside
+                         ? in.pixels[static_cast<size_t>(sy) * static_cast<size_t>(in.width) + static_cast<size_t>(sx)]
+                         : CLR_INVALID);
     }
   }
   size_t i = 0;
@@ -287,30 +294,41 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
   }
   std::vector<TextRun> moved;
   for (const TextRun& t : in.texts) {
-    if (t.anchor.x < origin.left || t.anchor.x >= origin.right || t.anchor.y < origin.top || t.anchor.y > origin.bottom) continue;
+    if (t.anchor.x < origin.left || t.anchor.x >= origin.right || t.anchor.y < origin.top || t.anchor.y > origin.bottom)
+      continue;
     TextRun m = t;
     m.anchor.x -= dx;
     m.anchor.y -= dy;
-    m.bounds = intersect(RECT{t.bounds.left - dx, t.bounds.top - dy, t.bounds.right - dx, t.bounds.bottom - dy}, clipped);
+    m.bounds =
+        intersect(RECT{t.bounds.left - dx, t.bounds.top - dy, t.bounds.right - dx, t.bounds.bottom - dy}, clipped);
     if (!isEmpty(m.bounds)) moved.push_back(m);
   }
-  out.texts.erase(std::remove_if(out.texts.begin(), out.texts.end(), [&](const TextRun& t) { return contains(clipped, t.bounds); }),
-                  out.texts.end());
+  out.texts.erase(
+      std::remove_if(out.texts.begin(), out.texts.end(), [&](const TextRun& t) { return contains(clipped, t.bounds); }),
+      out.texts.end());
   out.texts.insert(out.texts.end(), moved.begin(), moved.end());
   return TRUE;
 }
 
 int GetDeviceCaps(HDC, int index) {
   switch (index) {
-    case TECHNOLOGY: return DT_RASDISPLAY;
-    case HORZRES: return 1024;
-    case VERTRES: return 768;
-    case BITSPIXEL: return 32;
-    case PLANES: return 1;
-    case RASTERCAPS: return RC_BITBLT;
+    case TECHNOLOGY:
+      return DT_RASDISPLAY;
+    case HORZRES:
+      return 1024;
+    case VERTRES:
+      return 768;
+    case BITSPIXEL:
+      return 32;
+    case PLANES:
+      return 1;
+    case RASTERCAPS:
+      return RC_BITBLT;
     case LOGPIXELSX:
-    case LOGPIXELSY: return 96;
-    default: return 0;
+    case LOGPIXELSY:
+      return 96;
+    default:
+      return 0;
   }
 }
 

@@ -176,7 +176,9 @@ void logMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 using namespace detail;
 
 // --- User actions ----------------------------------------------------------------------------
-bool clickButton(HWND button) { return act(button, WindowKind::Button, [](Window& w) { return buttonClick(w); }); }
+bool clickButton(HWND button) {
+  return act(button, WindowKind::Button, [](Window& w) { return buttonClick(w); });
+}
 
 bool clickListItem(HWND list, int item, ListPart part) {
   return act(list, WindowKind::ListView, [&](Window& w) { return listClick(w, item, part, false); });
@@ -409,7 +411,8 @@ COLORREF pixelAt(HWND window, int x, int y) {
   COLORREF color = CLR_INVALID;
   withWindow(window, 0, [&](Window& w) -> LRESULT {
     if (w.surface && x >= 0 && y >= 0 && x < w.surface->width && y < w.surface->height) {
-      color = w.surface->pixels[static_cast<size_t>(y) * static_cast<size_t>(w.surface->width) + static_cast<size_t>(x)];
+      color =
+          w.surface->pixels[static_cast<size_t>(y) * static_cast<size_t>(w.surface->width) + static_cast<size_t>(x)];
     }
     return 0;
   });

@@ -55,12 +55,30 @@ HGDIOBJ stockObject(int index) {
   auto object = std::make_shared<GdiObject>();
   object->stock = true;
   switch (index) {
-    case WHITE_BRUSH: object->kind = GdiKind::Brush; object->color = RGB(255, 255, 255); break;
-    case LTGRAY_BRUSH: object->kind = GdiKind::Brush; object->color = RGB(192, 192, 192); break;
-    case GRAY_BRUSH: object->kind = GdiKind::Brush; object->color = RGB(128, 128, 128); break;
-    case BLACK_BRUSH: object->kind = GdiKind::Brush; object->color = RGB(0, 0, 0); break;
-    case NULL_BRUSH: object->kind = GdiKind::Brush; object->nullBrush = true; break;
-    case SYSTEM_FONT: object->kind = GdiKind::Font; object->font = systemFont(); break;
+    case WHITE_BRUSH:
+      object->kind = GdiKind::Brush;
+      object->color = RGB(255, 255, 255);
+      break;
+    case LTGRAY_BRUSH:
+      object->kind = GdiKind::Brush;
+      object->color = RGB(192, 192, 192);
+      break;
+    case GRAY_BRUSH:
+      object->kind = GdiKind::Brush;
+      object->color = RGB(128, 128, 128);
+      break;
+    case BLACK_BRUSH:
+      object->kind = GdiKind::Brush;
+      object->color = RGB(0, 0, 0);
+      break;
+    case NULL_BRUSH:
+      object->kind = GdiKind::Brush;
+      object->nullBrush = true;
+      break;
+    case SYSTEM_FONT:
+      object->kind = GdiKind::Font;
+      object->font = systemFont();
+      break;
     case DEFAULT_GUI_FONT:
       object->kind = GdiKind::Font;
       object->font = LOGFONT{};
@@ -68,7 +86,8 @@ HGDIOBJ stockObject(int index) {
       object->font.lfWeight = FW_NORMAL;
       std::strncpy(object->font.lfFaceName, "MS Shell Dlg", LF_FACESIZE - 1);
       break;
-    default: return nullptr;
+    default:
+      return nullptr;
   }
   HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(addObject(object));
   (*objects)[index] = handle;
@@ -185,9 +204,9 @@ HFONT CreateFontIndirect(const LOGFONT* font) {
   return reinterpret_cast<HFONT>(addObject(object));
 }
 
-HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                 DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
-                 DWORD quality, DWORD pitchAndFamily, LPCSTR faceName) {
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                 DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                 DWORD pitchAndFamily, LPCSTR faceName) {
   LOGFONT lf{};
   lf.lfHeight = height;
   lf.lfWidth = width;

@@ -35,7 +35,7 @@ struct DcState : DcAttributes {
   bool memory = false;
   HBITMAP bitmap = nullptr;
   std::shared_ptr<Surface> defaultSurface;  // a memory DC's 1 x 1 bitmap
-  RECT base{0, 0, 0, 0};  // device area the DC may draw on
+  RECT base{0, 0, 0, 0};                    // device area the DC may draw on
   std::vector<DcAttributes> saved;
 };
 

@@ -100,7 +100,8 @@ int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask) {
     image.pixels.assign(static_cast<size_t>(l->cx) * static_cast<size_t>(l->cy), CLR_INVALID);
     for (int y = 0; y < std::min(l->cy, from.height); ++y) {
       for (int x = 0; x < l->cx; ++x) {
-        COLORREF c = from.pixels[static_cast<size_t>(y) * static_cast<size_t>(from.width) + static_cast<size_t>(i * l->cx + x)];
+        COLORREF c =
+            from.pixels[static_cast<size_t>(y) * static_cast<size_t>(from.width) + static_cast<size_t>(i * l->cx + x)];
         if ((l->flags & ILC_MASK) && c == mask) c = CLR_INVALID;
         image.pixels[static_cast<size_t>(y) * static_cast<size_t>(l->cx) + static_cast<size_t>(x)] = c;
       }

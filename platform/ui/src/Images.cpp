@@ -95,9 +95,9 @@ Image load(const char* const (&xpm)[N]) {
 }  // namespace
 
 const Image& stockImage(StockImage which) {
-  static const Image* images = new Image[7]{load(icon_application), load(icon_error),   load(icon_question),
-                                            load(icon_warning),     load(icon_information), load(small_folder),
-                                            load(small_file)};
+  static const Image* images =
+      new Image[7]{load(icon_application), load(icon_error),   load(icon_question), load(icon_warning),
+                   load(icon_information), load(small_folder), load(small_file)};
   return images[static_cast<int>(which)];
 }
 
@@ -105,12 +105,23 @@ bool iconImage(HICON icon, StockImage& which) {
   uintptr_t value = reinterpret_cast<uintptr_t>(icon);
   if (value < 0x7f000000u || (value - 0x7f000000u) % 16 != 0) return false;
   switch ((value - 0x7f000000u) / 16) {
-    case 32512: which = StockImage::Application; return true;
-    case 32513: which = StockImage::Error; return true;
-    case 32514: which = StockImage::Question; return true;
-    case 32515: which = StockImage::Warning; return true;
-    case 32516: which = StockImage::Information; return true;
-    default: return false;
+    case 32512:
+      which = StockImage::Application;
+      return true;
+    case 32513:
+      which = StockImage::Error;
+      return true;
+    case 32514:
+      which = StockImage::Question;
+      return true;
+    case 32515:
+      which = StockImage::Warning;
+      return true;
+    case 32516:
+      which = StockImage::Information;
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -15,7 +15,9 @@ struct Image {
   int width = 0;
   int height = 0;
   std::vector<COLORREF> pixels;
-  COLORREF at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+  COLORREF at(int x, int y) const {
+    return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+  }
 };
 
 // Reads an XPM image (the strings of its C array, in order): a header "width height colours

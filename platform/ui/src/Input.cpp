@@ -16,15 +16,15 @@ namespace ui {
 namespace detail {
 
 struct InputState {
-  HWND pressed = nullptr;    // a push button held down by the mouse
-  HWND dragging = nullptr;   // a list or tree whose scroll thumb is dragged
+  HWND pressed = nullptr;   // a push button held down by the mouse
+  HWND dragging = nullptr;  // a list or tree whose scroll thumb is dragged
   bool dragVertical = true;
   HWND lastClick = nullptr;  // for double clicks
   POINT lastPoint{};
   unsigned long lastTime = 0;
-  HWND moving = nullptr;     // a top-level window dragged by its caption
-  POINT grab{};              // the pointer's offset from that window's client corner
-  HWND closing = nullptr;    // a top-level window whose close box is held down
+  HWND moving = nullptr;        // a top-level window dragged by its caption
+  POINT grab{};                 // the pointer's offset from that window's client corner
+  HWND closing = nullptr;       // a top-level window whose close box is held down
   HWND sizing = nullptr;        // a list whose column edge, or a splitter whose bar, is dragged
   int sizingIndex = -1;         // the column
   int sizingOrigin = 0;         // where the pointer would make the column 0 wide (client x)
@@ -154,8 +154,10 @@ bool scrollClick(Window& w, const ScrollBar& bar, POINT p, InputState& in, bool 
   }
   auto inside = [&](const RECT& r) { return p.x >= r.left && p.y >= r.top && p.x < r.right && p.y < r.bottom; };
   int step = 0;
-  if (inside(bar.less)) step = -1;
-  else if (inside(bar.more)) step = 1;
+  if (inside(bar.less))
+    step = -1;
+  else if (inside(bar.more))
+    step = 1;
   else if (inside(bar.thumb)) {
     in.dragging = w.hwnd;
     in.dragVertical = vertical;
@@ -170,8 +172,10 @@ bool scrollClick(Window& w, const ScrollBar& bar, POINT p, InputState& in, bool 
     treeScrollTo(w, target);
   } else {
     ListLook look = listLookOf(w);
-    if (vertical) listScrollTo(w, target, look.scrollX);
-    else listScrollTo(w, look.topIndex, target);
+    if (vertical)
+      listScrollTo(w, target, look.scrollX);
+    else
+      listScrollTo(w, look.topIndex, target);
   }
   return true;
 }
@@ -182,8 +186,10 @@ void drag(Window& w, POINT p, const InputState& in) {
     treeScrollTo(w, scrollPositionAt(look.vbar, p.y));
   } else {
     ListLook look = listLookOf(w);
-    if (in.dragVertical) listScrollTo(w, scrollPositionAt(look.vbar, p.y), look.scrollX);
-    else listScrollTo(w, look.topIndex, scrollPositionAt(look.hbar, p.x));
+    if (in.dragVertical)
+      listScrollTo(w, scrollPositionAt(look.vbar, p.y), look.scrollX);
+    else
+      listScrollTo(w, look.topIndex, scrollPositionAt(look.hbar, p.x));
   }
 }
 
@@ -268,10 +274,14 @@ bool pressOnDroppedList(ThreadQueue& queue, Window& top, POINT p) {
       int count = static_cast<int>(look.state.items.size());
       if (count > kComboListRows && local.x >= list.right - 1 - kScrollBarSize) {
         // Its scroll bar: the arrows move a row, the track a page.
-        ScrollBar bar = makeScrollBar(RECT{list.right - 1 - kScrollBarSize, list.top + 1, list.right - 1, list.bottom - 1},
-                                      true, look.top, kComboListRows, count);
-        int step = local.y < bar.less.bottom ? -1 : local.y >= bar.more.top ? 1
-                   : local.y < bar.thumb.top ? -kComboListRows : local.y >= bar.thumb.bottom ? kComboListRows : 0;
+        ScrollBar bar =
+            makeScrollBar(RECT{list.right - 1 - kScrollBarSize, list.top + 1, list.right - 1, list.bottom - 1}, true,
+                          look.top, kComboListRows, count);
+        int step = local.y < bar.less.bottom     ? -1
+                   : local.y >= bar.more.top     ? 1
+                   : local.y < bar.thumb.top     ? -kComboListRows
+                   : local.y >= bar.thumb.bottom ? kComboListRows
+                                                 : 0;
         comboScroll(*w, std::max(0, std::min(look.top + step, count - kComboListRows)));
         return true;
       }
@@ -292,8 +302,11 @@ void framePress(Window& top, const InputEvent& e) {
       in.moving = top.hwnd;
       in.grab = POINT{e.rootX - top.rect.left, e.rootY - top.rect.top};
       return;
-    case FramePart::CloseBox: in.closing = top.hwnd; return;
-    case FramePart::None: return;
+    case FramePart::CloseBox:
+      in.closing = top.hwnd;
+      return;
+    case FramePart::None:
+      return;
   }
 }
 
@@ -333,14 +346,17 @@ void press(Window& top, const InputEvent& e) {
       return;
     case WindowKind::Edit: {
       SetFocus(hwnd);
-      if (findWindow(hwnd)) editSetCaret(*c, offsetAtX(windowFont(*c), c->text, client.x - 2), (e.modifiers & kShift) != 0);
+      if (findWindow(hwnd))
+        editSetCaret(*c, offsetAtX(windowFont(*c), c->text, client.x - 2), (e.modifiers & kShift) != 0);
       return;
     }
     case WindowKind::ComboBox:
       SetFocus(hwnd);
       if (!findWindow(hwnd)) return;
-      if (comboLookOf(*c).state.dropped) comboCancel(*c);
-      else comboDrop(*c);
+      if (comboLookOf(*c).state.dropped)
+        comboCancel(*c);
+      else
+        comboDrop(*c);
       return;
     case WindowKind::Tab: {
       SetFocus(hwnd);
@@ -362,7 +378,7 @@ void press(Window& top, const InputEvent& e) {
       if (scrollClick(*c, look.vbar, client, in, true) || scrollClick(*c, look.hbar, client, in, false)) return;
       UINT flags = 0;
       int item = listHitTest(*c, client, flags);
-          if (item < 0) return;
+      if (item < 0) return;
       if (flags & LVHT_ONITEMSTATEICON) {
         listClick(*c, item, ListPart::StateIcon, false);
       } else if ((e.modifiers & (kShift | kControl)) && !(c->style & LVS_SINGLESEL)) {
@@ -393,7 +409,8 @@ void press(Window& top, const InputEvent& e) {
     case WindowKind::Plain:
       if (isSplitter(*c)) pressOnSplitter(*c, client, in);
       return;
-    default: return;
+    default:
+      return;
   }
 }
 
@@ -457,8 +474,10 @@ void moveFocus(Window& top, bool back) {
   std::shared_ptr<Window> f = focusIn(*top.queue, top);
   auto it = f ? std::find(stops.begin(), stops.end(), f->hwnd) : stops.end();
   size_t at;
-  if (it == stops.end()) at = back ? stops.size() - 1 : 0;
-  else at = (static_cast<size_t>(it - stops.begin()) + (back ? stops.size() - 1 : 1)) % stops.size();
+  if (it == stops.end())
+    at = back ? stops.size() - 1 : 0;
+  else
+    at = (static_cast<size_t>(it - stops.begin()) + (back ? stops.size() - 1 : 1)) % stops.size();
   focusControl(stops[at]);
 }
 
@@ -495,15 +514,25 @@ void editKey(Window& w, const InputEvent& e) {
     return at;
   };
   switch (e.keysym) {
-    case keys::Left: editSetCaret(w, prev(look.selEnd), extend); return;
-    case keys::Right: editSetCaret(w, next(look.selEnd), extend); return;
-    case keys::Home: editSetCaret(w, 0, extend); return;
-    case keys::End: editSetCaret(w, static_cast<int>(text.size()), extend); return;
+    case keys::Left:
+      editSetCaret(w, prev(look.selEnd), extend);
+      return;
+    case keys::Right:
+      editSetCaret(w, next(look.selEnd), extend);
+      return;
+    case keys::Home:
+      editSetCaret(w, 0, extend);
+      return;
+    case keys::End:
+      editSetCaret(w, static_cast<int>(text.size()), extend);
+      return;
     case keys::BackSpace:
     case keys::Delete:
       if (look.selStart == look.selEnd) {
-        if (e.keysym == keys::BackSpace) editSetCaret(w, prev(look.selEnd), true);
-        else editSetCaret(w, next(look.selEnd), true);
+        if (e.keysym == keys::BackSpace)
+          editSetCaret(w, prev(look.selEnd), true);
+        else
+          editSetCaret(w, next(look.selEnd), true);
       }
       if (std::shared_ptr<Window> again = findWindow(w.hwnd)) {
         if (editLookOf(*again).selStart != editLookOf(*again).selEnd) editInsert(*again, "");
@@ -529,17 +558,28 @@ int keyTarget(unsigned long key, int at, int count, int top, int page) {
   page = std::max(1, page);
   int target = at;
   switch (key) {
-    case keys::Up: target = at < 0 ? 0 : at - 1; break;
-    case keys::Down: target = at < 0 ? 0 : at + 1; break;
-    case keys::Home: target = 0; break;
-    case keys::End: target = count - 1; break;
-    case keys::Prior: target = at < 0 ? 0 : at > top ? top : at - (page - 1); break;
+    case keys::Up:
+      target = at < 0 ? 0 : at - 1;
+      break;
+    case keys::Down:
+      target = at < 0 ? 0 : at + 1;
+      break;
+    case keys::Home:
+      target = 0;
+      break;
+    case keys::End:
+      target = count - 1;
+      break;
+    case keys::Prior:
+      target = at < 0 ? 0 : at > top ? top : at - (page - 1);
+      break;
     case keys::Next: {
       int last = top + page - 1;
       target = at < 0 ? 0 : at < last ? last : at + (page - 1);
       break;
     }
-    default: return -1;
+    default:
+      return -1;
   }
   return std::max(0, std::min(target, count - 1));
 }
@@ -567,7 +607,8 @@ TreeRows treeRowsOf(Window& c) {
   rows.items = treeVisibleItems(c);
   TreeState state = treeStateOf(c);
   for (HTREEITEM h : rows.items) {
-    auto it = std::find_if(state.items.begin(), state.items.end(), [h](const TreeItemState& i) { return i.handle == h; });
+    auto it =
+        std::find_if(state.items.begin(), state.items.end(), [h](const TreeItemState& i) { return i.handle == h; });
     rows.texts.push_back(it != state.items.end() ? it->text : std::string());
   }
   for (size_t i = 0; i < rows.items.size(); ++i) {
@@ -644,7 +685,8 @@ bool typeAhead(Window& c, const InputEvent& e, InputState& in) {
   TreeRows rows;
   if (c.kind == WindowKind::ListView) {
     ListLook look = listLookOf(c);
-    for (const ListItemState& item : look.state.items) texts.push_back(item.texts.empty() ? std::string() : item.texts[0]);
+    for (const ListItemState& item : look.state.items)
+      texts.push_back(item.texts.empty() ? std::string() : item.texts[0]);
     at = focusedRow(look);
   } else {
     rows = treeRowsOf(c);
@@ -657,8 +699,10 @@ bool typeAhead(Window& c, const InputEvent& e, InputState& in) {
   for (int n = 0; n < count; ++n) {
     int i = ((start + n) % count + count) % count;
     if (!startsWithNoCase(texts[static_cast<size_t>(i)], prefix)) continue;
-    if (c.kind == WindowKind::ListView) listMoveTo(c, i, false, false);
-    else treeKeySelect(c, rows.items[static_cast<size_t>(i)]);
+    if (c.kind == WindowKind::ListView)
+      listMoveTo(c, i, false, false);
+    else
+      treeKeySelect(c, rows.items[static_cast<size_t>(i)]);
     break;
   }
   return true;
@@ -675,9 +719,7 @@ char mnemonicOf(const std::string& text) {
   return 0;
 }
 
-bool isLabel(const Window& w) {
-  return (w.kind == WindowKind::Static && !(w.style & SS_NOPREFIX)) || isGroupBox(w);
-}
+bool isLabel(const Window& w) { return (w.kind == WindowKind::Static && !(w.style & SS_NOPREFIX)) || isGroupBox(w); }
 
 // A key that names a control by its mnemonic: a button is pressed, a label gives the focus to
 // the next control Tab would visit after it. The search starts after the control with the focus.
@@ -695,8 +737,10 @@ bool mnemonic(Window& top, const std::shared_ptr<Window>& focus, char letter) {
     if (!c || mnemonicOf(c->text) != letter) continue;
     if (c->kind == WindowKind::Button && !isGroupBox(*c)) {
       // A push button acts where the focus is; check boxes and radio buttons take the focus.
-      if (isPushButton(*c)) commandParent(*c, BN_CLICKED);
-      else buttonClick(*c);
+      if (isPushButton(*c))
+        commandParent(*c, BN_CLICKED);
+      else
+        buttonClick(*c);
       return true;
     }
     if (!isLabel(*c)) continue;
@@ -718,12 +762,17 @@ void key(Window& top, const InputEvent& e) {
   std::shared_ptr<Window> f = focusIn(queue, top);
   HWND fh = f ? f->hwnd : nullptr;
   if (f && f->kind == WindowKind::ComboBox && comboLookOf(*f).state.dropped) {
-    if (e.keysym == keys::Escape) { comboCancel(*f); return; }
+    if (e.keysym == keys::Escape) {
+      comboCancel(*f);
+      return;
+    }
     if (e.keysym == keys::Return || e.keysym == keys::KP_Enter) {
       ComboLook look = comboLookOf(*f);
       int pick = look.hot >= 0 ? look.hot : look.state.selection;
-      if (pick >= 0) comboPick(*f, pick);
-      else comboCancel(*f);
+      if (pick >= 0)
+        comboPick(*f, pick);
+      else
+        comboCancel(*f);
       return;
     }
   }
@@ -733,12 +782,19 @@ void key(Window& top, const InputEvent& e) {
     return;
   }
   switch (e.keysym) {
-    case keys::Tab: moveFocus(top, false); return;
-    case keys::ISO_Left_Tab: moveFocus(top, true); return;
+    case keys::Tab:
+      moveFocus(top, false);
+      return;
+    case keys::ISO_Left_Tab:
+      moveFocus(top, true);
+      return;
     case keys::Return:
     case keys::KP_Enter:
       if (f && f->kind == WindowKind::Edit && (f->style & ES_MULTILINE)) break;
-      if (f && isPushButton(*f)) { buttonClick(*f); return; }
+      if (f && isPushButton(*f)) {
+        buttonClick(*f);
+        return;
+      }
       pressDefault(top);
       return;
     case keys::Escape: {
@@ -747,12 +803,17 @@ void key(Window& top, const InputEvent& e) {
       return;
     }
     case keys::Space:
-      if (f && f->kind == WindowKind::Button) { buttonClick(*f); return; }
+      if (f && f->kind == WindowKind::Button) {
+        buttonClick(*f);
+        return;
+      }
       if (f && f->kind == WindowKind::ListView) {
         ListLook look = listLookOf(*f);
         int row = focusedRow(look);
-        if (row >= 0 && (e.modifiers & kControl) && !(f->style & LVS_SINGLESEL)) listToggleSelected(*f, row);
-        else if (row >= 0 && (look.state.extendedStyle & LVS_EX_CHECKBOXES)) listToggleCheck(*f, row);
+        if (row >= 0 && (e.modifiers & kControl) && !(f->style & LVS_SINGLESEL))
+          listToggleSelected(*f, row);
+        else if (row >= 0 && (look.state.extendedStyle & LVS_EX_CHECKBOXES))
+          listToggleCheck(*f, row);
         return;
       }
       break;
@@ -766,17 +827,23 @@ void key(Window& top, const InputEvent& e) {
       }
       break;
     case keys::F4:
-      if (f && f->kind == WindowKind::ComboBox) { comboDrop(*f); return; }
+      if (f && f->kind == WindowKind::ComboBox) {
+        comboDrop(*f);
+        return;
+      }
       break;
-    default: break;
+    default:
+      break;
   }
   if (!f || !acceptsInput(fh)) {
     if (printable) mnemonic(top, f, e.text[0]);
     return;
   }
   if (f->kind == WindowKind::Edit || (f->kind == WindowKind::ComboBox && (f->style & 0x3u) == CBS_DROPDOWN)) {
-    if (f->kind == WindowKind::Edit) editKey(*f, e);
-    else if (!e.text.empty() && static_cast<unsigned char>(e.text[0]) >= 0x20) editInsert(*f, e.text);
+    if (f->kind == WindowKind::Edit)
+      editKey(*f, e);
+    else if (!e.text.empty() && static_cast<unsigned char>(e.text[0]) >= 0x20)
+      editInsert(*f, e.text);
     return;
   }
   if (moveKey(*f, e) || typeAhead(*f, e, inputOf(queue))) return;
@@ -811,10 +878,17 @@ void handleInput(const InputEvent& e) {
     case InputEvent::Release:
       if (e.button == 1) release(*top, e);
       return;
-    case InputEvent::Motion: motion(*top, e); return;
-    case InputEvent::Wheel: wheel(*top, e); return;
-    case InputEvent::Key: key(*top, e); return;
-    default: return;
+    case InputEvent::Motion:
+      motion(*top, e);
+      return;
+    case InputEvent::Wheel:
+      wheel(*top, e);
+      return;
+    case InputEvent::Key:
+      key(*top, e);
+      return;
+    default:
+      return;
   }
 }
 

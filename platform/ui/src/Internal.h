@@ -78,8 +78,8 @@ struct ThreadQueue {
   std::vector<CurrentMessage> current;
   AFX_MODULE_STATE* moduleState = nullptr;
   CWinThread* thread = nullptr;
-  uint64_t changes = 0;          // raised by every message and invalidation: the pictures may differ
-  bool snapshotPending = false;  // a page or dialog was shown: pictures are taken once it painted
+  uint64_t changes = 0;                   // raised by every message and invalidation: the pictures may differ
+  bool snapshotPending = false;           // a page or dialog was shown: pictures are taken once it painted
   std::shared_ptr<InputState> input;      // mouse capture, clicks and dropped lists of the display
   std::shared_ptr<PresentState> present;  // what the display shows of this thread's windows
   std::chrono::steady_clock::time_point presentDue{};  // a later picture is owed by then (0: none)
@@ -249,8 +249,8 @@ TabState tabStateOf(Window& w);
 int buttonCheckOf(Window& w);
 
 // Creation with a CWnd attached from the start (CWnd::CreateEx); the folder browser's window.
-HWND createAttachedWindow(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                          int width, int height, HWND parent, HMENU menuOrId, LPVOID param, CWnd* attach);
+HWND createAttachedWindow(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                          int height, HWND parent, HMENU menuOrId, LPVOID param, CWnd* attach);
 HWND createBrowserWindow(HWND owner, const char* title);
 
 // Dialogs

@@ -47,7 +47,9 @@ ListData& dataOf(Window& w) { return static_cast<ListData&>(*w.data); }
 
 bool hasHeader(const Window& w) { return (w.style & LVS_NOCOLUMNHEADER) == 0; }
 
-bool hasStateIcon(const ListData& d) { return (d.exStyle & LVS_EX_CHECKBOXES) != 0 || d.images[LVSIL_STATE] != nullptr; }
+bool hasStateIcon(const ListData& d) {
+  return (d.exStyle & LVS_EX_CHECKBOXES) != 0 || d.images[LVSIL_STATE] != nullptr;
+}
 
 int rowTop(const Window& w, const ListData& d, int item) {
   return (hasHeader(w) ? kHeaderHeight : 0) + (item - d.topIndex) * kRowHeight;
@@ -122,7 +124,8 @@ int hitTest(const Window& w, const ListData& d, POINT p, UINT& flags) {
   int item = (p.y - top) / kRowHeight + d.topIndex;
   if (item >= static_cast<int>(d.items.size())) return -1;
   RowParts parts = rowParts(w, d, item);
-  if (inside(parts.state, p) && hasStateIcon(d) && (d.items[static_cast<size_t>(item)].state & LVIS_STATEIMAGEMASK) != 0) {
+  if (inside(parts.state, p) && hasStateIcon(d) &&
+      (d.items[static_cast<size_t>(item)].state & LVIS_STATEIMAGEMASK) != 0) {
     flags = LVHT_ONITEMSTATEICON;
   } else if (inside(parts.icon, p)) {
     flags = LVHT_ONITEMICON;
@@ -136,7 +139,8 @@ int hitTest(const Window& w, const ListData& d, POINT p, UINT& flags) {
 
 const std::string& textOf(const ListItem& item, int subItem) {
   static const std::string empty;
-  return subItem >= 0 && static_cast<size_t>(subItem) < item.texts.size() ? item.texts[static_cast<size_t>(subItem)] : empty;
+  return subItem >= 0 && static_cast<size_t>(subItem) < item.texts.size() ? item.texts[static_cast<size_t>(subItem)]
+                                                                          : empty;
 }
 
 void setText(ListItem& item, int subItem, const char* text) {
@@ -153,7 +157,8 @@ int copyText(const std::string& text, char* buffer, int size) {
   return static_cast<int>(n);
 }
 
-LRESULT notifyItem(Window& w, UINT code, int item, UINT newState, UINT oldState, UINT changed, POINT action, LPARAM lParam) {
+LRESULT notifyItem(Window& w, UINT code, int item, UINT newState, UINT oldState, UINT changed, POINT action,
+                   LPARAM lParam) {
   NMLISTVIEW nm{};
   nm.hdr.code = code;
   nm.iItem = item;
@@ -216,7 +221,8 @@ bool changeItem(Window& w, int item, const LVITEM& request, bool exclusive, POIN
     if (exclusive && (after.state & LVIS_SELECTED)) clearOthers(w, item, LVIS_SELECTED, action);
     return true;
   }
-  if (notifyItem(w, LVN_ITEMCHANGING, item, after.state, before.state, changed, action, before.lParam) != 0) return false;
+  if (notifyItem(w, LVN_ITEMCHANGING, item, after.state, before.state, changed, action, before.lParam) != 0)
+    return false;
   if (!findWindow(hwnd) || item >= static_cast<int>(dataOf(w).items.size())) return false;
   dataOf(w).items[static_cast<size_t>(item)] = after;
   invalidate(w, nullptr, true);
@@ -339,11 +345,15 @@ LRESULT listProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
   int count = static_cast<int>(d.items.size());
   int index = static_cast<int>(static_cast<intptr_t>(wParam));
   switch (message) {
-    case LVM_GETITEMCOUNT: return count;
+    case LVM_GETITEMCOUNT:
+      return count;
     case LVM_INSERTITEM:
       return lParam != 0 ? insertItem(w, *reinterpret_cast<const LVITEM*>(lParam)) : -1;
-    case LVM_DELETEITEM: return deleteItem(w, index) ? TRUE : FALSE;
-    case LVM_DELETEALLITEMS: deleteAll(w); return TRUE;
+    case LVM_DELETEITEM:
+      return deleteItem(w, index) ? TRUE : FALSE;
+    case LVM_DELETEALLITEMS:
+      deleteAll(w);
+      return TRUE;
     case LVM_SETITEM: {
       const LVITEM* item = reinterpret_cast<const LVITEM*>(lParam);
       if (item == nullptr || item->iItem < 0 || item->iItem >= count) return FALSE;
@@ -396,9 +406,12 @@ LRESULT listProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case LVM_GETITEMSTATE:
-      return index >= 0 && index < count ? static_cast<LRESULT>(d.items[static_cast<size_t>(index)].state & static_cast<UINT>(lParam)) : 0;
+      return index >= 0 && index < count
+                 ? static_cast<LRESULT>(d.items[static_cast<size_t>(index)].state & static_cast<UINT>(lParam))
+                 : 0;
     case LVM_GETSELECTEDCOUNT:
-      return std::count_if(d.items.begin(), d.items.end(), [](const ListItem& i) { return (i.state & LVIS_SELECTED) != 0; });
+      return std::count_if(d.items.begin(), d.items.end(),
+                           [](const ListItem& i) { return (i.state & LVIS_SELECTED) != 0; });
     case LVM_GETNEXTITEM: {
       UINT flags = static_cast<UINT>(lParam) & (LVNI_SELECTED | LVNI_FOCUSED);
       for (int i = std::max(index + 1, 0); i < count; ++i) {
@@ -419,10 +432,18 @@ LRESULT listProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       if (rect == nullptr || index < 0 || index >= count) return FALSE;
       RowParts parts = rowParts(w, d, index);
       switch (rect->left) {
-        case LVIR_ICON: *rect = parts.icon; break;
-        case LVIR_LABEL: *rect = parts.label; break;
-        case LVIR_SELECTBOUNDS: *rect = RECT{parts.icon.left, parts.bounds.top, parts.label.right, parts.bounds.bottom}; break;
-        default: *rect = parts.bounds; break;
+        case LVIR_ICON:
+          *rect = parts.icon;
+          break;
+        case LVIR_LABEL:
+          *rect = parts.label;
+          break;
+        case LVIR_SELECTBOUNDS:
+          *rect = RECT{parts.icon.left, parts.bounds.top, parts.label.right, parts.bounds.bottom};
+          break;
+        default:
+          *rect = parts.bounds;
+          break;
       }
       return TRUE;
     }
@@ -512,11 +533,13 @@ LRESULT listProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       invalidate(w, nullptr, true);
       return static_cast<LRESULT>(old);
     }
-    case LVM_GETEXTENDEDLISTVIEWSTYLE: return static_cast<LRESULT>(d.exStyle);
+    case LVM_GETEXTENDEDLISTVIEWSTYLE:
+      return static_cast<LRESULT>(d.exStyle);
     case WM_DESTROY:
       deleteAll(w);
       return defaultProc(w, message, wParam, lParam);
-    default: return defaultProc(w, message, wParam, lParam);
+    default:
+      return defaultProc(w, message, wParam, lParam);
   }
 }
 

@@ -47,11 +47,20 @@ class MessageBoxDialog : public CDialog {
     CDialog::OnInitDialog();
     LPCSTR icon = nullptr;
     switch (type_ & MB_ICONMASK) {
-      case MB_ICONHAND: icon = IDI_HAND; break;
-      case MB_ICONQUESTION: icon = IDI_QUESTION; break;
-      case MB_ICONEXCLAMATION: icon = IDI_EXCLAMATION; break;
-      case MB_ICONASTERISK: icon = IDI_ASTERISK; break;
-      default: break;
+      case MB_ICONHAND:
+        icon = IDI_HAND;
+        break;
+      case MB_ICONQUESTION:
+        icon = IDI_QUESTION;
+        break;
+      case MB_ICONEXCLAMATION:
+        icon = IDI_EXCLAMATION;
+        break;
+      case MB_ICONASTERISK:
+        icon = IDI_ASTERISK;
+        break;
+      default:
+        break;
     }
     if (icon != nullptr) {
       ::SendMessage(::GetDlgItem(m_hWnd, kIconId), STM_SETICON, reinterpret_cast<WPARAM>(::LoadIcon(nullptr, icon)), 0);
@@ -84,12 +93,18 @@ class MessageBoxDialog : public CDialog {
 
 std::vector<std::pair<int, const char*>> buttonsOf(UINT type) {
   switch (type & MB_TYPEMASK) {
-    case 1: return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
-    case 2: return {{IDABORT, "&Abort"}, {IDRETRY, "&Retry"}, {5, "&Ignore"}};
-    case 3: return {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}};
-    case 4: return {{IDYES, "&Yes"}, {IDNO, "&No"}};
-    case 5: return {{IDRETRY, "&Retry"}, {IDCANCEL, "Cancel"}};
-    default: return {{IDOK, "OK"}};
+    case 1:
+      return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+    case 2:
+      return {{IDABORT, "&Abort"}, {IDRETRY, "&Retry"}, {5, "&Ignore"}};
+    case 3:
+      return {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}};
+    case 4:
+      return {{IDYES, "&Yes"}, {IDNO, "&No"}};
+    case 5:
+      return {{IDRETRY, "&Retry"}, {IDCANCEL, "Cancel"}};
+    default:
+      return {{IDOK, "OK"}};
   }
 }
 
@@ -154,8 +169,12 @@ class BrowseDialog : public CDialog {
     column.pszText = const_cast<char*>("Name");
     ::SendMessage(list, LVM_INSERTCOLUMN, 0, reinterpret_cast<LPARAM>(&column));
     HWND types = ::GetDlgItem(m_hWnd, kTypeId);
-    for (const auto& f : request_.filters) ::SendMessage(types, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(f.first.c_str()));
-    filterIndex = request_.filters.empty() ? 0 : std::max(0, std::min<int>(request_.filterIndex - 1, static_cast<int>(request_.filters.size()) - 1));
+    for (const auto& f : request_.filters)
+      ::SendMessage(types, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(f.first.c_str()));
+    filterIndex =
+        request_.filters.empty()
+            ? 0
+            : std::max(0, std::min<int>(request_.filterIndex - 1, static_cast<int>(request_.filters.size()) - 1));
     if (types != nullptr) ::SendMessage(types, CB_SETCURSEL, static_cast<WPARAM>(filterIndex), 0);
     std::error_code error;
     std::string start = request_.folder;
@@ -186,14 +205,16 @@ class BrowseDialog : public CDialog {
   BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override {
     const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
     if (header->idFrom == kListId) {
-      int row = header->code == NM_DBLCLK
-                    ? reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem
-                    : static_cast<int>(::SendMessage(header->hwndFrom, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+      int row = header->code == NM_DBLCLK ? reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem
+                                          : static_cast<int>(::SendMessage(header->hwndFrom, LVM_GETNEXTITEM,
+                                                                           static_cast<WPARAM>(-1), LVNI_SELECTED));
       if (row >= 0 && row < static_cast<int>(entries_.size())) {
         const Entry& e = entries_[static_cast<size_t>(row)];
         if (header->code == NM_DBLCLK) {
-          if (e.folder) navigate(e.name == ".." ? fs::path(folder_).parent_path().string() : join(e.name));
-          else accept(join(e.name));
+          if (e.folder)
+            navigate(e.name == ".." ? fs::path(folder_).parent_path().string() : join(e.name));
+          else
+            accept(join(e.name));
           return TRUE;
         }
         if (header->code == LVN_ITEMCHANGED) showSelectedFiles(header->hwndFrom);
@@ -224,7 +245,8 @@ class BrowseDialog : public CDialog {
       return;
     }
     if (name.empty()) {
-      int row = static_cast<int>(::SendMessage(::GetDlgItem(m_hWnd, kListId), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+      int row = static_cast<int>(
+          ::SendMessage(::GetDlgItem(m_hWnd, kListId), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
       if (row >= 0 && entries_[static_cast<size_t>(row)].folder) {
         const std::string& n = entries_[static_cast<size_t>(row)].name;
         navigate(n == ".." ? fs::path(folder_).parent_path().string() : join(n));
@@ -283,7 +305,8 @@ class BrowseDialog : public CDialog {
   // double quotes. Selected folders leave the field alone.
   void showSelectedFiles(HWND list) {
     std::vector<std::string> files;
-    for (int row = -1; (row = static_cast<int>(::SendMessage(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))) >= 0;) {
+    for (int row = -1; (row = static_cast<int>(
+                            ::SendMessage(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))) >= 0;) {
       if (row < static_cast<int>(entries_.size()) && !entries_[static_cast<size_t>(row)].folder) {
         files.push_back(entries_[static_cast<size_t>(row)].name);
       }
@@ -320,7 +343,7 @@ class BrowseDialog : public CDialog {
       if (it->is_directory(e2)) {
         folders.push_back(Entry{name, true});
       } else if (!request_.folders) {
-        std::string patterns = !pattern_.empty() ? pattern_
+        std::string patterns = !pattern_.empty()          ? pattern_
                                : request_.filters.empty() ? std::string("*")
                                                           : request_.filters[static_cast<size_t>(filterIndex)].second;
         if (matches(name, patterns)) files.push_back(Entry{name, false});
@@ -378,8 +401,9 @@ int liveMessageBox(HWND owner, const std::string& text, const std::string& capti
     x += 56;
   }
   if (icon) t.controls.push_back(control(kIconId, WC_STATIC, "", 11, 10, 21, 20, SS_ICON));
-  t.controls.push_back(control(kTextId, WC_STATIC, text, textX, 10 + (icon && duY(extent.cy) < 20 ? (20 - duY(extent.cy)) / 2 : 0),
-                               duX(extent.cx) + 2, duY(extent.cy) + 1, SS_LEFT));
+  t.controls.push_back(control(kTextId, WC_STATIC, text, textX,
+                               10 + (icon && duY(extent.cy) < 20 ? (20 - duY(extent.cy)) / 2 : 0), duX(extent.cx) + 2,
+                               duY(extent.cy) + 1, SS_LEFT));
   UINT id = nextTemplateId();
   registerDialog(id, std::move(t));
   MessageBoxDialog dialog(id, type, ids);
@@ -403,15 +427,16 @@ bool liveBrowse(const LiveBrowse& request, std::vector<std::string>& chosen, int
                                    LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                                WS_EX_CLIENTEDGE));
   t.controls.push_back(control(IDC_STATIC, WC_STATIC, files ? "File &name:" : "Folder &name:", 7, 142, 48, 8, SS_LEFT));
-  t.controls.push_back(control(kNameId, WC_EDIT, "", 58, 140, 165, 12, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL,
-                               WS_EX_CLIENTEDGE));
+  t.controls.push_back(
+      control(kNameId, WC_EDIT, "", 58, 140, 165, 12, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE));
   int buttonsY = 139;
   if (files) {
     t.controls.push_back(control(IDC_STATIC, WC_STATIC, "Files of &type:", 7, 160, 48, 8, SS_LEFT));
-    t.controls.push_back(control(kTypeId, WC_COMBOBOX, "", 58, 158, 165, 80, WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL));
+    t.controls.push_back(
+        control(kTypeId, WC_COMBOBOX, "", 58, 158, 165, 80, WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL));
   }
-  t.controls.push_back(control(IDOK, WC_BUTTON, files ? (request.open ? "&Open" : "&Save") : "OK", 233, buttonsY, 50, 14,
-                               WS_TABSTOP | BS_DEFPUSHBUTTON));
+  t.controls.push_back(control(IDOK, WC_BUTTON, files ? (request.open ? "&Open" : "&Save") : "OK", 233, buttonsY, 50,
+                               14, WS_TABSTOP | BS_DEFPUSHBUTTON));
   t.controls.push_back(control(IDCANCEL, WC_BUTTON, "Cancel", 233, buttonsY + 18, 50, 14, WS_TABSTOP | BS_PUSHBUTTON));
   UINT id = nextTemplateId();
   registerDialog(id, std::move(t));

@@ -49,8 +49,8 @@ void editInsert(Window& w, const std::string& text);
 
 struct ComboLook {
   ComboState state;
-  int hot = -1;   // the row under the pointer or the keys in the dropped list
-  int top = 0;    // first row shown in the dropped list
+  int hot = -1;  // the row under the pointer or the keys in the dropped list
+  int top = 0;   // first row shown in the dropped list
 };
 ComboLook comboLookOf(Window& w);
 constexpr int kComboListRows = 8;
@@ -59,10 +59,10 @@ int comboItemHeight(const Window& w);
 // screen has no room below.
 RECT comboListRect(Window& w);
 // Steps of a choice from the list, as comboChoose makes them.
-void comboDrop(Window& w);                // CBN_DROPDOWN, the list shows
-void comboSetHot(Window& w, int index);   // highlights a row, scrolling it into the list
-void comboPick(Window& w, int index);     // CBN_SELCHANGE when it changes, CBN_SELENDOK, CBN_CLOSEUP
-void comboCancel(Window& w);              // CBN_SELENDCANCEL, CBN_CLOSEUP
+void comboDrop(Window& w);               // CBN_DROPDOWN, the list shows
+void comboSetHot(Window& w, int index);  // highlights a row, scrolling it into the list
+void comboPick(Window& w, int index);    // CBN_SELCHANGE when it changes, CBN_SELENDOK, CBN_CLOSEUP
+void comboCancel(Window& w);             // CBN_SELENDCANCEL, CBN_CLOSEUP
 void comboScroll(Window& w, int top);
 // The closed box's selection by the keys: CBN_SELCHANGE.
 void comboSelect(Window& w, int index);

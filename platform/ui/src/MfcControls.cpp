@@ -38,7 +38,9 @@ BOOL CStatic::Create(LPCTSTR text, DWORD style, const RECT& rect, CWnd* parent, 
 BOOL CComboBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
   return CWnd::Create(WC_COMBOBOX, nullptr, style, rect, parent, id);
 }
-int CComboBox::AddString(LPCTSTR text) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+int CComboBox::AddString(LPCTSTR text) {
+  return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+}
 int CComboBox::InsertString(int index, LPCTSTR text) {
   return static_cast<int>(SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text)));
 }
@@ -61,7 +63,9 @@ void CComboBox::GetLBText(int index, CString& text) const {
   buffer.resize(static_cast<size_t>(length));
   text = buffer;
 }
-int CComboBox::GetLBTextLen(int index) const { return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index))); }
+int CComboBox::GetLBTextLen(int index) const {
+  return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index)));
+}
 DWORD_PTR CComboBox::GetItemData(int index) const {
   return static_cast<DWORD_PTR>(SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index)));
 }
@@ -69,13 +73,16 @@ int CComboBox::SetItemData(int index, DWORD_PTR data) {
   return static_cast<int>(SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data)));
 }
 int CComboBox::FindString(int startAfter, LPCTSTR prefix) const {
-  return static_cast<int>(SendMessage(CB_FINDSTRING, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(prefix)));
+  return static_cast<int>(
+      SendMessage(CB_FINDSTRING, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(prefix)));
 }
 int CComboBox::FindStringExact(int startAfter, LPCTSTR text) const {
-  return static_cast<int>(SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(text)));
+  return static_cast<int>(
+      SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(text)));
 }
 int CComboBox::SelectString(int startAfter, LPCTSTR prefix) {
-  return static_cast<int>(SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(prefix)));
+  return static_cast<int>(
+      SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(prefix)));
 }
 BOOL CComboBox::GetDroppedState() const { return static_cast<BOOL>(SendMessage(CB_GETDROPPEDSTATE)); }
 
@@ -87,8 +94,9 @@ DWORD CListCtrl::SetExtendedStyle(DWORD style) {
 }
 DWORD CListCtrl::GetExtendedStyle() const { return static_cast<DWORD>(SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE)); }
 CImageList* CListCtrl::SetImageList(CImageList* images, int type) {
-  return CImageList::FromHandle(reinterpret_cast<HIMAGELIST>(SendMessage(
-      LVM_SETIMAGELIST, static_cast<WPARAM>(type), reinterpret_cast<LPARAM>(images != nullptr ? images->m_hImageList : nullptr))));
+  return CImageList::FromHandle(reinterpret_cast<HIMAGELIST>(
+      SendMessage(LVM_SETIMAGELIST, static_cast<WPARAM>(type),
+                  reinterpret_cast<LPARAM>(images != nullptr ? images->m_hImageList : nullptr))));
 }
 CImageList* CListCtrl::GetImageList(int type) const {
   return CImageList::FromHandle(reinterpret_cast<HIMAGELIST>(SendMessage(LVM_GETIMAGELIST, static_cast<WPARAM>(type))));
@@ -111,7 +119,9 @@ int CListCtrl::InsertColumn(int column, LPCTSTR heading, int format, int width, 
   }
   return InsertColumn(column, &info);
 }
-BOOL CListCtrl::DeleteColumn(int column) { return static_cast<BOOL>(SendMessage(LVM_DELETECOLUMN, static_cast<WPARAM>(column))); }
+BOOL CListCtrl::DeleteColumn(int column) {
+  return static_cast<BOOL>(SendMessage(LVM_DELETECOLUMN, static_cast<WPARAM>(column)));
+}
 int CListCtrl::GetColumnWidth(int column) const {
   return static_cast<int>(SendMessage(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column)));
 }
@@ -121,9 +131,7 @@ BOOL CListCtrl::SetColumnWidth(int column, int width) {
 int CListCtrl::InsertItem(const LVITEM* item) {
   return static_cast<int>(SendMessage(LVM_INSERTITEM, 0, reinterpret_cast<LPARAM>(item)));
 }
-int CListCtrl::InsertItem(int item, LPCTSTR text) {
-  return InsertItem(LVIF_TEXT, item, text, 0, 0, 0, 0);
-}
+int CListCtrl::InsertItem(int item, LPCTSTR text) { return InsertItem(LVIF_TEXT, item, text, 0, 0, 0, 0); }
 int CListCtrl::InsertItem(int item, LPCTSTR text, int image) {
   return InsertItem(LVIF_TEXT | LVIF_IMAGE, item, text, 0, 0, image, 0);
 }
@@ -145,12 +153,17 @@ int CListCtrl::InsertItem(UINT mask, int item, LPCTSTR text, UINT state, UINT st
   const LVITEM info = listItem(mask, item, 0, text, image, state, stateMask, lParam);
   return InsertItem(&info);
 }
-BOOL CListCtrl::SetItem(const LVITEM* item) { return static_cast<BOOL>(SendMessage(LVM_SETITEM, 0, reinterpret_cast<LPARAM>(item))); }
-BOOL CListCtrl::SetItem(int item, int subItem, UINT mask, LPCTSTR text, int image, UINT state, UINT stateMask, LPARAM lParam) {
+BOOL CListCtrl::SetItem(const LVITEM* item) {
+  return static_cast<BOOL>(SendMessage(LVM_SETITEM, 0, reinterpret_cast<LPARAM>(item)));
+}
+BOOL CListCtrl::SetItem(int item, int subItem, UINT mask, LPCTSTR text, int image, UINT state, UINT stateMask,
+                        LPARAM lParam) {
   const LVITEM info = listItem(mask, item, subItem, text, image, state, stateMask, lParam);
   return SetItem(&info);
 }
-BOOL CListCtrl::GetItem(LVITEM* item) const { return static_cast<BOOL>(SendMessage(LVM_GETITEM, 0, reinterpret_cast<LPARAM>(item))); }
+BOOL CListCtrl::GetItem(LVITEM* item) const {
+  return static_cast<BOOL>(SendMessage(LVM_GETITEM, 0, reinterpret_cast<LPARAM>(item)));
+}
 BOOL CListCtrl::SetItemText(int item, int subItem, LPCTSTR text) {
   LVITEM info{};
   info.iSubItem = subItem;
@@ -194,11 +207,15 @@ DWORD_PTR CListCtrl::GetItemData(int item) const {
   GetItem(&info);
   return static_cast<DWORD_PTR>(info.lParam);
 }
-BOOL CListCtrl::SetCheck(int item, BOOL check) { return SetItemState(item, INDEXTOSTATEIMAGEMASK(check ? 2 : 1), LVIS_STATEIMAGEMASK); }
+BOOL CListCtrl::SetCheck(int item, BOOL check) {
+  return SetItemState(item, INDEXTOSTATEIMAGEMASK(check ? 2 : 1), LVIS_STATEIMAGEMASK);
+}
 BOOL CListCtrl::GetCheck(int item) const {
   return static_cast<BOOL>(GetItemState(item, LVIS_STATEIMAGEMASK) >> 12) - 1;
 }
-BOOL CListCtrl::DeleteItem(int item) { return static_cast<BOOL>(SendMessage(LVM_DELETEITEM, static_cast<WPARAM>(item))); }
+BOOL CListCtrl::DeleteItem(int item) {
+  return static_cast<BOOL>(SendMessage(LVM_DELETEITEM, static_cast<WPARAM>(item)));
+}
 BOOL CListCtrl::DeleteAllItems() { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
 int CListCtrl::GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
 UINT CListCtrl::GetSelectedCount() const { return static_cast<UINT>(SendMessage(LVM_GETSELECTEDCOUNT)); }
@@ -249,8 +266,9 @@ BOOL CTreeCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
   return CWnd::Create(WC_TREEVIEW, nullptr, style, rect, parent, id);
 }
 CImageList* CTreeCtrl::SetImageList(CImageList* images, int type) {
-  return CImageList::FromHandle(reinterpret_cast<HIMAGELIST>(SendMessage(
-      TVM_SETIMAGELIST, static_cast<WPARAM>(type), reinterpret_cast<LPARAM>(images != nullptr ? images->m_hImageList : nullptr))));
+  return CImageList::FromHandle(reinterpret_cast<HIMAGELIST>(
+      SendMessage(TVM_SETIMAGELIST, static_cast<WPARAM>(type),
+                  reinterpret_cast<LPARAM>(images != nullptr ? images->m_hImageList : nullptr))));
 }
 CImageList* CTreeCtrl::GetImageList(UINT type) const {
   return CImageList::FromHandle(reinterpret_cast<HIMAGELIST>(SendMessage(TVM_GETIMAGELIST, type)));
@@ -278,7 +296,9 @@ HTREEITEM CTreeCtrl::InsertItem(UINT mask, LPCTSTR text, int image, int selected
   insert.item.lParam = lParam;
   return InsertItem(&insert);
 }
-BOOL CTreeCtrl::DeleteItem(HTREEITEM item) { return static_cast<BOOL>(SendMessage(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(item))); }
+BOOL CTreeCtrl::DeleteItem(HTREEITEM item) {
+  return static_cast<BOOL>(SendMessage(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(item)));
+}
 BOOL CTreeCtrl::DeleteAllItems() { return DeleteItem(TVI_ROOT); }
 UINT CTreeCtrl::GetCount() const { return static_cast<UINT>(SendMessage(TVM_GETCOUNT)); }
 HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM item, UINT code) const {
@@ -307,8 +327,12 @@ BOOL CTreeCtrl::Expand(HTREEITEM item, UINT code) {
 BOOL CTreeCtrl::EnsureVisible(HTREEITEM item) {
   return static_cast<BOOL>(SendMessage(TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item)));
 }
-BOOL CTreeCtrl::GetItem(TVITEM* item) const { return static_cast<BOOL>(SendMessage(TVM_GETITEM, 0, reinterpret_cast<LPARAM>(item))); }
-BOOL CTreeCtrl::SetItem(TVITEM* item) { return static_cast<BOOL>(SendMessage(TVM_SETITEM, 0, reinterpret_cast<LPARAM>(item))); }
+BOOL CTreeCtrl::GetItem(TVITEM* item) const {
+  return static_cast<BOOL>(SendMessage(TVM_GETITEM, 0, reinterpret_cast<LPARAM>(item)));
+}
+BOOL CTreeCtrl::SetItem(TVITEM* item) {
+  return static_cast<BOOL>(SendMessage(TVM_SETITEM, 0, reinterpret_cast<LPARAM>(item)));
+}
 CString CTreeCtrl::GetItemText(HTREEITEM item) const {
   std::string buffer;
   for (size_t size = 256;; size *= 2) {
@@ -379,9 +403,13 @@ void CProgressCtrl::GetRange(int& lower, int& upper) const {
   lower = range.iLow;
   upper = range.iHigh;
 }
-int CProgressCtrl::SetPos(int position) { return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(position))); }
+int CProgressCtrl::SetPos(int position) {
+  return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(position)));
+}
 int CProgressCtrl::GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
-int CProgressCtrl::OffsetPos(int delta) { return static_cast<int>(SendMessage(PBM_DELTAPOS, static_cast<WPARAM>(delta))); }
+int CProgressCtrl::OffsetPos(int delta) {
+  return static_cast<int>(SendMessage(PBM_DELTAPOS, static_cast<WPARAM>(delta)));
+}
 int CProgressCtrl::SetStep(int step) { return static_cast<int>(SendMessage(PBM_SETSTEP, static_cast<WPARAM>(step))); }
 int CProgressCtrl::StepIt() { return static_cast<int>(SendMessage(PBM_STEPIT)); }
 

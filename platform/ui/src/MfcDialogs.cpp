@@ -103,7 +103,8 @@ INT_PTR CDialog::DoModal() {
     script.script(*this);
   } else if (!ended() && !displayActive()) {
     int command = defaultModalCommand();
-    ::SendMessage(hwnd, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, command)));
+    ::SendMessage(hwnd, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED),
+                  reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, command)));
     if (!ended()) ::EndDialog(hwnd, IDCANCEL);
   }
   auto limit = std::chrono::milliseconds(modalIdleLimit());
@@ -253,7 +254,8 @@ CString CFileDialog::GetFileName() const {
 }
 
 POSITION CFileDialog::GetStartPosition() const {
-  return m_ofn.lpstrFile != nullptr && m_ofn.lpstrFile[0] != '\0' ? reinterpret_cast<POSITION>(m_ofn.lpstrFile) : nullptr;
+  return m_ofn.lpstrFile != nullptr && m_ofn.lpstrFile[0] != '\0' ? reinterpret_cast<POSITION>(m_ofn.lpstrFile)
+                                                                  : nullptr;
 }
 
 CString CFileDialog::GetNextPathName(POSITION& position) const {

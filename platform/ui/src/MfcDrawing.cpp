@@ -48,9 +48,9 @@ CFont* CFont::FromHandle(HFONT font) {
 
 BOOL CFont::CreateFontIndirect(const LOGFONT* logFont) { return Attach(::CreateFontIndirect(logFont)); }
 
-BOOL CFont::CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic,
-                       BYTE underline, BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision,
-                       BYTE quality, BYTE pitchAndFamily, LPCTSTR faceName) {
+BOOL CFont::CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
+                       BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
+                       BYTE pitchAndFamily, LPCTSTR faceName) {
   return Attach(::CreateFont(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
                              outPrecision, clipPrecision, quality, pitchAndFamily, faceName));
 }
@@ -117,7 +117,8 @@ CFont* CDC::SelectObject(CFont* font) {
 }
 
 CBitmap* CDC::SelectObject(CBitmap* bitmap) {
-  return CBitmap::FromHandle(static_cast<HBITMAP>(::SelectObject(m_hDC, bitmap != nullptr ? bitmap->m_hObject : nullptr)));
+  return CBitmap::FromHandle(
+      static_cast<HBITMAP>(::SelectObject(m_hDC, bitmap != nullptr ? bitmap->m_hObject : nullptr)));
 }
 
 CBrush* CDC::SelectObject(CBrush* brush) {
@@ -132,7 +133,9 @@ int CDC::IntersectClipRect(int left, int top, int right, int bottom) {
   return ::IntersectClipRect(m_hDC, left, top, right, bottom);
 }
 
-int CDC::IntersectClipRect(LPCRECT rect) { return ::IntersectClipRect(m_hDC, rect->left, rect->top, rect->right, rect->bottom); }
+int CDC::IntersectClipRect(LPCRECT rect) {
+  return ::IntersectClipRect(m_hDC, rect->left, rect->top, rect->right, rect->bottom);
+}
 
 int CDC::GetClipBox(LPRECT rect) const { return ::GetClipBox(m_hDC, rect); }
 
@@ -190,9 +193,7 @@ int CDC::GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hDC, index); 
 int CDC::SaveDC() { return ::SaveDC(m_hDC); }
 BOOL CDC::RestoreDC(int saved) { return ::RestoreDC(m_hDC, saved); }
 
-CPaintDC::CPaintDC(CWnd* window) : m_ps(), m_hWnd(window->m_hWnd) {
-  m_hDC = m_hAttribDC = ::BeginPaint(m_hWnd, &m_ps);
-}
+CPaintDC::CPaintDC(CWnd* window) : m_ps(), m_hWnd(window->m_hWnd) { m_hDC = m_hAttribDC = ::BeginPaint(m_hWnd, &m_ps); }
 
 CPaintDC::~CPaintDC() {
   ::EndPaint(m_hWnd, &m_ps);

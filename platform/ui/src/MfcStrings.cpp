@@ -137,7 +137,8 @@ void CRect::NormalizeRect() {
 }
 
 BOOL CRect::IntersectRect(LPCRECT a, LPCRECT b) {
-  SetRect(std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right), std::min(a->bottom, b->bottom));
+  SetRect(std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
+          std::min(a->bottom, b->bottom));
   if (IsRectEmpty()) {
     SetRectEmpty();
     return FALSE;
@@ -152,7 +153,8 @@ BOOL CRect::UnionRect(LPCRECT a, LPCRECT b) {
   } else if (rb.IsRectEmpty()) {
     *this = ra;
   } else {
-    SetRect(std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right), std::max(a->bottom, b->bottom));
+    SetRect(std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
+            std::max(a->bottom, b->bottom));
   }
   return !IsRectEmpty();
 }

@@ -113,7 +113,8 @@ BOOL CSplitterWnd::CreateStatic(CWnd* parent, int rows, int columns, DWORD style
                   parent->m_hWnd, reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)));
 }
 
-BOOL CSplitterWnd::CreateView(int row, int column, CRuntimeClass* viewClass, SIZE initialSize, CCreateContext* context) {
+BOOL CSplitterWnd::CreateView(int row, int column, CRuntimeClass* viewClass, SIZE initialSize,
+                              CCreateContext* context) {
   if (row < 0 || row >= m_nRows || column < 0 || column >= m_nCols || viewClass == nullptr) return FALSE;
   m_colIdeal[static_cast<size_t>(column)] = initialSize.cx;
   m_rowIdeal[static_cast<size_t>(row)] = initialSize.cy;
@@ -163,7 +164,8 @@ int CSplitterWnd::IdFromRowCol(int row, int column) const { return AFX_IDW_PANE_
 namespace {
 // Splits `total` among panes by their ideal sizes (at least their minimum); the last one takes
 // the rest.
-std::vector<std::pair<int, int>> layoutPanes(int total, const std::vector<int>& ideal, const std::vector<int>& minimum) {
+std::vector<std::pair<int, int>> layoutPanes(int total, const std::vector<int>& ideal,
+                                             const std::vector<int>& minimum) {
   std::vector<std::pair<int, int>> spans;
   int position = 0;
   for (size_t i = 0; i < ideal.size(); ++i) {

@@ -35,7 +35,9 @@ const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), nullptr
 
 CRuntimeClass* CObject::GetRuntimeClass() const { return RUNTIME_CLASS(CObject); }
 
-BOOL CObject::IsKindOf(const CRuntimeClass* runtimeClass) const { return GetRuntimeClass()->IsDerivedFrom(runtimeClass); }
+BOOL CObject::IsKindOf(const CRuntimeClass* runtimeClass) const {
+  return GetRuntimeClass()->IsDerivedFrom(runtimeClass);
+}
 
 CObject* CRuntimeClass::CreateObject() const { return m_pfnCreateObject != nullptr ? m_pfnCreateObject() : nullptr; }
 
@@ -173,8 +175,8 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD 
 BOOL CWnd::CreateEx(DWORD exStyle, LPCTSTR className, LPCTSTR windowName, DWORD style, int x, int y, int width,
                     int height, HWND parent, HMENU idOrMenu, LPVOID param) {
   if (m_hWnd != nullptr) return FALSE;
-  CREATESTRUCT cs{param, AfxGetInstanceHandle(), idOrMenu, parent, height, width, y, x, static_cast<LONG>(style),
-                  windowName, className, exStyle};
+  CREATESTRUCT cs{param, AfxGetInstanceHandle(),   idOrMenu,   parent,    height, width, y,
+                  x,     static_cast<LONG>(style), windowName, className, exStyle};
   if (!PreCreateWindow(cs)) {
     PostNcDestroy();
     return FALSE;
@@ -217,7 +219,8 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     *result = notifyResult;
     return TRUE;
   }
-  for (const ui::MessageMap* map = GetMessageMap(); map != nullptr; map = map->base != nullptr ? map->base() : nullptr) {
+  for (const ui::MessageMap* map = GetMessageMap(); map != nullptr;
+       map = map->base != nullptr ? map->base() : nullptr) {
     for (const ui::MessageMapEntry& entry : map->entries) {
       if (entry.kind == ui::MapEntryKind::Message && entry.message == message) {
         *result = entry.handler(this, wParam, lParam);
@@ -235,7 +238,8 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
   UINT id = LOWORD(wParam);
   UINT code = HIWORD(wParam);
-  for (const ui::MessageMap* map = GetMessageMap(); map != nullptr; map = map->base != nullptr ? map->base() : nullptr) {
+  for (const ui::MessageMap* map = GetMessageMap(); map != nullptr;
+       map = map->base != nullptr ? map->base() : nullptr) {
     for (const ui::MessageMapEntry& entry : map->entries) {
       if (entry.kind == ui::MapEntryKind::Command && entry.code == code && id >= entry.idFirst && id <= entry.idLast) {
         entry.handler(this, wParam, lParam);
@@ -252,7 +256,8 @@ BOOL CWnd::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
   CWnd* child = FromHandlePermanent(header->hwndFrom);
   if (child != nullptr && child != this && child->OnChildNotify(WM_NOTIFY, wParam, lParam, result)) return TRUE;
   UINT id = static_cast<UINT>(header->idFrom);
-  for (const ui::MessageMap* map = GetMessageMap(); map != nullptr; map = map->base != nullptr ? map->base() : nullptr) {
+  for (const ui::MessageMap* map = GetMessageMap(); map != nullptr;
+       map = map->base != nullptr ? map->base() : nullptr) {
     for (const ui::MessageMapEntry& entry : map->entries) {
       if (entry.kind == ui::MapEntryKind::Notify && entry.code == header->code && id >= entry.idFirst &&
           id <= entry.idLast) {
@@ -267,7 +272,8 @@ BOOL CWnd::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
 BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   if (message != WM_NOTIFY || lParam == 0) return FALSE;
   UINT code = reinterpret_cast<NMHDR*>(lParam)->code;
-  for (const ui::MessageMap* map = GetMessageMap(); map != nullptr; map = map->base != nullptr ? map->base() : nullptr) {
+  for (const ui::MessageMap* map = GetMessageMap(); map != nullptr;
+       map = map->base != nullptr ? map->base() : nullptr) {
     for (const ui::MessageMapEntry& entry : map->entries) {
       if (entry.kind == ui::MapEntryKind::NotifyReflect && entry.code == code) {
         *result = entry.handler(this, wParam, lParam);
@@ -341,17 +347,22 @@ static BOOL modifyStyleWord(HWND window, int index, DWORD remove, DWORD add, UIN
   DWORD changed = (style & ~remove) | add;
   if (changed == style) return FALSE;
   ::SetWindowLongPtr(window, index, static_cast<LONG_PTR>(changed));
-  if (flags != 0) ::SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+  if (flags != 0)
+    ::SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
   return TRUE;
 }
 
-BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) { return modifyStyleWord(m_hWnd, GWL_STYLE, remove, add, flags); }
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) {
+  return modifyStyleWord(m_hWnd, GWL_STYLE, remove, add, flags);
+}
 
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT flags) {
   return modifyStyleWord(m_hWnd, GWL_EXSTYLE, remove, add, flags);
 }
 
-void CWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint) { ::MoveWindow(m_hWnd, x, y, width, height, repaint); }
+void CWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint) {
+  ::MoveWindow(m_hWnd, x, y, width, height, repaint);
+}
 
 void CWnd::MoveWindow(LPCRECT rect, BOOL repaint) {
   ::MoveWindow(m_hWnd, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, repaint);

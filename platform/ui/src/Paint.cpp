@@ -289,19 +289,34 @@ void paintStatic(cairo_t* cr, Window& w) {
       fill(cr, 0, 0, 1, r.bottom, shadow());
       fill(cr, 1, 0, 1, r.bottom, highlight());
       return;
-    case SS_ETCHEDFRAME: etchedEdge(cr, r); return;
-    case SS_BLACKRECT: fill(cr, r, kDark); return;
-    case SS_GRAYRECT: fill(cr, r, shadow()); return;
-    case SS_WHITERECT: fill(cr, r, highlight()); return;
-    case SS_BLACKFRAME: bevel(cr, r, kDark, kDark); return;
-    case SS_GRAYFRAME: bevel(cr, r, shadow(), shadow()); return;
-    case SS_WHITEFRAME: bevel(cr, r, highlight(), highlight()); return;
+    case SS_ETCHEDFRAME:
+      etchedEdge(cr, r);
+      return;
+    case SS_BLACKRECT:
+      fill(cr, r, kDark);
+      return;
+    case SS_GRAYRECT:
+      fill(cr, r, shadow());
+      return;
+    case SS_WHITERECT:
+      fill(cr, r, highlight());
+      return;
+    case SS_BLACKFRAME:
+      bevel(cr, r, kDark, kDark);
+      return;
+    case SS_GRAYFRAME:
+      bevel(cr, r, shadow(), shadow());
+      return;
+    case SS_WHITEFRAME:
+      bevel(cr, r, highlight(), highlight());
+      return;
     case SS_ICON: {
       StockImage which;
       if (iconImage(staticIconOf(w), which)) drawImage(cr, stockImage(which), 0, 0);
       return;
     }
-    default: break;
+    default:
+      break;
   }
   if (w.text.empty()) return;
   LOGFONT font = fontOfWindow(w);
@@ -415,7 +430,8 @@ void paintComboList(cairo_t* cr, Window& w, POINT origin) {
   cairo_save(cr);
   clipTo(cr, inner);
   for (int i = look.top; i < count && i < look.top + kComboListRows; ++i) {
-    RECT row{inner.left, inner.top + (i - look.top) * rowHeight, inner.right, inner.top + (i - look.top + 1) * rowHeight};
+    RECT row{inner.left, inner.top + (i - look.top) * rowHeight, inner.right,
+             inner.top + (i - look.top + 1) * rowHeight};
     bool hot = i == look.hot;
     if (hot) fill(cr, row, GetSysColor(COLOR_HIGHLIGHT));
     drawText(cr, font, look.state.items[static_cast<size_t>(i)], row.left + 2, row.top + 1,
@@ -432,7 +448,8 @@ void stateIcon(cairo_t* cr, HIMAGELIST list, UINT state, const RECT& r, bool ena
     return;
   }
   Image image;
-  if (imageListImage(list, index - 1, image)) drawImage(cr, image, r.left, r.top + (height(r) - image.height) / 2, !enabled);
+  if (imageListImage(list, index - 1, image))
+    drawImage(cr, image, r.left, r.top + (height(r) - image.height) / 2, !enabled);
 }
 
 void listImage(cairo_t* cr, HIMAGELIST list, int index, const RECT& r, bool enabled) {
@@ -476,8 +493,8 @@ void paintList(cairo_t* cr, Window& w, const Context& ctx) {
   bool showAlways = (w.style & LVS_SHOWSELALWAYS) != 0;
   // A list with the focus and no focused row shows the focus on its first row, where the keys
   // start.
-  bool noFocusedRow = std::none_of(look.state.items.begin(), look.state.items.end(),
-                                   [](const ListItemState& i) { return i.focused; });
+  bool noFocusedRow =
+      std::none_of(look.state.items.begin(), look.state.items.end(), [](const ListItemState& i) { return i.focused; });
   if (look.state.extendedStyle & LVS_EX_GRIDLINES) {
     for (int y = top + look.rowHeight - 1; y < look.area.bottom; y += look.rowHeight) {
       fill(cr, 0, y, std::min(columnsEnd, static_cast<int>(look.area.right)), 1, kGrid);
@@ -493,7 +510,8 @@ void paintList(cairo_t* cr, Window& w, const Context& ctx) {
     COLORREF markText = focused ? GetSysColor(COLOR_HIGHLIGHTTEXT) : GetSysColor(COLOR_WINDOWTEXT);
     RECT label = row.label;
     SIZE extent = textExtent(font, item.texts.empty() ? std::string() : item.texts[0]);
-    RECT mark{row.icon.left, row.bounds.top, fullRow ? row.bounds.right : std::min(label.right, label.left + extent.cx + 4),
+    RECT mark{row.icon.left, row.bounds.top,
+              fullRow ? row.bounds.right : std::min(label.right, label.left + extent.cx + 4),
               row.bounds.bottom - ((look.state.extendedStyle & LVS_EX_GRIDLINES) ? 1 : 0)};
     if (marked) fill(cr, mark, markColor);
     stateIcon(cr, look.state.stateImages, item.state, row.state, enabled);
@@ -501,8 +519,8 @@ void paintList(cairo_t* cr, Window& w, const Context& ctx) {
     for (size_t c = 0; c < std::max<size_t>(1, look.state.columns.size()); ++c) {
       std::string s = c < item.texts.size() ? item.texts[c] : std::string();
       if (s.empty()) continue;
-      RECT cell = c == 0 ? label
-                         : RECT{lefts[c], row.bounds.top, lefts[c] + look.state.columns[c].width, row.bounds.bottom};
+      RECT cell =
+          c == 0 ? label : RECT{lefts[c], row.bounds.top, lefts[c] + look.state.columns[c].width, row.bounds.bottom};
       int pad = c == 0 ? 2 : 6;
       TextFormat format;
       format.width = std::max(1, width(cell) - pad * 2);
@@ -700,9 +718,12 @@ void paintSurface(cairo_t* cr, Window& w) {
 COLORREF classBackground(const Window& w) {
   switch (w.kind) {
     case WindowKind::Dialog:
-    case WindowKind::Browser: return face();
-    case WindowKind::Plain: return isSplitter(w) ? face() : w.background;
-    default: return w.background;
+    case WindowKind::Browser:
+      return face();
+    case WindowKind::Plain:
+      return isSplitter(w) ? face() : w.background;
+    default:
+      return w.background;
   }
 }
 
@@ -717,14 +738,30 @@ void paintSelf(cairo_t* cr, Window& w, const Context& ctx, POINT origin, Context
     return;
   }
   switch (w.kind) {
-    case WindowKind::Button: paintButton(cr, w, ctx); return;
-    case WindowKind::Static: paintStatic(cr, w); return;
-    case WindowKind::Edit: paintEdit(cr, w, ctx); return;
-    case WindowKind::ComboBox: paintCombo(cr, w, ctx, origin, out); return;
-    case WindowKind::ListView: paintList(cr, w, ctx); return;
-    case WindowKind::TreeView: paintTree(cr, w, ctx); return;
-    case WindowKind::Tab: paintTab(cr, w, ctx); return;
-    case WindowKind::Progress: paintProgress(cr, w); return;
+    case WindowKind::Button:
+      paintButton(cr, w, ctx);
+      return;
+    case WindowKind::Static:
+      paintStatic(cr, w);
+      return;
+    case WindowKind::Edit:
+      paintEdit(cr, w, ctx);
+      return;
+    case WindowKind::ComboBox:
+      paintCombo(cr, w, ctx, origin, out);
+      return;
+    case WindowKind::ListView:
+      paintList(cr, w, ctx);
+      return;
+    case WindowKind::TreeView:
+      paintTree(cr, w, ctx);
+      return;
+    case WindowKind::Tab:
+      paintTab(cr, w, ctx);
+      return;
+    case WindowKind::Progress:
+      paintProgress(cr, w);
+      return;
     default: {
       COLORREF background = classBackground(w);
       if (background != CLR_INVALID) fill(cr, 0, 0, w.width(), w.height(), background);
@@ -767,7 +804,8 @@ void paintFrame(cairo_t* cr, Window& w, const FrameMetrics& f, int totalWidth, i
   COLORREF from = active ? GetSysColor(COLOR_ACTIVECAPTION) : kInactiveCaption;
   COLORREF to = active ? kCaptionEnd : kInactiveCaptionEnd;
   cairo_pattern_t* gradient = cairo_pattern_create_linear(bar.left, 0, bar.right, 0);
-  cairo_pattern_add_color_stop_rgb(gradient, 0, GetRValue(from) / 255.0, GetGValue(from) / 255.0, GetBValue(from) / 255.0);
+  cairo_pattern_add_color_stop_rgb(gradient, 0, GetRValue(from) / 255.0, GetGValue(from) / 255.0,
+                                   GetBValue(from) / 255.0);
   cairo_pattern_add_color_stop_rgb(gradient, 1, GetRValue(to) / 255.0, GetGValue(to) / 255.0, GetBValue(to) / 255.0);
   cairo_set_source(cr, gradient);
   cairo_rectangle(cr, bar.left, bar.top, width(bar), height(bar));
@@ -787,7 +825,8 @@ void paintFrame(cairo_t* cr, Window& w, const FrameMetrics& f, int totalWidth, i
   if (w.style & WS_SYSMENU) {
     RECT close = closeBox(bar);
     buttonFace(cr, close, false);
-    static const char* const kCross[] = {"##....##", ".##..##.", "..####..", "...##...", "..####..", ".##..##.", "##....##"};
+    static const char* const kCross[] = {"##....##", ".##..##.", "..####..", "...##...",
+                                         "..####..", ".##..##.", "##....##"};
     pattern(cr, close.left + 4, close.top + 3, kCross, 7, '#', kDark);
   }
 }

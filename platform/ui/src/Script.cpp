@@ -108,9 +108,12 @@ enum class Lack { Nothing, Missing, Hidden, Disabled };
 
 std::string describe(const std::string& what, Lack lack) {
   switch (lack) {
-    case Lack::Hidden: return what + " is hidden";
-    case Lack::Disabled: return what + " is disabled";
-    default: return what + " is not in the dialog";
+    case Lack::Hidden:
+      return what + " is hidden";
+    case Lack::Disabled:
+      return what + " is disabled";
+    default:
+      return what + " is not in the dialog";
   }
 }
 
@@ -180,9 +183,9 @@ std::vector<std::string> comboItems(HWND combo) { return comboState(combo).items
 // --- Actions -------------------------------------------------------------------------------------
 bool doPage(Script::State&, HWND dialog, const Script::Line& line, std::string& why) {
   const std::string& text = line.args[0];
-  const HWND tree = findControl(dialog, "the page tree",
-                                [dialog](HWND w) { return isClass(w, WC_TREEVIEW) && windowState(w).parent == dialog; },
-                                why);
+  const HWND tree = findControl(
+      dialog, "the page tree", [dialog](HWND w) { return isClass(w, WC_TREEVIEW) && windowState(w).parent == dialog; },
+      why);
   if (tree == nullptr) return false;
   const HTREEITEM item = treeItemWithText(tree, text);
   if (item == nullptr) {
@@ -314,7 +317,8 @@ bool doType(Script::State&, HWND dialog, const Script::Line& line, std::string& 
       if (!isEditField(w)) return false;
       const std::vector<HWND> siblings = childWindows(windowState(w).parent);
       for (size_t i = 1; i < siblings.size(); ++i) {
-        if (siblings[i] == w) return isClass(siblings[i - 1], WC_STATIC) && labelKey(windowState(siblings[i - 1]).text) == key;
+        if (siblings[i] == w)
+          return isClass(siblings[i - 1], WC_STATIC) && labelKey(windowState(siblings[i - 1]).text) == key;
       }
       return false;
     };
@@ -398,7 +402,8 @@ void shownTexts(HWND window, std::vector<std::string>& texts) {
   texts.push_back(plain(state.text));
   const std::string& cls = state.className;
   if (strcasecmp(cls.c_str(), WC_LISTVIEW) == 0) {
-    for (const ListItemState& item : listState(window).items) texts.insert(texts.end(), item.texts.begin(), item.texts.end());
+    for (const ListItemState& item : listState(window).items)
+      texts.insert(texts.end(), item.texts.begin(), item.texts.end());
   } else if (strcasecmp(cls.c_str(), WC_TREEVIEW) == 0) {
     for (const TreeItemState& item : treeState(window).items) texts.push_back(item.text);
   } else if (strcasecmp(cls.c_str(), WC_COMBOBOX) == 0) {
@@ -427,11 +432,11 @@ bool doExpect(Script::State&, HWND dialog, const Script::Line& line, std::string
 }
 
 const Verb kVerbs[] = {
-    {"page", Shape::Rest, false, doPage},       {"click", Shape::Rest, false, doClick},
-    {"check", Shape::Rest, false, doCheck},     {"uncheck", Shape::Rest, false, doUncheck},
-    {"select", Shape::Rest, false, doSelect},   {"type", Shape::FieldAndText, false, doType},
-    {"file", Shape::Words, true, doFile},       {"folder", Shape::Rest, true, doFolder},
-    {"answer", Shape::Rest, true, doAnswer},    {"wait", Shape::None, false, doWait},
+    {"page", Shape::Rest, false, doPage},     {"click", Shape::Rest, false, doClick},
+    {"check", Shape::Rest, false, doCheck},   {"uncheck", Shape::Rest, false, doUncheck},
+    {"select", Shape::Rest, false, doSelect}, {"type", Shape::FieldAndText, false, doType},
+    {"file", Shape::Words, true, doFile},     {"folder", Shape::Rest, true, doFolder},
+    {"answer", Shape::Rest, true, doAnswer},  {"wait", Shape::None, false, doWait},
     {"expect", Shape::Rest, false, doExpect},
 };
 

@@ -192,7 +192,8 @@ LRESULT browserProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     case BFFM_ENABLEOK:
       session->okEnabled = lParam != 0;
       return 0;
-    default: return defaultProc(w, message, wParam, lParam);
+    default:
+      return defaultProc(w, message, wParam, lParam);
   }
 }
 

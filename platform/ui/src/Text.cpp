@@ -28,14 +28,22 @@ struct Face {
 };
 
 const Face kFaces[] = {
-    {"MS Sans Serif", "Liberation Sans", 10.0 / 11.0}, {"MS Shell Dlg", "Liberation Sans", 10.0 / 11.0},
-    {"MS Shell Dlg 2", "Liberation Sans", 10.0 / 11.0}, {"Microsoft Sans Serif", "Liberation Sans", 10.0 / 11.0},
-    {"System", "Liberation Sans", 10.0 / 11.0},        {"Helv", "Liberation Sans", 10.0 / 11.0},
-    {"", "Liberation Sans", 10.0 / 11.0},              {"Arial", "Liberation Sans", 1.0},
-    {"Tahoma", "Liberation Sans", 1.0},                {"Times New Roman", "Liberation Serif", 1.0},
-    {"Times", "Liberation Serif", 1.0},                {"Tms Rmn", "Liberation Serif", 1.0},
-    {"MS Serif", "Liberation Serif", 1.0},             {"Courier New", "Liberation Mono", 1.0},
-    {"Courier", "Liberation Mono", 1.0},               {"Fixedsys", "Liberation Mono", 1.0},
+    {"MS Sans Serif", "Liberation Sans", 10.0 / 11.0},
+    {"MS Shell Dlg", "Liberation Sans", 10.0 / 11.0},
+    {"MS Shell Dlg 2", "Liberation Sans", 10.0 / 11.0},
+    {"Microsoft Sans Serif", "Liberation Sans", 10.0 / 11.0},
+    {"System", "Liberation Sans", 10.0 / 11.0},
+    {"Helv", "Liberation Sans", 10.0 / 11.0},
+    {"", "Liberation Sans", 10.0 / 11.0},
+    {"Arial", "Liberation Sans", 1.0},
+    {"Tahoma", "Liberation Sans", 1.0},
+    {"Times New Roman", "Liberation Serif", 1.0},
+    {"Times", "Liberation Serif", 1.0},
+    {"Tms Rmn", "Liberation Serif", 1.0},
+    {"MS Serif", "Liberation Serif", 1.0},
+    {"Courier New", "Liberation Mono", 1.0},
+    {"Courier", "Liberation Mono", 1.0},
+    {"Fixedsys", "Liberation Mono", 1.0},
     {"Terminal", "Liberation Mono", 1.0},
 };
 
@@ -99,7 +107,8 @@ double emPixelsLocked(Engine& e, const LOGFONT& font) {
   if (it == e.emPerCell.end()) {
     PangoFontDescription* d = describeAt(font, 100.0);
     PangoFontMetrics* m = pango_context_get_metrics(e.context, d, nullptr);
-    double cell = static_cast<double>(pango_font_metrics_get_ascent(m) + pango_font_metrics_get_descent(m)) / PANGO_SCALE;
+    double cell =
+        static_cast<double>(pango_font_metrics_get_ascent(m) + pango_font_metrics_get_descent(m)) / PANGO_SCALE;
     pango_font_metrics_unref(m);
     pango_font_description_free(d);
     it = e.emPerCell.emplace(family, cell > 0 ? 100.0 / cell : 1.0).first;
@@ -107,7 +116,9 @@ double emPixelsLocked(Engine& e, const LOGFONT& font) {
   return std::max(1.0, std::round(font.lfHeight * it->second));
 }
 
-PangoFontDescription* describeLocked(Engine& e, const LOGFONT& font) { return describeAt(font, emPixelsLocked(e, font)); }
+PangoFontDescription* describeLocked(Engine& e, const LOGFONT& font) {
+  return describeAt(font, emPixelsLocked(e, font));
+}
 
 TEXTMETRIC metricsLocked(Engine& e, const LOGFONT& font) {
   std::string key = familyFor(faceOf(font)) + "/" + std::to_string(font.lfHeight) + "/" +
@@ -126,8 +137,9 @@ TEXTMETRIC metricsLocked(Engine& e, const LOGFONT& font) {
   tm.tmDescent = static_cast<LONG>(std::lround(static_cast<double>(pango_font_metrics_get_descent(m)) / PANGO_SCALE));
   tm.tmHeight = tm.tmAscent + tm.tmDescent;
   tm.tmInternalLeading = std::max<LONG>(0, tm.tmHeight - static_cast<LONG>(std::lround(em)));
-  tm.tmAveCharWidth =
-      std::max<LONG>(1, static_cast<LONG>(std::lround(static_cast<double>(pango_font_metrics_get_approximate_char_width(m)) / PANGO_SCALE)));
+  tm.tmAveCharWidth = std::max<LONG>(
+      1, static_cast<LONG>(
+             std::lround(static_cast<double>(pango_font_metrics_get_approximate_char_width(m)) / PANGO_SCALE)));
   tm.tmMaxCharWidth = tm.tmAveCharWidth * 2;
   tm.tmWeight = font.lfWeight;
   pango_font_metrics_unref(m);
@@ -161,7 +173,8 @@ PangoLayout* layoutLocked(Engine& e, const LOGFONT& font, const std::string& tex
   std::string shown = format.prefix ? stripPrefix(text, underline) : text;
   // Pango wants valid UTF-8; anything else is shown as it would be in Latin-1.
   if (!g_utf8_validate(shown.c_str(), static_cast<gssize>(shown.size()), nullptr)) {
-    gchar* converted = g_convert(shown.c_str(), static_cast<gssize>(shown.size()), "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr);
+    gchar* converted =
+        g_convert(shown.c_str(), static_cast<gssize>(shown.size()), "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr);
     shown = converted != nullptr ? converted : "?";
     g_free(converted);
     underline = -1;

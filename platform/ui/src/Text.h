@@ -24,10 +24,10 @@ SIZE textExtent(const LOGFONT& font, const std::string& text);
 
 // How text is laid out in a rectangle.
 struct TextFormat {
-  int width = -1;           // wrap at this width (pixels); -1: one line, no wrap
-  bool ellipsis = false;    // one line cut with "..." at `width`
-  bool prefix = false;      // "&x" underlines x, "&&" stands for '&'
-  int align = 0;            // 0 left, 1 centre, 2 right (within `width`)
+  int width = -1;         // wrap at this width (pixels); -1: one line, no wrap
+  bool ellipsis = false;  // one line cut with "..." at `width`
+  bool prefix = false;    // "&x" underlines x, "&&" stands for '&'
+  int align = 0;          // 0 left, 1 centre, 2 right (within `width`)
 };
 
 // The size of the text laid out with `format` (several lines when it wraps or holds '\n').

@@ -331,15 +331,19 @@ HTREEITEM insertItem(Window& w, const TVINSERTSTRUCT& insert) {
 HTREEITEM nextItem(TreeData& d, HTREEITEM h, UINT code) {
   TreeItem* item = find(d, h);
   switch (code) {
-    case TVGN_ROOT: return d.roots.empty() ? nullptr : d.roots.front();
-    case TVGN_CARET: return d.selected;
-    case TVGN_DROPHILITE: return d.dropHilite;
+    case TVGN_ROOT:
+      return d.roots.empty() ? nullptr : d.roots.front();
+    case TVGN_CARET:
+      return d.selected;
+    case TVGN_DROPHILITE:
+      return d.dropHilite;
     case TVGN_FIRSTVISIBLE:
       return d.firstVisible != nullptr ? d.firstVisible : (d.roots.empty() ? nullptr : d.roots.front());
     case TVGN_CHILD:
       if (isRootHandle(h)) return d.roots.empty() ? nullptr : d.roots.front();
       return item != nullptr && !item->children.empty() ? item->children.front() : nullptr;
-    case TVGN_PARENT: return item != nullptr ? item->parent : nullptr;
+    case TVGN_PARENT:
+      return item != nullptr ? item->parent : nullptr;
     case TVGN_NEXT:
     case TVGN_PREVIOUS: {
       if (item == nullptr) return nullptr;
@@ -356,7 +360,8 @@ HTREEITEM nextItem(TreeData& d, HTREEITEM h, UINT code) {
       if (code == TVGN_NEXTVISIBLE) return self + 1 != visible.end() ? *(self + 1) : nullptr;
       return self != visible.begin() ? *(self - 1) : nullptr;
     }
-    default: return nullptr;
+    default:
+      return nullptr;
   }
 }
 
@@ -399,16 +404,21 @@ LRESULT treeProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return defaultProc(w, message, wParam, lParam);
     case TVM_INSERTITEM:
-      return lParam != 0 ? reinterpret_cast<LRESULT>(insertItem(w, *reinterpret_cast<const TVINSERTSTRUCT*>(lParam))) : 0;
-    case TVM_DELETEITEM: return deleteItem(w, reinterpret_cast<HTREEITEM>(lParam)) ? TRUE : FALSE;
-    case TVM_EXPAND: return expandItem(w, reinterpret_cast<HTREEITEM>(lParam), static_cast<UINT>(wParam), false) ? TRUE : FALSE;
-    case TVM_GETCOUNT: return static_cast<LRESULT>(countItems(d));
+      return lParam != 0 ? reinterpret_cast<LRESULT>(insertItem(w, *reinterpret_cast<const TVINSERTSTRUCT*>(lParam)))
+                         : 0;
+    case TVM_DELETEITEM:
+      return deleteItem(w, reinterpret_cast<HTREEITEM>(lParam)) ? TRUE : FALSE;
+    case TVM_EXPAND:
+      return expandItem(w, reinterpret_cast<HTREEITEM>(lParam), static_cast<UINT>(wParam), false) ? TRUE : FALSE;
+    case TVM_GETCOUNT:
+      return static_cast<LRESULT>(countItems(d));
     case TVM_GETNEXTITEM:
       return reinterpret_cast<LRESULT>(nextItem(d, reinterpret_cast<HTREEITEM>(lParam), static_cast<UINT>(wParam)));
     case TVM_SELECTITEM: {
       HTREEITEM h = reinterpret_cast<HTREEITEM>(lParam);
       switch (static_cast<UINT>(wParam)) {
-        case TVGN_CARET: return selectItem(w, h, TVC_UNKNOWN) ? TRUE : FALSE;
+        case TVGN_CARET:
+          return selectItem(w, h, TVC_UNKNOWN) ? TRUE : FALSE;
         case TVGN_FIRSTVISIBLE:
           if (find(d, h) == nullptr) return FALSE;
           showAncestors(w, h);
@@ -421,7 +431,8 @@ LRESULT treeProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
           d.dropHilite = h;
           if (TreeItem* item = find(d, h)) item->state |= TVIS_DROPHILITED;
           return TRUE;
-        default: return FALSE;
+        default:
+          return FALSE;
       }
     }
     case TVM_ENSUREVISIBLE: {
@@ -495,7 +506,8 @@ LRESULT treeProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       deleteItem(w, TVI_ROOT);
       return defaultProc(w, message, wParam, lParam);
-    default: return defaultProc(w, message, wParam, lParam);
+    default:
+      return defaultProc(w, message, wParam, lParam);
   }
 }
 
@@ -507,10 +519,18 @@ bool treeClick(Window& w, HTREEITEM h, TreePart part) {
   ItemParts parts = partsOf(w, d, *item, row);
   const RECT* target = nullptr;
   switch (part) {
-    case TreePart::Button: target = &parts.button; break;
-    case TreePart::StateIcon: target = &parts.state; break;
-    case TreePart::Icon: target = &parts.icon; break;
-    case TreePart::Label: target = &parts.label; break;
+    case TreePart::Button:
+      target = &parts.button;
+      break;
+    case TreePart::StateIcon:
+      target = &parts.state;
+      break;
+    case TreePart::Icon:
+      target = &parts.icon;
+      break;
+    case TreePart::Label:
+      target = &parts.label;
+      break;
   }
   if (target->right <= target->left) return false;
   POINT point{(target->left + target->right) / 2, (target->top + target->bottom) / 2};
@@ -526,7 +546,9 @@ bool treeClick(Window& w, HTREEITEM h, TreePart part) {
   TreeItem* clicked = find(again, h);
   if (clicked == nullptr) return true;
   switch (part) {
-    case TreePart::Button: expandItem(w, h, TVE_TOGGLE, true); break;
+    case TreePart::Button:
+      expandItem(w, h, TVE_TOGGLE, true);
+      break;
     case TreePart::StateIcon: {
       UINT image = (clicked->state & TVIS_STATEIMAGEMASK) >> 12;
       clicked->state = (clicked->state & ~TVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(image == 2 ? 1 : 2);
@@ -534,7 +556,9 @@ bool treeClick(Window& w, HTREEITEM h, TreePart part) {
       break;
     }
     case TreePart::Icon:
-    case TreePart::Label: selectItem(w, h, TVC_BYMOUSE); break;
+    case TreePart::Label:
+      selectItem(w, h, TVC_BYMOUSE);
+      break;
   }
   return true;
 }
@@ -578,7 +602,8 @@ TreeLook treeLookOf(Window& w) {
   int rows = visibleRowsOf(w, true);
   int edge = edgeOf(w);
   bool bar = static_cast<int>(visible.size()) > rows;
-  look.area = RECT{0, 0, std::max(0, w.width() - 2 * edge - (bar ? kScrollBarSize : 0)), std::max(0, w.height() - 2 * edge)};
+  look.area =
+      RECT{0, 0, std::max(0, w.width() - 2 * edge - (bar ? kScrollBarSize : 0)), std::max(0, w.height() - 2 * edge)};
   if (bar) {
     look.vbar = makeScrollBar(RECT{look.area.right, 0, look.area.right + kScrollBarSize, look.area.bottom}, true, first,
                               rows, static_cast<int>(visible.size()));

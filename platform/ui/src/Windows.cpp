@@ -44,10 +44,10 @@ bool kindOf(const std::string& name, WindowKind& kind, COLORREF& background) {
     int color;  // system colour of the background, -1 none
   };
   static const Builtin builtins[] = {
-      {"#32770", WindowKind::Dialog, COLOR_BTNFACE},        {WC_BUTTON, WindowKind::Button, COLOR_BTNFACE},
-      {WC_EDIT, WindowKind::Edit, COLOR_WINDOW},            {WC_STATIC, WindowKind::Static, COLOR_BTNFACE},
-      {WC_COMBOBOX, WindowKind::ComboBox, COLOR_WINDOW},    {WC_LISTVIEW, WindowKind::ListView, COLOR_WINDOW},
-      {WC_TREEVIEW, WindowKind::TreeView, COLOR_WINDOW},    {PROGRESS_CLASS, WindowKind::Progress, COLOR_BTNFACE},
+      {"#32770", WindowKind::Dialog, COLOR_BTNFACE},     {WC_BUTTON, WindowKind::Button, COLOR_BTNFACE},
+      {WC_EDIT, WindowKind::Edit, COLOR_WINDOW},         {WC_STATIC, WindowKind::Static, COLOR_BTNFACE},
+      {WC_COMBOBOX, WindowKind::ComboBox, COLOR_WINDOW}, {WC_LISTVIEW, WindowKind::ListView, COLOR_WINDOW},
+      {WC_TREEVIEW, WindowKind::TreeView, COLOR_WINDOW}, {PROGRESS_CLASS, WindowKind::Progress, COLOR_BTNFACE},
       {WC_TABCONTROL, WindowKind::Tab, COLOR_BTNFACE},
   };
   for (const Builtin& b : builtins) {
@@ -74,7 +74,8 @@ void registerWindow(const std::shared_ptr<Window>& w) {
 void unregisterWindow(HWND hwnd) {
   std::lock_guard<std::mutex> lock(tables().windowMutex);
   tables().windows.erase(handleValue(hwnd));
-  tables().windowOrder.erase(std::remove(tables().windowOrder.begin(), tables().windowOrder.end(), hwnd), tables().windowOrder.end());
+  tables().windowOrder.erase(std::remove(tables().windowOrder.begin(), tables().windowOrder.end(), hwnd),
+                             tables().windowOrder.end());
 }
 
 int dialogX(int du) { return du * 6 / 4; }
@@ -127,8 +128,7 @@ void finalDestroy(HWND hwnd) {
     WndAccess::postNcDestroy(attached);  // frames and views delete themselves here
   }
   if (std::shared_ptr<Window> parent = findWindow(w->parent)) {
-    parent->children.erase(std::remove(parent->children.begin(), parent->children.end(), hwnd),
-                           parent->children.end());
+    parent->children.erase(std::remove(parent->children.begin(), parent->children.end(), hwnd), parent->children.end());
   }
   ThreadQueue& queue = *w->queue;
   queue.paintPending.erase(std::remove(queue.paintPending.begin(), queue.paintPending.end(), hwnd),
@@ -207,9 +207,9 @@ BOOL showWindow(Window& w, int command) {
   return was ? TRUE : FALSE;
 }
 
-HWND createWindow(DWORD exStyle, const char* classNameText, const char* windowName, DWORD style,
-                  int x, int y, int width, int height, HWND parent, HMENU menuOrId, LPVOID param,
-                  CWnd* attach, WindowKind forcedKind, bool forceKind) {
+HWND createWindow(DWORD exStyle, const char* classNameText, const char* windowName, DWORD style, int x, int y,
+                  int width, int height, HWND parent, HMENU menuOrId, LPVOID param, CWnd* attach, WindowKind forcedKind,
+                  bool forceKind) {
   std::string name = classNameText != nullptr ? classNameText : "";
   WindowKind kind = WindowKind::Plain;
   COLORREF background = CLR_INVALID;
@@ -275,8 +275,8 @@ HWND createWindow(DWORD exStyle, const char* classNameText, const char* windowNa
     w->cwnd = attach;
   }
 
-  CREATESTRUCT cs{param, AfxGetInstanceHandle(), menuOrId, parent, height, width, y, x,
-                  static_cast<LONG>(style), windowName, classNameText, exStyle};
+  CREATESTRUCT cs{param, AfxGetInstanceHandle(),   menuOrId,   parent,        height, width, y,
+                  x,     static_cast<LONG>(style), windowName, classNameText, exStyle};
   if (dispatch(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) == 0 ||
       dispatch(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
     if (std::shared_ptr<Window> again = findWindow(hwnd)) destroyWindow(*again);
@@ -295,8 +295,7 @@ HWND createWindow(DWORD exStyle, const char* classNameText, const char* windowNa
 }  // namespace
 
 void Surface::resize(int w, int h) {
-  std::vector<COLORREF> fresh(static_cast<size_t>(std::max(w, 0)) * static_cast<size_t>(std::max(h, 0)),
-                              CLR_INVALID);
+  std::vector<COLORREF> fresh(static_cast<size_t>(std::max(w, 0)) * static_cast<size_t>(std::max(h, 0)), CLR_INVALID);
   for (int row = 0; row < std::min(h, height); ++row) {
     for (int col = 0; col < std::min(w, width); ++col) {
       fresh[static_cast<size_t>(row) * static_cast<size_t>(w) + static_cast<size_t>(col)] =
@@ -363,24 +362,36 @@ LRESULT dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT classProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (w.kind) {
-    case WindowKind::Dialog: return dialogProc(w, message, wParam, lParam);
-    case WindowKind::Button: return buttonProc(w, message, wParam, lParam);
-    case WindowKind::Edit: return editProc(w, message, wParam, lParam);
-    case WindowKind::Static: return staticProc(w, message, wParam, lParam);
-    case WindowKind::ComboBox: return comboProc(w, message, wParam, lParam);
-    case WindowKind::ListView: return listProc(w, message, wParam, lParam);
-    case WindowKind::TreeView: return treeProc(w, message, wParam, lParam);
-    case WindowKind::Progress: return progressProc(w, message, wParam, lParam);
-    case WindowKind::Tab: return tabProc(w, message, wParam, lParam);
-    case WindowKind::Browser: return browserProc(w, message, wParam, lParam);
-    case WindowKind::Plain: break;
+    case WindowKind::Dialog:
+      return dialogProc(w, message, wParam, lParam);
+    case WindowKind::Button:
+      return buttonProc(w, message, wParam, lParam);
+    case WindowKind::Edit:
+      return editProc(w, message, wParam, lParam);
+    case WindowKind::Static:
+      return staticProc(w, message, wParam, lParam);
+    case WindowKind::ComboBox:
+      return comboProc(w, message, wParam, lParam);
+    case WindowKind::ListView:
+      return listProc(w, message, wParam, lParam);
+    case WindowKind::TreeView:
+      return treeProc(w, message, wParam, lParam);
+    case WindowKind::Progress:
+      return progressProc(w, message, wParam, lParam);
+    case WindowKind::Tab:
+      return tabProc(w, message, wParam, lParam);
+    case WindowKind::Browser:
+      return browserProc(w, message, wParam, lParam);
+    case WindowKind::Plain:
+      break;
   }
   return defaultProc(w, message, wParam, lParam);
 }
 
 LRESULT defaultProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_NCCREATE: return TRUE;
+    case WM_NCCREATE:
+      return TRUE;
     case WM_SETTEXT:
       w.text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
       return TRUE;
@@ -391,12 +402,14 @@ LRESULT defaultProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       reinterpret_cast<char*>(lParam)[n] = '\0';
       return static_cast<LRESULT>(n);
     }
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w.text.size());
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(w.text.size());
     case WM_SETFONT:
       w.font = reinterpret_cast<HFONT>(wParam);
       if (LOWORD(lParam) != 0) invalidate(w, nullptr, true);
       return 0;
-    case WM_GETFONT: return reinterpret_cast<LRESULT>(w.font);
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(w.font);
     case WM_ERASEBKGND: {
       if (w.background == CLR_INVALID) return 0;
       HBRUSH brush = CreateSolidBrush(w.background);
@@ -412,11 +425,14 @@ LRESULT defaultProc(Window& w, UINT message, WPARAM wParam, LPARAM lParam) {
       w.selfPainted = false;  // the painter draws the class's look from the window's state
       return 0;
     }
-    case WM_CLOSE: DestroyWindow(w.hwnd); return 0;
+    case WM_CLOSE:
+      DestroyWindow(w.hwnd);
+      return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0u) == SC_CLOSE) dispatch(w.hwnd, WM_CLOSE, 0, 0);
       return 0;
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
@@ -540,9 +556,8 @@ HWND createDialog(UINT templateId, HWND parent, CDialog* dialog, bool modal) {
   DWORD style = t->style;
   bool visible = (style & WS_VISIBLE) != 0;
   if (modal) style &= ~WS_CHILD;
-  HWND hwnd = createWindow(t->exStyle, "#32770", t->caption.c_str(), style & ~WS_VISIBLE, dialogX(t->x),
-                           dialogY(t->y), dialogX(t->cx), dialogY(t->cy), parent, nullptr, nullptr, dialog,
-                           WindowKind::Dialog, true);
+  HWND hwnd = createWindow(t->exStyle, "#32770", t->caption.c_str(), style & ~WS_VISIBLE, dialogX(t->x), dialogY(t->y),
+                           dialogX(t->cx), dialogY(t->cy), parent, nullptr, nullptr, dialog, WindowKind::Dialog, true);
   if (hwnd == nullptr) return nullptr;
   HFONT font = createDialogFont(t->fontFace, t->fontPointSize);
   if (std::shared_ptr<Window> w = findWindow(hwnd)) {
@@ -555,10 +570,10 @@ HWND createDialog(UINT templateId, HWND parent, CDialog* dialog, bool modal) {
   dispatch(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   HWND firstTab = nullptr;
   for (const ControlTemplate& c : t->controls) {
-    HWND control = createWindow(c.exStyle, c.className.c_str(), c.text.c_str(), c.style | WS_CHILD,
-                                dialogX(c.x), dialogY(c.y), dialogX(c.cx), dialogY(c.cy), hwnd,
-                                reinterpret_cast<HMENU>(static_cast<intptr_t>(c.id & 0xffff)), nullptr,
-                                nullptr, WindowKind::Plain, false);
+    HWND control =
+        createWindow(c.exStyle, c.className.c_str(), c.text.c_str(), c.style | WS_CHILD, dialogX(c.x), dialogY(c.y),
+                     dialogX(c.cx), dialogY(c.cy), hwnd, reinterpret_cast<HMENU>(static_cast<intptr_t>(c.id & 0xffff)),
+                     nullptr, nullptr, WindowKind::Plain, false);
     if (control == nullptr) {
       DestroyWindow(hwnd);
       SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -593,23 +608,23 @@ HWND createDialog(UINT templateId, HWND parent, CDialog* dialog, bool modal) {
 using namespace ui;
 using namespace ui::detail;
 
-HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                    int width, int height, HWND parent, HMENU menuOrId, HINSTANCE, LPVOID param) {
-  return createWindow(exStyle, className, windowName, style, x, y, width, height, parent, menuOrId, param,
-                      nullptr, WindowKind::Plain, false);
+HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                    int height, HWND parent, HMENU menuOrId, HINSTANCE, LPVOID param) {
+  return createWindow(exStyle, className, windowName, style, x, y, width, height, parent, menuOrId, param, nullptr,
+                      WindowKind::Plain, false);
 }
 
 namespace ui {
 namespace detail {
 // Creation with a CWnd attached from the start (CWnd::CreateEx), or of an internal kind.
-HWND createAttachedWindow(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                          int width, int height, HWND parent, HMENU menuOrId, LPVOID param, CWnd* attach) {
-  return createWindow(exStyle, className, windowName, style, x, y, width, height, parent, menuOrId, param,
-                      attach, WindowKind::Plain, false);
+HWND createAttachedWindow(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                          int height, HWND parent, HMENU menuOrId, LPVOID param, CWnd* attach) {
+  return createWindow(exStyle, className, windowName, style, x, y, width, height, parent, menuOrId, param, attach,
+                      WindowKind::Plain, false);
 }
 HWND createBrowserWindow(HWND owner, const char* title) {
-  return createWindow(0, "#32770", title, WS_POPUP | WS_CAPTION, 0, 0, 300, 360, owner, nullptr, nullptr,
-                      nullptr, WindowKind::Browser, true);
+  return createWindow(0, "#32770", title, WS_POPUP | WS_CAPTION, 0, 0, 300, 360, owner, nullptr, nullptr, nullptr,
+                      WindowKind::Browser, true);
 }
 }  // namespace detail
 }  // namespace ui
@@ -701,10 +716,15 @@ int GetDlgCtrlID(HWND window) {
 LONG_PTR GetWindowLongPtr(HWND window, int index) {
   return withWindow(window, 0, [&](Window& w) -> LRESULT {
     switch (index) {
-      case GWL_STYLE: return static_cast<LRESULT>(w.style);
-      case GWL_EXSTYLE: return static_cast<LRESULT>(w.exStyle);
-      case GWL_ID: return w.id;
-      default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+      case GWL_STYLE:
+        return static_cast<LRESULT>(w.style);
+      case GWL_EXSTYLE:
+        return static_cast<LRESULT>(w.exStyle);
+      case GWL_ID:
+        return w.id;
+      default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
     }
   });
 }
@@ -728,7 +748,9 @@ LONG_PTR SetWindowLongPtr(HWND window, int index, LONG_PTR value) {
         old = w.id;
         w.id = static_cast<int>(value & 0xffff);
         return old;
-      default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
+      default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
     }
   });
 }
@@ -961,18 +983,30 @@ int ReleaseDC(HWND, HDC dc) { return DeleteDC(dc) ? 1 : 0; }
 
 DWORD GetSysColor(int index) {
   switch (index) {
-    case COLOR_ACTIVECAPTION: return RGB(0, 0, 128);
-    case COLOR_WINDOW: return RGB(255, 255, 255);
-    case COLOR_WINDOWTEXT: return RGB(0, 0, 0);
-    case COLOR_CAPTIONTEXT: return RGB(255, 255, 255);
-    case COLOR_HIGHLIGHT: return RGB(0, 0, 128);
-    case COLOR_HIGHLIGHTTEXT: return RGB(255, 255, 255);
-    case COLOR_BTNFACE: return RGB(192, 192, 192);
-    case COLOR_BTNSHADOW: return RGB(128, 128, 128);
-    case COLOR_GRAYTEXT: return RGB(128, 128, 128);
-    case COLOR_BTNTEXT: return RGB(0, 0, 0);
-    case COLOR_BTNHIGHLIGHT: return RGB(255, 255, 255);
-    default: return RGB(0, 0, 0);
+    case COLOR_ACTIVECAPTION:
+      return RGB(0, 0, 128);
+    case COLOR_WINDOW:
+      return RGB(255, 255, 255);
+    case COLOR_WINDOWTEXT:
+      return RGB(0, 0, 0);
+    case COLOR_CAPTIONTEXT:
+      return RGB(255, 255, 255);
+    case COLOR_HIGHLIGHT:
+      return RGB(0, 0, 128);
+    case COLOR_HIGHLIGHTTEXT:
+      return RGB(255, 255, 255);
+    case COLOR_BTNFACE:
+      return RGB(192, 192, 192);
+    case COLOR_BTNSHADOW:
+      return RGB(128, 128, 128);
+    case COLOR_GRAYTEXT:
+      return RGB(128, 128, 128);
+    case COLOR_BTNTEXT:
+      return RGB(0, 0, 0);
+    case COLOR_BTNHIGHLIGHT:
+      return RGB(255, 255, 255);
+    default:
+      return RGB(0, 0, 0);
   }
 }
 
@@ -1001,8 +1035,9 @@ LPCTSTR AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, 
   COLORREF color = background != nullptr ? brushColor(background, isNull) : CLR_INVALID;
   if (isNull) color = CLR_INVALID;
   char name[96];
-  snprintf(name, sizeof name, "Afx:%x:%lx:%lx:%lx", classStyle, static_cast<unsigned long>(reinterpret_cast<uintptr_t>(cursor)),
-           static_cast<unsigned long>(color), static_cast<unsigned long>(reinterpret_cast<uintptr_t>(icon)));
+  snprintf(name, sizeof name, "Afx:%x:%lx:%lx:%lx", classStyle,
+           static_cast<unsigned long>(reinterpret_cast<uintptr_t>(cursor)), static_cast<unsigned long>(color),
+           static_cast<unsigned long>(reinterpret_cast<uintptr_t>(icon)));
   std::lock_guard<std::mutex> lock(tables().classMutex);
   auto it = tables().classes.emplace(name, WindowClass{classStyle, color}).first;
   return it->first.c_str();

@@ -142,12 +142,12 @@ TEST_F(ControlsTest, ClickOnListLabelSelectsBeforeNotifyingTheClick) {
   std::vector<std::pair<UINT, int>> seen;
   for (const ui::LoggedMessage& m : log) seen.emplace_back(m.code, m.item);
   EXPECT_EQ(seen, (std::vector<std::pair<UINT, int>>{{LVN_ITEMCHANGING, 2},
-                                                      {LVN_ITEMCHANGING, 0},
-                                                      {LVN_ITEMCHANGED, 0},
-                                                      {LVN_ITEMCHANGING, 0},
-                                                      {LVN_ITEMCHANGED, 0},
-                                                      {LVN_ITEMCHANGED, 2},
-                                                      {NM_CLICK, 2}}));
+                                                     {LVN_ITEMCHANGING, 0},
+                                                     {LVN_ITEMCHANGED, 0},
+                                                     {LVN_ITEMCHANGING, 0},
+                                                     {LVN_ITEMCHANGED, 0},
+                                                     {LVN_ITEMCHANGED, 2},
+                                                     {NM_CLICK, 2}}));
   EXPECT_EQ(log[5].newState & (LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
   EXPECT_EQ(host.clickFlags, LVHT_ONITEMLABEL);
   EXPECT_EQ(host.list.GetNextItem(-1, LVNI_SELECTED), 2);
@@ -175,7 +175,8 @@ TEST_F(ControlsTest, ListCallsNotifyOnlyRealChanges) {
   host.list.SetItemText(0, 1, "subitem");  // subitems never notify
   host.list.SetItemText(1, 0, "renamed");
   std::vector<ui::LoggedMessage> log = notifications();
-  ASSERT_EQ(codes(host.m_hWnd), (std::vector<UINT>{LVN_ITEMCHANGING, LVN_ITEMCHANGED, LVN_ITEMCHANGING, LVN_ITEMCHANGED}));
+  ASSERT_EQ(codes(host.m_hWnd),
+            (std::vector<UINT>{LVN_ITEMCHANGING, LVN_ITEMCHANGED, LVN_ITEMCHANGING, LVN_ITEMCHANGED}));
   EXPECT_EQ(log[1].changed, LVIF_STATE);
   EXPECT_EQ(log[3].item, 1);
   EXPECT_EQ(log[3].changed, LVIF_TEXT);
@@ -201,7 +202,8 @@ TEST_F(ControlsTest, ListInsertionAndDeletion) {
   host.list.DeleteItem(0);
   host.list.DeleteAllItems();
   std::vector<ui::LoggedMessage> log = notifications();
-  ASSERT_EQ(codes(host.m_hWnd), (std::vector<UINT>{LVN_DELETEITEM, LVN_DELETEALLITEMS, LVN_DELETEITEM, LVN_DELETEITEM}));
+  ASSERT_EQ(codes(host.m_hWnd),
+            (std::vector<UINT>{LVN_DELETEITEM, LVN_DELETEALLITEMS, LVN_DELETEITEM, LVN_DELETEITEM}));
   EXPECT_EQ(log[0].item, 0);
   EXPECT_EQ(log[1].item, -1);
   EXPECT_EQ(log[2].item, 1) << "rows go last first";
@@ -216,8 +218,8 @@ TEST_F(ControlsTest, ListInsertionAndDeletion) {
 }
 
 TEST_F(ControlsTest, ListSearchSortingAndSelectionWalk) {
-  HWND sorted = CreateWindowEx(0, WC_LISTVIEW, "", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SORTASCENDING, 0, 0, 200, 200,
-                               host.m_hWnd, reinterpret_cast<HMENU>(2000), nullptr, nullptr);
+  HWND sorted = CreateWindowEx(0, WC_LISTVIEW, "", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SORTASCENDING, 0, 0, 200,
+                               200, host.m_hWnd, reinterpret_cast<HMENU>(2000), nullptr, nullptr);
   ASSERT_NE(sorted, nullptr);
   CListCtrl list;
   ASSERT_TRUE(list.SubclassWindow(sorted));
@@ -272,7 +274,8 @@ TEST_F(ControlsTest, TreeSelectionByMouseAndByCall) {
   ui::startMessageLog();
   ASSERT_TRUE(host.tree.SelectItem(first));
   std::vector<ui::LoggedMessage> log = notifications();
-  ASSERT_EQ(codes(host.m_hWnd), (std::vector<UINT>{TVN_SELCHANGING, TVN_ITEMEXPANDING, TVN_ITEMEXPANDED, TVN_SELCHANGED}));
+  ASSERT_EQ(codes(host.m_hWnd),
+            (std::vector<UINT>{TVN_SELCHANGING, TVN_ITEMEXPANDING, TVN_ITEMEXPANDED, TVN_SELCHANGED}));
   EXPECT_EQ(log[0].itemOld, nullptr);
   EXPECT_EQ(log[0].itemNew, first);
   EXPECT_EQ(log[3].action, TVC_UNKNOWN);
@@ -405,7 +408,8 @@ TEST_F(ControlsTest, EditReportsEveryChange) {
 
   ui::startMessageLog();
   host.edit.SetWindowText("set");
-  EXPECT_EQ(codes(host.m_hWnd), (std::vector<UINT>{EN_UPDATE, EN_CHANGE})) << "a single-line edit reports SetWindowText";
+  EXPECT_EQ(codes(host.m_hWnd), (std::vector<UINT>{EN_UPDATE, EN_CHANGE}))
+      << "a single-line edit reports SetWindowText";
   ui::startMessageLog();
   ASSERT_TRUE(ui::typeText(host.edit, ""));
   EXPECT_EQ(codes(host.m_hWnd).size(), 2u);

@@ -22,16 +22,17 @@ enum : UINT {
 };
 
 void registerDialogs() {
-  registerTemplate(kNameTemplate, "Edit Name", 200, 120, kModalDialog, {
-      {kName, WC_EDIT, "", 4, 4, 100, 14, WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0},
-      {kFlag, WC_BUTTON, "Flag", 4, 20, 60, 10, WS_VISIBLE | BS_AUTOCHECKBOX, 0},
-      {kFirstChoice, WC_BUTTON, "First", 4, 32, 60, 10, WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 0},
-      {kSecondChoice, WC_BUTTON, "Second", 4, 44, 60, 10, WS_VISIBLE | BS_AUTORADIOBUTTON, 0},
-      {kModules, WC_COMBOBOX, "", 4, 56, 100, 60, WS_VISIBLE | WS_GROUP | CBS_DROPDOWNLIST, 0},
-      {kNested, WC_BUTTON, "Nested", 110, 4, 50, 14, WS_VISIBLE | BS_PUSHBUTTON, 0},
-      {IDOK, WC_BUTTON, "OK", 110, 20, 50, 14, WS_VISIBLE | BS_DEFPUSHBUTTON, 0},
-      {IDCANCEL, WC_BUTTON, "Cancel", 110, 36, 50, 14, WS_VISIBLE | BS_PUSHBUTTON, 0},
-  });
+  registerTemplate(kNameTemplate, "Edit Name", 200, 120, kModalDialog,
+                   {
+                       {kName, WC_EDIT, "", 4, 4, 100, 14, WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 0},
+                       {kFlag, WC_BUTTON, "Flag", 4, 20, 60, 10, WS_VISIBLE | BS_AUTOCHECKBOX, 0},
+                       {kFirstChoice, WC_BUTTON, "First", 4, 32, 60, 10, WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 0},
+                       {kSecondChoice, WC_BUTTON, "Second", 4, 44, 60, 10, WS_VISIBLE | BS_AUTORADIOBUTTON, 0},
+                       {kModules, WC_COMBOBOX, "", 4, 56, 100, 60, WS_VISIBLE | WS_GROUP | CBS_DROPDOWNLIST, 0},
+                       {kNested, WC_BUTTON, "Nested", 110, 4, 50, 14, WS_VISIBLE | BS_PUSHBUTTON, 0},
+                       {IDOK, WC_BUTTON, "OK", 110, 20, 50, 14, WS_VISIBLE | BS_DEFPUSHBUTTON, 0},
+                       {IDCANCEL, WC_BUTTON, "Cancel", 110, 36, 50, 14, WS_VISIBLE | BS_PUSHBUTTON, 0},
+                   });
   registerTemplate(kInnerTemplate, "Inner", 100, 50, kModalDialog,
                    {{IDOK, WC_BUTTON, "OK", 4, 4, 50, 14, WS_VISIBLE, 0}});
   registerTemplate(kPageTemplate, "", 300, 200, WS_CHILD,
@@ -251,7 +252,7 @@ class ClassList : public CListView {
   afx_msg void OnItemChanged(NMHDR* header, LRESULT* result) {
     const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(header);
     GetParent()->GetParent()->GetParent()->SendMessage(WM_USER + 1, static_cast<WPARAM>(change->iItem),
-                                                        reinterpret_cast<LPARAM>(m_hWnd));
+                                                       reinterpret_cast<LPARAM>(m_hWnd));
     *result = 0;
   }
   DECLARE_MESSAGE_MAP()
@@ -353,7 +354,8 @@ TEST_F(DialogsTest, PageWithSplitterViewsReflectsListChangesToThePage) {
   ASSERT_TRUE(ui::clickListItem(left->m_hWnd, 1));
   ASSERT_TRUE(ui::clickListItem(left->m_hWnd, 0));
   // Row 1 selected; then row 0 selected, which first takes row 1's selection and focus.
-  std::vector<std::pair<int, HWND>> expected{{1, left->m_hWnd}, {1, left->m_hWnd}, {1, left->m_hWnd}, {0, left->m_hWnd}};
+  std::vector<std::pair<int, HWND>> expected{
+      {1, left->m_hWnd}, {1, left->m_hWnd}, {1, left->m_hWnd}, {0, left->m_hWnd}};
   EXPECT_EQ(page.changes, expected);
 
   // Destruction: WM_DESTROY from the page down, WM_NCDESTROY from the leaves up; the frame

@@ -99,7 +99,8 @@ TEST_F(DrawingTest, BarDrivenByAWorkerPaintsOnItsOwnThread) {
   CWinThread* thread = AfxBeginThread(RUNTIME_CLASS(BarThread), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
   ASSERT_NE(thread, nullptr);
   HANDLE handle = nullptr;
-  DuplicateHandle(GetCurrentProcess(), thread->m_hThread, GetCurrentProcess(), &handle, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  DuplicateHandle(GetCurrentProcess(), thread->m_hThread, GetCurrentProcess(), &handle, 0, FALSE,
+                  DUPLICATE_SAME_ACCESS);
   thread->ResumeThread();
   ASSERT_EQ(WaitForSingleObject(handle, 10000), WAIT_OBJECT_0);
   CloseHandle(handle);

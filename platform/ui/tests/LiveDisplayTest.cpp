@@ -31,8 +31,8 @@ POINT centre(HWND window) {
 
 bool near(COLORREF a, unsigned long rgb) {
   auto close = [](int x, int y) { return std::abs(x - y) <= 8; };
-  return close(GetRValue(a), static_cast<int>((rgb >> 16) & 0xFF)) && close(GetGValue(a), static_cast<int>((rgb >> 8) & 0xFF)) &&
-         close(GetBValue(a), static_cast<int>(rgb & 0xFF));
+  return close(GetRValue(a), static_cast<int>((rgb >> 16) & 0xFF)) &&
+         close(GetGValue(a), static_cast<int>((rgb >> 8) & 0xFF)) && close(GetBValue(a), static_cast<int>(rgb & 0xFF));
 }
 
 class LiveDisplayTest : public UiTest {
@@ -111,23 +111,27 @@ TEST_F(LiveDisplayTest, APersonWorksAModalDialogWithMouseAndKeys) {
 enum : UINT { kKeysTemplate = 950, kKeysPageTemplate = 951 };
 enum : int { kKeysEdit = 1101, kKeysFrame = 1102, kKeysApply = 1103, kPageGo = 1201, kPageList = 1202 };
 
-const char* const kWords[] = {"alpha", "bravo", "charlie", "cobalt", "delta", "echo", "foxtrot", "golf", "hotel",
-                              "india", "juliet", "kilo", "lima", "mike", "november", "oscar", "papa", "quebec",
-                              "romeo", "sierra"};
+const char* const kWords[] = {"alpha",    "bravo", "charlie", "cobalt", "delta", "echo",  "foxtrot",
+                              "golf",     "hotel", "india",   "juliet", "kilo",  "lima",  "mike",
+                              "november", "oscar", "papa",    "quebec", "romeo", "sierra"};
 constexpr int kWordCount = static_cast<int>(sizeof kWords / sizeof kWords[0]);
 
 void registerKeysDialog() {
-  registerTemplate(kKeysTemplate, "Keys", 270, 160, kModalDialog, {
-      {IDC_STATIC, WC_STATIC, "&Name:", 4, 6, 30, 8, WS_VISIBLE, 0},
-      {kKeysEdit, WC_EDIT, "", 36, 4, 100, 14, WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 0},
-      {kKeysFrame, WC_STATIC, "", 4, 22, 200, 130, WS_VISIBLE | SS_WHITEFRAME, 0},
-      {kKeysApply, WC_BUTTON, "&Apply", 210, 4, 50, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
-      {IDCANCEL, WC_BUTTON, "Cancel", 210, 22, 50, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
-  });
-  registerTemplate(kKeysPageTemplate, "", 200, 130, WS_CHILD | DS_CONTROL, {
-      {kPageGo, WC_BUTTON, "Go", 4, 4, 40, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
-      {kPageList, WC_LISTVIEW, "", 4, 22, 180, 100, WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS, 0},
-  });
+  registerTemplate(
+      kKeysTemplate, "Keys", 270, 160, kModalDialog,
+      {
+          {IDC_STATIC, WC_STATIC, "&Name:", 4, 6, 30, 8, WS_VISIBLE, 0},
+          {kKeysEdit, WC_EDIT, "", 36, 4, 100, 14, WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 0},
+          {kKeysFrame, WC_STATIC, "", 4, 22, 200, 130, WS_VISIBLE | SS_WHITEFRAME, 0},
+          {kKeysApply, WC_BUTTON, "&Apply", 210, 4, 50, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
+          {IDCANCEL, WC_BUTTON, "Cancel", 210, 22, 50, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
+      });
+  registerTemplate(kKeysPageTemplate, "", 200, 130, WS_CHILD | DS_CONTROL,
+                   {
+                       {kPageGo, WC_BUTTON, "Go", 4, 4, 40, 14, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0},
+                       {kPageList, WC_LISTVIEW, "", 4, 22, 180, 100,
+                        WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS, 0},
+                   });
 }
 
 class KeysPage : public CDialog {
@@ -271,7 +275,6 @@ TEST_F(LiveDisplayTest, MessageBoxesAndTheFolderBrowserAreDialogsThePersonAnswer
 }
 
 TEST_F(LiveDisplayTest, AWorkersMessageBoxShowsOverItsOwnerUntilAnsweredAndThenLeavesTheScreen) {
-
   CDialog dialog(kHostTemplate);
   std::atomic<bool> answered{false}, letGo{false};
   std::atomic<int> answer{0};
@@ -339,7 +342,8 @@ TEST_F(LiveDisplayTest, ADialogDrawsItsFrameAsInItsPictureAndMovesByItsCaption) 
       const RECT r = ui::windowState(movable).rect;
       return r.left == client.left + 120 && r.top == client.top + 80;
     }));
-    EXPECT_TRUE(eventually([&] { return p.geometry(w).left == before.left + 120 && p.geometry(w).top == before.top + 80; }));
+    EXPECT_TRUE(
+        eventually([&] { return p.geometry(w).left == before.left + 120 && p.geometry(w).top == before.top + 80; }));
     // Its close box cancels it.
     const kavrin_test::ScreenRect moved = p.geometry(w);
     p.click(POINT{moved.right - 12, moved.top + 12});
@@ -349,15 +353,17 @@ TEST_F(LiveDisplayTest, ADialogDrawsItsFrameAsInItsPictureAndMovesByItsCaption) 
 }
 
 TEST_F(LiveDisplayTest, AComboBoxDropsItsListAsAPopupBeyondTheDialog) {
-  registerTemplate(kHostTemplate + 2, "Choices", 120, 36, WS_POPUP | WS_CAPTION | DS_MODALFRAME,
-                   {{kCombo, WC_COMBOBOX, "", 10, 10, 100, 80, WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 0}});
+  registerTemplate(
+      kHostTemplate + 2, "Choices", 120, 36, WS_POPUP | WS_CAPTION | DS_MODALFRAME,
+      {{kCombo, WC_COMBOBOX, "", 10, 10, 100, 80, WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 0}});
 
   CDialog dialog(kHostTemplate + 2);
   auto act = [&](Person& p) {
     Window w = p.find("Choices");
     ASSERT_NE(w, 0u);
     HWND combo = GetDlgItem(ui::topLevelWindows().front(), kCombo);
-    for (int i = 0; i < 20; ++i) ::SendMessage(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(("member" + std::to_string(i)).c_str()));
+    for (int i = 0; i < 20; ++i)
+      ::SendMessage(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(("member" + std::to_string(i)).c_str()));
     p.click(centre(combo));
     ASSERT_TRUE(eventually([&] { return ui::comboState(combo).dropped; }));
     Window list = p.popup();
@@ -397,8 +403,9 @@ class ChoicesDialog : public CDialog {
 };
 
 void registerChoices(UINT id, const char* caption) {
-  registerTemplate(id, caption, 120, 36, WS_POPUP | WS_CAPTION | DS_MODALFRAME,
-                   {{kCombo, WC_COMBOBOX, "", 10, 10, 100, 80, WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 0}});
+  registerTemplate(
+      id, caption, 120, 36, WS_POPUP | WS_CAPTION | DS_MODALFRAME,
+      {{kCombo, WC_COMBOBOX, "", 10, 10, 100, 80, WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 0}});
 }
 
 // A screen lower than the one assumed without a display: what fits below a box there need not here.
@@ -471,7 +478,8 @@ TEST_F(LiveDisplayTest, AWindowMovedFromOutsideKeepsItsListsAndBoxesWithIt) {
     EXPECT_TRUE(eventually([&] {
       after = p.geometry(w);
       return after.left == before.left - 150 && after.top == before.top + 120;
-    })) << after.left << "," << after.top;
+    })) << after.left
+        << "," << after.top;
 
     // The list drops at the same place in the moved dialog.
     p.click(centre(combo));

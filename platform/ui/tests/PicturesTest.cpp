@@ -94,7 +94,8 @@ TEST_F(PicturesTest, ControlsShowTheirStateInTheClassicLook) {
 TEST_F(PicturesTest, ImagesOfAListKeepTheirPixelsAndLoseTheirMask) {
   // A strip of two 16-pixel images: the second red with a grey (mask) corner.
   std::vector<std::string> lines = {"32 16 2 1", "g c #C0C0C0", "r c #FF0000"};
-  for (int y = 0; y < 16; ++y) lines.push_back(std::string(16, 'g') + (y < 4 ? std::string(4, 'g') + std::string(12, 'r') : std::string(16, 'r')));
+  for (int y = 0; y < 16; ++y)
+    lines.push_back(std::string(16, 'g') + (y < 4 ? std::string(4, 'g') + std::string(12, 'r') : std::string(16, 'r')));
   std::vector<const char*> xpm;
   for (const std::string& l : lines) xpm.push_back(l.c_str());
   ASSERT_TRUE(ui::registerBitmapImage(9901, xpm.data(), xpm.size()));

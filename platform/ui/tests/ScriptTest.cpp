@@ -28,26 +28,29 @@ enum : UINT {
 
 void registerDialogs() {
   const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-  uitest::registerTemplate(kSessionTemplate, "Session", 300, 200, uitest::kModalDialog, {
-      {kPages, WC_TREEVIEW, "", 4, 4, 80, 100, WS_VISIBLE | TVS_HASBUTTONS | TVS_LINESATROOT, 0},
-      {kFirstPage, WC_BUTTON, "Hidden", 90, 4, 50, 14, button & ~WS_VISIBLE, 0},
-      {kRows, WC_LISTVIEW, "", 90, 20, 120, 60, WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL, 0},
-      {kNameLabel, WC_STATIC, "&Name:", 90, 84, 30, 8, WS_VISIBLE, 0},
-      {kName, WC_EDIT, "", 124, 84, 80, 12, WS_VISIBLE | ES_AUTOHSCROLL, 0},
-      {kFlag, WC_BUTTON, "&Flag", 90, 100, 60, 10, WS_VISIBLE | BS_AUTOCHECKBOX, 0},
-      {kOpen, WC_BUTTON, "Open...", 220, 4, 60, 14, button, 0},
-      {kLocked, WC_BUTTON, "Locked", 220, 20, 60, 14, button | WS_DISABLED, 0},
-      {kLater, WC_BUTTON, "Later", 220, 36, 60, 14, button, 0},
-      {kAsk, WC_BUTTON, "Ask", 220, 52, 60, 14, button, 0},
-      {kFail, WC_BUTTON, "Fail", 220, 68, 60, 14, button, 0},
-      {kStatus, WC_STATIC, "idle", 90, 120, 120, 8, WS_VISIBLE, 0},
-      {IDOK, WC_BUTTON, "OK", 220, 160, 60, 14, button | BS_DEFPUSHBUTTON, 0},
-      {IDCANCEL, WC_BUTTON, "Cancel", 220, 178, 60, 14, button, 0},
-  });
-  uitest::registerTemplate(kChooserTemplate, "Chooser", 150, 80, uitest::kModalDialog, {
-      {kModule, WC_COMBOBOX, "", 4, 4, 100, 60, WS_VISIBLE | CBS_DROPDOWNLIST, 0},
-      {IDOK, WC_BUTTON, "OK", 110, 4, 30, 14, WS_VISIBLE | BS_DEFPUSHBUTTON, 0},
-  });
+  uitest::registerTemplate(
+      kSessionTemplate, "Session", 300, 200, uitest::kModalDialog,
+      {
+          {kPages, WC_TREEVIEW, "", 4, 4, 80, 100, WS_VISIBLE | TVS_HASBUTTONS | TVS_LINESATROOT, 0},
+          {kFirstPage, WC_BUTTON, "Hidden", 90, 4, 50, 14, button & ~WS_VISIBLE, 0},
+          {kRows, WC_LISTVIEW, "", 90, 20, 120, 60, WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL, 0},
+          {kNameLabel, WC_STATIC, "&Name:", 90, 84, 30, 8, WS_VISIBLE, 0},
+          {kName, WC_EDIT, "", 124, 84, 80, 12, WS_VISIBLE | ES_AUTOHSCROLL, 0},
+          {kFlag, WC_BUTTON, "&Flag", 90, 100, 60, 10, WS_VISIBLE | BS_AUTOCHECKBOX, 0},
+          {kOpen, WC_BUTTON, "Open...", 220, 4, 60, 14, button, 0},
+          {kLocked, WC_BUTTON, "Locked", 220, 20, 60, 14, button | WS_DISABLED, 0},
+          {kLater, WC_BUTTON, "Later", 220, 36, 60, 14, button, 0},
+          {kAsk, WC_BUTTON, "Ask", 220, 52, 60, 14, button, 0},
+          {kFail, WC_BUTTON, "Fail", 220, 68, 60, 14, button, 0},
+          {kStatus, WC_STATIC, "idle", 90, 120, 120, 8, WS_VISIBLE, 0},
+          {IDOK, WC_BUTTON, "OK", 220, 160, 60, 14, button | BS_DEFPUSHBUTTON, 0},
+          {IDCANCEL, WC_BUTTON, "Cancel", 220, 178, 60, 14, button, 0},
+      });
+  uitest::registerTemplate(kChooserTemplate, "Chooser", 150, 80, uitest::kModalDialog,
+                           {
+                               {kModule, WC_COMBOBOX, "", 4, 4, 100, 60, WS_VISIBLE | CBS_DROPDOWNLIST, 0},
+                               {IDOK, WC_BUTTON, "OK", 110, 4, 30, 14, WS_VISIBLE | BS_DEFPUSHBUTTON, 0},
+                           });
 }
 
 class Chooser : public CDialog {
@@ -205,24 +208,24 @@ TEST_F(ScriptTest, MalformedLinesAreRefusedBeforeAnythingRuns) {
 TEST_F(ScriptTest, ActsInTheActiveDialogAsAUserWould) {
   Session session;
   ui::Script script;
-  const INT_PTR result = run(
-      "answer No\n"
-      "page Second\n"
-      "check alpha\n"
-      "check beta\n"
-      "uncheck beta\n"
-      "type Name hello world\n"
-      "check Flag\n"
-      "click Open...\n"
-      "  select tools.jar\n"
-      "  click OK\n"
-      "expect idle\n"
-      "click Later\n"
-      "wait\n"
-      "expect done\n"
-      "click Ask\n"
-      "click OK\n",
-      session, script);
+  const INT_PTR result =
+      run("answer No\n"
+          "page Second\n"
+          "check alpha\n"
+          "check beta\n"
+          "uncheck beta\n"
+          "type Name hello world\n"
+          "check Flag\n"
+          "click Open...\n"
+          "  select tools.jar\n"
+          "  click OK\n"
+          "expect idle\n"
+          "click Later\n"
+          "wait\n"
+          "expect done\n"
+          "click Ask\n"
+          "click OK\n",
+          session, script);
   EXPECT_FALSE(script.failed()) << script.error();
   EXPECT_EQ(result, IDOK);
   EXPECT_EQ(session.m_page, "Second");

@@ -61,7 +61,8 @@ TEST_F(ShellTest, MultipleFilesComeBackAsFolderAndNames) {
   EXPECT_TRUE(seen.open);
   EXPECT_EQ(seen.owner, host.m_hWnd);
   ASSERT_EQ(seen.filters.size(), 4u);
-  EXPECT_EQ(seen.filters[0], (std::pair<std::string, std::string>{"Java Files(*.jar *.zip *.class)", "*.jar;*.zip;*.class"}));
+  EXPECT_EQ(seen.filters[0],
+            (std::pair<std::string, std::string>{"Java Files(*.jar *.zip *.class)", "*.jar;*.zip;*.class"}));
   EXPECT_EQ(seen.filters[3].second, "*.class");
   EXPECT_EQ(seen.bufferSize, 200000u);
   EXPECT_EQ(seen.flags & (OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY), OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY);
@@ -77,7 +78,8 @@ TEST_F(ShellTest, FileDialogAnswersAndFailures) {
   EXPECT_EQ(unanswered.DoModal(), IDCANCEL);
 
   // One file, with an initial name that the script sees.
-  CFileDialog single(TRUE, nullptr, "/old/x.jar", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, "Jar Files (*.jar)|*.jar||", &host);
+  CFileDialog single(TRUE, nullptr, "/old/x.jar", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, "Jar Files (*.jar)|*.jar||",
+                     &host);
   ui::answerFileDialog({"/new/y.jar"});
   ASSERT_EQ(single.DoModal(), IDOK);
   EXPECT_EQ(std::string(single.GetPathName()), "/new/y.jar");
@@ -228,7 +230,8 @@ TEST_F(ShellTest, MessageBoxOfAWorkerIsAnsweredOnTheWorker) {
   CWinThread* thread = AfxBeginThread(RUNTIME_CLASS(BoxThread), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
   ASSERT_NE(thread, nullptr);
   HANDLE handle = nullptr;
-  DuplicateHandle(GetCurrentProcess(), thread->m_hThread, GetCurrentProcess(), &handle, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  DuplicateHandle(GetCurrentProcess(), thread->m_hThread, GetCurrentProcess(), &handle, 0, FALSE,
+                  DUPLICATE_SAME_ACCESS);
   DWORD worker = thread->m_nThreadID;
   thread->ResumeThread();
   ASSERT_EQ(WaitForSingleObject(handle, 10000), WAIT_OBJECT_0);

@@ -47,20 +47,22 @@ inline void registerTemplate(UINT id, const std::string& caption, int cx, int cy
 }
 
 inline void registerHost() {
-  registerTemplate(kHostTemplate, "Host", 400, 300, WS_POPUP | WS_CAPTION | WS_VISIBLE, {
-      {kList, WC_LISTVIEW, "", 4, 4, 150, 100, WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0},
-      {kTree, WC_TREEVIEW, "", 160, 4, 120, 100, WS_VISIBLE | TVS_HASBUTTONS | TVS_LINESATROOT, 0},
-      {kPush, WC_BUTTON, "Push", 290, 4, 50, 14, WS_VISIBLE | BS_PUSHBUTTON, 0},
-      {kCheck, WC_BUTTON, "Check", 290, 20, 50, 10, WS_VISIBLE | BS_AUTOCHECKBOX, 0},
-      {kRadioA, WC_BUTTON, "A", 290, 34, 50, 10, WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 0},
-      {kRadioB, WC_BUTTON, "B", 290, 46, 50, 10, WS_VISIBLE | BS_AUTORADIOBUTTON, 0},
-      {kOtherRadio, WC_BUTTON, "C", 290, 58, 50, 10, WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 0},
-      {kEdit, WC_EDIT, "", 4, 110, 100, 14, WS_VISIBLE | ES_AUTOHSCROLL, 0},
-      {kCombo, WC_COMBOBOX, "", 110, 110, 100, 80, WS_VISIBLE | CBS_DROPDOWNLIST | CBS_SORT, 0},
-      {kProgress, PROGRESS_CLASS, "", 4, 130, 200, 14, WS_VISIBLE | PBS_SMOOTH, 0},
-      {kTab, WC_TABCONTROL, "", 4, 150, 200, 100, WS_VISIBLE, 0},
-      {kStatic, WC_STATIC, "Caption", 210, 130, 100, 10, WS_VISIBLE, 0},
-  });
+  registerTemplate(kHostTemplate, "Host", 400, 300, WS_POPUP | WS_CAPTION | WS_VISIBLE,
+                   {
+                       {kList, WC_LISTVIEW, "", 4, 4, 150, 100,
+                        WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0},
+                       {kTree, WC_TREEVIEW, "", 160, 4, 120, 100, WS_VISIBLE | TVS_HASBUTTONS | TVS_LINESATROOT, 0},
+                       {kPush, WC_BUTTON, "Push", 290, 4, 50, 14, WS_VISIBLE | BS_PUSHBUTTON, 0},
+                       {kCheck, WC_BUTTON, "Check", 290, 20, 50, 10, WS_VISIBLE | BS_AUTOCHECKBOX, 0},
+                       {kRadioA, WC_BUTTON, "A", 290, 34, 50, 10, WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 0},
+                       {kRadioB, WC_BUTTON, "B", 290, 46, 50, 10, WS_VISIBLE | BS_AUTORADIOBUTTON, 0},
+                       {kOtherRadio, WC_BUTTON, "C", 290, 58, 50, 10, WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 0},
+                       {kEdit, WC_EDIT, "", 4, 110, 100, 14, WS_VISIBLE | ES_AUTOHSCROLL, 0},
+                       {kCombo, WC_COMBOBOX, "", 110, 110, 100, 80, WS_VISIBLE | CBS_DROPDOWNLIST | CBS_SORT, 0},
+                       {kProgress, PROGRESS_CLASS, "", 4, 130, 200, 14, WS_VISIBLE | PBS_SMOOTH, 0},
+                       {kTab, WC_TABCONTROL, "", 4, 150, 200, 100, WS_VISIBLE, 0},
+                       {kStatic, WC_STATIC, "Caption", 210, 130, 100, 10, WS_VISIBLE, 0},
+                   });
 }
 
 // The notification codes the log holds for `to`, in order.

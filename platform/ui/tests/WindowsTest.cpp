@@ -19,7 +19,8 @@ class WindowsTest : public UiTest {
 
 TEST_F(WindowsTest, CreationFailsClearly) {
   SetLastError(0);
-  EXPECT_EQ(CreateWindowEx(0, "NoSuchClass", "", WS_CHILD, 0, 0, 10, 10, host.m_hWnd, nullptr, nullptr, nullptr), nullptr);
+  EXPECT_EQ(CreateWindowEx(0, "NoSuchClass", "", WS_CHILD, 0, 0, 10, 10, host.m_hWnd, nullptr, nullptr, nullptr),
+            nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
   EXPECT_EQ(CreateWindowEx(0, WC_BUTTON, "", WS_CHILD, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr), nullptr)
       << "a child needs a parent";

@@ -87,18 +87,21 @@ void wakeX() {
 
 unsigned long nowMs() {
   return static_cast<unsigned long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
 }
 
 // --- The X thread ------------------------------------------------------------------------------
 void putPicture(XDisplay& x, const Shown& s) {
   if (s.pixels.empty()) return;
   Visual* visual = DefaultVisual(x.display, DefaultScreen(x.display));
-  XImage* image = XCreateImage(x.display, visual, static_cast<unsigned>(DefaultDepth(x.display, DefaultScreen(x.display))),
-                               ZPixmap, 0, reinterpret_cast<char*>(const_cast<uint32_t*>(s.pixels.data())),
-                               static_cast<unsigned>(s.width), static_cast<unsigned>(s.height), 32, s.width * 4);
+  XImage* image =
+      XCreateImage(x.display, visual, static_cast<unsigned>(DefaultDepth(x.display, DefaultScreen(x.display))), ZPixmap,
+                   0, reinterpret_cast<char*>(const_cast<uint32_t*>(s.pixels.data())), static_cast<unsigned>(s.width),
+                   static_cast<unsigned>(s.height), 32, s.width * 4);
   if (image == nullptr) return;
-  XPutImage(x.display, s.xwindow, x.gc, image, 0, 0, 0, 0, static_cast<unsigned>(s.width), static_cast<unsigned>(s.height));
+  XPutImage(x.display, s.xwindow, x.gc, image, 0, 0, 0, 0, static_cast<unsigned>(s.width),
+            static_cast<unsigned>(s.height));
   image->data = nullptr;  // the pixels stay ours
   XDestroyImage(image);
 }
@@ -136,8 +139,8 @@ void askNoDecorations(XDisplay& x, ::Window w) {
     long inputMode;
     unsigned long status;
   } hints{2 /* decorations given */, 0, 0 /* none */, 0, 0};
-  XChangeProperty(x.display, w, x.motifHints, x.motifHints, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&hints),
-                  5);
+  XChangeProperty(x.display, w, x.motifHints, x.motifHints, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(&hints), 5);
 }
 
 void applyFrame(XDisplay& x, Frame& f) {
@@ -162,8 +165,8 @@ void applyFrame(XDisplay& x, Frame& f) {
     int screen = DefaultScreen(x.display);
     XSetWindowAttributes a{};
     a.background_pixel = 0xC0C0C0;
-    a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | KeyPressMask |
-                   StructureNotifyMask;
+    a.event_mask =
+        ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | KeyPressMask | StructureNotifyMask;
     // A dropped list is a popup that no window manager frames, places or focuses.
     a.override_redirect = f.popup ? True : False;
     ::Window w = XCreateWindow(x.display, RootWindow(x.display, screen), f.x, f.y, static_cast<unsigned>(width),
@@ -227,7 +230,8 @@ std::string latin1ToUtf8(const char* text, int n) {
 }
 
 unsigned modifiersOf(unsigned state) {
-  return ((state & ShiftMask) ? kShift : 0u) | ((state & ControlMask) ? kControl : 0u) | ((state & Mod1Mask) ? kAlt : 0u);
+  return ((state & ShiftMask) ? kShift : 0u) | ((state & ControlMask) ? kControl : 0u) |
+         ((state & Mod1Mask) ? kAlt : 0u);
 }
 
 // To the sink of the window that takes the event, in that window's client coordinates.
@@ -345,7 +349,8 @@ void handleXEvent(XDisplay& x, XEvent& e) {
         deliver(x, e.xclient.window, in);
       }
       return;
-    default: return;
+    default:
+      return;
   }
 }
 
@@ -399,7 +404,8 @@ bool connect(const std::string& name, std::string& error) {
   if (x.thread.joinable()) x.thread.join();
   x.display = XOpenDisplay(name.empty() ? nullptr : name.c_str());
   if (x.display == nullptr) {
-    error = "cannot open the display " + (name.empty() ? std::string(getenv("DISPLAY") ? getenv("DISPLAY") : "") : name);
+    error =
+        "cannot open the display " + (name.empty() ? std::string(getenv("DISPLAY") ? getenv("DISPLAY") : "") : name);
     return false;
   }
   int screen = DefaultScreen(x.display);

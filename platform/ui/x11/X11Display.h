@@ -23,13 +23,13 @@ struct InputEvent {
   enum Kind { Press, Release, Motion, Wheel, Key, Close, Moved };
   Kind kind = Motion;
   HWND window = nullptr;
-  int x = 0, y = 0;            // may lie outside the client area: on the window's frame
-  int rootX = 0, rootY = 0;    // on the screen (presses and motion)
-  int button = 1;              // 1 left, 2 middle, 3 right; Wheel: -1 away from the user, 1 towards
-  unsigned long keysym = 0;    // X keysym of a key (see keys below)
-  std::string text;            // what the key types (UTF-8), empty for keys that type nothing
-  unsigned modifiers = 0;      // kShift, kControl, kAlt
-  unsigned long time = 0;      // milliseconds
+  int x = 0, y = 0;          // may lie outside the client area: on the window's frame
+  int rootX = 0, rootY = 0;  // on the screen (presses and motion)
+  int button = 1;            // 1 left, 2 middle, 3 right; Wheel: -1 away from the user, 1 towards
+  unsigned long keysym = 0;  // X keysym of a key (see keys below)
+  std::string text;          // what the key types (UTF-8), empty for keys that type nothing
+  unsigned modifiers = 0;    // kShift, kControl, kAlt
+  unsigned long time = 0;    // milliseconds
 };
 constexpr unsigned kShift = 1, kControl = 4, kAlt = 8;
 
@@ -53,10 +53,10 @@ struct Frame {
   bool popup = false;
   std::string title;
   HWND owner = nullptr;
-  HWND target = nullptr;         // the top-level window that takes the input of this one
-  int originX = 0, originY = 0;  // where the picture's corner lies in the target's client area
+  HWND target = nullptr;                    // the top-level window that takes the input of this one
+  int originX = 0, originY = 0;             // where the picture's corner lies in the target's client area
   int x = 0, y = 0, width = 0, height = 0;  // on the screen
-  std::vector<uint32_t> pixels;  // by rows; red, green, blue in the low bytes, as a 24-bit screen takes them
+  std::vector<uint32_t> pixels;             // by rows; red, green, blue in the low bytes, as a 24-bit screen takes them
 };
 
 // Opens the display (an empty name: $DISPLAY) and starts the X thread; false, with the reason,

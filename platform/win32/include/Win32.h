@@ -47,30 +47,30 @@ typedef void (*FARPROC)();
 #define INVALID_FILE_ATTRIBUTES (static_cast<DWORD>(0xFFFFFFFFu))
 
 // File attributes
-#define FILE_ATTRIBUTE_READONLY  0x00000001u
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
-#define FILE_ATTRIBUTE_NORMAL    0x00000080u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
 
 // Error codes shared by the kernel and the registry stand-ins
-#define ERROR_SUCCESS         0L
-#define ERROR_FILE_NOT_FOUND  2L
-#define ERROR_PATH_NOT_FOUND  3L
-#define ERROR_ACCESS_DENIED   5L
-#define ERROR_INVALID_HANDLE  6L
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
-#define ERROR_INVALID_DATA    13L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
-#define ERROR_MOD_NOT_FOUND   126L
-#define ERROR_PROC_NOT_FOUND  127L
-#define ERROR_MORE_DATA       234L
-#define ERROR_NO_MORE_ITEMS   259L
-#define ERROR_NO_MORE_FILES   18L
-#define ERROR_BADDB           1009L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_BADDB 1009L
 #define ERROR_KEY_HAS_CHILDREN 1020L
 #define ERROR_ENVVAR_NOT_FOUND 203L
-#define ERROR_DISK_FULL       112L
-#define ERROR_KEY_DELETED     1018L
+#define ERROR_DISK_FULL 112L
+#define ERROR_KEY_DELETED 1018L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 
 DWORD GetLastError();
@@ -142,20 +142,20 @@ DWORD GetCurrentThreadId();
 void Sleep(DWORD milliseconds);
 
 // --- Message boxes and broadcasts ----------------------------------------------
-#define MB_OK              0x00000000u
-#define MB_OKCANCEL        0x00000001u
-#define MB_YESNO           0x00000004u
-#define MB_ICONERROR       0x00000010u
-#define MB_ICONQUESTION    0x00000020u
-#define MB_ICONWARNING     0x00000030u
+#define MB_OK 0x00000000u
+#define MB_OKCANCEL 0x00000001u
+#define MB_YESNO 0x00000004u
+#define MB_ICONERROR 0x00000010u
+#define MB_ICONQUESTION 0x00000020u
+#define MB_ICONWARNING 0x00000030u
 #define MB_ICONINFORMATION 0x00000040u
-#define MB_DEFBUTTON2      0x00000100u
-#define MB_DEFBUTTON3      0x00000200u
-#define MB_DEFMASK         0x00000F00u
-#define IDOK     1
+#define MB_DEFBUTTON2 0x00000100u
+#define MB_DEFBUTTON3 0x00000200u
+#define MB_DEFMASK 0x00000F00u
+#define IDOK 1
 #define IDCANCEL 2
-#define IDYES    6
-#define IDNO     7
+#define IDYES 6
+#define IDNO 7
 
 #define HWND_BROADCAST (reinterpret_cast<HWND>(static_cast<intptr_t>(0xffff)))
 #define WM_SETTINGCHANGE 0x001A
@@ -166,8 +166,8 @@ void Sleep(DWORD milliseconds);
 // Enter would (win32::defaultMessageBoxButton), and is printed to standard error with its
 // caption, its text and that answer.
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-LRESULT SendMessageTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                           UINT flags, UINT timeout, DWORD* result);
+LRESULT SendMessageTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
+                           DWORD* result);
 
 namespace win32 {
 

@@ -61,7 +61,8 @@ void removeStaleTemporaries(const std::string& folder, const std::string& prefix
   if (dir == nullptr) return;
   std::vector<std::string> stale;
   while (struct dirent* entry = readdir(dir)) {
-    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0 && isTempSuffix(entry->d_name + prefix.size())) {
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0 &&
+        isTempSuffix(entry->d_name + prefix.size())) {
       stale.push_back(folder + "/" + entry->d_name);
     }
   }

@@ -43,8 +43,7 @@ bool wildcardMatch(const char* pattern, const char* name) {
       starPattern = ++pattern;
       starName = name;
     } else if (*pattern == '?' ||
-               (*pattern != '\0' &&
-                win32::detail::foldChar(*pattern) == win32::detail::foldChar(*name))) {
+               (*pattern != '\0' && win32::detail::foldChar(*pattern) == win32::detail::foldChar(*name))) {
       ++pattern;
       ++name;
     } else if (starPattern != nullptr) {
@@ -97,8 +96,7 @@ bool scan(const std::string& folder, const std::string& pattern, std::vector<Fou
     out.push_back({name, attributesOf(st), static_cast<uint64_t>(st.st_size)});
   }
   closedir(dir);
-  std::sort(out.begin(), out.end(),
-            [](const FoundEntry& a, const FoundEntry& b) { return nameLess(a.name, b.name); });
+  std::sort(out.begin(), out.end(), [](const FoundEntry& a, const FoundEntry& b) { return nameLess(a.name, b.name); });
   return true;
 }
 
@@ -165,8 +163,7 @@ HANDLE FindFirstFile(LPCSTR pattern, WIN32_FIND_DATA* data) {
     // An exact name: this file system tells case apart, so the name is taken as given.
     struct stat st;
     if (stat(full.c_str(), &st) != 0) {
-      SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND
-                                                       : win32::errorFromErrno(errno));
+      SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : win32::errorFromErrno(errno));
       return INVALID_HANDLE_VALUE;
     }
     state->entries.push_back({filePattern, attributesOf(st), static_cast<uint64_t>(st.st_size)});

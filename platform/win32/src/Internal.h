@@ -16,9 +16,7 @@ T failWithErrno(int err, T result) {
 }
 
 // ASCII case folding; bytes of 0x80 and more (UTF-8) stay as they are.
-inline char foldChar(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+inline char foldChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 std::string fold(const std::string& text);
 
 }  // namespace detail

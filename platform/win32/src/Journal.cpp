@@ -21,10 +21,17 @@ std::string journalField(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: out += c;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -33,8 +40,8 @@ std::string journalField(const std::string& text) {
 void appendToFile(const win32::JournalEntry& entry) {
   std::string path;
   if (!win32::getEnv("KAVRIN_JOURNAL", path) || path.empty()) return;
-  const std::string line = journalField(entry.kind) + "\t" + journalField(entry.caption) + "\t" +
-                           journalField(entry.text) + "\n";
+  const std::string line =
+      journalField(entry.kind) + "\t" + journalField(entry.caption) + "\t" + journalField(entry.text) + "\n";
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return;
   // One write per line, so lines of several processes do not interleave.
@@ -52,22 +59,30 @@ void record(win32::JournalEntry entry) {
 // The buttons of each box type (MB_OK, MB_OKCANCEL, MB_ABORTRETRYIGNORE, MB_YESNOCANCEL, MB_YESNO,
 // MB_RETRYCANCEL), in their order on the box.
 const std::vector<int>& buttonsOf(UINT type) {
-  static const std::vector<int> buttons[] = {{IDOK},      {IDOK, IDCANCEL}, {3, 4, 5},
-                                             {IDYES, IDNO, IDCANCEL}, {IDYES, IDNO}, {4, IDCANCEL}};
+  static const std::vector<int> buttons[] = {{IDOK},        {IDOK, IDCANCEL}, {3, 4, 5}, {IDYES, IDNO, IDCANCEL},
+                                             {IDYES, IDNO}, {4, IDCANCEL}};
   const UINT kind = type & 0x0Fu;
   return buttons[kind < sizeof buttons / sizeof buttons[0] ? kind : 0];
 }
 
 const char* buttonName(int answer) {
   switch (answer) {
-    case IDOK: return "OK";
-    case IDCANCEL: return "Cancel";
-    case 3: return "Abort";
-    case 4: return "Retry";
-    case 5: return "Ignore";
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "?";
+    case IDOK:
+      return "OK";
+    case IDCANCEL:
+      return "Cancel";
+    case 3:
+      return "Abort";
+    case 4:
+      return "Retry";
+    case 5:
+      return "Ignore";
+    case IDYES:
+      return "Yes";
+    case IDNO:
+      return "No";
+    default:
+      return "?";
   }
 }
 
@@ -114,8 +129,7 @@ int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   return answer;
 }
 
-LRESULT SendMessageTimeout(HWND window, UINT message, WPARAM, LPARAM lParam, UINT, UINT,
-                           DWORD* result) {
+LRESULT SendMessageTimeout(HWND window, UINT message, WPARAM, LPARAM lParam, UINT, UINT, DWORD* result) {
   if (result != nullptr) *result = 0;
   if (window != HWND_BROADCAST) {
     // There are no windows here, so only broadcasts reach anyone (nobody, recorded).

@@ -27,8 +27,7 @@ std::string dlText() {
 }
 
 bool endsWithNoCase(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         win32::detail::fold(text.substr(text.size() - suffix.size())) == suffix;
+  return text.size() >= suffix.size() && win32::detail::fold(text.substr(text.size() - suffix.size())) == suffix;
 }
 
 // The names tried for `name`, the name as given first.
@@ -101,8 +100,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   void* symbol = dlsym(module, name);
   const std::string error = dlText();
   if (symbol == nullptr) {
-    noteLoadError(ERROR_PROC_NOT_FOUND,
-                  error.empty() ? std::string("symbol ") + name + " is null" : error);
+    noteLoadError(ERROR_PROC_NOT_FOUND, error.empty() ? std::string("symbol ") + name + " is null" : error);
     return nullptr;
   }
   return reinterpret_cast<FARPROC>(symbol);

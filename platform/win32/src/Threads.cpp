@@ -36,9 +36,7 @@ DWORD allocSlot(void (*destructor)(void*)) {
   return static_cast<DWORD>(key);
 }
 
-bool slotLive(DWORD index) {
-  return index < kMaxSlots && gSlotLive[index].load(std::memory_order_acquire);
-}
+bool slotLive(DWORD index) { return index < kMaxSlots && gSlotLive[index].load(std::memory_order_acquire); }
 
 }  // namespace
 
@@ -65,13 +63,9 @@ void DeleteCriticalSection(CRITICAL_SECTION* cs) {
   cs->impl = nullptr;
 }
 
-LONG InterlockedIncrement(volatile LONG* value) {
-  return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST);
-}
+LONG InterlockedIncrement(volatile LONG* value) { return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST); }
 
-LONG InterlockedDecrement(volatile LONG* value) {
-  return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST);
-}
+LONG InterlockedDecrement(volatile LONG* value) { return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST); }
 
 LONG InterlockedExchange(volatile LONG* target, LONG value) {
   return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
@@ -80,8 +74,7 @@ LONG InterlockedExchange(volatile LONG* target, LONG value) {
 LONG InterlockedCompareExchange(volatile LONG* target, LONG exchange, LONG comparand) {
   // On failure the builtin stores the value found into `comparand`; on success the value
   // found equals `comparand`. Either way it is the initial value.
-  __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST,
-                              __ATOMIC_SEQ_CST);
+  __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
   return comparand;
 }
 
@@ -120,9 +113,7 @@ BOOL TlsFree(DWORD index) {
 
 DWORD GetCurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
 
-void Sleep(DWORD milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 namespace win32 {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-using platform_test::TempDir;
 using platform_test::readText;
+using platform_test::TempDir;
 using platform_test::writeText;
 
 namespace {

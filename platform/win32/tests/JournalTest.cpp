@@ -40,15 +40,12 @@ TEST_F(Journal, MessageBoxIsRecordedAndAnsweredWithoutBlocking) {
 
 TEST_F(Journal, BroadcastOfSettingChangeIsRecorded) {
   DWORD result = 77;
-  EXPECT_NE(SendMessageTimeout(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
-                               reinterpret_cast<LPARAM>("Environment"), SMTO_ABORTIFHUNG, 6000,
-                               &result),
+  EXPECT_NE(SendMessageTimeout(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"),
+                               SMTO_ABORTIFHUNG, 6000, &result),
             0);
   EXPECT_EQ(result, 0u);
   // A message to a window: there are none, nothing is recorded.
-  EXPECT_EQ(SendMessageTimeout(reinterpret_cast<HWND>(0x1234), WM_SETTINGCHANGE, 0, 0, 0, 10,
-                               nullptr),
-            0);
+  EXPECT_EQ(SendMessageTimeout(reinterpret_cast<HWND>(0x1234), WM_SETTINGCHANGE, 0, 0, 0, 10, nullptr), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
   const auto entries = win32::journal();
   ASSERT_EQ(entries.size(), 1u);
@@ -64,8 +61,8 @@ TEST_F(Journal, EntriesAreAppendedToTheJournalFile) {
   {
     ScopedEnv env("KAVRIN_JOURNAL", file.c_str());
     MessageBox(nullptr, "line one\nline\ttwo", "Caption", MB_OK);
-    SendMessageTimeout(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"),
-                       SMTO_ABORTIFHUNG, 6000, nullptr);
+    SendMessageTimeout(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"), SMTO_ABORTIFHUNG,
+                       6000, nullptr);
   }
   MessageBox(nullptr, "not written", "Caption", MB_OK);  // variable gone
   EXPECT_EQ(platform_test::readText(file),

@@ -22,8 +22,7 @@ class Registration {
   Registration() {
     IClassFactory* factory = new com::ClassFactory(&createDocument, gNoModule);
     factory->AddRef();
-    CoRegisterClassObject(CLSID_DOMDocument, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                          &cookie_);
+    CoRegisterClassObject(CLSID_DOMDocument, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
     factory->Release();
   }
   ~Registration() { CoRevokeClassObject(cookie_); }

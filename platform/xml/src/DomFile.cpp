@@ -31,8 +31,7 @@ void locate(const std::string& text, size_t offset, LONG& line, LONG& column) {
   }
 }
 
-void setError(ParseErrorState& error, HRESULT code, const std::string& reason,
-              const std::string& text, size_t offset) {
+void setError(ParseErrorState& error, HRESULT code, const std::string& reason, const std::string& text, size_t offset) {
   error.code = code;
   error.reason = reason;
   error.filepos = static_cast<LONG>(offset);
@@ -46,8 +45,8 @@ std::string errnoText(int err) { return std::strerror(err); }
 // one of character data as "&#13;").
 bool writtenAsText(const DomNode* node) {
   return node->type() == NODE_TEXT ||
-         (node->type() == NODE_CDATA_SECTION && (node->value().find("]]>") != std::string::npos ||
-                                                 node->value().find('\r') != std::string::npos));
+         (node->type() == NODE_CDATA_SECTION &&
+          (node->value().find("]]>") != std::string::npos || node->value().find('\r') != std::string::npos));
 }
 
 // Collects the serialised text. pugixml writes a carriage return of character data as it is,
@@ -69,12 +68,10 @@ class StringWriter : public pugi::xml_writer {
 
 }  // namespace
 
-bool parseInto(DomNode* document, const std::string& text, bool autoEncoding,
-               ParseErrorState& error) {
+bool parseInto(DomNode* document, const std::string& text, bool autoEncoding, ParseErrorState& error) {
   pugi::xml_document parsed;
-  const pugi::xml_parse_result result =
-      parsed.load_buffer(text.data(), text.size(), kParseOptions,
-                         autoEncoding ? pugi::encoding_auto : pugi::encoding_utf8);
+  const pugi::xml_parse_result result = parsed.load_buffer(text.data(), text.size(), kParseOptions,
+                                                           autoEncoding ? pugi::encoding_auto : pugi::encoding_utf8);
   if (!result) {
     setError(error, E_FAIL, result.description(), text, static_cast<size_t>(result.offset));
     return false;
@@ -97,9 +94,8 @@ bool parseInto(DomNode* document, const std::string& text, bool autoEncoding,
       switch (child.type()) {
         case pugi::node_element:
           if (item.depth >= kMaxDepth) {
-            setError(error, E_FAIL,
-                     "Elements are nested more than " + std::to_string(kMaxDepth) + " levels deep",
-                     text, static_cast<size_t>(std::max<ptrdiff_t>(child.offset_debug(), 0)));
+            setError(error, E_FAIL, "Elements are nested more than " + std::to_string(kMaxDepth) + " levels deep", text,
+                     static_cast<size_t>(std::max<ptrdiff_t>(child.offset_debug(), 0)));
             holder->Release();
             return false;
           }
@@ -108,8 +104,7 @@ bool parseInto(DomNode* document, const std::string& text, bool autoEncoding,
           for (pugi::xml_attribute a : child.attributes()) {
             if (!seen.insert(a.name()).second) {
               setError(error, E_FAIL,
-                       std::string("Attribute \"") + a.name() + "\" appears twice on element \"" +
-                           child.name() + "\"",
+                       std::string("Attribute \"") + a.name() + "\" appears twice on element \"" + child.name() + "\"",
                        text, static_cast<size_t>(std::max<ptrdiff_t>(child.offset_debug(), 0)));
               delete node;
               holder->Release();
@@ -163,8 +158,7 @@ std::string serialize(DomNode* document) {
       // Two neighbouring runs of character data would load back as one node: an empty
       // comment, which loading skips, keeps them apart.
       if (asText && lastWasText) item.to.append_child(pugi::node_comment);
-      item.to.append_child(asText ? pugi::node_pcdata : pugi::node_cdata)
-          .set_value(child->value().c_str());
+      item.to.append_child(asText ? pugi::node_pcdata : pugi::node_cdata).set_value(child->value().c_str());
       lastWasText = asText;
     }
   }

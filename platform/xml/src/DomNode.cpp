@@ -102,8 +102,7 @@ HRESULT giveNew(DomNode* node, Interface** out) {
 // A new node of `type` named or holding `argument`, once `check` (nameArgument or textArgument)
 // has taken it.
 template <class Interface>
-HRESULT giveNewNode(DOMNodeType type, BSTR argument, HRESULT (*check)(BSTR, std::string&),
-                    Interface** out) {
+HRESULT giveNewNode(DOMNodeType type, BSTR argument, HRESULT (*check)(BSTR, std::string&), Interface** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   std::string value;
@@ -116,9 +115,7 @@ HRESULT giveNewNode(DOMNodeType type, BSTR argument, HRESULT (*check)(BSTR, std:
 uint64_t treeGeneration() { return gGeneration.load(); }
 void treeChanged() { ++gGeneration; }
 
-HRESULT fail(HRESULT hr, const std::string& description) {
-  return com::reportError(hr, description, "DOMDocument");
-}
+HRESULT fail(HRESULT hr, const std::string& description) { return com::reportError(hr, description, "DOMDocument"); }
 
 bool isXmlName(const std::string& name) {
   if (name.empty()) return false;
@@ -180,9 +177,12 @@ DomNode::~DomNode() {
 
 IXMLDOMNode* DomNode::asNode() {
   switch (type_) {
-    case NODE_DOCUMENT: return static_cast<IXMLDOMDocument*>(this);
-    case NODE_ELEMENT: return static_cast<IXMLDOMElement*>(this);
-    default: return static_cast<IXMLDOMCDATASection*>(this);
+    case NODE_DOCUMENT:
+      return static_cast<IXMLDOMDocument*>(this);
+    case NODE_ELEMENT:
+      return static_cast<IXMLDOMElement*>(this);
+    default:
+      return static_cast<IXMLDOMCDATASection*>(this);
   }
 }
 
@@ -216,10 +216,14 @@ ULONG DomNode::Release() {
 
 HRESULT DomNode::get_nodeName(BSTR* name) {
   switch (type_) {
-    case NODE_DOCUMENT: return giveText("#document", name);
-    case NODE_ELEMENT: return giveText(name_, name);
-    case NODE_TEXT: return giveText("#text", name);
-    default: return giveText("#cdata-section", name);
+    case NODE_DOCUMENT:
+      return giveText("#document", name);
+    case NODE_ELEMENT:
+      return giveText(name_, name);
+    case NODE_TEXT:
+      return giveText("#text", name);
+    default:
+      return giveText("#cdata-section", name);
   }
 }
 
@@ -229,9 +233,7 @@ HRESULT DomNode::get_nodeType(DOMNodeType* type) {
   return S_OK;
 }
 
-HRESULT DomNode::get_childNodes(IXMLDOMNodeList** children) {
-  return makeNodeList(children_, children);
-}
+HRESULT DomNode::get_childNodes(IXMLDOMNodeList** children) { return makeNodeList(children_, children); }
 
 HRESULT DomNode::hasChildNodes(VARIANT_BOOL* has) {
   if (has == nullptr) return E_POINTER;

@@ -109,8 +109,7 @@ class DomNode final : public IXMLDOMDocument, public IXMLDOMElement, public IXML
   void detach();
   bool isAncestorOf(const DomNode* node) const;
   HRESULT select(BSTR query, std::vector<DomNode*>& found);
-  HRESULT finishLoad(const std::string& text, bool autoEncoding, const std::string& url,
-                     VARIANT_BOOL* isSuccessful);
+  HRESULT finishLoad(const std::string& text, bool autoEncoding, const std::string& url, VARIANT_BOOL* isSuccessful);
 
   std::atomic<ULONG> refs_{0};
   DOMNodeType type_;

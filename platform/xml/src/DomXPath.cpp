@@ -69,8 +69,7 @@ HRESULT DomNode::select(BSTR query, std::vector<DomNode*>& found) {
   try {
     pugi::xpath_query compiled(expression.c_str());
     if (!compiled) {
-      return fail(E_FAIL, "Invalid XPath expression \"" + expression +
-                              "\": " + compiled.result().description());
+      return fail(E_FAIL, "Invalid XPath expression \"" + expression + "\": " + compiled.result().description());
     }
     if (compiled.return_type() != pugi::xpath_type_node_set) {
       return fail(E_FAIL, "The XPath expression \"" + expression + "\" does not select nodes");

@@ -165,8 +165,7 @@ TEST_F(DomFileTest, FailedSaveKeepsTheOldFile) {
   EXPECT_NE(lastError().find("Cannot save " + file + ": No space left on device"), std::string::npos) << lastError();
 
   EXPECT_EQ(platform_test::readText(file), "<KAVRIN><OLD/></KAVRIN>");
-  EXPECT_EQ(entries(), (std::vector<std::string>{"App.jniprj", "folder.xml", "sub"}))
-      << "no temporary left behind";
+  EXPECT_EQ(entries(), (std::vector<std::string>{"App.jniprj", "folder.xml", "sub"})) << "no temporary left behind";
 
   ASSERT_EQ(save(doc, file), S_OK);
   EXPECT_NE(platform_test::readText(file).find("<NEW"), std::string::npos);
@@ -232,8 +231,8 @@ TEST_F(DomFileTest, HandWrittenFilesLoadWithoutLayoutNodes) {
       u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<KAVRIN>\n  <!-- note -->\n"
       u"  <?tool x?>\n  <NAMES_SUBSTITUTED FLDPX=\"-1\">\n    <SUBSTITUTE NAME=\"\u00E9\" TO=\"e\"/>\n"
       u"  </NAMES_SUBSTITUTED>\n</KAVRIN>\n";
-  platform_test::writeText(file, std::string(reinterpret_cast<const char*>(text.data()),
-                                             text.size() * sizeof(char16_t)));
+  platform_test::writeText(file,
+                           std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t)));
   ASSERT_TRUE(load(doc, file)) << parseFailure(doc).reason;
   const auto names = select(doc, "/KAVRIN/NAMES_SUBSTITUTED");
   ASSERT_EQ(names.size(), 1u);

@@ -49,8 +49,7 @@ TEST_F(DomTest, AttributesTakeTextBooleansAndNumbers) {
 
   EXPECT_EQ(filter->setAttribute(_bstr_t("bad name"), _variant_t("x")), E_INVALIDARG);
   EXPECT_NE(lastError().find("bad name"), std::string::npos);
-  EXPECT_EQ(filter->setAttribute(_bstr_t("NAME"), _variant_t(std::string("a\0b", 3))),
-            E_INVALIDARG);
+  EXPECT_EQ(filter->setAttribute(_bstr_t("NAME"), _variant_t(std::string("a\0b", 3))), E_INVALIDARG);
   EXPECT_EQ(filter->setAttribute(_bstr_t("NAME"), vtMissing), DISP_E_TYPEMISMATCH);
 }
 
@@ -158,11 +157,11 @@ TEST_F(DomTest, NodesAnswerOnlyForTheirOwnKind) {
 }
 
 TEST_F(DomTest, ElementsAreFoundByTagNameBelowTheirOwnParent) {
-  ASSERT_TRUE(loadXml(
-      "<KAVRIN><CLASSES><CLASS NAME='a.B'><FILTER bUseGlobalFilter='0'/>"
-      "<MEMBERS><MEMBER NAME='m()V'/><MEMBER NAME='f'/></MEMBERS></CLASS>"
-      "<CLASS NAME='c.D'/></CLASSES>"
-      "<LAST_BUILD><CLASS>a.B</CLASS><INTERFACE>x.Y</INTERFACE></LAST_BUILD></KAVRIN>"));
+  ASSERT_TRUE(
+      loadXml("<KAVRIN><CLASSES><CLASS NAME='a.B'><FILTER bUseGlobalFilter='0'/>"
+              "<MEMBERS><MEMBER NAME='m()V'/><MEMBER NAME='f'/></MEMBERS></CLASS>"
+              "<CLASS NAME='c.D'/></CLASSES>"
+              "<LAST_BUILD><CLASS>a.B</CLASS><INTERFACE>x.Y</INTERFACE></LAST_BUILD></KAVRIN>"));
   IXMLDOMNodeListPtr everywhere;
   com::check(doc->getElementsByTagName(_bstr_t("CLASS"), &everywhere));
   EXPECT_EQ(items(everywhere).size(), 3u);

@@ -16,13 +16,12 @@ namespace {
 
 // The file name under which the bytes are offered, by their first bytes.
 struct ArchiveKind {
-    const char* prefix;
-    std::size_t length;
-    const char* fileName;
+  const char* prefix;
+  std::size_t length;
+  const char* fileName;
 };
 const ArchiveKind kKinds[] = {
-    {"JM\x01\x00", 4, "input.jmod"},
-    {"", 0, "input.jar"},  // anything else
+    {"JM\x01\x00", 4, "input.jmod"}, {"", 0, "input.jar"},  // anything else
 };
 
 // Loads at most this many of the listed classes per input.
@@ -30,37 +29,33 @@ constexpr std::size_t kMaxLoads = 8;
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzz_support::quietErrorStream();
-    return 0;
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz_support::quietErrorStream();
+  return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    const ArchiveKind* kind = kKinds;
-    while (kind->length > size || std::memcmp(kind->prefix, data, kind->length) != 0)
-        ++kind;
-    const std::string path = fuzz_support::writeScratchFile(kind->fileName, data, size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const ArchiveKind* kind = kKinds;
+  while (kind->length > size || std::memcmp(kind->prefix, data, kind->length) != 0) ++kind;
+  const std::string path = fuzz_support::writeScratchFile(kind->fileName, data, size);
 
-    ClassRepository::resetModules(std::string());
-    ClassRepository::addModule(path);
-    std::vector<std::string> entries;
-    const int count = listArchiveClasses(path, &entries);
-    FUZZ_CHECK(count == static_cast<int>(entries.size()) || (count == 0 && entries.empty()),
-               "the listing's count differs from its entries");
-    FUZZ_CHECK(std::set<std::string>(entries.begin(), entries.end()).size() == entries.size(),
-               "the listing names a class twice");
+  ClassRepository::resetModules(std::string());
+  ClassRepository::addModule(path);
+  std::vector<std::string> entries;
+  const int count = listArchiveClasses(path, &entries);
+  FUZZ_CHECK(count == static_cast<int>(entries.size()) || (count == 0 && entries.empty()),
+             "the listing's count differs from its entries");
+  FUZZ_CHECK(std::set<std::string>(entries.begin(), entries.end()).size() == entries.size(),
+             "the listing names a class twice");
 
-    for (std::size_t i = 0; i < entries.size() && i < kMaxLoads; ++i) {
-        const std::string name = entries[i].substr(0, entries[i].size() - 6);  // without ".class"
-        ClassRepository loader;
-        const antlr::RefAST tree = loader.loadClass(name, std::string());
-        if (tree)
-            FUZZ_CHECK(ClassRepository::classCache.count(name) == 1, "a loaded class is not in the cache");
-    }
-    // A class that the archive does not hold.
+  for (std::size_t i = 0; i < entries.size() && i < kMaxLoads; ++i) {
+    const std::string name = entries[i].substr(0, entries[i].size() - 6);  // without ".class"
     ClassRepository loader;
-    loader.loadClass("kavrin/fuzz/NotThere", std::string());
-    return 0;
+    const antlr::RefAST tree = loader.loadClass(name, std::string());
+    if (tree) FUZZ_CHECK(ClassRepository::classCache.count(name) == 1, "a loaded class is not in the cache");
+  }
+  // A class that the archive does not hold.
+  ClassRepository loader;
+  loader.loadClass("kavrin/fuzz/NotThere", std::string());
+  return 0;
 }

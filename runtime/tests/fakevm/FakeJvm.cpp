@@ -14,26 +14,26 @@ JavaVM_ gVm;
 thread_local bool tAttached = false;
 
 jint JNICALL destroyVm(JavaVM*) {
-    ++gControl.destroyCalls;
-    return JNI_OK;
+  ++gControl.destroyCalls;
+  return JNI_OK;
 }
 
 jint JNICALL attachThread(JavaVM*, void** penv, void*) {
-    ++gControl.attachCalls;
-    tAttached = true;
-    *penv = gControl.env->jni();
-    return JNI_OK;
+  ++gControl.attachCalls;
+  tAttached = true;
+  *penv = gControl.env->jni();
+  return JNI_OK;
 }
 
 jint JNICALL detachThread(JavaVM*) {
-    ++gControl.detachCalls;
-    tAttached = false;
-    return JNI_OK;
+  ++gControl.detachCalls;
+  tAttached = false;
+  return JNI_OK;
 }
 
 jint JNICALL getEnv(JavaVM*, void** penv, jint) {
-    *penv = tAttached ? gControl.env->jni() : nullptr;
-    return tAttached ? JNI_OK : JNI_EDETACHED;
+  *penv = tAttached ? gControl.env->jni() : nullptr;
+  return tAttached ? JNI_OK : JNI_EDETACHED;
 }
 
 }  // namespace
@@ -43,39 +43,37 @@ extern "C" {
 JNIEXPORT FakeJvmControl* kavrin_fake_jvm() { return &gControl; }
 
 JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* args) {
-    ++gControl.defaultsCalls;
-    gControl.defaultsVersion = *static_cast<jint*>(args);
-    return JNI_OK;
+  ++gControl.defaultsCalls;
+  gControl.defaultsVersion = *static_cast<jint*>(args);
+  return JNI_OK;
 }
 
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args) {
-    ++gControl.createCalls;
-    gControl.createVersion = *static_cast<jint*>(args);
-    gControl.options.clear();
-    if (gControl.createVersion == JNI_VERSION_1_1) {
-        const LegacyInitArgs* legacy = static_cast<const LegacyInitArgs*>(args);
-        gControl.legacyClassPath = legacy->classpath != nullptr ? legacy->classpath : "<null>";
-    } else {
-        const JavaVMInitArgs* init = static_cast<const JavaVMInitArgs*>(args);
-        gControl.ignoreUnrecognized = init->ignoreUnrecognized != JNI_FALSE;
-        for (jint i = 0; i < init->nOptions; ++i)
-            gControl.options.push_back(init->options[i].optionString);
-    }
-    if (gControl.createResult != JNI_OK)
-        return gControl.createResult;
-    if (gControl.env == nullptr) {
-        gControl.env = new fakejni::Env();
-        gInvoke.DestroyJavaVM = destroyVm;
-        gInvoke.AttachCurrentThread = attachThread;
-        gInvoke.DetachCurrentThread = detachThread;
-        gInvoke.GetEnv = getEnv;
-        gVm.functions = &gInvoke;
-        gControl.vm = &gVm;
-    }
-    tAttached = true;
-    *pvm = &gVm;
-    *penv = gControl.env->jni();
-    return JNI_OK;
+  ++gControl.createCalls;
+  gControl.createVersion = *static_cast<jint*>(args);
+  gControl.options.clear();
+  if (gControl.createVersion == JNI_VERSION_1_1) {
+    const LegacyInitArgs* legacy = static_cast<const LegacyInitArgs*>(args);
+    gControl.legacyClassPath = legacy->classpath != nullptr ? legacy->classpath : "<null>";
+  } else {
+    const JavaVMInitArgs* init = static_cast<const JavaVMInitArgs*>(args);
+    gControl.ignoreUnrecognized = init->ignoreUnrecognized != JNI_FALSE;
+    for (jint i = 0; i < init->nOptions; ++i) gControl.options.push_back(init->options[i].optionString);
+  }
+  if (gControl.createResult != JNI_OK) return gControl.createResult;
+  if (gControl.env == nullptr) {
+    gControl.env = new fakejni::Env();
+    gInvoke.DestroyJavaVM = destroyVm;
+    gInvoke.AttachCurrentThread = attachThread;
+    gInvoke.DetachCurrentThread = detachThread;
+    gInvoke.GetEnv = getEnv;
+    gVm.functions = &gInvoke;
+    gControl.vm = &gVm;
+  }
+  tAttached = true;
+  *pvm = &gVm;
+  *penv = gControl.env->jni();
+  return JNI_OK;
 }
 
 }  // extern "C"

@@ -36,15 +36,14 @@ class LockingFactory : public com::ClassFactory {
 };
 
 com::ClassRegistration registration() {
-  return com::ClassRegistration{CLSID_TestCounter, "Kavrin test counter", TEST_COUNTER_PROGID,
-                                TEST_COUNTER_VI_PROGID, "Both"};
+  return com::ClassRegistration{CLSID_TestCounter, "Kavrin test counter", TEST_COUNTER_PROGID, TEST_COUNTER_VI_PROGID,
+                                "Both"};
 }
 
 }  // namespace
 
 HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
-  return com::getClassObject(clsid, CLSID_TestCounter, riid, object,
-                             [] { return new LockingFactory(); });
+  return com::getClassObject(clsid, CLSID_TestCounter, riid, object, [] { return new LockingFactory(); });
 }
 
 HRESULT DllCanUnloadNow() { return gModule.GetLockCount() == 0 ? S_OK : S_FALSE; }
@@ -53,8 +52,8 @@ HRESULT DllRegisterServer() {
   const std::string path = com::modulePathOfAddress(reinterpret_cast<const void*>(&DllRegisterServer));
   HRESULT hr = com::registerClass(registration(), path);
   if (FAILED(hr)) return hr;
-  com::TypeLibrary library{"KavrinTestServer", LIBID_TestServer, 1, 0, "Kavrin test server",
-                           {{"ICounter", IID_ICounter, {}, {}}}, {}};
+  com::TypeLibrary library{
+      "KavrinTestServer", LIBID_TestServer, 1, 0, "Kavrin test server", {{"ICounter", IID_ICounter, {}, {}}}, {}};
   return RegisterTypeLib(library, path.c_str(), nullptr);
 }
 

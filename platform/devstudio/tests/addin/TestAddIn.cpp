@@ -17,9 +17,7 @@ class TestCommands : public com::DispatchObject<TestCommands, ITestCommands> {
  public:
   static const com::DispatchMethod<TestCommands>* dispatchMethods() {
     static const com::DispatchMethod<TestCommands> methods[] = {
-        {"AddOutputs", 1, &TestCommands::AddOutputs},
-        {"FailHere", 2, &TestCommands::FailHere},
-        {nullptr, 0, nullptr}};
+        {"AddOutputs", 1, &TestCommands::AddOutputs}, {"FailHere", 2, &TestCommands::FailHere}, {nullptr, 0, nullptr}};
     return methods;
   }
   ~TestCommands() override {
@@ -56,10 +54,8 @@ class TestCommands : public com::DispatchObject<TestCommands, ITestCommands> {
       for (LONG i = 1; i <= count; ++i) {
         IConfigurationPtr configuration;
         com::check(configurations->Item(_variant_t(i), &configuration));
-        com::check(configuration->AddToolSettings(_bstr_t("cl.exe"),
-                                                  _bstr_t(TEST_ADDIN_SETTING_CL), vtMissing));
-        com::check(configuration->AddToolSettings(_bstr_t("link.exe"),
-                                                  _bstr_t(TEST_ADDIN_SETTING_LINK), vtMissing));
+        com::check(configuration->AddToolSettings(_bstr_t("cl.exe"), _bstr_t(TEST_ADDIN_SETTING_CL), vtMissing));
+        com::check(configuration->AddToolSettings(_bstr_t("link.exe"), _bstr_t(TEST_ADDIN_SETTING_LINK), vtMissing));
       }
       com::check(application_->EnableModeless(VARIANT_TRUE));
       return S_OK;
@@ -76,8 +72,7 @@ class TestCommands : public com::DispatchObject<TestCommands, ITestCommands> {
 
 class TestAddIn : public com::ComObject<IDSAddIn> {
  public:
-  HRESULT OnConnection(IDispatch* application, VARIANT_BOOL firstTime, LONG cookie,
-                       VARIANT_BOOL* connected) override {
+  HRESULT OnConnection(IDispatch* application, VARIANT_BOOL firstTime, LONG cookie, VARIANT_BOOL* connected) override {
     *connected = VARIANT_FALSE;
     const char* decline = std::getenv("KAVRIN_TEST_ADDIN_DECLINE");
     if (decline != nullptr && std::strcmp(decline, "1") == 0) return S_OK;
@@ -89,14 +84,12 @@ class TestAddIn : public com::ComObject<IDSAddIn> {
     commands_ = new TestCommands();
     commands_->AddRef();
     commands_->setApplication(app);
-    app->SetAddInInfo(reinterpret_cast<LONG_PTR>(com::moduleOfAddress(&gModule)),
-                      static_cast<IDispatch*>(commands_), 128, 129, cookie);
+    app->SetAddInInfo(reinterpret_cast<LONG_PTR>(com::moduleOfAddress(&gModule)), static_cast<IDispatch*>(commands_),
+                      128, 129, cookie);
     VARIANT_BOOL added = VARIANT_FALSE;
-    app->AddCommand(_bstr_t("TestCmd\nTest\nRuns the test command\nTest"), _bstr_t("AddOutputs"),
-                    0, cookie, &added);
+    app->AddCommand(_bstr_t("TestCmd\nTest\nRuns the test command\nTest"), _bstr_t("AddOutputs"), 0, cookie, &added);
     VARIANT_BOOL failAdded = VARIANT_FALSE;
-    app->AddCommand(_bstr_t("FailCmd\nFail\nFails\nFail"), _bstr_t("FailHere"), 1, cookie,
-                    &failAdded);
+    app->AddCommand(_bstr_t("FailCmd\nFail\nFails\nFail"), _bstr_t("FailHere"), 1, cookie, &failAdded);
     VARIANT_BOOL missing = VARIANT_FALSE;
     app->AddCommand(_bstr_t("Missing"), _bstr_t("NoSuchMethod"), 2, cookie, &missing);
     if (added == VARIANT_TRUE && firstTime == VARIANT_TRUE) {
@@ -124,9 +117,8 @@ com::ClassRegistration registration() {
 }  // namespace
 
 HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
-  return com::getClassObject(clsid, CLSID_TestAddIn, riid, object, [] {
-    return new com::ClassFactory(&com::createInstance<TestAddIn>, gModule);
-  });
+  return com::getClassObject(clsid, CLSID_TestAddIn, riid, object,
+                             [] { return new com::ClassFactory(&com::createInstance<TestAddIn>, gModule); });
 }
 
 HRESULT DllCanUnloadNow() { return gModule.GetLockCount() == 0 ? S_OK : S_FALSE; }
@@ -135,10 +127,14 @@ HRESULT DllRegisterServer() {
   const std::string path = com::modulePathOfAddress(&gModule);
   const HRESULT hr = com::registerClass(registration(), path);
   if (FAILED(hr)) return hr;
-  return RegisterTypeLib(
-      com::TypeLibrary{"KavrinTestAddIn", LIBID_TestAddIn, 1, 0, "KavrinTest Developer Studio Add-in",
-                       {{"ITestCommands", IID_ITestCommands, {}, {}}}, {}},
-      path.c_str(), nullptr);
+  return RegisterTypeLib(com::TypeLibrary{"KavrinTestAddIn",
+                                          LIBID_TestAddIn,
+                                          1,
+                                          0,
+                                          "KavrinTest Developer Studio Add-in",
+                                          {{"ITestCommands", IID_ITestCommands, {}, {}}},
+                                          {}},
+                         path.c_str(), nullptr);
 }
 
 HRESULT DllUnregisterServer() { return com::unregisterClass(registration()); }
